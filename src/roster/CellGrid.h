@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace fenban {
+
+// The cells of a string grid without the drawing: a column and a row count,
+// one fixed row (0) and one fixed column (0), UTF-8 texts addressed as
+// (column, row), and the current cell. Counts never drop below 1.
+class CellGrid {
+public:
+    CellGrid(int colCount, int rowCount);
+
+    int colCount() const { return cols_; }
+    int rowCount() const { return rows_; }
+
+    // Empty text for a cell outside the grid.
+    const std::string& cell(int col, int row) const;
+    // Writes nothing outside the grid.
+    void setCell(int col, int row, std::string text);
+    void clearCells();
+
+    // Cells inside both the old and the new counts keep their text. When the
+    // current cell falls outside, it moves to the last row (column); these
+    // return true then, so the move can be reported as a selection.
+    bool setRowCount(int rows);
+    bool setColCount(int cols);
+
+    bool hasCurrent() const { return currentCol_ >= 0; }
+    int currentCol() const { return currentCol_; }
+    int currentRow() const { return currentRow_; }
+    // Ignored outside the grid.
+    void setCurrent(int col, int row);
+
+    bool contains(int col, int row) const
+    {
+        return col >= 0 && row >= 0 && col < cols_ && row < rows_;
+    }
+
+private:
+    std::size_t index(int col, int row) const
+    {
+        return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_)
+             + static_cast<std::size_t>(col);
+    }
+
+    int cols_;
+    int rows_;
+    std::vector<std::string> cells_; // row-major
+    int currentCol_ = -1;
+    int currentRow_ = -1;
+};
+
+} // namespace fenban

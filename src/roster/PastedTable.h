@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+namespace fenban {
+
+// Cuts pasted text into lines. A line ends at CR LF, at a lone CR or at a
+// lone LF (LF CR is two ends with an empty line between). A line end at the
+// very end adds no empty line; an empty text has no lines. The text ends at
+// its first NUL, as clipboard text does.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
+// Cuts one line at every tab. A line without a tab is one field; the text
+// behind the last tab, empty or not, is the last field.
+std::vector<std::string_view> SplitFields(std::string_view line);
+
+} // namespace fenban

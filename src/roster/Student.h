@@ -1,0 +1,39 @@
+#pragma once
+
+#include "roster/ShortString.h"
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+static_assert(sizeof(long double) >= 10 && std::numeric_limits<long double>::digits == 64,
+              "scores need the 80-bit extended type (64-bit significand)");
+
+namespace fenban {
+
+// Score columns: the total first, then ten subjects. Subject s is grid column 4 + s.
+inline constexpr int SubjectCount = 11;
+inline constexpr int FirstScoreColumn = 4;
+
+using TSubjectValues = std::array<long double, SubjectCount>;
+
+// One student as read from a roster row. Texts are GB18030 bytes.
+struct TStudent {
+    ShortString<10> Name;
+    ShortString<2> Gender;
+    TSubjectValues Scores{};
+    std::int32_t ClassNo = 0;
+    ShortString<3> Mark; // "F": placed in its class by hand
+
+    // Exactly "F", as the assignment reads the mark.
+    bool IsHandPlaced() const { return Mark == std::string_view("F"); }
+};
+
+using PStudent = TStudent*;
+using TStudentList = std::vector<PStudent>;
+
+inline constexpr std::string_view HandPlacedMark = "F";
+inline constexpr std::string_view MaleGender = "\xC4\xD0"; // 男 in GB18030
+
+} // namespace fenban

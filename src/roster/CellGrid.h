@@ -32,6 +32,7 @@ public:
     int currentRow() const { return currentRow_; }
     // Ignored outside the grid.
     void setCurrent(int col, int row);
+    void clearCurrent() { currentCol_ = currentRow_ = -1; }
 
     bool contains(int col, int row) const
     {

@@ -1,0 +1,220 @@
+#include "app/Unit1.h"
+
+#include "app/HandlerGuard.h"
+#include "app/Product.h"
+#include "common/Failure.h"
+#include "engine/Division.h"
+#include "roster/Gb18030.h"
+#include "roster/NumberText.h"
+#include "roster/PastedTable.h"
+#include "roster/RosterBuilder.h"
+#include "ui_Unit1.h"
+#include "views/StringGridModel.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPixmap>
+#include <QUrl>
+
+#include <algorithm>
+
+// Resources live in the static library; they are registered by name.
+static void InitResources() { Q_INIT_RESOURCE(fenban); }
+
+using namespace fenban;
+
+namespace {
+
+constexpr int RosterColumns = 15; // number column, name, gender, class, eleven scores
+
+void ShowInformation(QWidget* parent, const QString& caption, const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>())
+{
+    InitResources();
+    ui->setupUi(this);
+    ppmClass = new QMenu(this);
+    ppmClass->setObjectName(QStringLiteral("ppmClass"));
+    FStrGridModel = new StringGridModel(6, 5, this);
+    ui->StrGrid->setGridModel(FStrGridModel);
+    FAvgGridModel = new StringGridModel(5, 5, this);
+    FAvgGridModel->setRightAligned(true);
+    ui->gdAvg->setGridModel(FAvgGridModel);
+    setWindowTitle(ProductName());
+    ConnectHandlers();
+    FormCreate();
+    setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::ConnectHandlers()
+{
+    connect(ui->BitBtn1, &QPushButton::clicked, this, Guarded(this, &TForm1::BitBtn1Click));
+    connect(ui->SpinEdit1, &QSpinBox::valueChanged, this, Guarded(this, &TForm1::SpinEdit1Change));
+    connect(ui->trvClassList, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* node) { RunGuarded(this, [&] { trvClassListChange(node); }); });
+    connect(ui->StrGrid, &StringGridView::cellSelected, this, Guarded(this, &TForm1::StrGridSelectCell));
+    ui->StrGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->StrGrid, &QWidget::customContextMenuRequested, this, Guarded(this, &TForm1::StrGridContextMenu));
+    connect(ppmClass, &QMenu::triggered, this, Guarded(this, &TForm1::MoveToClassClick));
+}
+
+void TForm1::FormCreate()
+{
+    FStrGridModel->updateCells([](CellGrid& grid) {
+        for (int row = 0; row < grid.rowCount(); ++row)
+            grid.setCell(0, row, std::to_string(row + 1));
+    });
+    ui->PageControl1->setCurrentWidget(ui->TabSheet3);
+    ui->WebBrowser1->setOpenExternalLinks(true);
+    ui->WebBrowser1->setSource(QUrl(QStringLiteral("qrc:/help/index.html")));
+    ui->Image1->setPixmap(QPixmap(QStringLiteral(":/help/roster-steps.png")));
+    ui->Image2->setPixmap(QPixmap(QStringLiteral(":/help/averages-steps.png")));
+}
+
+std::string TForm1::DecimalSeparator() const
+{
+    return QLocale().decimalPoint().toStdString();
+}
+
+void TForm1::BitBtn1Click()
+{
+    FStrGridModel->setRowCount(2);
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    if (mime == nullptr || !mime->hasText()) {
+        ShowInformation(this, QStringLiteral("Information"), QStringLiteral("没有可粘帖的文本。"));
+        return;
+    }
+    const std::string text = mime->text().toStdString();
+    const std::vector<std::string_view> lines = SplitLines(text);
+    std::vector<std::vector<std::string_view>> table;
+    table.reserve(lines.size());
+    std::size_t widest = 0;
+    for (const std::string_view line : lines) {
+        table.push_back(SplitFields(line));
+        widest = std::max(widest, table.back().size());
+    }
+
+    const int lineCount = static_cast<int>(lines.size());
+    FStrGridModel->setColCount(RosterColumns);
+    FStrGridModel->setRowCount(std::max(2, lineCount));
+    FStrGridModel->setColCount(std::max<int>(RosterColumns, static_cast<int>(widest) + 1));
+    // No text of an earlier table may reach the new roster.
+    FStrGridModel->updateCells([&table](CellGrid& grid) {
+        grid.clearCells();
+        for (std::size_t row = 0; row < table.size(); ++row) {
+            const int r = static_cast<int>(row);
+            grid.setCell(0, r, std::to_string(row));
+            const auto& fields = table[row];
+            for (std::size_t field = 0; field < fields.size(); ++field)
+                grid.setCell(static_cast<int>(field) + 1, r, std::string(fields[field]));
+        }
+    });
+    BuildRoster();
+}
+
+void TForm1::BuildRoster()
+{
+    FState.FSelCol = -1;
+    FState.FSelRow = -1;
+    FState.FShownClass = -1;
+    ui->StrGrid->forgetCurrentCell();
+    EndDivision(FState);
+
+    BuiltRoster built = BuildRosterFromGrid(FStrGridModel->grid(), DecimalSeparator());
+    FState.Records = std::move(built.students);
+    FState.FStudents.reserve(FState.Records.size());
+    for (const auto& record : FState.Records)
+        FState.FStudents.push_back(record.get());
+
+    ui->cmbSubject->clear();
+    for (const std::string& name : built.subjectNames)
+        ui->cmbSubject->addItem(QString::fromStdString(name));
+    ui->cmbSubject->setCurrentIndex(-1);
+    ui->SpinEdit1->setValue(built.proposedClassCount);
+}
+
+void TForm1::SpinEdit1Change()
+{
+    ui->trvClassList->clear();
+    ppmClass->clear();
+    auto* root = new QTreeWidgetItem(ui->trvClassList, {QStringLiteral("全部")});
+    root->setFlags(root->flags() | Qt::ItemIsEditable);
+    const int classCount = ui->SpinEdit1->value();
+    for (int k = 1; k <= classCount; ++k) {
+        auto* node = new QTreeWidgetItem(root, {QString::number(k)});
+        node->setFlags(node->flags() | Qt::ItemIsEditable);
+        QAction* item = ppmClass->addAction(QStringLiteral("-->转到 %1 班级").arg(k));
+        item->setData(k);
+    }
+    ui->trvClassList->expandAll();
+    ResizeClassLists(FState, classCount);
+}
+
+void TForm1::trvClassListChange(QTreeWidgetItem* node)
+{
+    if (node == nullptr)
+        return;
+    if (node->parent() == nullptr) {
+        ShowStudents(FState.FStudents);
+        FState.FShownClass = -1;
+        return;
+    }
+    const QString text = node->text(0);
+    bool isNumber = false;
+    const int classNo = text.toInt(&isNumber);
+    if (!isNumber)
+        throw Failure("'" + text.toStdString() + "' is not a valid integer value");
+    if (classNo < 1 || classNo > static_cast<int>(FState.FClasses.size()))
+        return; // names no class of the current count
+    FState.FShownClass = classNo - 1;
+    ShowStudents(FState.FClasses[static_cast<std::size_t>(classNo - 1)]);
+}
+
+void TForm1::ShowStudents(const TStudentList& list)
+{
+    const std::string separator = DecimalSeparator();
+    FStrGridModel->setColCount(RosterColumns);
+    FStrGridModel->setRowCount(static_cast<int>(list.size()) + 1);
+    FStrGridModel->updateCells([&](CellGrid& grid) {
+        for (std::size_t k = 1; k <= list.size(); ++k) {
+            const TStudent& student = *list[k - 1];
+            const int row = static_cast<int>(k);
+            grid.setCell(0, row, std::to_string(k));
+            grid.setCell(NameColumn, row, Gb18030ToUtf8(student.Name.view()));
+            grid.setCell(GenderColumn, row, Gb18030ToUtf8(student.Gender.view()));
+            grid.setCell(ClassColumn, row, std::to_string(student.ClassNo));
+            for (int s = 0; s < SubjectCount; ++s)
+                grid.setCell(FirstScoreColumn + s, row,
+                             FormatNumber(student.Scores[static_cast<std::size_t>(s)], separator));
+        }
+    });
+}
+
+void TForm1::StrGridSelectCell(int col, int row)
+{
+    FState.FSelCol = col;
+    FState.FSelRow = row;
+}
+
+void TForm1::StrGridContextMenu(const QPoint& pos)
+{
+    if (!ppmClass->isEmpty())
+        ppmClass->popup(ui->StrGrid->viewport()->mapToGlobal(pos));
+}
+
+void TForm1::MoveToClassClick(QAction* item)
+{
+    Q_UNUSED(item);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "engine/DivisionState.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+namespace Ui {
+class TForm1;
+}
+
+class QAction;
+class QMenu;
+class QTreeWidgetItem;
+
+namespace fenban {
+class StringGridModel;
+}
+
+// The program's one window: the help, roster and averages tabs. It gathers
+// control values, calls the roster and engine logic, and redraws.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    const fenban::DivisionState& state() const { return FState; }
+    const fenban::StringGridModel& rosterGrid() const { return *FStrGridModel; }
+    const fenban::StringGridModel& averagesGrid() const { return *FAvgGridModel; }
+
+private:
+    void FormCreate();
+    void ConnectHandlers();
+
+    // Roster tab
+    void BitBtn1Click(); // paste
+    void BuildRoster();
+    void SpinEdit1Change();
+    void trvClassListChange(QTreeWidgetItem* node);
+    void ShowStudents(const fenban::TStudentList& list);
+    void StrGridSelectCell(int col, int row);
+    void StrGridContextMenu(const QPoint& pos);
+    void MoveToClassClick(QAction* item);
+
+    std::string DecimalSeparator() const;
+
+    std::unique_ptr<Ui::TForm1> ui;
+    QMenu* ppmClass = nullptr;
+    fenban::StringGridModel* FStrGridModel = nullptr;
+    fenban::StringGridModel* FAvgGridModel = nullptr;
+    fenban::DivisionState FState;
+};

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs from Debian's packages what building, running and testing need.
+# Does nothing (and asks for nothing) when everything is there already.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  fonts-noto-cjk                # the Chinese interface needs a CJK font
+  libbenchmark-dev              # bench/
+  python3 python3-xlrd          # reads exported .xls files back in the tests
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "Please run as root or install sudo: missing ${missing[*]}" >&2; exit 1; }
+  as_root=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

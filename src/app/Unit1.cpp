@@ -53,6 +53,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::T
     setWindowTitle(ProductName());
     ConnectHandlers();
     FormCreate();
+    setGeometry(270, 150, 696, 480); // the normal geometry; the window opens maximised
     setWindowState(windowState() | Qt::WindowMaximized);
 }
 

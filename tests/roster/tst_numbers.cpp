@@ -4,6 +4,9 @@
 
 #include <QTest>
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 using namespace fenban;
@@ -134,6 +137,29 @@ private slots:
         QTest::newRow("negative scientific") << -1.5e-10L << "." << "-1.5E-10";
         QTest::newRow("large") << 1e20L << "." << "1E20";
         QTest::newRow("comma locale") << 87.5L << "," << "87,5";
+        QTest::newRow("just below a hundredth") << 0.00999999999999999999L << "." << "0.01";
+        QTest::newRow("one thousandth") << 0.001L << "." << "0.001";
+    }
+
+    // The quick digits must equal the C library's correctly rounded ones.
+    void formatNumberAgreesWithPrintf()
+    {
+        std::uint64_t seed = 12345;
+        auto next = [&seed] { return seed = seed * 6364136223846793005ULL + 1442695040888963407ULL; };
+        for (int i = 0; i < 200000; ++i) {
+            const int scale = static_cast<int>(next() >> 60); // 0..15
+            long double value = static_cast<long double>(next() >> 11) / 9007199254740992.0L;
+            for (int k = 0; k < scale; ++k)
+                value *= 10;
+            if (i % 3 == 0)
+                value = std::round(value * 100) / 100; // two decimals, like scores
+            char buffer[64];
+            std::snprintf(buffer, sizeof buffer, "%.14Le", value);
+            const long double reread = std::strtold(buffer, nullptr);
+            const long double shown = std::strtold(FormatNumber(value, ".").c_str(), nullptr);
+            if (shown != reread)
+                QFAIL(qPrintable(QString("%1 shows %2").arg(buffer).arg(QString::fromStdString(FormatNumber(value, ".")))));
+        }
     }
     void formatNumber()
     {

@@ -3,6 +3,7 @@
 #include "xls/SharedStrings.h"
 #include "xls/XlsErrors.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -22,6 +23,7 @@ constexpr unsigned BoundSheet = 0x0085;
 constexpr unsigned WsBool = 0x0081;
 constexpr unsigned Dimensions = 0x0200;
 constexpr unsigned LabelSst = 0x00FD;
+constexpr unsigned Blank = 0x0201;
 constexpr unsigned Window2 = 0x023E;
 } // namespace Record
 
@@ -175,16 +177,20 @@ void AppendWindow2(Bytes& out)
     EndRecord(out, at);
 }
 
+// A text cell refers to the shared string table; an empty cell is a BLANK
+// record, which keeps the whole grid inside the sheet's used range.
 void AppendCells(Bytes& out, const std::vector<SheetCells::Cell>& cells)
 {
     out.reserve(out.size() + cells.size() * 14 + 64);
     for (const SheetCells::Cell& cell : cells) {
-        PutU16(out, Record::LabelSst);
-        PutU16(out, 10);
+        const bool empty = cell.text == SheetCells::Empty;
+        PutU16(out, empty ? Record::Blank : Record::LabelSst);
+        PutU16(out, empty ? 6 : 10);
         PutU16(out, static_cast<unsigned>(cell.row));
         PutU16(out, static_cast<unsigned>(cell.column));
         PutU16(out, CellXfIndex);
-        PutU32(out, cell.text);
+        if (!empty)
+            PutU32(out, cell.text);
     }
 }
 
@@ -194,6 +200,9 @@ Bytes BuildWorkbookStream(const SheetCells& cells)
 {
     cells.checkLimits();
     const std::vector<SheetCells::Cell> ordered = cells.orderedCells();
+    const auto textCells = std::count_if(ordered.begin(), ordered.end(), [](const auto& cell) {
+        return cell.text != SheetCells::Empty;
+    });
 
     Bytes out;
     AppendBof(out, GlobalsSubstream);
@@ -208,7 +217,7 @@ Bytes BuildWorkbookStream(const SheetCells& cells)
     AppendXfs(out);
     AppendNormalStyle(out);
     const std::size_t sheetPositionAt = AppendBoundSheet(out);
-    AppendSharedStrings(out, cells.texts(), static_cast<std::uint32_t>(ordered.size()));
+    AppendSharedStrings(out, cells.texts(), static_cast<std::uint32_t>(textCells));
     AppendEmptyRecord(out, Record::Eof);
 
     PatchU32(out, sheetPositionAt, static_cast<std::uint32_t>(out.size()));

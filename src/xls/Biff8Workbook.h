@@ -6,7 +6,8 @@
 namespace fenban {
 
 // The BIFF8 workbook stream of an Excel 97-2003 file with one worksheet
-// holding the given cells, each a shared-string text cell. Throws
+// holding the given cells: texts as shared-string cells, empty texts as
+// blank cells. Throws
 // SpreadsheetLimitError when the cells do not fit the format.
 Bytes BuildWorkbookStream(const SheetCells& cells);
 

@@ -20,11 +20,15 @@ void SheetCells::put(int row, int column, std::string_view utf8)
                                     + " 个字符，超出 .xls 文件每格最多 "
                                     + std::to_string(MaxTextLength) + " 个字符的限制，不能输出。");
     }
-    const auto next = static_cast<std::uint32_t>(texts_.size());
-    const auto [entry, added] = textIndex_.try_emplace(std::move(text), next);
-    if (added)
-        texts_.push_back(&entry->first);
-    cells_.push_back({row - 1, column - 1, entry->second});
+    std::uint32_t index = Empty;
+    if (!text.empty()) {
+        const auto next = static_cast<std::uint32_t>(texts_.size());
+        const auto [entry, added] = textIndex_.try_emplace(std::move(text), next);
+        if (added)
+            texts_.push_back(&entry->first);
+        index = entry->second;
+    }
+    cells_.push_back({row - 1, column - 1, index});
     rowCount_ = std::max(rowCount_, row);
     columnCount_ = std::max(columnCount_, column);
 }

@@ -8,9 +8,10 @@
 
 namespace fenban {
 
-// The text cells of the one sheet of a workbook, by 1-based row and column.
-// Each distinct text is kept once, in first-put order: that list becomes the
-// shared string table of the file.
+// The cells of the one sheet of a workbook, by 1-based row and column.
+// Each distinct non-empty text is kept once, in first-put order: that list
+// becomes the shared string table of the file. An empty text makes an empty
+// cell, as a spreadsheet application does when given an empty value.
 class SheetCells {
 public:
     static constexpr int MaxRows = 65536;
@@ -20,8 +21,9 @@ public:
     struct Cell {
         int row;    // 0-based
         int column; // 0-based
-        std::uint32_t text; // index into texts()
+        std::uint32_t text; // index into texts(), or Empty
     };
+    static constexpr std::uint32_t Empty = 0xFFFFFFFF;
 
     // Throws SpreadsheetError for a row or column below 1 and
     // SpreadsheetLimitError for a text longer than MaxTextLength. Rows and

@@ -49,7 +49,7 @@ private:
             throw SpreadsheetError("工作簿已关闭，不能再使用。");
     }
 
-    std::shared_ptr<FileSystem> files_;
+    const std::shared_ptr<FileSystem> files_;
     SheetCells cells_;
     bool open_ = true;
 };
@@ -81,7 +81,7 @@ public:
     }
 
 private:
-    std::shared_ptr<FileSystem> files_;
+    const std::shared_ptr<FileSystem> files_;
     std::vector<std::unique_ptr<Workbook>> books_;
 };
 

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-noto-cjk                # the Chinese interface needs a CJK font
   libbenchmark-dev              # bench/
-  python3 python3-xlrd          # reads exported .xls files back in the tests
+  python3 python3-xlrd libfreexl-dev pkg-config  # read exported .xls files back in the tests
 )
 
 missing=()

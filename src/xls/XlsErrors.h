@@ -1,0 +1,21 @@
+#pragma once
+
+#include "common/Failure.h"
+
+namespace fenban {
+
+// The spreadsheet component refused a call: no open workbook, a closed
+// workbook, a call after quitting, a cell position below 1.
+class SpreadsheetError : public Failure {
+public:
+    using Failure::Failure;
+};
+
+// The grid does not fit an .xls file: too many rows or columns, or a text too
+// long for one cell. Raised before any file is touched.
+class SpreadsheetLimitError : public SpreadsheetError {
+public:
+    using SpreadsheetError::SpreadsheetError;
+};
+
+} // namespace fenban

@@ -1,0 +1,133 @@
+#include "XlsReaders.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <freexl.h>
+
+namespace {
+
+// Debian's own python3 first: python3-xlrd installs for it, while another
+// python3 may come first on PATH.
+QString PythonWithXlrd(QString& error)
+{
+    QStringList candidates{"/usr/bin/python3"};
+    const QString onPath = QStandardPaths::findExecutable("python3");
+    if (!onPath.isEmpty())
+        candidates << onPath;
+    for (const QString& python : candidates) {
+        if (!QFile::exists(python))
+            continue;
+        QProcess probe;
+        probe.start(python, {"-c", "import xlrd"});
+        if (probe.waitForFinished(60000) && probe.exitStatus() == QProcess::NormalExit
+            && probe.exitCode() == 0)
+            return python;
+    }
+    error = "no python3 with xlrd: install the Debian packages python3 and python3-xlrd";
+    return {};
+}
+
+} // namespace
+
+SheetReadBack ReadWithFreeXl(const QString& file)
+{
+    SheetReadBack result;
+    const void* handle = nullptr;
+    const QByteArray path = QFile::encodeName(file);
+    int rc = freexl_open(path.constData(), &handle);
+    if (rc != FREEXL_OK || handle == nullptr) {
+        result.error = QString("FreeXL cannot open the file (code %1)").arg(rc);
+        if (handle != nullptr)
+            freexl_close(handle);
+        return result;
+    }
+    unsigned info = 0;
+    freexl_get_info(handle, FREEXL_BIFF_VERSION, &info);
+    result.biffVersion = static_cast<int>(info);
+    freexl_get_info(handle, FREEXL_BIFF_CODEPAGE, &info);
+    result.codepage = static_cast<int>(info);
+    freexl_get_info(handle, FREEXL_CFBF_FAT_COUNT, &info);
+    result.fatEntries = info;
+    unsigned sheets = 0;
+    freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets);
+    for (unsigned short i = 0; i < sheets; ++i) {
+        const char* name = nullptr;
+        freexl_get_worksheet_name(handle, i, &name);
+        result.sheetNames.emplace_back(name != nullptr ? name : "");
+    }
+    unsigned rows = 0;
+    unsigned short columns = 0;
+    if (freexl_select_active_worksheet(handle, 0) != FREEXL_OK
+        || freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK) {
+        result.error = "FreeXL finds no first sheet";
+        freexl_close(handle);
+        return result;
+    }
+    result.rows = static_cast<int>(rows);
+    result.columns = columns;
+    result.cells.assign(rows, std::vector<std::optional<std::string>>(columns));
+    for (unsigned r = 0; r < rows && result.error.isEmpty(); ++r) {
+        for (unsigned short c = 0; c < columns; ++c) {
+            FreeXL_CellValue value;
+            rc = freexl_get_cell_value(handle, r, c, &value);
+            if (rc != FREEXL_OK) {
+                result.error = QString("FreeXL cannot read cell (%1, %2): code %3").arg(r).arg(c).arg(rc);
+                break;
+            }
+            if (value.type == FREEXL_CELL_SST_TEXT || value.type == FREEXL_CELL_TEXT) {
+                result.cells[r][c] = value.value.text_value;
+            } else if (value.type != FREEXL_CELL_NULL) {
+                result.error = QString("cell (%1, %2) has FreeXL type %3").arg(r).arg(c).arg(value.type);
+                break;
+            }
+        }
+    }
+    freexl_close(handle);
+    return result;
+}
+
+SheetReadBack ReadWithXlrd(const QString& file)
+{
+    SheetReadBack result;
+    const QString python = PythonWithXlrd(result.error);
+    if (python.isEmpty())
+        return result;
+    QProcess reader;
+    reader.start(python, {XLRD_SCRIPT, file});
+    if (!reader.waitForFinished(300000) || reader.exitStatus() != QProcess::NormalExit
+        || reader.exitCode() != 0) {
+        result.error = "xlrd cannot read the file: " + QString::fromUtf8(reader.readAllStandardError());
+        return result;
+    }
+    const QJsonObject book = QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
+    const QString log = book["log"].toString();
+    if (!log.isEmpty()) {
+        result.error = "xlrd warns: " + log;
+        return result;
+    }
+    result.biffVersion = book["biff"].toInt();
+    result.codepage = book["codepage"].toInt();
+    for (const QJsonValue name : book["sheets"].toArray())
+        result.sheetNames.push_back(name.toString().toStdString());
+    result.rows = book["nrows"].toInt();
+    result.columns = book["ncols"].toInt();
+    constexpr int Empty = 0, Text = 1, Blank = 6;
+    const QJsonArray rows = book["cells"].toArray();
+    for (int r = 0; r < rows.size(); ++r) {
+        const QJsonArray row = rows[r].toArray();
+        auto& cells = result.cells.emplace_back(row.size());
+        for (int c = 0; c < row.size(); ++c) {
+            const int type = row[c][0].toInt();
+            if (type == Text)
+                cells[c] = row[c][1].toString().toStdString();
+            else if (type != Empty && type != Blank)
+                result.error = QString("cell (%1, %2) has xlrd type %3").arg(r).arg(c).arg(type);
+        }
+    }
+    return result;
+}

@@ -1,0 +1,154 @@
+#include "EngineTestKit.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+namespace fenban::testkit {
+
+PStudent AddStudent(DivisionState& state, std::string_view gender,
+                    std::initializer_list<long double> scores, std::string_view mark)
+{
+    auto student = std::make_unique<TStudent>();
+    student->Name = ShortString<10>("S" + std::to_string(state.Records.size()));
+    student->Gender = ShortString<2>(gender);
+    std::copy(scores.begin(), scores.end(), student->Scores.begin());
+    student->Mark = ShortString<3>(mark);
+    state.FStudents.push_back(student.get());
+    state.Records.push_back(std::move(student));
+    return state.Records.back().get();
+}
+
+void MoveByHand(DivisionState& state, PStudent student, int target)
+{
+    const int old = student->ClassNo - 1;
+    if (old == target)
+        return;
+    if (old >= 0 && old < static_cast<int>(state.FClasses.size())) {
+        TStudentList& list = state.FClasses[old];
+        const auto at = std::find(list.begin(), list.end(), student);
+        if (at != list.end())
+            list.erase(at);
+    }
+    state.FClasses[target].push_back(student);
+    student->ClassNo = target + 1;
+    student->Mark = ShortString<3>("F");
+}
+
+namespace {
+
+long double RandomScore(std::mt19937_64& rng, ScoreKind kind, long double top)
+{
+    if (kind == ScoreKind::Mixed)
+        kind = static_cast<ScoreKind>(rng() % 4);
+    const int steps[] = {1, 2, 10, 100};
+    const int step = steps[static_cast<int>(kind)];
+    const auto units = static_cast<long long>(rng() % static_cast<unsigned long long>(top * step + 1));
+    return static_cast<long double>(units) / step;
+}
+
+} // namespace
+
+void FillRandomRoster(DivisionState& state, std::mt19937_64& rng, int students, ScoreKind kind)
+{
+    const std::string_view odd[] = {"", "M", "\xC4", "\xC4\xD1", "f"};
+    std::vector<TSubjectValues> shared(3); // a few students share all scores
+    for (TSubjectValues& values : shared)
+        for (int s = 0; s < SubjectCount; ++s)
+            values[s] = RandomScore(rng, kind, s == 0 ? 750.0L : 100.0L);
+
+    for (int i = 0; i < students; ++i) {
+        const unsigned roll = rng() % 100;
+        const std::string_view gender = roll < 47 ? Male : roll < 94 ? Female : odd[roll % 5];
+        const std::string_view mark = rng() % 40 == 0 ? (rng() % 2 ? "f" : "X") : "";
+        const PStudent student = AddStudent(state, gender, {}, mark);
+        if (rng() % 10 == 0) {
+            student->Scores = shared[rng() % shared.size()];
+            continue;
+        }
+        for (int s = 0; s < SubjectCount; ++s)
+            student->Scores[s] = RandomScore(rng, kind, s == 0 ? 750.0L : 100.0L);
+    }
+}
+
+DivisionState Clone(const DivisionState& state)
+{
+    DivisionState copy;
+    std::unordered_map<PStudent, PStudent> to;
+    for (const auto& record : state.Records) {
+        copy.Records.push_back(std::make_unique<TStudent>(*record));
+        to[record.get()] = copy.Records.back().get();
+    }
+    const auto map = [&to](const TStudentList& list) {
+        TStudentList mapped;
+        for (const PStudent student : list)
+            mapped.push_back(to.at(student));
+        return mapped;
+    };
+    copy.FStudents = map(state.FStudents);
+    copy.FGroupA = map(state.FGroupA);
+    copy.FGroupB = map(state.FGroupB);
+    for (const TStudentList& list : state.FClasses)
+        copy.FClasses.push_back(map(list));
+    copy.FClassAvg = state.FClassAvg;
+    copy.FClassDev = state.FClassDev;
+    copy.FGradeAvg = state.FGradeAvg;
+    copy.FDevSum = state.FDevSum;
+    return copy;
+}
+
+bool SameBits(long double a, long double b)
+{
+    return std::memcmp(&a, &b, 10) == 0;
+}
+
+namespace {
+
+std::unordered_map<PStudent, std::size_t> RecordIndex(const DivisionState& state)
+{
+    std::unordered_map<PStudent, std::size_t> index;
+    for (std::size_t i = 0; i < state.Records.size(); ++i)
+        index[state.Records[i].get()] = i;
+    return index;
+}
+
+bool SameTable(const std::vector<TSubjectValues>& a, const std::vector<TSubjectValues>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t c = 0; c < a.size(); ++c)
+        for (int s = 0; s < SubjectCount; ++s)
+            if (!SameBits(a[c][s], b[c][s]))
+                return false;
+    return true;
+}
+
+} // namespace
+
+std::string FirstDifference(const DivisionState& a, const DivisionState& b)
+{
+    const auto indexA = RecordIndex(a);
+    const auto indexB = RecordIndex(b);
+    const auto sameList = [&](const TStudentList& x, const TStudentList& y) {
+        return std::equal(x.begin(), x.end(), y.begin(), y.end(),
+                          [&](PStudent p, PStudent q) { return indexA.at(p) == indexB.at(q); });
+    };
+    if (a.Records.size() != b.Records.size())
+        return "roster size";
+    for (std::size_t i = 0; i < a.Records.size(); ++i)
+        if (a.Records[i]->ClassNo != b.Records[i]->ClassNo || !(a.Records[i]->Mark == b.Records[i]->Mark))
+            return "class number or mark of student " + std::to_string(i);
+    if (!sameList(a.FStudents, b.FStudents))
+        return "roster order";
+    if (a.FClasses.size() != b.FClasses.size())
+        return "number of class lists";
+    for (std::size_t c = 0; c < a.FClasses.size(); ++c)
+        if (!sameList(a.FClasses[c], b.FClasses[c]))
+            return "list of class " + std::to_string(c + 1);
+    if (!SameTable(a.FClassAvg, b.FClassAvg) || !SameTable(a.FClassDev, b.FClassDev)
+        || !SameTable({a.FDevSum, a.FGradeAvg}, {b.FDevSum, b.FGradeAvg}))
+        return "statistics";
+    return {};
+}
+
+} // namespace fenban::testkit

@@ -3,12 +3,16 @@
 #include "app/HandlerGuard.h"
 #include "app/Product.h"
 #include "common/Failure.h"
+#include "engine/Assignment.h"
+#include "engine/Balancing.h"
 #include "engine/Division.h"
+#include "engine/Statistics.h"
 #include "roster/Gb18030.h"
 #include "roster/NumberText.h"
 #include "roster/PastedTable.h"
 #include "roster/RosterBuilder.h"
 #include "ui_Unit1.h"
+#include "views/ClassViews.h"
 #include "views/StringGridModel.h"
 
 #include <QClipboard>
@@ -31,9 +35,9 @@ namespace {
 
 constexpr int RosterColumns = 15; // number column, name, gender, class, eleven scores
 
-void ShowInformation(QWidget* parent, const QString& caption, const QString& text)
+void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text)
 {
-    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
@@ -63,6 +67,8 @@ void TForm1::ConnectHandlers()
 {
     connect(ui->BitBtn1, &QPushButton::clicked, this, Guarded(this, &TForm1::BitBtn1Click));
     connect(ui->SpinEdit1, &QSpinBox::valueChanged, this, Guarded(this, &TForm1::SpinEdit1Change));
+    connect(ui->BitBtn2, &QPushButton::clicked, this, Guarded(this, &TForm1::BitBtn2Click));
+    connect(ui->Button4, &QPushButton::clicked, this, Guarded(this, &TForm1::Button4Click));
     connect(ui->trvClassList, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* node) { RunGuarded(this, [&] { trvClassListChange(node); }); });
     connect(ui->StrGrid, &StringGridView::cellSelected, this, Guarded(this, &TForm1::StrGridSelectCell));
@@ -94,7 +100,7 @@ void TForm1::BitBtn1Click()
     FStrGridModel->setRowCount(2);
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     if (mime == nullptr || !mime->hasText()) {
-        ShowInformation(this, QStringLiteral("Information"), QStringLiteral("没有可粘帖的文本。"));
+        ShowMessage(this, QMessageBox::Information, QStringLiteral("Information"), QStringLiteral("没有可粘帖的文本。"));
         return;
     }
     const std::string text = mime->text().toStdString();
@@ -185,22 +191,45 @@ void TForm1::trvClassListChange(QTreeWidgetItem* node)
 
 void TForm1::ShowStudents(const TStudentList& list)
 {
-    const std::string separator = DecimalSeparator();
-    FStrGridModel->setColCount(RosterColumns);
-    FStrGridModel->setRowCount(static_cast<int>(list.size()) + 1);
-    FStrGridModel->updateCells([&](CellGrid& grid) {
-        for (std::size_t k = 1; k <= list.size(); ++k) {
-            const TStudent& student = *list[k - 1];
-            const int row = static_cast<int>(k);
-            grid.setCell(0, row, std::to_string(k));
-            grid.setCell(NameColumn, row, Gb18030ToUtf8(student.Name.view()));
-            grid.setCell(GenderColumn, row, Gb18030ToUtf8(student.Gender.view()));
-            grid.setCell(ClassColumn, row, std::to_string(student.ClassNo));
-            for (int s = 0; s < SubjectCount; ++s)
-                grid.setCell(FirstScoreColumn + s, row,
-                             FormatNumber(student.Scores[static_cast<std::size_t>(s)], separator));
-        }
-    });
+    ListStudents(*FStrGridModel, list, DecimalSeparator());
+}
+
+void TForm1::BitBtn2Click()
+{
+    if (AssignClasses(FState, ui->SpinEdit1->value()))
+        ShowAverages();
+}
+
+void TForm1::Button4Click()
+{
+    const BalanceRequest request{ui->chkAuto->isChecked(),      ui->speClassA->value(), ui->speClassB->value(),
+                                 ui->cmbSubject->currentIndex(), ui->speSystem->value(), ui->SpinEdit1->value()};
+    switch (Balance(FState, request)) {
+    case BalanceOutcome::NoSubject:
+        return;
+    case BalanceOutcome::NeedsDivision:
+        ShowMessage(this, QMessageBox::Information, ProductName(), QStringLiteral("请先编班。"));
+        return;
+    case BalanceOutcome::ClassOutOfRange:
+        ShowMessage(this, QMessageBox::Information, ProductName(), QStringLiteral("班级号超出分班数。"));
+        return;
+    case BalanceOutcome::SameClass:
+    case BalanceOutcome::NoCandidate:
+        ShowMessage(this, QMessageBox::NoIcon, QStringLiteral("提示"), QStringLiteral("调整完成"));
+        return;
+    case BalanceOutcome::Swapped:
+        ui->Edit1->setText(QString::fromStdString(FormatNumber(TotalDeviation(FState.FDevSum), DecimalSeparator())));
+        ShowAverages();
+        return;
+    }
+}
+
+void TForm1::ShowAverages()
+{
+    QStringList subjectNames;
+    for (int s = 0; s < ui->cmbSubject->count(); ++s)
+        subjectNames << ui->cmbSubject->itemText(s);
+    ShowClassAverages(*FAvgGridModel, FState, subjectNames, DecimalSeparator());
 }
 
 void TForm1::StrGridSelectCell(int col, int row)

@@ -43,6 +43,11 @@ private:
     void ShowStudents(const fenban::TStudentList& list);
     void StrGridSelectCell(int col, int row);
     void StrGridContextMenu(const QPoint& pos);
+
+    // Division and balancing
+    void BitBtn2Click(); // assign
+    void Button4Click(); // balance
+    void ShowAverages();
     void MoveToClassClick(QAction* item);
 
     std::string DecimalSeparator() const;

@@ -1,0 +1,69 @@
+#include "views/ClassViews.h"
+
+#include "roster/Gb18030.h"
+#include "roster/NumberText.h"
+#include "roster/RosterBuilder.h"
+#include "views/StringGridModel.h"
+
+#include <algorithm>
+
+namespace fenban {
+
+namespace {
+constexpr int RosterColumns = FirstScoreColumn + SubjectCount;
+constexpr int AverageColumns = SubjectCount + 1;
+} // namespace
+
+void ListStudents(StringGridModel& grid, const TStudentList& list, const std::string& decimalSeparator)
+{
+    grid.setColCount(RosterColumns);
+    grid.setRowCount(static_cast<int>(list.size()) + 1);
+    grid.updateCells([&](CellGrid& cells) {
+        for (std::size_t k = 1; k <= list.size(); ++k) {
+            const TStudent& student = *list[k - 1];
+            const int row = static_cast<int>(k);
+            // The row's number is the student's place in the list, which a hand move reads.
+            cells.setCell(0, row, std::to_string(k));
+            cells.setCell(NameColumn, row, Gb18030ToUtf8(student.Name.view()));
+            cells.setCell(GenderColumn, row, Gb18030ToUtf8(student.Gender.view()));
+            cells.setCell(ClassColumn, row, std::to_string(student.ClassNo));
+            for (int s = 0; s < SubjectCount; ++s)
+                cells.setCell(FirstScoreColumn + s, row,
+                              FormatNumber(student.Scores[static_cast<std::size_t>(s)], decimalSeparator));
+        }
+    });
+}
+
+std::string ClassLabel(int classNo, const TStudentList& members)
+{
+    const auto boys = std::count_if(members.begin(), members.end(),
+                                    [](const TStudent* student) { return student->Gender == MaleGender; });
+    return std::to_string(classNo) + " (" + std::to_string(boys) + "/" + std::to_string(members.size()) + ")";
+}
+
+void ShowClassAverages(StringGridModel& grid, const DivisionState& state, const QStringList& subjectNames,
+                       const std::string& decimalSeparator)
+{
+    const int classCount = static_cast<int>(state.FClassAvg.size());
+    grid.setColCount(AverageColumns);
+    grid.setRowCount(classCount + 2);
+    const TStudentList noMembers;
+    grid.updateCells([&](CellGrid& cells) {
+        for (int i = 0; i < classCount; ++i) {
+            const auto index = static_cast<std::size_t>(i);
+            for (int s = 0; s < SubjectCount; ++s)
+                cells.setCell(s + 1, i + 1,
+                              FormatNumber(state.FClassAvg[index][static_cast<std::size_t>(s)], decimalSeparator));
+            const TStudentList& members = index < state.FClasses.size() ? state.FClasses[index] : noMembers;
+            cells.setCell(0, i + 1, ClassLabel(i + 1, members));
+        }
+        cells.setCell(0, classCount + 1, "年级平均分");
+        for (int s = 0; s < SubjectCount; ++s) {
+            cells.setCell(s + 1, classCount + 1,
+                          FormatNumber(state.FGradeAvg[static_cast<std::size_t>(s)], decimalSeparator));
+            cells.setCell(s + 1, 0, s < subjectNames.size() ? subjectNames[s].toStdString() : std::string());
+        }
+    });
+}
+
+} // namespace fenban

@@ -14,8 +14,10 @@
 #include "ui_Unit1.h"
 #include "views/ClassViews.h"
 #include "views/StringGridModel.h"
+#include "xls/BuiltInSpreadsheet.h"
 
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMenu>
@@ -43,7 +45,8 @@ void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>())
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>()), FSpreadsheetFactory(BuiltInSpreadsheetFactory())
 {
     InitResources();
     ui->setupUi(this);
@@ -74,7 +77,8 @@ void TForm1::ConnectHandlers()
     connect(ui->StrGrid, &StringGridView::cellSelected, this, Guarded(this, &TForm1::StrGridSelectCell));
     ui->StrGrid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->StrGrid, &QWidget::customContextMenuRequested, this, Guarded(this, &TForm1::StrGridContextMenu));
-    connect(ppmClass, &QMenu::triggered, this, Guarded(this, &TForm1::MoveToClassClick));
+    connect(ui->BitBtn3, &QPushButton::clicked, this, Guarded(this, &TForm1::BitBtn3Click));
+    connect(ui->Button1, &QPushButton::clicked, this, Guarded(this, &TForm1::Button1Click));
 }
 
 void TForm1::FormCreate()
@@ -164,6 +168,7 @@ void TForm1::SpinEdit1Change()
         node->setFlags(node->flags() | Qt::ItemIsEditable);
         QAction* item = ppmClass->addAction(QStringLiteral("-->转到 %1 班级").arg(k));
         item->setData(k);
+        connect(item, &QAction::triggered, this, [this, item] { RunGuarded(this, [&] { MoveToClassClick(item); }); });
     }
     ui->trvClassList->expandAll();
     ResizeClassLists(FState, classCount);
@@ -246,5 +251,62 @@ void TForm1::StrGridContextMenu(const QPoint& pos)
 
 void TForm1::MoveToClassClick(QAction* item)
 {
-    Q_UNUSED(item);
+    if (FState.FSelCol < 1 || FState.FSelRow < 1)
+        return; // no student row chosen since the roster was built
+    bool isNumber = false;
+    const int rowNumber = QString::fromStdString(FStrGridModel->grid().cell(0, FState.FSelRow)).toInt(&isNumber);
+    if (!isNumber)
+        return;
+    if (!MoveStudentToClass(FState, rowNumber - 1, item->data().toInt() - 1))
+        return;
+    ShowStudents(FState.FShownClass == -1 ? FState.FStudents
+                                          : FState.FClasses[static_cast<std::size_t>(FState.FShownClass)]);
+}
+
+void TForm1::BitBtn3Click()
+{
+    const CellGrid& cells = FStrGridModel->grid();
+    int left = cells.currentCol();
+    int right = left;
+    int top = cells.currentRow();
+    int bottom = top;
+    const QItemSelection selection = ui->StrGrid->selectionModel()->selection();
+    if (!selection.isEmpty()) {
+        left = top = std::numeric_limits<int>::max();
+        right = bottom = std::numeric_limits<int>::min();
+        for (const QItemSelectionRange& range : selection) {
+            left = std::min(left, range.left() + 1);
+            right = std::max(right, range.right() + 1);
+            top = std::min(top, range.top() + 1);
+            bottom = std::max(bottom, range.bottom() + 1);
+        }
+    }
+    if (left < 0 || top < 0)
+        return; // no cell chosen
+    QGuiApplication::clipboard()->setText(QString::fromStdString(BlockText(cells, left, top, right, bottom)));
+}
+
+void TForm1::Button1Click()
+{
+    QFileDialog dialog(this, QStringLiteral("导出EXCEL的文件"));
+    dialog.setObjectName(QStringLiteral("SaveDialog1"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("EXCEL文件(*.xls)"));
+    dialog.setDefaultSuffix(QStringLiteral("xls"));
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    ExportGridToExcel(*FStrGridModel, dialog.selectedFiles().constFirst());
+}
+
+void TForm1::ExportGridToExcel(const StringGridModel& grid, const QString& fileName)
+{
+    const CellGrid& cells = grid.grid();
+    const ExportResult result = ExportCells(
+        FSpreadsheetFactory, cells.rowCount(), cells.colCount(),
+        [&cells](int col, int row) -> const std::string& { return cells.cell(col, row); },
+        std::filesystem::path(fileName.toStdU16String()));
+    if (result == ExportResult::NoSpreadsheetApplication)
+        ShowMessage(this, QMessageBox::NoIcon, ProductName(), QStringLiteral("您的机器没有安装EXCEL！不能输出！"));
 }

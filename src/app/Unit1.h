@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/DivisionState.h"
+#include "xls/Spreadsheet.h"
 
 #include <QMainWindow>
 
@@ -31,6 +32,9 @@ public:
     const fenban::StringGridModel& rosterGrid() const { return *FStrGridModel; }
     const fenban::StringGridModel& averagesGrid() const { return *FAvgGridModel; }
 
+    // What the export creates its spreadsheet objects with; the built-in .xls writer by default.
+    void setSpreadsheetFactory(fenban::SpreadsheetFactory factory) { FSpreadsheetFactory = std::move(factory); }
+
 private:
     void FormCreate();
     void ConnectHandlers();
@@ -49,6 +53,9 @@ private:
     void Button4Click(); // balance
     void ShowAverages();
     void MoveToClassClick(QAction* item);
+    void BitBtn3Click(); // copy
+    void Button1Click(); // export
+    void ExportGridToExcel(const fenban::StringGridModel& grid, const QString& fileName);
 
     std::string DecimalSeparator() const;
 
@@ -57,4 +64,5 @@ private:
     fenban::StringGridModel* FStrGridModel = nullptr;
     fenban::StringGridModel* FAvgGridModel = nullptr;
     fenban::DivisionState FState;
+    fenban::SpreadsheetFactory FSpreadsheetFactory;
 };

@@ -22,4 +22,38 @@ void ResizeClassLists(DivisionState& state, int classCount)
     state.FClasses.resize(static_cast<std::size_t>(std::max(classCount, 0)));
 }
 
+bool MoveStudentToClass(DivisionState& state, int position, int target)
+{
+    const auto classCount = static_cast<int>(state.FClasses.size());
+    if (target < 0 || target >= classCount || position < 0)
+        return false;
+    const auto at = static_cast<std::size_t>(position);
+    PStudent student = nullptr;
+    if (state.FShownClass == -1) {
+        if (at >= state.FStudents.size())
+            return false;
+        student = state.FStudents[at];
+        const int old = student->ClassNo - 1;
+        if (old == target)
+            return false;
+        if (old >= 0 && old < classCount) {
+            TStudentList& oldList = state.FClasses[static_cast<std::size_t>(old)];
+            if (const auto found = std::find(oldList.begin(), oldList.end(), student); found != oldList.end())
+                oldList.erase(found);
+        }
+    } else {
+        if (state.FShownClass < 0 || state.FShownClass >= classCount || state.FShownClass == target)
+            return false;
+        TStudentList& shown = state.FClasses[static_cast<std::size_t>(state.FShownClass)];
+        if (at >= shown.size())
+            return false;
+        student = shown[at];
+        shown.erase(shown.begin() + position);
+    }
+    state.FClasses[static_cast<std::size_t>(target)].push_back(student);
+    student->ClassNo = target + 1;
+    student->Mark = ShortString<3>(HandPlacedMark);
+    return true;
+}
+
 } // namespace fenban

@@ -1,5 +1,7 @@
 #include "roster/PastedTable.h"
 
+#include "roster/CellGrid.h"
+
 namespace fenban {
 
 std::vector<std::string_view> SplitLines(std::string_view text)
@@ -38,6 +40,21 @@ std::vector<std::string_view> SplitFields(std::string_view line)
         fields.push_back(line.substr(start, tab - start));
         start = tab + 1;
     }
+}
+
+std::string BlockText(const CellGrid& grid, int left, int top, int right, int bottom)
+{
+    std::string text;
+    for (int row = top; row <= bottom; ++row) {
+        if (row != top)
+            text += "\r\n";
+        for (int col = left; col <= right; ++col) {
+            if (col != left)
+                text += '\t';
+            text += grid.cell(col, row);
+        }
+    }
+    return text;
 }
 
 } // namespace fenban

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -14,5 +15,12 @@ std::vector<std::string_view> SplitLines(std::string_view text);
 // Cuts one line at every tab. A line without a tab is one field; the text
 // behind the last tab, empty or not, is the last field.
 std::vector<std::string_view> SplitFields(std::string_view line);
+
+class CellGrid;
+
+// The block of cells from (left, top) to (right, bottom), both included, as
+// a spreadsheet takes it: cells joined by tabs, rows by CR LF, no line end
+// after the last row, texts unchanged.
+std::string BlockText(const CellGrid& grid, int left, int top, int right, int bottom);
 
 } // namespace fenban

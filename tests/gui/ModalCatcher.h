@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -14,17 +15,31 @@ struct SeenBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
-inline QList<SeenBox> RunClosingBoxes(const std::function<void()>& action)
+// A save dialog met on the way is answered with `saveAs`, or cancelled when
+// that is empty; `dialogs` counts them.
+inline QList<SeenBox> RunClosingBoxes(const std::function<void()>& action, const QString& saveAs = {},
+                                      QList<QFileDialog*>* dialogs = nullptr)
 {
     QList<SeenBox> seen;
     QTimer poll;
     poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&seen] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible())
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible())
             return;
-        seen.append({box->windowTitle(), box->text(), box->icon()});
-        box->done(QMessageBox::Ok);
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen.append({box->windowTitle(), box->text(), box->icon()});
+            box->done(QMessageBox::Ok);
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            if (dialogs != nullptr)
+                dialogs->append(dialog);
+            if (saveAs.isEmpty()) {
+                dialog->reject();
+            } else {
+                dialog->selectFile(saveAs);
+                static_cast<QDialog*>(dialog)->accept(); // QFileDialog checks the name
+            }
+        }
     });
     poll.start();
     action();

@@ -44,9 +44,9 @@ public:
         QGuiApplication::clipboard()->setText(text);
         return click("BitBtn1");
     }
-    QList<SeenBox> click(const char* button)
+    QList<SeenBox> click(const char* button, const QString& saveAs = {}, QList<QFileDialog*>* dialogs = nullptr)
     {
-        return RunClosingBoxes([&] { control<QPushButton>(button)->click(); });
+        return RunClosingBoxes([&] { control<QPushButton>(button)->click(); }, saveAs, dialogs);
     }
 
     // Cell (col, row) of a grid as the user sees it: headers for the fixed row and column.

@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace fenban {
 
 namespace {
@@ -48,7 +50,8 @@ std::string Gb18030Prefix(std::string_view utf8, std::size_t maxBytes)
 {
     // Every character takes at least one byte: no need to encode more than maxBytes of them.
     const std::string_view head = utf8.substr(0, utf8PrefixLength(utf8, maxBytes));
-    QStringEncoder encoder("GB18030");
+    thread_local QStringEncoder encoder("GB18030");
+    encoder.resetState();
     const QByteArray encoded = encoder.encode(QString::fromUtf8(head.data(), static_cast<qsizetype>(head.size())));
     const std::string_view bytes(encoded.constData(), static_cast<std::size_t>(encoded.size()));
     return std::string(bytes.substr(0, Gb18030WholeCharsLength(bytes, maxBytes)));
@@ -56,7 +59,10 @@ std::string Gb18030Prefix(std::string_view utf8, std::size_t maxBytes)
 
 std::string Gb18030ToUtf8(std::string_view bytes)
 {
-    QStringDecoder decoder("GB18030");
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(bytes); // ASCII reads the same in both
+    thread_local QStringDecoder decoder("GB18030");
+    decoder.resetState();
     const QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     return text.toUtf8().toStdString();
 }

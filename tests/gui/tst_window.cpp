@@ -67,6 +67,20 @@ private slots:
         QVERIFY(w.window.state().FClasses.empty());
     }
 
+    void tabOrderFollowsTheLayout()
+    {
+        WindowDriver w;
+        const QStringList order{"BitBtn1", "SpinEdit1", "BitBtn2", "trvClassList", "BitBtn3", "Button1", "StrGrid",
+                                "Button4", "Edit1", "chkAuto", "speClassA", "speClassB", "cmbSubject", "speSystem",
+                                "gdAvg"};
+        for (qsizetype i = 0; i + 1 < order.size(); ++i) {
+            QWidget* next = w.control<QWidget>(qPrintable(order[i]))->nextInFocusChain();
+            while (!order.contains(next->objectName()))
+                next = next->nextInFocusChain();
+            QCOMPARE(next->objectName(), order[i + 1]);
+        }
+    }
+
     void rosterGridStartsNumbered()
     {
         WindowDriver w;

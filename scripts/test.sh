@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test offscreen.
+# Installs what is missing, builds, and runs every test offscreen: once in the
+# normal build and once with AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -15,3 +16,9 @@ cmake --build "$consumer" --parallel "$(nproc)"
 "$consumer/consumer"
 
 ctest --test-dir "$build" --output-on-failure
+
+# Any sanitizer report fails its test.
+export ASAN_OPTIONS=abort_on_error=0:halt_on_error=1:detect_leaks=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+BUILD_DIR=$build-sanitize bash "$root/scripts/build.sh" -DBUILD_TESTING=ON -DFENBAN_SANITIZE=ON
+ctest --test-dir "$build-sanitize" --output-on-failure

@@ -1,35 +1,24 @@
 // Pasting a grade: 5,000 students x 15 columns through the real window
 // (offscreen), and the roster build alone.
+#include "GuiBench.h"
 #include "app/Unit1.h"
 #include "roster/CellGrid.h"
 #include "roster/PastedTable.h"
 #include "roster/RosterBuilder.h"
 
-#include <QApplication>
 #include <QClipboard>
+#include <QGuiApplication>
 #include <QPushButton>
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-QString gradeText(int students)
-{
-    QString text = QStringLiteral("姓名\t性别\t班级\t总分\t语文\t数学\t英语\t物理\t化学\t生物\t政治\t历史\t地理\r\n");
-    for (int k = 1; k <= students; ++k) {
-        text += QStringLiteral("学生%1\t%2\t\t%3").arg(k).arg(k % 2 ? "男" : "女").arg(400 + (k * 37) % 300);
-        for (int s = 0; s < 10; ++s)
-            text += QStringLiteral("\t%1.5").arg(40 + (k * (s + 3)) % 60);
-        text += QStringLiteral("\r\n");
-    }
-    return text;
-}
-
 void BM_PasteThroughWindow(benchmark::State& state)
 {
     TForm1 window;
     auto* pasteButton = window.findChild<QPushButton*>(QStringLiteral("BitBtn1"));
-    QGuiApplication::clipboard()->setText(gradeText(static_cast<int>(state.range(0))));
+    QGuiApplication::clipboard()->setText(GradeText(static_cast<int>(state.range(0))));
     for (auto _ : state)
         pasteButton->click();
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -38,7 +27,7 @@ BENCHMARK(BM_PasteThroughWindow)->Arg(5000)->Unit(benchmark::kMillisecond);
 
 void BM_SplitAndBuildRoster(benchmark::State& state)
 {
-    const std::string text = gradeText(static_cast<int>(state.range(0))).toStdString();
+    const std::string text = GradeText(static_cast<int>(state.range(0))).toStdString();
     for (auto _ : state) {
         const auto lines = fenban::SplitLines(text);
         fenban::CellGrid grid(15, static_cast<int>(lines.size()));
@@ -54,13 +43,3 @@ void BM_SplitAndBuildRoster(benchmark::State& state)
 BENCHMARK(BM_SplitAndBuildRoster)->Arg(5000)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -1,9 +1,10 @@
 // The window's buttons on a grade of 5,000 students in 100 classes, through
 // the real widgets (offscreen): each should finish within a screen frame.
+#include "GuiBench.h"
 #include "app/Unit1.h"
 
-#include <QApplication>
 #include <QClipboard>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
@@ -12,23 +13,6 @@
 #include <benchmark/benchmark.h>
 
 namespace {
-
-QString GradeText(int students)
-{
-    QString text = QStringLiteral("姓名\t性别\t班级\t总分\t语文\t数学\t英语\t物理\t化学\t生物\t政治\t历史\t地理\r\n");
-    for (int k = 1; k <= students; ++k) {
-        text += QStringLiteral("学生%1\t%2\t").arg(k).arg(k % 2 ? "男" : "女");
-        int total = 0;
-        QString subjects;
-        for (int s = 0; s < 10; ++s) {
-            const int score = 40 + (k * (s + 3) + s * 7) % 60;
-            total += score;
-            subjects += QStringLiteral("\t%1").arg(score);
-        }
-        text += QStringLiteral("\t%1%2\r\n").arg(total).arg(subjects);
-    }
-    return text;
-}
 
 // A window holding a divided grade.
 struct DividedGrade {
@@ -85,13 +69,3 @@ void BM_CopyWholeListing(benchmark::State& state)
 BENCHMARK(BM_CopyWholeListing)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

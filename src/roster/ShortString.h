@@ -26,7 +26,8 @@ public:
     explicit ShortString(std::string_view bytes)
     {
         length_ = static_cast<std::uint8_t>(std::min(bytes.size(), Capacity));
-        std::memcpy(bytes_.data(), bytes.data(), length_);
+        if (length_ > 0) // an empty view may carry no pointer at all
+            std::memcpy(bytes_.data(), bytes.data(), length_);
     }
 
     static constexpr std::size_t capacity() { return Capacity; }

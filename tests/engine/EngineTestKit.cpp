@@ -41,6 +41,8 @@ long double RandomScore(std::mt19937_64& rng, ScoreKind kind, long double top)
 {
     if (kind == ScoreKind::Mixed)
         kind = static_cast<ScoreKind>(rng() % 4);
+    else if (kind == ScoreKind::Wild)
+        kind = ScoreKind::OneDecimal;
     const int steps[] = {1, 2, 10, 100};
     const int step = steps[static_cast<int>(kind)];
     const auto units = static_cast<long long>(rng() % static_cast<unsigned long long>(top * step + 1));
@@ -57,9 +59,11 @@ void FillRandomRoster(DivisionState& state, std::mt19937_64& rng, int students, 
         for (int s = 0; s < SubjectCount; ++s)
             values[s] = RandomScore(rng, kind, s == 0 ? 750.0L : 100.0L);
 
+    TStudentList wildStudents;
     for (int i = 0; i < students; ++i) {
         const unsigned roll = rng() % 100;
-        const std::string_view gender = roll < 47 ? Male : roll < 94 ? Female : odd[roll % 5];
+        const bool wild = kind == ScoreKind::Wild && roll < 25;
+        const std::string_view gender = wild ? "M" : roll < 47 ? Male : roll < 94 ? Female : odd[roll % 5];
         const std::string_view mark = rng() % 40 == 0 ? (rng() % 2 ? "f" : "X") : "";
         const PStudent student = AddStudent(state, gender, {}, mark);
         if (rng() % 10 == 0) {
@@ -68,7 +72,16 @@ void FillRandomRoster(DivisionState& state, std::mt19937_64& rng, int students, 
         }
         for (int s = 0; s < SubjectCount; ++s)
             student->Scores[s] = RandomScore(rng, kind, s == 0 ? 750.0L : 100.0L);
+        if (wild) { // in pairs of opposite signs, so that the grade averages stay small
+            const long double huge = wildStudents.size() % 2 ? -(0x1p55L - 150) : (0x1p55L - 150);
+            for (int s = 1; s < SubjectCount; ++s)
+                student->Scores[s] += huge;
+            wildStudents.push_back(student);
+        }
     }
+    if (wildStudents.size() % 2)
+        for (int s = 1; s < SubjectCount; ++s)
+            wildStudents.back()->Scores[s] -= 0x1p55L - 150;
 }
 
 DivisionState Clone(const DivisionState& state)

@@ -60,6 +60,7 @@ void TestBalancingDifferential::matchesReference_data()
         row(120, 2, ScoreKind::OneDecimal, 15, seed);
         row(150, 7, ScoreKind::Mixed, 20, seed);
         row(200, 100, ScoreKind::OneDecimal, 20, seed);
+        row(12 * static_cast<int>(seed), 1 + static_cast<int>(seed), ScoreKind::Wild, 30, seed);
     }
     row(400, 2, ScoreKind::OneDecimal, 6, 7);
     row(1000, 20, ScoreKind::Mixed, 6, 8);
@@ -73,7 +74,7 @@ void TestBalancingDifferential::matchesReference_data()
         // Keep the reference's cost, about (students / classes)^2 * students, in bounds.
         const int fewest = std::max(1, static_cast<int>(std::ceil(std::pow(students, 1.5) / 2500.0)));
         const int classes = std::min(100, fewest + static_cast<int>(shapes() % 100));
-        row(students, classes, static_cast<ScoreKind>(shapes() % 5), 25, 1000 + r);
+        row(students, classes, static_cast<ScoreKind>(shapes() % 6), 25, 1000 + r);
     }
 }
 

@@ -32,17 +32,23 @@ struct ClassScores {
     explicit ClassScores(const TStudentList& list);
 
     long double At(int s, std::size_t slot) const { return scores[s * size + slot]; }
+    long long HalvesAt(int s, std::size_t slot) const { return halves[s * size + slot]; }
     long double Before(int s, std::size_t slot) const { return prefix[s * (size + 1) + slot]; }
     long double Widest(int s) const { return std::max(std::fabs(lowest[s]), std::fabs(highest[s])); }
 
     std::size_t size;
     std::vector<long double> scores;
     std::vector<long double> prefix; // per subject: the sum of the first i slots, i = 0..size
+    std::vector<long long> halves;    // twice the scores, for whole and half points
+    std::array<long long, SubjectCount> totalHalves{};
     TSubjectValues total{}, absTotal{}, lowest{}, highest{};
 };
 
 ClassScores::ClassScores(const TStudentList& list)
-    : size(list.size()), scores(SubjectCount * size), prefix(SubjectCount * (size + 1))
+    : size(list.size()),
+      scores(SubjectCount * size),
+      prefix(SubjectCount * (size + 1)),
+      halves(SubjectCount * size)
 {
     for (int s = 0; s < SubjectCount; ++s) {
         long double sum = 0.0L;
@@ -82,15 +88,29 @@ private:
     const std::int32_t coefficient_;
     const std::size_t classCount_;
     const std::size_t firstChanged_; // the lower of the two class indices
-    const ClassScores a_;
-    const ClassScores b_;
+    ClassScores a_;
+    ClassScores b_;
     std::array<bool, SubjectCount> exact_{};
     std::vector<ReplacementFigures> figuresA_, figuresB_;
     std::vector<long double> baseAbs_; // per subject, per class: |deviation| as the lists stand
     TSubjectValues before_{};          // deviation sums over the classes below firstChanged_
     TStudentList workB_;               // class B as the press's working list holds it
-    std::size_t firstMovedB_ = 0;
+    // Per subject, B's working list added up over its first foldedB_ slots;
+    // the slots before the current exchange no longer change for this slot of A.
+    std::array<std::size_t, SubjectCount> foldedB_{};
+    TSubjectValues foldB_{};
 };
+
+void CountHalves(ClassScores& scores, int s)
+{
+    long long total = 0;
+    for (std::size_t i = 0; i < scores.size; ++i) {
+        const long long twice = std::llrint(2.0L * scores.At(s, i));
+        scores.halves[s * scores.size + i] = twice;
+        total += twice;
+    }
+    scores.totalHalves[s] = total;
+}
 
 Search::Search(const DivisionState& state, const SwapTarget& target, std::int32_t coefficient)
     : listA_(state.FClasses[target.classA]),
@@ -121,6 +141,10 @@ Search::Search(const DivisionState& state, const SwapTarget& target, std::int32_
             exact_[s] = IsHalfPoint(a_.At(s, i));
         for (std::size_t i = 0; i < b_.size && exact_[s]; ++i)
             exact_[s] = IsHalfPoint(b_.At(s, i));
+        if (exact_[s]) {
+            CountHalves(a_, s);
+            CountHalves(b_, s);
+        }
         figuresA_.push_back(MakeFigures(a_, b_, s, state.FGradeAvg[s]));
         figuresB_.push_back(MakeFigures(b_, a_, s, state.FGradeAvg[s]));
     }
@@ -135,17 +159,16 @@ ReplacementFigures Search::MakeFigures(const ClassScores& own, const ClassScores
     const long double error =
         exact_[s] ? 0.0L : 16.0L * static_cast<long double>(own.size + 2) * Epsilon * magnitudes;
     return ReplacementFigures(own.size, grade, own.total[s] - own.highest[s] + other.lowest[s],
-                              own.total[s] - own.lowest[s] + other.highest[s], error);
+                              own.total[s] - own.lowest[s] + other.highest[s], error, exact_[s]);
 }
 
 ClassFigures Search::FiguresOfA(int s, std::size_t j, std::size_t k)
 {
-    ClassFigures figures;
-    const long double sum = (a_.total[s] - a_.At(s, j)) + b_.At(s, k);
-    if (figuresA_[s].TryFromSum(sum, figures))
-        return figures;
     if (exact_[s])
-        return figuresA_[s].FromSum(sum);
+        return figuresA_[s].FromHalves(a_.totalHalves[s] - a_.HalvesAt(s, j) + b_.HalvesAt(s, k));
+    ClassFigures figures;
+    if (figuresA_[s].TryFromSum((a_.total[s] - a_.At(s, j)) + b_.At(s, k), figures))
+        return figures;
     long double listed = a_.Before(s, j) + b_.At(s, k);
     for (std::size_t i = j + 1; i < a_.size; ++i)
         listed += a_.At(s, i);
@@ -154,16 +177,19 @@ ClassFigures Search::FiguresOfA(int s, std::size_t j, std::size_t k)
 
 ClassFigures Search::FiguresOfB(int s, std::size_t j, std::size_t k)
 {
-    ClassFigures figures;
-    const long double sum = (b_.total[s] - b_.At(s, k)) + a_.At(s, j);
-    if (figuresB_[s].TryFromSum(sum, figures))
-        return figures;
     if (exact_[s])
-        return figuresB_[s].FromSum(sum);
-    // Earlier exchanges for this slot of A left rotated students in B's list.
-    long double listed = b_.Before(s, firstMovedB_);
-    for (std::size_t i = firstMovedB_; i < b_.size; ++i)
-        listed += workB_[i]->Scores[s];
+        return figuresB_[s].FromHalves(b_.totalHalves[s] - b_.HalvesAt(s, k) + a_.HalvesAt(s, j));
+    ClassFigures figures;
+    if (figuresB_[s].TryFromSum((b_.total[s] - b_.At(s, k)) + a_.At(s, j), figures))
+        return figures;
+    // Earlier exchanges for this slot of A left rotated students in B's list:
+    // add up the working list to slot k, then B's own students behind it.
+    long double& folded = foldB_[s];
+    for (; foldedB_[s] <= k; ++foldedB_[s])
+        folded += workB_[foldedB_[s]]->Scores[s];
+    long double listed = folded;
+    for (std::size_t i = k + 1; i < b_.size; ++i)
+        listed += b_.At(s, i);
     return figuresB_[s].FromSum(listed);
 }
 
@@ -208,7 +234,9 @@ std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer)
         if (found == partners.end())
             continue;
         const std::vector<std::size_t>& slots = found->second;
-        firstMovedB_ = slots.front();
+        foldedB_.fill(slots.front());
+        for (int s = 0; s < SubjectCount; ++s)
+            foldB_[s] = b_.Before(s, slots.front());
         PStudent held = student;
         for (const std::size_t k : slots) {
             // The working lists exchange slot j with slot k and keep it for the next k.

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace fenban {
@@ -99,6 +101,10 @@ private:
     // the slots before the current exchange no longer change for this slot of A.
     std::array<std::size_t, SubjectCount> foldedB_{};
     TSubjectValues foldB_{};
+    // B's list at an exchange depends only on the gender group and on the
+    // incoming student's score: walks already made, by group, subject and slot.
+    std::size_t group_ = 0;
+    std::unordered_map<std::uint64_t, std::vector<std::pair<long double, ClassFigures>>> walksB_;
 };
 
 void CountHalves(ClassScores& scores, int s)
@@ -182,6 +188,11 @@ ClassFigures Search::FiguresOfB(int s, std::size_t j, std::size_t k)
     ClassFigures figures;
     if (figuresB_[s].TryFromSum((b_.total[s] - b_.At(s, k)) + a_.At(s, j), figures))
         return figures;
+    const long double incoming = a_.At(s, j);
+    auto& walks = walksB_[(static_cast<std::uint64_t>(group_ * SubjectCount + s) << 32) | k];
+    for (const auto& [score, known] : walks)
+        if (score == incoming)
+            return known;
     // Earlier exchanges for this slot of A left rotated students in B's list:
     // add up the working list to slot k, then B's own students behind it.
     long double& folded = foldB_[s];
@@ -190,7 +201,8 @@ ClassFigures Search::FiguresOfB(int s, std::size_t j, std::size_t k)
     long double listed = folded;
     for (std::size_t i = k + 1; i < b_.size; ++i)
         listed += b_.At(s, i);
-    return figuresB_[s].FromSum(listed);
+    walks.emplace_back(incoming, figuresB_[s].FromSum(listed));
+    return walks.back().second;
 }
 
 CandidateScore Search::Score(std::size_t j, std::size_t k)
@@ -219,10 +231,16 @@ CandidateScore Search::Score(std::size_t j, std::size_t k)
 
 std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer)
 {
-    std::map<ShortString<2>, std::vector<std::size_t>> partners; // B's free slots by gender
-    for (std::size_t k = 0; k < listB_.size(); ++k)
-        if (!IsPinned(*listB_[k]))
-            partners[listB_[k]->Gender].push_back(k);
+    std::map<ShortString<2>, std::size_t> groups; // B's free slots by gender
+    std::vector<std::vector<std::size_t>> partners;
+    for (std::size_t k = 0; k < listB_.size(); ++k) {
+        if (IsPinned(*listB_[k]))
+            continue;
+        const auto [group, added] = groups.emplace(listB_[k]->Gender, partners.size());
+        if (added)
+            partners.emplace_back();
+        partners[group->second].push_back(k);
+    }
 
     long double best = NoScoreYet;
     std::optional<ChosenSwap> chosen;
@@ -230,10 +248,11 @@ std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer)
         const PStudent student = listA_[j];
         if (IsPinned(*student))
             continue;
-        const auto found = partners.find(student->Gender);
-        if (found == partners.end())
+        const auto found = groups.find(student->Gender);
+        if (found == groups.end())
             continue;
-        const std::vector<std::size_t>& slots = found->second;
+        group_ = found->second;
+        const std::vector<std::size_t>& slots = partners[group_];
         foldedB_.fill(slots.front());
         for (int s = 0; s < SubjectCount; ++s)
             foldB_[s] = b_.Before(s, slots.front());

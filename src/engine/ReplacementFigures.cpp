@@ -10,6 +10,7 @@ ReplacementFigures::ReplacementFigures(std::size_t count, long double gradeAvera
     : count_(count),
       grade_(gradeAverage),
       scale_(100.0L / static_cast<long double>(count)),
+      inverseCount_(1.0 / static_cast<double>(count)),
       quotientError_(sumError * scale_)
 {
     const long double keyScale = halves ? 2.0L : scale_;

@@ -23,12 +23,14 @@ public:
     ReplacementFigures(std::size_t count, long double gradeAverage, long double lowestSum,
                        long double highestSum, long double sumError, bool halves);
 
+    // Results refer to figures kept here, valid until the next call.
+
     // For whole and half points: the figures of the sum halves / 2.
-    ClassFigures FromHalves(long long halves)
+    const ClassFigures& FromHalves(long long halves)
     {
         const auto slot = static_cast<unsigned long long>(halves - first_);
         if (slot >= known_.size())
-            return FromSum(static_cast<long double>(halves) / 2);
+            return Keep(FromSum(static_cast<long double>(halves) / 2));
         if (!known_[slot]) {
             cache_[slot] = FromSum(static_cast<long double>(halves) / 2);
             known_[slot] = 1;
@@ -36,8 +38,26 @@ public:
         return cache_[slot];
     }
 
-    // Declines (false) when the sum's error could change the rounded average.
-    bool TryFromSum(long double sum, ClassFigures& figures)
+    // For scores in hundredths whose sums stray from the decimal sum by far
+    // less than one hundredth over the class size: the figures of the sum of
+    // hundredths, declined only when it lies halfway between two averages.
+    const ClassFigures* TryFromHundredths(long long hundredths)
+    {
+        const auto count = static_cast<long long>(count_);
+        const double q = static_cast<double>(hundredths) * inverseCount_;
+        long long nearest = static_cast<long long>((q + 0x1.8p52) - 0x1.8p52);
+        long long twiceOff = 2 * (hundredths - nearest * count); // 2 * count * (exact - nearest)
+        for (; twiceOff > count; twiceOff -= 2 * count)
+            ++nearest;
+        for (; twiceOff < -count; twiceOff += 2 * count)
+            --nearest;
+        if (twiceOff == count || twiceOff == -count)
+            return nullptr;
+        return &Cached(nearest);
+    }
+
+    // Declines (null) when the sum's error could change the rounded average.
+    const ClassFigures* TryFromSum(long double sum)
     {
         // sum * 100 / count stands for the quotient that RoundTwoDecimals
         // rounds; the relative term covers the rounding to double and the
@@ -45,37 +65,41 @@ public:
         const long double q = sum * scale_;
         const long double magnitude = std::fabs(q);
         if (!(magnitude < 0x1p40L))
-            return false;
+            return nullptr;
         const long double nearest = std::rint(q);
         if (!(0.5L - std::fabs(q - nearest) > quotientError_ + magnitude * 0x1p-48L))
-            return false;
-        const auto hundredths = static_cast<long long>(static_cast<double>(nearest));
-        const auto slot = static_cast<unsigned long long>(hundredths - first_);
-        if (slot >= known_.size()) {
-            figures = OfHundredths(hundredths);
-            return true;
-        }
-        if (!known_[slot]) {
-            cache_[slot] = OfHundredths(hundredths);
-            known_[slot] = 1;
-        }
-        figures = cache_[slot];
-        return true;
+            return nullptr;
+        return &Cached(static_cast<long long>(static_cast<double>(nearest)));
     }
 
     // The figures of a sum added up as the statistics add it.
     ClassFigures FromSum(long double sum) const;
+    const ClassFigures& Keep(const ClassFigures& figures) { return scratch_ = figures; }
 
 private:
     ClassFigures OfHundredths(long long hundredths) const;
 
+    const ClassFigures& Cached(long long hundredths)
+    {
+        const auto slot = static_cast<unsigned long long>(hundredths - first_);
+        if (slot >= known_.size())
+            return Keep(OfHundredths(hundredths));
+        if (!known_[slot]) {
+            cache_[slot] = OfHundredths(hundredths);
+            known_[slot] = 1;
+        }
+        return cache_[slot];
+    }
+
     std::size_t count_;
     long double grade_;
     long double scale_; // 100 / count
+    double inverseCount_;
     long double quotientError_;
     long long first_ = 0; // key of cache_[0]: half points or hundredths
     std::vector<ClassFigures> cache_;
     std::vector<unsigned char> known_;
+    ClassFigures scratch_{};
 };
 
 } // namespace fenban

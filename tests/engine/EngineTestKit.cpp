@@ -11,9 +11,10 @@ PStudent AddStudent(DivisionState& state, std::string_view gender,
 {
     auto student = std::make_unique<TStudent>();
     student->Name = ShortString<10>("S" + std::to_string(state.Records.size()));
-    student->Gender = ShortString<2>(gender);
+    // An empty view may have no data, which ShortString would hand to memcpy.
+    student->Gender = gender.empty() ? ShortString<2>() : ShortString<2>(gender);
     std::copy(scores.begin(), scores.end(), student->Scores.begin());
-    student->Mark = ShortString<3>(mark);
+    student->Mark = mark.empty() ? ShortString<3>() : ShortString<3>(mark);
     state.FStudents.push_back(student.get());
     state.Records.push_back(std::move(student));
     return state.Records.back().get();

@@ -108,7 +108,7 @@ private:
 };
 
 // Counts a subject's scores in units of 1/perPoint; false unless every score
-// is the extended value nearest to a whole number of units, well below 2^50.
+// is the extended value nearest to a whole number of units, below 2^40 units.
 bool CountUnits(ClassScores& scores, int s, int perPoint)
 {
     long long total = 0;

@@ -52,6 +52,7 @@ void TestStatistics::roundTwoDecimals_data()
     QTest::newRow("extended taken as double first") << 0.125L + 0x1p-60L << 0.12;
     QTest::newRow("negative") << -6.254L << -6.25;
     QTest::newRow("zero") << 0.0L << 0.0;
+    QTest::newRow("10.12 comes back one double higher") << static_cast<long double>(10.12) << 10.120000000000001;
 }
 
 void TestStatistics::roundTwoDecimals()
@@ -113,16 +114,17 @@ void TestStatistics::classStatistics()
     state.FClasses[0].push_back(AddStudent(state, Male, {86, 90.5L}));
     state.FClasses[1].push_back(AddStudent(state, Male, {84, 70.25L}));
     state.FGradeAvg[0] = 85;
-    state.FGradeAvg[1] = 80.38L;
+    state.FGradeAvg[1] = 80.38;
     state.FClassAvg.resize(2);
     ComputeClassStats(state, true);
     QVERIFY(SameBits(state.FClassDev[0][0], 1) && SameBits(state.FClassDev[1][0], -1));
     QVERIFY(SameBits(state.FDevSum[0], 2));
-    // 70.25 rounds to 70.25 (exact), 90.5 - 80.38 and 70.25 - 80.38 to hundredths.
     QVERIFY(SameBits(state.FClassAvg[1][1], 70.25L));
-    QVERIFY(SameBits(state.FClassDev[0][1], RoundTwoDecimals(90.5L - static_cast<double>(80.38L))));
-    const long double unrounded = std::fabs(state.FClassDev[0][1]) + std::fabs(state.FClassDev[1][1]);
-    QVERIFY(SameBits(state.FDevSum[1], unrounded));
+    const double gap1 = 10.120000000000001; // 1012 times the factor: one double above 10.12
+    QVERIFY(SameBits(state.FClassDev[0][1], gap1) && SameBits(state.FClassDev[1][1], -10.13));
+    // The sum of the two doubles in extended precision, not rounded to 20.25.
+    QVERIFY(SameBits(state.FDevSum[1], static_cast<long double>(gap1) + static_cast<long double>(10.13)));
+    QVERIFY(!SameBits(state.FDevSum[1], 20.25L));
     QVERIFY(SameBits(state.FDevSum[5], 0));
 }
 

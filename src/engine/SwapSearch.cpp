@@ -2,29 +2,30 @@
 
 #include "engine/ReplacementFigures.h"
 #include "engine/Statistics.h"
+#include "engine/SuffixFolds.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
 #include <map>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace fenban {
 
 namespace {
 
-// Whole and half points whose magnitudes add up to less than this are summed
-// exactly in extended precision, in any order.
-constexpr long double ExactSumLimit = 0x1p50L;
 constexpr long double NoScoreYet = 9999999.0L;
 constexpr long double Epsilon = 0x1p-64L; // unit roundoff of the extended type
 
-bool IsHalfPoint(long double x)
-{
-    const long double twice = 2.0L * x;
-    return std::isfinite(twice) && std::rint(twice) == twice;
-}
+// How the scores of a subject in the two classes can be counted in whole units.
+enum class Units {
+    None,
+    Halves,     // whole and half points: every sum is exact in any order
+    Hundredths, // at most two decimals: sums stray from the decimal sum by far less than a hundredth
+};
 
 // One of the two classes of a press: its scores by subject and slot, and
 // their running sums in list order.
@@ -32,17 +33,23 @@ struct ClassScores {
     explicit ClassScores(const TStudentList& list);
 
     long double At(int s, std::size_t slot) const { return scores[s * size + slot]; }
+    long long UnitsAt(int s, std::size_t slot) const { return units[s * size + slot]; }
     long double Before(int s, std::size_t slot) const { return prefix[s * (size + 1) + slot]; }
     long double Widest(int s) const { return std::max(std::fabs(lowest[s]), std::fabs(highest[s])); }
 
     std::size_t size;
     std::vector<long double> scores;
     std::vector<long double> prefix; // per subject: the sum of the first i slots, i = 0..size
+    std::vector<long long> units; // the scores counted in halves or hundredths
+    std::array<long long, SubjectCount> totalUnits{};
     TSubjectValues total{}, absTotal{}, lowest{}, highest{};
 };
 
 ClassScores::ClassScores(const TStudentList& list)
-    : size(list.size()), scores(SubjectCount * size), prefix(SubjectCount * (size + 1))
+    : size(list.size()),
+      scores(SubjectCount * size),
+      prefix(SubjectCount * (size + 1)),
+      units(SubjectCount * size)
 {
     for (int s = 0; s < SubjectCount; ++s) {
         long double sum = 0.0L;
@@ -71,8 +78,8 @@ public:
 
 private:
     CandidateScore Score(std::size_t j, std::size_t k);
-    ClassFigures FiguresOfA(int s, std::size_t j, std::size_t k);
-    ClassFigures FiguresOfB(int s, std::size_t j, std::size_t k);
+    const ClassFigures& FiguresOfA(int s, std::size_t j, std::size_t k);
+    const ClassFigures& FiguresOfB(int s, std::size_t j, std::size_t k);
     ReplacementFigures MakeFigures(const ClassScores& own, const ClassScores& other, int s,
                                    long double grade) const;
 
@@ -82,15 +89,53 @@ private:
     const std::int32_t coefficient_;
     const std::size_t classCount_;
     const std::size_t firstChanged_; // the lower of the two class indices
-    const ClassScores a_;
-    const ClassScores b_;
-    std::array<bool, SubjectCount> exact_{};
+    ClassScores a_;
+    ClassScores b_;
+    std::array<Units, SubjectCount> units_{};
     std::vector<ReplacementFigures> figuresA_, figuresB_;
+    std::vector<SuffixFolds> foldsA_, foldsB_; // the lists' own scores, for order-faithful sums
     std::vector<long double> baseAbs_; // per subject, per class: |deviation| as the lists stand
     TSubjectValues before_{};          // deviation sums over the classes below firstChanged_
     TStudentList workB_;               // class B as the press's working list holds it
-    std::size_t firstMovedB_ = 0;
+    // Per subject, B's working list added up over its first foldedB_ slots;
+    // the slots before the current exchange no longer change for this slot of A.
+    std::array<std::size_t, SubjectCount> foldedB_{};
+    TSubjectValues foldB_{};
+    // B's list at an exchange depends only on the gender group and on the
+    // incoming student's score: walks already made, by group, subject and slot.
+    std::size_t group_ = 0;
+    std::unordered_map<std::uint64_t, std::vector<std::pair<long double, ClassFigures>>> walksB_;
 };
+
+// Counts a subject's scores in units of 1/perPoint; false unless every score
+// is the extended value nearest to a whole number of units, below 2^40 units.
+bool CountUnits(ClassScores& scores, int s, int perPoint)
+{
+    long long total = 0;
+    for (std::size_t i = 0; i < scores.size; ++i) {
+        const long double x = scores.At(s, i);
+        if (!(std::fabs(x) * perPoint < 0x1p40L))
+            return false;
+        const long long count = std::llrint(x * perPoint);
+        if (static_cast<long double>(count) / perPoint != x)
+            return false;
+        scores.units[s * scores.size + i] = count;
+        total += count;
+    }
+    scores.totalUnits[s] = total;
+    return true;
+}
+
+// Whether a class's sums in hundredths decide its rounded average: the list
+// sum strays from the decimal sum by at most (count + 2) roundings of the
+// magnitudes, which must stay far below half a hundredth of the average.
+bool HundredthsDecide(const ClassScores& own, const ClassScores& other, int s)
+{
+    const auto count = static_cast<long double>(own.size);
+    const long double magnitudes = own.absTotal[s] + other.Widest(s);
+    const long double largestQuotient = 100 * std::max(own.Widest(s), other.Widest(s));
+    return 200 * (count + 2) * Epsilon * magnitudes + 2 * count * largestQuotient * 0x1p-52L < 0.25L;
+}
 
 Search::Search(const DivisionState& state, const SwapTarget& target, std::int32_t coefficient)
     : listA_(state.FClasses[target.classA]),
@@ -116,11 +161,18 @@ Search::Search(const DivisionState& state, const SwapTarget& target, std::int32_
     for (int s = 0; s < SubjectCount; ++s) {
         for (std::size_t c = 0; c < firstChanged_; ++c)
             before_[s] += baseAbs_[s * classCount_ + c];
-        exact_[s] = a_.absTotal[s] + b_.absTotal[s] < ExactSumLimit;
-        for (std::size_t i = 0; i < a_.size && exact_[s]; ++i)
-            exact_[s] = IsHalfPoint(a_.At(s, i));
-        for (std::size_t i = 0; i < b_.size && exact_[s]; ++i)
-            exact_[s] = IsHalfPoint(b_.At(s, i));
+        if (CountUnits(a_, s, 2) && CountUnits(b_, s, 2))
+            units_[s] = Units::Halves;
+        else if (CountUnits(a_, s, 100) && CountUnits(b_, s, 100) && HundredthsDecide(a_, b_, s)
+                 && HundredthsDecide(b_, a_, s))
+            units_[s] = Units::Hundredths;
+        const bool exact = units_[s] == Units::Halves;
+        const auto subjectScores = [s](const ClassScores& scores) {
+            return std::vector<long double>(scores.scores.begin() + static_cast<std::ptrdiff_t>(s * scores.size),
+                                            scores.scores.begin() + static_cast<std::ptrdiff_t>((s + 1) * scores.size));
+        };
+        foldsA_.emplace_back(exact ? std::vector<long double>{} : subjectScores(a_), b_.Widest(s));
+        foldsB_.emplace_back(exact ? std::vector<long double>{} : subjectScores(b_), a_.Widest(s));
         figuresA_.push_back(MakeFigures(a_, b_, s, state.FGradeAvg[s]));
         figuresB_.push_back(MakeFigures(b_, a_, s, state.FGradeAvg[s]));
     }
@@ -133,38 +185,49 @@ ReplacementFigures Search::MakeFigures(const ClassScores& own, const ClassScores
     // at most (count + 1) roundings of the magnitudes' sum; allow eight times.
     const long double magnitudes = own.absTotal[s] + other.Widest(s);
     const long double error =
-        exact_[s] ? 0.0L : 16.0L * static_cast<long double>(own.size + 2) * Epsilon * magnitudes;
+        units_[s] == Units::Halves ? 0.0L : 16.0L * static_cast<long double>(own.size + 2) * Epsilon * magnitudes;
     return ReplacementFigures(own.size, grade, own.total[s] - own.highest[s] + other.lowest[s],
-                              own.total[s] - own.lowest[s] + other.highest[s], error);
+                              own.total[s] - own.lowest[s] + other.highest[s], error,
+                              units_[s] == Units::Halves);
 }
 
-ClassFigures Search::FiguresOfA(int s, std::size_t j, std::size_t k)
+const ClassFigures& Search::FiguresOfA(int s, std::size_t j, std::size_t k)
 {
-    ClassFigures figures;
-    const long double sum = (a_.total[s] - a_.At(s, j)) + b_.At(s, k);
-    if (figuresA_[s].TryFromSum(sum, figures))
-        return figures;
-    if (exact_[s])
-        return figuresA_[s].FromSum(sum);
-    long double listed = a_.Before(s, j) + b_.At(s, k);
-    for (std::size_t i = j + 1; i < a_.size; ++i)
-        listed += a_.At(s, i);
-    return figuresA_[s].FromSum(listed);
+    ReplacementFigures& figures = figuresA_[s];
+    const long long units = a_.totalUnits[s] - a_.UnitsAt(s, j) + b_.UnitsAt(s, k);
+    if (units_[s] == Units::Halves)
+        return figures.FromHalves(units);
+    const ClassFigures* found = units_[s] == Units::Hundredths
+        ? figures.TryFromHundredths(units)
+        : figures.TryFromSum((a_.total[s] - a_.At(s, j)) + b_.At(s, k));
+    if (found)
+        return *found;
+    return figures.Keep(figures.FromSum(foldsA_[s].FoldFrom(a_.Before(s, j) + b_.At(s, k), j + 1)));
 }
 
-ClassFigures Search::FiguresOfB(int s, std::size_t j, std::size_t k)
+const ClassFigures& Search::FiguresOfB(int s, std::size_t j, std::size_t k)
 {
-    ClassFigures figures;
-    const long double sum = (b_.total[s] - b_.At(s, k)) + a_.At(s, j);
-    if (figuresB_[s].TryFromSum(sum, figures))
-        return figures;
-    if (exact_[s])
-        return figuresB_[s].FromSum(sum);
-    // Earlier exchanges for this slot of A left rotated students in B's list.
-    long double listed = b_.Before(s, firstMovedB_);
-    for (std::size_t i = firstMovedB_; i < b_.size; ++i)
-        listed += workB_[i]->Scores[s];
-    return figuresB_[s].FromSum(listed);
+    ReplacementFigures& figures = figuresB_[s];
+    const long long units = b_.totalUnits[s] - b_.UnitsAt(s, k) + a_.UnitsAt(s, j);
+    if (units_[s] == Units::Halves)
+        return figures.FromHalves(units);
+    const ClassFigures* found = units_[s] == Units::Hundredths
+        ? figures.TryFromHundredths(units)
+        : figures.TryFromSum((b_.total[s] - b_.At(s, k)) + a_.At(s, j));
+    if (found)
+        return *found;
+    const long double incoming = a_.At(s, j);
+    auto& walks = walksB_[(static_cast<std::uint64_t>(group_ * SubjectCount + s) << 32) | k];
+    for (const auto& [score, known] : walks)
+        if (score == incoming)
+            return figures.Keep(known);
+    // Earlier exchanges for this slot of A left rotated students in B's list:
+    // add up the working list to slot k, then B's own students behind it.
+    long double& folded = foldB_[s];
+    for (; foldedB_[s] <= k; ++foldedB_[s])
+        folded += workB_[foldedB_[s]]->Scores[s];
+    walks.emplace_back(incoming, figures.FromSum(foldsB_[s].FoldFrom(folded, k + 1)));
+    return figures.Keep(walks.back().second);
 }
 
 CandidateScore Search::Score(std::size_t j, std::size_t k)
@@ -175,8 +238,8 @@ CandidateScore Search::Score(std::size_t j, std::size_t k)
     long double averageA = 0.0L;
     long double averageB = 0.0L;
     for (int s = 0; s < SubjectCount; ++s) {
-        const ClassFigures fa = FiguresOfA(s, j, k);
-        const ClassFigures fb = FiguresOfB(s, j, k);
+        const ClassFigures& fa = FiguresOfA(s, j, k);
+        const ClassFigures& fb = FiguresOfB(s, j, k);
         if (s == target_.subject) {
             averageA = fa.average;
             averageB = fb.average;
@@ -193,10 +256,16 @@ CandidateScore Search::Score(std::size_t j, std::size_t k)
 
 std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer)
 {
-    std::map<ShortString<2>, std::vector<std::size_t>> partners; // B's free slots by gender
-    for (std::size_t k = 0; k < listB_.size(); ++k)
-        if (!IsPinned(*listB_[k]))
-            partners[listB_[k]->Gender].push_back(k);
+    std::map<ShortString<2>, std::size_t> groups; // B's free slots by gender
+    std::vector<std::vector<std::size_t>> partners;
+    for (std::size_t k = 0; k < listB_.size(); ++k) {
+        if (IsPinned(*listB_[k]))
+            continue;
+        const auto [group, added] = groups.emplace(listB_[k]->Gender, partners.size());
+        if (added)
+            partners.emplace_back();
+        partners[group->second].push_back(k);
+    }
 
     long double best = NoScoreYet;
     std::optional<ChosenSwap> chosen;
@@ -204,11 +273,14 @@ std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer)
         const PStudent student = listA_[j];
         if (IsPinned(*student))
             continue;
-        const auto found = partners.find(student->Gender);
-        if (found == partners.end())
+        const auto found = groups.find(student->Gender);
+        if (found == groups.end())
             continue;
-        const std::vector<std::size_t>& slots = found->second;
-        firstMovedB_ = slots.front();
+        group_ = found->second;
+        const std::vector<std::size_t>& slots = partners[group_];
+        foldedB_.fill(slots.front());
+        for (int s = 0; s < SubjectCount; ++s)
+            foldB_[s] = b_.Before(s, slots.front());
         PStudent held = student;
         for (const std::size_t k : slots) {
             // The working lists exchange slot j with slot k and keep it for the next k.

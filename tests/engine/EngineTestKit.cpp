@@ -11,9 +11,10 @@ PStudent AddStudent(DivisionState& state, std::string_view gender,
 {
     auto student = std::make_unique<TStudent>();
     student->Name = ShortString<10>("S" + std::to_string(state.Records.size()));
-    student->Gender = ShortString<2>(gender);
+    // An empty view may have no data, which ShortString would hand to memcpy.
+    student->Gender = gender.empty() ? ShortString<2>() : ShortString<2>(gender);
     std::copy(scores.begin(), scores.end(), student->Scores.begin());
-    student->Mark = ShortString<3>(mark);
+    student->Mark = mark.empty() ? ShortString<3>() : ShortString<3>(mark);
     state.FStudents.push_back(student.get());
     state.Records.push_back(std::move(student));
     return state.Records.back().get();
@@ -41,6 +42,8 @@ long double RandomScore(std::mt19937_64& rng, ScoreKind kind, long double top)
 {
     if (kind == ScoreKind::Mixed)
         kind = static_cast<ScoreKind>(rng() % 4);
+    else if (kind == ScoreKind::Wild)
+        kind = ScoreKind::OneDecimal;
     const int steps[] = {1, 2, 10, 100};
     const int step = steps[static_cast<int>(kind)];
     const auto units = static_cast<long long>(rng() % static_cast<unsigned long long>(top * step + 1));
@@ -57,9 +60,11 @@ void FillRandomRoster(DivisionState& state, std::mt19937_64& rng, int students, 
         for (int s = 0; s < SubjectCount; ++s)
             values[s] = RandomScore(rng, kind, s == 0 ? 750.0L : 100.0L);
 
+    TStudentList wildStudents;
     for (int i = 0; i < students; ++i) {
         const unsigned roll = rng() % 100;
-        const std::string_view gender = roll < 47 ? Male : roll < 94 ? Female : odd[roll % 5];
+        const bool wild = kind == ScoreKind::Wild && roll < 25;
+        const std::string_view gender = wild ? "M" : roll < 47 ? Male : roll < 94 ? Female : odd[roll % 5];
         const std::string_view mark = rng() % 40 == 0 ? (rng() % 2 ? "f" : "X") : "";
         const PStudent student = AddStudent(state, gender, {}, mark);
         if (rng() % 10 == 0) {
@@ -68,7 +73,16 @@ void FillRandomRoster(DivisionState& state, std::mt19937_64& rng, int students, 
         }
         for (int s = 0; s < SubjectCount; ++s)
             student->Scores[s] = RandomScore(rng, kind, s == 0 ? 750.0L : 100.0L);
+        if (wild) { // in pairs of opposite signs, so that the grade averages stay small
+            const long double huge = wildStudents.size() % 2 ? -(0x1p55L - 150) : (0x1p55L - 150);
+            for (int s = 1; s < SubjectCount; ++s)
+                student->Scores[s] += huge;
+            wildStudents.push_back(student);
+        }
     }
+    if (wildStudents.size() % 2)
+        for (int s = 1; s < SubjectCount; ++s)
+            wildStudents.back()->Scores[s] -= 0x1p55L - 150;
 }
 
 DivisionState Clone(const DivisionState& state)

@@ -21,7 +21,10 @@ PStudent AddStudent(DivisionState& state, std::string_view gender,
 // whole-roster listing: out of its class's list, onto the end of the target's, marked "F".
 void MoveByHand(DivisionState& state, PStudent student, int target);
 
-enum class ScoreKind { Whole, Half, OneDecimal, TwoDecimals, Mixed };
+// Wild: one decimal, and a few students of gender "M" with ±2^55 in the
+// subjects after the first: sums through them round at every step, so a
+// class's average depends on the order of its list.
+enum class ScoreKind { Whole, Half, OneDecimal, TwoDecimals, Mixed, Wild };
 
 // A roster of random students: mostly 男 and 女, some odd genders, marks and
 // shared scores; the first score is a total of several hundred points.

@@ -5,6 +5,7 @@
 #include "engine/Assignment.h"
 #include "engine/Division.h"
 #include "engine/Statistics.h"
+#include "engine/SuffixFolds.h"
 #include "engine/SwapSearch.h"
 
 #include <QtTest>
@@ -35,9 +36,48 @@ class TestBalancingDifferential : public QObject {
     Q_OBJECT
 
 private slots:
+    void suffixFoldsMatchPlainSums_data();
+    void suffixFoldsMatchPlainSums();
     void matchesReference_data();
     void matchesReference();
 };
+
+void TestBalancingDifferential::suffixFoldsMatchPlainSums_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("one decimal") << 0;
+    QTest::newRow("two decimals, some negative") << 1;
+    QTest::newRow("binary fractions: halfway cases") << 2;
+    QTest::newRow("around 2^55") << 3;
+}
+
+void TestBalancingDifferential::suffixFoldsMatchPlainSums()
+{
+    QFETCH(int, kind);
+    std::mt19937_64 rng(77 + kind);
+    const auto draw = [&]() -> long double {
+        switch (kind) {
+        case 0: return static_cast<long double>(rng() % 1001) / 10;
+        case 1: return static_cast<long double>(static_cast<long long>(rng() % 20001) - 1000) / 100;
+        case 2: return std::ldexp(static_cast<long double>(rng() % 4096), -static_cast<int>(rng() % 70));
+        default: return rng() % 8 ? static_cast<long double>(rng() % 1001) / 10 : (0x1p55L - 150);
+        }
+    };
+    for (int round = 0; round < 60; ++round) {
+        std::vector<long double> scores(1 + rng() % 3000);
+        for (long double& score : scores)
+            score = draw();
+        const SuffixFolds folds(scores, 1000);
+        for (int start = 0; start < 40; ++start) {
+            const std::size_t from = rng() % scores.size();
+            long double plain = draw() * static_cast<long double>(rng() % 3000);
+            const long double folded = folds.FoldFrom(plain, from);
+            for (std::size_t i = from; i < scores.size(); ++i)
+                plain += scores[i];
+            QVERIFY2(SameBits(folded, plain), qPrintable(QStringLiteral("round %1 from %2").arg(round).arg(from)));
+        }
+    }
+}
 
 void TestBalancingDifferential::matchesReference_data()
 {
@@ -60,6 +100,7 @@ void TestBalancingDifferential::matchesReference_data()
         row(120, 2, ScoreKind::OneDecimal, 15, seed);
         row(150, 7, ScoreKind::Mixed, 20, seed);
         row(200, 100, ScoreKind::OneDecimal, 20, seed);
+        row(12 * static_cast<int>(seed), 1 + static_cast<int>(seed), ScoreKind::Wild, 30, seed);
     }
     row(400, 2, ScoreKind::OneDecimal, 6, 7);
     row(1000, 20, ScoreKind::Mixed, 6, 8);
@@ -73,7 +114,7 @@ void TestBalancingDifferential::matchesReference_data()
         // Keep the reference's cost, about (students / classes)^2 * students, in bounds.
         const int fewest = std::max(1, static_cast<int>(std::ceil(std::pow(students, 1.5) / 2500.0)));
         const int classes = std::min(100, fewest + static_cast<int>(shapes() % 100));
-        row(students, classes, static_cast<ScoreKind>(shapes() % 5), 25, 1000 + r);
+        row(students, classes, static_cast<ScoreKind>(shapes() % 6), 25, 1000 + r);
     }
 }
 

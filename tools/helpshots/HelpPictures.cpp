@@ -21,6 +21,7 @@ namespace fenban::shots {
 namespace {
 
 constexpr int SheetBandHeight = 150; // the spreadsheet above the roster tab
+constexpr int CoveredRows = 4;       // on the help tab the second picture covers the first one's last rows
 constexpr int StudentRow = 9; // the row whose popup menu is shown
 constexpr int ClickedColumn = 6; // where the right click lands in that row
 
@@ -48,7 +49,7 @@ QImage RosterPicture(SampleSession& session, const QString& sample)
 {
     QWidget& window = session.window();
     auto* pages = session.control<QTabWidget>("PageControl1");
-    window.resize(PictureWidth, RosterPictureHeight - SheetBandHeight);
+    window.resize(PictureWidth, RosterPictureHeight - SheetBandHeight - CoveredRows);
     session.showTab("TabSheet1");
     Settle();
 
@@ -72,6 +73,7 @@ QImage RosterPicture(SampleSession& session, const QString& sample)
         {2, QStringLiteral("全选表格（Ctrl+A），复制（Ctrl+C）。"), QRect(380, 84, 356, 0),
             QPoint(sheet.table.right(), sheet.table.center().y())});
 
+    painter.setClipRect(0, 0, PictureWidth, RosterPictureHeight - CoveredRows);
     const QPoint page(0, SheetBandHeight);
     painter.drawPixmap(page, pages->grab());
     DrawRing(painter, row.translated(page).adjusted(2, 0, -3, 0));

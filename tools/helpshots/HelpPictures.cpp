@@ -36,6 +36,15 @@ QPoint RightMiddle(const QRect& r)
     return {r.right(), r.center().y()};
 }
 
+// A thin frame sets a picture apart from the window around it.
+void Frame(QPainter& painter, const QRect& picture)
+{
+    painter.setClipping(false);
+    painter.setPen(QColor(0xB0, 0xB0, 0xB0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(picture.adjusted(0, 0, -1, -1));
+}
+
 void Settle()
 {
     QApplication::processEvents();
@@ -110,6 +119,7 @@ QImage RosterPicture(SampleSession& session, const QString& sample)
     DrawCallout(painter,
         {8, QStringLiteral("用鼠标拖选要的格子按“拷贝”，再到电子表格里粘贴；或按“导出EXCEL”存成文件。"),
             QRect(left, output.top() - 4, 270, 0), RightMiddle(output) - QPoint(8, 0)});
+    Frame(painter, QRect(0, 0, PictureWidth, RosterPictureHeight - CoveredRows));
     return picture;
 }
 
@@ -149,7 +159,7 @@ QImage AveragesPicture(SampleSession& session)
 
     const int top = body.top() + 10;
     DrawCallout(painter,
-        {1, QStringLiteral("反复按“调整”，直到旁边的总偏差不再变小。"), QRect(header.right() + 14, top, 200, 0),
+        {1, QStringLiteral("反复按“调整”，直到旁边的总偏差不再下降。"), QRect(header.right() + 14, top, 200, 0),
             QPoint(balance.center().x(), balance.bottom() + 2)});
     DrawCallout(painter,
         {2, QStringLiteral("仍不理想：勾选“手动调班”，选两个班和一个科目，再按“调整”。"),
@@ -162,6 +172,7 @@ QImage AveragesPicture(SampleSession& session)
     DrawCallout(painter,
         {4, QStringLiteral("“%1”：3 班，男生 %2 人，全班 %3 人。最下一行是年级平均分。").arg(labelText, boys, size),
             QRect(header.right() + 40, label.bottom() + 60, 330, 0), RightMiddle(label)});
+    Frame(painter, picture.rect());
     return picture;
 }
 

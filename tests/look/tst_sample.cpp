@@ -9,8 +9,8 @@ using fenban::sample::MakeSampleGrade;
 
 namespace {
 
-const QStringList Header{"姓名", "性别", "班级", "总分", "语文", "数学", "英语",
-                         "物理", "化学", "生物", "政治", "历史", "地理"};
+const QStringList Header {
+    "姓名", "性别", "班级", "总分", "语文", "数学", "英语", "物理", "化学", "生物", "政治", "历史", "地理"};
 
 QString CommittedSample()
 {

@@ -21,7 +21,7 @@ namespace fenban::shots {
 namespace {
 
 constexpr int SheetBandHeight = 150; // the spreadsheet above the roster tab
-constexpr int CoveredRows = 4;       // on the help tab the second picture covers the first one's last rows
+constexpr int CoveredRows = 4; // on the help tab the second picture covers the first one's last rows
 constexpr int StudentRow = 9; // the row whose popup menu is shown
 constexpr int ClickedColumn = 6; // where the right click lands in that row
 
@@ -111,11 +111,11 @@ QImage RosterPicture(SampleSession& session, const QString& sample)
         {5, QStringLiteral("按“编班”：每个学生分到一个班。"), QRect(left, divide.top() + 14, width, 0),
             RightMiddle(divide)});
     DrawCallout(painter,
-        {7, QStringLiteral("点左边的“全部”列出全年级，点班号只列出这个班。"), QRect(left, root.top() + 34, width, 0),
-            QPoint(root.left() + 60, root.center().y())});
-    DrawCallout(painter,
         {6, QStringLiteral("要调动个别学生：在他那一行点右键，选“-->转到 k 班级”。"),
             QRect(left, row.bottom() + page.y() + 22, 260, 0), menuAt + QPoint(2, 12)});
+    DrawCallout(painter,
+        {7, QStringLiteral("点左边的“全部”列出全年级，点班号只列出这个班。"), QRect(left, root.top() + 34, width, 0),
+            QPoint(root.left() + 60, root.center().y())});
     DrawCallout(painter,
         {8, QStringLiteral("用鼠标拖选要的格子按“拷贝”，再到电子表格里粘贴；或按“导出EXCEL”存成文件。"),
             QRect(left, output.top() - 4, 270, 0), RightMiddle(output) - QPoint(8, 0)});

@@ -1,4 +1,5 @@
 #include "app/Product.h"
+#include "app/ProgramIcon.h"
 #include "app/Unit1.h"
 
 #include <QApplication>
@@ -7,6 +8,8 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationDisplayName(fenban::ProductName());
+    QApplication::setWindowIcon(fenban::ProgramIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("fenban")); // packaging/fenban.desktop
     TForm1 window;
     window.show();
     return QApplication::exec();

@@ -1,0 +1,87 @@
+#include "SampleSession.h"
+
+#include "app/Unit1.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+#include <limits>
+
+namespace fenban::shots {
+
+QWidget& SampleSession::window() const
+{
+    return window_;
+}
+
+void SampleSession::press(const char* buttonName)
+{
+    // A box opened by the handler is answered at once with its default button.
+    QTimer closer;
+    closer.setInterval(10);
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->done(QMessageBox::Ok);
+    });
+    closer.start();
+    control<QPushButton>(buttonName)->click();
+}
+
+void SampleSession::paste(const QString& table)
+{
+    QApplication::clipboard()->setText(table);
+    press("BitBtn1");
+}
+
+void SampleSession::divide()
+{
+    press("BitBtn2");
+}
+
+int SampleSession::balance(int maxPresses, int patience)
+{
+    const auto* total = control<QLineEdit>("Edit1");
+    double lowest = std::numeric_limits<double>::max();
+    int sinceLowest = 0;
+    int presses = 0;
+    while (presses < maxPresses && sinceLowest < patience) {
+        press("Button4");
+        ++presses;
+        bool isNumber = false;
+        const double now = total->text().toDouble(&isNumber);
+        if (!isNumber)
+            break; // nothing was exchanged
+        sinceLowest = now < lowest ? 0 : sinceLowest + 1;
+        lowest = std::min(lowest, now);
+    }
+    return presses;
+}
+
+void SampleSession::listEveryone()
+{
+    auto* tree = control<QTreeWidget>("trvClassList");
+    tree->setCurrentItem(nullptr);
+    tree->setCurrentItem(tree->topLevelItem(0));
+}
+
+void SampleSession::showTab(const char* pageName)
+{
+    control<QTabWidget>("PageControl1")->setCurrentWidget(control(pageName));
+}
+
+QString ReadSampleGrade(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read the sample grade %s", qPrintable(path));
+    return QString::fromUtf8(file.readAll());
+}
+
+} // namespace fenban::shots

@@ -39,8 +39,8 @@ void CheckLists(const DivisionState& state, bool divided)
             if (!listOf.emplace(student, c).second)
                 Broken("a student stands in two class places");
             if (student->ClassNo != static_cast<int>(c) + 1)
-                Broken("class " + std::to_string(c + 1) + " holds a student of class " +
-                       std::to_string(student->ClassNo));
+                Broken(
+                    "class " + std::to_string(c + 1) + " holds a student of class " + std::to_string(student->ClassNo));
         }
     }
     if (!divided)
@@ -132,8 +132,8 @@ bool CheckExchange(const ListsSnapshot& before, const DivisionState& after)
         Broken("balancing changed more than one pair");
     const TStudent* a = before[changed[0].first][changed[0].second];
     const TStudent* b = before[changed[1].first][changed[1].second];
-    if (after.FClasses[changed[0].first][changed[0].second] != b ||
-        after.FClasses[changed[1].first][changed[1].second] != a)
+    if (after.FClasses[changed[0].first][changed[0].second] != b
+        || after.FClasses[changed[1].first][changed[1].second] != a)
         Broken("balancing did not exchange the two students");
     if (!(a->Gender == b->Gender))
         Broken("balancing exchanged students of different gender");

@@ -3,7 +3,6 @@
 // and their parameters. Without the marker the actions come from a
 // generator seeded with the text. Every step is followed by the checks.
 #include "FuzzChecks.h"
-
 #include "app/Unit1.h"
 #include "roster/PastedTable.h"
 #include "views/StringGridModel.h"
@@ -19,7 +18,6 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTreeWidget>
-
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -44,9 +42,11 @@ protected:
             return false;
         if (auto* box = qobject_cast<QMessageBox*>(object)) {
             seen << box->text();
-            QMetaObject::invokeMethod(box, [box] { box->done(QMessageBox::Ok); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                box, [box] { box->done(QMessageBox::Ok); }, Qt::QueuedConnection);
         } else if (auto* dialog = qobject_cast<QDialog*>(object)) {
-            QMetaObject::invokeMethod(dialog, [dialog] { dialog->reject(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                dialog, [dialog] { dialog->reject(); }, Qt::QueuedConnection);
         }
         return false;
     }
@@ -58,7 +58,10 @@ BoxAnswerer* Answerer = nullptr;
 class Script {
 public:
     Script(const std::uint8_t* bytes, std::size_t size, std::uint64_t seed, bool generated)
-        : bytes_(bytes), size_(size), state_(seed | 1), generated_(generated)
+        : bytes_(bytes)
+        , size_(size)
+        , state_(seed | 1)
+        , generated_(generated)
     {
     }
     bool more() const { return generated_ ? count_ < 14 : at_ < size_ && count_ < MaxActions; }
@@ -107,8 +110,7 @@ QString Decode(std::string_view text, int how)
     }
 }
 
-template <class T>
-T* Control(TForm1& window, const char* name)
+template <class T> T* Control(TForm1& window, const char* name)
 {
     T* found = window.findChild<T*>(QString::fromLatin1(name));
     if (found == nullptr)
@@ -125,7 +127,9 @@ struct Tracking {
 
 class Run {
 public:
-    Run(std::string_view text, Script& script) : text_(text), script_(script)
+    Run(std::string_view text, Script& script)
+        : text_(text)
+        , script_(script)
     {
         window_.show();
         grid_ = Control<QTableView>(window_, "StrGrid");
@@ -147,15 +151,22 @@ private:
     void step(int action)
     {
         switch (action) {
-        case 0: return setClassCount();
+        case 0:
+            return setClassCount();
         case 1:
-        case 2: return assign();
+        case 2:
+            return assign();
         case 3:
-        case 4: return balance();
-        case 5: return chooseTreeNode();
-        case 6: return moveByHand();
-        case 7: return copy();
-        case 8: return paste(QGuiApplication::clipboard()->text()); // the copied block back
+        case 4:
+            return balance();
+        case 5:
+            return chooseTreeNode();
+        case 6:
+            return moveByHand();
+        case 7:
+            return copy();
+        case 8:
+            return paste(QGuiApplication::clipboard()->text()); // the copied block back
         default:
             if (script_.byte() % 4 == 0) {
                 QGuiApplication::clipboard()->clear();
@@ -310,8 +321,8 @@ private:
         if (left > right)
             std::swap(left, right);
         grid_->selectionModel()->setCurrentIndex(model->index(top, left), QItemSelectionModel::NoUpdate);
-        grid_->selectionModel()->select(QItemSelection(model->index(top, left), model->index(bottom, right)),
-                                        QItemSelectionModel::ClearAndSelect);
+        grid_->selectionModel()->select(
+            QItemSelection(model->index(top, left), model->index(bottom, right)), QItemSelectionModel::ClearAndSelect);
         press("BitBtn3");
         const std::string expected = BlockText(window_.rosterGrid().grid(), left + 1, top + 1, right + 1, bottom + 1);
         if (QGuiApplication::clipboard()->text() != QString::fromStdString(expected))

@@ -4,6 +4,7 @@
 #include "app/HandlerGuard.h"
 #include "roster/Gb18030.h"
 
+#include <QCheckBox>
 #include <QLocale>
 
 using namespace fenban;
@@ -25,6 +26,33 @@ void StillDivides(WindowDriver& w)
     QVERIFY(w.click("BitBtn2").isEmpty());
     QCOMPARE(w.window.state().FClasses[0].size() + w.window.state().FClasses[1].size(), std::size_t(6));
 }
+
+// The cursor shapes seen while a grid model changes and while a box shows;
+// -1 for the normal cursor.
+class CursorWatch final : public QObject {
+public:
+    explicit CursorWatch(WindowDriver& w)
+    {
+        for (const char* grid : {"StrGrid", "gdAvg"})
+            connect(w.view(grid)->model(), &QAbstractItemModel::dataChanged, this,
+                    [this] { whileWorking << Shape(); });
+        qApp->installEventFilter(this);
+    }
+    static int Shape()
+    {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        return cursor == nullptr ? -1 : cursor->shape();
+    }
+    QList<int> whileWorking, underBoxes;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<QMessageBox*>(object) != nullptr)
+            underBoxes << Shape();
+        return false;
+    }
+};
 
 } // namespace
 
@@ -137,6 +165,34 @@ private slots:
             read << NameOf(student);
         QCOMPARE(read, names);
         StillDivides(w);
+    }
+
+    // Long work shows the wait cursor; no box and no later moment keeps it.
+    void waitCursorWhileWorking()
+    {
+        WindowDriver w;
+        CursorWatch watch(w);
+        QStringList lines;
+        for (int k = 1; k <= 60; ++k)
+            lines << QStringLiteral("S%1\t%2\t\t%3\t%4").arg(k).arg(k % 2 ? "男" : "女").arg(k * 37 % 101).arg(k * 53 % 97);
+        w.paste(Table(lines));
+        w.control<QSpinBox>("SpinEdit1")->setValue(3);
+        w.click("BitBtn2");
+        QVERIFY(!watch.whileWorking.isEmpty());
+        QVERIFY(watch.whileWorking.count(Qt::WaitCursor) == watch.whileWorking.size());
+        watch.whileWorking.clear();
+        QVERIFY(w.click("Button4").isEmpty()); // a swap redraws the averages
+        QVERIFY(!watch.whileWorking.isEmpty());
+        QVERIFY(watch.whileWorking.count(Qt::WaitCursor) == watch.whileWorking.size());
+        QCOMPARE(CursorWatch::Shape(), -1);
+
+        w.control<QCheckBox>("chkAuto")->setChecked(true);
+        w.control<QComboBox>("cmbSubject")->setCurrentIndex(0);
+        w.control<QSpinBox>("speClassB")->setValue(1);
+        QCOMPARE(w.click("Button4").size(), 1); // 调整完成
+        QCOMPARE(w.paste(Table({"A\t男\t\tx"})).size(), 1); // a cell that does not convert
+        QCOMPARE(watch.underBoxes, QList<int>({-1, -1}));
+        QCOMPARE(CursorWatch::Shape(), -1);
     }
 
     void longMessagesAreShortened_data()

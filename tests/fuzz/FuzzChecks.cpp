@@ -3,6 +3,7 @@
 #include "engine/Balancing.h"
 #include "engine/Statistics.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -140,6 +141,33 @@ bool CheckExchange(const ListsSnapshot& before, const DivisionState& after)
     if (IsPinned(*a) || IsPinned(*b))
         Broken("balancing moved a student placed by hand");
     return true;
+}
+
+void CheckMove(const ListsSnapshot& before, const DivisionState& after, int target)
+{
+    if (target < 0 || target >= static_cast<int>(after.FClasses.size()) || before.size() != after.FClasses.size())
+        Broken("a hand move changed the lists of no class");
+    const TStudentList& into = after.FClasses[static_cast<std::size_t>(target)];
+    const TStudentList& was = before[static_cast<std::size_t>(target)];
+    if (into.size() != was.size() + 1 || !std::equal(was.begin(), was.end(), into.begin()))
+        Broken("a hand move did not append to the target list");
+    const TStudent* moved = into.back();
+    if (moved->ClassNo != target + 1 || !moved->IsHandPlaced())
+        Broken("a hand move did not number and mark its student");
+    int left = 0;
+    for (std::size_t c = 0; c < before.size(); ++c) {
+        if (static_cast<int>(c) == target)
+            continue;
+        TStudentList expected = before[c];
+        if (const auto at = std::find(expected.begin(), expected.end(), moved); at != expected.end()) {
+            expected.erase(at);
+            ++left;
+        }
+        if (expected != after.FClasses[c])
+            Broken("a hand move changed another list than the student's");
+    }
+    if (left > 1)
+        Broken("a hand moved student stood in two lists");
 }
 
 } // namespace fenban::fuzz

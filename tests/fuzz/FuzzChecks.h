@@ -31,4 +31,8 @@ using ListsSnapshot = std::vector<TStudentList>;
 // students of one gender between two classes. True when it exchanged.
 bool CheckExchange(const ListsSnapshot& before, const DivisionState& after);
 
+// A hand move that changed the lists took one student out of at most one
+// list, put it at the end of the target list, numbered and marked it.
+void CheckMove(const ListsSnapshot& before, const DivisionState& after, int target);
+
 } // namespace fenban::fuzz

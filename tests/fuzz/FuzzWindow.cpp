@@ -4,7 +4,9 @@
 // generator seeded with the text. Every step is followed by the checks.
 #include "FuzzChecks.h"
 #include "app/Unit1.h"
+#include "roster/NumberText.h"
 #include "roster/PastedTable.h"
+#include "views/ClassViews.h"
 #include "views/StringGridModel.h"
 
 #include <QApplication>
@@ -12,6 +14,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -227,6 +230,24 @@ private:
         CheckStatistics(state);
         CheckGradeAverages(state);
         CheckDealing(state);
+        checkAveragesGrid();
+    }
+
+    // The averages tab shows the statistics and the class sizes as they stand.
+    void checkAveragesGrid()
+    {
+        const DivisionState& state = window_.state();
+        const CellGrid& cells = window_.averagesGrid().grid();
+        if (cells.rowCount() != static_cast<int>(state.FClassAvg.size()) + 2)
+            Broken("the averages grid has other rows than classes");
+        for (std::size_t c = 0; c < state.FClassAvg.size(); ++c) {
+            const int row = static_cast<int>(c) + 1;
+            if (cells.cell(0, row) != ClassLabel(row, state.FClasses[c]))
+                Broken("the averages grid shows another class size");
+            for (int s = 0; s < SubjectCount; ++s)
+                if (cells.cell(s + 1, row) != FormatNumber(state.FClassAvg[c][s], "."))
+                    Broken("the averages grid shows another average");
+        }
     }
 
     void balance()
@@ -243,8 +264,11 @@ private:
         const bool exchanged = CheckExchange(before, window_.state());
         if (window_.state().FGradeAvg != gradeBefore)
             Broken("balancing changed the grade averages");
-        if (exchanged)
+        if (exchanged) {
             tracking_.statsFresh = boxes.isEmpty();
+            if (tracking_.statsFresh)
+                checkAveragesGrid();
+        }
     }
 
     void chooseTreeNode()
@@ -300,8 +324,10 @@ private:
             return;
         const DivisionState& state = window_.state();
         const ListsSnapshot before = state.FClasses;
-        items[script_.byte() % items.size()]->trigger();
+        QAction* item = items[script_.byte() % items.size()];
+        item->trigger();
         if (before != state.FClasses) {
+            CheckMove(before, state, item->data().toInt() - 1);
             tracking_.statsFresh = false; // the averages wait for the next division
             checkListing();
         }
@@ -344,6 +370,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     static char name[] = "fuzz_window";
     static char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    QLocale::setDefault(QLocale::c()); // "." as the decimal separator the checks format with
     // Qt's warnings of the offscreen platform would drown the fuzzer's output.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
         if (type == QtFatalMsg)

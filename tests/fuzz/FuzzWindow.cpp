@@ -197,7 +197,8 @@ private:
     void paste(const QString& text)
     {
         QGuiApplication::clipboard()->setText(text);
-        press("BitBtn1");
+        if (press("BitBtn1").contains(QStringLiteral("没有可粘帖的文本。")))
+            return; // nothing pasted, nothing changed
         tracking_ = {};
         const DivisionState& state = window_.state();
         if (!state.FClassAvg.empty() || !state.FWorkClasses.empty())

@@ -99,6 +99,31 @@ private slots:
         QCOMPARE(w.cols("StrGrid"), 15);
     }
 
+    // A wide line among many: a grid of 100,000 rows by 10,001 columns, read
+    // whole (it used to need a billion cells and ran out of memory). Without
+    // the model tester, which would visit every one of those cells.
+    void manyLinesAndOneWide()
+    {
+        TForm1 window;
+        window.show();
+        QStringList lines = Students(99999);
+        lines[4] = QStringList(10000, QStringLiteral("1")).join(QLatin1Char('\t'));
+        QGuiApplication::clipboard()->setText(Table(lines));
+        const QList<SeenBox> boxes =
+            RunClosingBoxes([&] { window.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
+        QVERIFY(boxes.isEmpty());
+        const CellGrid& cells = window.rosterGrid().grid();
+        QCOMPARE(cells.rowCount(), 100000);
+        QCOMPARE(cells.colCount(), 10001);
+        QCOMPARE(cells.cell(10000, 5), std::string("1"));
+        QCOMPARE(cells.cell(10000, 6), std::string());
+        QCOMPARE(QString::fromStdString(cells.cell(1, 99999)), QStringLiteral("学生99999"));
+        const DivisionState& state = window.state();
+        QCOMPARE(state.FStudents.size(), std::size_t(99999));
+        QCOMPARE(state.FStudents[4]->Scores[10], 1.0L);
+        QCOMPARE(NameOf(state.FStudents[5]), QStringLiteral("学生6"));
+    }
+
     void megabyteNameIsCut()
     {
         WindowDriver w;

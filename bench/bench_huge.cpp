@@ -95,6 +95,15 @@ void BM_PasteTenThousandFields(benchmark::State& state)
 }
 BENCHMARK(BM_PasteTenThousandFields)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// 100,000 lines, one of them 10,000 fields wide: the grid is 100,000 rows by
+// 10,001 columns, nearly all empty.
+void BM_PasteManyLinesOneWide(benchmark::State& state)
+{
+    const QString wide = WideLine(10000);
+    BenchPaste(state, wide + GradeText(99999).section(QStringLiteral("\r\n"), 1));
+}
+BENCHMARK(BM_PasteManyLinesOneWide)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 // A megabyte in the name column is cut to the name's ten bytes; in a score
 // column it cannot be read and the failure box names the cell.
 void BM_PasteMegabyteName(benchmark::State& state)

@@ -107,7 +107,8 @@ QString Decode(std::string_view text, int how)
         return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
     default: {
         QString units(static_cast<qsizetype>(text.size() / 2), Qt::Uninitialized);
-        std::memcpy(units.data(), text.data(), text.size() / 2 * 2);
+        if (!units.isEmpty())
+            std::memcpy(units.data(), text.data(), text.size() / 2 * 2);
         return units;
     }
     }

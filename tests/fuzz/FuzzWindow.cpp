@@ -291,8 +291,11 @@ private:
             return; // no change, no redraw
         Answerer->seen.clear();
         tree->setCurrentItem(node);
-        if (Answerer->seen.isEmpty())
-            checkListing();
+        bool isNumber = false;
+        const int classNo = node->text(0).toInt(&isNumber);
+        const bool lists = node == root || (isNumber && classNo >= 1 && classNo <= int(window_.state().FClasses.size()));
+        if (Answerer->seen.isEmpty() && lists)
+            checkListing(); // a renamed node naming no class lists nothing
     }
 
     // The grid lists the list it claims to list.

@@ -1,5 +1,7 @@
 // Feeds every file of the given folders (or the given files) to the fuzz
 // target once, without libFuzzer: the corpus as a regression test.
+#include "FuzzWindow.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -7,9 +9,6 @@
 #include <fstream>
 #include <iterator>
 #include <vector>
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 int main(int argc, char** argv)
 {
@@ -38,5 +37,6 @@ int main(int argc, char** argv)
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
     std::printf("%zu inputs passed\n", inputs.size());
+    FinishFuzzWindow();
     return 0;
 }

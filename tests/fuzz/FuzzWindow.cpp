@@ -2,6 +2,8 @@
 // "\n#ACTIONS#" are the clipboard text, those after it choose the actions
 // and their parameters. Without the marker the actions come from a
 // generator seeded with the text. Every step is followed by the checks.
+#include "FuzzWindow.h"
+
 #include "FuzzChecks.h"
 #include "app/Unit1.h"
 #include "roster/NumberText.h"
@@ -293,7 +295,8 @@ private:
         tree->setCurrentItem(node);
         bool isNumber = false;
         const int classNo = node->text(0).toInt(&isNumber);
-        const bool lists = node == root || (isNumber && classNo >= 1 && classNo <= int(window_.state().FClasses.size()));
+        const bool lists
+            = node == root || (isNumber && classNo >= 1 && classNo <= int(window_.state().FClasses.size()));
         if (Answerer->seen.isEmpty() && lists)
             checkListing(); // a renamed node naming no class lists nothing
     }
@@ -369,6 +372,16 @@ private:
 
 } // namespace
 
+static QApplication* Application = nullptr; // made once, by LLVMFuzzerInitialize
+
+void FinishFuzzWindow()
+{
+    delete Answerer;
+    Answerer = nullptr;
+    delete Application;
+    Application = nullptr;
+}
+
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     static int argc = 1;
@@ -381,10 +394,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
         if (type == QtFatalMsg)
             Broken(message.toStdString());
     });
-    // Lives until the process ends: Qt's own statics go first at exit.
-    static QApplication* const application = new QApplication(argc, argv);
+    // Not a static object: at exit Qt's own statics would go first.
+    Application = new QApplication(argc, argv);
     Answerer = new BoxAnswerer;
-    application->installEventFilter(Answerer);
+    Application->installEventFilter(Answerer);
     return 0;
 }
 

@@ -31,6 +31,8 @@ void CellGrid::setCell(int col, int row, std::string text)
     if (at >= line.size()) {
         if (text.empty())
             return; // an empty cell needs no room
+        if (line.capacity() == 0)
+            line.reserve(std::min<std::size_t>(static_cast<std::size_t>(cols_), 16)); // a roster row at once
         line.resize(at + 1);
     }
     line[at] = std::move(text);

@@ -14,7 +14,7 @@ work=${FUZZ_WORK_DIR:-$build/fuzz-work}
 
 command -v clang++ >/dev/null || { echo "The fuzzer needs clang (Debian package clang)." >&2; exit 1; }
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DFENBAN_FUZZ=ON \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+  -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 nice -n 19 cmake --build "$build" --parallel 2
 
 mkdir -p "$work/corpus" "$work/findings"

@@ -44,7 +44,8 @@ void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption
 }
 
 // The wait cursor while a handler works: a paste, division or balancing
-// press of a large grade takes longer than half a second. Gone before any box.
+// press of a large grade, or a copy of a huge grid, takes longer than half a
+// second. Gone before any box.
 class BusyCursor {
 public:
     BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -303,6 +304,7 @@ void TForm1::BitBtn3Click()
     }
     if (left < 0 || top < 0)
         return; // no cell chosen
+    const BusyCursor busy; // the whole of a hostile paste's grid takes seconds
     QGuiApplication::clipboard()->setText(QString::fromStdString(BlockText(cells, left, top, right, bottom)));
 }
 

@@ -36,6 +36,7 @@ public:
         for (const char* grid : {"StrGrid", "gdAvg"})
             connect(w.view(grid)->model(), &QAbstractItemModel::dataChanged, this,
                     [this] { whileWorking << Shape(); });
+        connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { whileCopying << Shape(); });
         qApp->installEventFilter(this);
     }
     static int Shape()
@@ -43,7 +44,7 @@ public:
         const QCursor* cursor = QGuiApplication::overrideCursor();
         return cursor == nullptr ? -1 : cursor->shape();
     }
-    QList<int> whileWorking, underBoxes;
+    QList<int> whileWorking, whileCopying, underBoxes;
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override
@@ -209,6 +210,11 @@ private slots:
         QVERIFY(w.click("Button4").isEmpty()); // a swap redraws the averages
         QVERIFY(!watch.whileWorking.isEmpty());
         QVERIFY(watch.whileWorking.count(Qt::WaitCursor) == watch.whileWorking.size());
+        QCOMPARE(CursorWatch::Shape(), -1);
+        watch.whileCopying.clear();
+        w.view("StrGrid")->selectAll();
+        w.click("BitBtn3");
+        QCOMPARE(watch.whileCopying, QList<int>({Qt::WaitCursor}));
         QCOMPARE(CursorWatch::Shape(), -1);
 
         w.control<QCheckBox>("chkAuto")->setChecked(true);

@@ -13,9 +13,25 @@ QString WithFullStop(const QString& message)
     return message;
 }
 
+QString ShortenedForBox(const QString& message)
+{
+    if (message.size() <= LongestBoxText)
+        return message;
+    constexpr qsizetype tail = LongestBoxText / 3;
+    qsizetype head = LongestBoxText - tail - 1;
+    qsizetype tailStart = message.size() - tail;
+    // Never cut a surrogate pair in two.
+    if (message[head - 1].isHighSurrogate())
+        --head;
+    if (message[tailStart].isLowSurrogate())
+        ++tailStart;
+    return message.left(head) + QChar(0x2026) + message.mid(tailStart);
+}
+
 void ShowFailure(QWidget* parent, const QString& message)
 {
-    QMessageBox box(QMessageBox::Critical, ProductName(), WithFullStop(message), QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Critical, ProductName(), ShortenedForBox(WithFullStop(message)), QMessageBox::Ok,
+                    parent);
     box.exec();
 }
 

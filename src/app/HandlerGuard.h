@@ -14,6 +14,12 @@ namespace fenban {
 // the last character's code is above that of ".".
 QString WithFullStop(const QString& message);
 
+// A message too long for a box (a failure naming a pasted megabyte cell takes
+// seconds to lay out) keeps its first and last characters around "…"; a
+// message of at most LongestBoxText characters is returned as it is.
+inline constexpr qsizetype LongestBoxText = 300;
+QString ShortenedForBox(const QString& message);
+
 // The error box: product name as caption, error icon, one OK button; modal.
 void ShowFailure(QWidget* parent, const QString& message);
 

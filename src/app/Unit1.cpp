@@ -43,6 +43,17 @@ void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption
     box.exec();
 }
 
+// The wait cursor while a handler works: a paste, division or balancing
+// press of a large grade, or a copy of a huge grid, takes longer than half a
+// second. Gone before any box.
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 } // namespace
 
 TForm1::TForm1(QWidget* parent)
@@ -107,6 +118,7 @@ void TForm1::BitBtn1Click()
         ShowMessage(this, QMessageBox::Information, QStringLiteral("Information"), QStringLiteral("没有可粘帖的文本。"));
         return;
     }
+    const BusyCursor busy;
     const std::string text = mime->text().toStdString();
     const std::vector<std::string_view> lines = SplitLines(text);
     std::vector<std::vector<std::string_view>> table;
@@ -201,6 +213,7 @@ void TForm1::ShowStudents(const TStudentList& list)
 
 void TForm1::BitBtn2Click()
 {
+    const BusyCursor busy;
     if (AssignClasses(FState, ui->SpinEdit1->value()))
         ShowAverages();
 }
@@ -209,7 +222,17 @@ void TForm1::Button4Click()
 {
     const BalanceRequest request{ui->chkAuto->isChecked(),      ui->speClassA->value(), ui->speClassB->value(),
                                  ui->cmbSubject->currentIndex(), ui->speSystem->value(), ui->SpinEdit1->value()};
-    switch (Balance(FState, request)) {
+    BalanceOutcome outcome;
+    {
+        const BusyCursor busy;
+        outcome = Balance(FState, request);
+        if (outcome == BalanceOutcome::Swapped) {
+            ui->Edit1->setText(
+                QString::fromStdString(FormatNumber(TotalDeviation(FState.FDevSum), DecimalSeparator())));
+            ShowAverages();
+        }
+    }
+    switch (outcome) {
     case BalanceOutcome::NoSubject:
         return;
     case BalanceOutcome::NeedsDivision:
@@ -223,8 +246,6 @@ void TForm1::Button4Click()
         ShowMessage(this, QMessageBox::NoIcon, QStringLiteral("提示"), QStringLiteral("调整完成"));
         return;
     case BalanceOutcome::Swapped:
-        ui->Edit1->setText(QString::fromStdString(FormatNumber(TotalDeviation(FState.FDevSum), DecimalSeparator())));
-        ShowAverages();
         return;
     }
 }
@@ -283,6 +304,7 @@ void TForm1::BitBtn3Click()
     }
     if (left < 0 || top < 0)
         return; // no cell chosen
+    const BusyCursor busy; // the whole of a hostile paste's grid takes seconds
     QGuiApplication::clipboard()->setText(QString::fromStdString(BlockText(cells, left, top, right, bottom)));
 }
 

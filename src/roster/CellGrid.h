@@ -40,15 +40,12 @@ public:
     }
 
 private:
-    std::size_t index(int col, int row) const
-    {
-        return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_)
-             + static_cast<std::size_t>(col);
-    }
-
     int cols_;
     int rows_;
-    std::vector<std::string> cells_; // row-major
+    // One vector per row, holding cells up to the last one written: memory
+    // follows the texts, not rows times columns (one pasted line of 10,000
+    // fields among 100,000 lines would otherwise need a billion cells).
+    std::vector<std::vector<std::string>> cells_;
     int currentCol_ = -1;
     int currentRow_ = -1;
 };

@@ -180,6 +180,26 @@ private slots:
         QCOMPARE(grid.currentCol(), 2);
         QCOMPARE(grid.cell(-1, 0), std::string());
     }
+
+    // Columns cut away and added again come back empty; so do cleared cells.
+    void gridForgetsCutColumns()
+    {
+        CellGrid grid(3, 4);
+        QVERIFY(!grid.setColCount(10001));
+        grid.setCell(10000, 2, "far");
+        grid.setCell(1, 3, "near");
+        grid.setCell(9000, 3, "");
+        QCOMPARE(grid.cell(10000, 2), std::string("far"));
+        QCOMPARE(grid.cell(9000, 3), std::string());
+        grid.setColCount(2);
+        grid.setColCount(10001);
+        QCOMPARE(grid.cell(10000, 2), std::string());
+        QCOMPARE(grid.cell(1, 3), std::string("near"));
+        grid.clearCells();
+        QCOMPARE(grid.cell(1, 3), std::string());
+        QCOMPARE(grid.colCount(), 10001);
+        QCOMPARE(grid.rowCount(), 4);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestRoster)

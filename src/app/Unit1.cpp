@@ -7,7 +7,6 @@
 #include "engine/Balancing.h"
 #include "engine/Division.h"
 #include "engine/Statistics.h"
-#include "roster/Gb18030.h"
 #include "roster/NumberText.h"
 #include "roster/PastedTable.h"
 #include "roster/RosterBuilder.h"

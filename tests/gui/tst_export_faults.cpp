@@ -3,7 +3,7 @@
 // file, no partial or temporary file, and a file of that name left intact.
 #include "WindowDriver.h"
 #include "xls/BuiltInSpreadsheet.h"
-#include "xls/FileSaving.h"
+#include "FaultyFileSystem.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -13,61 +13,6 @@
 using namespace fenban;
 
 namespace {
-
-// The disk, failing at step `failAt` (1-based); a write that fails has
-// written half of its bytes, a close that fails has closed the file.
-class FailingAtStep final : public FileSystem {
-public:
-    explicit FailingAtStep(int failAt) : failAt_(failAt) {}
-    int steps = 0;
-
-    std::unique_ptr<OutputFile> createNew(const std::filesystem::path& file) override
-    {
-        failHere(std::errc::permission_denied);
-        return std::make_unique<File>(*this, disk_->createNew(file));
-    }
-    void replace(const std::filesystem::path& from, const std::filesystem::path& to) override
-    {
-        failHere(std::errc::permission_denied);
-        disk_->replace(from, to);
-    }
-    void remove(const std::filesystem::path& file) noexcept override { disk_->remove(file); }
-
-private:
-    class File final : public OutputFile {
-    public:
-        File(FailingAtStep& owner, std::unique_ptr<OutputFile> real) : owner_(owner), real_(std::move(real)) {}
-        void write(std::span<const std::uint8_t> bytes) override
-        {
-            if (owner_.failsNow()) {
-                real_->write(bytes.first(bytes.size() / 2));
-                throw std::system_error(std::make_error_code(std::errc::no_space_on_device));
-            }
-            real_->write(bytes);
-        }
-        void close() override
-        {
-            const bool fail = owner_.failsNow();
-            real_->close();
-            if (fail)
-                throw std::system_error(std::make_error_code(std::errc::io_error));
-        }
-
-    private:
-        FailingAtStep& owner_;
-        std::unique_ptr<OutputFile> real_;
-    };
-
-    bool failsNow() { return ++steps == failAt_; }
-    void failHere(std::errc code)
-    {
-        if (failsNow())
-            throw std::system_error(std::make_error_code(code));
-    }
-
-    const std::shared_ptr<FileSystem> disk_ = DiskFileSystem();
-    const int failAt_;
-};
 
 QByteArray Content(const QString& file)
 {
@@ -104,10 +49,10 @@ private slots:
         w.paste(Table(Students(300))); // a listing of several write steps
         int failAt = 1;
         for (;; ++failAt) {
-            const auto disk = std::make_shared<FailingAtStep>(failAt);
+            const auto disk = std::make_shared<FaultyFileSystem>(failAt);
             w.window.setSpreadsheetFactory(BuiltInSpreadsheetFactory(disk));
             const QList<SeenBox> boxes = w.click("Button1", file);
-            if (disk->steps < failAt) { // every step passed: the save is complete
+            if (disk->steps() < failAt) { // every step passed: the save is complete
                 QVERIFY(boxes.isEmpty());
                 break;
             }

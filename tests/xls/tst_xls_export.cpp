@@ -1,5 +1,6 @@
 // The export sequence against a recording fake, the built-in component's
 // refusals, UTF-8 conversion, and saving that never leaves a partial file.
+#include "FaultyFileSystem.h"
 #include "xls/BuiltInSpreadsheet.h"
 #include "xls/Utf16.h"
 #include "xls/XlsErrors.h"
@@ -114,60 +115,6 @@ const std::string& NoText(int, int)
     static const std::string empty;
     return empty;
 }
-
-// ---- A file system that fails at one chosen step.
-
-class FaultyFileSystem final : public FileSystem {
-public:
-    explicit FaultyFileSystem(int failAt) : failAt_(failAt) {}
-    int steps() const { return steps_; }
-
-    // Disk full halfway through a write; a failing close still closes the file.
-    class File final : public OutputFile {
-    public:
-        File(FaultyFileSystem& owner, std::unique_ptr<OutputFile> real) : owner_(owner), real_(std::move(real)) {}
-        void write(std::span<const std::uint8_t> bytes) override
-        {
-            if (owner_.failsNow()) {
-                real_->write(bytes.first(bytes.size() / 2));
-                throw std::system_error(std::make_error_code(std::errc::no_space_on_device));
-            }
-            real_->write(bytes);
-        }
-        void close() override
-        {
-            const bool fail = owner_.failsNow();
-            real_->close();
-            if (fail)
-                throw std::system_error(std::make_error_code(std::errc::io_error));
-        }
-
-    private:
-        FaultyFileSystem& owner_;
-        std::unique_ptr<OutputFile> real_;
-    };
-
-    std::unique_ptr<OutputFile> createNew(const fs::path& file) override
-    {
-        if (failsNow())
-            throw std::system_error(std::make_error_code(std::errc::permission_denied));
-        return std::make_unique<File>(*this, disk_->createNew(file));
-    }
-    void replace(const fs::path& from, const fs::path& to) override
-    {
-        if (failsNow())
-            throw std::system_error(std::make_error_code(std::errc::permission_denied));
-        disk_->replace(from, to);
-    }
-    void remove(const fs::path& file) noexcept override { disk_->remove(file); }
-
-private:
-    bool failsNow() { return ++steps_ == failAt_; }
-
-    const std::shared_ptr<FileSystem> disk_ = DiskFileSystem();
-    const int failAt_;
-    int steps_ = 0;
-};
 
 std::string ReadAll(const fs::path& file)
 {

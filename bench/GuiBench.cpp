@@ -2,7 +2,6 @@
 #include "GuiBench.h"
 
 #include <QApplication>
-
 #include <benchmark/benchmark.h>
 
 QString GradeText(int students)

@@ -25,7 +25,7 @@ DivisionState Divided(int students, int classes, ScoreKind kind)
 
 BalanceRequest AutoPress(int classes)
 {
-    return BalanceRequest{false, 1, 2, -1, 1, classes};
+    return BalanceRequest {false, 1, 2, -1, 1, classes};
 }
 
 // Arguments: students, classes, score kind. The state carries over from

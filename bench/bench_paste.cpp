@@ -9,7 +9,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPushButton>
-
 #include <benchmark/benchmark.h>
 
 namespace {

@@ -9,7 +9,6 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTreeWidget>
-
 #include <benchmark/benchmark.h>
 
 namespace {

@@ -3,7 +3,6 @@
 #include "xls/BuiltInSpreadsheet.h"
 
 #include <benchmark/benchmark.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>

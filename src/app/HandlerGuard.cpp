@@ -30,8 +30,8 @@ QString ShortenedForBox(const QString& message)
 
 void ShowFailure(QWidget* parent, const QString& message)
 {
-    QMessageBox box(QMessageBox::Critical, ProductName(), ShortenedForBox(WithFullStop(message)), QMessageBox::Ok,
-                    parent);
+    QMessageBox box(
+        QMessageBox::Critical, ProductName(), ShortenedForBox(WithFullStop(message)), QMessageBox::Ok, parent);
     box.exec();
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <exception>
 #include <new>
 #include <utility>
@@ -26,8 +25,7 @@ void ShowFailure(QWidget* parent, const QString& message);
 // Runs one event handler. A failure ends the handler where it stands (what
 // it changed stays) and is shown in the error box; nothing is thrown on into
 // Qt's event loop.
-template <class Handler>
-void RunGuarded(QWidget* parent, Handler&& handler) noexcept
+template <class Handler> void RunGuarded(QWidget* parent, Handler&& handler) noexcept
 {
     try {
         std::forward<Handler>(handler)();
@@ -41,12 +39,9 @@ void RunGuarded(QWidget* parent, Handler&& handler) noexcept
 }
 
 // A slot for connect(): calls the member handler through RunGuarded.
-template <class Window, class... Args>
-auto Guarded(Window* window, void (Window::*handler)(Args...))
+template <class Window, class... Args> auto Guarded(Window* window, void (Window::*handler)(Args...))
 {
-    return [window, handler](Args... args) {
-        RunGuarded(window, [&] { (window->*handler)(args...); });
-    };
+    return [window, handler](Args... args) { RunGuarded(window, [&] { (window->*handler)(args...); }); };
 }
 
 } // namespace fenban

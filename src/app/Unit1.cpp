@@ -24,11 +24,13 @@
 #include <QMimeData>
 #include <QPixmap>
 #include <QUrl>
-
 #include <algorithm>
 
 // Resources live in the static library; they are registered by name.
-static void InitResources() { Q_INIT_RESOURCE(fenban); }
+static void InitResources()
+{
+    Q_INIT_RESOURCE(fenban);
+}
 
 using namespace fenban;
 
@@ -56,7 +58,9 @@ public:
 } // namespace
 
 TForm1::TForm1(QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>()), FSpreadsheetFactory(BuiltInSpreadsheetFactory())
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::TForm1>())
+    , FSpreadsheetFactory(BuiltInSpreadsheetFactory())
 {
     InitResources();
     ui->setupUi(this);
@@ -83,7 +87,7 @@ void TForm1::ConnectHandlers()
     connect(ui->BitBtn2, &QPushButton::clicked, this, Guarded(this, &TForm1::BitBtn2Click));
     connect(ui->Button4, &QPushButton::clicked, this, Guarded(this, &TForm1::Button4Click));
     connect(ui->trvClassList, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* node) { RunGuarded(this, [&] { trvClassListChange(node); }); });
+        [this](QTreeWidgetItem* node) { RunGuarded(this, [&] { trvClassListChange(node); }); });
     connect(ui->StrGrid, &StringGridView::cellSelected, this, Guarded(this, &TForm1::StrGridSelectCell));
     ui->StrGrid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->StrGrid, &QWidget::customContextMenuRequested, this, Guarded(this, &TForm1::StrGridContextMenu));
@@ -114,7 +118,8 @@ void TForm1::BitBtn1Click()
     FStrGridModel->setRowCount(2);
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     if (mime == nullptr || !mime->hasText()) {
-        ShowMessage(this, QMessageBox::Information, QStringLiteral("Information"), QStringLiteral("没有可粘帖的文本。"));
+        ShowMessage(
+            this, QMessageBox::Information, QStringLiteral("Information"), QStringLiteral("没有可粘帖的文本。"));
         return;
     }
     const BusyCursor busy;
@@ -219,8 +224,8 @@ void TForm1::BitBtn2Click()
 
 void TForm1::Button4Click()
 {
-    const BalanceRequest request{ui->chkAuto->isChecked(),      ui->speClassA->value(), ui->speClassB->value(),
-                                 ui->cmbSubject->currentIndex(), ui->speSystem->value(), ui->SpinEdit1->value()};
+    const BalanceRequest request {ui->chkAuto->isChecked(), ui->speClassA->value(), ui->speClassB->value(),
+        ui->cmbSubject->currentIndex(), ui->speSystem->value(), ui->SpinEdit1->value()};
     BalanceOutcome outcome;
     {
         const BusyCursor busy;
@@ -279,8 +284,8 @@ void TForm1::MoveToClassClick(QAction* item)
         return;
     if (!MoveStudentToClass(FState, rowNumber - 1, item->data().toInt() - 1))
         return;
-    ShowStudents(FState.FShownClass == -1 ? FState.FStudents
-                                          : FState.FClasses[static_cast<std::size_t>(FState.FShownClass)]);
+    ShowStudents(
+        FState.FShownClass == -1 ? FState.FStudents : FState.FClasses[static_cast<std::size_t>(FState.FShownClass)]);
 }
 
 void TForm1::BitBtn3Click()

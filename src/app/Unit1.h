@@ -4,7 +4,6 @@
 #include "xls/Spreadsheet.h"
 
 #include <QMainWindow>
-
 #include <memory>
 
 namespace Ui {

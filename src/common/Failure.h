@@ -10,7 +10,10 @@ namespace fenban {
 // guard catches.
 class Failure : public std::runtime_error {
 public:
-    explicit Failure(const std::string& message) : std::runtime_error(message) {}
+    explicit Failure(const std::string& message)
+        : std::runtime_error(message)
+    {
+    }
 };
 
 // A cell text that is not a number of the expected kind.

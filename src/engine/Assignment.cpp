@@ -10,15 +10,14 @@ namespace fenban {
 
 void SortByGender(TStudentList& students)
 {
-    std::stable_sort(students.begin(), students.end(),
-                     [](const PStudent a, const PStudent b) { return a->Gender < b->Gender; });
+    std::stable_sort(
+        students.begin(), students.end(), [](const PStudent a, const PStudent b) { return a->Gender < b->Gender; });
 }
 
 void SortByScore(TStudentList& list, int subject)
 {
-    std::stable_sort(list.begin(), list.end(), [subject](const PStudent a, const PStudent b) {
-        return a->Scores[subject] > b->Scores[subject];
-    });
+    std::stable_sort(list.begin(), list.end(),
+        [subject](const PStudent a, const PStudent b) { return a->Scores[subject] > b->Scores[subject]; });
 }
 
 void DealSerpentine(TStudentList& list, int classCount)
@@ -42,8 +41,8 @@ void DealSerpentine(TStudentList& list, int classCount)
 
 void SortByClassNo(TStudentList& students)
 {
-    std::stable_sort(students.begin(), students.end(),
-                     [](const PStudent a, const PStudent b) { return a->ClassNo < b->ClassNo; });
+    std::stable_sort(
+        students.begin(), students.end(), [](const PStudent a, const PStudent b) { return a->ClassNo < b->ClassNo; });
 }
 
 namespace {
@@ -112,8 +111,8 @@ bool AssignClasses(DivisionState& state, int classCount)
         if (!student->IsHandPlaced())
             state.FClasses[student->ClassNo - 1].push_back(student);
 
-    state.FClassAvg.assign(static_cast<std::size_t>(classCount), TSubjectValues{});
-    state.FClassDev.assign(static_cast<std::size_t>(classCount), TSubjectValues{});
+    state.FClassAvg.assign(static_cast<std::size_t>(classCount), TSubjectValues {});
+    state.FClassDev.assign(static_cast<std::size_t>(classCount), TSubjectValues {});
     ComputeClassStats(state, true);
     return true;
 }

@@ -10,7 +10,7 @@ namespace fenban {
 
 SwapTarget PickSwapTarget(const DivisionState& state)
 {
-    SwapTarget target{0, 0, 0};
+    SwapTarget target {0, 0, 0};
     long double largestSum = 0.0L;
     for (int s = 0; s < SubjectCount; ++s) {
         if (state.FDevSum[s] > largestSum) {
@@ -42,11 +42,10 @@ PressTarget ResolvePressTarget(const DivisionState& state, const BalanceRequest&
     // The tables and the lists must describe a division at the current class count.
     const int n = request.classCount;
     const auto count = static_cast<std::size_t>(n);
-    if (n < 1 || state.FClassAvg.size() != count || state.FClassDev.size() != count
-        || state.FClasses.size() != count)
+    if (n < 1 || state.FClassAvg.size() != count || state.FClassDev.size() != count || state.FClasses.size() != count)
         return {BalanceOutcome::NeedsDivision};
 
-    SwapTarget target{};
+    SwapTarget target {};
     if (request.manual) {
         if (request.classA < 1 || request.classA > n || request.classB < 1 || request.classB > n)
             return {BalanceOutcome::ClassOutOfRange};

@@ -8,7 +8,7 @@
 namespace fenban {
 
 struct SwapTarget {
-    int classA;  // class indices
+    int classA; // class indices
     int classB;
     int subject;
 };
@@ -29,11 +29,11 @@ struct BalanceRequest {
 };
 
 enum class BalanceOutcome {
-    NoSubject,       // manual mode without a subject: silent
-    NeedsDivision,   // "请先编班。"
+    NoSubject, // manual mode without a subject: silent
+    NeedsDivision, // "请先编班。"
     ClassOutOfRange, // "班级号超出分班数。"
-    SameClass,       // "调整完成"
-    NoCandidate,     // "调整完成"
+    SameClass, // "调整完成"
+    NoCandidate, // "调整完成"
     Swapped,
 };
 
@@ -46,7 +46,7 @@ BalanceOutcome Balance(DivisionState& state, const BalanceRequest& request);
 // exchange is tried. Checks in order: subject, division, class numbers, pair.
 struct PressTarget {
     std::optional<BalanceOutcome> stop;
-    SwapTarget target{};
+    SwapTarget target {};
 };
 PressTarget ResolvePressTarget(const DivisionState& state, const BalanceRequest& request);
 
@@ -56,7 +56,7 @@ struct CandidateScore {
     int indexA;
     int indexB;
     long double devTotal; // sum of the deviation sums after the exchange
-    long double pairGap;  // weighted gap between the two classes in the subject
+    long double pairGap; // weighted gap between the two classes in the subject
 };
 
 // coefficient * |RoundTwoDecimals(averageA - averageB)| + 0.1, in extended precision.

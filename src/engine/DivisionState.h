@@ -12,15 +12,15 @@ namespace fenban {
 struct DivisionState {
     std::vector<std::unique_ptr<TStudent>> Records; // owns the current roster's students
 
-    TStudentList FStudents;                // the roster, in its current order
-    TStudentList FGroupA, FGroupB;         // gender groups of the last assignment
-    std::vector<TStudentList> FClasses;    // one list per class, index = class number - 1
+    TStudentList FStudents; // the roster, in its current order
+    TStudentList FGroupA, FGroupB; // gender groups of the last assignment
+    std::vector<TStudentList> FClasses; // one list per class, index = class number - 1
     std::vector<TStudentList> FWorkClasses; // working copy while balancing
 
     std::vector<TSubjectValues> FClassAvg; // per class, two decimals
     std::vector<TSubjectValues> FClassDev; // class average minus grade average
-    TSubjectValues FGradeAvg{};
-    TSubjectValues FDevSum{};              // per subject, sum of |deviation| over classes
+    TSubjectValues FGradeAvg {};
+    TSubjectValues FDevSum {}; // per subject, sum of |deviation| over classes
 
     int FSelCol = -1; // grid cell last reported as selected; -1: none
     int FSelRow = -1;

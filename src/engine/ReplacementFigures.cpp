@@ -4,14 +4,13 @@
 
 namespace fenban {
 
-ReplacementFigures::ReplacementFigures(std::size_t count, long double gradeAverage,
-                                       long double lowestSum, long double highestSum,
-                                       long double sumError, bool halves)
-    : count_(count),
-      grade_(gradeAverage),
-      scale_(100.0L / static_cast<long double>(count)),
-      inverseCount_(1.0 / static_cast<double>(count)),
-      quotientError_(sumError * scale_)
+ReplacementFigures::ReplacementFigures(std::size_t count, long double gradeAverage, long double lowestSum,
+    long double highestSum, long double sumError, bool halves)
+    : count_(count)
+    , grade_(gradeAverage)
+    , scale_(100.0L / static_cast<long double>(count))
+    , inverseCount_(1.0 / static_cast<double>(count))
+    , quotientError_(sumError * scale_)
 {
     const long double keyScale = halves ? 2.0L : scale_;
     const long double low = std::floor(lowestSum * keyScale) - 2.0L;

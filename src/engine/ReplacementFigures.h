@@ -20,8 +20,8 @@ public:
     // lowestSum..highestSum: the sums the replacements can give; sumError:
     // how far a sum handed to TryFromSum may lie from the one the statistics
     // add up; halves: the scores are whole or half points adding up exactly.
-    ReplacementFigures(std::size_t count, long double gradeAverage, long double lowestSum,
-                       long double highestSum, long double sumError, bool halves);
+    ReplacementFigures(std::size_t count, long double gradeAverage, long double lowestSum, long double highestSum,
+        long double sumError, bool halves);
 
     // Results refer to figures kept here, valid until the next call.
 
@@ -99,7 +99,7 @@ private:
     long long first_ = 0; // key of cache_[0]: half points or hundredths
     std::vector<ClassFigures> cache_;
     std::vector<unsigned char> known_;
-    ClassFigures scratch_{};
+    ClassFigures scratch_ {};
 };
 
 } // namespace fenban

@@ -38,7 +38,7 @@ long double SubjectAverage(const TStudentList& list, int subject)
 
 TSubjectValues SubjectSums(const TStudentList& list)
 {
-    TSubjectValues sums{};
+    TSubjectValues sums {};
     for (const PStudent student : list)
         for (int s = 0; s < SubjectCount; ++s)
             sums[s] += student->Scores[s];

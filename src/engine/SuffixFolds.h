@@ -21,7 +21,7 @@ public:
 
 private:
     struct Grid {
-        std::vector<__int128> before;         // per slot: the rounded scores before it, in grid units
+        std::vector<__int128> before; // per slot: the rounded scores before it, in grid units
         std::vector<unsigned char> tieFreeFrom; // no score from this slot on lies halfway between grid points
     };
 

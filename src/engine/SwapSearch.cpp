@@ -23,7 +23,7 @@ constexpr long double Epsilon = 0x1p-64L; // unit roundoff of the extended type
 // How the scores of a subject in the two classes can be counted in whole units.
 enum class Units {
     None,
-    Halves,     // whole and half points: every sum is exact in any order
+    Halves, // whole and half points: every sum is exact in any order
     Hundredths, // at most two decimals: sums stray from the decimal sum by far less than a hundredth
 };
 
@@ -41,15 +41,15 @@ struct ClassScores {
     std::vector<long double> scores;
     std::vector<long double> prefix; // per subject: the sum of the first i slots, i = 0..size
     std::vector<long long> units; // the scores counted in halves or hundredths
-    std::array<long long, SubjectCount> totalUnits{};
-    TSubjectValues total{}, absTotal{}, lowest{}, highest{};
+    std::array<long long, SubjectCount> totalUnits {};
+    TSubjectValues total {}, absTotal {}, lowest {}, highest {};
 };
 
 ClassScores::ClassScores(const TStudentList& list)
-    : size(list.size()),
-      scores(SubjectCount * size),
-      prefix(SubjectCount * (size + 1)),
-      units(SubjectCount * size)
+    : size(list.size())
+    , scores(SubjectCount * size)
+    , prefix(SubjectCount * (size + 1))
+    , units(SubjectCount * size)
 {
     for (int s = 0; s < SubjectCount; ++s) {
         long double sum = 0.0L;
@@ -80,8 +80,7 @@ private:
     CandidateScore Score(std::size_t j, std::size_t k);
     const ClassFigures& FiguresOfA(int s, std::size_t j, std::size_t k);
     const ClassFigures& FiguresOfB(int s, std::size_t j, std::size_t k);
-    ReplacementFigures MakeFigures(const ClassScores& own, const ClassScores& other, int s,
-                                   long double grade) const;
+    ReplacementFigures MakeFigures(const ClassScores& own, const ClassScores& other, int s, long double grade) const;
 
     const TStudentList& listA_;
     const TStudentList& listB_;
@@ -91,16 +90,16 @@ private:
     const std::size_t firstChanged_; // the lower of the two class indices
     ClassScores a_;
     ClassScores b_;
-    std::array<Units, SubjectCount> units_{};
+    std::array<Units, SubjectCount> units_ {};
     std::vector<ReplacementFigures> figuresA_, figuresB_;
     std::vector<SuffixFolds> foldsA_, foldsB_; // the lists' own scores, for order-faithful sums
     std::vector<long double> baseAbs_; // per subject, per class: |deviation| as the lists stand
-    TSubjectValues before_{};          // deviation sums over the classes below firstChanged_
-    TStudentList workB_;               // class B as the press's working list holds it
+    TSubjectValues before_ {}; // deviation sums over the classes below firstChanged_
+    TStudentList workB_; // class B as the press's working list holds it
     // Per subject, B's working list added up over its first foldedB_ slots;
     // the slots before the current exchange no longer change for this slot of A.
-    std::array<std::size_t, SubjectCount> foldedB_{};
-    TSubjectValues foldB_{};
+    std::array<std::size_t, SubjectCount> foldedB_ {};
+    TSubjectValues foldB_ {};
     // B's list at an exchange depends only on the gender group and on the
     // incoming student's score: walks already made, by group, subject and slot.
     std::size_t group_ = 0;
@@ -138,16 +137,16 @@ bool HundredthsDecide(const ClassScores& own, const ClassScores& other, int s)
 }
 
 Search::Search(const DivisionState& state, const SwapTarget& target, std::int32_t coefficient)
-    : listA_(state.FClasses[target.classA]),
-      listB_(state.FClasses[target.classB]),
-      target_(target),
-      coefficient_(coefficient),
-      classCount_(state.FClassAvg.size()),
-      firstChanged_(static_cast<std::size_t>(std::min(target.classA, target.classB))),
-      a_(listA_),
-      b_(listB_),
-      baseAbs_(SubjectCount * classCount_),
-      workB_(listB_)
+    : listA_(state.FClasses[target.classA])
+    , listB_(state.FClasses[target.classB])
+    , target_(target)
+    , coefficient_(coefficient)
+    , classCount_(state.FClassAvg.size())
+    , firstChanged_(static_cast<std::size_t>(std::min(target.classA, target.classB)))
+    , a_(listA_)
+    , b_(listB_)
+    , baseAbs_(SubjectCount * classCount_)
+    , workB_(listB_)
 {
     for (std::size_t c = 0; c < classCount_; ++c) {
         const TStudentList none;
@@ -164,31 +163,29 @@ Search::Search(const DivisionState& state, const SwapTarget& target, std::int32_
         if (CountUnits(a_, s, 2) && CountUnits(b_, s, 2))
             units_[s] = Units::Halves;
         else if (CountUnits(a_, s, 100) && CountUnits(b_, s, 100) && HundredthsDecide(a_, b_, s)
-                 && HundredthsDecide(b_, a_, s))
+            && HundredthsDecide(b_, a_, s))
             units_[s] = Units::Hundredths;
         const bool exact = units_[s] == Units::Halves;
         const auto subjectScores = [s](const ClassScores& scores) {
             return std::vector<long double>(scores.scores.begin() + static_cast<std::ptrdiff_t>(s * scores.size),
-                                            scores.scores.begin() + static_cast<std::ptrdiff_t>((s + 1) * scores.size));
+                scores.scores.begin() + static_cast<std::ptrdiff_t>((s + 1) * scores.size));
         };
-        foldsA_.emplace_back(exact ? std::vector<long double>{} : subjectScores(a_), b_.Widest(s));
-        foldsB_.emplace_back(exact ? std::vector<long double>{} : subjectScores(b_), a_.Widest(s));
+        foldsA_.emplace_back(exact ? std::vector<long double> {} : subjectScores(a_), b_.Widest(s));
+        foldsB_.emplace_back(exact ? std::vector<long double> {} : subjectScores(b_), a_.Widest(s));
         figuresA_.push_back(MakeFigures(a_, b_, s, state.FGradeAvg[s]));
         figuresB_.push_back(MakeFigures(b_, a_, s, state.FGradeAvg[s]));
     }
 }
 
-ReplacementFigures Search::MakeFigures(const ClassScores& own, const ClassScores& other, int s,
-                                       long double grade) const
+ReplacementFigures Search::MakeFigures(const ClassScores& own, const ClassScores& other, int s, long double grade) const
 {
     // Both the list-order sum and total - out + in stray from the exact sum by
     // at most (count + 1) roundings of the magnitudes' sum; allow eight times.
     const long double magnitudes = own.absTotal[s] + other.Widest(s);
-    const long double error =
-        units_[s] == Units::Halves ? 0.0L : 16.0L * static_cast<long double>(own.size + 2) * Epsilon * magnitudes;
+    const long double error
+        = units_[s] == Units::Halves ? 0.0L : 16.0L * static_cast<long double>(own.size + 2) * Epsilon * magnitudes;
     return ReplacementFigures(own.size, grade, own.total[s] - own.highest[s] + other.lowest[s],
-                              own.total[s] - own.lowest[s] + other.highest[s], error,
-                              units_[s] == Units::Halves);
+        own.total[s] - own.lowest[s] + other.highest[s], error, units_[s] == Units::Halves);
 }
 
 const ClassFigures& Search::FiguresOfA(int s, std::size_t j, std::size_t k)
@@ -234,7 +231,7 @@ CandidateScore Search::Score(std::size_t j, std::size_t k)
 {
     const std::size_t classA = static_cast<std::size_t>(target_.classA);
     const std::size_t classB = static_cast<std::size_t>(target_.classB);
-    TSubjectValues devSums{};
+    TSubjectValues devSums {};
     long double averageA = 0.0L;
     long double averageB = 0.0L;
     for (int s = 0; s < SubjectCount; ++s) {
@@ -250,8 +247,8 @@ CandidateScore Search::Score(std::size_t j, std::size_t k)
             sum += c == classA ? fa.absDeviation : c == classB ? fb.absDeviation : base[c];
         devSums[s] = sum;
     }
-    return {static_cast<int>(j), static_cast<int>(k), TotalDeviation(devSums),
-            PairGap(coefficient_, averageA, averageB)};
+    return {
+        static_cast<int>(j), static_cast<int>(k), TotalDeviation(devSums), PairGap(coefficient_, averageA, averageB)};
 }
 
 std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer)
@@ -292,7 +289,7 @@ std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer)
             const long double score = candidate.devTotal + candidate.pairGap;
             if (score > 0.0L && score < best) {
                 best = score;
-                chosen = ChosenSwap{static_cast<int>(j), static_cast<int>(k)};
+                chosen = ChosenSwap {static_cast<int>(j), static_cast<int>(k)};
             }
         }
         for (const std::size_t k : slots)
@@ -303,8 +300,8 @@ std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer)
 
 } // namespace
 
-std::optional<ChosenSwap> FindBestSwap(const DivisionState& state, const SwapTarget& target,
-                                       std::int32_t coefficient, const CandidateObserver& observer)
+std::optional<ChosenSwap> FindBestSwap(
+    const DivisionState& state, const SwapTarget& target, std::int32_t coefficient, const CandidateObserver& observer)
 {
     return Search(state, target, coefficient).Run(observer);
 }

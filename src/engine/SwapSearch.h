@@ -21,8 +21,7 @@ using CandidateObserver = std::function<void(const CandidateScore&)>;
 // the order the press's working lists have. Returns the slots of the lowest
 // score above 0 (below 9999999), the first tried among equal ones. Nothing
 // in the state changes; the observer, if any, sees every tried exchange.
-std::optional<ChosenSwap> FindBestSwap(const DivisionState& state, const SwapTarget& target,
-                                       std::int32_t coefficient,
-                                       const CandidateObserver& observer = {});
+std::optional<ChosenSwap> FindBestSwap(const DivisionState& state, const SwapTarget& target, std::int32_t coefficient,
+    const CandidateObserver& observer = {});
 
 } // namespace fenban

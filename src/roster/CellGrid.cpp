@@ -9,7 +9,9 @@ const std::string emptyText;
 }
 
 CellGrid::CellGrid(int colCount, int rowCount)
-    : cols_(std::max(colCount, 1)), rows_(std::max(rowCount, 1)), cells_(static_cast<std::size_t>(rows_))
+    : cols_(std::max(colCount, 1))
+    , rows_(std::max(rowCount, 1))
+    , cells_(static_cast<std::size_t>(rows_))
 {
 }
 

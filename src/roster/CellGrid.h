@@ -34,10 +34,7 @@ public:
     void setCurrent(int col, int row);
     void clearCurrent() { currentCol_ = currentRow_ = -1; }
 
-    bool contains(int col, int row) const
-    {
-        return col >= 0 && row >= 0 && col < cols_ && row < rows_;
-    }
+    bool contains(int col, int row) const { return col >= 0 && row >= 0 && col < cols_ && row < rows_; }
 
 private:
     int cols_;

@@ -12,7 +12,7 @@ constexpr int precision = 15;
 
 struct Decimal {
     std::string digits; // no trailing zeros, at least one digit
-    int exponent;       // value = 0.d1d2... x 10^exponent
+    int exponent; // value = 0.d1d2... x 10^exponent
 };
 
 void dropTrailingZeros(std::string& digits)
@@ -28,7 +28,7 @@ Decimal ByPrintf(long double magnitude)
     std::snprintf(buffer, sizeof buffer, "%.*Le", precision - 1, magnitude);
     const std::string_view text(buffer);
     const std::size_t e = text.find('e');
-    Decimal decimal{{}, std::atoi(std::string(text.substr(e + 1)).c_str()) + 1};
+    Decimal decimal {{}, std::atoi(std::string(text.substr(e + 1)).c_str()) + 1};
     for (const char c : text.substr(0, e))
         if (c != '.')
             decimal.digits += c;
@@ -42,8 +42,8 @@ Decimal ByPrintf(long double magnitude)
 // a half, which goes the slow way.
 Decimal SignificantDigits(long double magnitude)
 {
-    static constexpr long double powers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
-                                             1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L};
+    static constexpr long double powers[] = {1e0L, 1e1L, 1e2L, 1e3L, 1e4L, 1e5L, 1e6L, 1e7L, 1e8L, 1e9L, 1e10L, 1e11L,
+        1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L};
     if (!(magnitude >= 1e-3L && magnitude < 1e15L))
         return ByPrintf(magnitude);
     // 10^(exponent-1) <= magnitude < 10^exponent; a misjudged edge is caught by the digit count below.
@@ -57,7 +57,7 @@ Decimal SignificantDigits(long double magnitude)
     const auto rounded = static_cast<unsigned long long>(whole) + (scaled - whole > 0.5L ? 1 : 0);
     if (rounded >= 1'000'000'000'000'000ULL || rounded < 100'000'000'000'000ULL)
         return ByPrintf(magnitude); // the rounding carried into another digit
-    Decimal decimal{std::to_string(rounded), exponent};
+    Decimal decimal {std::to_string(rounded), exponent};
     dropTrailingZeros(decimal.digits);
     return decimal;
 }

@@ -23,8 +23,8 @@ BuiltRoster BuildRosterFromGrid(const CellGrid& grid, std::string_view decimalSe
         student->Gender = ShortString<2>(Gb18030Prefix(grid.cell(GenderColumn, row), 2));
         student->ClassNo = ParseClassNo(grid.cell(ClassColumn, row), decimalSeparator);
         for (int s = 0; s < SubjectCount; ++s)
-            student->Scores[static_cast<std::size_t>(s)] =
-                ParseScore(grid.cell(FirstScoreColumn + s, row), decimalSeparator);
+            student->Scores[static_cast<std::size_t>(s)]
+                = ParseScore(grid.cell(FirstScoreColumn + s, row), decimalSeparator);
         roster.students.push_back(std::move(student));
     }
     for (int s = 0; s < SubjectCount; ++s) {

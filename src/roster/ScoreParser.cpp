@@ -11,7 +11,10 @@ namespace fenban {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 [[noreturn]] void failFloat(std::string_view text)
 {
@@ -101,8 +104,8 @@ long double ParseScore(std::string_view text, std::string_view decimalSeparator)
         failFloat(text);
 
     long double value = 0.0L;
-    const auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value,
-                                           std::chars_format::general);
+    const auto [end, ec]
+        = std::from_chars(normal.data(), normal.data() + normal.size(), value, std::chars_format::general);
     if (ec == std::errc::result_out_of_range) {
         if (leadingZero)
             return 0.0L;

@@ -14,8 +14,7 @@ namespace fenban {
 // fields of a student record. Bytes are GB18030; equality is whole-string
 // (same length, same bytes), order is unsigned bytewise with the shorter
 // text first on a common prefix.
-template <std::size_t Capacity>
-class ShortString {
+template <std::size_t Capacity> class ShortString {
     static_assert(Capacity > 0 && Capacity < 256);
 
 public:
@@ -35,10 +34,7 @@ public:
     bool empty() const { return length_ == 0; }
     std::string_view view() const { return {bytes_.data(), length_}; }
 
-    friend bool operator==(const ShortString& a, const ShortString& b)
-    {
-        return a.view() == b.view();
-    }
+    friend bool operator==(const ShortString& a, const ShortString& b) { return a.view() == b.view(); }
     friend bool operator==(const ShortString& a, std::string_view b) { return a.view() == b; }
 
     friend std::strong_ordering operator<=>(const ShortString& a, const ShortString& b)
@@ -52,7 +48,7 @@ public:
 
 private:
     std::uint8_t length_ = 0;
-    std::array<char, Capacity> bytes_{};
+    std::array<char, Capacity> bytes_ {};
 };
 
 } // namespace fenban

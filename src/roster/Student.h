@@ -8,7 +8,7 @@
 #include <vector>
 
 static_assert(sizeof(long double) >= 10 && std::numeric_limits<long double>::digits == 64,
-              "scores need the 80-bit extended type (64-bit significand)");
+    "scores need the 80-bit extended type (64-bit significand)");
 
 namespace fenban {
 
@@ -22,7 +22,7 @@ using TSubjectValues = std::array<long double, SubjectCount>;
 struct TStudent {
     ShortString<10> Name;
     ShortString<2> Gender;
-    TSubjectValues Scores{};
+    TSubjectValues Scores {};
     std::int32_t ClassNo = 0;
     ShortString<3> Mark; // "F": placed in its class by hand
 

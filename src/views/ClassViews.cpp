@@ -29,20 +29,20 @@ void ListStudents(StringGridModel& grid, const TStudentList& list, const std::st
             cells.setCell(ClassColumn, row, std::to_string(student.ClassNo));
             for (int s = 0; s < SubjectCount; ++s)
                 cells.setCell(FirstScoreColumn + s, row,
-                              FormatNumber(student.Scores[static_cast<std::size_t>(s)], decimalSeparator));
+                    FormatNumber(student.Scores[static_cast<std::size_t>(s)], decimalSeparator));
         }
     });
 }
 
 std::string ClassLabel(int classNo, const TStudentList& members)
 {
-    const auto boys = std::count_if(members.begin(), members.end(),
-                                    [](const TStudent* student) { return student->Gender == MaleGender; });
+    const auto boys = std::count_if(
+        members.begin(), members.end(), [](const TStudent* student) { return student->Gender == MaleGender; });
     return std::to_string(classNo) + " (" + std::to_string(boys) + "/" + std::to_string(members.size()) + ")";
 }
 
 void ShowClassAverages(StringGridModel& grid, const DivisionState& state, const QStringList& subjectNames,
-                       const std::string& decimalSeparator)
+    const std::string& decimalSeparator)
 {
     const int classCount = static_cast<int>(state.FClassAvg.size());
     grid.setColCount(AverageColumns);
@@ -52,15 +52,15 @@ void ShowClassAverages(StringGridModel& grid, const DivisionState& state, const 
         for (int i = 0; i < classCount; ++i) {
             const auto index = static_cast<std::size_t>(i);
             for (int s = 0; s < SubjectCount; ++s)
-                cells.setCell(s + 1, i + 1,
-                              FormatNumber(state.FClassAvg[index][static_cast<std::size_t>(s)], decimalSeparator));
+                cells.setCell(
+                    s + 1, i + 1, FormatNumber(state.FClassAvg[index][static_cast<std::size_t>(s)], decimalSeparator));
             const TStudentList& members = index < state.FClasses.size() ? state.FClasses[index] : noMembers;
             cells.setCell(0, i + 1, ClassLabel(i + 1, members));
         }
         cells.setCell(0, classCount + 1, "年级平均分");
         for (int s = 0; s < SubjectCount; ++s) {
-            cells.setCell(s + 1, classCount + 1,
-                          FormatNumber(state.FGradeAvg[static_cast<std::size_t>(s)], decimalSeparator));
+            cells.setCell(
+                s + 1, classCount + 1, FormatNumber(state.FGradeAvg[static_cast<std::size_t>(s)], decimalSeparator));
             cells.setCell(s + 1, 0, s < subjectNames.size() ? subjectNames[s].toStdString() : std::string());
         }
     });

@@ -3,7 +3,6 @@
 #include "engine/DivisionState.h"
 
 #include <QStringList>
-
 #include <string>
 
 namespace fenban {
@@ -18,7 +17,7 @@ void ListStudents(StringGridModel& grid, const TStudentList& list, const std::st
 // "3 (24/49)" (class number, boys, size), then the grade-average row; the
 // subject names head the columns.
 void ShowClassAverages(StringGridModel& grid, const DivisionState& state, const QStringList& subjectNames,
-                       const std::string& decimalSeparator);
+    const std::string& decimalSeparator);
 
 // "3 (24/49)": class number, the students whose gender is 男, the class size.
 std::string ClassLabel(int classNo, const TStudentList& members);

@@ -3,7 +3,8 @@
 namespace fenban {
 
 StringGridModel::StringGridModel(int colCount, int rowCount, QObject* parent)
-    : QAbstractTableModel(parent), grid_(colCount, rowCount)
+    : QAbstractTableModel(parent)
+    , grid_(colCount, rowCount)
 {
 }
 

@@ -3,7 +3,6 @@
 #include "roster/CellGrid.h"
 
 #include <QAbstractTableModel>
-
 #include <functional>
 
 namespace fenban {

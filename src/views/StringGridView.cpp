@@ -6,7 +6,8 @@
 
 namespace fenban {
 
-StringGridView::StringGridView(QWidget* parent) : QTableView(parent)
+StringGridView::StringGridView(QWidget* parent)
+    : QTableView(parent)
 {
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -32,7 +33,7 @@ void StringGridView::setGridModel(StringGridModel* model)
     model_ = model;
     setModel(model);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) { onCurrentChanged(current); });
+        [this](const QModelIndex& current) { onCurrentChanged(current); });
     connect(model, &StringGridModel::currentCellMoved, this, &StringGridView::onCurrentCellMoved);
 }
 

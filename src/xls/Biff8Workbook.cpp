@@ -69,10 +69,10 @@ void AppendWindow1(Bytes& out)
     PutU16(out, 0x4000);
     PutU16(out, 0x2800);
     PutU16(out, 0x0038); // scroll bars and sheet tabs shown
-    PutU16(out, 0);      // active sheet
-    PutU16(out, 0);      // first visible tab
-    PutU16(out, 1);      // selected sheets
-    PutU16(out, 600);    // tab bar width ratio, in 1/1000
+    PutU16(out, 0); // active sheet
+    PutU16(out, 0); // first visible tab
+    PutU16(out, 1); // selected sheets
+    PutU16(out, 600); // tab bar width ratio, in 1/1000
     EndRecord(out, at);
 }
 
@@ -81,14 +81,14 @@ void AppendFont(Bytes& out)
 {
     const std::u16string name = u"宋体";
     const std::size_t at = BeginRecord(out, Record::Font);
-    PutU16(out, 220);    // height in 1/20 point
-    PutU16(out, 0);      // not italic, struck out, outlined or shadowed
+    PutU16(out, 220); // height in 1/20 point
+    PutU16(out, 0); // not italic, struck out, outlined or shadowed
     PutU16(out, 0x7FFF); // automatic colour
-    PutU16(out, 400);    // normal weight
-    PutU16(out, 0);      // no super- or subscript
-    PutU8(out, 0);       // not underlined
-    PutU8(out, 0);       // family unknown
-    PutU8(out, 134);     // GB2312 character set
+    PutU16(out, 400); // normal weight
+    PutU16(out, 0); // no super- or subscript
+    PutU8(out, 0); // not underlined
+    PutU8(out, 0); // family unknown
+    PutU8(out, 134); // GB2312 character set
     PutU8(out, 0);
     PutU8(out, static_cast<unsigned>(name.size()));
     PutU8(out, 1); // UTF-16 name
@@ -106,11 +106,11 @@ void AppendXf(Bytes& out, unsigned font, bool style, unsigned attributeFlags)
     PutU16(out, 0); // number format: General
     PutU16(out, style ? 0xFFF5 : 0x0001); // locked; style XFs have no parent
     PutU8(out, 0x20); // horizontal general, vertical bottom
-    PutU8(out, 0);    // no rotation
-    PutU8(out, 0);    // no indent, left-to-right by context
+    PutU8(out, 0); // no rotation
+    PutU8(out, 0); // no indent, left-to-right by context
     PutU8(out, attributeFlags);
-    PutU32(out, 0);   // no borders
-    PutU32(out, 0);   // border colours, no fill pattern
+    PutU32(out, 0); // no borders
+    PutU32(out, 0); // border colours, no fill pattern
     PutU16(out, 0x20C0); // pattern colours 64 and 65 (window defaults)
     EndRecord(out, at);
 }
@@ -131,8 +131,8 @@ void AppendNormalStyle(Bytes& out)
 {
     const std::size_t at = BeginRecord(out, Record::Style);
     PutU16(out, 0x8000); // built-in style on XF 0
-    PutU8(out, 0);       // Normal
-    PutU8(out, 0xFF);    // no outline level
+    PutU8(out, 0); // Normal
+    PutU8(out, 0xFF); // no outline level
     EndRecord(out, at);
 }
 
@@ -167,11 +167,11 @@ void AppendWindow2(Bytes& out)
 {
     const std::size_t at = BeginRecord(out, Record::Window2);
     PutU16(out, 0x06B6); // grid, headers, zeros, outline; selected and active
-    PutU16(out, 0);      // top row
-    PutU16(out, 0);      // left column
-    PutU16(out, 0x40);   // default grid colour
+    PutU16(out, 0); // top row
+    PutU16(out, 0); // left column
+    PutU16(out, 0x40); // default grid colour
     PutU16(out, 0);
-    PutU16(out, 0);      // zoom: defaults
+    PutU16(out, 0); // zoom: defaults
     PutU16(out, 0);
     PutU32(out, 0);
     EndRecord(out, at);
@@ -200,9 +200,8 @@ Bytes BuildWorkbookStream(const SheetCells& cells)
 {
     cells.checkLimits();
     const std::vector<SheetCells::Cell> ordered = cells.orderedCells();
-    const auto textCells = std::count_if(ordered.begin(), ordered.end(), [](const auto& cell) {
-        return cell.text != SheetCells::Empty;
-    });
+    const auto textCells = std::count_if(
+        ordered.begin(), ordered.end(), [](const auto& cell) { return cell.text != SheetCells::Empty; });
 
     Bytes out;
     AppendBof(out, GlobalsSubstream);

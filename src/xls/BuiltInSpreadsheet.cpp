@@ -15,7 +15,10 @@ namespace {
 
 class Workbook final : public SpreadsheetWorkbook {
 public:
-    explicit Workbook(std::shared_ptr<FileSystem> files) : files_(std::move(files)) {}
+    explicit Workbook(std::shared_ptr<FileSystem> files)
+        : files_(std::move(files))
+    {
+    }
 
     bool isOpen() const { return open_; }
 
@@ -30,9 +33,7 @@ public:
         requireOpen();
         // Built, and so checked against the format's limits, before the file is touched.
         const Bytes stream = BuildWorkbookStream(cells_);
-        SaveFileSafely(*files_, file, [&stream](ByteSink& out) {
-            WriteCompoundFile(out, u"Workbook", stream);
-        });
+        SaveFileSafely(*files_, file, [&stream](ByteSink& out) { WriteCompoundFile(out, u"Workbook", stream); });
     }
 
     void close() override
@@ -56,7 +57,10 @@ private:
 
 class Workbooks final : public SpreadsheetWorkbooks {
 public:
-    explicit Workbooks(std::shared_ptr<FileSystem> files) : files_(std::move(files)) {}
+    explicit Workbooks(std::shared_ptr<FileSystem> files)
+        : files_(std::move(files))
+    {
+    }
 
     SpreadsheetWorkbook& add() override
     {
@@ -67,8 +71,7 @@ public:
     // The latest added workbook that is still open.
     Workbook* active() const
     {
-        const auto open = std::find_if(books_.rbegin(), books_.rend(),
-                                       [](const auto& book) { return book->isOpen(); });
+        const auto open = std::find_if(books_.rbegin(), books_.rend(), [](const auto& book) { return book->isOpen(); });
         return open == books_.rend() ? nullptr : open->get();
     }
 
@@ -87,7 +90,10 @@ private:
 
 class Application final : public SpreadsheetApplication {
 public:
-    explicit Application(std::shared_ptr<FileSystem> files) : workbooks_(std::move(files)) {}
+    explicit Application(std::shared_ptr<FileSystem> files)
+        : workbooks_(std::move(files))
+    {
+    }
 
     SpreadsheetWorkbooks& workbooks() override
     {
@@ -123,7 +129,7 @@ private:
     bool running_ = true;
 };
 
-class SheetObject final : public SpreadsheetAutomationObject {};
+class SheetObject final : public SpreadsheetAutomationObject { };
 
 bool SameClassName(std::string_view a, std::string_view b)
 {
@@ -136,8 +142,7 @@ bool SameClassName(std::string_view a, std::string_view b)
 
 SpreadsheetFactory BuiltInSpreadsheetFactory(std::shared_ptr<FileSystem> files)
 {
-    return [files = std::move(files)](std::string_view className)
-               -> std::unique_ptr<SpreadsheetAutomationObject> {
+    return [files = std::move(files)](std::string_view className) -> std::unique_ptr<SpreadsheetAutomationObject> {
         if (SameClassName(className, "excel.application"))
             return std::make_unique<Application>(files);
         if (SameClassName(className, "excel.sheet"))

@@ -48,16 +48,15 @@ Layout Plan(std::uint64_t streamSize)
     if (layout.mini) {
         layout.miniSectors = CountOf(streamSize, MiniSectorSize); // at most 64: one mini FAT sector
         layout.miniFat = layout.miniSectors > 0 ? 1 : 0;
-        layout.data = CountOf(std::uint64_t{layout.miniSectors} * MiniSectorSize, SectorSize);
+        layout.data = CountOf(std::uint64_t {layout.miniSectors} * MiniSectorSize, SectorSize);
     } else {
         layout.data = CountOf(streamSize, SectorSize);
     }
     // The FAT covers itself and the DIFAT: grow both until they fit.
     layout.fat = 1;
     while (true) {
-        layout.difat = layout.fat > HeaderDifatEntries
-                         ? CountOf(layout.fat - HeaderDifatEntries, EntriesPerSector - 1)
-                         : 0;
+        layout.difat
+            = layout.fat > HeaderDifatEntries ? CountOf(layout.fat - HeaderDifatEntries, EntriesPerSector - 1) : 0;
         const std::uint32_t needed = CountOf(layout.total(), EntriesPerSector);
         if (needed <= layout.fat)
             return layout;
@@ -81,13 +80,13 @@ Bytes Header(const Layout& layout)
     PutU16(out, 0x003E); // minor version
     PutU16(out, 0x0003); // major version 3
     PutU16(out, 0xFFFE); // little-endian
-    PutU16(out, 9);      // 512-byte sectors
-    PutU16(out, 6);      // 64-byte mini sectors
+    PutU16(out, 9); // 512-byte sectors
+    PutU16(out, 6); // 64-byte mini sectors
     out.resize(out.size() + 6, 0);
-    PutU32(out, 0);      // directory sector count: always 0 in version 3
+    PutU32(out, 0); // directory sector count: always 0 in version 3
     PutU32(out, layout.fat);
     PutU32(out, layout.directoryStart());
-    PutU32(out, 0);      // transaction signature
+    PutU32(out, 0); // transaction signature
     PutU32(out, MiniStreamCutoff);
     PutU32(out, layout.miniFat > 0 ? layout.miniFatStart() : EndOfChain);
     PutU32(out, layout.miniFat);
@@ -101,7 +100,7 @@ Bytes Header(const Layout& layout)
 
 Bytes Fat(const Layout& layout)
 {
-    std::vector<std::uint32_t> table(std::size_t{layout.fat} * EntriesPerSector, FreeSector);
+    std::vector<std::uint32_t> table(std::size_t {layout.fat} * EntriesPerSector, FreeSector);
     for (std::uint32_t i = 0; i < layout.fat; ++i)
         table[i] = FatSector;
     for (std::uint32_t i = 0; i < layout.difat; ++i)
@@ -130,8 +129,8 @@ Bytes Difat(const Layout& layout)
     return out;
 }
 
-void PutEntry(Bytes& out, std::u16string_view name, unsigned type, std::uint32_t child,
-              std::uint32_t start, std::uint64_t size)
+void PutEntry(
+    Bytes& out, std::u16string_view name, unsigned type, std::uint32_t child, std::uint32_t start, std::uint64_t size)
 {
     const std::size_t begin = out.size();
     PutUtf16(out, name);
@@ -152,13 +151,12 @@ Bytes Directory(const Layout& layout, std::u16string_view streamName, std::uint6
 {
     constexpr unsigned StreamType = 2;
     constexpr unsigned RootType = 5;
-    const std::uint32_t streamStart = layout.mini ? (layout.miniSectors > 0 ? 0 : EndOfChain)
-                                                  : layout.dataStart();
+    const std::uint32_t streamStart = layout.mini ? (layout.miniSectors > 0 ? 0 : EndOfChain) : layout.dataStart();
     const bool hasMiniStream = layout.miniSectors > 0;
     Bytes out;
     out.reserve(SectorSize);
     PutEntry(out, u"Root Entry", RootType, 1, hasMiniStream ? layout.dataStart() : EndOfChain,
-             std::uint64_t{layout.miniSectors} * MiniSectorSize);
+        std::uint64_t {layout.miniSectors} * MiniSectorSize);
     PutEntry(out, streamName, StreamType, NoStream, streamStart, streamSize);
     PutEntry(out, u"", 0, NoStream, 0, 0);
     PutEntry(out, u"", 0, NoStream, 0, 0);
@@ -168,7 +166,7 @@ Bytes Directory(const Layout& layout, std::u16string_view streamName, std::uint6
 
 Bytes MiniFat(const Layout& layout)
 {
-    std::vector<std::uint32_t> table(std::size_t{layout.miniFat} * EntriesPerSector, FreeSector);
+    std::vector<std::uint32_t> table(std::size_t {layout.miniFat} * EntriesPerSector, FreeSector);
     PutChain(table, 0, layout.miniSectors);
     Bytes out;
     for (const std::uint32_t entry : table)
@@ -178,8 +176,7 @@ Bytes MiniFat(const Layout& layout)
 
 } // namespace
 
-void WriteCompoundFile(ByteSink& out, std::u16string_view streamName,
-                       std::span<const std::uint8_t> stream)
+void WriteCompoundFile(ByteSink& out, std::u16string_view streamName, std::span<const std::uint8_t> stream)
 {
     assert(streamName.size() < 32);
     const Layout layout = Plan(stream.size());
@@ -191,7 +188,7 @@ void WriteCompoundFile(ByteSink& out, std::u16string_view streamName,
     if (layout.miniFat > 0)
         out.write(MiniFat(layout));
     out.write(stream);
-    const Bytes padding(std::size_t{layout.data} * SectorSize - stream.size(), 0);
+    const Bytes padding(std::size_t {layout.data} * SectorSize - stream.size(), 0);
     if (!padding.empty())
         out.write(padding);
 }

@@ -13,7 +13,6 @@ namespace fenban {
 // stream, as the format requires; a FAT of more than 109 sectors is reached
 // through DIFAT sectors. The file goes out in several writes: header, FAT,
 // DIFAT, directory, mini FAT, data.
-void WriteCompoundFile(ByteSink& out, std::u16string_view streamName,
-                       std::span<const std::uint8_t> stream);
+void WriteCompoundFile(ByteSink& out, std::u16string_view streamName, std::span<const std::uint8_t> stream);
 
 } // namespace fenban

@@ -19,7 +19,10 @@ std::system_error LastError(const char* what)
 
 class DiskFile final : public OutputFile {
 public:
-    explicit DiskFile(std::FILE* file) : file_(file) {}
+    explicit DiskFile(std::FILE* file)
+        : file_(file)
+    {
+    }
     ~DiskFile() override
     {
         if (file_ != nullptr)
@@ -102,7 +105,7 @@ std::string Reason(const std::error_code& code)
 
 std::filesystem::path TemporaryName(const std::filesystem::path& folder)
 {
-    static std::mt19937 random{std::random_device{}()};
+    static std::mt19937 random {std::random_device {}()};
     constexpr char digits[] = "0123456789abcdef";
     std::string name = ".~fenban-";
     for (int i = 0; i < 8; ++i)
@@ -117,11 +120,10 @@ std::shared_ptr<FileSystem> DiskFileSystem()
     return std::make_shared<Disk>();
 }
 
-void SaveFileSafely(FileSystem& files, const std::filesystem::path& target,
-                    const std::function<void(ByteSink&)>& writeContent)
+void SaveFileSafely(
+    FileSystem& files, const std::filesystem::path& target, const std::function<void(ByteSink&)>& writeContent)
 {
-    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path()
-                                                                  : std::filesystem::path(".");
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     std::filesystem::path temporary;
     std::unique_ptr<OutputFile> out;
     try {

@@ -34,7 +34,7 @@ std::shared_ptr<FileSystem> DiskFileSystem();
 // over the target only when complete. On any failure the temporary file is
 // removed and an existing target is left as it was; a file-system failure
 // becomes WriteError naming the target, other exceptions pass unchanged.
-void SaveFileSafely(FileSystem& files, const std::filesystem::path& target,
-                    const std::function<void(ByteSink&)>& writeContent);
+void SaveFileSafely(
+    FileSystem& files, const std::filesystem::path& target, const std::function<void(ByteSink&)>& writeContent);
 
 } // namespace fenban

@@ -19,7 +19,11 @@ constexpr std::size_t StringHeader = 3; // character count and flags
 // record's length is filled in when the next one starts.
 class ContinuedRecord {
 public:
-    ContinuedRecord(Bytes& stream, unsigned type) : stream_(stream) { start(type); }
+    ContinuedRecord(Bytes& stream, unsigned type)
+        : stream_(stream)
+    {
+        start(type);
+    }
 
     std::size_t room() const { return MaxRecordData - (stream_.size() - start_ - 4); }
     std::size_t recordStart() const { return start_; }
@@ -58,8 +62,7 @@ struct Bucket {
 
 } // namespace
 
-void AppendSharedStrings(Bytes& stream, const std::vector<const std::u16string*>& texts,
-                         std::uint32_t referenceCount)
+void AppendSharedStrings(Bytes& stream, const std::vector<const std::u16string*>& texts, std::uint32_t referenceCount)
 {
     const std::size_t perBucket = std::max<std::size_t>(texts.size() / 128 + 1, 8);
     std::vector<Bucket> buckets;
@@ -73,7 +76,7 @@ void AppendSharedStrings(Bytes& stream, const std::vector<const std::u16string*>
             record.continueRecord();
         if (i % perBucket == 0) {
             buckets.push_back({static_cast<std::uint32_t>(stream.size()),
-                               static_cast<unsigned>(stream.size() - record.recordStart())});
+                static_cast<unsigned>(stream.size() - record.recordStart())});
         }
         PutU16(stream, static_cast<unsigned>(text.size()));
         PutU8(stream, Utf16Flag);

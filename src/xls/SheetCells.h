@@ -19,7 +19,7 @@ public:
     static constexpr std::size_t MaxTextLength = 32767; // UTF-16 units
 
     struct Cell {
-        int row;    // 0-based
+        int row; // 0-based
         int column; // 0-based
         std::uint32_t text; // index into texts(), or Empty
     };

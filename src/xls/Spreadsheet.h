@@ -44,8 +44,7 @@ public:
 
 // Creates an automation object by class name ("excel.application",
 // "excel.sheet"); returns nullptr or throws when it cannot.
-using SpreadsheetFactory =
-    std::function<std::unique_ptr<SpreadsheetAutomationObject>(std::string_view className)>;
+using SpreadsheetFactory = std::function<std::unique_ptr<SpreadsheetAutomationObject>(std::string_view className)>;
 
 enum class ExportResult { Done, NoSpreadsheetApplication };
 
@@ -59,7 +58,7 @@ using GridCellText = std::function<const std::string&(int column, int row)>;
 // NoSpreadsheetApplication when either creation fails (nothing else is
 // called, no file made). A failure of any later call ends the export there
 // and is thrown on; every object made is released either way.
-ExportResult ExportCells(const SpreadsheetFactory& factory, int rowCount, int columnCount,
-                         const GridCellText& cell, const std::filesystem::path& file);
+ExportResult ExportCells(const SpreadsheetFactory& factory, int rowCount, int columnCount, const GridCellText& cell,
+    const std::filesystem::path& file);
 
 } // namespace fenban

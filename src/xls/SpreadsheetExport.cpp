@@ -6,8 +6,7 @@ namespace fenban {
 
 namespace {
 
-std::unique_ptr<SpreadsheetAutomationObject> TryCreate(const SpreadsheetFactory& factory,
-                                                       std::string_view className)
+std::unique_ptr<SpreadsheetAutomationObject> TryCreate(const SpreadsheetFactory& factory, std::string_view className)
 {
     try {
         return factory ? factory(className) : nullptr;
@@ -18,11 +17,10 @@ std::unique_ptr<SpreadsheetAutomationObject> TryCreate(const SpreadsheetFactory&
 
 } // namespace
 
-ExportResult ExportCells(const SpreadsheetFactory& factory, int rowCount, int columnCount,
-                         const GridCellText& cell, const std::filesystem::path& file)
+ExportResult ExportCells(const SpreadsheetFactory& factory, int rowCount, int columnCount, const GridCellText& cell,
+    const std::filesystem::path& file)
 {
-    std::unique_ptr<SpreadsheetAutomationObject> application =
-        TryCreate(factory, "excel.application");
+    std::unique_ptr<SpreadsheetAutomationObject> application = TryCreate(factory, "excel.application");
     auto* const excel = dynamic_cast<SpreadsheetApplication*>(application.get());
     if (excel == nullptr)
         return ExportResult::NoSpreadsheetApplication;

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTableView>
-
 #include <cstdio>
 
 int main(int argc, char* argv[])

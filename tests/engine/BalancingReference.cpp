@@ -53,7 +53,7 @@ Press Balance(DivisionState& state, const BalanceRequest& request)
 
     TStudentList& workA = state.FWorkClasses[classA];
     TStudentList& workB = state.FWorkClasses[classB];
-    std::vector<TSwapCandidate> table(workA.size() * workB.size(), TSwapCandidate{0, 0, 0.0L, 0.0L});
+    std::vector<TSwapCandidate> table(workA.size() * workB.size(), TSwapCandidate {0, 0, 0.0L, 0.0L});
     std::size_t written = 0;
     for (std::size_t j = 0; j < workA.size(); ++j) {
         if (MarkedF(*workA[j]))
@@ -70,12 +70,13 @@ Press Balance(DivisionState& state, const BalanceRequest& request)
             for (int s = 0; s < SubjectCount; ++s)
                 entry.DevTotal += state.FDevSum[s];
             const double r = RoundTwoDecimals(state.FClassAvg[classA][subject] - state.FClassAvg[classB][subject]);
-            entry.PairGap = static_cast<long double>(request.coefficient) * std::fabs(static_cast<long double>(r)) + 0.1L;
+            entry.PairGap
+                = static_cast<long double>(request.coefficient) * std::fabs(static_cast<long double>(r)) + 0.1L;
         }
         resetWorkClasses();
     }
 
-    Press result{BalanceOutcome::NoCandidate, {}};
+    Press result {BalanceOutcome::NoCandidate, {}};
     for (std::size_t i = 0; i < written; ++i)
         result.tried.push_back({table[i].IndexA, table[i].IndexB, table[i].DevTotal, table[i].PairGap});
 

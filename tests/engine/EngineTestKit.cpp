@@ -6,8 +6,8 @@
 
 namespace fenban::testkit {
 
-PStudent AddStudent(DivisionState& state, std::string_view gender,
-                    std::initializer_list<long double> scores, std::string_view mark)
+PStudent AddStudent(
+    DivisionState& state, std::string_view gender, std::initializer_list<long double> scores, std::string_view mark)
 {
     auto student = std::make_unique<TStudent>();
     student->Name = ShortString<10>("S" + std::to_string(state.Records.size()));
@@ -145,7 +145,7 @@ std::string FirstDifference(const DivisionState& a, const DivisionState& b)
     const auto indexB = RecordIndex(b);
     const auto sameList = [&](const TStudentList& x, const TStudentList& y) {
         return std::equal(x.begin(), x.end(), y.begin(), y.end(),
-                          [&](PStudent p, PStudent q) { return indexA.at(p) == indexB.at(q); });
+            [&](PStudent p, PStudent q) { return indexA.at(p) == indexB.at(q); });
     };
     if (a.Records.size() != b.Records.size())
         return "roster size";

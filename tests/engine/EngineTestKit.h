@@ -10,12 +10,12 @@
 
 namespace fenban::testkit {
 
-inline constexpr std::string_view Male = "\xC4\xD0";   // 男
+inline constexpr std::string_view Male = "\xC4\xD0"; // 男
 inline constexpr std::string_view Female = "\xC5\xAE"; // 女
 
 // Appends a student to the roster; the scores fill the subjects from 0, the rest are 0.
-PStudent AddStudent(DivisionState& state, std::string_view gender,
-                    std::initializer_list<long double> scores, std::string_view mark = {});
+PStudent AddStudent(DivisionState& state, std::string_view gender, std::initializer_list<long double> scores,
+    std::string_view mark = {});
 
 // Moves a student into class index target as the grid's menu does from the
 // whole-roster listing: out of its class's list, onto the end of the target's, marked "F".

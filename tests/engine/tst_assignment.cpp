@@ -4,7 +4,6 @@
 #include "engine/Statistics.h"
 
 #include <QtTest>
-
 #include <algorithm>
 
 using namespace fenban;
@@ -31,8 +30,9 @@ bool ListsMatchClasses(const DivisionState& state)
         listed += state.FClasses[c].size();
     }
     for (const PStudent student : state.FStudents)
-        if (std::count(state.FClasses[student->ClassNo - 1].begin(),
-                       state.FClasses[student->ClassNo - 1].end(), student) != 1)
+        if (std::count(
+                state.FClasses[student->ClassNo - 1].begin(), state.FClasses[student->ClassNo - 1].end(), student)
+            != 1)
             return false;
     return listed == state.FStudents.size();
 }
@@ -61,10 +61,10 @@ void TestAssignment::dealSerpentine_data()
     QTest::addColumn<int>("students");
     QTest::addColumn<int>("handPlaced"); // index of a student marked "F" in class 7, or -1
     QTest::addColumn<std::vector<int>>("expected");
-    QTest::newRow("ten over four") << 4 << 10 << -1 << std::vector<int>{1, 2, 3, 4, 4, 3, 2, 1, 1, 2};
-    QTest::newRow("one class") << 1 << 4 << -1 << std::vector<int>{1, 1, 1, 1};
-    QTest::newRow("four over three") << 3 << 4 << -1 << std::vector<int>{1, 2, 3, 3};
-    QTest::newRow("hand-placed passed over") << 2 << 5 << 2 << std::vector<int>{1, 2, 7, 2, 1};
+    QTest::newRow("ten over four") << 4 << 10 << -1 << std::vector<int> {1, 2, 3, 4, 4, 3, 2, 1, 1, 2};
+    QTest::newRow("one class") << 1 << 4 << -1 << std::vector<int> {1, 1, 1, 1};
+    QTest::newRow("four over three") << 3 << 4 << -1 << std::vector<int> {1, 2, 3, 3};
+    QTest::newRow("hand-placed passed over") << 2 << 5 << 2 << std::vector<int> {1, 2, 7, 2, 1};
 }
 
 void TestAssignment::dealSerpentine()
@@ -96,14 +96,14 @@ void TestAssignment::sortsAreStableWithTheirKeys()
 
     TStudentList list = state.FStudents;
     SortByGender(list);
-    QCOMPARE(list, (TStudentList{d, f, b, c, e, a}));
+    QCOMPARE(list, (TStudentList {d, f, b, c, e, a}));
     SortByScore(list, 0);
-    QCOMPARE(list, (TStudentList{f, c, d, e, a, b}));
+    QCOMPARE(list, (TStudentList {f, c, d, e, a, b}));
 
-    for (const auto& [student, number] : {std::pair{a, 2}, {b, 1}, {c, 2}, {d, 1}, {e, -1}, {f, 1}})
+    for (const auto& [student, number] : {std::pair {a, 2}, {b, 1}, {c, 2}, {d, 1}, {e, -1}, {f, 1}})
         student->ClassNo = number;
     SortByClassNo(list);
-    QCOMPARE(list, (TStudentList{e, f, d, b, c, a}));
+    QCOMPARE(list, (TStudentList {e, f, d, b, c, a}));
 }
 
 void TestAssignment::workedExample()
@@ -118,10 +118,10 @@ void TestAssignment::workedExample()
     ResizeClassLists(state, 2);
     QVERIFY(AssignClasses(state, 2));
 
-    QCOMPARE(state.FGroupA, (TStudentList{a, e, c}));
-    QCOMPARE(state.FGroupB, (TStudentList{d, b, f}));
-    QCOMPARE(state.FStudents, (TStudentList{a, d, c, e, b, f}));
-    QCOMPARE(state.FClasses, (std::vector<TStudentList>{{a, d}, {c, e, b, f}}));
+    QCOMPARE(state.FGroupA, (TStudentList {a, e, c}));
+    QCOMPARE(state.FGroupB, (TStudentList {d, b, f}));
+    QCOMPARE(state.FStudents, (TStudentList {a, d, c, e, b, f}));
+    QCOMPARE(state.FClasses, (std::vector<TStudentList> {{a, d}, {c, e, b, f}}));
     QVERIFY(SameBits(state.FGradeAvg[0], 80));
     QVERIFY(SameBits(state.FClassAvg[0][0], 92.5L) && SameBits(state.FClassAvg[1][0], 73.75L));
     QVERIFY(SameBits(state.FClassDev[0][0], 12.5L) && SameBits(state.FClassDev[1][0], -6.25L));
@@ -149,12 +149,12 @@ void TestAssignment::genderGroups_data()
     QTest::addColumn<std::vector<int>>("classes");
     const QByteArray male(Male.data(), 2);
     const QByteArray female(Female.data(), 2);
-    QTest::newRow("one gender: group A empty") << QByteArrayList{male, male, male, male} << 0
-                                               << std::vector<int>{1, 2, 2, 1};
-    QTest::newRow("one female alone") << QByteArrayList{male, female, male, male} << 3
-                                      << std::vector<int>{1, 1, 2, 2};
-    QTest::newRow("empty gender first") << QByteArrayList{female, male, QByteArray(), female} << 1
-                                        << std::vector<int>{1, 2, 1, 2};
+    QTest::newRow("one gender: group A empty")
+        << QByteArrayList {male, male, male, male} << 0 << std::vector<int> {1, 2, 2, 1};
+    QTest::newRow("one female alone") << QByteArrayList {male, female, male, male} << 3
+                                      << std::vector<int> {1, 1, 2, 2};
+    QTest::newRow("empty gender first") << QByteArrayList {female, male, QByteArray(), female} << 1
+                                        << std::vector<int> {1, 2, 1, 2};
 }
 
 void TestAssignment::genderGroups()
@@ -246,7 +246,7 @@ void TestAssignment::everyStudentEndsInOneList()
         QVERIFY(AssignClasses(state, classCount));
         QVERIFY(ListsMatchClasses(state));
         QVERIFY(std::is_sorted(state.FStudents.begin(), state.FStudents.end(),
-                               [](PStudent a, PStudent b) { return a->ClassNo < b->ClassNo; }));
+            [](PStudent a, PStudent b) { return a->ClassNo < b->ClassNo; }));
     }
 }
 

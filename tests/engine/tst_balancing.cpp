@@ -85,9 +85,12 @@ void TestBalancing::pickSwapTarget_data()
     QTest::addColumn<int>("subject");
     QTest::addColumn<int>("classA");
     QTest::addColumn<int>("classB");
-    QTest::newRow("first of equal largest") << std::vector<long double>{0, 3, 3, 1} << std::vector<long double>{-1, 2, 2, -3, -3} << 1 << 1 << 3;
-    QTest::newRow("none above the grade") << std::vector<long double>{0, 0, 0, 0, 4} << std::vector<long double>{-1, -2, 0} << 4 << 0 << 1;
-    QTest::newRow("all on the grade") << std::vector<long double>{} << std::vector<long double>{0, 0, 0} << 0 << 0 << 0;
+    QTest::newRow("first of equal largest")
+        << std::vector<long double> {0, 3, 3, 1} << std::vector<long double> {-1, 2, 2, -3, -3} << 1 << 1 << 3;
+    QTest::newRow("none above the grade")
+        << std::vector<long double> {0, 0, 0, 0, 4} << std::vector<long double> {-1, -2, 0} << 4 << 0 << 1;
+    QTest::newRow("all on the grade") << std::vector<long double> {} << std::vector<long double> {0, 0, 0} << 0 << 0
+                                      << 0;
 }
 
 void TestBalancing::pickSwapTarget()
@@ -115,12 +118,13 @@ void TestBalancing::pressesThatStopBeforeTrying_data()
     QTest::addColumn<BalanceOutcome>("outcome");
     // Situations: 0 divided into 3, 1 nothing assigned, 2 count raised to 4 since, 3 one class
     QTest::newRow("manual without subject") << 1 << Manual(1, 2, -1, 1, 3) << BalanceOutcome::NoSubject;
-    QTest::newRow("before any assignment") << 1 << BalanceRequest{false, 1, 2, 0, 1, 3} << BalanceOutcome::NeedsDivision;
+    QTest::newRow("before any assignment")
+        << 1 << BalanceRequest {false, 1, 2, 0, 1, 3} << BalanceOutcome::NeedsDivision;
     QTest::newRow("count changed since") << 2 << Manual(1, 2, 0, 1, 4) << BalanceOutcome::NeedsDivision;
     QTest::newRow("class above the count") << 0 << Manual(1, 4, 0, 1, 3) << BalanceOutcome::ClassOutOfRange;
     QTest::newRow("class 0") << 0 << Manual(0, 2, 0, 1, 3) << BalanceOutcome::ClassOutOfRange;
     QTest::newRow("same class by hand") << 0 << Manual(2, 2, 0, 1, 3) << BalanceOutcome::SameClass;
-    QTest::newRow("one class") << 3 << BalanceRequest{false, 1, 2, -1, 1, 1} << BalanceOutcome::SameClass;
+    QTest::newRow("one class") << 3 << BalanceRequest {false, 1, 2, -1, 1, 1} << BalanceOutcome::SameClass;
     QTest::newRow("every score at or below 0") << 0 << Manual(1, 2, 0, -1000, 3) << BalanceOutcome::NoCandidate;
     QTest::newRow("class 3 has no free student") << 0 << Manual(3, 1, 0, 1, 3) << BalanceOutcome::NoCandidate;
 }
@@ -184,8 +188,8 @@ void TestBalancing::exchangeInPlace()
     const TStudentList roster = state.FStudents;
 
     // Both same-gender exchanges even the classes out; the first tried wins.
-    QCOMPARE(Balance(state, BalanceRequest{false, 1, 2, -1, 1, 2}), BalanceOutcome::Swapped);
-    QCOMPARE(state.FClasses, (std::vector<TStudentList>{{roster[2], roster[1]}, {roster[0], roster[3]}}));
+    QCOMPARE(Balance(state, BalanceRequest {false, 1, 2, -1, 1, 2}), BalanceOutcome::Swapped);
+    QCOMPARE(state.FClasses, (std::vector<TStudentList> {{roster[2], roster[1]}, {roster[0], roster[3]}}));
     QCOMPARE(roster[2]->ClassNo, 1);
     QCOMPARE(roster[0]->ClassNo, 2);
     QCOMPARE(state.FStudents, roster);
@@ -193,7 +197,7 @@ void TestBalancing::exchangeInPlace()
     QVERIFY(SameBits(state.FClassAvg[1][0], 75));
 
     // Every class on the grade average: both roles fall to class 1.
-    QCOMPARE(Balance(state, BalanceRequest{false, 1, 2, -1, 1, 2}), BalanceOutcome::SameClass);
+    QCOMPARE(Balance(state, BalanceRequest {false, 1, 2, -1, 1, 2}), BalanceOutcome::SameClass);
 }
 
 void TestBalancing::pinnedAndOtherGendersStay()

@@ -9,7 +9,6 @@
 #include "engine/SwapSearch.h"
 
 #include <QtTest>
-
 #include <cmath>
 
 using namespace fenban;
@@ -20,7 +19,7 @@ namespace {
 BalanceRequest RandomRequest(std::mt19937_64& rng, int classCount)
 {
     static const std::int32_t coefficients[] = {1, 1, 1, 0, -1, 2, 7, -5, 1000, 100000};
-    BalanceRequest request{};
+    BalanceRequest request {};
     request.manual = rng() % 5 < 2;
     request.subject = rng() % 20 == 0 ? -1 : static_cast<int>(rng() % SubjectCount);
     request.classA = 1 + static_cast<int>(rng() % (classCount + 1)); // now and then out of range
@@ -57,10 +56,14 @@ void TestBalancingDifferential::suffixFoldsMatchPlainSums()
     std::mt19937_64 rng(77 + kind);
     const auto draw = [&]() -> long double {
         switch (kind) {
-        case 0: return static_cast<long double>(rng() % 1001) / 10;
-        case 1: return static_cast<long double>(static_cast<long long>(rng() % 20001) - 1000) / 100;
-        case 2: return std::ldexp(static_cast<long double>(rng() % 4096), -static_cast<int>(rng() % 70));
-        default: return rng() % 8 ? static_cast<long double>(rng() % 1001) / 10 : (0x1p55L - 150);
+        case 0:
+            return static_cast<long double>(rng() % 1001) / 10;
+        case 1:
+            return static_cast<long double>(static_cast<long long>(rng() % 20001) - 1000) / 100;
+        case 2:
+            return std::ldexp(static_cast<long double>(rng() % 4096), -static_cast<int>(rng() % 70));
+        default:
+            return rng() % 8 ? static_cast<long double>(rng() % 1001) / 10 : (0x1p55L - 150);
         }
     };
     for (int round = 0; round < 60; ++round) {
@@ -158,8 +161,8 @@ void TestBalancingDifferential::matchesReference()
         std::vector<CandidateScore> seen;
         const PressTarget target = ResolvePressTarget(product, request);
         if (!target.stop)
-            FindBestSwap(product, target.target, request.coefficient,
-                         [&seen](const CandidateScore& c) { seen.push_back(c); });
+            FindBestSwap(
+                product, target.target, request.coefficient, [&seen](const CandidateScore& c) { seen.push_back(c); });
 
         const BalanceOutcome outcome = Balance(product, request);
         const reference::Press expected = reference::Balance(reference, request);
@@ -169,10 +172,13 @@ void TestBalancingDifferential::matchesReference()
         for (std::size_t i = 0; i < seen.size(); ++i) {
             const CandidateScore& got = seen[i];
             const CandidateScore& want = expected.tried[i];
-            QVERIFY2(got.indexA == want.indexA && got.indexB == want.indexB
-                         && SameBits(got.devTotal, want.devTotal) && SameBits(got.pairGap, want.pairGap),
-                     qPrintable(QStringLiteral("press %1, candidate %2 (%3, %4)")
-                                    .arg(press).arg(i).arg(want.indexA).arg(want.indexB)));
+            QVERIFY2(got.indexA == want.indexA && got.indexB == want.indexB && SameBits(got.devTotal, want.devTotal)
+                    && SameBits(got.pairGap, want.pairGap),
+                qPrintable(QStringLiteral("press %1, candidate %2 (%3, %4)")
+                               .arg(press)
+                               .arg(i)
+                               .arg(want.indexA)
+                               .arg(want.indexB)));
         }
         QCOMPARE(QString::fromStdString(FirstDifference(product, reference)), QString());
         QVERIFY(SameBits(TotalDeviation(product.FDevSum), TotalDeviation(reference.FDevSum)));

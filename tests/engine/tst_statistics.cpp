@@ -2,7 +2,6 @@
 #include "engine/Statistics.h"
 
 #include <QtTest>
-
 #include <cstring>
 
 using namespace fenban;
@@ -74,12 +73,12 @@ void TestStatistics::subjectAverage_data()
 {
     QTest::addColumn<std::vector<long double>>("scores");
     QTest::addColumn<double>("expected");
-    QTest::newRow("90 85 81") << std::vector<long double>{90, 85, 81} << 85.33;
-    QTest::newRow("90 85 80") << std::vector<long double>{90, 85, 80} << 85.0;
-    QTest::newRow("eight adding to 697") << std::vector<long double>{87, 87, 87, 87, 87, 87, 87, 88} << 87.12;
-    QTest::newRow("eight adding to 699") << std::vector<long double>{87, 87, 87, 87, 87, 88, 88, 88} << 87.37;
-    QTest::newRow("eight adding to 701") << std::vector<long double>{87, 87, 87, 88, 88, 88, 88, 88} << 87.62;
-    QTest::newRow("none") << std::vector<long double>{} << 0.0;
+    QTest::newRow("90 85 81") << std::vector<long double> {90, 85, 81} << 85.33;
+    QTest::newRow("90 85 80") << std::vector<long double> {90, 85, 80} << 85.0;
+    QTest::newRow("eight adding to 697") << std::vector<long double> {87, 87, 87, 87, 87, 87, 87, 88} << 87.12;
+    QTest::newRow("eight adding to 699") << std::vector<long double> {87, 87, 87, 87, 87, 88, 88, 88} << 87.37;
+    QTest::newRow("eight adding to 701") << std::vector<long double> {87, 87, 87, 88, 88, 88, 88, 88} << 87.62;
+    QTest::newRow("none") << std::vector<long double> {} << 0.0;
 }
 
 void TestStatistics::subjectAverage()
@@ -146,8 +145,7 @@ void TestStatistics::emptyAndMissingClasses()
 void TestStatistics::workingListsLeaveClassesAlone()
 {
     DivisionState state;
-    state.FClasses = {{AddStudent(state, Male, {90}), AddStudent(state, Male, {80})},
-                      {AddStudent(state, Male, {60})}};
+    state.FClasses = {{AddStudent(state, Male, {90}), AddStudent(state, Male, {80})}, {AddStudent(state, Male, {60})}};
     state.FGradeAvg[0] = 76.67L;
     state.FClassAvg.resize(2);
     ComputeClassStats(state, true);
@@ -166,7 +164,7 @@ void TestStatistics::workingListsLeaveClassesAlone()
 
 void TestStatistics::totalDeviationAddsInOrder()
 {
-    TSubjectValues sums{};
+    TSubjectValues sums {};
     sums[0] = 1.25L;
     sums[10] = 2.5L;
     QVERIFY(SameBits(TotalDeviation(sums), 3.75L));

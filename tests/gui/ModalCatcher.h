@@ -4,7 +4,6 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
-
 #include <functional>
 
 // Runs an action that may open modal message boxes, records each box and
@@ -17,8 +16,8 @@ struct SeenBox {
 
 // A save dialog met on the way is answered with `saveAs`, or cancelled when
 // that is empty; `dialogs` counts them.
-inline QList<SeenBox> RunClosingBoxes(const std::function<void()>& action, const QString& saveAs = {},
-                                      QList<QFileDialog*>* dialogs = nullptr)
+inline QList<SeenBox> RunClosingBoxes(
+    const std::function<void()>& action, const QString& saveAs = {}, QList<QFileDialog*>* dialogs = nullptr)
 {
     QList<SeenBox> seen;
     QTimer poll;

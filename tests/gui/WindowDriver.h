@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Unit1.h"
 #include "ModalCatcher.h"
+#include "app/Unit1.h"
 #include "views/StringGridModel.h"
 
 #include <QAbstractItemModelTester>
@@ -14,7 +14,6 @@
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
-
 #include <memory>
 
 // The real window, shown offscreen, with its grids under the model tester.
@@ -28,8 +27,7 @@ public:
                 view(name)->model(), QAbstractItemModelTester::FailureReportingMode::QtTest));
     }
 
-    template <class T = QWidget>
-    T* control(const char* name) const
+    template <class T = QWidget> T* control(const char* name) const
     {
         T* found = window.findChild<T*>(QString::fromLatin1(name));
         if (found == nullptr)
@@ -75,8 +73,9 @@ public:
 };
 
 // A table as a spreadsheet copies it: header line, then one line per student.
-inline QString Table(const QStringList& students, const QString& header = QStringLiteral(
-                         "姓名\t性别\t班级\t总分\t语文\t数学\t英语\t物理\t化学\t生物\t政治\t历史\t地理"))
+inline QString Table(const QStringList& students,
+    const QString& header
+    = QStringLiteral("姓名\t性别\t班级\t总分\t语文\t数学\t英语\t物理\t化学\t生物\t政治\t历史\t地理"))
 {
     return header + QStringLiteral("\r\n") + students.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }

@@ -11,7 +11,7 @@ namespace {
 QString SixStudents()
 {
     return Table({"A\t男\t\t90", "B\t女\t\t85", "C\t男\t\t70", "D\t女\t\t95", "E\t男\t\t80", "F\t女\t\t60"},
-                 "姓名\t性别\t班级\t总分");
+        "姓名\t性别\t班级\t总分");
 }
 
 QStringList Column(WindowDriver& w, const char* grid, int col)

@@ -1,13 +1,12 @@
 // The export through the window when the disk fails at any one step of the
 // save (create, each write, close, rename): one clear message naming the
 // file, no partial or temporary file, and a file of that name left intact.
+#include "FaultyFileSystem.h"
 #include "WindowDriver.h"
 #include "xls/BuiltInSpreadsheet.h"
-#include "FaultyFileSystem.h"
 
 #include <QDir>
 #include <QTemporaryDir>
-
 #include <system_error>
 
 using namespace fenban;
@@ -64,7 +63,7 @@ private slots:
                 QCOMPARE(Content(file), older);
         }
         QVERIFY(failAt > 5); // create, writes, close, rename
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("班级名单.xls")});
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList {QStringLiteral("班级名单.xls")});
         QVERIFY(Content(file).startsWith(QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)));
     }
 };

@@ -34,8 +34,7 @@ public:
     explicit CursorWatch(WindowDriver& w)
     {
         for (const char* grid : {"StrGrid", "gdAvg"})
-            connect(w.view(grid)->model(), &QAbstractItemModel::dataChanged, this,
-                    [this] { whileWorking << Shape(); });
+            connect(w.view(grid)->model(), &QAbstractItemModel::dataChanged, this, [this] { whileWorking << Shape(); });
         connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { whileCopying << Shape(); });
         qApp->installEventFilter(this);
     }
@@ -110,8 +109,8 @@ private slots:
         QStringList lines = Students(99999);
         lines[4] = QStringList(10000, QStringLiteral("1")).join(QLatin1Char('\t'));
         QGuiApplication::clipboard()->setText(Table(lines));
-        const QList<SeenBox> boxes =
-            RunClosingBoxes([&] { window.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
+        const QList<SeenBox> boxes
+            = RunClosingBoxes([&] { window.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
         QVERIFY(boxes.isEmpty());
         const CellGrid& cells = window.rosterGrid().grid();
         QCOMPARE(cells.rowCount(), 100000);
@@ -200,7 +199,11 @@ private slots:
         CursorWatch watch(w);
         QStringList lines;
         for (int k = 1; k <= 60; ++k)
-            lines << QStringLiteral("S%1\t%2\t\t%3\t%4").arg(k).arg(k % 2 ? "男" : "女").arg(k * 37 % 101).arg(k * 53 % 97);
+            lines << QStringLiteral("S%1\t%2\t\t%3\t%4")
+                         .arg(k)
+                         .arg(k % 2 ? "男" : "女")
+                         .arg(k * 37 % 101)
+                         .arg(k * 53 % 97);
         w.paste(Table(lines));
         w.control<QSpinBox>("SpinEdit1")->setValue(3);
         w.click("BitBtn2");

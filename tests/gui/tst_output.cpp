@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <system_error>
 
@@ -19,10 +18,13 @@ namespace {
 QString SixStudents()
 {
     return Table({"A\t男\t\t90", "B\t女\t\t85", "C\t男\t\t70", "D\t女\t\t95", "E\t男\t\t80", "F\t女\t\t60"},
-                 "姓名\t性别\t班级\t总分");
+        "姓名\t性别\t班级\t总分");
 }
 
-QString NameOf(const TStudent* student) { return QString::fromStdString(Gb18030ToUtf8(student->Name.view())); }
+QString NameOf(const TStudent* student)
+{
+    return QString::fromStdString(Gb18030ToUtf8(student->Name.view()));
+}
 
 QStringList Names(const TStudentList& list)
 {
@@ -62,10 +64,13 @@ void SelectBlock(WindowDriver& w, int left, int top, int right, int bottom)
     const QAbstractItemModel* model = grid->model();
     grid->selectionModel()->setCurrentIndex(model->index(top - 1, left - 1), QItemSelectionModel::NoUpdate);
     grid->selectionModel()->select(QItemSelection(model->index(top - 1, left - 1), model->index(bottom - 1, right - 1)),
-                                   QItemSelectionModel::ClearAndSelect);
+        QItemSelectionModel::ClearAndSelect);
 }
 
-QString Clipboard() { return QGuiApplication::clipboard()->text(); }
+QString Clipboard()
+{
+    return QGuiApplication::clipboard()->text();
+}
 
 // Writing fails at the first step, like a folder that takes no new file.
 class RefusingFiles final : public FileSystem {
@@ -74,8 +79,8 @@ public:
     {
         throw std::system_error(std::make_error_code(std::errc::permission_denied));
     }
-    void replace(const std::filesystem::path&, const std::filesystem::path&) override {}
-    void remove(const std::filesystem::path&) noexcept override {}
+    void replace(const std::filesystem::path&, const std::filesystem::path&) override { }
+    void remove(const std::filesystem::path&) noexcept override { }
 };
 
 } // namespace
@@ -213,7 +218,8 @@ private slots:
         const QString file = folder.filePath(QStringLiteral("一班"));
         WindowDriver w;
         QStringList students = Students(60);
-        students[2].replace(QStringLiteral("学生3\t"), QStringLiteral("欧阳明月\t")); // first of class 1 in roster order
+        students[2].replace(
+            QStringLiteral("学生3\t"), QStringLiteral("欧阳明月\t")); // first of class 1 in roster order
         w.paste(Table(students));
         w.control<QSpinBox>("SpinEdit1")->setValue(2);
         w.click("BitBtn2");

@@ -37,8 +37,8 @@ private slots:
         QCOMPARE(pages->tabText(2), QStringLiteral("平均分"));
         QCOMPARE(pages->currentIndex(), 0);
 
-        const QList<std::pair<const char*, QString>> captions{
-            {"BitBtn1", "读入数据"}, {"BitBtn2", "编班"}, {"BitBtn3", "拷贝"}, {"Button1", "导出EXCEL"}, {"Button4", "调整"}};
+        const QList<std::pair<const char*, QString>> captions {{"BitBtn1", "读入数据"}, {"BitBtn2", "编班"},
+            {"BitBtn3", "拷贝"}, {"Button1", "导出EXCEL"}, {"Button4", "调整"}};
         for (const auto& [name, caption] : captions)
             QCOMPARE(w.control<QPushButton>(name)->text(), caption);
         QCOMPARE(w.control<QCheckBox>("chkAuto")->text(), QStringLiteral("手动调班"));
@@ -53,9 +53,13 @@ private slots:
         QVERIFY(w.control<QTextBrowser>("WebBrowser1"));
         QVERIFY(!w.control<QLineEdit>("Edit1")->text().size());
 
-        struct Spin { const char* name; int value, min, max; };
-        for (const Spin& s : {Spin{"SpinEdit1", 1, 1, 100}, Spin{"speClassA", 1, 1, 100}, Spin{"speClassB", 2, 1, 100},
-                              Spin{"speSystem", 1, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}}) {
+        struct Spin {
+            const char* name;
+            int value, min, max;
+        };
+        for (const Spin& s :
+            {Spin {"SpinEdit1", 1, 1, 100}, Spin {"speClassA", 1, 1, 100}, Spin {"speClassB", 2, 1, 100},
+                Spin {"speSystem", 1, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}}) {
             auto* spin = w.control<QSpinBox>(s.name);
             QCOMPARE(spin->value(), s.value);
             QCOMPARE(spin->minimum(), s.min);
@@ -70,9 +74,8 @@ private slots:
     void tabOrderFollowsTheLayout()
     {
         WindowDriver w;
-        const QStringList order{"BitBtn1", "SpinEdit1", "BitBtn2", "trvClassList", "BitBtn3", "Button1", "StrGrid",
-                                "Button4", "Edit1", "chkAuto", "speClassA", "speClassB", "cmbSubject", "speSystem",
-                                "gdAvg"};
+        const QStringList order {"BitBtn1", "SpinEdit1", "BitBtn2", "trvClassList", "BitBtn3", "Button1", "StrGrid",
+            "Button4", "Edit1", "chkAuto", "speClassA", "speClassB", "cmbSubject", "speSystem", "gdAvg"};
         for (qsizetype i = 0; i + 1 < order.size(); ++i) {
             QWidget* next = w.control<QWidget>(qPrintable(order[i]))->nextInFocusChain();
             while (!order.contains(next->objectName()))
@@ -97,8 +100,8 @@ private slots:
     void pasteFillsGridRosterAndChooser()
     {
         WindowDriver w;
-        const QList<SeenBox> boxes = w.paste(Table({"张三\t男\t\t600\t95.5", "李四\t女\t\t580\t\t88"},
-                                                  "姓名\t性别\t班级\t总分\t语文\t\t英语"));
+        const QList<SeenBox> boxes = w.paste(
+            Table({"张三\t男\t\t600\t95.5", "李四\t女\t\t580\t\t88"}, "姓名\t性别\t班级\t总分\t语文\t\t英语"));
         QVERIFY(boxes.isEmpty());
         QCOMPARE(w.rows("StrGrid"), 3);
         QCOMPARE(w.cols("StrGrid"), 15);
@@ -266,13 +269,20 @@ private slots:
     {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("letter") << "abc" << "abc.";
-        QTest::newRow("full stop already") << "abc." << "abc.";
-        QTest::newRow("below the full stop") << "abc-" << "abc-";
-        QTest::newRow("space") << "abc " << "abc ";
-        QTest::newRow("slash is above") << "a/" << "a/.";
-        QTest::newRow("Chinese") << "不能输出" << "不能输出.";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("letter") << "abc"
+                                << "abc.";
+        QTest::newRow("full stop already") << "abc."
+                                           << "abc.";
+        QTest::newRow("below the full stop") << "abc-"
+                                             << "abc-";
+        QTest::newRow("space") << "abc "
+                               << "abc ";
+        QTest::newRow("slash is above") << "a/"
+                                        << "a/.";
+        QTest::newRow("Chinese") << "不能输出"
+                                 << "不能输出.";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void fullStopRule()
     {

@@ -3,7 +3,6 @@
 #include "roster/ScoreParser.h"
 
 #include <QTest>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -29,27 +28,48 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("separator");
         QTest::addColumn<long double>("expected");
-        QTest::newRow("empty") << "" << "." << 0.0L;
-        QTest::newRow("spaces only") << "   " << "." << 0.0L;
-        QTest::newRow("control characters only") << "\t\r\n \x01" << "." << 0.0L;
-        QTest::newRow("whole") << "90" << "." << 90.0L;
-        QTest::newRow("decimal") << "87.5" << "." << 87.5L;
-        QTest::newRow("spaces around") << "  87.3  " << "." << 87.3L;
-        QTest::newRow("plus sign") << "+5" << "." << 5.0L;
-        QTest::newRow("minus sign") << "-0.25" << "." << -0.25L;
-        QTest::newRow("exponent") << "1e3" << "." << 1000.0L;
-        QTest::newRow("exponent with sign") << "2.5E-1" << "." << 0.25L;
-        QTest::newRow("exponent plus") << "1E+2" << "." << 100.0L;
-        QTest::newRow("no integer digits") << ".5" << "." << 0.5L;
-        QTest::newRow("no fraction digits") << "5." << "." << 5.0L;
-        QTest::newRow("leading zeros") << "007.50" << "." << 7.5L;
-        QTest::newRow("correctly rounded one tenth") << "0.1" << "." << 0.1L;
-        QTest::newRow("64-bit integer exact") << "123456789012345678" << "." << 123456789012345678.0L;
-        QTest::newRow("long fraction") << "0.333333333333333333333333333" << "." << 0.333333333333333333333333333L;
-        QTest::newRow("comma locale") << "87,5" << "," << 87.5L;
-        QTest::newRow("near the top of the range") << "1e4932" << "." << 1e4932L;
-        QTest::newRow("below the range is zero") << "1e-5000" << "." << 0.0L;
-        QTest::newRow("zero with a huge exponent") << "0e999999999999" << "." << 0.0L;
+        QTest::newRow("empty") << ""
+                               << "." << 0.0L;
+        QTest::newRow("spaces only") << "   "
+                                     << "." << 0.0L;
+        QTest::newRow("control characters only") << "\t\r\n \x01"
+                                                 << "." << 0.0L;
+        QTest::newRow("whole") << "90"
+                               << "." << 90.0L;
+        QTest::newRow("decimal") << "87.5"
+                                 << "." << 87.5L;
+        QTest::newRow("spaces around") << "  87.3  "
+                                       << "." << 87.3L;
+        QTest::newRow("plus sign") << "+5"
+                                   << "." << 5.0L;
+        QTest::newRow("minus sign") << "-0.25"
+                                    << "." << -0.25L;
+        QTest::newRow("exponent") << "1e3"
+                                  << "." << 1000.0L;
+        QTest::newRow("exponent with sign") << "2.5E-1"
+                                            << "." << 0.25L;
+        QTest::newRow("exponent plus") << "1E+2"
+                                       << "." << 100.0L;
+        QTest::newRow("no integer digits") << ".5"
+                                           << "." << 0.5L;
+        QTest::newRow("no fraction digits") << "5."
+                                            << "." << 5.0L;
+        QTest::newRow("leading zeros") << "007.50"
+                                       << "." << 7.5L;
+        QTest::newRow("correctly rounded one tenth") << "0.1"
+                                                     << "." << 0.1L;
+        QTest::newRow("64-bit integer exact") << "123456789012345678"
+                                              << "." << 123456789012345678.0L;
+        QTest::newRow("long fraction") << "0.333333333333333333333333333"
+                                       << "." << 0.333333333333333333333333333L;
+        QTest::newRow("comma locale") << "87,5"
+                                      << "," << 87.5L;
+        QTest::newRow("near the top of the range") << "1e4932"
+                                                   << "." << 1e4932L;
+        QTest::newRow("below the range is zero") << "1e-5000"
+                                                 << "." << 0.0L;
+        QTest::newRow("zero with a huge exponent") << "0e999999999999"
+                                                   << "." << 0.0L;
     }
     void parseScore()
     {
@@ -64,11 +84,12 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("separator");
-        for (const char* text : {"abc", "\t5", "5\t", "\r\n5", "0x10", "inf", "nan", "1,5", "1e", "e5", ".",
-                                 "+", "-", "1 000", "--5", "+-5", "5e3.2", "1.5.2", "1e99999", "1.2e4932",
-                                 "5 x", "\xe4\xb8\x83\xe5\x8d\x81", "\xef\xbc\x95"})
+        for (const char* text :
+            {"abc", "\t5", "5\t", "\r\n5", "0x10", "inf", "nan", "1,5", "1e", "e5", ".", "+", "-", "1 000", "--5",
+                "+-5", "5e3.2", "1.5.2", "1e99999", "1.2e4932", "5 x", "\xe4\xb8\x83\xe5\x8d\x81", "\xef\xbc\x95"})
             QTest::newRow(text) << QString::fromUtf8(text) << ".";
-        QTest::newRow("point in a comma locale") << "1.5" << ",";
+        QTest::newRow("point in a comma locale") << "1.5"
+                                                 << ",";
     }
     void parseScoreRefuses()
     {
@@ -116,29 +137,52 @@ private slots:
         QTest::addColumn<long double>("value");
         QTest::addColumn<QString>("separator");
         QTest::addColumn<QString>("text");
-        QTest::newRow("zero") << 0.0L << "." << "0";
-        QTest::newRow("negative zero") << -0.0L << "." << "0";
-        QTest::newRow("whole") << 90.0L << "." << "90";
-        QTest::newRow("half") << 87.5L << "." << "87.5";
-        QTest::newRow("two-decimal double") << static_cast<long double>(87.12) << "." << "87.12";
-        QTest::newRow("extended one tenth") << 87.3L << "." << "87.3";
-        QTest::newRow("negative") << -6.25L << "." << "-6.25";
-        QTest::newRow("third") << 1.0L / 3 << "." << "0.333333333333333";
-        QTest::newRow("rounds at 15 digits") << 2.0L / 3 << "." << "0.666666666666667";
-        QTest::newRow("carry to a whole") << 9.9999999999999999L << "." << "10";
-        QTest::newRow("15 digits plain") << 999999999999999.0L << "." << "999999999999999";
-        QTest::newRow("1E15 is scientific") << 1e15L << "." << "1E15";
-        QTest::newRow("rounds up into scientific") << 999999999999999.9L << "." << "1E15";
-        QTest::newRow("1E14 plain") << 1e14L << "." << "100000000000000";
-        QTest::newRow("more than 15 digits") << 123456789012345678.0L << "." << "1.23456789012346E17";
-        QTest::newRow("small plain") << 0.0001L << "." << "0.0001";
-        QTest::newRow("small plain digits") << 0.000123456L << "." << "0.000123456";
-        QTest::newRow("smaller is scientific") << 0.00001L << "." << "1E-5";
-        QTest::newRow("negative scientific") << -1.5e-10L << "." << "-1.5E-10";
-        QTest::newRow("large") << 1e20L << "." << "1E20";
-        QTest::newRow("comma locale") << 87.5L << "," << "87,5";
-        QTest::newRow("just below a hundredth") << 0.00999999999999999999L << "." << "0.01";
-        QTest::newRow("one thousandth") << 0.001L << "." << "0.001";
+        QTest::newRow("zero") << 0.0L << "."
+                              << "0";
+        QTest::newRow("negative zero") << -0.0L << "."
+                                       << "0";
+        QTest::newRow("whole") << 90.0L << "."
+                               << "90";
+        QTest::newRow("half") << 87.5L << "."
+                              << "87.5";
+        QTest::newRow("two-decimal double") << static_cast<long double>(87.12) << "."
+                                            << "87.12";
+        QTest::newRow("extended one tenth") << 87.3L << "."
+                                            << "87.3";
+        QTest::newRow("negative") << -6.25L << "."
+                                  << "-6.25";
+        QTest::newRow("third") << 1.0L / 3 << "."
+                               << "0.333333333333333";
+        QTest::newRow("rounds at 15 digits") << 2.0L / 3 << "."
+                                             << "0.666666666666667";
+        QTest::newRow("carry to a whole") << 9.9999999999999999L << "."
+                                          << "10";
+        QTest::newRow("15 digits plain") << 999999999999999.0L << "."
+                                         << "999999999999999";
+        QTest::newRow("1E15 is scientific") << 1e15L << "."
+                                            << "1E15";
+        QTest::newRow("rounds up into scientific") << 999999999999999.9L << "."
+                                                   << "1E15";
+        QTest::newRow("1E14 plain") << 1e14L << "."
+                                    << "100000000000000";
+        QTest::newRow("more than 15 digits") << 123456789012345678.0L << "."
+                                             << "1.23456789012346E17";
+        QTest::newRow("small plain") << 0.0001L << "."
+                                     << "0.0001";
+        QTest::newRow("small plain digits") << 0.000123456L << "."
+                                            << "0.000123456";
+        QTest::newRow("smaller is scientific") << 0.00001L << "."
+                                               << "1E-5";
+        QTest::newRow("negative scientific") << -1.5e-10L << "."
+                                             << "-1.5E-10";
+        QTest::newRow("large") << 1e20L << "."
+                               << "1E20";
+        QTest::newRow("comma locale") << 87.5L << ","
+                                      << "87,5";
+        QTest::newRow("just below a hundredth") << 0.00999999999999999999L << "."
+                                                << "0.01";
+        QTest::newRow("one thousandth") << 0.001L << "."
+                                        << "0.001";
     }
 
     // The quick digits must equal the C library's correctly rounded ones.
@@ -158,7 +202,8 @@ private slots:
             const long double reread = std::strtold(buffer, nullptr);
             const long double shown = std::strtold(FormatNumber(value, ".").c_str(), nullptr);
             if (shown != reread)
-                QFAIL(qPrintable(QString("%1 shows %2").arg(buffer).arg(QString::fromStdString(FormatNumber(value, ".")))));
+                QFAIL(qPrintable(
+                    QString("%1 shows %2").arg(buffer).arg(QString::fromStdString(FormatNumber(value, ".")))));
         }
     }
     void formatNumber()

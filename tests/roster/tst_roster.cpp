@@ -18,7 +18,7 @@ QByteArray gb(const QString& text)
 CellGrid gridOf(const std::vector<std::vector<std::string>>& rows)
 {
     CellGrid grid(15, static_cast<int>(rows.size()) + 1);
-    const std::vector<std::string> header{"姓名", "性别", "班级", "总分", "语文", "数学"};
+    const std::vector<std::string> header {"姓名", "性别", "班级", "总分", "语文", "数学"};
     for (std::size_t c = 0; c < header.size(); ++c)
         grid.setCell(static_cast<int>(c) + 1, 0, header[c]);
     for (std::size_t r = 0; r < rows.size(); ++r)

@@ -10,7 +10,10 @@
 // (disk full); a close that fails has closed the file.
 class FaultyFileSystem final : public fenban::FileSystem {
 public:
-    explicit FaultyFileSystem(int failAt) : failAt_(failAt) {}
+    explicit FaultyFileSystem(int failAt)
+        : failAt_(failAt)
+    {
+    }
     int steps() const { return steps_; }
 
     std::unique_ptr<fenban::OutputFile> createNew(const std::filesystem::path& file) override
@@ -29,7 +32,8 @@ private:
     class File final : public fenban::OutputFile {
     public:
         File(FaultyFileSystem& owner, std::unique_ptr<fenban::OutputFile> real)
-            : owner_(owner), real_(std::move(real))
+            : owner_(owner)
+            , real_(std::move(real))
         {
         }
         void write(std::span<const std::uint8_t> bytes) override

@@ -6,7 +6,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
-
 #include <freexl.h>
 
 namespace {
@@ -15,7 +14,7 @@ namespace {
 // python3 may come first on PATH.
 QString PythonWithXlrd(QString& error)
 {
-    QStringList candidates{"/usr/bin/python3"};
+    QStringList candidates {"/usr/bin/python3"};
     const QString onPath = QStandardPaths::findExecutable("python3");
     if (!onPath.isEmpty())
         candidates << onPath;
@@ -24,8 +23,7 @@ QString PythonWithXlrd(QString& error)
             continue;
         QProcess probe;
         probe.start(python, {"-c", "import xlrd"});
-        if (probe.waitForFinished(60000) && probe.exitStatus() == QProcess::NormalExit
-            && probe.exitCode() == 0)
+        if (probe.waitForFinished(60000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0)
             return python;
     }
     error = "no python3 with xlrd: install the Debian packages python3 and python3-xlrd";
@@ -99,8 +97,7 @@ SheetReadBack ReadWithXlrd(const QString& file)
         return result;
     QProcess reader;
     reader.start(python, {XLRD_SCRIPT, file});
-    if (!reader.waitForFinished(300000) || reader.exitStatus() != QProcess::NormalExit
-        || reader.exitCode() != 0) {
+    if (!reader.waitForFinished(300000) || reader.exitStatus() != QProcess::NormalExit || reader.exitCode() != 0) {
         result.error = "xlrd cannot read the file: " + QString::fromUtf8(reader.readAllStandardError());
         return result;
     }

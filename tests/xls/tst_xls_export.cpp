@@ -7,7 +7,6 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
-
 #include <fstream>
 #include <sstream>
 
@@ -31,7 +30,10 @@ struct Recorder {
 
 class FakeWorkbook final : public SpreadsheetWorkbook {
 public:
-    explicit FakeWorkbook(Recorder& log) : log_(log) {}
+    explicit FakeWorkbook(Recorder& log)
+        : log_(log)
+    {
+    }
     void saveAs(const fs::path& file) override { log_.call("saveas " + file.string()); }
     void close() override { log_.call("close"); }
 
@@ -41,7 +43,11 @@ private:
 
 class FakeWorkbooks final : public SpreadsheetWorkbooks {
 public:
-    explicit FakeWorkbooks(Recorder& log) : log_(log), book_(log) {}
+    explicit FakeWorkbooks(Recorder& log)
+        : log_(log)
+        , book_(log)
+    {
+    }
     SpreadsheetWorkbook& add() override
     {
         log_.call("add");
@@ -55,7 +61,11 @@ private:
 
 class FakeApplication final : public SpreadsheetApplication {
 public:
-    explicit FakeApplication(Recorder& log) : log_(log), books_(log) {}
+    explicit FakeApplication(Recorder& log)
+        : log_(log)
+        , books_(log)
+    {
+    }
     ~FakeApplication() override { log_.calls.push_back("release application"); }
     SpreadsheetWorkbooks& workbooks() override
     {
@@ -75,7 +85,10 @@ private:
 
 class FakeSheet final : public SpreadsheetAutomationObject {
 public:
-    explicit FakeSheet(Recorder& log) : log_(log) {}
+    explicit FakeSheet(Recorder& log)
+        : log_(log)
+    {
+    }
     ~FakeSheet() override { log_.calls.push_back("release sheet"); }
 
 private:
@@ -89,7 +102,7 @@ SpreadsheetFactory RecordingFactory(Recorder& log, Missing missing = Missing::No
     return [&log, missing, throwWhenMissing](std::string_view name) -> std::unique_ptr<SpreadsheetAutomationObject> {
         log.calls.push_back("create " + std::string(name));
         const bool absent = (missing == Missing::Application && name == "excel.application")
-                         || (missing == Missing::Sheet && name == "excel.sheet");
+            || (missing == Missing::Sheet && name == "excel.sheet");
         if (absent && throwWhenMissing)
             throw std::runtime_error("class not registered");
         if (absent)
@@ -149,10 +162,8 @@ private slots:
     {
         Recorder log;
         QCOMPARE(ExportCells(RecordingFactory(log), 2, 3, GridText, "out.xls"), ExportResult::Done);
-        const std::vector<std::string> expected{
-            "create excel.application", "create excel.sheet", "workbooks", "add",
-            "cells 1 1 r0c0", "cells 1 2 ", "cells 1 3 r0c2",
-            "cells 2 1 r1c0", "cells 2 2 r1c1", "cells 2 3 r1c2",
+        const std::vector<std::string> expected {"create excel.application", "create excel.sheet", "workbooks", "add",
+            "cells 1 1 r0c0", "cells 1 2 ", "cells 1 3 r0c2", "cells 2 1 r1c0", "cells 2 2 r1c1", "cells 2 3 r1c2",
             "saveas out.xls", "close", "quit", "release sheet", "release application"};
         QCOMPARE(log.calls, expected);
     }
@@ -162,9 +173,9 @@ private slots:
         QTest::addColumn<int>("missing");
         QTest::addColumn<bool>("throws");
         QTest::addColumn<std::vector<std::string>>("expected");
-        const std::vector<std::string> noApplication{"create excel.application"};
-        const std::vector<std::string> noSheet{"create excel.application", "create excel.sheet",
-                                               "release application"};
+        const std::vector<std::string> noApplication {"create excel.application"};
+        const std::vector<std::string> noSheet {
+            "create excel.application", "create excel.sheet", "release application"};
         QTest::newRow("no application") << int(Missing::Application) << false << noApplication;
         QTest::newRow("application throws") << int(Missing::Application) << true << noApplication;
         QTest::newRow("no sheet") << int(Missing::Sheet) << false << noSheet;
@@ -178,7 +189,7 @@ private slots:
         Recorder log;
         const fs::path file = folder() / "out.xls";
         QCOMPARE(ExportCells(RecordingFactory(log, Missing(missing), throws), 2, 2, GridText, file),
-                 ExportResult::NoSpreadsheetApplication);
+            ExportResult::NoSpreadsheetApplication);
         QCOMPARE(log.calls, expected);
         QVERIFY(!fs::exists(file));
     }
@@ -195,11 +206,11 @@ private slots:
         Recorder log;
         log.failingCall = failing;
         QVERIFY_THROWS_EXCEPTION(Failure, ExportCells(RecordingFactory(log), 2, 3, GridText, "out.xls"));
-        const auto at = std::find_if(log.calls.begin(), log.calls.end(),
-                                     [&](const std::string& call) { return call.rfind(failing, 0) == 0; });
+        const auto at = std::find_if(
+            log.calls.begin(), log.calls.end(), [&](const std::string& call) { return call.rfind(failing, 0) == 0; });
         QVERIFY(at != log.calls.end());
         const std::vector<std::string> after(at + 1, log.calls.end());
-        QCOMPARE(after, (std::vector<std::string>{"release sheet", "release application"}));
+        QCOMPARE(after, (std::vector<std::string> {"release sheet", "release application"}));
     }
 
     void builtInFactoryKnowsTwoClassNames()
@@ -263,7 +274,7 @@ private slots:
             QFAIL("no failure");
         } catch (const SpreadsheetLimitError& e) {
             QCOMPARE(QString::fromUtf8(e.what()),
-                     "第 1 行第 1 列的文字有 32768 个字符，超出 .xls 文件每格最多 32767 个字符的限制，不能输出。");
+                "第 1 行第 1 列的文字有 32768 个字符，超出 .xls 文件每格最多 32767 个字符的限制，不能输出。");
         }
         QVERIFY(fs::is_empty(folder()));
     }
@@ -308,11 +319,11 @@ private slots:
             } catch (const WriteError& e) {
                 QVERIFY2(QString::fromUtf8(e.what()).contains("班级名单.xls"), e.what());
             }
-            QCOMPARE(Listing(folder()), std::vector<std::string>{"班级名单.xls"});
+            QCOMPARE(Listing(folder()), std::vector<std::string> {"班级名单.xls"});
             QCOMPARE(ReadAll(target), before);
         }
         QVERIFY(failAt >= 7); // create, several writes, close, rename
-        QCOMPARE(Listing(folder()), std::vector<std::string>{"班级名单.xls"});
+        QCOMPARE(Listing(folder()), std::vector<std::string> {"班级名单.xls"});
         QCOMPARE(ReadAll(target).substr(0, 8), std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"));
     }
 
@@ -323,7 +334,8 @@ private slots:
             ExportCells(BuiltInSpreadsheetFactory(std::make_shared<FaultyFileSystem>(3)), 1, 1, GridText, target);
             QFAIL("no failure");
         } catch (const WriteError& e) {
-            QCOMPARE(QString::fromUtf8(e.what()), QString("不能保存文件“%1”：磁盘空间不足。").arg(QString::fromStdString(target.string())));
+            QCOMPARE(QString::fromUtf8(e.what()),
+                QString("不能保存文件“%1”：磁盘空间不足。").arg(QString::fromStdString(target.string())));
         }
     }
 
@@ -341,17 +353,17 @@ private slots:
         fs::create_directory(folder() / "folder.xls");
         fs::path target = folder() / name;
         QVERIFY_THROWS_EXCEPTION(WriteError, ExportCells(BuiltInSpreadsheetFactory(), 2, 2, GridText, target));
-        QCOMPARE(Listing(folder()), std::vector<std::string>{"folder.xls"});
+        QCOMPARE(Listing(folder()), std::vector<std::string> {"folder.xls"});
         QVERIFY(fs::is_empty(folder() / "folder.xls"));
     }
 
     void contentFailureIsPassedOn()
     {
-        struct Boom {};
+        struct Boom { };
         const auto files = DiskFileSystem();
         QVERIFY_THROWS_EXCEPTION(Boom, SaveFileSafely(*files, folder() / "x.xls", [](ByteSink& out) {
             out.write(std::vector<std::uint8_t>(100, 1));
-            throw Boom{};
+            throw Boom {};
         }));
         QVERIFY(fs::is_empty(folder()));
     }

@@ -1,7 +1,6 @@
 // Grids exported through the built-in spreadsheet component and read back,
 // cell by cell, by two independent readers (FreeXL and xlrd).
 #include "XlsReaders.h"
-
 #include "xls/BuiltInSpreadsheet.h"
 
 #include <QTemporaryDir>
@@ -17,15 +16,13 @@ struct Grid {
     std::vector<std::string> texts; // row-major
 
     Grid(int rowCount, int columnCount)
-        : rows(rowCount), columns(columnCount),
-          texts(static_cast<std::size_t>(rowCount) * static_cast<std::size_t>(columnCount))
+        : rows(rowCount)
+        , columns(columnCount)
+        , texts(static_cast<std::size_t>(rowCount) * static_cast<std::size_t>(columnCount))
     {
     }
     std::string& at(int column, int row) { return texts[static_cast<std::size_t>(row) * columns + column]; }
-    const std::string& at(int column, int row) const
-    {
-        return texts[static_cast<std::size_t>(row) * columns + column];
-    }
+    const std::string& at(int column, int row) const { return texts[static_cast<std::size_t>(row) * columns + column]; }
 };
 
 // Appends a character as UTF-8.
@@ -54,14 +51,19 @@ QString Difference(const Grid& grid, const SheetReadBack& read)
     if (!read.error.isEmpty())
         return read.error;
     if (read.rows != grid.rows || read.columns != grid.columns)
-        return QString("size %1 x %2, expected %3 x %4").arg(read.rows).arg(read.columns).arg(grid.rows).arg(grid.columns);
+        return QString("size %1 x %2, expected %3 x %4")
+            .arg(read.rows)
+            .arg(read.columns)
+            .arg(grid.rows)
+            .arg(grid.columns);
     for (int r = 0; r < grid.rows; ++r) {
         for (int c = 0; c < grid.columns; ++c) {
             const std::string& expected = grid.at(c, r);
             const std::optional<std::string>& seen = read.cells[r][c];
             if (expected.empty() ? seen.has_value() : seen != expected) {
                 return QString("cell (row %1, column %2): \"%3\", expected \"%4\"")
-                    .arg(r).arg(c)
+                    .arg(r)
+                    .arg(c)
                     .arg(seen ? QString::fromStdString(seen->substr(0, 40)) : "<empty>")
                     .arg(QString::fromStdString(expected.substr(0, 40)));
             }
@@ -94,7 +96,7 @@ private:
             const QString difference = Difference(grid, read);
             QVERIFY2(difference.isEmpty(), qPrintable(difference));
             QCOMPARE(read.codepage, 1200);
-            QCOMPARE(read.sheetNames, std::vector<std::string>{"Sheet1"});
+            QCOMPARE(read.sheetNames, std::vector<std::string> {"Sheet1"});
         }
     }
 
@@ -107,9 +109,9 @@ private slots:
     // Chinese names, empty score cells.
     void classListing()
     {
-        const std::vector<std::string> header{"", "姓名", "性别", "班级", "总分", "语文", "数学", "英语",
-                                              "物理", "化学", "生物", "政治", "历史", "地理", "体育"};
-        const std::vector<std::string> names{"张伟", "王芳", "欧阳娜娜", "李娜", "刘洋", "陈静"};
+        const std::vector<std::string> header {"", "姓名", "性别", "班级", "总分", "语文", "数学", "英语", "物理",
+            "化学", "生物", "政治", "历史", "地理", "体育"};
+        const std::vector<std::string> names {"张伟", "王芳", "欧阳娜娜", "李娜", "刘洋", "陈静"};
         Grid grid(31, 15);
         for (int c = 0; c < 15; ++c)
             grid.at(c, 0) = header[c];
@@ -163,13 +165,19 @@ private slots:
                 std::string& text = grid.at(c, r);
                 const int n = r * grid.columns + c;
                 switch (n % 5) {
-                case 0: text = "学生" + std::to_string(n); break;
+                case 0:
+                    text = "学生" + std::to_string(n);
+                    break;
                 case 1:
                     for (int k = 0; k <= n % 23; ++k)
                         AppendUtf8(text, 0x20000 + static_cast<char32_t>((n + k) % 0x2000)); // CJK Extension B
                     break;
-                case 2: text = "Ünïcødé ж " + std::to_string(n) + " 😀"; break;
-                case 3: text = (n % 7 == 0) ? "" : std::to_string(n); break;
+                case 2:
+                    text = "Ünïcødé ж " + std::to_string(n) + " 😀";
+                    break;
+                case 3:
+                    text = (n % 7 == 0) ? "" : std::to_string(n);
+                    break;
                 default:
                     if (n % 97 == 4) {
                         for (int k = 0; k < 500 + n % 2500; ++k) // at most 4000 UTF-16 units

@@ -15,6 +15,7 @@ void EndDivision(DivisionState& state)
     state.FClassDev.clear();
     state.FStudents.clear();
     state.Records.clear();
+    state.RuleTexts = {};
 }
 
 void ResizeClassLists(DivisionState& state, int classCount)

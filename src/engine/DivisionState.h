@@ -1,5 +1,6 @@
 #pragma once
 
+#include "roster/RuleColumns.h"
 #include "roster/Student.h"
 
 #include <memory>
@@ -11,6 +12,7 @@ namespace fenban {
 // Lists hold pointers into Records; a record lives as long as its roster.
 struct DivisionState {
     std::vector<std::unique_ptr<TStudent>> Records; // owns the current roster's students
+    RosterRuleTexts RuleTexts; // the roster's rule columns, entry i for Records[i]
 
     TStudentList FStudents; // the roster, in its current order
     TStudentList FGroupA, FGroupB; // gender groups of the last assignment

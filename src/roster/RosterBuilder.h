@@ -1,6 +1,7 @@
 #pragma once
 
 #include "roster/CellGrid.h"
+#include "roster/RuleColumns.h"
 #include "roster/Student.h"
 
 #include <array>
@@ -20,11 +21,14 @@ struct BuiltRoster {
     std::vector<std::unique_ptr<TStudent>> students; // grid row r at index r - 1
     std::array<std::string, SubjectCount> subjectNames; // header texts, "  " for an empty one
     int proposedClassCount = 1;
+    RosterRuleTexts rules; // the rule columns and each student's texts in them
 };
 
 // One student per data row of the grid (rows 1..rowCount-1), read row by
 // row, the class column first and then the scores; the first cell that does
-// not convert throws its ConversionError and nothing is returned.
+// not convert throws its ConversionError and nothing is returned. The score
+// columns end before the first rule column: the subjects from there on are
+// empty (0, named "  "), and the rule columns' texts are kept in `rules`.
 BuiltRoster BuildRosterFromGrid(const CellGrid& grid, std::string_view decimalSeparator);
 
 // One class more than the whole fifties among the students, within 1..100.

@@ -3,13 +3,13 @@
 #include "app/HandlerGuard.h"
 #include "app/Product.h"
 #include "common/Failure.h"
-#include "engine/Assignment.h"
 #include "engine/Balancing.h"
 #include "engine/Division.h"
 #include "engine/Statistics.h"
 #include "roster/NumberText.h"
 #include "roster/PastedTable.h"
 #include "roster/RosterBuilder.h"
+#include "rules/RuleBuilder.h"
 #include "ui_Unit1.h"
 #include "views/ClassViews.h"
 #include "views/StringGridModel.h"
@@ -161,6 +161,7 @@ void TForm1::BuildRoster()
 
     BuiltRoster built = BuildRosterFromGrid(FStrGridModel->grid(), DecimalSeparator());
     FState.Records = std::move(built.students);
+    FState.RuleTexts = std::move(built.rules);
     FState.FStudents.reserve(FState.Records.size());
     for (const auto& record : FState.Records)
         FState.FStudents.push_back(record.get());
@@ -212,13 +213,13 @@ void TForm1::trvClassListChange(QTreeWidgetItem* node)
 
 void TForm1::ShowStudents(const TStudentList& list)
 {
-    ListStudents(*FStrGridModel, list, DecimalSeparator());
+    ListStudents(*FStrGridModel, list, DecimalSeparator(), FState);
 }
 
 void TForm1::BitBtn2Click()
 {
     const BusyCursor busy;
-    if (AssignClasses(FState, ui->SpinEdit1->value()))
+    if (AssignClassesWithRules(FState, ui->SpinEdit1->value()))
         ShowAverages();
 }
 

@@ -6,12 +6,27 @@
 #include "views/StringGridModel.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace fenban {
 
 namespace {
+
 constexpr int RosterColumns = FirstScoreColumn + SubjectCount;
 constexpr int AverageColumns = SubjectCount + 1;
+
+void WriteStudent(CellGrid& cells, int row, const TStudent& student, const std::string& decimalSeparator)
+{
+    // The row's number is the student's place in the list, which a hand move reads.
+    cells.setCell(0, row, std::to_string(row));
+    cells.setCell(NameColumn, row, Gb18030ToUtf8(student.Name.view()));
+    cells.setCell(GenderColumn, row, Gb18030ToUtf8(student.Gender.view()));
+    cells.setCell(ClassColumn, row, std::to_string(student.ClassNo));
+    for (int s = 0; s < SubjectCount; ++s)
+        cells.setCell(
+            FirstScoreColumn + s, row, FormatNumber(student.Scores[static_cast<std::size_t>(s)], decimalSeparator));
+}
+
 } // namespace
 
 void ListStudents(StringGridModel& grid, const TStudentList& list, const std::string& decimalSeparator)
@@ -19,17 +34,40 @@ void ListStudents(StringGridModel& grid, const TStudentList& list, const std::st
     grid.setColCount(RosterColumns);
     grid.setRowCount(static_cast<int>(list.size()) + 1);
     grid.updateCells([&](CellGrid& cells) {
+        for (std::size_t k = 1; k <= list.size(); ++k)
+            WriteStudent(cells, static_cast<int>(k), *list[k - 1], decimalSeparator);
+    });
+}
+
+void ListStudents(
+    StringGridModel& grid, const TStudentList& list, const std::string& decimalSeparator, const DivisionState& state)
+{
+    const RosterRuleTexts& rules = state.RuleTexts;
+    if (rules.empty()) {
+        ListStudents(grid, list, decimalSeparator);
+        return;
+    }
+    std::unordered_map<const TStudent*, std::size_t> recordOf;
+    recordOf.reserve(state.Records.size());
+    for (std::size_t r = 0; r < state.Records.size(); ++r)
+        recordOf.emplace(state.Records[r].get(), r);
+
+    const auto ruleCount = static_cast<int>(rules.columns.size());
+    grid.setColCount(RosterColumns + ruleCount);
+    grid.setRowCount(static_cast<int>(list.size()) + 1);
+    grid.updateCells([&](CellGrid& cells) {
+        // The subjects end before the first rule column: their headers from there on go.
+        for (int col = rules.columns.front().gridColumn; col < RosterColumns; ++col)
+            cells.setCell(col, 0, std::string());
+        for (int j = 0; j < ruleCount; ++j)
+            cells.setCell(RosterColumns + j, 0, rules.columns[static_cast<std::size_t>(j)].header);
         for (std::size_t k = 1; k <= list.size(); ++k) {
-            const TStudent& student = *list[k - 1];
             const int row = static_cast<int>(k);
-            // The row's number is the student's place in the list, which a hand move reads.
-            cells.setCell(0, row, std::to_string(k));
-            cells.setCell(NameColumn, row, Gb18030ToUtf8(student.Name.view()));
-            cells.setCell(GenderColumn, row, Gb18030ToUtf8(student.Gender.view()));
-            cells.setCell(ClassColumn, row, std::to_string(student.ClassNo));
-            for (int s = 0; s < SubjectCount; ++s)
-                cells.setCell(FirstScoreColumn + s, row,
-                    FormatNumber(student.Scores[static_cast<std::size_t>(s)], decimalSeparator));
+            WriteStudent(cells, row, *list[k - 1], decimalSeparator);
+            const auto found = recordOf.find(list[k - 1]);
+            for (int j = 0; j < ruleCount; ++j)
+                cells.setCell(RosterColumns + j, row,
+                    found == recordOf.end() ? std::string() : std::string(rules.text(found->second, j)));
         }
     });
 }

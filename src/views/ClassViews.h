@@ -13,6 +13,14 @@ class StringGridModel;
 // row 1 (number, name, gender, class, eleven scores); the header row stays.
 void ListStudents(StringGridModel& grid, const TStudentList& list, const std::string& decimalSeparator);
 
+// The same listing carrying the rule columns of the state's roster: from
+// column 15 on, one column per rule column, headed by its header, with each
+// student's text as pasted. The header cells of the empty score columns
+// (from the first rule column to 14) are cleared. A roster without rule
+// columns is listed exactly as above.
+void ListStudents(
+    StringGridModel& grid, const TStudentList& list, const std::string& decimalSeparator, const DivisionState& state);
+
 // The averages table: one row per class of the last division, labelled like
 // "3 (24/49)" (class number, boys, size), then the grade-average row; the
 // subject names head the columns.

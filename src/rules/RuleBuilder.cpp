@@ -79,6 +79,14 @@ std::optional<long long> FixedClassNumber(std::string_view text)
         text.remove_prefix(std::string_view("第").size());
     if (text.ends_with("班"))
         text.remove_suffix(std::string_view("班").size());
+    bool negative = false;
+    if (text.starts_with("+") || text.starts_with("-")) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    } else if (text.starts_with("\xEF\xBC\x8D")) { // full-width minus
+        negative = true;
+        text.remove_prefix(3);
+    }
     long long value = 0;
     bool anyDigit = false;
     std::size_t length = 0;
@@ -96,7 +104,7 @@ std::optional<long long> FixedClassNumber(std::string_view text)
     }
     if (!text.empty())
         return std::nullopt;
-    return value;
+    return negative ? -value : value;
 }
 
 std::vector<std::pair<int, int>> ReadFixedClasses(const DivisionState& state, int classCount)

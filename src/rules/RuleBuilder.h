@@ -4,6 +4,8 @@
 #include "engine/DivisionRules.h"
 #include "engine/DivisionState.h"
 
+#include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -15,10 +17,10 @@ public:
     using Failure::Failure;
 };
 
-// The class a 固定 text names: a whole number, written with ASCII or
-// full-width digits, optionally as 第3班 or 3班 or with zeros after a
-// decimal point (3.0). None for every other text; blanks at either end are
-// ignored, as for every rule text.
+// The number a 固定 text gives: a whole number with an optional sign, in
+// ASCII or full-width digits, optionally written 第3班 or 3班 or with zeros
+// after a decimal point (3.0). None for any other text; blanks at either end
+// are ignored, as for every rule text.
 std::optional<long long> FixedClassNumber(std::string_view text);
 
 // The 固定 values of the roster: (record index, class number) in record
@@ -29,7 +31,8 @@ std::vector<std::pair<int, int>> ReadFixedClasses(const DivisionState& state, in
 // The rules of the roster's rule columns for a division into classCount
 // classes. Texts are compared once trimmed (TrimRuleText), exactly otherwise;
 // empty texts make no rule and groups of one are dropped. Groups come column
-// by column, each in record order, ordered by their first student.
+// by column, each in record order, a column's groups ordered by their first
+// student; sound-alike groups come last.
 // With soundAlike, names that read the same (SoundAlikeGroups) must be apart
 // too, except where a 同班 rule keeps some of them together: such students
 // count once. A sound-alike group larger than the class count is spread

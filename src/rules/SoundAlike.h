@@ -9,7 +9,8 @@ namespace fenban {
 // How a name reads in Mandarin without tones, by ICU's Han-Latin
 // transliteration: one lower-case syllable per Chinese character, ü written
 // v, syllables and other words parted by single spaces ("张伟" -> "zhang wei",
-// "吕" -> "lv"). Other letters are lower-cased and stripped of accents.
+// "吕" -> "lv"). Other letters and digits are lower-cased and stripped of
+// accents; any other character parts words.
 // Throws Failure when the transliteration data cannot be loaded.
 std::string TonelessReading(std::string_view utf8Name);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 #include <random>
 #include <set>
 #include <string_view>
@@ -84,7 +85,119 @@ std::string MakeName(Draw& draw, bool boy)
     return name;
 }
 
+constexpr std::array<std::string_view, 8> FeederSchools {
+    "实验小学", "城关小学", "育才小学", "东关小学", "西街小学", "红星小学", "河口小学", "柳湾小学"};
+constexpr std::array<double, 8> FeederShares {0.22, 0.18, 0.15, 0.13, 0.11, 0.09, 0.07, 0.05};
+
+struct RuleTexts {
+    std::string together, apart, fixed, school, boarding;
+};
+
+// Lines of a tab-separated text, without the line ends.
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string FirstField(const std::string& line)
+{
+    return line.substr(0, line.find('\t'));
+}
+
+// The surname: the first character (three UTF-8 bytes for the common ones).
+std::string Surname(const std::string& name)
+{
+    return name.substr(0, 3);
+}
+
 } // namespace
+
+std::string MakeSampleGradeWithRules(std::uint32_t seed, int students)
+{
+    const std::vector<std::string> lines = Lines(MakeSampleGrade(seed, students));
+    const auto count = static_cast<int>(lines.size()) - 1;
+    std::vector<RuleTexts> rules(static_cast<std::size_t>(std::max(count, 0)));
+    std::vector<bool> taken(rules.size(), false);
+    Draw draw(seed ^ 0x9E3779B9U); // a stream of its own: the grade stays as it is
+
+    // Feeder school and boarding first; siblings then share their first member's.
+    for (RuleTexts& texts : rules) {
+        double point = draw.uniform();
+        std::size_t school = 0;
+        while (school + 1 < FeederSchools.size() && point >= FeederShares[school])
+            point -= FeederShares[school++];
+        texts.school = FeederSchools[school];
+        texts.boarding = draw.uniform() < 0.3 ? "住校" : "";
+    }
+
+    // Siblings: seven pairs and one set of triplets, all of one surname.
+    std::map<std::string, std::vector<int>> bySurname;
+    for (int k = 0; k < count; ++k)
+        bySurname[Surname(FirstField(lines[static_cast<std::size_t>(k) + 1]))].push_back(k);
+    std::vector<const std::vector<int>*> families;
+    for (const auto& entry : bySurname)
+        if (entry.second.size() >= 3)
+            families.push_back(&entry.second);
+    auto untaken = [&](const std::vector<int>& family) {
+        std::vector<int> free;
+        for (const int k : family)
+            if (!taken[static_cast<std::size_t>(k)])
+                free.push_back(k);
+        return free;
+    };
+    for (int group = 1; group <= 8 && !families.empty(); ++group) {
+        const std::vector<int> free
+            = untaken(*families[static_cast<std::size_t>(draw.below(static_cast<int>(families.size())))]);
+        const std::size_t size = group == 8 ? 3 : 2;
+        if (free.size() < size + 1) {
+            --group; // a surname nearly used up: draw another
+            continue;
+        }
+        const std::size_t first = static_cast<std::size_t>(draw.below(static_cast<int>(free.size() - size + 1)));
+        for (std::size_t m = 0; m < size; ++m) {
+            const auto k = static_cast<std::size_t>(free[first + m]);
+            taken[k] = true;
+            rules[k].together = std::to_string(group);
+            if (size == 3) {
+                rules[k].school = FeederSchools[0]; // triplets: the largest school has room for three in a class
+                rules[k].boarding.clear();
+            } else if (m > 0) {
+                rules[k].school = rules[static_cast<std::size_t>(free[first])].school;
+                rules[k].boarding = rules[static_cast<std::size_t>(free[first])].boarding;
+            }
+        }
+    }
+
+    auto drawFree = [&] {
+        int k = draw.below(count);
+        while (taken[static_cast<std::size_t>(k)])
+            k = (k + 1) % count;
+        taken[static_cast<std::size_t>(k)] = true;
+        return static_cast<std::size_t>(k);
+    };
+    // Kept apart: four pairs and a trio.
+    constexpr std::array<std::string_view, 5> ApartMarks {"甲", "乙", "丙", "丁", "戊"};
+    for (std::size_t g = 0; g < ApartMarks.size(); ++g)
+        for (std::size_t m = 0; m < (g == 4 ? 3U : 2U); ++m)
+            rules[drawFree()].apart = ApartMarks[g];
+    // Teachers' children in their parents' classes.
+    for (const int classNo : {2, 7, 11})
+        rules[drawFree()].fixed = std::to_string(classNo);
+
+    std::string text = lines.front() + "\t同班\t不同班\t固定\t均衡生源\t均衡住校\n";
+    for (std::size_t k = 0; k < rules.size(); ++k) {
+        const RuleTexts& texts = rules[k];
+        text += lines[k + 1] + "\t" + texts.together + "\t" + texts.apart + "\t" + texts.fixed + "\t" + texts.school
+            + "\t" + texts.boarding + "\n";
+    }
+    return text;
+}
 
 std::string MakeSampleGrade(std::uint32_t seed, int students)
 {

@@ -15,15 +15,23 @@ std::string Num(long long value)
     return std::to_string(value);
 }
 
-// How a pinned student came to its class.
-std::string PinText(const DivisionRules& rules, const DivisionState& state, int record)
+// The class a pinned student keeps: its 固定 value, else its class number.
+int PinnedClass(const DivisionRules& rules, const DivisionState& state, int record)
 {
     const auto fixed = std::find_if(rules.fixed.begin(), rules.fixed.end(),
         [record](const std::pair<int, int>& entry) { return entry.first == record; });
-    if (fixed != rules.fixed.end())
-        return "固定在第" + Num(fixed->second) + "班";
-    const TStudent& student = *state.Records[static_cast<std::size_t>(record)];
-    return (student.IsHandPlaced() ? "已手动放在第" : "在第") + Num(student.ClassNo) + "班";
+    return fixed != rules.fixed.end() ? fixed->second : state.Records[static_cast<std::size_t>(record)]->ClassNo;
+}
+
+// How a pinned student came to its class.
+std::string PinText(const DivisionRules& rules, const DivisionState& state, int record)
+{
+    const bool fixed = std::any_of(rules.fixed.begin(), rules.fixed.end(),
+        [record](const std::pair<int, int>& entry) { return entry.first == record; });
+    const std::string how = fixed                                         ? "固定在"
+        : state.Records[static_cast<std::size_t>(record)]->IsHandPlaced() ? "已手动放在"
+                                                                          : "在";
+    return how + "第" + Num(PinnedClass(rules, state, record)) + "班";
 }
 
 // "男 4 人、女 2 人", other gender texts counted last.
@@ -139,7 +147,7 @@ std::string DescribeConflict(
         const std::vector<int>& group = SpreadGroup(rules, conflict.detail);
         return GroupLabel(state, RuleKind::Spread, group) + "共 " + Num(static_cast<long long>(group.size()))
             + " 人，每班至多 " + Num(SpreadCeiling(group.size(), classCount)) + " 人，但"
-            + StudentLabels(state, students) + "都" + (a >= 0 ? PinText(rules, state, a) : std::string()) + "。";
+            + StudentLabels(state, students) + "都已定在第" + Num(a >= 0 ? PinnedClass(rules, state, a) : 0) + "班。";
     }
     }
     return {};

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <unicode/locid.h>
 #include <unicode/translit.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -17,8 +18,8 @@ namespace {
 
 // Han-Latin gives pinyin with tone marks; in the decomposed form the
 // diaeresis of ü becomes v, and every other mark goes.
-constexpr const char* ReadingRules = "::Han-Latin; ::NFD; u \\u0308 > v; U \\u0308 > V; "
-                                     "::[:Nonspacing Mark:] Remove; ::Any-Lower; ::Latin-ASCII;";
+constexpr const char* ReadingRules = "::Han-Latin; ::NFD; u \\u0308 > v; "
+                                     "::[:Nonspacing Mark:] Remove; ::Latin-ASCII;";
 
 // One transliterator for the program, and the reading of every character
 // met so far: a name is read one character at a time, which is ten times
@@ -43,6 +44,7 @@ public:
             create();
         icu::UnicodeString text(c);
         transliterator_->transliterate(text);
+        text.toLower(icu::Locale::getRoot());
         std::string utf8;
         text.toUTF8String(utf8);
         return cache_.emplace(c, std::move(utf8)).first->second;

@@ -108,6 +108,7 @@ DivisionState Clone(const DivisionState& state)
     copy.FClassDev = state.FClassDev;
     copy.FGradeAvg = state.FGradeAvg;
     copy.FDevSum = state.FDevSum;
+    copy.RuleTexts = state.RuleTexts;
     return copy;
 }
 

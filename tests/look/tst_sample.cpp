@@ -1,23 +1,31 @@
 #include "SampleGrade.h"
 #include "WindowDriver.h"
+#include "rules/RuleBuilder.h"
+#include "rules/RuleCheck.h"
 
 #include <QFile>
 #include <QLineEdit>
 #include <QSet>
 
 using fenban::sample::MakeSampleGrade;
+using fenban::sample::MakeSampleGradeWithRules;
 
 namespace {
 
 const QStringList Header {
     "姓名", "性别", "班级", "总分", "语文", "数学", "英语", "物理", "化学", "生物", "政治", "历史", "地理"};
 
-QString CommittedSample()
+QString CommittedFile(const char* path)
 {
-    QFile file(QStringLiteral(FENBAN_SAMPLE_GRADE));
+    QFile file(QString::fromUtf8(path));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll());
+}
+
+QString CommittedSample()
+{
+    return CommittedFile(FENBAN_SAMPLE_GRADE);
 }
 
 // Halves of a point in a score cell, or -1 when the cell is no such score.
@@ -112,6 +120,61 @@ private slots:
         QVERIFY(w.click("Button4").isEmpty());
         bool isNumber = false;
         QVERIFY(w.control<QLineEdit>("Edit1")->text().toDouble(&isNumber) > 0 && isNumber);
+    }
+
+    void rulesFileIsTheGradeWithRuleColumns()
+    {
+        const QString committed = CommittedFile(FENBAN_SAMPLE_GRADE_RULES);
+        QCOMPARE(committed, QString::fromStdString(MakeSampleGradeWithRules()));
+        QCOMPARE(MakeSampleGradeWithRules(7, 60), MakeSampleGradeWithRules(7, 60));
+        const QStringList lines = committed.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList plain = CommittedSample().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), plain.size());
+        QCOMPARE(lines[0].split(QLatin1Char('\t')).mid(13),
+            QStringList({QStringLiteral("同班"), QStringLiteral("不同班"), QStringLiteral("固定"),
+                QStringLiteral("均衡生源"), QStringLiteral("均衡住校")}));
+        for (qsizetype k = 0; k < lines.size(); ++k) {
+            const QStringList cells = lines[k].split(QLatin1Char('\t'));
+            QCOMPARE(cells.size(), 18);
+            QCOMPARE(cells.mid(0, 13).join(QLatin1Char('\t')), plain[k]);
+        }
+    }
+
+    // 编班 keeps every 固定 student in its class; the listing carries the rule columns.
+    void rulesGradeDividesAroundFixedStudents()
+    {
+        WindowDriver w;
+        QVERIFY(w.paste(CommittedFile(FENBAN_SAMPLE_GRADE_RULES)).isEmpty());
+        QCOMPARE(w.control<QSpinBox>("SpinEdit1")->value(), 13);
+        QCOMPARE(w.control<QComboBox>("cmbSubject")->itemText(10), QStringLiteral("  ")); // 同班 is no subject
+        const fenban::DivisionState& state = w.window.state();
+        const fenban::DivisionRules rules = fenban::BuildDivisionRules(state, 13, true);
+        QCOMPARE(rules.together.size(), std::size_t(8));
+        QCOMPARE(rules.fixed.size(), std::size_t(3));
+        QCOMPARE(rules.spread.size(), std::size_t(9)); // eight schools and the boarders
+        QVERIFY(rules.apart.size() >= 5); // four pairs, a trio and the sound-alike names
+
+        for (const int classCount : {13, 12}) {
+            w.control<QSpinBox>("SpinEdit1")->setValue(classCount);
+            QVERIFY(w.click("BitBtn2").isEmpty());
+            auto* tree = w.control<QTreeWidget>("trvClassList");
+            tree->setCurrentItem(nullptr);
+            RunClosingBoxes([&] { tree->setCurrentItem(tree->topLevelItem(0)); });
+            QCOMPARE(w.cols("StrGrid"), 20);
+            QCOMPARE(w.cell("StrGrid", 14, 0), QString());
+            QCOMPARE(w.cell("StrGrid", 15, 0), QStringLiteral("同班"));
+            QCOMPARE(w.cell("StrGrid", 19, 0), QStringLiteral("均衡住校"));
+            int fixedSeen = 0;
+            for (int row = 1; row < w.rows("StrGrid"); ++row)
+                if (const QString fixed = w.cell("StrGrid", 17, row); !fixed.isEmpty()) {
+                    QCOMPARE(w.cell("StrGrid", 3, row), fixed);
+                    ++fixedSeen;
+                }
+            QCOMPARE(fixedSeen, 3);
+            const std::vector<int> classOf = fenban::ClassesOfRecords(state);
+            for (const fenban::BrokenRule& broken : fenban::FindBrokenRules(rules, classOf, classCount))
+                QVERIFY(broken.kind != fenban::BrokenRule::Kind::Fixed);
+        }
     }
 };
 

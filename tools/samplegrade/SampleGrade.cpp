@@ -140,10 +140,6 @@ std::string MakeSampleGradeWithRules(std::uint32_t seed, int students)
     std::map<std::string, std::vector<int>> bySurname;
     for (int k = 0; k < count; ++k)
         bySurname[Surname(FirstField(lines[static_cast<std::size_t>(k) + 1]))].push_back(k);
-    std::vector<const std::vector<int>*> families;
-    for (const auto& entry : bySurname)
-        if (entry.second.size() >= 3)
-            families.push_back(&entry.second);
     auto untaken = [&](const std::vector<int>& family) {
         std::vector<int> free;
         for (const int k : family)
@@ -151,14 +147,16 @@ std::string MakeSampleGradeWithRules(std::uint32_t seed, int students)
                 free.push_back(k);
         return free;
     };
-    for (int group = 1; group <= 8 && !families.empty(); ++group) {
-        const std::vector<int> free
-            = untaken(*families[static_cast<std::size_t>(draw.below(static_cast<int>(families.size())))]);
+    for (int group = 1; group <= 8; ++group) {
         const std::size_t size = group == 8 ? 3 : 2;
-        if (free.size() < size + 1) {
-            --group; // a surname nearly used up: draw another
-            continue;
-        }
+        std::vector<std::vector<int>> families; // surnames with room for one more family
+        for (const auto& entry : bySurname)
+            if (std::vector<int> free = untaken(entry.second); free.size() > size)
+                families.push_back(std::move(free));
+        if (families.empty())
+            break;
+        const std::vector<int>& free
+            = families[static_cast<std::size_t>(draw.below(static_cast<int>(families.size())))];
         const std::size_t first = static_cast<std::size_t>(draw.below(static_cast<int>(free.size() - size + 1)));
         for (std::size_t m = 0; m < size; ++m) {
             const auto k = static_cast<std::size_t>(free[first + m]);

@@ -1,0 +1,85 @@
+// The rules of a grade: sound-alike names of 5,000 students, reading every
+// rule column, and checking a division against the rules.
+#include "RulesTestKit.h"
+#include "SampleGrade.h"
+#include "engine/Assignment.h"
+#include "rules/RuleBuilder.h"
+#include "rules/RuleCheck.h"
+#include "rules/SoundAlike.h"
+
+#include <benchmark/benchmark.h>
+#include <sstream>
+
+namespace {
+
+using fenban::rulestest::Table;
+
+Table TableOf(const std::string& text)
+{
+    Table table;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
+            fields.push_back(line.substr(start, tab - start));
+            start = tab + 1;
+        }
+        fields.push_back(line.substr(start));
+        table.push_back(std::move(fields));
+    }
+    return table;
+}
+
+std::vector<std::string> Names(const Table& table)
+{
+    std::vector<std::string> names;
+    for (std::size_t r = 1; r < table.size(); ++r)
+        names.push_back(table[r][0]);
+    return names;
+}
+
+// First: the transliterator is made and every character read once.
+void BM_SoundAlikeGroupsFirstCall(benchmark::State& state)
+{
+    const std::vector<std::string> names = Names(TableOf(fenban::sample::MakeSampleGrade(7, 5000)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(fenban::SoundAlikeGroups(names));
+}
+BENCHMARK(BM_SoundAlikeGroupsFirstCall)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_SoundAlikeGroups(benchmark::State& state)
+{
+    const std::vector<std::string> names
+        = Names(TableOf(fenban::sample::MakeSampleGrade(8, static_cast<int>(state.range(0)))));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(fenban::SoundAlikeGroups(names));
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SoundAlikeGroups)->Arg(600)->Arg(5000)->Unit(benchmark::kMillisecond);
+
+void BM_BuildDivisionRules(benchmark::State& state)
+{
+    const fenban::DivisionState grade = fenban::rulestest::StateOf(
+        TableOf(fenban::sample::MakeSampleGradeWithRules(9, static_cast<int>(state.range(0)))));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(fenban::BuildDivisionRules(grade, 100, true));
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_BuildDivisionRules)->Arg(600)->Arg(5000)->Unit(benchmark::kMillisecond);
+
+void BM_FindBrokenRules(benchmark::State& state)
+{
+    fenban::DivisionState grade = fenban::rulestest::StateOf(
+        TableOf(fenban::sample::MakeSampleGradeWithRules(9, static_cast<int>(state.range(0)))));
+    fenban::AssignClassesWithRules(grade, 100);
+    const fenban::DivisionRules rules = fenban::BuildDivisionRules(grade, 100, true);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(fenban::FindBrokenRules(rules, fenban::ClassesOfRecords(grade), 100));
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_FindBrokenRules)->Arg(5000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

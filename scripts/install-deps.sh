@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-noto-cjk                # the Chinese interface needs a CJK font
+  libicu-dev pkg-config         # sound-alike names: ICU's Han-Latin transliteration (src/rules)
   libbenchmark-dev              # bench/
   python3 python3-xlrd libfreexl-dev pkg-config  # read exported .xls files back in the tests
 )

@@ -12,7 +12,7 @@ endif()
 set(entry "${PREFIX}/share/applications/fenban.desktop")
 foreach(file bin/fenban share/applications/fenban.desktop share/icons/hicolor/scalable/apps/fenban.svg
              share/icons/hicolor/48x48/apps/fenban.png share/icons/hicolor/256x256/apps/fenban.png
-             share/fenban/sample-grade.tsv)
+             share/fenban/sample-grade.tsv share/fenban/sample-grade-rules.tsv)
   if(NOT EXISTS "${PREFIX}/${file}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()

@@ -3,8 +3,8 @@
 #include "RulesTestKit.h"
 #include "SampleGrade.h"
 #include "engine/Assignment.h"
+#include "rules/RuleBreaches.h"
 #include "rules/RuleBuilder.h"
-#include "rules/RuleCheck.h"
 #include "rules/SoundAlike.h"
 
 #include <benchmark/benchmark.h>
@@ -75,7 +75,7 @@ void BM_FindBrokenRules(benchmark::State& state)
     fenban::AssignClassesWithRules(grade, 100);
     const fenban::DivisionRules rules = fenban::BuildDivisionRules(grade, 100, true);
     for (auto _ : state)
-        benchmark::DoNotOptimize(fenban::FindBrokenRules(rules, fenban::ClassesOfRecords(grade), 100));
+        benchmark::DoNotOptimize(fenban::FindRuleBreaches(rules, fenban::ClassesOfRecords(grade), 100));
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_FindBrokenRules)->Arg(5000)->Unit(benchmark::kMillisecond);

@@ -25,6 +25,13 @@ struct RuleConflict {
         // students: pinned members of one spread group in one class, more than a class may hold of
         // it; detail: the spread group's index in DivisionRules::spread
         SpreadPinned,
+        // students: a student whose 固定 class lies outside 1..N; detail: that class
+        FixedOutOfRange,
+        // students: a student fixed in two different classes (both in DivisionRules::fixed)
+        FixedTwice,
+        // students: the pinned students of one gender in one class, more than the class has of that
+        // gender; detail: the class
+        FixedOverfull,
     };
     Kind kind;
     std::vector<int> students;

@@ -50,17 +50,17 @@ std::string_view TrimRuleText(std::string_view utf8)
     return utf8;
 }
 
-std::optional<RuleKind> RuleKindOfHeader(std::string_view header)
+std::optional<RuleColumnKind> RuleColumnKindOfHeader(std::string_view header)
 {
     const std::string_view word = TrimRuleText(header);
     if (word == "同班")
-        return RuleKind::Together;
+        return RuleColumnKind::Together;
     if (word == "不同班")
-        return RuleKind::Apart;
+        return RuleColumnKind::Apart;
     if (word == "固定")
-        return RuleKind::Fixed;
+        return RuleColumnKind::Fixed;
     if (word.starts_with("均衡"))
-        return RuleKind::Spread;
+        return RuleColumnKind::Spread;
     return std::nullopt;
 }
 
@@ -71,7 +71,7 @@ std::vector<RuleColumn> FindRuleColumns(const CellGrid& grid)
         const std::string& header = grid.cell(col, 0);
         if (header.empty())
             continue;
-        if (const std::optional<RuleKind> kind = RuleKindOfHeader(header))
+        if (const std::optional<RuleColumnKind> kind = RuleColumnKindOfHeader(header))
             columns.push_back({*kind, col, header});
     }
     return columns;

@@ -14,7 +14,7 @@ namespace fenban {
 inline constexpr int FirstRuleColumn = 5;
 
 // What a rule column says about the students with equal texts in it.
-enum class RuleKind {
+enum class RuleColumnKind {
     Together, // 同班: one class
     Apart, // 不同班: pairwise different classes
     Fixed, // 固定: the class number given
@@ -22,7 +22,7 @@ enum class RuleKind {
 };
 
 struct RuleColumn {
-    RuleKind kind;
+    RuleColumnKind kind;
     int gridColumn;
     std::string header; // UTF-8, as pasted
 };
@@ -50,7 +50,7 @@ std::string_view TrimRuleText(std::string_view utf8);
 
 // The kind a header names once trimmed: exactly 同班, 不同班 or 固定, or any
 // text beginning with 均衡. None for every other header.
-std::optional<RuleKind> RuleKindOfHeader(std::string_view header);
+std::optional<RuleColumnKind> RuleColumnKindOfHeader(std::string_view header);
 
 // The rule columns of a grid's header row (row 0), from FirstRuleColumn on.
 std::vector<RuleColumn> FindRuleColumns(const CellGrid& grid);

@@ -117,7 +117,7 @@ std::vector<std::pair<int, int>> ReadFixedClasses(const DivisionState& state, in
         const int record = static_cast<int>(r);
         std::optional<std::pair<int, std::string_view>> first; // the class and its text
         for (std::size_t c = 0; c < texts.columns.size(); ++c) {
-            if (texts.columns[c].kind != RuleKind::Fixed)
+            if (texts.columns[c].kind != RuleColumnKind::Fixed)
                 continue;
             const std::string_view text = TrimRuleText(texts.text(r, static_cast<int>(c)));
             if (text.empty())
@@ -161,12 +161,12 @@ DivisionRules BuildDivisionRules(const DivisionState& state, int classCount, boo
     const RosterRuleTexts& texts = state.RuleTexts;
     const std::size_t records = std::min(state.Records.size(), texts.cells.size());
     for (std::size_t c = 0; c < texts.columns.size(); ++c) {
-        const RuleKind kind = texts.columns[c].kind;
-        if (kind == RuleKind::Fixed)
+        const RuleColumnKind kind = texts.columns[c].kind;
+        if (kind == RuleColumnKind::Fixed)
             continue;
-        std::vector<std::vector<int>>& list = kind == RuleKind::Together ? rules.together
-            : kind == RuleKind::Apart                                    ? rules.apart
-                                                                         : rules.spread;
+        std::vector<std::vector<int>>& list = kind == RuleColumnKind::Together ? rules.together
+            : kind == RuleColumnKind::Apart                                    ? rules.apart
+                                                                               : rules.spread;
         for (std::vector<int>& group : EqualTextGroups(texts, static_cast<int>(c), records))
             list.push_back(std::move(group));
     }

@@ -9,6 +9,7 @@ namespace fenban {
 namespace {
 
 constexpr std::size_t MostConflictsShown = 12;
+constexpr std::string_view FemaleGender = "\xC5\xAE"; // 女
 
 std::string Num(long long value)
 {
@@ -37,7 +38,6 @@ std::string PinText(const DivisionRules& rules, const DivisionState& state, int 
 // "男 4 人、女 2 人", other gender texts counted last.
 std::string GenderMakeUp(const DivisionState& state, const std::vector<int>& records)
 {
-    static constexpr std::string_view FemaleGender = "\xC5\xAE"; // 女
     long long boys = 0;
     long long girls = 0;
     for (const int record : records) {
@@ -96,7 +96,7 @@ std::string StudentLabels(const DivisionState& state, const std::vector<int>& re
     return text;
 }
 
-std::string GroupLabel(const DivisionState& state, RuleKind kind, const std::vector<int>& records)
+std::string GroupLabel(const DivisionState& state, RuleColumnKind kind, const std::vector<int>& records)
 {
     const RosterRuleTexts& texts = state.RuleTexts;
     for (std::size_t c = 0; c < texts.columns.size() && !records.empty(); ++c) {
@@ -111,7 +111,7 @@ std::string GroupLabel(const DivisionState& state, RuleKind kind, const std::vec
         if (shared)
             return std::string(TrimRuleText(texts.columns[c].header)) + "「" + std::string(value) + "」";
     }
-    return kind == RuleKind::Together ? "同班" : "姓名同音";
+    return kind == RuleColumnKind::Together ? "同班" : "姓名同音";
 }
 
 std::string DescribeConflict(
@@ -122,32 +122,58 @@ std::string DescribeConflict(
     const int b = StudentAt(students, 1);
     switch (conflict.kind) {
     case RuleConflict::Kind::ApartExceedsClasses:
-        return GroupLabel(state, RuleKind::Apart, students) + "有 " + Num(static_cast<long long>(students.size()))
+        return GroupLabel(state, RuleColumnKind::Apart, students) + "有 " + Num(static_cast<long long>(students.size()))
             + " 人，多于班级数 " + Num(conflict.detail) + "：" + StudentLabels(state, students) + "。";
     case RuleConflict::Kind::TogetherPinnedApart:
-        return GroupLabel(state, RuleKind::Together, students) + "的" + StudentLabel(state, a)
+        return GroupLabel(state, RuleColumnKind::Together, students) + "的" + StudentLabel(state, a)
             + PinText(rules, state, a) + "，" + StudentLabel(state, b) + PinText(rules, state, b) + "，无法同班。";
     case RuleConflict::Kind::TogetherAndApart:
         return StudentLabel(state, a) + "和" + StudentLabel(state, b) + "既在"
-            + GroupLabel(state, RuleKind::Together, students) + "，又在" + GroupLabel(state, RuleKind::Apart, students)
-            + "。";
+            + GroupLabel(state, RuleColumnKind::Together, students) + "，又在"
+            + GroupLabel(state, RuleColumnKind::Apart, students) + "。";
     case RuleConflict::Kind::PinnedApart:
-        return GroupLabel(state, RuleKind::Apart, students) + "的" + StudentLabel(state, a) + PinText(rules, state, a)
-            + "，" + StudentLabel(state, b) + PinText(rules, state, b) + "，无法分开。";
+        return GroupLabel(state, RuleColumnKind::Apart, students) + "的" + StudentLabel(state, a)
+            + PinText(rules, state, a) + "，" + StudentLabel(state, b) + PinText(rules, state, b) + "，无法分开。";
     case RuleConflict::Kind::TogetherTooLarge:
-        return GroupLabel(state, RuleKind::Together, students) + "的 " + Num(static_cast<long long>(students.size()))
-            + " 人（" + GenderMakeUp(state, students) + "）没有一个班容得下：" + StudentLabels(state, students) + "。";
+        return GroupLabel(state, RuleColumnKind::Together, students) + "的 "
+            + Num(static_cast<long long>(students.size())) + " 人（" + GenderMakeUp(state, students)
+            + "）没有一个班容得下：" + StudentLabels(state, students) + "。";
     case RuleConflict::Kind::TogetherExceedsSpread: {
         const std::vector<int>& group = SpreadGroup(rules, conflict.detail);
-        return GroupLabel(state, RuleKind::Together, students) + "的 " + Num(static_cast<long long>(students.size()))
-            + " 人都属" + GroupLabel(state, RuleKind::Spread, group) + "，而它每班至多 "
+        return GroupLabel(state, RuleColumnKind::Together, students) + "的 "
+            + Num(static_cast<long long>(students.size())) + " 人都属"
+            + GroupLabel(state, RuleColumnKind::Spread, group) + "，而它每班至多 "
             + Num(SpreadCeiling(group.size(), classCount)) + " 人：" + StudentLabels(state, students) + "。";
     }
     case RuleConflict::Kind::SpreadPinned: {
         const std::vector<int>& group = SpreadGroup(rules, conflict.detail);
-        return GroupLabel(state, RuleKind::Spread, group) + "共 " + Num(static_cast<long long>(group.size()))
+        return GroupLabel(state, RuleColumnKind::Spread, group) + "共 " + Num(static_cast<long long>(group.size()))
             + " 人，每班至多 " + Num(SpreadCeiling(group.size(), classCount)) + " 人，但"
             + StudentLabels(state, students) + "都已定在第" + Num(a >= 0 ? PinnedClass(rules, state, a) : 0) + "班。";
+    }
+    case RuleConflict::Kind::FixedOutOfRange:
+        return StudentLabel(state, a) + "的固定班级 " + Num(conflict.detail) + " 不在 1 到 " + Num(classCount)
+            + " 之间。";
+    case RuleConflict::Kind::FixedTwice: {
+        std::string classes;
+        for (const auto& [record, classNo] : rules.fixed)
+            if (record == a)
+                classes += (classes.empty() ? "第" : "，又固定在第") + Num(classNo) + "班";
+        return StudentLabel(state, a) + "固定在" + classes + "。";
+    }
+    case RuleConflict::Kind::FixedOverfull: {
+        const std::size_t index = static_cast<std::size_t>(conflict.detail) - 1;
+        const ShortString<2> gender = a >= 0 ? state.Records[static_cast<std::size_t>(a)]->Gender : ShortString<2>();
+        long long room = 0;
+        if (index < state.FClasses.size())
+            room = std::count_if(state.FClasses[index].begin(), state.FClasses[index].end(),
+                [&gender](const TStudent* student) { return student->Gender == gender; });
+        const std::string who = gender == MaleGender   ? "男生"
+            : gender == std::string_view(FemaleGender) ? "女生"
+                                                       : "性别为“" + Gb18030ToUtf8(gender.view()) + "”的学生";
+        return "第" + Num(conflict.detail) + "班有" + who + " " + Num(room) + " 人，却有 "
+            + Num(static_cast<long long>(students.size())) + " 名" + who + "定在这个班："
+            + StudentLabels(state, students) + "。";
     }
     }
     return {};

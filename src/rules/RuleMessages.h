@@ -20,7 +20,7 @@ std::string StudentLabels(const DivisionState& state, const std::vector<int>& re
 // that kind: "同班「1」", "不同班「甲」", "均衡生源「实验小学」". Without such a
 // column: "同班" for together groups, "姓名同音" for apart and spread groups
 // (those come from sound-alike names).
-std::string GroupLabel(const DivisionState& state, RuleKind kind, const std::vector<int>& records);
+std::string GroupLabel(const DivisionState& state, RuleColumnKind kind, const std::vector<int>& records);
 
 // One conflict in a sentence that names the rule, the rows and the names.
 std::string DescribeConflict(

@@ -1,7 +1,7 @@
 #include "SampleGrade.h"
 #include "WindowDriver.h"
+#include "rules/RuleBreaches.h"
 #include "rules/RuleBuilder.h"
-#include "rules/RuleCheck.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -172,8 +172,8 @@ private slots:
                 }
             QCOMPARE(fixedSeen, 3);
             const std::vector<int> classOf = fenban::ClassesOfRecords(state);
-            for (const fenban::BrokenRule& broken : fenban::FindBrokenRules(rules, classOf, classCount))
-                QVERIFY(broken.kind != fenban::BrokenRule::Kind::Fixed);
+            for (const fenban::RuleBreach& broken : fenban::FindRuleBreaches(rules, classOf, classCount))
+                QVERIFY(broken.kind != fenban::RuleBreach::Kind::Fixed);
         }
     }
 };

@@ -5,8 +5,8 @@
 #include "roster/Gb18030.h"
 #include "roster/RosterBuilder.h"
 #include "roster/ScoreParser.h"
+#include "rules/RuleBreaches.h"
 #include "rules/RuleBuilder.h"
-#include "rules/RuleCheck.h"
 #include "rules/RuleMessages.h"
 #include "rules/SoundAlike.h"
 #include "views/ClassViews.h"
@@ -160,12 +160,12 @@ private slots:
 
     void headerKinds()
     {
-        QCOMPARE(RuleKindOfHeader("同班"), std::optional(RuleKind::Together));
-        QCOMPARE(RuleKindOfHeader("\xC2\xA0不同班\t"), std::optional(RuleKind::Apart));
-        QCOMPARE(RuleKindOfHeader("固定"), std::optional(RuleKind::Fixed));
-        QCOMPARE(RuleKindOfHeader("均衡特长"), std::optional(RuleKind::Spread));
-        QVERIFY(!RuleKindOfHeader("不均衡"));
-        QVERIFY(!RuleKindOfHeader(""));
+        QCOMPARE(RuleColumnKindOfHeader("同班"), std::optional(RuleColumnKind::Together));
+        QCOMPARE(RuleColumnKindOfHeader("\xC2\xA0不同班\t"), std::optional(RuleColumnKind::Apart));
+        QCOMPARE(RuleColumnKindOfHeader("固定"), std::optional(RuleColumnKind::Fixed));
+        QCOMPARE(RuleColumnKindOfHeader("均衡特长"), std::optional(RuleColumnKind::Spread));
+        QVERIFY(!RuleColumnKindOfHeader("不均衡"));
+        QVERIFY(!RuleColumnKindOfHeader(""));
         QCOMPARE(TrimRuleText("\u3000 A B\xC2\xA0\r"), std::string_view("A B"));
         QCOMPARE(TrimRuleText(" \u3000 "), std::string_view());
     }
@@ -380,8 +380,8 @@ private slots:
         const DivisionRules rules = BuildDivisionRules(state, 2, false);
         const std::vector<int> classes(classOf.begin(), classOf.end());
         QStringList texts;
-        for (const BrokenRule& rule : FindBrokenRules(rules, classes, 2))
-            texts << Q(DescribeBrokenRule(rule, rules, state, classes, 2));
+        for (const RuleBreach& rule : FindRuleBreaches(rules, classes, 2))
+            texts << Q(DescribeRuleBreach(rule, rules, state, classes, 2));
         QCOMPARE(texts, broken);
     }
 
@@ -439,7 +439,7 @@ private slots:
                     expected.emplace(3, static_cast<int>(f));
             }
             std::set<std::pair<int, int>> found;
-            for (const BrokenRule& broken : FindBrokenRules(rules, classOf, classCount))
+            for (const RuleBreach& broken : FindRuleBreaches(rules, classOf, classCount))
                 QVERIFY(found.emplace(static_cast<int>(broken.kind), broken.group).second);
             QCOMPARE(found, expected);
         }
@@ -481,6 +481,16 @@ private slots:
         QCOMPARE(lines.size(), 8);
         QCOMPARE(lines[0], u"这些规则不能同时满足，没有移动任何学生："_s);
         QCOMPARE(lines[3], u"3. "_s + expected[2]);
+        // Kinds of the optimiser's own checks.
+        DivisionRules twice = rules;
+        twice.fixed.emplace_back(2, 3);
+        QCOMPARE(Q(DescribeConflict({Kind::FixedTwice, {2}}, twice, state, 3)),
+            u"王五（第3行）固定在第2班，又固定在第3班。"_s);
+        QCOMPARE(Q(DescribeConflict({Kind::FixedOutOfRange, {4}, 5}, rules, state, 3)),
+            u"钱七（第5行）的固定班级 5 不在 1 到 3 之间。"_s);
+        state.FClasses = {{}, {state.Records[0].get(), state.Records[1].get(), state.Records[6].get()}};
+        QCOMPARE(Q(DescribeConflict({Kind::FixedOverfull, {0, 2, 4}, 2}, rules, state, 3)),
+            u"第2班有男生 2 人，却有 3 名男生定在这个班：张三（第1行）、王五（第3行）、钱七（第5行）。"_s);
         const std::vector<RuleConflict> many(15, conflicts[2]);
         const QStringList cut = Q(ConflictMessage(many, rules, state, 3)).split(u'\n');
         QCOMPARE(cut.size(), 14);
@@ -512,7 +522,7 @@ private slots:
                 ++listed;
             }
         QCOMPARE(listed, state.Records.size());
-        QVERIFY(FindBrokenRules(BuildDivisionRules(state, 3, false), classOf, 3).empty());
+        QVERIFY(FindRuleBreaches(BuildDivisionRules(state, 3, false), classOf, 3).empty());
 
         // A value outside the new class count: the message, and nothing changes.
         const DivisionState before = testkit::Clone(state);

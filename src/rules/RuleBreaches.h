@@ -9,7 +9,7 @@
 namespace fenban {
 
 // A rule that a division does not keep.
-struct BrokenRule {
+struct RuleBreach {
     enum class Kind { Together, Apart, Spread, Fixed };
     Kind kind;
     int group; // index into the DivisionRules list of that kind (fixed: into `fixed`)
@@ -30,11 +30,11 @@ std::vector<int> ClassesOfRecords(const DivisionState& state);
 // spread, fixed. Students without a class in 1..classCount are left out of
 // every rule: a spread group of k placed students needs ⌊k/N⌋ or ⌈k/N⌉ of
 // them in each class.
-std::vector<BrokenRule> FindBrokenRules(const DivisionRules& rules, const std::vector<int>& classOf, int classCount);
+std::vector<RuleBreach> FindRuleBreaches(const DivisionRules& rules, const std::vector<int>& classOf, int classCount);
 
 // One sentence naming the rule, the students and their classes, such as
 // "不同班「甲」：张三（第3行）、李四（第5行）同在第2班。"
-std::string DescribeBrokenRule(const BrokenRule& broken, const DivisionRules& rules, const DivisionState& state,
+std::string DescribeRuleBreach(const RuleBreach& broken, const DivisionRules& rules, const DivisionState& state,
     const std::vector<int>& classOf, int classCount);
 
 } // namespace fenban

@@ -1,4 +1,4 @@
-#include "rules/RuleCheck.h"
+#include "rules/RuleBreaches.h"
 
 #include "rules/RuleMessages.h"
 
@@ -48,22 +48,22 @@ std::vector<int> ClassesOfRecords(const DivisionState& state)
     return classOf;
 }
 
-std::vector<BrokenRule> FindBrokenRules(const DivisionRules& rules, const std::vector<int>& classOf, int classCount)
+std::vector<RuleBreach> FindRuleBreaches(const DivisionRules& rules, const std::vector<int>& classOf, int classCount)
 {
-    std::vector<BrokenRule> broken;
+    std::vector<RuleBreach> broken;
     for (std::size_t g = 0; g < rules.together.size(); ++g) {
         const std::vector<int> placed = Placed(rules.together[g], classOf, classCount);
         const bool split = std::any_of(placed.begin(), placed.end(), [&](int member) {
             return ClassOf(classOf, member, classCount) != ClassOf(classOf, placed.front(), classCount);
         });
         if (split)
-            broken.push_back({BrokenRule::Kind::Together, static_cast<int>(g), placed});
+            broken.push_back({RuleBreach::Kind::Together, static_cast<int>(g), placed});
     }
     for (std::size_t g = 0; g < rules.apart.size(); ++g) {
         std::map<int, std::vector<int>> byClass;
         for (const int member : Placed(rules.apart[g], classOf, classCount))
             byClass[ClassOf(classOf, member, classCount)].push_back(member);
-        BrokenRule rule {BrokenRule::Kind::Apart, static_cast<int>(g), {}};
+        RuleBreach rule {RuleBreach::Kind::Apart, static_cast<int>(g), {}};
         for (const auto& [classNo, members] : byClass) {
             if (members.size() < 2)
                 continue;
@@ -89,7 +89,7 @@ std::vector<BrokenRule> FindBrokenRules(const DivisionRules& rules, const std::v
         for (int c = 1; c <= classCount; ++c) {
             const int count = counts[static_cast<std::size_t>(c)];
             if (count < least || count > most) {
-                broken.push_back({BrokenRule::Kind::Spread, static_cast<int>(g), placed, c, count});
+                broken.push_back({RuleBreach::Kind::Spread, static_cast<int>(g), placed, c, count});
                 break;
             }
         }
@@ -98,44 +98,44 @@ std::vector<BrokenRule> FindBrokenRules(const DivisionRules& rules, const std::v
         const auto [record, wanted] = rules.fixed[f];
         const int actual = ClassOf(classOf, record, classCount);
         if (actual != 0 && actual != wanted)
-            broken.push_back({BrokenRule::Kind::Fixed, static_cast<int>(f), {record}, actual});
+            broken.push_back({RuleBreach::Kind::Fixed, static_cast<int>(f), {record}, actual});
     }
     return broken;
 }
 
-std::string DescribeBrokenRule(const BrokenRule& broken, const DivisionRules& rules, const DivisionState& state,
+std::string DescribeRuleBreach(const RuleBreach& broken, const DivisionRules& rules, const DivisionState& state,
     const std::vector<int>& classOf, int classCount)
 {
     const std::vector<int>& students = broken.students;
     switch (broken.kind) {
-    case BrokenRule::Kind::Together: {
+    case RuleBreach::Kind::Together: {
         std::map<int, std::vector<int>> byClass;
         for (const int member : students)
             byClass[ClassOf(classOf, member, classCount)].push_back(member);
         std::string where;
         for (const auto& [classNo, members] : byClass)
             where += (where.empty() ? "" : "，") + StudentLabels(state, members) + "在第" + Num(classNo) + "班";
-        return GroupLabel(state, RuleKind::Together, students) + "：" + where + "。";
+        return GroupLabel(state, RuleColumnKind::Together, students) + "：" + where + "。";
     }
-    case BrokenRule::Kind::Apart: {
+    case RuleBreach::Kind::Apart: {
         const std::vector<int>& group = rules.apart[static_cast<std::size_t>(broken.group)];
         std::vector<int> shared;
         for (const int member : students)
             if (ClassOf(classOf, member, classCount) == broken.classNo)
                 shared.push_back(member);
-        return GroupLabel(state, RuleKind::Apart, group) + "：" + StudentLabels(state, shared) + "同在第"
+        return GroupLabel(state, RuleColumnKind::Apart, group) + "：" + StudentLabels(state, shared) + "同在第"
             + Num(broken.classNo) + "班。";
     }
-    case BrokenRule::Kind::Spread: {
+    case RuleBreach::Kind::Spread: {
         const std::vector<int>& group = rules.spread[static_cast<std::size_t>(broken.group)];
         const auto k = static_cast<long long>(students.size());
         const long long least = k / std::max(classCount, 1);
         const long long most = (k + std::max(classCount, 1) - 1) / std::max(classCount, 1);
         const std::string share = least == most ? Num(least) : Num(least) + " 或 " + Num(most);
-        return GroupLabel(state, RuleKind::Spread, group) + "：共 " + Num(k) + " 人，每班应有 " + share + " 人，第"
-            + Num(broken.classNo) + "班有 " + Num(broken.count) + " 人。";
+        return GroupLabel(state, RuleColumnKind::Spread, group) + "：共 " + Num(k) + " 人，每班应有 " + share
+            + " 人，第" + Num(broken.classNo) + "班有 " + Num(broken.count) + " 人。";
     }
-    case BrokenRule::Kind::Fixed: {
+    case RuleBreach::Kind::Fixed: {
         const int wanted = rules.fixed[static_cast<std::size_t>(broken.group)].second;
         return "固定：" + StudentLabel(state, students.front()) + "应在第" + Num(wanted) + "班，现在第"
             + Num(broken.classNo) + "班。";

@@ -56,15 +56,15 @@ std::vector<int> TogetherUnits(const std::vector<std::vector<int>>& together, st
 {
     std::vector<int> parent(records);
     std::iota(parent.begin(), parent.end(), 0);
-    auto find = [&parent](int x) {
-        while (parent[static_cast<std::size_t>(x)] != x)
-            x = parent[static_cast<std::size_t>(x)]
-                = parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(x)])];
+    auto up = [&parent](int x) -> int& { return parent[static_cast<std::size_t>(x)]; };
+    auto find = [&up](int x) {
+        while (up(x) != x)
+            x = up(x) = up(up(x)); // halves the path on the way
         return x;
     };
     for (const std::vector<int>& group : together)
         for (const int member : group)
-            parent[static_cast<std::size_t>(find(member))] = find(group.front());
+            up(find(member)) = find(group.front());
     for (std::size_t r = 0; r < records; ++r)
         parent[r] = find(static_cast<int>(r));
     return parent;

@@ -68,7 +68,7 @@ void BM_BuildDivisionRules(benchmark::State& state)
 }
 BENCHMARK(BM_BuildDivisionRules)->Arg(600)->Arg(5000)->Unit(benchmark::kMillisecond);
 
-void BM_FindBrokenRules(benchmark::State& state)
+void BM_FindRuleBreaches(benchmark::State& state)
 {
     fenban::DivisionState grade = fenban::rulestest::StateOf(
         TableOf(fenban::sample::MakeSampleGradeWithRules(9, static_cast<int>(state.range(0)))));
@@ -78,7 +78,7 @@ void BM_FindBrokenRules(benchmark::State& state)
         benchmark::DoNotOptimize(fenban::FindRuleBreaches(rules, fenban::ClassesOfRecords(grade), 100));
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_FindBrokenRules)->Arg(5000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindRuleBreaches)->Arg(5000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -10,6 +10,7 @@ packages=(
   libicu-dev pkg-config         # sound-alike names: ICU's Han-Latin transliteration (src/rules)
   libbenchmark-dev              # bench/
   python3 python3-xlrd libfreexl-dev pkg-config  # read exported .xls files back in the tests
+  clang-format git                # scripts/test.sh checks the formatting of every tracked C++ file
 )
 
 missing=()

@@ -11,8 +11,6 @@
 namespace fenban {
 
 namespace {
-
-constexpr int RosterColumns = FirstScoreColumn + SubjectCount;
 constexpr int AverageColumns = SubjectCount + 1;
 
 void WriteStudent(CellGrid& cells, int row, const TStudent& student, const std::string& decimalSeparator)

@@ -1,3 +1,4 @@
+#include "GradeText.h"
 #include "SampleGrade.h"
 #include "WindowDriver.h"
 #include "rules/RuleBreaches.h"
@@ -9,11 +10,11 @@
 
 using fenban::sample::MakeSampleGrade;
 using fenban::sample::MakeSampleGradeWithRules;
+using namespace fenban::testkit;
 
 namespace {
 
-const QStringList Header {
-    "姓名", "性别", "班级", "总分", "语文", "数学", "英语", "物理", "化学", "生物", "政治", "历史", "地理"};
+const QStringList Header = FullHeader().split(QLatin1Char('\t'));
 
 QString CommittedFile(const char* path)
 {
@@ -73,8 +74,8 @@ private slots:
             QCOMPARE(cells.size(), Header.size());
             QVERIFY2(!cells[0].isEmpty() && cells[0].size() <= 5, qPrintable(line)); // 10 GBK bytes at most
             names.insert(cells[0]);
-            QVERIFY2(cells[1] == "男" || cells[1] == "女", qPrintable(line));
-            boys += cells[1] == "男";
+            QVERIFY2(cells[1] == QStringLiteral("男") || cells[1] == QStringLiteral("女"), qPrintable(line));
+            boys += cells[1] == QStringLiteral("男");
             QVERIFY2(cells[2].isEmpty(), qPrintable(line));
 
             int sum = 0;
@@ -109,8 +110,8 @@ private slots:
         int students = 0;
         for (int row = 1; row <= 13; ++row) {
             const QString label = w.cell("gdAvg", 0, row); // "k (boys/size)"
-            boys += label.section('(', 1).section('/', 0, 0).toInt();
-            const int size = label.section('/', 1).section(')', 0, 0).toInt();
+            boys += label.section(QLatin1Char('('), 1).section(QLatin1Char('/'), 0, 0).toInt();
+            const int size = label.section(QLatin1Char('/'), 1).section(QLatin1Char(')'), 0, 0).toInt();
             QVERIFY2(size == 46 || size == 47, qPrintable(label));
             students += size;
         }
@@ -157,9 +158,8 @@ private slots:
         for (const int classCount : {13, 12}) {
             w.control<QSpinBox>("SpinEdit1")->setValue(classCount);
             QVERIFY(w.click("BitBtn2").isEmpty());
-            auto* tree = w.control<QTreeWidget>("trvClassList");
-            tree->setCurrentItem(nullptr);
-            RunClosingBoxes([&] { tree->setCurrentItem(tree->topLevelItem(0)); });
+            w.control<QTreeWidget>("trvClassList")->setCurrentItem(nullptr);
+            QVERIFY(w.chooseNode(QStringLiteral("全部")).isEmpty());
             QCOMPARE(w.cols("StrGrid"), 20);
             QCOMPARE(w.cell("StrGrid", 14, 0), QString());
             QCOMPARE(w.cell("StrGrid", 15, 0), QStringLiteral("同班"));

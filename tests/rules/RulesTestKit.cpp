@@ -1,23 +1,20 @@
 #include "RulesTestKit.h"
 
 #include "roster/Gb18030.h"
+#include "roster/PastedTable.h"
 #include "roster/RosterBuilder.h"
-
-#include <algorithm>
 
 namespace fenban::rulestest {
 
 CellGrid GridOf(const Table& table)
 {
-    std::size_t widest = 0;
+    FieldRows rows;
+    rows.reserve(table.size());
     for (const auto& row : table)
-        widest = std::max(widest, row.size());
-    CellGrid grid(static_cast<int>(std::max<std::size_t>(widest + 1, 15)), static_cast<int>(table.size()));
-    for (std::size_t r = 0; r < table.size(); ++r) {
-        grid.setCell(0, static_cast<int>(r), std::to_string(r));
-        for (std::size_t f = 0; f < table[r].size(); ++f)
-            grid.setCell(static_cast<int>(f) + 1, static_cast<int>(r), table[r][f]);
-    }
+        rows.emplace_back(row.begin(), row.end());
+    CellGrid grid(RosterColumns, 2);
+    SizeGridForTable(grid, rows);
+    FillGridWithTable(grid, rows);
     return grid;
 }
 

@@ -193,9 +193,15 @@ void TForm1::ShowStudents(const TStudentList& list)
 
 void TForm1::BitBtn2Click()
 {
-    const BusyCursor busy;
-    if (AssignClassesWithRules(FState, ui->SpinEdit1->value()))
-        ShowAverages();
+    try {
+        const BusyCursor busy;
+        if (AssignClassesWithRules(FState, ui->SpinEdit1->value()))
+            ShowAverages();
+    } catch (const RuleValueError& problem) {
+        // Chinese sentences with their own full stops: shown as written, not
+        // as the error box would end them. Nothing has changed.
+        ShowMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(problem.what()));
+    }
 }
 
 void TForm1::Button4Click()

@@ -51,7 +51,7 @@ private:
     void StrGridContextMenu(const QPoint& pos);
 
     // Division and balancing
-    void BitBtn2Click(); // assign
+    void BitBtn2Click(); // assign; a bad 固定 value is a warning
     void Button4Click(); // balance
     void ShowAverages();
     void MoveToClassClick(QAction* item);

@@ -15,6 +15,18 @@ namespace fenban {
 namespace {
 
 constexpr std::size_t MostValueErrorsShown = 10;
+constexpr std::size_t MostQuotedCharacters = 20;
+
+// A 固定 text as a message quotes it: a text of more than MostQuotedCharacters
+// characters is cut there and ends in "…" (a pasted cell may be a megabyte).
+std::string Quoted(std::string_view text)
+{
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && characters++ == MostQuotedCharacters)
+            return "「" + std::string(text.substr(0, i)) + "…」";
+    return "「" + std::string(text) + "」";
+}
 
 // Digit value of the digit at the start of text (ASCII or full-width), its
 // byte length in `length`; -1 when none.
@@ -123,7 +135,7 @@ std::vector<std::pair<int, int>> ReadFixedClasses(const DivisionState& state, in
             if (text.empty())
                 continue;
             const std::optional<long long> number = FixedClassNumber(text);
-            const std::string quoted = "「" + std::string(text) + "」";
+            const std::string quoted = Quoted(text);
             if (!number) {
                 errors.push_back(StudentLabel(state, record) + "的固定班级" + quoted + "不是整数。");
                 break;
@@ -136,8 +148,8 @@ std::vector<std::pair<int, int>> ReadFixedClasses(const DivisionState& state, in
             if (!first) {
                 first.emplace(static_cast<int>(*number), text);
             } else if (first->first != *number) {
-                errors.push_back(StudentLabel(state, record) + "的固定班级「" + std::string(first->second) + "」与"
-                    + quoted + "不一致。");
+                errors.push_back(
+                    StudentLabel(state, record) + "的固定班级" + Quoted(first->second) + "与" + quoted + "不一致。");
                 break;
             }
         }

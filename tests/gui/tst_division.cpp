@@ -1,5 +1,7 @@
+#include "EngineTestKit.h"
 #include "GradeText.h"
 #include "WindowDriver.h"
+#include "app/Product.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -15,6 +17,15 @@ void PrepareTwoClasses(WindowDriver& w)
     w.paste(SixStudents());
     w.control<QSpinBox>("SpinEdit1")->setValue(2);
     QVERIFY(w.click("BitBtn2").isEmpty());
+}
+
+// Every cell of a grid as the user sees it, row by row.
+QStringList Cells(const WindowDriver& w, const char* grid)
+{
+    QStringList cells;
+    for (int row = 0; row < w.rows(grid); ++row)
+        cells << w.row(grid, row, 0, w.cols(grid) - 1);
+    return cells;
 }
 
 } // namespace
@@ -138,6 +149,50 @@ private slots:
         boxes = w.click("Button4");
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].text, QStringLiteral("请先编班。"));
+    }
+
+    // A 固定 value that names no class of the count: a warning that reads as
+    // written, and the press changes nothing, neither roster nor division.
+    void badFixedValueWarnsAndChangesNothing()
+    {
+        WindowDriver w;
+        w.paste(Table({u"A\t男\t\t90\t3"_s, u"B\t女\t\t85\t"_s, u"C\t男\t\t70\t第1班"_s, u"D\t女\t\t95\t"_s,
+                          u"E\t男\t\t80\t"_s, u"F\t女\t\t60\t"_s},
+            u"姓名\t性别\t班级\t总分\t固定"_s));
+        w.control<QSpinBox>("SpinEdit1")->setValue(3);
+        QVERIFY(w.click("BitBtn2").isEmpty());
+        QCOMPARE(w.window.state().Records[0]->ClassNo, 3);
+        QCOMPARE(w.window.state().Records[2]->ClassNo, 1);
+        w.chooseNode(u"3"_s);
+        w.control<QSpinBox>("SpinEdit1")->setValue(2);
+
+        const DivisionState before = Clone(w.window.state());
+        const QStringList roster = Cells(w, "StrGrid");
+        const QStringList averages = Cells(w, "gdAvg");
+        bool busyAtBox = true;
+        w.dialogs.setOnBox([&busyAtBox](const SeenBox&) { busyAtBox = QGuiApplication::overrideCursor() != nullptr; });
+        const QList<SeenBox> boxes = w.click("BitBtn2");
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].icon, QMessageBox::Warning);
+        QCOMPARE(boxes[0].title, ProductName());
+        QCOMPARE(
+            boxes[0].text, u"固定班级有误，请在表格中改正后重新粘贴：\nA（第1行）的固定班级「3」不在 1 到 2 之间。"_s);
+        QVERIFY(!busyAtBox);
+        QCOMPARE(QString::fromStdString(FirstDifference(before, w.window.state())), QString());
+        QCOMPARE(Cells(w, "StrGrid"), roster);
+        QCOMPARE(Cells(w, "gdAvg"), averages);
+
+        // A value that is no number: no division at all; every bad value in one box.
+        w.paste(Table(
+            {u"A\t男\t\t90\t三班"_s, u"B\t女\t\t85\t"_s, u"C\t男\t\t70\t1.5"_s}, u"姓名\t性别\t班级\t总分\t固定"_s));
+        const DivisionState pasted = Clone(w.window.state());
+        const QStringList undivided = Cells(w, "gdAvg");
+        const QStringList lines = w.click("BitBtn2").value(0).text.split(u'\n');
+        QCOMPARE(lines,
+            QStringList({u"固定班级有误，请在表格中改正后重新粘贴："_s, u"A（第1行）的固定班级「三班」不是整数。"_s,
+                u"C（第3行）的固定班级「1.5」不是整数。"_s}));
+        QCOMPARE(QString::fromStdString(FirstDifference(pasted, w.window.state())), QString());
+        QCOMPARE(Cells(w, "gdAvg"), undivided);
     }
 
     void fewerThanThreeStudentsAreNotDivided()

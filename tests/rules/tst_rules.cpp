@@ -263,6 +263,12 @@ private slots:
         QTest::newRow("zero") << u"0"_s << 12 << head + u"「0」不在 1 到 12 之间。"_s;
         QTest::newRow("huge") << u"99999999999999999999"_s << 5
                               << head + u"「99999999999999999999」不在 1 到 5 之间。"_s;
+        QTest::newRow("long word cut") << QString(25, u'班') << 5
+                                       << head + u"「"_s + QString(20, u'班') + u"…」不是整数。"_s;
+        QTest::newRow("long number cut") << u"123456789012345678901"_s << 5
+                                         << head + u"「12345678901234567890…」不在 1 到 5 之间。"_s;
+        QTest::newRow("cut between characters")
+            << u"𠀀"_s.repeated(21) << 5 << head + u"「"_s + u"𠀀"_s.repeated(20) + u"…」不是整数。"_s;
     }
     void badFixedValuesNameRowNameAndValue()
     {

@@ -9,6 +9,8 @@ packages=(
   fonts-noto-cjk                # the Chinese interface needs a CJK font
   libbenchmark-dev              # bench/
   python3 python3-xlrd libfreexl-dev pkg-config  # read exported .xls files back in the tests
+  libxlsxwriter-dev zlib1g-dev  # src/io: the .xlsx workbook; unpacking .xlsx files (FreeXL above opens .xls)
+  python3-openpyxl poppler-utils  # tests read written workbooks and PDFs back
 )
 
 missing=()

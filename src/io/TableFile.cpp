@@ -136,6 +136,8 @@ TableRows ReadTableFile(const std::filesystem::path& file)
         return Read(file);
     } catch (const TableProblem& problem) {
         throw TableReadError(problem.reason(), "不能打开文件“" + Utf8(file) + "”：" + problem.what() + "。");
+    } catch (const std::out_of_range&) {
+        throw TableReadError(Reason::Corrupt, "不能打开文件“" + Utf8(file) + "”：文件已损坏或不完整。");
     } catch (const std::bad_alloc&) {
         throw TableReadError(Reason::TooLarge, "不能打开文件“" + Utf8(file) + "”：文件太大，内存不够。");
     }

@@ -42,6 +42,20 @@ std::uint16_t U16(std::string_view bytes, std::size_t at)
         static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8));
 }
 
+unsigned char Byte(std::string_view bytes, std::size_t at)
+{
+    if (at >= bytes.size())
+        ThrowCorrupt();
+    return static_cast<unsigned char>(bytes[at]);
+}
+
+std::string_view Slice(std::string_view bytes, std::size_t at, std::size_t count)
+{
+    if (at > bytes.size())
+        ThrowCorrupt();
+    return bytes.substr(at, count);
+}
+
 std::uint32_t U32(std::string_view bytes, std::size_t at)
 {
     return U16(bytes, at) | (std::uint32_t {U16(bytes, at + 2)} << 16);
@@ -102,7 +116,7 @@ std::string CodePageText(std::string_view bytes, std::uint16_t codePage)
 std::string UnicodeText(std::string_view data, std::size_t at, std::size_t cch, Records& records)
 {
     std::u16string text;
-    unsigned char flags = static_cast<unsigned char>(data.at(at));
+    unsigned char flags = Byte(data, at);
     std::size_t pos = at + 1;
     if (flags & 0x08)
         pos += 2; // rich-text run count
@@ -121,7 +135,7 @@ std::string UnicodeText(std::string_view data, std::size_t at, std::size_t cch, 
         if (!more || more->empty())
             ThrowCorrupt();
         data = *more;
-        flags = static_cast<unsigned char>(data[0]);
+        flags = Byte(data, 0);
         pos = 1;
     }
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString();
@@ -177,11 +191,11 @@ Globals ReadGlobals(std::string_view stream)
         if (record->id == RecordBoundSheet) {
             const std::string_view data = record->data;
             SheetEntry sheet {U32(data, 0), data.size() > 5 && data[5] == 0, {}};
-            const std::size_t cch = static_cast<unsigned char>(data.at(6));
+            const std::size_t cch = Byte(data, 6);
             if (globals.biff8)
                 sheet.name = UnicodeText(data, 7, cch, records);
             else
-                sheet.name = CodePageText(data.substr(7, cch), globals.codePage);
+                sheet.name = CodePageText(Slice(data, 7, cch), globals.codePage);
             globals.sheets.push_back(std::move(sheet));
         }
     }
@@ -214,8 +228,8 @@ std::vector<ComputedCell> ComputedCells(std::string_view stream, const Globals& 
                 const std::uint64_t bits = U32(data, 6) | (std::uint64_t {U32(data, 10)} << 32);
                 cell.text = GeneralNumberText(std::bit_cast<double>(bits));
             } else {
-                const auto kind = static_cast<unsigned char>(data.at(6));
-                const auto code = static_cast<unsigned char>(data.at(8));
+                const auto kind = Byte(data, 6);
+                const auto code = Byte(data, 8);
                 if (kind == 0) {
                     awaitingString = cell;
                     continue;
@@ -226,12 +240,12 @@ std::vector<ComputedCell> ComputedCells(std::string_view stream, const Globals& 
         } else if (depth == 1 && record->id == RecordString && awaitingString) {
             const std::size_t cch = U16(data, 0);
             awaitingString->text = globals.biff8 ? UnicodeText(data, 2, cch, records)
-                                                 : CodePageText(data.substr(2, cch), globals.codePage);
+                                                 : CodePageText(Slice(data, 2, cch), globals.codePage);
             cells.push_back(std::move(*awaitingString));
             awaitingString.reset();
         } else if (depth == 1 && record->id == RecordBoolErr) {
-            const auto value = static_cast<unsigned char>(data.at(6));
-            const bool error = data.at(7) != 0;
+            const auto value = Byte(data, 6);
+            const bool error = Byte(data, 7) != 0;
             cells.push_back({U16(data, 0), U16(data, 2), error ? ErrorText(value) : value ? "TRUE" : "FALSE"});
         }
     }

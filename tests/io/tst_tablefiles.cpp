@@ -163,6 +163,66 @@ Lines Joined(const TableRows& rows)
     return lines;
 }
 
+// A BIFF8 record: id, length, data.
+std::string Record(std::uint16_t id, const std::string& data)
+{
+    return LittleEndian(id, 2) + LittleEndian(static_cast<std::uint32_t>(data.size()), 2) + data;
+}
+
+std::string Number(double value)
+{
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return LittleEndian(static_cast<std::uint32_t>(bits), 4) + LittleEndian(static_cast<std::uint32_t>(bits >> 32), 4);
+}
+
+// A FORMULA record whose result is not a number: kind 0 text (a STRING
+// record follows), 1 boolean, 2 error, 3 empty text.
+std::string SpecialFormula(int row, int column, int kind, int value)
+{
+    const std::string result = std::string(1, static_cast<char>(kind)) + '\0' + std::string(1, static_cast<char>(value))
+        + std::string(3, '\0') + "\xFF\xFF";
+    return Record(0x0006,
+        LittleEndian(row, 2) + LittleEndian(column, 2) + LittleEndian(0, 2) + result + LittleEndian(0, 2)
+            + LittleEndian(0, 4) + LittleEndian(3, 2) + "\x1E\x01\x00");
+}
+
+// An .xls workbook of one sheet of hand-made records, as a spreadsheet
+// writes formula results: the cells FreeXL reads itself and those it skips.
+std::string HandMadeXls(bool encrypted)
+{
+    const std::string bof = Record(0x0809, LittleEndian(0x0600, 2) + LittleEndian(0x0005, 2) + std::string(12, '\0'));
+    std::string globalsEnd = Record(0x0042, LittleEndian(1200, 2));
+    if (encrypted)
+        globalsEnd += Record(0x002F, LittleEndian(1, 2) + std::string(52, '\x11'));
+    const std::string name("\x01\x00S", 3); // cch, flags, "S"
+    const auto sheetAt = static_cast<std::uint32_t>(bof.size() + globalsEnd.size() + 4 + 6 + name.size() + 4);
+    const std::string globals
+        = bof + globalsEnd + Record(0x0085, LittleEndian(sheetAt, 4) + LittleEndian(0, 2) + name) + Record(0x000A, "");
+    std::string sheet = Record(0x0809, LittleEndian(0x0600, 2) + LittleEndian(0x0010, 2) + std::string(12, '\0'));
+    sheet += Record(
+        0x0200, LittleEndian(0, 4) + LittleEndian(3, 4) + LittleEndian(0, 2) + LittleEndian(4, 2) + LittleEndian(0, 2));
+    sheet += Record(0x0203, LittleEndian(0, 2) + LittleEndian(0, 2) + LittleEndian(0, 2) + Number(12.5));
+    // A text result of 4 characters: two 8-bit ones, then UTF-16 ones in a CONTINUE record.
+    sheet += SpecialFormula(0, 1, 0, 0);
+    sheet += Record(0x0207, LittleEndian(4, 2) + std::string("\x00", 1) + "ab");
+    sheet += Record(0x003C, std::string("\x01", 1) + "\x8B\x73\x37\x75"); // 王男
+    sheet += SpecialFormula(0, 2, 1, 1);
+    sheet += SpecialFormula(0, 3, 2, 0x2A);
+    sheet += Record(0x0006,
+        LittleEndian(1, 2) + LittleEndian(0, 2) + LittleEndian(0, 2) + Number(0.1 + 0.2) + LittleEndian(0, 2)
+            + LittleEndian(0, 4) + LittleEndian(3, 2) + "\x1E\x01\x00");
+    sheet += SpecialFormula(1, 1, 3, 0);
+    sheet += Record(0x0205, LittleEndian(1, 2) + LittleEndian(2, 2) + LittleEndian(0, 2) + std::string("\x00\x00", 2));
+    sheet += Record(0x0205, LittleEndian(2, 2) + LittleEndian(3, 2) + LittleEndian(0, 2) + std::string("\x07\x01", 2));
+    sheet += Record(0x000A, "");
+    StringSink sink;
+    const std::string stream = globals + sheet;
+    WriteCompoundFile(
+        sink, u"Workbook", std::span(reinterpret_cast<const std::uint8_t*>(stream.data()), stream.size()));
+    return sink.text;
+}
+
 } // namespace
 
 class TableFiles : public QObject {
@@ -172,6 +232,7 @@ private slots:
     void sameTableInEveryFormat_data();
     void sameTableInEveryFormat();
     void pastedTextOfTheSampleTable();
+    void xlsFormulaValues();
     void quotedCells_data();
     void quotedCells();
     void numberText_data();
@@ -187,6 +248,8 @@ private slots:
     void randomWorkbooksReadBack();
     void brokenFiles_data();
     void brokenFiles();
+    void damagedFilesFailCleanly_data();
+    void damagedFilesFailCleanly();
     void overTheLimits_data();
     void overTheLimits();
 
@@ -244,6 +307,28 @@ void TableFiles::pastedTextOfTheSampleTable()
     QCOMPARE(rows[5][6], std::string("85.3333333333333"));
     QCOMPARE(rows[6][0], std::string("𠮷田"));
     QCOMPARE(rows[6][14], std::string("FALSE"));
+}
+
+// FreeXL leaves formula results and booleans out; they come from the records.
+void TableFiles::xlsFormulaValues()
+{
+    const std::filesystem::path path = temp("formulas.xls");
+    WriteBytes(path, HandMadeXls(false));
+    const TableRows expected {
+        {"12.5", "ab王男", "TRUE", "#N/A"},
+        {"0.3", "", "FALSE"},
+        {"", "", "", "#DIV/0!"},
+    };
+    const QString difference = Difference(ReadTableFile(path), expected);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+
+    WriteBytes(path, HandMadeXls(true));
+    try {
+        ReadTableFile(path);
+        QFAIL("no failure");
+    } catch (const TableReadError& error) {
+        QCOMPARE(error.reason(), Reason::Encrypted);
+    }
 }
 
 void TableFiles::quotedCells_data()
@@ -581,6 +666,44 @@ void TableFiles::brokenFiles()
         QVERIFY2(message.contains(QString::fromStdString(says)), qPrintable(message));
         QVERIFY(message.endsWith(QStringLiteral("。")));
     }
+}
+
+void TableFiles::damagedFilesFailCleanly_data()
+{
+    QTest::addColumn<std::string>("file");
+    QTest::newRow("xlsx") << std::string("roster-table.xlsx");
+    QTest::newRow("xls") << std::string("roster-table.xls");
+    QTest::newRow("csv") << std::string("roster-table-gb18030.csv");
+    QTest::newRow("hand-made xls") << std::string("+formulas");
+}
+
+// Property: a file with a few bytes changed or cut short reads as a table or
+// fails with TableReadError, never with anything else.
+void TableFiles::damagedFilesFailCleanly()
+{
+    QFETCH(std::string, file);
+    const std::string original = file == "+formulas" ? HandMadeXls(false) : FileBytes(DataFolder / file);
+    const std::filesystem::path path = temp(("damaged-" + file + (file[0] == '+' ? ".xls" : "")).c_str());
+    std::mt19937 rng(11);
+    int failures = 0;
+    for (int round = 0; round < 250; ++round) {
+        std::string bytes = original;
+        if (round % 4 == 0) {
+            bytes.resize(std::uniform_int_distribution<std::size_t>(0, bytes.size() - 1)(rng));
+        } else {
+            for (int k = 0; k < 1 + round % 5; ++k)
+                bytes[std::uniform_int_distribution<std::size_t>(0, bytes.size() - 1)(rng)] = static_cast<char>(rng());
+        }
+        WriteBytes(path, bytes);
+        try {
+            ReadTableFile(path);
+        } catch (const TableReadError&) {
+            ++failures;
+        } catch (const std::exception& e) {
+            QFAIL(qPrintable(QStringLiteral("round %1: %2").arg(round).arg(QString::fromUtf8(e.what()))));
+        }
+    }
+    QVERIFY(failures > 0);
 }
 
 void TableFiles::overTheLimits_data()

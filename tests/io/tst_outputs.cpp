@@ -243,6 +243,8 @@ void Outputs::workbookReadsBackInOpenpyxl()
             continue;
         }
         QCOMPARE(rows[0].toArray()[1][QStringLiteral("value")].toString(), QStringLiteral("姓名"));
+        const OutputTable& table = k == 0 ? tables_.grade : tables_.classes[std::size_t(k - 1)];
+        QCOMPARE(sheet[QStringLiteral("pageHeader")].toString(), Utf8(table.title)); // the title on paper
         // Column B holds the names: as wide as three Chinese characters and more.
         QVERIFY(sheet[QStringLiteral("widths")][QStringLiteral("B")].toDouble() >= 6);
         for (qsizetype r = 1; r < rows.size(); ++r) {

@@ -11,6 +11,7 @@ packages=(
   python3 python3-xlrd libfreexl-dev pkg-config  # read exported .xls files back in the tests
   libxlsxwriter-dev zlib1g-dev  # src/io: the .xlsx workbook; unpacking .xlsx files (FreeXL above opens .xls)
   python3-openpyxl poppler-utils  # tests read written workbooks and PDFs back
+  clang-format git                # scripts/test.sh checks the formatting of every tracked C++ file
 )
 
 missing=()

@@ -280,11 +280,11 @@ void Outputs::workbookFailureLeavesNoFile()
     const std::vector<OutputTable> sheets = WorkbookTables(tables_);
     // Every step of the save fails once: create, the write, close, rename.
     for (int step = 1; step <= 4; ++step) {
-        FaultyFileSystem files(step);
+        testkit::FaultyFileSystem files(step);
         QVERIFY_THROWS_EXCEPTION(WriteError, WriteWorkbook(files, file, sheets));
         QCOMPARE(FilesIn(folder.path()), QStringList());
     }
-    FaultyFileSystem files(0);
+    testkit::FaultyFileSystem files(0);
     WriteWorkbook(files, file, sheets);
     QCOMPARE(FilesIn(folder.path()), QStringList {QStringLiteral("book.xlsx")});
     QCOMPARE(files.steps(), 4);
@@ -372,7 +372,7 @@ void Outputs::pdfFailureLeavesNoFile()
     const std::filesystem::path file = std::filesystem::path(folder.path().toStdString()) / "lists.pdf";
     const std::vector<OutputTable> printed = PrintedTables(tables_);
     for (int step = 1; step <= 4; ++step) {
-        FaultyFileSystem files(step);
+        testkit::FaultyFileSystem files(step);
         QVERIFY_THROWS_EXCEPTION(WriteError, WriteTablesPdf(files, file, printed));
         QCOMPARE(FilesIn(folder.path()), QStringList());
     }

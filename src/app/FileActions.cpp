@@ -15,11 +15,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QPrinter>
-#include <QShortcut>
 #include <QToolBar>
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 using namespace fenban;
@@ -69,6 +70,35 @@ void TellNoDivision(QWidget* parent)
     CurrentDialogs().showMessage(parent, QMessageBox::Information, ProductName(), QStringLiteral("请先编班。"));
 }
 
+// The copy key (Ctrl+C) in a grid does what `copy` does, in place of the
+// view's own copy of the current cell. Owned by the grid.
+class CopyKey final : public QObject {
+public:
+    CopyKey(QWidget& grid, std::function<void()> copy)
+        : QObject(&grid)
+        , copy_(std::move(copy))
+    {
+        grid.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const bool isCopy = (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)
+            && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy);
+        if (!isCopy)
+            return QObject::eventFilter(watched, event);
+        if (event->type() == QEvent::ShortcutOverride)
+            event->accept(); // the key comes to the grid, whatever shortcut the window has
+        else
+            copy_();
+        return true;
+    }
+
+private:
+    std::function<void()> copy_;
+};
+
 } // namespace
 
 void TForm1::CreateFileActions()
@@ -100,10 +130,7 @@ void TForm1::CreateFileActions()
     tools->addSeparator();
     add("actPrint", QStringLiteral("打印…"), QStringLiteral("打印"), QKeySequence::Print, &TForm1::actPrintExecute);
 
-    // Ctrl+C in the roster grid copies as 拷贝 does.
-    auto* copy = new QShortcut(QKeySequence::Copy, ui->StrGrid);
-    copy->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(copy, &QShortcut::activated, this, Guarded(this, &TForm1::BitBtn3Click));
+    new CopyKey(*ui->StrGrid, [this] { RunGuarded(this, [this] { BitBtn3Click(); }); });
 }
 
 void TForm1::actOpenExecute()

@@ -1,6 +1,7 @@
 // The division's tables, the .xlsx workbook read back by openpyxl, and the
 // class lists as a PDF read back by poppler (pdftotext, pdffonts, pdfinfo).
 #include "FaultyFileSystem.h"
+#include "OutputReaders.h"
 #include "engine/Assignment.h"
 #include "io/ClassListPrint.h"
 #include "io/WorkbookFile.h"
@@ -8,12 +9,9 @@
 
 #include <QDir>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QPageRanges>
 #include <QPdfWriter>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <map>
@@ -61,33 +59,6 @@ void MakeGrade(DivisionState& state, int students, int classes, unsigned seed)
 std::vector<std::string> SubjectNames()
 {
     return {"总分", "语文", "数学", "英语", "物理", "化学", "生物", "政治", "历史", "地理", "体育"};
-}
-
-QString Python()
-{
-    QStringList candidates {QStringLiteral("/usr/bin/python3")};
-    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("python3"));
-    if (!onPath.isEmpty())
-        candidates << onPath;
-    for (const QString& python : candidates) {
-        QProcess probe;
-        probe.start(python, {QStringLiteral("-c"), QStringLiteral("import openpyxl")});
-        if (probe.waitForFinished(60000) && probe.exitCode() == 0)
-            return python;
-    }
-    return {};
-}
-
-// Standard output of a program, which must succeed.
-QByteArray Run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        qWarning() << program << arguments << process.readAllStandardError();
-        return {};
-    }
-    return process.readAllStandardOutput();
 }
 
 QString Utf8(const std::string& text)
@@ -206,13 +177,11 @@ void Outputs::averagesAsTheWindowShowsThem()
 
 void Outputs::workbookReadsBackInOpenpyxl()
 {
-    const QString python = Python();
-    QVERIFY2(!python.isEmpty(), "no python3 with openpyxl: install the Debian packages python3 and python3-openpyxl");
     const std::filesystem::path file = temp("年级分班.xlsx");
     ExportDivisionWorkbook(file, tables_);
-    const QByteArray json
-        = Run(python, {QStringLiteral(FENBAN_WORKBOOK_SCRIPT), QString::fromStdString(file.string())});
-    const QJsonArray sheets = QJsonDocument::fromJson(json).array();
+    QString error;
+    const QJsonArray sheets = testkit::ReadWithOpenpyxl(QString::fromStdString(file.string()), error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
     QCOMPARE(sheets.size(), 6);
     QStringList names;
     for (const auto& sheet : sheets)
@@ -307,7 +276,7 @@ void Outputs::pdfHoldsEveryName()
     const std::filesystem::path file = temp("班级名单.pdf");
     ExportClassListsPdf(file, tables_);
     const QString pdf = QString::fromStdString(file.string());
-    const QString text = QString::fromUtf8(Run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}));
+    const QString text = testkit::PdfText(pdf);
     QVERIFY2(!text.isEmpty(), "pdftotext gave nothing: install the Debian package poppler-utils");
     for (const TStudent* student : state_.FStudents) {
         const QString name = Utf8(Gb18030ToUtf8(student->Name.view()));
@@ -318,7 +287,7 @@ void Outputs::pdfHoldsEveryName()
     QVERIFY(text.contains(QStringLiteral("年级平均分")));
 
     // A class of about 57 students takes two pages, each with the header row.
-    const QString info = QString::fromUtf8(Run(QStringLiteral("pdfinfo"), {pdf}));
+    const QString info = QString::fromUtf8(testkit::RunReader(QStringLiteral("pdfinfo"), {pdf}));
     const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
     QVERIFY(pages.hasMatch());
     const int pageCount = pages.captured(1).toInt();
@@ -330,7 +299,7 @@ void Outputs::pdfHoldsEveryName()
 
     // Every font is embedded.
     const QStringList fonts
-        = QString::fromUtf8(Run(QStringLiteral("pdffonts"), {pdf})).split(u'\n', Qt::SkipEmptyParts);
+        = QString::fromUtf8(testkit::RunReader(QStringLiteral("pdffonts"), {pdf})).split(u'\n', Qt::SkipEmptyParts);
     QVERIFY(fonts.size() > 2);
     for (const QString& line : fonts.mid(2)) {
         const QStringList columns = line.simplified().split(u' ');
@@ -357,9 +326,9 @@ void Outputs::printingKeepsToThePageRanges()
     QVERIFY(out.open(QIODevice::WriteOnly));
     out.write(buffer.data());
     out.close();
-    const QString info = QString::fromUtf8(Run(QStringLiteral("pdfinfo"), {out.fileName()}));
+    const QString info = QString::fromUtf8(testkit::RunReader(QStringLiteral("pdfinfo"), {out.fileName()}));
     QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n"))), qPrintable(info));
-    const QString text = QString::fromUtf8(Run(QStringLiteral("pdftotext"), {out.fileName(), QStringLiteral("-")}));
+    const QString text = testkit::PdfText(out.fileName());
     // (Without the ToUnicode repair of the PDF export 页 reads as a radical.)
     QVERIFY(text.contains(QRegularExpression(QStringLiteral("第 2 \\S，共 9"))));
     QVERIFY(text.contains(QRegularExpression(QStringLiteral("第 3 \\S，共 9"))));

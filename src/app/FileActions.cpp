@@ -154,8 +154,8 @@ void TForm1::OpenFile(const QString& fileName)
 }
 
 // The file's table goes the way of a pasted text once it is cut into fields:
-// grid, roster, subjects and class count as a paste of the same table gives.
-// A file that cannot be read changes nothing.
+// grid, roster, subjects and class count as a paste of the same table gives;
+// the 名单 page shows it. A file that cannot be read changes nothing.
 void TForm1::OpenTableFile(const QString& fileName)
 {
     TableRows cells;
@@ -169,6 +169,7 @@ void TForm1::OpenTableFile(const QString& fileName)
     FStrGridModel->setRowCount(2);
     ShowTable(table);
     BuildRoster();
+    ui->PageControl1->setCurrentWidget(ui->TabSheet1); // the table, wherever the menu was used
 }
 
 QString TForm1::ExportFileName(const QString& caption, const QString& filter, const QString& suffix,

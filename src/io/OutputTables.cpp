@@ -35,27 +35,27 @@ std::string CountsText(const Counts& counts)
         + std::to_string(counts.size);
 }
 
-std::vector<std::string> ListingHeader(const std::vector<std::string>& subjectNames)
+std::vector<std::string> ListingHeader(const std::vector<std::string>& subjectNames, std::size_t subjects)
 {
     std::vector<std::string> header {"序号", "姓名", "性别", "班级"};
-    for (std::size_t s = 0; s < SubjectCount; ++s)
+    for (std::size_t s = 0; s < subjects; ++s)
         header.push_back(s < subjectNames.size() ? subjectNames[s] : std::string());
     return header;
 }
 
-void AddStudent(OutputTable& table, const TStudent& student)
+void AddStudent(OutputTable& table, const TStudent& student, std::size_t subjects)
 {
     std::vector<OutputCell> row {static_cast<double>(table.rows.size() + 1), Gb18030ToUtf8(student.Name.view()),
         Gb18030ToUtf8(student.Gender.view()), static_cast<double>(student.ClassNo)};
-    for (const long double score : student.Scores)
-        row.emplace_back(static_cast<double>(score));
+    for (std::size_t s = 0; s < subjects; ++s)
+        row.emplace_back(static_cast<double>(student.Scores[s]));
     table.rows.push_back(std::move(row));
 }
 
-OutputTable Averages(const DivisionState& state, const std::vector<std::string>& subjectNames)
+OutputTable Averages(const DivisionState& state, const std::vector<std::string>& subjectNames, std::size_t subjects)
 {
     OutputTable table {"平均分", "各班平均分", {"班级", "男", "女", "人数"}, {}};
-    for (std::size_t s = 0; s < SubjectCount; ++s)
+    for (std::size_t s = 0; s < subjects; ++s)
         table.header.push_back(s < subjectNames.size() ? subjectNames[s] : std::string());
     const TStudentList noMembers;
     Counts grade;
@@ -70,7 +70,7 @@ OutputTable Averages(const DivisionState& state, const std::vector<std::string>&
         grade.size += counts.size;
         std::vector<OutputCell> row {static_cast<double>(i + 1), static_cast<double>(counts.boys),
             static_cast<double>(counts.girls), static_cast<double>(counts.size)};
-        for (std::size_t s = 0; s < SubjectCount; ++s) {
+        for (std::size_t s = 0; s < subjects; ++s) {
             const long double average = state.FClassAvg[i][s];
             row.emplace_back(static_cast<double>(average));
             if (members.empty())
@@ -84,7 +84,7 @@ OutputTable Averages(const DivisionState& state, const std::vector<std::string>&
     std::vector<OutputCell> gradeRow {std::string("年级平均分"), static_cast<double>(grade.boys),
         static_cast<double>(grade.girls), static_cast<double>(grade.size)};
     std::vector<OutputCell> gapRow {std::string("最高−最低"), std::string(), std::string(), std::string()};
-    for (std::size_t s = 0; s < SubjectCount; ++s) {
+    for (std::size_t s = 0; s < subjects; ++s) {
         gradeRow.emplace_back(static_cast<double>(state.FGradeAvg[s]));
         gapRow.emplace_back(anyClass ? RoundTwoDecimals(highest[s] - lowest[s]) : 0.0);
     }
@@ -93,12 +93,29 @@ OutputTable Averages(const DivisionState& state, const std::vector<std::string>&
     return table;
 }
 
+// The subjects up to the last one with a name or a score other than 0: the
+// roster always has room for SubjectCount, a grade seldom has as many.
+std::size_t UsedSubjects(const DivisionState& state, const std::vector<std::string>& subjectNames)
+{
+    std::size_t used = SubjectCount;
+    for (; used > 0; --used) {
+        const std::size_t s = used - 1;
+        const bool named = s < subjectNames.size() && subjectNames[s].find_first_not_of(' ') != std::string::npos;
+        const bool scored = std::any_of(state.FStudents.begin(), state.FStudents.end(),
+            [s](const TStudent* student) { return student->Scores[s] != 0; });
+        if (named || scored)
+            break;
+    }
+    return used;
+}
+
 } // namespace
 
 DivisionTables MakeDivisionTables(const DivisionState& state, const std::vector<std::string>& subjectNames)
 {
     DivisionTables tables;
-    const std::vector<std::string> header = ListingHeader(subjectNames);
+    const std::size_t subjects = UsedSubjects(state, subjectNames);
+    const std::vector<std::string> header = ListingHeader(subjectNames, subjects);
     tables.grade = {"全部", {}, header, {}};
     std::vector<const TStudent*> everyone;
     for (std::size_t i = 0; i < state.FClasses.size(); ++i) {
@@ -106,8 +123,8 @@ DivisionTables MakeDivisionTables(const DivisionState& state, const std::vector<
         const std::string number = std::to_string(i + 1);
         OutputTable table {number + "班", "班级 " + number + "　" + CountsText(CountGenders(members)), header, {}};
         for (const TStudent* student : members) {
-            AddStudent(table, *student);
-            AddStudent(tables.grade, *student);
+            AddStudent(table, *student, subjects);
+            AddStudent(tables.grade, *student, subjects);
             everyone.push_back(student);
         }
         tables.classes.push_back(std::move(table));
@@ -117,12 +134,12 @@ DivisionTables MakeDivisionTables(const DivisionState& state, const std::vector<
     std::sort(listed.begin(), listed.end());
     for (const TStudent* student : state.FStudents) {
         if (!std::binary_search(listed.begin(), listed.end(), student)) {
-            AddStudent(tables.grade, *student);
+            AddStudent(tables.grade, *student, subjects);
             everyone.push_back(student);
         }
     }
     tables.grade.title = "全部　" + CountsText(CountGenders(everyone));
-    tables.averages = Averages(state, subjectNames);
+    tables.averages = Averages(state, subjectNames, subjects);
     return tables;
 }
 

@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <map>
@@ -150,6 +151,7 @@ private slots:
         Divide(w); // ended by the new table, as by a paste
         QVERIFY(w.trigger("actOpen", DataFolder + u'/' + file).isEmpty());
         CompareLooks(LookAt(w), expected);
+        QCOMPARE(w.control<QTabWidget>("PageControl1")->currentWidget(), w.control("TabSheet1"));
         const SeenFileRequest& asked = w.dialogs.fileRequests().constLast();
         QVERIFY(!asked.save);
         QCOMPARE(asked.request.caption, u"打开表格文件"_s);

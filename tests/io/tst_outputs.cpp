@@ -80,6 +80,8 @@ private slots:
     void initTestCase();
     void tablesHoldTheDivision();
     void averagesAsTheWindowShowsThem();
+    void unusedSubjectsLeftOut_data();
+    void unusedSubjectsLeftOut();
     void workbookReadsBackInOpenpyxl();
     void workbookFailureLeavesNoFile();
     void workbookToAMissingFolder();
@@ -173,6 +175,47 @@ void Outputs::averagesAsTheWindowShowsThem()
         QVERIFY(std::abs(std::get<double>(gap[4 + s]) - (high - low)) < 1e-9);
         QCOMPARE(CellText(gap[4 + s]), CellText(OutputCell(std::round((high - low) * 100) / 100)));
     }
+}
+
+void Outputs::unusedSubjectsLeftOut_data()
+{
+    QTest::addColumn<int>("named"); // subjects with a name, from the total on
+    QTest::addColumn<int>("scored"); // subjects with scores, from the total on
+    QTest::addColumn<int>("stray"); // a subject where one student alone has a score; -1: none
+    QTest::addColumn<int>("expected");
+    QTest::newRow("all eleven") << 11 << 11 << -1 << 11;
+    QTest::newRow("nine of a full grade") << 10 << 10 << -1 << 10;
+    QTest::newRow("blank names, no scores") << 6 << 6 << -1 << 6;
+    QTest::newRow("a name without scores stays") << 8 << 6 << -1 << 8;
+    QTest::newRow("scores without a name stay") << 6 << 8 << -1 << 8;
+    QTest::newRow("one student's score keeps the column") << 6 << 6 << 9 << 10;
+    QTest::newRow("the total alone") << 1 << 1 << -1 << 1;
+    QTest::newRow("nothing named") << 0 << 3 << -1 << 3;
+}
+
+void Outputs::unusedSubjectsLeftOut()
+{
+    QFETCH(int, named);
+    QFETCH(int, scored);
+    QFETCH(int, stray);
+    QFETCH(int, expected);
+    DivisionState state;
+    MakeGrade(state, 12, 2, 5);
+    for (TStudent* student : state.FStudents)
+        for (int s = scored; s < SubjectCount; ++s)
+            student->Scores[std::size_t(s)] = 0;
+    if (stray >= 0)
+        state.FStudents[7]->Scores[std::size_t(stray)] = 0.5L;
+    std::vector<std::string> names = SubjectNames();
+    for (int s = named; s < SubjectCount; ++s)
+        names[std::size_t(s)] = s % 2 ? "  " : "";
+    const DivisionTables tables = MakeDivisionTables(state, names);
+    const std::size_t columns = 4 + std::size_t(expected);
+    QCOMPARE(tables.grade.header.size(), columns);
+    QCOMPARE(tables.averages.header.size(), columns);
+    for (const OutputTable* table : {&tables.grade, &tables.classes[0], &tables.averages})
+        for (const auto& row : table->rows)
+            QCOMPARE(row.size(), columns);
 }
 
 void Outputs::workbookReadsBackInOpenpyxl()

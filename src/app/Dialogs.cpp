@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QPrintDialog>
 #include <utility>
 
 namespace fenban {
@@ -57,6 +58,13 @@ QString ModalDialogs::saveFileName(QWidget* parent, const FileRequest& request)
 QString ModalDialogs::openFileName(QWidget* parent, const FileRequest& request)
 {
     return ChosenFile(parent, request, QFileDialog::AcceptOpen);
+}
+
+bool ModalDialogs::choosePrinter(QWidget* parent, QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, parent);
+    dialog.setObjectName(QStringLiteral("PrintDialog"));
+    return dialog.exec() == QDialog::Accepted;
 }
 
 Dialogs& CurrentDialogs()

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QString>
 
+class QPrinter;
 class QWidget;
 
 namespace fenban {
@@ -33,9 +34,9 @@ struct FileRequest {
     bool confirmOverwrite = false; // save only: ask before replacing a file
 };
 
-// Every message box and file dialog the window opens goes through one
-// Dialogs object: the real modal QMessageBox and QFileDialog by default;
-// tests install one that answers from a script.
+// Every message box, file dialog and print dialog the window opens goes
+// through one Dialogs object: the real modal QMessageBox, QFileDialog and
+// QPrintDialog by default; tests install one that answers from a script.
 class Dialogs {
 public:
     Dialogs() = default;
@@ -50,15 +51,19 @@ public:
     // The file chosen, or an empty text when the dialog was cancelled.
     virtual QString saveFileName(QWidget* parent, const FileRequest& request) = 0;
     virtual QString openFileName(QWidget* parent, const FileRequest& request) = 0;
+    // The print dialog for `printer`: true when the user chose to print, the
+    // printer then set up as chosen (printer, pages, copies, paper).
+    virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
 };
 
-// The real modal QMessageBox and QFileDialog (never a native dialog).
+// The real modal QMessageBox, QFileDialog (never a native one) and QPrintDialog.
 class ModalDialogs final : public Dialogs {
 public:
     void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) override;
     QMessageBox::StandardButton ask(QWidget* parent, const Question& question) override;
     QString saveFileName(QWidget* parent, const FileRequest& request) override;
     QString openFileName(QWidget* parent, const FileRequest& request) override;
+    bool choosePrinter(QWidget* parent, QPrinter& printer) override;
 };
 
 // The dialogs in use in this process: the installed ones, else ModalDialogs.

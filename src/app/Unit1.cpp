@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "app/BusyCursor.h"
 #include "app/Dialogs.h"
 #include "app/HandlerGuard.h"
 #include "app/Product.h"
@@ -15,7 +16,7 @@
 #include "ui_Unit1.h"
 #include "views/ClassViews.h"
 #include "views/StringGridModel.h"
-#include "xls/BuiltInSpreadsheet.h"
+#include "xls/GridXls.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -36,23 +37,11 @@ void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption
     CurrentDialogs().showMessage(parent, icon, caption, text);
 }
 
-// The wait cursor while a handler works: a paste, division or balancing
-// press of a large grade, or a copy of a huge grid, takes longer than half a
-// second. Gone before any box.
-class BusyCursor {
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
 } // namespace
 
 TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent)
     , ui(std::make_unique<Ui::TForm1>())
-    , FSpreadsheetFactory(BuiltInSpreadsheetFactory())
 {
     RegisterResources();
     ui->setupUi(this);
@@ -65,6 +54,7 @@ TForm1::TForm1(QWidget* parent)
     ui->gdAvg->setGridModel(FAvgGridModel);
     setWindowTitle(ProductName());
     ConnectHandlers();
+    CreateFileActions();
     FormCreate();
     setGeometry(270, 150, 696, 480); // the normal geometry; the window opens maximised
     setWindowState(windowState() | Qt::WindowMaximized);
@@ -310,10 +300,6 @@ void TForm1::Button1Click()
 void TForm1::ExportGridToExcel(const StringGridModel& grid, const QString& fileName)
 {
     const CellGrid& cells = grid.grid();
-    const ExportResult result = ExportCells(
-        FSpreadsheetFactory, cells.rowCount(), cells.colCount(),
-        [&cells](int col, int row) -> const std::string& { return cells.cell(col, row); },
-        std::filesystem::path(fileName.toStdU16String()));
-    if (result == ExportResult::NoSpreadsheetApplication)
-        ShowMessage(this, QMessageBox::NoIcon, ProductName(), QStringLiteral("您的机器没有安装EXCEL！不能输出！"));
+    WriteGridXls(*files_, std::filesystem::path(fileName.toStdU16String()), cells.rowCount(), cells.colCount(),
+        [&cells](int col, int row) -> const std::string& { return cells.cell(col, row); });
 }

@@ -2,7 +2,7 @@
 
 #include "engine/DivisionState.h"
 #include "roster/PastedTable.h"
-#include "xls/Spreadsheet.h"
+#include "xls/FileSaving.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -32,8 +32,8 @@ public:
     const fenban::StringGridModel& rosterGrid() const { return *FStrGridModel; }
     const fenban::StringGridModel& averagesGrid() const { return *FAvgGridModel; }
 
-    // What the export creates its spreadsheet objects with; the built-in .xls writer by default.
-    void setSpreadsheetFactory(fenban::SpreadsheetFactory factory) { FSpreadsheetFactory = std::move(factory); }
+    // Where the exports write their files; the disk by default.
+    void setFileSystem(std::shared_ptr<fenban::FileSystem> files) { files_ = std::move(files); }
 
 private:
     void FormCreate();
@@ -61,10 +61,22 @@ private:
 
     std::string DecimalSeparator() const;
 
+    // 文件 menu and toolbar (FileActions.cpp)
+    void CreateFileActions();
+    void actOpenExecute();
+    void OpenFile(const QString& fileName);
+    void OpenTableFile(const QString& fileName);
+    void actExportWorkbookExecute();
+    void actExportPdfExecute();
+    void actPrintExecute();
+    QString ExportFileName(const QString& caption, const QString& filter, const QString& suffix,
+        const QString& objectName, const QString& proposedName);
+
     std::unique_ptr<Ui::TForm1> ui;
     QMenu* ppmClass = nullptr;
     fenban::StringGridModel* FStrGridModel = nullptr;
     fenban::StringGridModel* FAvgGridModel = nullptr;
     fenban::DivisionState FState;
-    fenban::SpreadsheetFactory FSpreadsheetFactory;
+    std::shared_ptr<fenban::FileSystem> files_ = fenban::DiskFileSystem();
+    QString lastFolder_; // of the file opened or exported last
 };

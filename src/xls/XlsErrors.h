@@ -4,8 +4,7 @@
 
 namespace fenban {
 
-// The spreadsheet component refused a call: no open workbook, a closed
-// workbook, a call after quitting, a cell position below 1.
+// The .xls writer was given a cell position below 1.
 class SpreadsheetError : public Failure {
 public:
     using Failure::Failure;

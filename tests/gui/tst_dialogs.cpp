@@ -1,5 +1,6 @@
 // The dialog seam: without scripted dialogs the window opens the real modal
-// QMessageBox and QFileDialog; scripted dialogs record and answer them.
+// QMessageBox, QFileDialog and QPrintDialog; scripted dialogs record and
+// answer them.
 #include "GradeText.h"
 #include "ScriptedDialogs.h"
 #include "WindowDriver.h"
@@ -10,6 +11,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -195,6 +199,26 @@ private slots:
                 static_cast<QDialog*>(dialog)->accept();
             });
         QCOMPARE(CurrentDialogs().openFileName(nullptr, request), file);
+    }
+
+    void printOpensTheRealPrintDialog()
+    {
+        TForm1 window;
+        window.show();
+        Paste(window, SixStudents());
+        FindControl<QSpinBox>(window, "SpinEdit1")->setValue(2);
+        Press(window, "BitBtn2");
+        const AnswerOnShow<QPrintDialog> answer(
+            [&](QPrintDialog* dialog) {
+                QCOMPARE(dialog->objectName(), QStringLiteral("PrintDialog"));
+                QCOMPARE(dialog->parentWidget(), &window);
+                QCOMPARE(dialog->printer()->docName(), QStringLiteral("班级名单"));
+                QCOMPARE(dialog->printer()->pageLayout().pageSize().id(), QPageSize::A4);
+            },
+            [](QPrintDialog* dialog) { dialog->reject(); });
+        FindAction(window, "actPrint")->trigger();
+        QCOMPARE(answer.shown, 1);
+        QVERIFY(answer.allModal);
     }
 
     void scriptedDialogsNestAndRestore()

@@ -4,7 +4,6 @@
 #include "FaultyFileSystem.h"
 #include "GradeText.h"
 #include "WindowDriver.h"
-#include "xls/BuiltInSpreadsheet.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -51,7 +50,7 @@ private slots:
         int failAt = 1;
         for (;; ++failAt) {
             const auto disk = std::make_shared<FaultyFileSystem>(failAt);
-            w.window.setSpreadsheetFactory(BuiltInSpreadsheetFactory(disk));
+            w.window.setFileSystem(disk);
             const QList<SeenBox> boxes = w.click("Button1", file);
             if (disk->steps() < failAt) { // every step passed: the save is complete
                 QVERIFY(boxes.isEmpty());

@@ -1,7 +1,7 @@
+#include "FaultyFileSystem.h"
 #include "GradeText.h"
 #include "WindowDriver.h"
 #include "XlsReaders.h"
-#include "xls/BuiltInSpreadsheet.h"
 #include "xls/FileSaving.h"
 
 #include <QCheckBox>
@@ -201,11 +201,8 @@ private slots:
         QTemporaryDir folder;
         WindowDriver w;
         w.paste(SixStudents());
-        int created = 0;
-        w.window.setSpreadsheetFactory([&created](std::string_view) {
-            ++created;
-            return std::unique_ptr<SpreadsheetAutomationObject>();
-        });
+        const auto disk = std::make_shared<FaultyFileSystem>(0);
+        w.window.setFileSystem(disk);
         const QList<SeenBox> boxes = w.click("Button1"); // cancelled
         QCOMPARE(w.dialogs.fileRequests().size(), 1);
         const SeenFileRequest& asked = w.dialogs.fileRequests()[0];
@@ -217,30 +214,18 @@ private slots:
         QVERIFY(!asked.request.confirmOverwrite);
         QVERIFY(asked.answer.isEmpty());
         QVERIFY(boxes.isEmpty());
-        QCOMPARE(created, 0);
+        QCOMPARE(disk->steps(), 0); // nothing written
         QVERIFY(QDir(folder.path()).isEmpty());
     }
 
-    void missingSpreadsheetAndRefusedSave()
+    void refusedSave()
     {
         QTemporaryDir folder;
         const QString file = folder.filePath(QStringLiteral("x.xls"));
         WindowDriver w;
         w.paste(SixStudents());
-        w.window.setSpreadsheetFactory([](std::string_view className) -> std::unique_ptr<SpreadsheetAutomationObject> {
-            if (className == "excel.sheet")
-                throw std::runtime_error("not registered");
-            return BuiltInSpreadsheetFactory()(className);
-        });
-        QList<SeenBox> boxes = w.click("Button1", file);
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].text, QStringLiteral("您的机器没有安装EXCEL！不能输出！"));
-        QCOMPARE(boxes[0].title, QStringLiteral("均衡分班"));
-        QCOMPARE(boxes[0].icon, QMessageBox::NoIcon);
-        QVERIFY(!QFile::exists(file));
-
-        w.window.setSpreadsheetFactory(BuiltInSpreadsheetFactory(std::make_shared<RefusingFiles>()));
-        boxes = w.click("Button1", file);
+        w.window.setFileSystem(std::make_shared<RefusingFiles>());
+        const QList<SeenBox> boxes = w.click("Button1", file);
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].icon, QMessageBox::Critical);
         QVERIFY2(boxes[0].text.contains(QStringLiteral("x.xls")), qPrintable(boxes[0].text));

@@ -33,7 +33,8 @@ private slots:
         QVERIFY(!browser->document()->isEmpty());
         // Every control and menu item the workflow names, and the reading of a class label.
         for (const char* word : {"读入数据", "分班数", "编班", "-->转到 k 班级", "全部", "拷贝", "导出EXCEL", "调整",
-                 "手动调班", "较正系数", "空列", "3 (24/49)", "男生 24 人", "全班 49 人"})
+                 "手动调班", "较正系数", "空列", "3 (24/49)", "男生 24 人", "全班 49 人", "文件 → 打开",
+                 "文件 → 导出工作簿", "文件 → 导出PDF", "文件 → 打印", "Ctrl+C"})
             QVERIFY2(text.contains(QString::fromUtf8(word)), word);
     }
 

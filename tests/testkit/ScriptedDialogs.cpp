@@ -1,6 +1,7 @@
 #include "ScriptedDialogs.h"
 
 #include <QFileInfo>
+#include <QPrinter>
 
 namespace fenban::testkit {
 
@@ -18,6 +19,7 @@ void ScriptedDialogs::clearAnswers()
 {
     questionAnswers_.clear();
     fileAnswers_.clear();
+    printAnswers_.clear();
 }
 
 void ScriptedDialogs::record(const SeenBox& box)
@@ -64,6 +66,17 @@ QString ScriptedDialogs::saveFileName(QWidget*, const FileRequest& request)
 QString ScriptedDialogs::openFileName(QWidget*, const FileRequest& request)
 {
     return answerFileRequest(request, false);
+}
+
+bool ScriptedDialogs::choosePrinter(QWidget*, QPrinter& printer)
+{
+    const QString answer = printAnswers_.isEmpty() ? QString() : printAnswers_.dequeue();
+    printRequests_.append({printer.docName(), printer.pageLayout(), answer});
+    if (answer.isEmpty())
+        return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(answer);
+    return true;
 }
 
 } // namespace fenban::testkit

@@ -3,6 +3,7 @@
 #include "app/Dialogs.h"
 
 #include <QList>
+#include <QPageLayout>
 #include <QQueue>
 #include <functional>
 
@@ -26,6 +27,15 @@ struct SeenFileRequest {
     QString answer;
 };
 
+// A print dialog the window asked for: the printer's document name and page
+// layout as offered, and the answer (the PDF file printed into; empty:
+// cancelled).
+struct SeenPrintRequest {
+    QString documentName;
+    QPageLayout layout;
+    QString answer;
+};
+
 // Dialogs answered from a script, installed for the object's lifetime (the
 // ones installed before come back after it). Nothing is shown and nothing
 // waits: every box is recorded and answered at once.
@@ -35,6 +45,9 @@ struct SeenFileRequest {
 // - A file request takes the next queued name; without one (or with an
 //   empty name) it is cancelled. Like QFileDialog, a save adds the default
 //   suffix to a name without a dot.
+// - A print dialog takes the next queued PDF file name: the printer then
+//   prints into that file, as printing to a file does. Without one (or with
+//   an empty name) it is cancelled.
 class ScriptedDialogs final : public Dialogs {
 public:
     ScriptedDialogs();
@@ -42,13 +55,15 @@ public:
 
     void answerQuestion(QMessageBox::StandardButton button) { questionAnswers_.enqueue(button); }
     void answerFile(const QString& fileName) { fileAnswers_.enqueue(fileName); }
+    void answerPrint(const QString& pdfFile) { printAnswers_.enqueue(pdfFile); }
     // Queued answers not asked for yet.
-    qsizetype pendingAnswers() const { return questionAnswers_.size() + fileAnswers_.size(); }
+    qsizetype pendingAnswers() const { return questionAnswers_.size() + fileAnswers_.size() + printAnswers_.size(); }
     void clearAnswers();
 
     // Every box and file request so far, oldest first.
     const QList<SeenBox>& boxes() const { return boxes_; }
     const QList<SeenFileRequest>& fileRequests() const { return fileRequests_; }
+    const QList<SeenPrintRequest>& printRequests() const { return printRequests_; }
     QList<SeenBox> takeBoxes() { return std::exchange(boxes_, {}); }
     QList<SeenFileRequest> takeFileRequests() { return std::exchange(fileRequests_, {}); }
 
@@ -60,6 +75,7 @@ public:
     QMessageBox::StandardButton ask(QWidget* parent, const Question& question) override;
     QString saveFileName(QWidget* parent, const FileRequest& request) override;
     QString openFileName(QWidget* parent, const FileRequest& request) override;
+    bool choosePrinter(QWidget* parent, QPrinter& printer) override;
 
 private:
     void record(const SeenBox& box);
@@ -68,8 +84,10 @@ private:
     Dialogs* const previous_;
     QQueue<QMessageBox::StandardButton> questionAnswers_;
     QQueue<QString> fileAnswers_;
+    QQueue<QString> printAnswers_;
     QList<SeenBox> boxes_;
     QList<SeenFileRequest> fileRequests_;
+    QList<SeenPrintRequest> printRequests_;
     std::function<void(const SeenBox&)> onBox_;
 };
 

@@ -19,6 +19,14 @@ QWidget* FindWidget(const QWidget& window, const char* name)
     return found;
 }
 
+QAction* FindAction(const QWidget& window, const char* name)
+{
+    auto* found = window.findChild<QAction*>(QString::fromLatin1(name));
+    if (found == nullptr)
+        qFatal("no action %s", name);
+    return found;
+}
+
 void Press(const QWidget& window, const char* button)
 {
     FindControl<QPushButton>(window, button)->click();
@@ -66,9 +74,24 @@ QList<SeenBox> WindowDriver::click(const char* button)
 
 QList<SeenBox> WindowDriver::click(const char* button, const QString& fileName)
 {
+    return withFile(fileName, [&] { Press(window, button); });
+}
+
+QList<SeenBox> WindowDriver::trigger(const char* action)
+{
+    return run([&] { FindAction(window, action)->trigger(); });
+}
+
+QList<SeenBox> WindowDriver::trigger(const char* action, const QString& fileName)
+{
+    return withFile(fileName, [&] { FindAction(window, action)->trigger(); });
+}
+
+QList<SeenBox> WindowDriver::withFile(const QString& fileName, const std::function<void()>& action)
+{
     const qsizetype requests = dialogs.fileRequests().size();
     dialogs.answerFile(fileName);
-    QList<SeenBox> boxes = click(button);
+    QList<SeenBox> boxes = run(action);
     if (dialogs.fileRequests().size() == requests) {
         dialogs.clearAnswers();
         QTest::qFail("no file was asked for", __FILE__, __LINE__);

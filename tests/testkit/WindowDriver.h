@@ -6,6 +6,7 @@
 
 // What a window test reaches for: the controls' classes and Qt Test.
 #include <QAbstractItemModelTester>
+#include <QAction>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -31,6 +32,10 @@ template <class T = QWidget> T* FindControl(const QWidget& window, const char* n
         qFatal("control %s is not a %s", name, T::staticMetaObject.className());
     return found;
 }
+
+// The action of that objectName (a menu or toolbar command); stops the
+// program when there is none.
+QAction* FindAction(const QWidget& window, const char* name);
 
 // Presses the button of that objectName, as a click on it does.
 void Press(const QWidget& window, const char* button);
@@ -58,6 +63,9 @@ public:
     // Clicks a button that asks for a file and answers with `fileName`; a
     // check fails when no file was asked for.
     QList<SeenBox> click(const char* button, const QString& fileName);
+    // The same for a menu or toolbar action of that objectName.
+    QList<SeenBox> trigger(const char* action);
+    QList<SeenBox> trigger(const char* action, const QString& fileName);
     // Makes the tree node of that text current (全部 or a class number).
     QList<SeenBox> chooseNode(const QString& text);
     // Triggers the grid menu's item "-->转到 k 班级" for the row chosen last:
@@ -82,6 +90,8 @@ public:
     TForm1 window;
 
 private:
+    QList<SeenBox> withFile(const QString& fileName, const std::function<void()>& action);
+
     std::vector<std::unique_ptr<QAbstractItemModelTester>> testers_;
 };
 

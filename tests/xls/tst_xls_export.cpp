@@ -1,7 +1,7 @@
-// The export sequence against a recording fake, the built-in component's
-// refusals, UTF-8 conversion, and saving that never leaves a partial file.
+// Grids refused by the format's limits, UTF-8 conversion, and saving that
+// never leaves a partial file.
 #include "FaultyFileSystem.h"
-#include "xls/BuiltInSpreadsheet.h"
+#include "xls/GridXls.h"
 #include "xls/Utf16.h"
 #include "xls/XlsErrors.h"
 
@@ -15,104 +15,6 @@ using namespace fenban::testkit;
 namespace fs = std::filesystem;
 
 namespace {
-
-// ---- A spreadsheet application that writes down every call.
-
-struct Recorder {
-    std::vector<std::string> calls;
-    std::string failingCall; // a call starting with this throws
-    void call(const std::string& what)
-    {
-        calls.push_back(what);
-        if (!failingCall.empty() && what.rfind(failingCall, 0) == 0)
-            throw Failure("拒绝：" + what);
-    }
-};
-
-class FakeWorkbook final : public SpreadsheetWorkbook {
-public:
-    explicit FakeWorkbook(Recorder& log)
-        : log_(log)
-    {
-    }
-    void saveAs(const fs::path& file) override { log_.call("saveas " + file.string()); }
-    void close() override { log_.call("close"); }
-
-private:
-    Recorder& log_;
-};
-
-class FakeWorkbooks final : public SpreadsheetWorkbooks {
-public:
-    explicit FakeWorkbooks(Recorder& log)
-        : log_(log)
-        , book_(log)
-    {
-    }
-    SpreadsheetWorkbook& add() override
-    {
-        log_.call("add");
-        return book_;
-    }
-
-private:
-    Recorder& log_;
-    FakeWorkbook book_;
-};
-
-class FakeApplication final : public SpreadsheetApplication {
-public:
-    explicit FakeApplication(Recorder& log)
-        : log_(log)
-        , books_(log)
-    {
-    }
-    ~FakeApplication() override { log_.calls.push_back("release application"); }
-    SpreadsheetWorkbooks& workbooks() override
-    {
-        log_.call("workbooks");
-        return books_;
-    }
-    void putCell(int row, int column, std::string_view text) override
-    {
-        log_.call("cells " + std::to_string(row) + " " + std::to_string(column) + " " + std::string(text));
-    }
-    void quit() override { log_.call("quit"); }
-
-private:
-    Recorder& log_;
-    FakeWorkbooks books_;
-};
-
-class FakeSheet final : public SpreadsheetAutomationObject {
-public:
-    explicit FakeSheet(Recorder& log)
-        : log_(log)
-    {
-    }
-    ~FakeSheet() override { log_.calls.push_back("release sheet"); }
-
-private:
-    Recorder& log_;
-};
-
-enum class Missing { None, Application, Sheet };
-
-SpreadsheetFactory RecordingFactory(Recorder& log, Missing missing = Missing::None, bool throwWhenMissing = false)
-{
-    return [&log, missing, throwWhenMissing](std::string_view name) -> std::unique_ptr<SpreadsheetAutomationObject> {
-        log.calls.push_back("create " + std::string(name));
-        const bool absent = (missing == Missing::Application && name == "excel.application")
-            || (missing == Missing::Sheet && name == "excel.sheet");
-        if (absent && throwWhenMissing)
-            throw std::runtime_error("class not registered");
-        if (absent)
-            return nullptr;
-        if (name == "excel.application")
-            return std::make_unique<FakeApplication>(log);
-        return std::make_unique<FakeSheet>(log);
-    };
-}
 
 // Texts "r<row>c<column>", and an empty one at (1, 0).
 const std::string& GridText(int column, int row)
@@ -159,86 +61,6 @@ private:
 private slots:
     void init() { dir_ = std::make_unique<QTemporaryDir>(); }
 
-    void exportMakesTheCallsInOrder()
-    {
-        Recorder log;
-        QCOMPARE(ExportCells(RecordingFactory(log), 2, 3, GridText, "out.xls"), ExportResult::Done);
-        const std::vector<std::string> expected {"create excel.application", "create excel.sheet", "workbooks", "add",
-            "cells 1 1 r0c0", "cells 1 2 ", "cells 1 3 r0c2", "cells 2 1 r1c0", "cells 2 2 r1c1", "cells 2 3 r1c2",
-            "saveas out.xls", "close", "quit", "release sheet", "release application"};
-        QCOMPARE(log.calls, expected);
-    }
-
-    void missingApplicationMakesNothing_data()
-    {
-        QTest::addColumn<int>("missing");
-        QTest::addColumn<bool>("throws");
-        QTest::addColumn<std::vector<std::string>>("expected");
-        const std::vector<std::string> noApplication {"create excel.application"};
-        const std::vector<std::string> noSheet {
-            "create excel.application", "create excel.sheet", "release application"};
-        QTest::newRow("no application") << int(Missing::Application) << false << noApplication;
-        QTest::newRow("application throws") << int(Missing::Application) << true << noApplication;
-        QTest::newRow("no sheet") << int(Missing::Sheet) << false << noSheet;
-        QTest::newRow("sheet throws") << int(Missing::Sheet) << true << noSheet;
-    }
-    void missingApplicationMakesNothing()
-    {
-        QFETCH(int, missing);
-        QFETCH(bool, throws);
-        QFETCH(std::vector<std::string>, expected);
-        Recorder log;
-        const fs::path file = folder() / "out.xls";
-        QCOMPARE(ExportCells(RecordingFactory(log, Missing(missing), throws), 2, 2, GridText, file),
-            ExportResult::NoSpreadsheetApplication);
-        QCOMPARE(log.calls, expected);
-        QVERIFY(!fs::exists(file));
-    }
-
-    void failingCallEndsTheExport_data()
-    {
-        QTest::addColumn<std::string>("failing");
-        for (const char* call : {"workbooks", "add", "cells 2 1", "saveas", "close", "quit"})
-            QTest::newRow(call) << std::string(call);
-    }
-    void failingCallEndsTheExport()
-    {
-        QFETCH(std::string, failing);
-        Recorder log;
-        log.failingCall = failing;
-        QVERIFY_THROWS_EXCEPTION(Failure, ExportCells(RecordingFactory(log), 2, 3, GridText, "out.xls"));
-        const auto at = std::find_if(
-            log.calls.begin(), log.calls.end(), [&](const std::string& call) { return call.rfind(failing, 0) == 0; });
-        QVERIFY(at != log.calls.end());
-        const std::vector<std::string> after(at + 1, log.calls.end());
-        QCOMPARE(after, (std::vector<std::string> {"release sheet", "release application"}));
-    }
-
-    void builtInFactoryKnowsTwoClassNames()
-    {
-        const SpreadsheetFactory factory = BuiltInSpreadsheetFactory();
-        QVERIFY(dynamic_cast<SpreadsheetApplication*>(factory("Excel.Application").get()) != nullptr);
-        const auto sheet = factory("EXCEL.SHEET");
-        QVERIFY(sheet != nullptr && dynamic_cast<SpreadsheetApplication*>(sheet.get()) == nullptr);
-        QVERIFY(factory("excel.chart") == nullptr);
-        QVERIFY(factory("excel.applicationx") == nullptr);
-    }
-
-    void builtInRefusesCallsOutOfTurn()
-    {
-        auto object = BuiltInSpreadsheetFactory()("excel.application");
-        auto& excel = dynamic_cast<SpreadsheetApplication&>(*object);
-        QVERIFY_THROWS_EXCEPTION(SpreadsheetError, excel.putCell(1, 1, "x")); // no workbook yet
-        SpreadsheetWorkbook& book = excel.workbooks().add();
-        QVERIFY_THROWS_EXCEPTION(SpreadsheetError, excel.putCell(0, 1, "x"));
-        book.close();
-        QVERIFY_THROWS_EXCEPTION(SpreadsheetError, book.saveAs(folder() / "closed.xls"));
-        QVERIFY_THROWS_EXCEPTION(SpreadsheetError, excel.putCell(1, 1, "x"));
-        excel.quit();
-        QVERIFY_THROWS_EXCEPTION(SpreadsheetError, excel.workbooks());
-        QVERIFY(fs::is_empty(folder()));
-    }
-
     // Past the format's limits: a clear message and no file.
     void gridBeyondTheFormatIsRefused_data()
     {
@@ -255,7 +77,7 @@ private slots:
         QFETCH(QString, message);
         const fs::path file = folder() / "too big.xls";
         try {
-            ExportCells(BuiltInSpreadsheetFactory(), rows, columns, NoText, file);
+            WriteGridXls(*DiskFileSystem(), file, rows, columns, NoText);
             QFAIL("no failure");
         } catch (const SpreadsheetLimitError& e) {
             QCOMPARE(QString::fromUtf8(e.what()), message);
@@ -271,7 +93,7 @@ private slots:
             text += "😀";
         const auto cell = [&text](int, int) -> const std::string& { return text; };
         try {
-            ExportCells(BuiltInSpreadsheetFactory(), 1, 1, cell, folder() / "long.xls");
+            WriteGridXls(*DiskFileSystem(), folder() / "long.xls", 1, 1, cell);
             QFAIL("no failure");
         } catch (const SpreadsheetLimitError& e) {
             QCOMPARE(QString::fromUtf8(e.what()),
@@ -313,10 +135,10 @@ private slots:
         std::ofstream(target, std::ios::binary) << before;
         int failAt = 1;
         for (;; ++failAt) {
-            const auto files = std::make_shared<FaultyFileSystem>(failAt);
+            FaultyFileSystem files(failAt);
             try {
-                ExportCells(BuiltInSpreadsheetFactory(files), 3, 3, GridText, target);
-                QCOMPARE(files->steps(), failAt - 1);
+                WriteGridXls(files, target, 3, 3, GridText);
+                QCOMPARE(files.steps(), failAt - 1);
                 break;
             } catch (const WriteError& e) {
                 QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("班级名单.xls")), e.what());
@@ -333,7 +155,8 @@ private slots:
     {
         const fs::path target = folder() / "a.xls";
         try {
-            ExportCells(BuiltInSpreadsheetFactory(std::make_shared<FaultyFileSystem>(3)), 1, 1, GridText, target);
+            FaultyFileSystem files(3);
+            WriteGridXls(files, target, 1, 1, GridText);
             QFAIL("no failure");
         } catch (const WriteError& e) {
             QCOMPARE(QString::fromUtf8(e.what()),
@@ -354,7 +177,7 @@ private slots:
         QFETCH(std::string, name);
         fs::create_directory(folder() / "folder.xls");
         fs::path target = folder() / name;
-        QVERIFY_THROWS_EXCEPTION(WriteError, ExportCells(BuiltInSpreadsheetFactory(), 2, 2, GridText, target));
+        QVERIFY_THROWS_EXCEPTION(WriteError, WriteGridXls(*DiskFileSystem(), target, 2, 2, GridText));
         QCOMPARE(Listing(folder()), std::vector<std::string> {"folder.xls"});
         QVERIFY(fs::is_empty(folder() / "folder.xls"));
     }

@@ -1,7 +1,7 @@
-// Grids exported through the built-in spreadsheet component and read back,
+// Grids written as .xls files and read back,
 // cell by cell, by two independent readers (FreeXL and xlrd).
 #include "XlsReaders.h"
-#include "xls/BuiltInSpreadsheet.h"
+#include "xls/GridXls.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -82,12 +82,8 @@ private:
     QString exportGrid(const Grid& grid, const QString& name)
     {
         const QString file = dir_->filePath(name);
-        const ExportResult result = ExportCells(
-            BuiltInSpreadsheetFactory(), grid.rows, grid.columns,
-            [&grid](int column, int row) -> const std::string& { return grid.at(column, row); },
-            std::filesystem::path(file.toStdU16String()));
-        if (result != ExportResult::Done)
-            qFatal("the built-in spreadsheet component was not created");
+        WriteGridXls(*DiskFileSystem(), std::filesystem::path(file.toStdU16String()), grid.rows, grid.columns,
+            [&grid](int column, int row) -> const std::string& { return grid.at(column, row); });
         return file;
     }
 

@@ -51,6 +51,14 @@ void Settle()
     QApplication::sendPostedEvents();
 }
 
+// Sizes the window so that its page control (below the menu and the
+// toolbar) is `width` by `height`.
+void ResizePages(QWidget& window, QTabWidget& pages, int width, int height)
+{
+    Settle();
+    window.resize(width, height + window.height() - pages.height());
+}
+
 // The roster tab after dividing, with the everyone listing, one student's
 // row chosen and the grid's popup menu open on it; above it, the sample in a
 // spreadsheet.
@@ -58,7 +66,7 @@ QImage RosterPicture(SampleSession& session, const QString& sample)
 {
     QWidget& window = session.window();
     auto* pages = session.control<QTabWidget>("PageControl1");
-    window.resize(PictureWidth, RosterPictureHeight - SheetBandHeight - CoveredRows);
+    ResizePages(window, *pages, PictureWidth, RosterPictureHeight - SheetBandHeight - CoveredRows);
     session.showTab("TabSheet1");
     Settle();
 
@@ -128,7 +136,7 @@ QImage AveragesPicture(SampleSession& session)
 {
     QWidget& window = session.window();
     auto* pages = session.control<QTabWidget>("PageControl1");
-    window.resize(PictureWidth, AveragesPictureHeight);
+    ResizePages(window, *pages, PictureWidth, AveragesPictureHeight);
     session.showTab("TabSheet2");
     Settle();
 

@@ -1,0 +1,231 @@
+// The 文件 menu and the toolbar: open a table file, export the division as a
+// workbook or PDF, print the class lists; Ctrl+C in the roster grid.
+#include "app/BusyCursor.h"
+#include "app/Dialogs.h"
+#include "app/HandlerGuard.h"
+#include "app/Product.h"
+#include "app/Unit1.h"
+#include "common/Failure.h"
+#include "io/ClassListPrint.h"
+#include "io/OutputTables.h"
+#include "io/TableFile.h"
+#include "io/WorkbookFile.h"
+#include "ui_Unit1.h"
+#include "views/StringGridModel.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QToolBar>
+#include <algorithm>
+#include <functional>
+#include <optional>
+
+using namespace fenban;
+
+namespace {
+
+std::filesystem::path FilePath(const QString& fileName)
+{
+    return std::filesystem::path(fileName.toStdU16String());
+}
+
+// A division exists once a class list holds a student (编班 or a hand move).
+bool HasDivision(const DivisionState& state)
+{
+    return std::any_of(
+        state.FClasses.begin(), state.FClasses.end(), [](const TStudentList& list) { return !list.empty(); });
+}
+
+DivisionTables DivisionOutput(const DivisionState& state, const QComboBox& subjects)
+{
+    std::vector<std::string> names;
+    for (int s = 0; s < subjects.count(); ++s)
+        names.push_back(subjects.itemText(s).toStdString());
+    return MakeDivisionTables(state, names);
+}
+
+// A file's failure (a table that cannot be read, a file that cannot be
+// written) is told in a warning box of its own, its message as written.
+template <class Work> bool ToldFailure(QWidget* parent, Work&& work)
+{
+    std::optional<QString> message;
+    {
+        const BusyCursor busy;
+        try {
+            std::forward<Work>(work)();
+        } catch (const Failure& failure) {
+            message = QString::fromUtf8(failure.what());
+        }
+    }
+    if (message)
+        CurrentDialogs().showMessage(parent, QMessageBox::Warning, ProductName(), ShortenedForBox(*message));
+    return message.has_value();
+}
+
+void TellNoDivision(QWidget* parent)
+{
+    CurrentDialogs().showMessage(parent, QMessageBox::Information, ProductName(), QStringLiteral("请先编班。"));
+}
+
+// The copy key (Ctrl+C) in a grid does what `copy` does, in place of the
+// view's own copy of the current cell. Owned by the grid.
+class CopyKey final : public QObject {
+public:
+    CopyKey(QWidget& grid, std::function<void()> copy)
+        : QObject(&grid)
+        , copy_(std::move(copy))
+    {
+        grid.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const bool isCopy = (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)
+            && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy);
+        if (!isCopy)
+            return QObject::eventFilter(watched, event);
+        if (event->type() == QEvent::ShortcutOverride)
+            event->accept(); // the key comes to the grid, whatever shortcut the window has
+        else
+            copy_();
+        return true;
+    }
+
+private:
+    std::function<void()> copy_;
+};
+
+} // namespace
+
+void TForm1::CreateFileActions()
+{
+    QMenu* const menu = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    menu->setObjectName(QStringLiteral("mnuFile"));
+    QToolBar* const tools = addToolBar(QStringLiteral("常用"));
+    tools->setObjectName(QStringLiteral("tbrMain"));
+    tools->setMovable(false);
+    tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
+
+    const auto add = [this, menu, tools](const char* name, const QString& text, const QString& buttonText,
+                         const QKeySequence& keys, void (TForm1::*handler)()) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QLatin1String(name));
+        action->setIconText(buttonText);
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, Guarded(this, handler));
+        menu->addAction(action);
+        tools->addAction(action);
+    };
+    add("actOpen", QStringLiteral("打开…"), QStringLiteral("打开"), QKeySequence::Open, &TForm1::actOpenExecute);
+    menu->addSeparator();
+    tools->addSeparator();
+    add("actExportWorkbook", QStringLiteral("导出工作簿…"), QStringLiteral("导出工作簿"), {},
+        &TForm1::actExportWorkbookExecute);
+    add("actExportPdf", QStringLiteral("导出PDF…"), QStringLiteral("导出PDF"), {}, &TForm1::actExportPdfExecute);
+    menu->addSeparator();
+    tools->addSeparator();
+    add("actPrint", QStringLiteral("打印…"), QStringLiteral("打印"), QKeySequence::Print, &TForm1::actPrintExecute);
+
+    new CopyKey(*ui->StrGrid, [this] { RunGuarded(this, [this] { BitBtn3Click(); }); });
+}
+
+void TForm1::actOpenExecute()
+{
+    FileRequest request;
+    request.caption = QStringLiteral("打开表格文件");
+    request.filter = QStringLiteral("表格文件 (*.xlsx *.xls *.csv *.tsv *.txt)");
+    request.objectName = QStringLiteral("OpenDialog");
+    request.start = lastFolder_;
+    const QString fileName = CurrentDialogs().openFileName(this, request);
+    if (fileName.isEmpty())
+        return;
+    lastFolder_ = QFileInfo(fileName).absolutePath();
+    OpenFile(fileName);
+}
+
+// Every kind of file the window opens comes here; the name's suffix chooses.
+void TForm1::OpenFile(const QString& fileName)
+{
+    OpenTableFile(fileName);
+}
+
+// The file's table goes the way of a pasted text once it is cut into fields:
+// grid, roster, subjects and class count as a paste of the same table gives;
+// the 名单 page shows it. A file that cannot be read changes nothing.
+void TForm1::OpenTableFile(const QString& fileName)
+{
+    TableRows cells;
+    if (ToldFailure(this, [&] { cells = ReadTableFile(FilePath(fileName)); }))
+        return;
+    const BusyCursor busy;
+    FieldRows table;
+    table.reserve(cells.size());
+    for (const std::vector<std::string>& row : cells)
+        table.emplace_back(row.begin(), row.end());
+    FStrGridModel->setRowCount(2);
+    ShowTable(table);
+    BuildRoster();
+    ui->PageControl1->setCurrentWidget(ui->TabSheet1); // the table, wherever the menu was used
+}
+
+QString TForm1::ExportFileName(const QString& caption, const QString& filter, const QString& suffix,
+    const QString& objectName, const QString& proposedName)
+{
+    FileRequest request;
+    request.caption = caption;
+    request.filter = filter;
+    request.defaultSuffix = suffix;
+    request.objectName = objectName;
+    request.start = lastFolder_.isEmpty() ? proposedName : QDir(lastFolder_).filePath(proposedName);
+    request.confirmOverwrite = true;
+    const QString fileName = CurrentDialogs().saveFileName(this, request);
+    if (!fileName.isEmpty())
+        lastFolder_ = QFileInfo(fileName).absolutePath();
+    return fileName;
+}
+
+void TForm1::actExportWorkbookExecute()
+{
+    if (!HasDivision(FState)) {
+        TellNoDivision(this);
+        return;
+    }
+    const QString fileName = ExportFileName(QStringLiteral("导出工作簿"), QStringLiteral("Excel 工作簿 (*.xlsx)"),
+        QStringLiteral("xlsx"), QStringLiteral("WorkbookDialog"), QStringLiteral("分班名单.xlsx"));
+    if (fileName.isEmpty())
+        return;
+    ToldFailure(this,
+        [&] { WriteWorkbook(*files_, FilePath(fileName), WorkbookTables(DivisionOutput(FState, *ui->cmbSubject))); });
+}
+
+void TForm1::actExportPdfExecute()
+{
+    if (!HasDivision(FState)) {
+        TellNoDivision(this);
+        return;
+    }
+    const QString fileName = ExportFileName(QStringLiteral("导出PDF"), QStringLiteral("PDF 文件 (*.pdf)"),
+        QStringLiteral("pdf"), QStringLiteral("PdfDialog"), QStringLiteral("班级名单.pdf"));
+    if (fileName.isEmpty())
+        return;
+    ToldFailure(this,
+        [&] { WriteTablesPdf(*files_, FilePath(fileName), PrintedTables(DivisionOutput(FState, *ui->cmbSubject))); });
+}
+
+void TForm1::actPrintExecute()
+{
+    if (!HasDivision(FState)) {
+        TellNoDivision(this);
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(ClassListPageLayout());
+    printer.setDocName(QStringLiteral("班级名单"));
+    if (!CurrentDialogs().choosePrinter(this, printer))
+        return;
+    ToldFailure(this, [&] { PaintTables(printer, PrintedTables(DivisionOutput(FState, *ui->cmbSubject))); });
+}

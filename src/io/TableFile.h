@@ -1,0 +1,48 @@
+#pragma once
+
+#include "common/Failure.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fenban {
+
+// A table as its cells' UTF-8 texts, one vector a row. It is the smallest
+// block holding every non-empty cell of the sheet (empty rows above and empty
+// columns left of it dropped); each row ends at its last non-empty cell, so
+// an empty row inside the table has no cells.
+using TableRows = std::vector<std::vector<std::string>>;
+
+// A table must lie within the first MaxTableRows rows and MaxTableColumns
+// columns of its sheet: far more than a grade, far less than a spreadsheet's
+// million rows, which the roster grid cannot show.
+inline constexpr int MaxTableRows = 100'000;
+inline constexpr int MaxTableColumns = 1'000;
+
+// A table file that cannot be read. The message names the file and the reason.
+class TableReadError : public Failure {
+public:
+    enum class Reason { Missing, Unreadable, Empty, Corrupt, Encrypted, NotATable, TooLarge };
+
+    TableReadError(Reason reason, const std::string& message)
+        : Failure(message)
+        , reason_(reason)
+    {
+    }
+    Reason reason() const { return reason_; }
+
+private:
+    Reason reason_;
+};
+
+// The first sheet with a non-empty cell of a workbook (.xlsx, .xls), or the
+// table of a text file (.csv, .tsv, .txt), as TableRows. What the bytes are
+// decides over the name's extension: a zip archive reads as .xlsx, an OLE2
+// compound file as .xls; other bytes read as text only under a text
+// extension. Numbers read as GeneralNumberText shows them, booleans as TRUE
+// and FALSE, error cells as their code (#DIV/0!), formulas as their last
+// computed value. Throws TableReadError.
+TableRows ReadTableFile(const std::filesystem::path& file);
+
+} // namespace fenban

@@ -1,0 +1,332 @@
+#include "io/XlsxTable.h"
+
+#include "io/CellText.h"
+#include "io/TableProblem.h"
+#include "io/ZipArchive.h"
+
+#include <QStringList>
+#include <QXmlStreamReader>
+#include <charconv>
+#include <cmath>
+#include <map>
+
+namespace fenban {
+
+namespace {
+
+using Reason = TableReadError::Reason;
+
+[[noreturn]] void ThrowNotAWorkbook()
+{
+    throw TableProblem(Reason::NotATable, "不是Excel工作簿（.xlsx）");
+}
+
+// One part (file) of the package, read as XML.
+class Part {
+public:
+    Part(const ZipArchive& zip, const QString& name)
+        : bytes_(zip.entry(name.toStdString()))
+    {
+        if (bytes_)
+            xml_.addData(QByteArray::fromRawData(bytes_->data(), static_cast<qsizetype>(bytes_->size())));
+    }
+    bool found() const { return bytes_.has_value(); }
+    QXmlStreamReader& xml() { return xml_; }
+    // Throws when the XML broke off or does not parse.
+    void finish() const
+    {
+        if (xml_.hasError())
+            ThrowCorrupt();
+    }
+
+private:
+    std::optional<std::string> bytes_;
+    QXmlStreamReader xml_;
+};
+
+QString ResolveTarget(const QString& folder, const QString& target)
+{
+    QStringList parts = target.startsWith(u'/') ? QStringList() : folder.split(u'/', Qt::SkipEmptyParts);
+    for (const QString& piece : target.split(u'/', Qt::SkipEmptyParts)) {
+        if (piece == QStringLiteral(".."))
+            parts.isEmpty() ? void() : parts.removeLast();
+        else if (piece != QStringLiteral("."))
+            parts.append(piece);
+    }
+    return parts.join(u'/');
+}
+
+QString FolderOf(const QString& part)
+{
+    const qsizetype slash = part.lastIndexOf(u'/');
+    return slash < 0 ? QString() : part.left(slash);
+}
+
+struct Relationship {
+    QString type;
+    QString target; // resolved to a part name
+};
+
+// The relationships of a part, by id: _rels/<name>.rels beside it.
+std::map<QString, Relationship> ReadRelationships(const ZipArchive& zip, const QString& part)
+{
+    const QString folder = FolderOf(part);
+    const QString name = part.mid(folder.isEmpty() ? 0 : folder.size() + 1);
+    const QString prefix = folder.isEmpty() ? QString() : folder + QStringLiteral("/");
+    Part rels(zip, prefix + QStringLiteral("_rels/") + name + QStringLiteral(".rels"));
+    std::map<QString, Relationship> relationships;
+    if (!rels.found())
+        return relationships;
+    QXmlStreamReader& xml = rels.xml();
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement() || xml.name() != QStringLiteral("Relationship"))
+            continue;
+        const QXmlStreamAttributes attributes = xml.attributes();
+        if (attributes.value(QStringLiteral("TargetMode")) == QStringLiteral("External"))
+            continue;
+        relationships[attributes.value(QStringLiteral("Id")).toString()]
+            = {attributes.value(QStringLiteral("Type")).toString(),
+                ResolveTarget(folder, attributes.value(QStringLiteral("Target")).toString())};
+    }
+    rels.finish();
+    return relationships;
+}
+
+bool HasType(const Relationship& relationship, QStringView kind)
+{
+    return relationship.type.endsWith(QStringLiteral("/") + kind.toString());
+}
+
+// The text of the <t> elements inside the current element (an <si> or <is>),
+// phonetic runs (<rPh>) left out.
+std::string InlineText(QXmlStreamReader& xml)
+{
+    QString text;
+    int depth = 1;
+    while (depth > 0 && !xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (xml.name() == QStringLiteral("t"))
+                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            else if (xml.name() == QStringLiteral("rPh") || xml.name() == QStringLiteral("phoneticPr"))
+                xml.skipCurrentElement();
+            else
+                ++depth;
+        } else if (xml.isEndElement()) {
+            --depth;
+        }
+    }
+    return DecodeOoxmlEscapes(text.toStdString());
+}
+
+std::vector<std::string> ReadSharedStrings(const ZipArchive& zip, const QString& name)
+{
+    std::vector<std::string> strings;
+    Part part(zip, name);
+    if (!part.found())
+        return strings;
+    QXmlStreamReader& xml = part.xml();
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QStringLiteral("si"))
+            strings.push_back(InlineText(xml));
+    }
+    part.finish();
+    return strings;
+}
+
+// "BC12" as 0-based column and row; false when it is no cell reference.
+bool ParseReference(QStringView reference, long long& column, long long& row)
+{
+    qsizetype i = 0;
+    long long col = 0;
+    while (i < reference.size() && reference[i] >= u'A' && reference[i] <= u'Z' && col <= 16384)
+        col = col * 26 + (reference[i++].unicode() - u'A' + 1);
+    long long number = 0;
+    const qsizetype digits = i;
+    while (i < reference.size() && reference[i] >= u'0' && reference[i] <= u'9' && number <= 1'048'576)
+        number = number * 10 + (reference[i++].unicode() - u'0');
+    if (col == 0 || i != reference.size() || (i > digits && number == 0))
+        return false;
+    column = col - 1;
+    if (i > digits)
+        row = number - 1;
+    return true;
+}
+
+std::string NumberCellText(const std::string& value)
+{
+    double number = 0;
+    const char* const end = value.data() + value.size();
+    const auto [ptr, error] = std::from_chars(value.data(), end, number);
+    if (error != std::errc() || ptr != end || !std::isfinite(number))
+        return value;
+    return GeneralNumberText(number);
+}
+
+std::string CellText(const QString& type, const std::string& value, const std::string& inlineText,
+    const std::vector<std::string>& shared)
+{
+    if (type == QStringLiteral("s")) {
+        std::size_t index = 0;
+        const auto [ptr, error] = std::from_chars(value.data(), value.data() + value.size(), index);
+        if (error != std::errc() || ptr != value.data() + value.size() || index >= shared.size())
+            ThrowCorrupt();
+        return shared[index];
+    }
+    if (type == QStringLiteral("inlineStr"))
+        return inlineText;
+    if (type == QStringLiteral("b"))
+        return value == "1" ? "TRUE" : value == "0" ? "FALSE" : value;
+    if (type == QStringLiteral("str"))
+        return DecodeOoxmlEscapes(value);
+    if (type == QStringLiteral("e") || type == QStringLiteral("d"))
+        return value;
+    return value.empty() ? value : NumberCellText(value);
+}
+
+TableRows ReadSheet(const ZipArchive& zip, const QString& name, const std::vector<std::string>& shared)
+{
+    Part part(zip, name);
+    if (!part.found())
+        ThrowCorrupt();
+    QXmlStreamReader& xml = part.xml();
+    TableRows rows;
+    long long row = -1;
+    long long column = -1;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        if (xml.name() == QStringLiteral("row")) {
+            const QStringView r = xml.attributes().value(QStringLiteral("r"));
+            bool ok = true;
+            row = r.isEmpty() ? row + 1 : r.toLongLong(&ok) - 1;
+            if (!ok || row < 0)
+                ThrowCorrupt();
+            column = -1;
+        } else if (xml.name() == QStringLiteral("c")) {
+            const QXmlStreamAttributes attributes = xml.attributes();
+            const QStringView reference = attributes.value(QStringLiteral("r"));
+            ++column;
+            if (!reference.isEmpty() && !ParseReference(reference, column, row))
+                ThrowCorrupt();
+            if (row < 0)
+                row = 0;
+            const QString type = attributes.value(QStringLiteral("t")).toString();
+            std::string value;
+            std::string inlineText;
+            while (xml.readNextStartElement()) {
+                if (xml.name() == QStringLiteral("v"))
+                    value = xml.readElementText().toStdString();
+                else if (xml.name() == QStringLiteral("is"))
+                    inlineText = InlineText(xml);
+                else
+                    xml.skipCurrentElement();
+            }
+            std::string text = CellText(type, value, inlineText, shared);
+            if (text.empty())
+                continue;
+            CheckTablePosition(row, column);
+            const auto r = static_cast<std::size_t>(row);
+            const auto c = static_cast<std::size_t>(column);
+            if (rows.size() <= r)
+                rows.resize(r + 1);
+            if (rows[r].size() <= c)
+                rows[r].resize(c + 1);
+            rows[r][c] = std::move(text);
+        }
+    }
+    part.finish();
+    TrimTable(rows);
+    return rows;
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::string DecodeOoxmlEscapes(std::string text)
+{
+    std::size_t at = text.find("_x");
+    if (at == std::string::npos)
+        return text;
+    std::string out = text.substr(0, at);
+    while (at < text.size()) {
+        if (text.compare(at, 2, "_x") == 0 && at + 7 <= text.size() && text[at + 6] == '_') {
+            int code = 0;
+            bool hex = true;
+            for (std::size_t k = at + 2; k < at + 6; ++k) {
+                const int digit = HexDigit(text[k]);
+                hex = hex && digit >= 0;
+                code = code * 16 + digit;
+            }
+            if (hex) {
+                out += QString(QChar(static_cast<char16_t>(code))).toStdString();
+                at += 7;
+                continue;
+            }
+        }
+        out += text[at++];
+    }
+    return out;
+}
+
+TableRows ReadXlsxTable(std::string_view bytes)
+{
+    const ZipArchive zip(bytes);
+
+    QString workbook = QStringLiteral("xl/workbook.xml");
+    for (const auto& [id, relationship] : ReadRelationships(zip, QString())) {
+        if (HasType(relationship, u"officeDocument"))
+            workbook = relationship.target;
+    }
+    const std::map<QString, Relationship> relationships = ReadRelationships(zip, workbook);
+    std::vector<std::string> shared;
+    for (const auto& [id, relationship] : relationships) {
+        if (HasType(relationship, u"sharedStrings"))
+            shared = ReadSharedStrings(zip, relationship.target);
+    }
+
+    QStringList sheets;
+    {
+        Part part(zip, workbook);
+        if (!part.found())
+            ThrowNotAWorkbook();
+        QXmlStreamReader& xml = part.xml();
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (!xml.isStartElement() || xml.name() != QStringLiteral("sheet"))
+                continue;
+            // r:id, whatever prefix the relationships namespace has.
+            for (const QXmlStreamAttribute& attribute : xml.attributes()) {
+                if (attribute.name() != QStringLiteral("id") || attribute.namespaceUri().isEmpty())
+                    continue;
+                const auto found = relationships.find(attribute.value().toString());
+                if (found != relationships.end() && HasType(found->second, u"worksheet"))
+                    sheets.append(found->second.target);
+            }
+        }
+        part.finish();
+    }
+    for (const QString& sheet : sheets) {
+        TableRows rows = ReadSheet(zip, sheet, shared);
+        if (!rows.empty())
+            return rows;
+    }
+    if (sheets.isEmpty())
+        ThrowNotAWorkbook();
+    throw TableProblem(Reason::Empty, "表格里没有数据");
+}
+
+} // namespace fenban

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QString>
+#include <QStringList>
+
+namespace fenban::testkit {
+
+// The standard output of a program run to its end; empty, with a warning
+// naming the program, when it cannot start or fails.
+QByteArray RunReader(const QString& program, const QStringList& arguments);
+
+// An .xlsx workbook as openpyxl (python3-openpyxl) reads it: one object per
+// sheet in order (read_workbook.py names the fields). `error` says why the
+// array is empty.
+QJsonArray ReadWithOpenpyxl(const QString& file, QString& error);
+
+// The text of a PDF as poppler's pdftotext extracts it (poppler-utils).
+QString PdfText(const QString& file);
+
+} // namespace fenban::testkit

@@ -342,6 +342,28 @@ void PrintTable(std::size_t first, std::size_t last, bool yardsticks)
     }
 }
 
+// Mean total and gap over four seeds on the grades first..last-1, for tuning.
+void PrintTuning(std::size_t first, std::size_t last)
+{
+    std::vector<Grade> grades = Grades();
+    double all = 0;
+    for (std::size_t g = first; g < std::min(last, grades.size()); ++g) {
+        double total = 0, gap = 0;
+        const auto t = Clock::now();
+        for (const std::uint64_t seed : {1, 11, 21, 31}) {
+            DivisionState state = Clone(grades[g].state);
+            OptimiseControl control;
+            control.seed = seed;
+            const OptimiseResult result = OptimiseDivision(state, grades[g].classes, {}, control);
+            total += static_cast<double>(result.after.total) / 400;
+            gap += static_cast<double>(result.after.largestGap) / 400;
+        }
+        all += total / static_cast<double>(grades[g].state.FStudents.size());
+        std::printf("%-18s %7.2f %5.2f %6.2fs\n", grades[g].name.c_str(), total, gap, SecondsSince(t) / 4);
+    }
+    std::printf("per 100 students %.3f\n", all * 100);
+}
+
 // ---------------------------------------------------------------- timings
 
 void BM_Optimise(benchmark::State& bench)
@@ -365,6 +387,10 @@ BENCHMARK(BM_Optimise)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->Iterati
 int main(int argc, char** argv)
 {
     // --table [first [last]] or --ours [first [last]]: grades first..last-1.
+    if (argc >= 2 && std::strcmp(argv[1], "--tune") == 0) {
+        PrintTuning(argc >= 3 ? std::stoul(argv[2]) : 0, argc >= 4 ? std::stoul(argv[3]) : 4);
+        return 0;
+    }
     if (argc >= 2 && (std::strcmp(argv[1], "--table") == 0 || std::strcmp(argv[1], "--ours") == 0)) {
         const std::size_t first = argc >= 3 ? std::stoul(argv[2]) : 0;
         const std::size_t last = argc >= 4 ? std::stoul(argv[3]) : 100;

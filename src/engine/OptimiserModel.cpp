@@ -163,10 +163,15 @@ Problem::Problem(const DivisionState& state, int count)
         }
     units = std::move(u);
     values = std::move(v);
+    for (const long double x : values)
+        coords.push_back(static_cast<double>(x));
     for (int c = 0; c < classCount; ++c)
-        for (int k = 0; k < active; ++k)
-            denominator.push_back(
-                static_cast<long long>(per[static_cast<std::size_t>(k)]) * classSize[static_cast<std::size_t>(c)]);
+        for (int k = 0; k < active; ++k) {
+            const int p = per[static_cast<std::size_t>(k)];
+            const int n = classSize[static_cast<std::size_t>(c)];
+            denominator.push_back(static_cast<long long>(p) * n);
+            scale.push_back(n == 0 ? 0.0 : 100.0 / ((p ? p : 1) * static_cast<double>(n)));
+        }
 
     // One table of deviations per class size and column, centred on the sum
     // that meets the grade average.
@@ -193,13 +198,26 @@ Problem::Problem(const DivisionState& state, int count)
 void Problem::FindNeighbours(int count)
 {
     neighbours.assign(static_cast<std::size_t>(itemCount), {});
-    std::vector<double> x(values.size());
-    for (std::size_t n = 0; n < values.size(); ++n)
-        x[n] = static_cast<double>(values[n]);
+    const std::vector<double>& x = coords;
     std::vector<int> movers;
     for (int i = 0; i < itemCount; ++i)
         if (movable[static_cast<std::size_t>(i)])
             movers.push_back(i);
+    double widest = -1;
+    for (int k = 0; k < active; ++k) {
+        double sum = 0, squares = 0;
+        for (const int i : movers) {
+            const double v = x[static_cast<std::size_t>(i * active + k)];
+            sum += v;
+            squares += v * v;
+        }
+        const double n = static_cast<double>(std::max<std::size_t>(movers.size(), 1));
+        const double variance = squares / n - (sum / n) * (sum / n);
+        if (variance > widest) {
+            widest = variance;
+            mainDim = k;
+        }
+    }
     std::vector<std::pair<double, int>> near;
     for (const int i : movers) {
         near.clear();
@@ -264,10 +282,10 @@ long long Problem::Dev(int k, long long m) const
     return Clamp(std::llabs(Clamp(m - grade[static_cast<std::size_t>(k)])));
 }
 
-Chain::Chain(const Problem& p)
+Chain::Chain(const Problem& p, std::vector<int> classes, std::vector<int> slots)
     : problem(p)
-    , cls(p.startClass)
-    , pos(p.startPos)
+    , cls(std::move(classes))
+    , pos(std::move(slots))
     , pool(static_cast<std::size_t>(p.classCount * p.groupCount))
     , poolIndex(static_cast<std::size_t>(p.itemCount), -1)
 {
@@ -276,6 +294,23 @@ Chain::Chain(const Problem& p)
             continue;
         auto& list = pool[static_cast<std::size_t>(
             cls[static_cast<std::size_t>(i)] * p.groupCount + p.group[static_cast<std::size_t>(i)])];
+        poolIndex[static_cast<std::size_t>(i)] = static_cast<int>(list.size());
+        list.push_back(i);
+    }
+    Rebuild();
+}
+
+void Chain::Reset(const std::vector<int>& classes, const std::vector<int>& slots)
+{
+    cls = classes;
+    pos = slots;
+    for (auto& list : pool)
+        list.clear();
+    for (int i = 0; i < problem.itemCount; ++i) {
+        if (!problem.movable[static_cast<std::size_t>(i)])
+            continue;
+        auto& list = pool[static_cast<std::size_t>(
+            cls[static_cast<std::size_t>(i)] * problem.groupCount + problem.group[static_cast<std::size_t>(i)])];
         poolIndex[static_cast<std::size_t>(i)] = static_cast<int>(list.size());
         list.push_back(i);
     }
@@ -308,7 +343,7 @@ void Chain::Rebuild()
         }
 }
 
-long long Chain::ClassDelta(int c, int in, int out) const
+double Chain::ClassDelta(int c, int in, int out) const
 {
     const Problem& p = problem;
     const int a = p.active;
@@ -316,15 +351,18 @@ long long Chain::ClassDelta(int c, int in, int out) const
     const std::int32_t* xout = &p.units[static_cast<std::size_t>(out * a)];
     const auto base = static_cast<std::size_t>(c * a);
     long long delta = 0;
+    double off = 0;
     if (p.allUnits) {
         for (int k = 0; k < a; ++k) {
             const long long d = xin[k] - xout[k];
             if (d != 0) {
                 const auto cell = base + static_cast<std::size_t>(k);
-                delta += p.DevOfUnits(c, k, sumUnits[cell] + d) - dev[cell];
+                const long long sum = sumUnits[cell];
+                delta += p.DevOfUnits(c, k, sum + d) - dev[cell];
+                off += p.Off(c, k, static_cast<double>(sum + d)) - p.Off(c, k, static_cast<double>(sum));
             }
         }
-        return delta;
+        return static_cast<double>(delta) + p.smooth * off;
     }
     for (int k = 0; k < a; ++k) {
         const auto cell = base + static_cast<std::size_t>(k);
@@ -334,6 +372,8 @@ long long Chain::ClassDelta(int c, int in, int out) const
             if (d == 0)
                 continue;
             delta += p.DevOfUnits(c, k, sumUnits[cell] + d) - dev[cell];
+            off += p.Off(c, k, static_cast<double>(sumUnits[cell] + d))
+                - p.Off(c, k, static_cast<double>(sumUnits[cell]));
             continue;
         } else {
             const long double vin = p.values[static_cast<std::size_t>(in * a + k)];
@@ -341,10 +381,49 @@ long long Chain::ClassDelta(int c, int in, int out) const
             if (vin == vout)
                 continue;
             m = p.MeanOfSum(c, sumValues[cell] + vin - vout);
+            off += p.Off(c, k, static_cast<double>(sumValues[cell] + vin - vout))
+                - p.Off(c, k, static_cast<double>(sumValues[cell]));
         }
         delta += p.Dev(k, m) - dev[cell];
     }
-    return delta;
+    return static_cast<double>(delta) + p.smooth * off;
+}
+
+double Chain::ClassDelta2(int c, int in1, int in2, int out1, int out2) const
+{
+    const Problem& p = problem;
+    const int a = p.active;
+    const auto at = [a](int item, int k) { return static_cast<std::size_t>(item * a + k); };
+    const auto base = static_cast<std::size_t>(c * a);
+    long long delta = 0;
+    double off = 0;
+    for (int k = 0; k < a; ++k) {
+        const auto cell = base + static_cast<std::size_t>(k);
+        if (p.per[static_cast<std::size_t>(k)]) {
+            const long long d = static_cast<long long>(p.units[at(in1, k)]) + p.units[at(in2, k)] - p.units[at(out1, k)]
+                - p.units[at(out2, k)];
+            if (d == 0)
+                continue;
+            const long long sum = sumUnits[cell];
+            delta += p.DevOfUnits(c, k, sum + d) - dev[cell];
+            off += p.Off(c, k, static_cast<double>(sum + d)) - p.Off(c, k, static_cast<double>(sum));
+        } else {
+            const long double d
+                = p.values[at(in1, k)] + p.values[at(in2, k)] - p.values[at(out1, k)] - p.values[at(out2, k)];
+            if (d == 0)
+                continue;
+            delta += p.Dev(k, p.MeanOfSum(c, sumValues[cell] + d)) - dev[cell];
+            off += p.Off(c, k, static_cast<double>(sumValues[cell] + d))
+                - p.Off(c, k, static_cast<double>(sumValues[cell]));
+        }
+    }
+    return static_cast<double>(delta) + p.smooth * off;
+}
+
+double Chain::DoubleDelta(int i, int k, int j, int l) const
+{
+    return ClassDelta2(cls[static_cast<std::size_t>(i)], j, l, i, k)
+        + ClassDelta2(cls[static_cast<std::size_t>(j)], i, k, j, l);
 }
 
 void Chain::Shift(int c, int in, int out)
@@ -373,7 +452,7 @@ void Chain::Shift(int c, int in, int out)
     }
 }
 
-long long Chain::SwapDelta(int i, int j) const
+double Chain::SwapDelta(int i, int j) const
 {
     return ClassDelta(cls[static_cast<std::size_t>(i)], j, i) + ClassDelta(cls[static_cast<std::size_t>(j)], i, j);
 }
@@ -395,7 +474,7 @@ void Chain::ApplySwap(int i, int j)
     std::swap(pos[ui], pos[uj]);
 }
 
-long long Chain::CycleDelta(int i, int j, int k) const
+double Chain::CycleDelta(int i, int j, int k) const
 {
     return ClassDelta(cls[static_cast<std::size_t>(i)], j, i) + ClassDelta(cls[static_cast<std::size_t>(j)], k, j)
         + ClassDelta(cls[static_cast<std::size_t>(k)], i, k);

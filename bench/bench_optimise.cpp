@@ -286,6 +286,21 @@ BalanceFigures BestOfPresses(DivisionState& state, int classes, int presses)
 
 // ---------------------------------------------------------------- table
 
+// The largest gap between class averages over the subjects, the total column left out.
+long long SubjectGap(const DivisionState& state)
+{
+    long long largest = 0;
+    for (int s = 1; s < SubjectCount; ++s) {
+        long double low = 1e300L, high = -1e300L;
+        for (const TSubjectValues& avg : state.FClassAvg) {
+            low = std::min(low, avg[s]);
+            high = std::max(high, avg[s]);
+        }
+        largest = std::max(largest, std::llround((high - low) * 100));
+    }
+    return largest;
+}
+
 std::string Hundredths(long long h)
 {
     char text[32];
@@ -296,8 +311,8 @@ std::string Hundredths(long long h)
 // yardsticks false: only the start and ours, for tuning.
 void PrintTable(std::size_t first, std::size_t last, bool yardsticks)
 {
-    std::printf("%-18s %8s %8s %8s %8s | %8s %6s %6s | %8s %6s %6s %6s %6s\n", "grade", "start", "150press", "exch",
-        "SA 2s", "ours", "gap", "time", "0.97min", "ours/p", "exch s", "SA s", "steps");
+    std::printf("%-18s %8s %8s %8s %8s | %8s %6s %6s %6s | %8s %6s %6s %6s %6s\n", "grade", "start", "150press", "exch",
+        "SA 2s", "ours", "gap", "subgap", "time", "0.97min", "ours/p", "exch s", "SA s", "steps");
     std::vector<Grade> grades = Grades();
     for (std::size_t g = first; g < std::min(last, grades.size()); ++g) {
         Grade& grade = grades[g];
@@ -331,11 +346,11 @@ void PrintTable(std::size_t first, std::size_t last, bool yardsticks)
             std::printf("\n");
         }
         const long long yard = std::min(FiguresOf(exchange).total, FiguresOf(annealed).total);
-        std::printf("%-18s %8s %8s %8s %8s | %8s %6s %6.2f | %8s %6.2f %6.2f %6.2f %6.1fM\n", grade.name.c_str(),
+        std::printf("%-18s %8s %8s %8s %8s | %8s %6s %6s %6.2f | %8s %6.2f %6.2f %6.2f %6.1fM\n", grade.name.c_str(),
             Hundredths(start.total).c_str(), Hundredths(pressBest.total).c_str(),
             Hundredths(FiguresOf(exchange).total).c_str(), Hundredths(FiguresOf(annealed).total).c_str(),
-            Hundredths(result.after.total).c_str(), Hundredths(result.after.largestGap).c_str(), oursSeconds,
-            Hundredths(yard * 97 / 100).c_str(),
+            Hundredths(result.after.total).c_str(), Hundredths(result.after.largestGap).c_str(),
+            Hundredths(SubjectGap(ours)).c_str(), oursSeconds, Hundredths(yard * 97 / 100).c_str(),
             static_cast<double>(result.after.total) / static_cast<double>(pressBest.total), exchangeSeconds,
             annealSeconds, static_cast<double>(result.steps) / 1e6);
         std::fflush(stdout);

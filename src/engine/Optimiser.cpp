@@ -1,43 +1,42 @@
 #include "engine/Optimiser.h"
 
 #include "engine/OptimiserModel.h"
+#include "engine/OptimiserRules.h"
 #include "engine/Statistics.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <exception>
 #include <thread>
+#include <unordered_map>
 
 namespace fenban {
 
 using optimise::Chain;
+using optimise::ItemRules;
 using optimise::Problem;
 using optimise::Rng;
+using optimise::RuleGuard;
 
 namespace {
 
-// Tunables, read from the environment while the search is being measured.
-double Tunable(const char* name, double fallback)
+std::size_t At(int index)
 {
-    const char* text = std::getenv(name);
-    return text ? std::atof(text) : fallback;
+    return static_cast<std::size_t>(index);
 }
 
-struct Schedule {
-    double startFactor = Tunable("FB_T0", 0.3); // of the mean uphill step at the start
-    double endTemperature = Tunable("FB_T1", 0.5); // hundredths
-    double cycleShare = Tunable("FB_CYC", 0.2);
-    double nearShare = Tunable("FB_NEAR", 0.5); // moves between near neighbours
-    int neighbours = static_cast<int>(Tunable("FB_K", 16));
-    double directedShare = Tunable("FB_DIR", 0.3); // below nearShare: directed exchanges
-    double annealShare = Tunable("FB_ANN", 0.1); // of the steps, for annealing
-    int kicks = static_cast<int>(Tunable("FB_KICK", 3)); // random exchanges between descents
-    int rounds = static_cast<int>(Tunable("FB_ROUNDS", 1));
-    double firstShare = Tunable("FB_FIRST", 0.5); // of the steps, for the first round
-    double reheat = Tunable("FB_RH", 4); // start temperature of later rounds
-};
+// The search's settings, measured on school-like grades (see docs/optimiser.md).
+constexpr double AnnealShare = 0.1; // of the steps, for the annealing before the descents
+constexpr double StartFactor = 0.3; // start temperature: this share of the mean uphill step
+constexpr double EndTemperature = 0.5; // hundredths
+constexpr double NearShare = 0.5; // annealing moves between near neighbours ...
+constexpr double DirectedShare = 0.3; // ... of which these aim at evening out the two classes
+constexpr int Neighbours = 16;
+constexpr int Kicks = 3; // random exchanges between two descents
+constexpr int Keep = 6; // pair sums tried exactly per pair of classes
+constexpr int Partners = 12; // classes searched with each class when there are many
+constexpr std::uint64_t CheckEvery = 4096; // steps between looks at the cancel flag
 
 struct ChainOutcome {
     BalanceFigures best;
@@ -45,61 +44,133 @@ struct ChainOutcome {
     std::uint64_t steps = 0;
 };
 
-// Calls a function every few thousand steps; checks the cancel flag there too.
-constexpr std::uint64_t CheckEvery = 4096;
-
-class Annealer {
+// One chain of the search: annealing over single exchanges, then descents by
+// double exchanges from the best division found, each after a few random
+// exchanges. Every move keeps the rules the guard watches.
+class Search {
 public:
-    Annealer(const Problem& problem, const std::vector<int>& cls, const std::vector<int>& pos, std::uint64_t seed)
+    Search(const Problem& problem, const ItemRules& rules, const std::vector<int>& cls, const std::vector<int>& pos,
+        std::uint64_t seed)
         : chain_(problem, cls, pos)
+        , rules_(rules)
+        , guard_(problem, rules, cls)
         , rng_(seed)
     {
-        const std::size_t groups = static_cast<std::size_t>(problem.groupCount);
+        const auto groups = At(problem.groupCount);
         groupClasses_.resize(groups);
         for (int c = 0; c < problem.classCount; ++c)
             for (std::size_t g = 0; g < groups; ++g)
-                if (!chain_.pool[static_cast<std::size_t>(c) * groups + g].empty())
+                if (!chain_.pool[At(c) * groups + g].empty())
                     groupClasses_[g].push_back(c);
         for (int i = 0; i < problem.itemCount; ++i)
-            if (problem.movable[static_cast<std::size_t>(i)])
+            if (problem.movable[At(i)])
                 movers_.push_back(i);
     }
 
-    bool CanMove() const { return !movers_.empty(); }
+    template <class Tick> ChainOutcome Run(std::uint64_t budget, const std::atomic<bool>* cancel, Tick&& tick)
+    {
+        ChainOutcome out {chain_.Figures(), chain_.cls, chain_.pos, 0};
+        if (movers_.empty() || budget == 0)
+            return out;
+        const auto annealSteps = static_cast<std::uint64_t>(AnnealShare * static_cast<double>(budget));
+        std::uint64_t step = Anneal(annealSteps, out, cancel, tick);
+        if (step < annealSteps)
+            return out;
+        chain_.Reset(out.cls, out.pos);
+        guard_ = RuleGuard(chain_.problem, rules_, chain_.cls);
+        while (step < budget) {
+            if (cancel && cancel->load(std::memory_order_relaxed))
+                break;
+            tick(step);
+            for (bool improved = true; improved && step < budget;)
+                step += Doubles(out, improved);
+            if (step >= budget)
+                break;
+            if (!(chain_.Figures() < out.best)) {
+                for (int i = 0; i < chain_.problem.itemCount; ++i)
+                    if (chain_.cls[At(i)] != out.cls[At(i)]) {
+                        Touch(chain_.cls[At(i)]);
+                        Touch(out.cls[At(i)]);
+                    }
+                chain_.Reset(out.cls, out.pos);
+                guard_ = RuleGuard(chain_.problem, rules_, chain_.cls);
+            }
+            for (int n = 0; n < Kicks; ++n) {
+                const int i = movers_[At(rng_.Below(static_cast<int>(movers_.size())))];
+                const int j = Near(i);
+                if (j < 0 || !guard_.Allowed(chain_.cls, i, j))
+                    continue;
+                Touch(chain_.cls[At(i)]);
+                Touch(chain_.cls[At(j)]);
+                Swap(i, j);
+            }
+            step += Kicks;
+        }
+        out.steps = step;
+        return out;
+    }
 
-    // A random near neighbour of item i, or -1 when the drawn one shares i's class.
+private:
+    void Swap(int i, int j)
+    {
+        guard_.Swapped(i, j, chain_.cls[At(i)], chain_.cls[At(j)]);
+        chain_.ApplySwap(i, j);
+    }
+
+    void Record(ChainOutcome& out)
+    {
+        const BalanceFigures now = chain_.Figures();
+        if (now < out.best) {
+            out.best = now;
+            out.cls = chain_.cls;
+            out.pos = chain_.pos;
+        }
+    }
+
+    // A random student of a random other class, of item i's group.
+    int Partner(int i, int& b)
+    {
+        const Problem& p = chain_.problem;
+        const auto g = At(p.group[At(i)]);
+        const std::vector<int>& classes = groupClasses_[g];
+        const int a = chain_.cls[At(i)];
+        b = a;
+        while (b == a)
+            b = classes[At(rng_.Below(static_cast<int>(classes.size())))];
+        const std::vector<int>& list = chain_.pool[At(b * p.groupCount) + g];
+        return list[At(rng_.Below(static_cast<int>(list.size())))];
+    }
+
+    // A random near neighbour of item i, or -1 when it shares i's class.
     int Near(int i)
     {
-        const auto& list = chain_.problem.neighbours[static_cast<std::size_t>(i)];
+        const auto& list = chain_.problem.neighbours[At(i)];
         if (list.empty())
             return -1;
-        const int j = list[static_cast<std::size_t>(rng_.Below(static_cast<int>(list.size())))];
-        return chain_.cls[static_cast<std::size_t>(j)] == chain_.cls[static_cast<std::size_t>(i)] ? -1 : j;
+        const int j = list[At(rng_.Below(static_cast<int>(list.size())))];
+        return chain_.cls[At(j)] == chain_.cls[At(i)] ? -1 : j;
     }
 
     // The student of a random other class whose exchange with item i comes
-    // nearest to evening out the two classes' sums.
+    // nearest, by squared distance of the sums, to evening out the two classes.
     int Directed(int i)
     {
         const Problem& p = chain_.problem;
-        const auto g = static_cast<std::size_t>(p.group[static_cast<std::size_t>(i)]);
-        const std::vector<int>& classes = groupClasses_[g];
-        const int a = chain_.cls[static_cast<std::size_t>(i)];
-        int b = a;
-        while (b == a)
-            b = classes[static_cast<std::size_t>(rng_.Below(static_cast<int>(classes.size())))];
+        int b = 0;
+        Partner(i, b);
+        const int a = chain_.cls[At(i)];
         const int dims = p.active;
-        target_.resize(static_cast<std::size_t>(dims));
-        const double* xi = &p.coords[static_cast<std::size_t>(i * dims)];
+        target_.resize(At(dims));
+        const double* xi = &p.coords[At(i * dims)];
         for (int k = 0; k < dims; ++k)
-            target_[static_cast<std::size_t>(k)] = xi[k] + 0.5 * (chain_.Residual(b, k) - chain_.Residual(a, k));
+            target_[At(k)] = xi[k] + 0.5 * (chain_.Residual(b, k) - chain_.Residual(a, k));
         int best = -1;
         double nearest = 0;
-        for (const int j : chain_.pool[static_cast<std::size_t>(b * p.groupCount) + g]) {
-            const double* xj = &p.coords[static_cast<std::size_t>(j * dims)];
+        for (const int j : chain_.pool[At(b * p.groupCount + p.group[At(i)])]) {
+            const double* xj = &p.coords[At(j * dims)];
             double d = 0;
             for (int k = 0; k < dims; ++k)
-                d += (xj[k] - target_[static_cast<std::size_t>(k)]) * (xj[k] - target_[static_cast<std::size_t>(k)]);
+                d += (xj[k] - target_[At(k)]) * (xj[k] - target_[At(k)]);
             if (best < 0 || d < nearest) {
                 best = j;
                 nearest = d;
@@ -108,314 +179,59 @@ public:
         return best;
     }
 
-    // A random student of another class of the same group as item i.
-    int Partner(int i)
+    template <class Tick>
+    std::uint64_t Anneal(std::uint64_t steps, ChainOutcome& out, const std::atomic<bool>* cancel, Tick& tick)
     {
-        const Problem& p = chain_.problem;
-        const auto g = static_cast<std::size_t>(p.group[static_cast<std::size_t>(i)]);
-        const std::vector<int>& classes = groupClasses_[g];
-        const int a = chain_.cls[static_cast<std::size_t>(i)];
-        int b = a;
-        while (b == a)
-            b = classes[static_cast<std::size_t>(rng_.Below(static_cast<int>(classes.size())))];
-        const std::vector<int>& list = chain_.pool[static_cast<std::size_t>(b * p.groupCount) + g];
-        return list[static_cast<std::size_t>(rng_.Below(static_cast<int>(list.size())))];
-    }
-
-    double MeanUphill(int samples)
-    {
-        double sum = 0;
+        const auto movers = static_cast<int>(movers_.size());
+        double uphill = 0;
         int count = 0;
-        for (int n = 0; n < samples; ++n) {
-            const int i = movers_[static_cast<std::size_t>(rng_.Below(static_cast<int>(movers_.size())))];
-            const double d = chain_.SwapDelta(i, Partner(i));
+        for (int n = 0; n < 2000; ++n) {
+            int b = 0;
+            const int i = movers_[At(rng_.Below(movers))];
+            const auto d = static_cast<double>(chain_.SwapDelta(i, Partner(i, b)));
             if (d > 0) {
-                sum += d;
+                uphill += d;
                 ++count;
             }
         }
-        return count ? sum / count : 1.0;
-    }
-
-    template <class Tick>
-    // Anneals from t0 (0: from the mean uphill step) down to the end temperature.
-    ChainOutcome Run(
-        std::uint64_t budget, double start, const Schedule& schedule, const std::atomic<bool>* cancel, Tick&& tick)
-    {
-        ChainOutcome out;
-        out.best = chain_.Figures();
-        out.cls = chain_.cls;
-        out.pos = chain_.pos;
-        if (!CanMove() || budget == 0)
-            return out;
-        const double t0
-            = std::max(start > 0 ? start : schedule.startFactor * MeanUphill(2000), schedule.endTemperature);
-        const double t1 = schedule.endTemperature;
-        const double ratio = std::log(t1 / t0);
+        const double t0 = std::max(StartFactor * (count ? uphill / count : 1.0), EndTemperature);
+        const double ratio = std::log(EndTemperature / t0);
         double temperature = t0;
-        const auto movers = static_cast<int>(movers_.size());
-        const bool cycles = schedule.cycleShare > 0 && chain_.problem.classCount >= 3;
-        const auto annealSteps = static_cast<std::uint64_t>(schedule.annealShare * static_cast<double>(budget));
         std::uint64_t step = 0;
-        for (; step < annealSteps; ++step) {
+        for (; step < steps; ++step) {
             if (step % CheckEvery == 0) {
                 if (cancel && cancel->load(std::memory_order_relaxed))
                     break;
                 tick(step);
-                temperature = t0 * std::exp(ratio * static_cast<double>(step) / static_cast<double>(annealSteps));
+                temperature = t0 * std::exp(ratio * static_cast<double>(step) / static_cast<double>(steps));
             }
-            const int i = movers_[static_cast<std::size_t>(rng_.Below(movers))];
+            const int i = movers_[At(rng_.Below(movers))];
             const double kind = rng_.Unit();
-            const bool near = kind < schedule.nearShare;
-            const int j = kind < schedule.directedShare ? Directed(i) : near ? Near(i) : Partner(i);
+            int b = 0;
+            const int j = kind < DirectedShare ? Directed(i) : kind < NearShare ? Near(i) : Partner(i, b);
             if (j < 0)
                 continue;
-            int k = -1;
-            double delta = 0;
-            if (cycles && rng_.Unit() < schedule.cycleShare) {
-                k = near ? Near(j) : Partner(j);
-                if (k < 0)
-                    continue;
-                if (chain_.cls[static_cast<std::size_t>(k)] == chain_.cls[static_cast<std::size_t>(i)])
-                    continue;
-                delta = chain_.CycleDelta(i, j, k);
-            } else {
-                delta = chain_.SwapDelta(i, j);
-            }
+            const auto delta = static_cast<double>(chain_.SwapDelta(i, j));
             if (delta > 0 && rng_.Unit() >= std::exp(-delta / temperature))
                 continue;
-            if (k < 0)
-                chain_.ApplySwap(i, j);
-            else
-                chain_.ApplyCycle(i, j, k);
-            if (chain_.total <= out.best.total) {
-                const BalanceFigures now = chain_.Figures();
-                if (now < out.best) {
-                    out.best = now;
-                    out.cls = chain_.cls;
-                    out.pos = chain_.pos;
-                }
-            }
+            if (!guard_.Allowed(chain_.cls, i, j))
+                continue;
+            Swap(i, j);
+            if (chain_.total <= out.best.total)
+                Record(out);
         }
-        // Then descents by double exchanges, each from the best division
-        // found, shaken by a few random exchanges of near neighbours.
-        if (step == annealSteps) {
-            chain_.Reset(out.cls, out.pos);
-            stamp_.clear();
-            settledAt_.clear();
-        }
-        while (step < budget) {
-            if (cancel && cancel->load(std::memory_order_relaxed))
-                break;
-            tick(step);
-            bool improved = true;
-            while (improved && step < budget)
-                step += Doubles(out, improved);
-            if (step >= budget)
-                break;
-            if (out.best < chain_.Figures() || out.best == chain_.Figures()) {
-                for (int i = 0; i < chain_.problem.itemCount; ++i)
-                    if (chain_.cls[static_cast<std::size_t>(i)] != out.cls[static_cast<std::size_t>(i)]) {
-                        Touch(chain_.cls[static_cast<std::size_t>(i)]);
-                        Touch(out.cls[static_cast<std::size_t>(i)]);
-                    }
-                chain_.Reset(out.cls, out.pos);
-            }
-            for (int n = 0; n < schedule.kicks; ++n) {
-                const int i = movers_[static_cast<std::size_t>(rng_.Below(movers))];
-                const int j = Near(i);
-                if (j < 0)
-                    continue;
-                Touch(chain_.cls[static_cast<std::size_t>(i)]);
-                Touch(chain_.cls[static_cast<std::size_t>(j)]);
-                chain_.ApplySwap(i, j);
-            }
-            step += static_cast<std::uint64_t>(schedule.kicks);
-        }
-        out.steps = step;
-        return out;
+        return step;
     }
 
-    // Two students of one class trade places with two of another, all of one
-    // group: for every pair of classes and group, the pair sums whose
-    // difference comes nearest to evening out the two classes are tried.
-    // Returns the work done in steps; improved tells whether an exchange was made.
-    std::uint64_t Doubles(ChainOutcome& out, bool& improved)
-    {
-        std::uint64_t work = 0;
-        const Problem& p = chain_.problem;
-        const int dims = p.active;
-        improved = false;
-        std::vector<double> sumsA, sumsB, target(static_cast<std::size_t>(dims));
-        std::vector<std::pair<int, int>> pairsA, pairsB;
-        const auto pairSums
-            = [&](const std::vector<int>& list, std::vector<double>& sums, std::vector<std::pair<int, int>>& pairs) {
-                  sums.clear();
-                  pairs.clear();
-                  for (std::size_t u = 0; u < list.size(); ++u)
-                      for (std::size_t v = u + 1; v < list.size(); ++v) {
-                          pairs.emplace_back(list[u], list[v]);
-                          for (int k = 0; k < dims; ++k)
-                              sums.push_back(p.coords[static_cast<std::size_t>(list[u] * dims + k)]
-                                  + p.coords[static_cast<std::size_t>(list[v] * dims + k)]);
-                      }
-              };
-        const auto classes = static_cast<std::size_t>(p.classCount);
-        if (settledAt_.size() != classes * classes) {
-            settledAt_.assign(classes * classes, 0);
-            stamp_.assign(classes, 0);
-        }
-        // With many classes only the pairs lying furthest apart are searched:
-        // for each class the partners whose sums differ most from its own.
-        const int partners = std::min(p.classCount - 1, partners_);
-        std::vector<char> chosenPair(classes * classes, partners == p.classCount - 1 ? 1 : 0);
-        if (partners < p.classCount - 1) {
-            std::vector<std::pair<double, int>> far;
-            for (int a = 0; a < p.classCount; ++a) {
-                far.clear();
-                for (int b = 0; b < p.classCount; ++b) {
-                    if (b == a)
-                        continue;
-                    double d = 0;
-                    for (int k = 0; k < dims; ++k) {
-                        const double e = chain_.Residual(a, k) - chain_.Residual(b, k);
-                        d += e * e;
-                    }
-                    far.emplace_back(-d, b);
-                }
-                std::partial_sort(far.begin(), far.begin() + partners, far.end());
-                for (int n = 0; n < partners; ++n) {
-                    const auto b = static_cast<std::size_t>(far[static_cast<std::size_t>(n)].second);
-                    chosenPair[std::min(static_cast<std::size_t>(a), b) * classes
-                        + std::max(static_cast<std::size_t>(a), b)]
-                        = 1;
-                }
-            }
-        }
-        for (int a = 0; a < p.classCount; ++a)
-            for (int b = a + 1; b < p.classCount; ++b) {
-                if (!chosenPair[static_cast<std::size_t>(a) * classes + static_cast<std::size_t>(b)])
-                    continue;
-                // A pair that found nothing and has not changed since is passed over.
-                std::uint64_t& settled
-                    = settledAt_[static_cast<std::size_t>(a) * classes + static_cast<std::size_t>(b)];
-                if (settled && stamp_[static_cast<std::size_t>(a)] < settled
-                    && stamp_[static_cast<std::size_t>(b)] < settled)
-                    continue;
-                bool found = false;
-                for (int g = 0; g < p.groupCount; ++g) {
-                    const auto& listA = chain_.pool[static_cast<std::size_t>(a * p.groupCount + g)];
-                    const auto& listB = chain_.pool[static_cast<std::size_t>(b * p.groupCount + g)];
-                    if (listA.size() < 2 || listB.size() < 2)
-                        continue;
-                    pairSums(listA, sumsA, pairsA);
-                    pairSums(listB, sumsB, pairsB);
-                    SortByMain(sumsB, pairsB, dims, p.mainDim);
-                    const auto m = static_cast<std::size_t>(p.mainDim);
-                    for (int k = 0; k < dims; ++k)
-                        target[static_cast<std::size_t>(k)] = 0.5 * (chain_.Residual(b, k) - chain_.Residual(a, k));
-                    // The few nearest by squared distance, then the exact change.
-                    // Pair sums of B lie sorted along the widest column, so the
-                    // scan for each pair of A stops where that column alone is too far.
-                    const int Keep = keep_;
-                    std::pair<double, std::pair<int, int>> best[MaxKeep];
-                    int kept = 0;
-                    std::size_t scanned = 0;
-                    const auto nB = pairsB.size();
-                    const auto key = [&](std::size_t v) { return sumsB[v * static_cast<std::size_t>(dims) + m]; };
-                    for (std::size_t u = 0; u < pairsA.size(); ++u) {
-                        const double* pa = &sumsA[u * static_cast<std::size_t>(dims)];
-                        const double want = pa[m] + target[m];
-                        std::size_t lo = 0, hi = nB;
-                        while (lo < hi) {
-                            const std::size_t mid = (lo + hi) / 2;
-                            if (key(mid) < want)
-                                lo = mid + 1;
-                            else
-                                hi = mid;
-                        }
-                        const auto consider = [&](std::size_t v) {
-                            const double gap = key(v) - want;
-                            const double bound = kept < Keep ? 1e300 : best[Keep - 1].first;
-                            if (gap * gap >= bound)
-                                return false;
-                            ++scanned;
-                            const double* pb = &sumsB[v * static_cast<std::size_t>(dims)];
-                            double d = 0;
-                            for (int k = 0; k < dims && d < bound; ++k) {
-                                const double e = pb[k] - pa[k] - target[static_cast<std::size_t>(k)];
-                                d += e * e;
-                            }
-                            if (d < bound) {
-                                int at = kept < Keep ? kept++ : Keep - 1;
-                                while (at > 0 && best[at - 1].first > d) {
-                                    best[at] = best[at - 1];
-                                    --at;
-                                }
-                                best[at] = {d, {static_cast<int>(u), static_cast<int>(v)}};
-                            }
-                            return true;
-                        };
-                        for (std::size_t up = lo, down = lo; up < nB || down > 0;) {
-                            bool going = false;
-                            if (up < nB && consider(up)) {
-                                ++up;
-                                going = true;
-                            } else {
-                                up = nB;
-                            }
-                            if (down > 0 && consider(down - 1)) {
-                                --down;
-                                going = true;
-                            } else {
-                                down = 0;
-                            }
-                            if (!going)
-                                break;
-                        }
-                    }
-                    work += scanned / 4 + pairsA.size() + Keep;
-                    double bestDelta = -1e-9;
-                    int chosen = -1;
-                    for (int n = 0; n < kept; ++n) {
-                        const auto [i, k] = pairsA[static_cast<std::size_t>(best[n].second.first)];
-                        const auto [j, l] = pairsB[static_cast<std::size_t>(best[n].second.second)];
-                        const double d = chain_.DoubleDelta(i, k, j, l);
-                        if (d < bestDelta) {
-                            bestDelta = d;
-                            chosen = n;
-                        }
-                    }
-                    if (chosen < 0)
-                        continue;
-                    const auto [i, k] = pairsA[static_cast<std::size_t>(best[chosen].second.first)];
-                    const auto [j, l] = pairsB[static_cast<std::size_t>(best[chosen].second.second)];
-                    chain_.ApplySwap(i, j);
-                    chain_.ApplySwap(k, l);
-                    improved = found = true;
-                    Touch(a);
-                    Touch(b);
-                    const BalanceFigures now = chain_.Figures();
-                    if (now < out.best) {
-                        out.best = now;
-                        out.cls = chain_.cls;
-                        out.pos = chain_.pos;
-                    }
-                }
-                settled = found ? 0 : ++clock_;
-            }
-        return work + 1;
-    }
-
-    // Orders pair sums (dims values each) and their pairs by column m.
-    static void SortByMain(std::vector<double>& sums, std::vector<std::pair<int, int>>& pairs, int dims, int m)
+    // Orders pair sums (dims values each) and their pairs along column m.
+    static void SortAlong(std::vector<double>& sums, std::vector<std::pair<int, int>>& pairs, int dims, int m)
     {
         std::vector<std::size_t> order(pairs.size());
         for (std::size_t n = 0; n < order.size(); ++n)
             order[n] = n;
-        const auto d = static_cast<std::size_t>(dims);
+        const auto d = At(dims);
         std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-            const double kx = sums[x * d + static_cast<std::size_t>(m)], ky = sums[y * d + static_cast<std::size_t>(m)];
+            const double kx = sums[x * d + At(m)], ky = sums[y * d + At(m)];
             return kx < ky || (kx == ky && x < y);
         });
         std::vector<double> sortedSums(sums.size());
@@ -433,28 +249,332 @@ public:
     void Touch(int c)
     {
         if (!stamp_.empty())
-            stamp_[static_cast<std::size_t>(c)] = ++clock_;
+            stamp_[At(c)] = ++clock_;
     }
 
-private:
-    std::vector<std::uint64_t> settledAt_; // per pair of classes: when it was last searched in vain, 0: never
-    std::vector<std::uint64_t> stamp_; // per class: when it last changed
-    std::uint64_t clock_ = 0;
-    static constexpr int MaxKeep = 16;
-    int partners_ = static_cast<int>(Tunable("FB_PART", 12));
-    int keep_ = std::clamp(static_cast<int>(Tunable("FB_KEEP", 6)), 1, MaxKeep);
+    // The pairs of classes to search: all of them, or with many classes, for
+    // each class the partners whose sums differ most from its own.
+    std::vector<char> PairsToSearch() const
+    {
+        const Problem& p = chain_.problem;
+        const auto classes = At(p.classCount);
+        const int partners = std::min(p.classCount - 1, Partners);
+        std::vector<char> chosen(classes * classes, partners == p.classCount - 1 ? 1 : 0);
+        if (partners == p.classCount - 1)
+            return chosen;
+        std::vector<std::pair<double, int>> far;
+        for (int a = 0; a < p.classCount; ++a) {
+            far.clear();
+            for (int b = 0; b < p.classCount; ++b) {
+                if (b == a)
+                    continue;
+                double d = 0;
+                for (int k = 0; k < p.active; ++k) {
+                    const double e = chain_.Residual(a, k) - chain_.Residual(b, k);
+                    d += e * e;
+                }
+                far.emplace_back(-d, b);
+            }
+            std::partial_sort(far.begin(), far.begin() + partners, far.end());
+            for (int n = 0; n < partners; ++n) {
+                const auto b = At(far[At(n)].second);
+                chosen[std::min(At(a), b) * classes + std::max(At(a), b)] = 1;
+            }
+        }
+        return chosen;
+    }
+
+    // One sweep of double exchanges: for each pair of classes and group, two
+    // students of one class trade places with two of the other. Pair sums of
+    // the second class lie sorted along the widest column, so the scan for
+    // each pair of the first stops where that column alone is too far from
+    // the exchange that would even the two classes out; the few nearest are
+    // tried exactly and the best that lowers the total is made. Returns the
+    // work done in steps.
+    std::uint64_t Doubles(ChainOutcome& out, bool& improved)
+    {
+        const Problem& p = chain_.problem;
+        const int dims = p.active;
+        const auto m = At(p.mainDim);
+        const auto classes = At(p.classCount);
+        if (settledAt_.size() != classes * classes) {
+            settledAt_.assign(classes * classes, 0);
+            stamp_.assign(classes, 0);
+        }
+        improved = false;
+        std::uint64_t work = 1;
+        const std::vector<char> chosen = PairsToSearch();
+        for (int a = 0; a < p.classCount; ++a)
+            for (int b = a + 1; b < p.classCount; ++b) {
+                const std::size_t pair = At(a) * classes + At(b);
+                // A pair that found nothing and has not changed since is passed over.
+                std::uint64_t& settled = settledAt_[pair];
+                if (!chosen[pair] || (settled && stamp_[At(a)] < settled && stamp_[At(b)] < settled))
+                    continue;
+                bool found = false;
+                for (int g = 0; g < p.groupCount; ++g) {
+                    const auto& listA = chain_.pool[At(a * p.groupCount + g)];
+                    const auto& listB = chain_.pool[At(b * p.groupCount + g)];
+                    if (listA.size() < 2 || listB.size() < 2)
+                        continue;
+                    PairSums(listA, sumsA_, pairsA_);
+                    PairSums(listB, sumsB_, pairsB_);
+                    SortAlong(sumsB_, pairsB_, dims, p.mainDim);
+                    target_.resize(At(dims));
+                    for (int k = 0; k < dims; ++k)
+                        target_[At(k)] = 0.5 * (chain_.Residual(b, k) - chain_.Residual(a, k));
+                    const std::size_t scanned = Nearest(dims, m);
+                    work += scanned / 4 + pairsA_.size() + Keep;
+                    long long bestDelta = 0;
+                    int pick = -1;
+                    for (int n = 0; n < kept_; ++n) {
+                        const auto [i, k] = pairsA_[At(best_[n].second.first)];
+                        const auto [j, l] = pairsB_[At(best_[n].second.second)];
+                        const long long d = chain_.DoubleDelta(i, k, j, l);
+                        if (d < bestDelta && Keeps(i, k, j, l)) {
+                            bestDelta = d;
+                            pick = n;
+                        }
+                    }
+                    if (pick < 0)
+                        continue;
+                    const auto [i, k] = pairsA_[At(best_[pick].second.first)];
+                    const auto [j, l] = pairsB_[At(best_[pick].second.second)];
+                    Swap(i, j);
+                    Swap(k, l);
+                    improved = found = true;
+                    Touch(a);
+                    Touch(b);
+                    Record(out);
+                }
+                settled = found ? 0 : ++clock_;
+            }
+        return work;
+    }
+
+    // Whether the double exchange keeps the rules, tried on the division.
+    bool Keeps(int i, int k, int j, int l)
+    {
+        if (!guard_.Active())
+            return true;
+        if (!guard_.Allowed(chain_.cls, i, j))
+            return false;
+        Swap(i, j);
+        const bool kept = guard_.Allowed(chain_.cls, k, l);
+        Swap(i, j); // back: i and j trade places again
+        return kept;
+    }
+
+    void PairSums(const std::vector<int>& list, std::vector<double>& sums, std::vector<std::pair<int, int>>& pairs)
+    {
+        const Problem& p = chain_.problem;
+        const int dims = p.active;
+        sums.clear();
+        pairs.clear();
+        for (std::size_t u = 0; u < list.size(); ++u)
+            for (std::size_t v = u + 1; v < list.size(); ++v) {
+                pairs.emplace_back(list[u], list[v]);
+                for (int k = 0; k < dims; ++k)
+                    sums.push_back(p.coords[At(list[u] * dims + k)] + p.coords[At(list[v] * dims + k)]);
+            }
+    }
+
+    // Fills best_ with the Keep combinations nearest to the target; returns how many were measured.
+    std::size_t Nearest(int dims, std::size_t m)
+    {
+        kept_ = 0;
+        std::size_t scanned = 0;
+        const auto d = At(dims);
+        const std::size_t count = pairsB_.size();
+        const auto key = [&](std::size_t v) { return sumsB_[v * d + m]; };
+        for (std::size_t u = 0; u < pairsA_.size(); ++u) {
+            const double* pa = &sumsA_[u * d];
+            const double want = pa[m] + target_[m];
+            std::size_t lo = 0, hi = count;
+            while (lo < hi) {
+                const std::size_t mid = (lo + hi) / 2;
+                if (key(mid) < want)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            const auto consider = [&](std::size_t v) {
+                const double gap = key(v) - want;
+                const double bound = kept_ < Keep ? 1e300 : best_[Keep - 1].first;
+                if (gap * gap >= bound)
+                    return false;
+                ++scanned;
+                const double* pb = &sumsB_[v * d];
+                double e2 = 0;
+                for (std::size_t k = 0; k < d && e2 < bound; ++k) {
+                    const double e = pb[k] - pa[k] - target_[k];
+                    e2 += e * e;
+                }
+                if (e2 < bound) {
+                    int at = kept_ < Keep ? kept_++ : Keep - 1;
+                    while (at > 0 && best_[at - 1].first > e2) {
+                        best_[at] = best_[at - 1];
+                        --at;
+                    }
+                    best_[at] = {e2, {static_cast<int>(u), static_cast<int>(v)}};
+                }
+                return true;
+            };
+            std::size_t up = lo, down = lo;
+            for (bool going = true; going;) {
+                going = false;
+                if (up < count && consider(up)) {
+                    ++up;
+                    going = true;
+                } else {
+                    up = count;
+                }
+                if (down > 0 && consider(down - 1)) {
+                    --down;
+                    going = true;
+                } else {
+                    down = 0;
+                }
+            }
+        }
+        return scanned;
+    }
+
     Chain chain_;
+    ItemRules rules_;
+    RuleGuard guard_;
     Rng rng_;
-    std::vector<std::vector<int>> groupClasses_;
+    std::vector<std::vector<int>> groupClasses_; // per group: classes with movable items of it
     std::vector<int> movers_;
     std::vector<double> target_;
+    std::vector<double> sumsA_, sumsB_;
+    std::vector<std::pair<int, int>> pairsA_, pairsB_;
+    std::pair<double, std::pair<int, int>> best_[Keep];
+    int kept_ = 0;
+    std::vector<std::uint64_t> settledAt_; // per pair of classes: when last searched in vain, 0: never
+    std::vector<std::uint64_t> stamp_; // per class: when it last changed
+    std::uint64_t clock_ = 0;
 };
 
 bool HasDivision(const DivisionState& state, int classCount)
 {
-    const auto count = static_cast<std::size_t>(classCount);
+    const auto count = At(classCount);
     return classCount >= 1 && state.FClasses.size() == count && state.FClassAvg.size() == count
         && state.FClassDev.size() == count;
+}
+
+// The rules over items; a student in no class list is left out.
+ItemRules RulesOverItems(const DivisionState& state, const Problem& problem, const DivisionRules& rules)
+{
+    std::unordered_map<PStudent, int> item;
+    for (int i = problem.itemCount - 1; i >= 0; --i)
+        item[problem.student[At(i)]] = i;
+    const auto map = [&](int record) {
+        if (record < 0 || At(record) >= state.Records.size())
+            return -1;
+        const auto found = item.find(state.Records[At(record)].get());
+        return found == item.end() ? -1 : found->second;
+    };
+    const auto groups = [&](const std::vector<std::vector<int>>& from) {
+        std::vector<std::vector<int>> to;
+        for (const std::vector<int>& group : from) {
+            std::vector<int> items;
+            for (const int record : group)
+                if (const int i = map(record); i >= 0)
+                    items.push_back(i);
+            std::sort(items.begin(), items.end());
+            items.erase(std::unique(items.begin(), items.end()), items.end());
+            to.push_back(std::move(items));
+        }
+        return to;
+    };
+    ItemRules out {groups(rules.together), groups(rules.apart), groups(rules.spread), {}};
+    for (const auto& [record, number] : rules.fixed)
+        if (const int i = map(record); i >= 0)
+            out.fixed.emplace_back(i, number - 1);
+    return out;
+}
+
+// Runs every chain from the same division on the given threads and returns
+// the best, the lower chain index among equal ones.
+ChainOutcome RunChains(const Problem& problem, const ItemRules& rules, const ChainOutcome& start, std::uint64_t budget,
+    const OptimiseControl& control)
+{
+    const int chains = std::max(control.chains, 1);
+    const int threads = std::clamp(control.threads, 1, chains);
+    std::vector<std::atomic<std::uint64_t>> done(At(chains));
+    const double whole = static_cast<double>(budget) * chains;
+    double reported = -1;
+    const auto report = [&] {
+        if (!control.progress)
+            return;
+        double sum = 0;
+        for (const auto& d : done)
+            sum += static_cast<double>(d.load(std::memory_order_relaxed));
+        const double fraction = std::min(sum / whole, 1.0);
+        if (fraction - reported >= 0.005) {
+            reported = fraction;
+            control.progress(fraction);
+        }
+    };
+    std::vector<ChainOutcome> outcomes(At(chains));
+    std::vector<std::exception_ptr> failures(At(threads));
+    std::atomic<int> running {threads - 1};
+    const auto work = [&](int thread, bool caller) {
+        try {
+            for (int c = thread; c < chains; c += threads) {
+                std::uint64_t seed = control.seed + static_cast<std::uint64_t>(c) * 0x9E3779B97F4A7C15ULL;
+                Search search(problem, rules, start.cls, start.pos, optimise::SplitMix(seed));
+                auto& counter = done[At(c)];
+                outcomes[At(c)] = search.Run(budget, control.cancel, [&](std::uint64_t step) {
+                    counter.store(step, std::memory_order_relaxed);
+                    if (caller)
+                        report();
+                });
+                counter.store(budget, std::memory_order_relaxed);
+            }
+        } catch (...) {
+            failures[At(thread)] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int t = 1; t < threads; ++t)
+        workers.emplace_back([&, t] {
+            work(t, false);
+            running.fetch_sub(1);
+        });
+    work(0, true);
+    while (running.load() > 0) {
+        report();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+    ChainOutcome best = start;
+    for (ChainOutcome& outcome : outcomes) {
+        best.steps += outcome.steps;
+        if (outcome.best < best.best) {
+            const std::uint64_t steps = best.steps;
+            best = std::move(outcome);
+            best.steps = steps;
+        }
+    }
+    return best;
+}
+
+// Puts the items where the outcome has them, sets every listed student's
+// class number and recomputes the statistics.
+void Apply(DivisionState& state, const Problem& problem, const ChainOutcome& outcome)
+{
+    for (int i = 0; i < problem.itemCount; ++i)
+        state.FClasses[At(outcome.cls[At(i)])][At(outcome.pos[At(i)])] = problem.student[At(i)];
+    for (std::size_t c = 0; c < state.FClasses.size(); ++c)
+        for (const PStudent student : state.FClasses[c])
+            student->ClassNo = static_cast<std::int32_t>(c) + 1;
+    ComputeClassStats(state, true);
 }
 
 } // namespace
@@ -463,7 +583,7 @@ std::uint64_t DefaultOptimiseEffort(std::size_t students, int classCount)
 {
     (void)classCount;
     return static_cast<std::uint64_t>(
-        Tunable("FB_STEPS", 45000.0) * std::pow(static_cast<double>(std::max<std::size_t>(students, 1)), 0.625));
+        45000.0 * std::pow(static_cast<double>(std::max<std::size_t>(students, 1)), 0.625));
 }
 
 BalanceFigures FiguresOf(const DivisionState& state)
@@ -485,121 +605,66 @@ BalanceFigures FiguresOf(const DivisionState& state)
 OptimiseResult OptimiseDivision(
     DivisionState& state, int classCount, const DivisionRules& rules, const OptimiseControl& control)
 {
-    (void)rules;
     OptimiseResult result;
     if (!HasDivision(state, classCount))
         return result;
+    result.conflicts = FindRuleConflicts(state, classCount, rules);
+    if (!result.conflicts.empty()) {
+        result.outcome = OptimiseOutcome::RulesConflict;
+        return result;
+    }
+    result.brokenBefore = static_cast<int>(FindBrokenRules(state, classCount, rules).size());
 
     // The start, with its statistics recomputed: hand moves leave them stale.
     ComputeClassStats(state, true);
     result.before = FiguresOf(state);
 
     Problem problem(state, classCount);
-    const Schedule schedule;
-    problem.FindNeighbours(schedule.neighbours);
-    problem.smooth = Tunable("FB_LAM", 0);
-    const int chains = std::max(control.chains, 1);
-    const int threads = std::clamp(control.threads, 1, chains);
+    const ItemRules itemRules = RulesOverItems(state, problem, rules);
+    ChainOutcome start {result.before, problem.startClass, problem.startPos, 0};
+    std::vector<char> frozen(At(problem.itemCount), 0);
+    for (int i = 0; i < problem.itemCount; ++i)
+        frozen[At(i)] = !problem.movable[At(i)];
+    if (!itemRules.empty()) {
+        std::uint64_t seed = control.seed ^ 0x5EEDULL;
+        Rng rng(optimise::SplitMix(seed));
+        if (!optimise::RepairRules(problem, itemRules, start.cls, start.pos, frozen, rng)) {
+            std::vector<int> students;
+            for (const BrokenRule& broken : FindBrokenRules(state, classCount, rules))
+                students.insert(students.end(), broken.students.begin(), broken.students.end());
+            result.conflicts.push_back({RuleConflict::Reason::Unresolved, RuleKind::Together, -1, std::move(students)});
+            result.outcome = OptimiseOutcome::RulesConflict;
+            return result;
+        }
+    }
+    problem.Settle(start.cls, frozen, Neighbours);
+    {
+        // The repaired division's figures: the bar every chain must clear.
+        const Chain repaired(problem, start.cls, start.pos);
+        start.best = repaired.Figures();
+    }
+
     const std::uint64_t budget
         = control.effort ? control.effort : DefaultOptimiseEffort(state.FStudents.size(), classCount);
-
-    std::vector<std::atomic<std::uint64_t>> done(static_cast<std::size_t>(chains));
-    const double whole = static_cast<double>(budget) * chains;
-    double reported = -1;
-    const auto report = [&] {
-        if (!control.progress)
-            return;
-        double sum = 0;
-        for (const auto& d : done)
-            sum += static_cast<double>(d.load(std::memory_order_relaxed));
-        const double fraction = std::min(sum / whole, 1.0);
-        if (fraction - reported >= 0.005) {
-            reported = fraction;
-            control.progress(fraction);
-        }
-    };
-
-    // Rounds: every chain anneals from the best division of the round before.
-    ChainOutcome chosen {result.before, problem.startClass, problem.startPos, 0};
-    const int rounds = std::max(schedule.rounds, 1);
-    std::uint64_t spent = 0;
-    for (int round = 0; round < rounds && !(control.cancel && control.cancel->load()); ++round) {
-        const double share = rounds == 1 ? 1.0
-            : round == 0                 ? schedule.firstShare
-                                         : (1.0 - schedule.firstShare) / (rounds - 1);
-        const std::uint64_t steps
-            = round == rounds - 1 ? budget - spent : static_cast<std::uint64_t>(share * static_cast<double>(budget));
-        const double start = round == 0 ? 0.0 : schedule.reheat;
-        std::vector<ChainOutcome> outcomes(static_cast<std::size_t>(chains));
-        std::vector<std::exception_ptr> failures(static_cast<std::size_t>(threads));
-        std::atomic<int> running {threads - 1};
-        const auto work = [&](int thread, bool caller) {
-            try {
-                for (int c = thread; c < chains; c += threads) {
-                    std::uint64_t seedState
-                        = control.seed + static_cast<std::uint64_t>(c + round * chains) * 0x9E3779B97F4A7C15ULL;
-                    Annealer annealer(problem, chosen.cls, chosen.pos, optimise::SplitMix(seedState));
-                    auto& counter = done[static_cast<std::size_t>(c)];
-                    outcomes[static_cast<std::size_t>(c)]
-                        = annealer.Run(steps, start, schedule, control.cancel, [&](std::uint64_t step) {
-                              counter.store(spent + step, std::memory_order_relaxed);
-                              if (caller)
-                                  report();
-                          });
-                    counter.store(spent + steps, std::memory_order_relaxed);
-                }
-            } catch (...) {
-                failures[static_cast<std::size_t>(thread)] = std::current_exception();
-            }
-        };
-        std::vector<std::thread> workers;
-        for (int t = 1; t < threads; ++t)
-            workers.emplace_back([&, t] {
-                work(t, false);
-                running.fetch_sub(1);
-            });
-        work(0, true);
-        while (running.load() > 0) {
-            report();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        for (std::thread& worker : workers)
-            worker.join();
-        for (const std::exception_ptr& failure : failures)
-            if (failure)
-                std::rethrow_exception(failure);
-        spent += steps;
-        // The best chain by its figures, the lower chain index among equal ones.
-        for (ChainOutcome& outcome : outcomes) {
-            result.steps += outcome.steps;
-            if (outcome.best < chosen.best)
-                chosen = std::move(outcome);
-        }
-    }
+    const ChainOutcome chosen = RunChains(problem, itemRules, start, budget, control);
+    result.steps = chosen.steps;
     result.cancelled = control.cancel && control.cancel->load();
 
-    if (chosen.best < result.before) {
-        std::vector<TStudentList> lists = state.FClasses;
-        for (int i = 0; i < problem.itemCount; ++i) {
-            const auto ui = static_cast<std::size_t>(i);
-            lists[static_cast<std::size_t>(chosen.cls[ui])][static_cast<std::size_t>(chosen.pos[ui])]
-                = problem.student[ui];
-        }
-        const std::vector<TStudentList> start = state.FClasses;
-        state.FClasses = std::move(lists);
+    // Never worse than the start: by broken rules, then by the figures the
+    // statistics give (the search's own figures only choose among divisions).
+    const std::vector<TStudentList> startLists = state.FClasses;
+    Apply(state, problem, chosen);
+    const BalanceFigures after = FiguresOf(state);
+    if (result.brokenBefore > 0 || after < result.before) {
+        result.outcome = OptimiseOutcome::Improved;
+    } else {
+        state.FClasses = startLists;
+        for (std::size_t c = 0; c < state.FClasses.size(); ++c)
+            for (const PStudent student : state.FClasses[c])
+                student->ClassNo = static_cast<std::int32_t>(c) + 1;
         ComputeClassStats(state, true);
-        if (FiguresOf(state) < result.before) {
-            result.outcome = OptimiseOutcome::Improved;
-        } else { // the search's picture and the statistics disagree: keep the start
-            state.FClasses = start;
-            ComputeClassStats(state, true);
-        }
-    }
-    if (result.outcome != OptimiseOutcome::Improved)
         result.outcome = OptimiseOutcome::Unchanged;
-    for (std::size_t c = 0; c < state.FClasses.size(); ++c)
-        for (const PStudent student : state.FClasses[c])
-            student->ClassNo = static_cast<std::int32_t>(c) + 1;
+    }
     result.after = FiguresOf(state);
     result.total = TotalDeviation(state.FDevSum);
     if (control.progress)

@@ -97,22 +97,6 @@ Problem::Problem(const DivisionState& state, int count)
         if (seen[student[static_cast<std::size_t>(i)]] > 1)
             movable[static_cast<std::size_t>(i)] = 0;
 
-    // A group whose movable students all stand in one class cannot exchange.
-    std::vector<int> firstClass(static_cast<std::size_t>(groupCount), -1);
-    std::vector<char> spread(static_cast<std::size_t>(groupCount), 0);
-    for (int i = 0; i < itemCount; ++i) {
-        if (!movable[static_cast<std::size_t>(i)])
-            continue;
-        int& first = firstClass[static_cast<std::size_t>(group[static_cast<std::size_t>(i)])];
-        if (first < 0)
-            first = startClass[static_cast<std::size_t>(i)];
-        else if (first != startClass[static_cast<std::size_t>(i)])
-            spread[static_cast<std::size_t>(group[static_cast<std::size_t>(i)])] = 1;
-    }
-    for (int i = 0; i < itemCount; ++i)
-        if (!spread[static_cast<std::size_t>(group[static_cast<std::size_t>(i)])])
-            movable[static_cast<std::size_t>(i)] = 0;
-
     for (int s = 0; s < SubjectCount; ++s) {
         std::vector<long double> column;
         bool varies = false;
@@ -170,7 +154,6 @@ Problem::Problem(const DivisionState& state, int count)
             const int p = per[static_cast<std::size_t>(k)];
             const int n = classSize[static_cast<std::size_t>(c)];
             denominator.push_back(static_cast<long long>(p) * n);
-            scale.push_back(n == 0 ? 0.0 : 100.0 / ((p ? p : 1) * static_cast<double>(n)));
         }
 
     // One table of deviations per class size and column, centred on the sum
@@ -195,8 +178,27 @@ Problem::Problem(const DivisionState& state, int count)
     }
 }
 
-void Problem::FindNeighbours(int count)
+void Problem::Settle(const std::vector<int>& classes, const std::vector<char>& frozen, int count)
 {
+    for (int i = 0; i < itemCount; ++i)
+        if (frozen[static_cast<std::size_t>(i)])
+            movable[static_cast<std::size_t>(i)] = 0;
+    // A group whose movable students all stand in one class cannot exchange.
+    std::vector<int> firstClass(static_cast<std::size_t>(groupCount), -1);
+    std::vector<char> spread(static_cast<std::size_t>(groupCount), 0);
+    for (int i = 0; i < itemCount; ++i) {
+        if (!movable[static_cast<std::size_t>(i)])
+            continue;
+        int& first = firstClass[static_cast<std::size_t>(group[static_cast<std::size_t>(i)])];
+        if (first < 0)
+            first = classes[static_cast<std::size_t>(i)];
+        else if (first != classes[static_cast<std::size_t>(i)])
+            spread[static_cast<std::size_t>(group[static_cast<std::size_t>(i)])] = 1;
+    }
+    for (int i = 0; i < itemCount; ++i)
+        if (!spread[static_cast<std::size_t>(group[static_cast<std::size_t>(i)])])
+            movable[static_cast<std::size_t>(i)] = 0;
+
     neighbours.assign(static_cast<std::size_t>(itemCount), {});
     const std::vector<double>& x = coords;
     std::vector<int> movers;
@@ -343,7 +345,7 @@ void Chain::Rebuild()
         }
 }
 
-double Chain::ClassDelta(int c, int in, int out) const
+long long Chain::ClassDelta(int c, int in, int out) const
 {
     const Problem& p = problem;
     const int a = p.active;
@@ -351,76 +353,47 @@ double Chain::ClassDelta(int c, int in, int out) const
     const std::int32_t* xout = &p.units[static_cast<std::size_t>(out * a)];
     const auto base = static_cast<std::size_t>(c * a);
     long long delta = 0;
-    double off = 0;
-    if (p.allUnits) {
-        for (int k = 0; k < a; ++k) {
-            const long long d = xin[k] - xout[k];
-            if (d != 0) {
-                const auto cell = base + static_cast<std::size_t>(k);
-                const long long sum = sumUnits[cell];
-                delta += p.DevOfUnits(c, k, sum + d) - dev[cell];
-                off += p.Off(c, k, static_cast<double>(sum + d)) - p.Off(c, k, static_cast<double>(sum));
-            }
-        }
-        return static_cast<double>(delta) + p.smooth * off;
-    }
     for (int k = 0; k < a; ++k) {
         const auto cell = base + static_cast<std::size_t>(k);
-        long long m = 0;
-        if (p.per[static_cast<std::size_t>(k)]) {
-            const long long d = xin[k] - xout[k];
-            if (d == 0)
-                continue;
-            delta += p.DevOfUnits(c, k, sumUnits[cell] + d) - dev[cell];
-            off += p.Off(c, k, static_cast<double>(sumUnits[cell] + d))
-                - p.Off(c, k, static_cast<double>(sumUnits[cell]));
-            continue;
+        if (p.allUnits || p.per[static_cast<std::size_t>(k)]) {
+            const long long d = static_cast<long long>(xin[k]) - xout[k];
+            if (d != 0)
+                delta += p.DevOfUnits(c, k, sumUnits[cell] + d) - dev[cell];
         } else {
-            const long double vin = p.values[static_cast<std::size_t>(in * a + k)];
-            const long double vout = p.values[static_cast<std::size_t>(out * a + k)];
-            if (vin == vout)
-                continue;
-            m = p.MeanOfSum(c, sumValues[cell] + vin - vout);
-            off += p.Off(c, k, static_cast<double>(sumValues[cell] + vin - vout))
-                - p.Off(c, k, static_cast<double>(sumValues[cell]));
+            const long double d
+                = p.values[static_cast<std::size_t>(in * a + k)] - p.values[static_cast<std::size_t>(out * a + k)];
+            if (d != 0)
+                delta += p.Dev(k, p.MeanOfSum(c, sumValues[cell] + d)) - dev[cell];
         }
-        delta += p.Dev(k, m) - dev[cell];
     }
-    return static_cast<double>(delta) + p.smooth * off;
+    return delta;
 }
 
-double Chain::ClassDelta2(int c, int in1, int in2, int out1, int out2) const
+long long Chain::ClassDelta2(int c, int in1, int in2, int out1, int out2) const
 {
     const Problem& p = problem;
     const int a = p.active;
     const auto at = [a](int item, int k) { return static_cast<std::size_t>(item * a + k); };
     const auto base = static_cast<std::size_t>(c * a);
     long long delta = 0;
-    double off = 0;
     for (int k = 0; k < a; ++k) {
         const auto cell = base + static_cast<std::size_t>(k);
         if (p.per[static_cast<std::size_t>(k)]) {
             const long long d = static_cast<long long>(p.units[at(in1, k)]) + p.units[at(in2, k)] - p.units[at(out1, k)]
                 - p.units[at(out2, k)];
-            if (d == 0)
-                continue;
-            const long long sum = sumUnits[cell];
-            delta += p.DevOfUnits(c, k, sum + d) - dev[cell];
-            off += p.Off(c, k, static_cast<double>(sum + d)) - p.Off(c, k, static_cast<double>(sum));
+            if (d != 0)
+                delta += p.DevOfUnits(c, k, sumUnits[cell] + d) - dev[cell];
         } else {
             const long double d
                 = p.values[at(in1, k)] + p.values[at(in2, k)] - p.values[at(out1, k)] - p.values[at(out2, k)];
-            if (d == 0)
-                continue;
-            delta += p.Dev(k, p.MeanOfSum(c, sumValues[cell] + d)) - dev[cell];
-            off += p.Off(c, k, static_cast<double>(sumValues[cell] + d))
-                - p.Off(c, k, static_cast<double>(sumValues[cell]));
+            if (d != 0)
+                delta += p.Dev(k, p.MeanOfSum(c, sumValues[cell] + d)) - dev[cell];
         }
     }
-    return static_cast<double>(delta) + p.smooth * off;
+    return delta;
 }
 
-double Chain::DoubleDelta(int i, int k, int j, int l) const
+long long Chain::DoubleDelta(int i, int k, int j, int l) const
 {
     return ClassDelta2(cls[static_cast<std::size_t>(i)], j, l, i, k)
         + ClassDelta2(cls[static_cast<std::size_t>(j)], i, k, j, l);
@@ -452,7 +425,7 @@ void Chain::Shift(int c, int in, int out)
     }
 }
 
-double Chain::SwapDelta(int i, int j) const
+long long Chain::SwapDelta(int i, int j) const
 {
     return ClassDelta(cls[static_cast<std::size_t>(i)], j, i) + ClassDelta(cls[static_cast<std::size_t>(j)], i, j);
 }
@@ -472,19 +445,6 @@ void Chain::ApplySwap(int i, int j)
     std::swap(poolIndex[ui], poolIndex[uj]);
     std::swap(cls[ui], cls[uj]);
     std::swap(pos[ui], pos[uj]);
-}
-
-double Chain::CycleDelta(int i, int j, int k) const
-{
-    return ClassDelta(cls[static_cast<std::size_t>(i)], j, i) + ClassDelta(cls[static_cast<std::size_t>(j)], k, j)
-        + ClassDelta(cls[static_cast<std::size_t>(k)], i, k);
-}
-
-void Chain::ApplyCycle(int i, int j, int k)
-{
-    // i takes j's place, then k's: i ends in k's place, j in i's, k in j's.
-    ApplySwap(i, j);
-    ApplySwap(i, k);
 }
 
 BalanceFigures Chain::Figures() const

@@ -52,24 +52,18 @@ struct Problem {
     std::vector<int> per; // units per point (2 or 100), 0: added as extended values
     std::vector<long long> grade; // the grade average in hundredths
     std::vector<long long> denominator; // class * active + k: per * class size
-    std::vector<double> scale; // class * active + k: hundredths of the mean per unit (or point) of the sum
-    double smooth = 0;
-    // The unrounded deviation in hundredths.
-    double Off(int c, int k, double sum) const
-    {
-        return std::fabs(sum * scale[static_cast<std::size_t>(c * active + k)]
-            - static_cast<double>(grade[static_cast<std::size_t>(k)]));
-    }
     std::vector<std::int32_t> units; // item * active + k
     bool allUnits = true; // every changing column counts in units
-    std::vector<long double> values; // item * active + k
+    std::vector<long double> values; // item * active + k, for columns added as extended values
     std::vector<double> coords; // the same as doubles, for distances
 
     // Per movable item, its nearest movable items of the same group by the
     // distance of their scores in the changing columns.
     std::vector<std::vector<int>> neighbours;
     int mainDim = 0; // the changing column whose scores spread widest
-    void FindNeighbours(int count);
+    // Keeps the frozen items where they are, and every item of a group whose
+    // movable items all stand in one class; then finds the neighbours.
+    void Settle(const std::vector<int>& classes, const std::vector<char>& frozen, int neighbourCount);
 
     // Columns that no exchange changes: their deviations and gaps as they stay.
     long long fixedTotal = 0;
@@ -111,16 +105,11 @@ public:
     std::vector<long long> mean, dev; // class * active + k
     long long total = 0; // all deviations in hundredths, the fixed columns included
 
-    // The search's energy: the total, plus `smooth` times the unrounded
-    // deviations in hundredths, which lead towards sums in the middle of their
-    // rounding steps. Change of the energy when items i and j (same group, other classes) trade places.
-    double SwapDelta(int i, int j) const;
+    // Change of the total when items i and j (same group, other classes) trade places.
+    long long SwapDelta(int i, int j) const;
     void ApplySwap(int i, int j);
-    // i moves to k's class, j to i's, k to j's (three classes, one group).
-    double CycleDelta(int i, int j, int k) const;
     // i and k (one class) trade places with j and l (another class, the same group).
-    double DoubleDelta(int i, int k, int j, int l) const;
-    void ApplyCycle(int i, int j, int k);
+    long long DoubleDelta(int i, int k, int j, int l) const;
 
     // Figures with the gap tie-breaks, from the kept means.
     BalanceFigures Figures() const;
@@ -139,10 +128,10 @@ public:
     // Recomputes every sum and figure from the items' classes.
     void Rebuild();
 
-    // Change of the energy when class c takes item in and gives item out.
-    double ClassDelta(int c, int in, int out) const;
+    // Change of the total when class c takes item in and gives item out.
+    long long ClassDelta(int c, int in, int out) const;
     // The same for a class taking two items and giving two.
-    double ClassDelta2(int c, int in1, int in2, int out1, int out2) const;
+    long long ClassDelta2(int c, int in1, int in2, int out1, int out2) const;
     // Makes that change in the sums and figures (not in cls, pos or pools).
     void Shift(int c, int in, int out);
 };

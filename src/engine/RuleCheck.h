@@ -22,7 +22,10 @@ struct RuleConflict {
         FixedTwice, // one student fixed in two different classes
         FixedApartSameClass, // two students of an apart group fixed (or hand-placed) in one class
         FixedOverfull, // more students fixed in a class, of one gender, than the class holds
-        BadIndex, // a rule names a student index outside the roster
+        TogetherBreaksSpread, // a together group holds more of a spread category than one class may
+        SpreadFixedTooMany, // more students of a spread category fixed in one class than it may hold
+        BadIndex, // a rule names a student outside the roster or not in any class
+        Unresolved, // no division keeping every rule was found; students: those of the rules still broken
     };
     Reason reason;
     RuleKind kind; // the kind of the rule named by `rule`
@@ -32,8 +35,7 @@ struct RuleConflict {
 
 // A rule the division breaks: which rule and the students that break it
 // (a together group split over classes: all its students; apart: the ones
-// sharing a class; spread: the category's students in classes holding too
-// many or too few; fixed: the student).
+// sharing a class; spread: all the category's students; fixed: the student).
 struct BrokenRule {
     RuleKind kind;
     int rule;
@@ -41,8 +43,9 @@ struct BrokenRule {
 };
 
 // Rules that cannot all hold in the current classes (their sizes and gender
-// counts, the hand-placed students); empty when a division keeping every
-// rule exists as far as these checks tell.
+// counts; hand-placed students count as fixed where they stand); empty when
+// a division keeping every rule may exist as far as these checks tell.
+// Together groups sharing a student count as one, named by the first rule.
 std::vector<RuleConflict> FindRuleConflicts(const DivisionState& state, int classCount, const DivisionRules& rules);
 
 // The rules the division in FClasses breaks, in rule order: together, apart, spread, fixed.

@@ -9,6 +9,7 @@
 #include "engine/Balancing.h"
 #include "engine/Division.h"
 #include "engine/Optimiser.h"
+#include "engine/RuleCheck.h"
 #include "engine/Statistics.h"
 
 #include <benchmark/benchmark.h>
@@ -379,6 +380,102 @@ void PrintTuning(std::size_t first, std::size_t last)
     std::printf("per 100 students %.3f\n", all * 100);
 }
 
+// ---------------------------------------------------------------- school rules
+
+// The school rules of a 600/12 grade: 18 together groups (twins, siblings),
+// 10 apart groups, 3 fixed students, 8 feeder schools of very unequal size
+// and 30 % boarders to spread, 5 groups of sound-alike names kept apart.
+// Groups that would make the rules impossible are drawn again.
+DivisionRules SchoolRules(const DivisionState& state, int classes)
+{
+    std::mt19937 rng(2024);
+    const auto count = static_cast<int>(state.Records.size());
+    DivisionRules rules;
+    const double schoolShare[] = {0.32, 0.22, 0.15, 0.11, 0.08, 0.06, 0.04, 0.02};
+    rules.spread.resize(9);
+    for (int i = 0; i < count; ++i) {
+        double roll = std::uniform_real_distribution<double>(0, 1)(rng);
+        std::size_t school = 0;
+        while (school < 7 && roll >= schoolShare[school])
+            roll -= schoolShare[school++];
+        rules.spread[school].push_back(i);
+        if (std::uniform_real_distribution<double>(0, 1)(rng) < 0.3)
+            rules.spread[8].push_back(i);
+    }
+    std::vector<char> used(static_cast<std::size_t>(count), 0);
+    const auto group = [&](int size) {
+        std::vector<int> members;
+        while (static_cast<int>(members.size()) < size) {
+            const int i = static_cast<int>(rng() % static_cast<unsigned>(count));
+            if (!used[static_cast<std::size_t>(i)] && std::find(members.begin(), members.end(), i) == members.end())
+                members.push_back(i);
+        }
+        return members;
+    };
+    const auto add = [&](std::vector<std::vector<int>>& list, int size) {
+        for (;;) {
+            list.push_back(group(size));
+            if (FindRuleConflicts(state, classes, rules).empty())
+                break;
+            list.pop_back();
+        }
+        for (const int i : list.back())
+            used[static_cast<std::size_t>(i)] = 1;
+    };
+    for (int g = 0; g < 18; ++g)
+        add(rules.together, g % 4 == 3 ? 3 : 2);
+    for (int g = 0; g < 10; ++g)
+        add(rules.apart, 2 + g % 2);
+    for (int g = 0; g < 5; ++g) // sound-alike names
+        add(rules.apart, 2 + g % 3);
+    for (int g = 0; g < 3; ++g) {
+        for (;;) {
+            const std::vector<int> one = group(1);
+            rules.fixed.emplace_back(one[0], 1 + static_cast<int>(rng() % static_cast<unsigned>(classes)));
+            if (FindRuleConflicts(state, classes, rules).empty())
+                break;
+            rules.fixed.pop_back();
+        }
+        used[static_cast<std::size_t>(rules.fixed.back().first)] = 1;
+    }
+    return rules;
+}
+
+void PrintRules()
+{
+    const std::vector<Grade> grades = Grades();
+    for (const std::size_t g : {std::size_t {1}, std::size_t {2}, std::size_t {3}}) {
+        const Grade& grade = grades[g];
+        DivisionRules rules = SchoolRules(grade.state, grade.classes);
+        if (const char* mask = std::getenv("FB_MASK")) {
+            const int m = std::atoi(mask);
+            if (!(m & 1))
+                rules.together.clear();
+            if (!(m & 2))
+                rules.apart.clear();
+            if (!(m & 4))
+                rules.spread.clear();
+            if (!(m & 8))
+                rules.fixed.clear();
+        }
+        DivisionState plain = Clone(grade.state);
+        const OptimiseResult without = OptimiseDivision(plain, grade.classes, {});
+        DivisionState ruled = Clone(grade.state);
+        const auto t = Clock::now();
+        OptimiseControl control;
+        if (const char* scale = std::getenv("FB_RSCALE"))
+            control.effort
+                = static_cast<std::uint64_t>(std::atof(scale) * static_cast<double>(DefaultOptimiseEffort(600, 12)));
+        const OptimiseResult with = OptimiseDivision(ruled, grade.classes, rules, control);
+        const double seconds = SecondsSince(t);
+        std::printf("%-18s rules broken %3d -> %zu   total %s with rules, %s without (x %.2f), gap %s, %.2f s\n",
+            grade.name.c_str(), with.brokenBefore, FindBrokenRules(ruled, grade.classes, rules).size(),
+            Hundredths(with.after.total).c_str(), Hundredths(without.after.total).c_str(),
+            static_cast<double>(with.after.total) / static_cast<double>(without.after.total),
+            Hundredths(with.after.largestGap).c_str(), seconds);
+    }
+}
+
 // ---------------------------------------------------------------- timings
 
 void BM_Optimise(benchmark::State& bench)
@@ -402,6 +499,10 @@ BENCHMARK(BM_Optimise)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->Iterati
 int main(int argc, char** argv)
 {
     // --table [first [last]] or --ours [first [last]]: grades first..last-1.
+    if (argc >= 2 && std::strcmp(argv[1], "--rules") == 0) {
+        PrintRules();
+        return 0;
+    }
     if (argc >= 2 && std::strcmp(argv[1], "--tune") == 0) {
         PrintTuning(argc >= 3 ? std::stoul(argv[2]) : 0, argc >= 4 ? std::stoul(argv[3]) : 4);
         return 0;

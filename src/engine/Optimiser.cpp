@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <exception>
+#include <map>
 #include <thread>
 #include <unordered_map>
 
@@ -34,7 +35,8 @@ constexpr double NearShare = 0.5; // annealing moves between near neighbours ...
 constexpr double DirectedShare = 0.3; // ... of which these aim at evening out the two classes
 constexpr int Neighbours = 16;
 constexpr int Kicks = 3; // random exchanges between two descents
-constexpr int Keep = 6; // pair sums tried exactly per pair of classes
+constexpr int Keep = 6; // sets tried exactly per pair of classes
+constexpr double SpreadEffort = 1.5; // times the steps with spread rules
 constexpr int Partners = 12; // classes searched with each class when there are many
 constexpr std::uint64_t CheckEvery = 4096; // steps between looks at the cancel flag
 
@@ -55,6 +57,7 @@ public:
         , rules_(rules)
         , guard_(problem, rules, cls)
         , rng_(seed)
+        , triples_(!rules.spread.empty())
     {
         const auto groups = At(problem.groupCount);
         groupClasses_.resize(groups);
@@ -82,8 +85,11 @@ public:
             if (cancel && cancel->load(std::memory_order_relaxed))
                 break;
             tick(step);
-            for (bool improved = true; improved && step < budget;)
-                step += Doubles(out, improved);
+            for (bool improved = true; improved && step < budget;) {
+                step += Exchanges(2, out, improved);
+                if (!improved && triples_ && step < budget)
+                    step += Exchanges(3, out, improved);
+            }
             if (step >= budget)
                 break;
             if (!(chain_.Figures() < out.best)) {
@@ -223,26 +229,88 @@ private:
         return step;
     }
 
-    // Orders pair sums (dims values each) and their pairs along column m.
-    static void SortAlong(std::vector<double>& sums, std::vector<std::pair<int, int>>& pairs, int dims, int m)
+    // A set of students of one class: its members, the sum of their scores
+    // per column and its key, the sorted groups of the members (only sets of
+    // equal keys trade places, member by member in group order).
+    struct Sets {
+        int size = 0;
+        std::vector<int> items; // size per set, in group order
+        std::vector<double> sums; // dims per set
+        std::vector<long long> keys;
+
+        void Clear(int k)
+        {
+            size = k;
+            items.clear();
+            sums.clear();
+            keys.clear();
+        }
+        std::size_t Count() const { return keys.size(); }
+    };
+
+    // Every set of k students of the list (k = 2 or 3), members in group order.
+    void MakeSets(const std::vector<int>& list, int k, Sets& sets) const
     {
-        std::vector<std::size_t> order(pairs.size());
+        const Problem& p = chain_.problem;
+        const int dims = p.active;
+        sets.Clear(k);
+        std::vector<int> members(At(k));
+        const auto add = [&] {
+            std::sort(members.begin(), members.end(), [&](int x, int y) {
+                return p.group[At(x)] < p.group[At(y)] || (p.group[At(x)] == p.group[At(y)] && x < y);
+            });
+            long long key = 0;
+            for (const int i : members) {
+                key = key * p.groupCount + p.group[At(i)];
+                sets.items.push_back(i);
+            }
+            sets.keys.push_back(key);
+            for (int c = 0; c < dims; ++c) {
+                double sum = 0;
+                for (const int i : members)
+                    sum += p.coords[At(i * dims + c)];
+                sets.sums.push_back(sum);
+            }
+        };
+        const std::size_t n = list.size();
+        for (std::size_t u = 0; u < n; ++u)
+            for (std::size_t v = u + 1; v < n; ++v) {
+                if (k == 2) {
+                    members = {list[u], list[v]};
+                    add();
+                    continue;
+                }
+                for (std::size_t w = v + 1; w < n; ++w) {
+                    members = {list[u], list[v], list[w]};
+                    add();
+                }
+            }
+    }
+
+    // Orders the sets by key, then along column m.
+    static void SortAlong(Sets& sets, int dims, int m)
+    {
+        std::vector<std::size_t> order(sets.Count());
         for (std::size_t n = 0; n < order.size(); ++n)
             order[n] = n;
         const auto d = At(dims);
         std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-            const double kx = sums[x * d + At(m)], ky = sums[y * d + At(m)];
+            if (sets.keys[x] != sets.keys[y])
+                return sets.keys[x] < sets.keys[y];
+            const double kx = sets.sums[x * d + At(m)], ky = sets.sums[y * d + At(m)];
             return kx < ky || (kx == ky && x < y);
         });
-        std::vector<double> sortedSums(sums.size());
-        std::vector<std::pair<int, int>> sortedPairs(pairs.size());
-        for (std::size_t n = 0; n < order.size(); ++n) {
-            sortedPairs[n] = pairs[order[n]];
-            std::copy_n(sums.begin() + static_cast<std::ptrdiff_t>(order[n] * d), d,
-                sortedSums.begin() + static_cast<std::ptrdiff_t>(n * d));
+        Sets sorted;
+        sorted.Clear(sets.size);
+        const auto k = At(sets.size);
+        for (const std::size_t n : order) {
+            sorted.keys.push_back(sets.keys[n]);
+            sorted.items.insert(sorted.items.end(), sets.items.begin() + static_cast<std::ptrdiff_t>(n * k),
+                sets.items.begin() + static_cast<std::ptrdiff_t>((n + 1) * k));
+            sorted.sums.insert(sorted.sums.end(), sets.sums.begin() + static_cast<std::ptrdiff_t>(n * d),
+                sets.sums.begin() + static_cast<std::ptrdiff_t>((n + 1) * d));
         }
-        sums = std::move(sortedSums);
-        pairs = std::move(sortedPairs);
+        sets = std::move(sorted);
     }
 
     // Marks a class as changed since the pairs with it were last searched.
@@ -284,22 +352,23 @@ private:
         return chosen;
     }
 
-    // One sweep of double exchanges: for each pair of classes and group, two
-    // students of one class trade places with two of the other. Pair sums of
-    // the second class lie sorted along the widest column, so the scan for
-    // each pair of the first stops where that column alone is too far from
-    // the exchange that would even the two classes out; the few nearest are
-    // tried exactly and the best that lowers the total is made. Returns the
-    // work done in steps.
-    std::uint64_t Doubles(ChainOutcome& out, bool& improved)
+    // One sweep of exchanges of sets: for each pair of classes, sets of k
+    // students of one class trade places with sets of the other whose
+    // members are of the same groups. Sets of the second class lie sorted by
+    // key and along the widest column, so the scan for each set of the first
+    // stops where that column alone is too far from the exchange that would
+    // even the two classes out; the few nearest are tried exactly and the
+    // best that lowers the total is made. Returns the work done in steps.
+    std::uint64_t Exchanges(int k, ChainOutcome& out, bool& improved)
     {
         const Problem& p = chain_.problem;
         const int dims = p.active;
         const auto m = At(p.mainDim);
         const auto classes = At(p.classCount);
-        if (settledAt_.size() != classes * classes) {
-            settledAt_.assign(classes * classes, 0);
-            stamp_.assign(classes, 0);
+        auto& settledAt = settledAt_[At(k - 2)];
+        if (settledAt.size() != classes * classes) {
+            settledAt.assign(classes * classes, 0);
+            stamp_.resize(classes, 0);
         }
         improved = false;
         std::uint64_t work = 1;
@@ -308,89 +377,88 @@ private:
             for (int b = a + 1; b < p.classCount; ++b) {
                 const std::size_t pair = At(a) * classes + At(b);
                 // A pair that found nothing and has not changed since is passed over.
-                std::uint64_t& settled = settledAt_[pair];
+                std::uint64_t& settled = settledAt[pair];
                 if (!chosen[pair] || (settled && stamp_[At(a)] < settled && stamp_[At(b)] < settled))
                     continue;
-                bool found = false;
-                for (int g = 0; g < p.groupCount; ++g) {
-                    const auto& listA = chain_.pool[At(a * p.groupCount + g)];
-                    const auto& listB = chain_.pool[At(b * p.groupCount + g)];
-                    if (listA.size() < 2 || listB.size() < 2)
-                        continue;
-                    PairSums(listA, sumsA_, pairsA_);
-                    PairSums(listB, sumsB_, pairsB_);
-                    SortAlong(sumsB_, pairsB_, dims, p.mainDim);
-                    target_.resize(At(dims));
-                    for (int k = 0; k < dims; ++k)
-                        target_[At(k)] = 0.5 * (chain_.Residual(b, k) - chain_.Residual(a, k));
-                    const std::size_t scanned = Nearest(dims, m);
-                    work += scanned / 4 + pairsA_.size() + Keep;
-                    long long bestDelta = 0;
-                    int pick = -1;
-                    for (int n = 0; n < kept_; ++n) {
-                        const auto [i, k] = pairsA_[At(best_[n].second.first)];
-                        const auto [j, l] = pairsB_[At(best_[n].second.second)];
-                        const long long d = chain_.DoubleDelta(i, k, j, l);
-                        if (d < bestDelta && Keeps(i, k, j, l)) {
-                            bestDelta = d;
-                            pick = n;
-                        }
-                    }
-                    if (pick < 0)
-                        continue;
-                    const auto [i, k] = pairsA_[At(best_[pick].second.first)];
-                    const auto [j, l] = pairsB_[At(best_[pick].second.second)];
-                    Swap(i, j);
-                    Swap(k, l);
-                    improved = found = true;
-                    Touch(a);
-                    Touch(b);
-                    Record(out);
+                const auto members = [&](int c, std::vector<int>& list) {
+                    list.clear();
+                    for (int g = 0; g < p.groupCount; ++g)
+                        list.insert(list.end(), chain_.pool[At(c * p.groupCount + g)].begin(),
+                            chain_.pool[At(c * p.groupCount + g)].end());
+                };
+                members(a, listA_);
+                members(b, listB_);
+                if (static_cast<int>(listA_.size()) < k || static_cast<int>(listB_.size()) < k) {
+                    settled = ++clock_;
+                    continue;
                 }
-                settled = found ? 0 : ++clock_;
+                MakeSets(listA_, k, setsA_);
+                MakeSets(listB_, k, setsB_);
+                SortAlong(setsB_, dims, p.mainDim);
+                target_.resize(At(dims));
+                for (int c = 0; c < dims; ++c)
+                    target_[At(c)] = 0.5 * (chain_.Residual(b, c) - chain_.Residual(a, c));
+                const std::size_t scanned = Nearest(dims, m);
+                work += scanned / 4 + setsA_.Count() + setsB_.Count() / 2 + Keep;
+                long long bestDelta = 0;
+                int pick = -1;
+                for (int n = 0; n < kept_; ++n) {
+                    const int* from = &setsA_.items[At(best_[n].second.first * k)];
+                    const int* to = &setsB_.items[At(best_[n].second.second * k)];
+                    const long long d = chain_.SetDelta(from, to, k);
+                    if (d < bestDelta && Keeps(from, to, k)) {
+                        bestDelta = d;
+                        pick = n;
+                    }
+                }
+                if (pick < 0) {
+                    settled = ++clock_;
+                    continue;
+                }
+                const int* from = &setsA_.items[At(best_[pick].second.first * k)];
+                const int* to = &setsB_.items[At(best_[pick].second.second * k)];
+                for (int n = 0; n < k; ++n)
+                    Swap(from[n], to[n]);
+                improved = true;
+                settled = 0;
+                Touch(a);
+                Touch(b);
+                Record(out);
             }
         return work;
     }
 
-    // Whether the double exchange keeps the rules, tried on the division.
-    bool Keeps(int i, int k, int j, int l)
+    // Whether the exchange of two sets keeps the rules, tried on the division.
+    bool Keeps(const int* from, const int* to, int k)
     {
         if (!guard_.Active())
             return true;
-        if (!guard_.Allowed(chain_.cls, i, j))
-            return false;
-        Swap(i, j);
-        const bool kept = guard_.Allowed(chain_.cls, k, l);
-        Swap(i, j); // back: i and j trade places again
+        for (int n = 0; n < k; ++n)
+            Swap(from[n], to[n]);
+        bool kept = true;
+        for (int n = 0; n < k && kept; ++n)
+            kept = guard_.HoldsFor(chain_.cls, {from[n], to[n]});
+        for (int n = k - 1; n >= 0; --n)
+            Swap(from[n], to[n]); // back
         return kept;
     }
 
-    void PairSums(const std::vector<int>& list, std::vector<double>& sums, std::vector<std::pair<int, int>>& pairs)
-    {
-        const Problem& p = chain_.problem;
-        const int dims = p.active;
-        sums.clear();
-        pairs.clear();
-        for (std::size_t u = 0; u < list.size(); ++u)
-            for (std::size_t v = u + 1; v < list.size(); ++v) {
-                pairs.emplace_back(list[u], list[v]);
-                for (int k = 0; k < dims; ++k)
-                    sums.push_back(p.coords[At(list[u] * dims + k)] + p.coords[At(list[v] * dims + k)]);
-            }
-    }
-
-    // Fills best_ with the Keep combinations nearest to the target; returns how many were measured.
+    // Fills best_ with the Keep exchanges nearest to the target; returns how many were measured.
     std::size_t Nearest(int dims, std::size_t m)
     {
         kept_ = 0;
         std::size_t scanned = 0;
         const auto d = At(dims);
-        const std::size_t count = pairsB_.size();
-        const auto key = [&](std::size_t v) { return sumsB_[v * d + m]; };
-        for (std::size_t u = 0; u < pairsA_.size(); ++u) {
-            const double* pa = &sumsA_[u * d];
+        const auto key = [&](std::size_t v) { return setsB_.sums[v * d + m]; };
+        for (std::size_t u = 0; u < setsA_.Count(); ++u) {
+            const double* pa = &setsA_.sums[u * d];
             const double want = pa[m] + target_[m];
-            std::size_t lo = 0, hi = count;
+            const auto range = std::equal_range(setsB_.keys.begin(), setsB_.keys.end(), setsA_.keys[u]);
+            const auto first = static_cast<std::size_t>(range.first - setsB_.keys.begin());
+            const auto end = static_cast<std::size_t>(range.second - setsB_.keys.begin());
+            if (first == end)
+                continue;
+            std::size_t lo = first, hi = end;
             while (lo < hi) {
                 const std::size_t mid = (lo + hi) / 2;
                 if (key(mid) < want)
@@ -404,10 +472,10 @@ private:
                 if (gap * gap >= bound)
                     return false;
                 ++scanned;
-                const double* pb = &sumsB_[v * d];
+                const double* pb = &setsB_.sums[v * d];
                 double e2 = 0;
-                for (std::size_t k = 0; k < d && e2 < bound; ++k) {
-                    const double e = pb[k] - pa[k] - target_[k];
+                for (std::size_t c = 0; c < d && e2 < bound; ++c) {
+                    const double e = pb[c] - pa[c] - target_[c];
                     e2 += e * e;
                 }
                 if (e2 < bound) {
@@ -423,17 +491,17 @@ private:
             std::size_t up = lo, down = lo;
             for (bool going = true; going;) {
                 going = false;
-                if (up < count && consider(up)) {
+                if (up < end && consider(up)) {
                     ++up;
                     going = true;
                 } else {
-                    up = count;
+                    up = end;
                 }
-                if (down > 0 && consider(down - 1)) {
+                if (down > first && consider(down - 1)) {
                     --down;
                     going = true;
                 } else {
-                    down = 0;
+                    down = first;
                 }
             }
         }
@@ -444,14 +512,15 @@ private:
     ItemRules rules_;
     RuleGuard guard_;
     Rng rng_;
+    bool triples_; // sets of three as well: with spread rules, where sets of two seldom match
     std::vector<std::vector<int>> groupClasses_; // per group: classes with movable items of it
     std::vector<int> movers_;
     std::vector<double> target_;
-    std::vector<double> sumsA_, sumsB_;
-    std::vector<std::pair<int, int>> pairsA_, pairsB_;
+    Sets setsA_, setsB_;
+    std::vector<int> listA_, listB_;
     std::pair<double, std::pair<int, int>> best_[Keep];
     int kept_ = 0;
-    std::vector<std::uint64_t> settledAt_; // per pair of classes: when last searched in vain, 0: never
+    std::vector<std::uint64_t> settledAt_[2]; // per set size, per pair of classes: when last searched in vain, 0: never
     std::vector<std::uint64_t> stamp_; // per class: when it last changed
     std::uint64_t clock_ = 0;
 };
@@ -615,13 +684,9 @@ OptimiseResult OptimiseDivision(
     }
     result.brokenBefore = static_cast<int>(FindBrokenRules(state, classCount, rules).size());
 
-    // The start, with its statistics recomputed: hand moves leave them stale.
-    ComputeClassStats(state, true);
-    result.before = FiguresOf(state);
-
     Problem problem(state, classCount);
     const ItemRules itemRules = RulesOverItems(state, problem, rules);
-    ChainOutcome start {result.before, problem.startClass, problem.startPos, 0};
+    ChainOutcome start {{}, problem.startClass, problem.startPos, 0};
     std::vector<char> frozen(At(problem.itemCount), 0);
     for (int i = 0; i < problem.itemCount; ++i)
         frozen[At(i)] = !problem.movable[At(i)];
@@ -637,6 +702,23 @@ OptimiseResult OptimiseDivision(
             return result;
         }
     }
+    if (!itemRules.spread.empty()) {
+        // Students trade places only with students of the same categories,
+        // so that every class keeps its count of each.
+        std::vector<std::vector<int>> categories(At(problem.itemCount));
+        for (std::size_t c = 0; c < itemRules.spread.size(); ++c)
+            for (const int i : itemRules.spread[c])
+                categories[At(i)].push_back(static_cast<int>(c));
+        std::map<std::vector<int>, int> ids;
+        std::vector<int> key;
+        for (const std::vector<int>& list : categories)
+            key.push_back(ids.emplace(list, static_cast<int>(ids.size())).first->second);
+        problem.Refine(key);
+    }
+    // The start, with its statistics recomputed: hand moves leave them stale.
+    ComputeClassStats(state, true);
+    result.before = FiguresOf(state);
+
     problem.Settle(start.cls, frozen, Neighbours);
     {
         // The repaired division's figures: the bar every chain must clear.
@@ -646,7 +728,10 @@ OptimiseResult OptimiseDivision(
 
     const std::uint64_t budget
         = control.effort ? control.effort : DefaultOptimiseEffort(state.FStudents.size(), classCount);
-    const ChainOutcome chosen = RunChains(problem, itemRules, start, budget, control);
+    // Spread rules leave fewer exchanges: the search gets more steps.
+    const ChainOutcome chosen = RunChains(problem, itemRules, start,
+        itemRules.spread.empty() ? budget : static_cast<std::uint64_t>(SpreadEffort * static_cast<double>(budget)),
+        control);
     result.steps = chosen.steps;
     result.cancelled = control.cancel && control.cancel->load();
 

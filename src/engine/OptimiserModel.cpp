@@ -93,6 +93,8 @@ Problem::Problem(const DivisionState& state, int count)
     }
     itemCount = static_cast<int>(student.size());
     groupCount = static_cast<int>(groups.size());
+    for (int g = 0; g < groupCount; ++g)
+        genderOf.push_back(g);
     for (int i = 0; i < itemCount; ++i)
         if (seen[student[static_cast<std::size_t>(i)]] > 1)
             movable[static_cast<std::size_t>(i)] = 0;
@@ -176,6 +178,20 @@ Problem::Problem(const DivisionState& state, int count)
                                      : 0);
         }
     }
+}
+
+void Problem::Refine(const std::vector<int>& key)
+{
+    std::map<std::pair<int, int>, int> fine;
+    genderOf.clear();
+    for (int i = 0; i < itemCount; ++i) {
+        const std::pair<int, int> id {group[static_cast<std::size_t>(i)], key[static_cast<std::size_t>(i)]};
+        const auto [found, added] = fine.emplace(id, static_cast<int>(fine.size()));
+        if (added)
+            genderOf.push_back(id.first);
+        group[static_cast<std::size_t>(i)] = found->second;
+    }
+    groupCount = static_cast<int>(fine.size());
 }
 
 void Problem::Settle(const std::vector<int>& classes, const std::vector<char>& frozen, int count)
@@ -369,34 +385,36 @@ long long Chain::ClassDelta(int c, int in, int out) const
     return delta;
 }
 
-long long Chain::ClassDelta2(int c, int in1, int in2, int out1, int out2) const
+long long Chain::ClassDeltaSet(int c, const int* in, const int* out, int k) const
 {
     const Problem& p = problem;
     const int a = p.active;
-    const auto at = [a](int item, int k) { return static_cast<std::size_t>(item * a + k); };
+    const auto at = [a](int item, int column) { return static_cast<std::size_t>(item * a + column); };
     const auto base = static_cast<std::size_t>(c * a);
     long long delta = 0;
-    for (int k = 0; k < a; ++k) {
-        const auto cell = base + static_cast<std::size_t>(k);
-        if (p.per[static_cast<std::size_t>(k)]) {
-            const long long d = static_cast<long long>(p.units[at(in1, k)]) + p.units[at(in2, k)] - p.units[at(out1, k)]
-                - p.units[at(out2, k)];
+    for (int column = 0; column < a; ++column) {
+        const auto cell = base + static_cast<std::size_t>(column);
+        if (p.per[static_cast<std::size_t>(column)]) {
+            long long d = 0;
+            for (int n = 0; n < k; ++n)
+                d += static_cast<long long>(p.units[at(in[n], column)]) - p.units[at(out[n], column)];
             if (d != 0)
-                delta += p.DevOfUnits(c, k, sumUnits[cell] + d) - dev[cell];
+                delta += p.DevOfUnits(c, column, sumUnits[cell] + d) - dev[cell];
         } else {
-            const long double d
-                = p.values[at(in1, k)] + p.values[at(in2, k)] - p.values[at(out1, k)] - p.values[at(out2, k)];
+            long double d = 0;
+            for (int n = 0; n < k; ++n)
+                d += p.values[at(in[n], column)] - p.values[at(out[n], column)];
             if (d != 0)
-                delta += p.Dev(k, p.MeanOfSum(c, sumValues[cell] + d)) - dev[cell];
+                delta += p.Dev(column, p.MeanOfSum(c, sumValues[cell] + d)) - dev[cell];
         }
     }
     return delta;
 }
 
-long long Chain::DoubleDelta(int i, int k, int j, int l) const
+long long Chain::SetDelta(const int* from, const int* to, int k) const
 {
-    return ClassDelta2(cls[static_cast<std::size_t>(i)], j, l, i, k)
-        + ClassDelta2(cls[static_cast<std::size_t>(j)], i, k, j, l);
+    return ClassDeltaSet(cls[static_cast<std::size_t>(from[0])], to, from, k)
+        + ClassDeltaSet(cls[static_cast<std::size_t>(to[0])], from, to, k);
 }
 
 void Chain::Shift(int c, int in, int out)

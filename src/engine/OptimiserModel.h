@@ -39,7 +39,9 @@ struct Problem {
 
     int classCount = 0;
     int itemCount = 0; // items are the slots of FClasses, class by class
-    int groupCount = 0; // gender groups (exact Gender texts)
+    int groupCount
+        = 0; // groups of items that may trade places: one gender, and with spread rules one set of categories
+    std::vector<int> genderOf; // per group: its gender, the same for every item of it
     std::vector<PStudent> student; // per item
     std::vector<int> startClass, startPos; // per item: where it stands in FClasses
     std::vector<int> group; // per item
@@ -61,6 +63,8 @@ struct Problem {
     // distance of their scores in the changing columns.
     std::vector<std::vector<int>> neighbours;
     int mainDim = 0; // the changing column whose scores spread widest
+    // Splits the gender groups by a further key per item (its spread categories).
+    void Refine(const std::vector<int>& key);
     // Keeps the frozen items where they are, and every item of a group whose
     // movable items all stand in one class; then finds the neighbours.
     void Settle(const std::vector<int>& classes, const std::vector<char>& frozen, int neighbourCount);
@@ -108,8 +112,8 @@ public:
     // Change of the total when items i and j (same group, other classes) trade places.
     long long SwapDelta(int i, int j) const;
     void ApplySwap(int i, int j);
-    // i and k (one class) trade places with j and l (another class, the same group).
-    long long DoubleDelta(int i, int k, int j, int l) const;
+    // The items from[0..k) of one class trade places with to[0..k) of another, member by member.
+    long long SetDelta(const int* from, const int* to, int k) const;
 
     // Figures with the gap tie-breaks, from the kept means.
     BalanceFigures Figures() const;
@@ -130,8 +134,8 @@ public:
 
     // Change of the total when class c takes item in and gives item out.
     long long ClassDelta(int c, int in, int out) const;
-    // The same for a class taking two items and giving two.
-    long long ClassDelta2(int c, int in1, int in2, int out1, int out2) const;
+    // The same for a class taking the k items in and giving the k items out.
+    long long ClassDeltaSet(int c, const int* in, const int* out, int k) const;
     // Makes that change in the sums and figures (not in cls, pos or pools).
     void Shift(int c, int in, int out);
 };

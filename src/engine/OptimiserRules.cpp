@@ -77,6 +77,24 @@ bool RuleGuard::Allowed(const std::vector<int>& cls, int i, int j) const
     return true;
 }
 
+bool RuleGuard::HoldsFor(const std::vector<int>& cls, std::initializer_list<int> items) const
+{
+    if (!active_)
+        return true;
+    for (const int i : items) {
+        for (const int m : mates_[At(i)])
+            if (cls[At(m)] == cls[At(i)])
+                return false;
+        for (const int category : categories_[At(i)])
+            for (const int j : items) {
+                const int count = count_[At(category) * At(classCount_) + At(cls[At(j)])];
+                if (count < low_[At(category)] || count > high_[At(category)])
+                    return false;
+            }
+    }
+    return true;
+}
+
 int RuleGuard::ViolationDelta(const std::vector<int>& cls, int i, int j) const
 {
     const int a = cls[At(i)];

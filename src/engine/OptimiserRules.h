@@ -5,6 +5,7 @@
 
 #include "engine/OptimiserModel.h"
 
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -28,6 +29,8 @@ public:
     // Whether items i and j may trade places: no apart mate waits in the
     // other's class, and no spread category leaves its bounds.
     bool Allowed(const std::vector<int>& cls, int i, int j) const;
+    // Whether the rules hold for the given items and the classes they stand in, after moves.
+    bool HoldsFor(const std::vector<int>& cls, std::initializer_list<int> items) const;
     // Change in the number of broken apart pairs and spread excesses and shortfalls.
     int ViolationDelta(const std::vector<int>& cls, int i, int j) const;
     // Records that item i moved from class a to b and item j from b to a.

@@ -335,17 +335,9 @@ void PrintTable(std::size_t first, std::size_t last, bool yardsticks)
 
         DivisionState ours = Clone(grade.state);
         t = Clock::now();
-        OptimiseControl control;
-        if (const char* seed = std::getenv("FB_SEED"))
-            control.seed = std::stoull(seed);
-        const OptimiseResult result = OptimiseDivision(ours, grade.classes, {}, control);
+        const OptimiseResult result = OptimiseDivision(ours, grade.classes, {});
         const double oursSeconds = SecondsSince(t);
 
-        if (!yardsticks) {
-            for (int k = 0; k < SubjectCount; ++k)
-                std::printf(" %.2f", static_cast<double>(ours.FDevSum[k]));
-            std::printf("\n");
-        }
         const long long yard = std::min(FiguresOf(exchange).total, FiguresOf(annealed).total);
         std::printf("%-18s %8s %8s %8s %8s | %8s %6s %6s %6.2f | %8s %6.2f %6.2f %6.2f %6.1fM\n", grade.name.c_str(),
             Hundredths(start.total).c_str(), Hundredths(pressBest.total).c_str(),
@@ -446,27 +438,12 @@ void PrintRules()
     const std::vector<Grade> grades = Grades();
     for (const std::size_t g : {std::size_t {1}, std::size_t {2}, std::size_t {3}}) {
         const Grade& grade = grades[g];
-        DivisionRules rules = SchoolRules(grade.state, grade.classes);
-        if (const char* mask = std::getenv("FB_MASK")) {
-            const int m = std::atoi(mask);
-            if (!(m & 1))
-                rules.together.clear();
-            if (!(m & 2))
-                rules.apart.clear();
-            if (!(m & 4))
-                rules.spread.clear();
-            if (!(m & 8))
-                rules.fixed.clear();
-        }
+        const DivisionRules rules = SchoolRules(grade.state, grade.classes);
         DivisionState plain = Clone(grade.state);
         const OptimiseResult without = OptimiseDivision(plain, grade.classes, {});
         DivisionState ruled = Clone(grade.state);
         const auto t = Clock::now();
-        OptimiseControl control;
-        if (const char* scale = std::getenv("FB_RSCALE"))
-            control.effort
-                = static_cast<std::uint64_t>(std::atof(scale) * static_cast<double>(DefaultOptimiseEffort(600, 12)));
-        const OptimiseResult with = OptimiseDivision(ruled, grade.classes, rules, control);
+        const OptimiseResult with = OptimiseDivision(ruled, grade.classes, rules);
         const double seconds = SecondsSince(t);
         std::printf("%-18s rules broken %3d -> %zu   total %s with rules, %s without (x %.2f), gap %s, %.2f s\n",
             grade.name.c_str(), with.brokenBefore, FindBrokenRules(ruled, grade.classes, rules).size(),
@@ -492,9 +469,27 @@ void BM_Optimise(benchmark::State& bench)
     bench.counters["gap"] = static_cast<double>(after.largestGap) / 100;
 }
 
+// The 600/12 grades with the school rules of SchoolRules.
+void BM_OptimiseRules(benchmark::State& bench)
+{
+    static std::vector<Grade> grades = Grades();
+    const Grade& grade = grades[static_cast<std::size_t>(bench.range(0))];
+    const DivisionRules rules = SchoolRules(grade.state, grade.classes);
+    bench.SetLabel(grade.name + " with rules");
+    OptimiseResult result;
+    for (auto _ : bench) {
+        DivisionState state = Clone(grade.state);
+        result = OptimiseDivision(state, grade.classes, rules);
+        bench.counters["broken"] = static_cast<double>(FindBrokenRules(state, grade.classes, rules).size());
+    }
+    bench.counters["total"] = static_cast<double>(result.after.total) / 100;
+    bench.counters["gap"] = static_cast<double>(result.after.largestGap) / 100;
+}
+
 } // namespace
 
 BENCHMARK(BM_Optimise)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_OptimiseRules)->DenseRange(1, 3)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv)
 {

@@ -1,5 +1,6 @@
 #include "EngineTestKit.h"
 #include "engine/Assignment.h"
+#include "engine/Balancing.h"
 #include "engine/Division.h"
 #include "engine/Optimiser.h"
 #include "engine/OptimiserModel.h"
@@ -111,7 +112,11 @@ private slots:
     void rulesHoldAfterARun();
     void conflicts_data();
     void conflicts();
+    void feasibleRulesAreNoConflict_data();
+    void feasibleRulesAreNoConflict();
+    void repairPlacesGroupsAndFixedStudents();
     void brokenRules();
+    void meanOfUnitsMatchesTheStatistics();
 };
 
 void TestOptimiser::keepsTheDivisionValid_data()
@@ -405,6 +410,73 @@ void TestOptimiser::conflicts()
     QVERIFY(FindRuleConflicts(state, 3, {}).empty());
 }
 
+void TestOptimiser::feasibleRulesAreNoConflict_data()
+{
+    QTest::addColumn<DivisionRules>("rules");
+    // The classes of conflicts(): three classes of two boys and two girls, student 11 placed by hand in class 1.
+    QTest::addRow("no rules") << DivisionRules {};
+    QTest::addRow("apart group as large as the classes") << DivisionRules {{}, {{0, 1, 2}}, {}, {}};
+    QTest::addRow("together: two boys and two girls") << DivisionRules {{{0, 1, 6, 7}}, {}, {}, {}};
+    QTest::addRow("together with the hand-placed student") << DivisionRules {{{11, 3, 4}}, {}, {}, {{3, 1}}};
+    QTest::addRow("fixed twice in the same class") << DivisionRules {{}, {}, {}, {{3, 2}, {3, 2}, {11, 1}}};
+    QTest::addRow("two boys fixed in a class of two boys") << DivisionRules {{}, {}, {}, {{0, 3}, {1, 3}}};
+    QTest::addRow("apart students fixed in different classes") << DivisionRules {{}, {{6, 7}}, {}, {{6, 1}, {7, 2}}};
+    QTest::addRow("spread: together within the bound") << DivisionRules {{{6, 7}}, {}, {{6, 7, 8, 9, 10, 0}}, {}};
+    QTest::addRow("everything at once") << DivisionRules {
+        {{0, 6}}, {{1, 2, 3}, {7, 8}}, {{0, 1, 2, 3, 4, 5}, {9, 10, 11}}, {{5, 2}}};
+}
+
+void TestOptimiser::feasibleRulesAreNoConflict()
+{
+    QFETCH(DivisionRules, rules);
+    DivisionState state;
+    for (int i = 0; i < 12; ++i)
+        AddStudent(state, i < 6 ? Male : Female, {static_cast<long double>(i), static_cast<long double>(i % 5)});
+    ResizeClassLists(state, 3);
+    AssignClasses(state, 3);
+    state.Records[11]->Mark = ShortString<3>("F");
+    QVERIFY(FindRuleConflicts(state, 3, rules).empty());
+    const DivisionState before = Clone(state);
+    const OptimiseResult result = OptimiseDivision(state, 3, rules);
+    QVERIFY(result.outcome == OptimiseOutcome::Improved || result.outcome == OptimiseOutcome::Unchanged);
+    QVERIFY(FindBrokenRules(state, 3, rules).empty());
+    QCOMPARE(Composition(state), Composition(before));
+    QCOMPARE(PinnedPlaces(state), PinnedPlaces(before));
+}
+
+// Together groups sharing a student end as one group in the class of its
+// hand-placed member; a fixed student ends in its class; both stay there.
+void TestOptimiser::repairPlacesGroupsAndFixedStudents()
+{
+    DivisionState state = RandomDivision(21, 120, 4, ScoreKind::Half, 0);
+    std::vector<int> boys;
+    for (std::size_t i = 0; i < state.Records.size(); ++i)
+        if (state.Records[i]->Gender == ShortString<2>(Male) && !IsPinned(*state.Records[i]))
+            boys.push_back(static_cast<int>(i));
+    QVERIFY(boys.size() > 10);
+    const PStudent anchor = state.Records[static_cast<std::size_t>(boys[0])].get();
+    anchor->Mark = ShortString<3>("F");
+    // Members taken from other classes than the anchor's.
+    std::vector<int> elsewhere;
+    for (const int i : boys)
+        if (state.Records[static_cast<std::size_t>(i)]->ClassNo != anchor->ClassNo)
+            elsewhere.push_back(i);
+    const int fixedClass = anchor->ClassNo % 4 + 1;
+    const DivisionRules rules {
+        {{boys[0], elsewhere[0]}, {elsewhere[0], elsewhere[1]}}, {}, {}, {{elsewhere[2], fixedClass}}};
+    const int anchorClass = anchor->ClassNo;
+    OptimiseControl control;
+    control.effort = TestEffort;
+    const OptimiseResult result = OptimiseDivision(state, 4, rules, control);
+    QVERIFY(result.brokenBefore >= 1); // the first group at least is split
+    QCOMPARE(result.outcome, OptimiseOutcome::Improved);
+    QCOMPARE(anchor->ClassNo, anchorClass);
+    QCOMPARE(state.Records[static_cast<std::size_t>(elsewhere[0])]->ClassNo, anchorClass);
+    QCOMPARE(state.Records[static_cast<std::size_t>(elsewhere[1])]->ClassNo, anchorClass);
+    QCOMPARE(state.Records[static_cast<std::size_t>(elsewhere[2])]->ClassNo, fixedClass);
+    QVERIFY(FindBrokenRules(state, 4, rules).empty());
+}
+
 void TestOptimiser::brokenRules()
 {
     DivisionState state;
@@ -428,6 +500,30 @@ void TestOptimiser::brokenRules()
     QCOMPARE(broken[2].rule, 0);
     QCOMPARE(broken[3].kind, RuleKind::Fixed);
     QCOMPARE(broken[3].students, (std::vector<int> {4}));
+}
+
+// The search's rounding of a class sum in half points against the
+// statistics' own, for every class size from 2 to 64 and sums around every
+// average from 0 to 3 points: halfway cases come with sizes such as 8 or 24
+// (eighths, rounded down) and 20, 40 or 60 (0.025 rounds up, by its double).
+void TestOptimiser::meanOfUnitsMatchesTheStatistics()
+{
+    for (int size = 2; size <= 64; ++size) {
+        DivisionState state;
+        for (int i = 0; i < size; ++i)
+            AddStudent(state, Male, {i % 2 ? 0.5L : 1.0L});
+        state.FClasses = {state.FStudents};
+        state.FClassAvg.resize(1);
+        const optimise::Problem problem(state, 1);
+        QCOMPARE(problem.active, 1);
+        QCOMPARE(problem.per[0], 2);
+        for (long long units = 0; units <= 6LL * size; ++units) {
+            const long double sum = static_cast<long double>(units) / 2;
+            const long long expected = optimise::HundredthsOf(ClassAverageFromSum(sum, static_cast<std::size_t>(size)));
+            if (problem.MeanOfUnits(0, 0, units) != expected)
+                QFAIL(qPrintable(QStringLiteral("size %1, sum %2").arg(size).arg(static_cast<double>(sum))));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestOptimiser)

@@ -436,7 +436,7 @@ DivisionRules SchoolRules(const DivisionState& state, int classes)
 void PrintRules()
 {
     const std::vector<Grade> grades = Grades();
-    for (const std::size_t g : {std::size_t {1}, std::size_t {2}, std::size_t {3}}) {
+    for (const std::size_t g : {std::size_t {1}, std::size_t {2}, std::size_t {3}, std::size_t {4}, std::size_t {6}}) {
         const Grade& grade = grades[g];
         const DivisionRules rules = SchoolRules(grade.state, grade.classes);
         DivisionState plain = Clone(grade.state);

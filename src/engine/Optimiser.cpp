@@ -36,7 +36,8 @@ constexpr double DirectedShare = 0.3; // ... of which these aim at evening out t
 constexpr int Neighbours = 16;
 constexpr int Kicks = 3; // random exchanges between two descents
 constexpr int Keep = 6; // sets tried exactly per pair of classes
-constexpr double SpreadEffort = 1.5; // times the steps with spread rules
+constexpr double SpreadEffort = 3; // times the steps with spread rules
+constexpr int MostClassesForTriples = 30; // beyond, sets of three cost more than they bring
 constexpr int Partners = 12; // classes searched with each class when there are many
 constexpr std::uint64_t CheckEvery = 4096; // steps between looks at the cancel flag
 
@@ -57,7 +58,7 @@ public:
         , rules_(rules)
         , guard_(problem, rules, cls)
         , rng_(seed)
-        , triples_(!rules.spread.empty())
+        , triples_(!rules.spread.empty() && problem.classCount <= MostClassesForTriples)
     {
         const auto groups = At(problem.groupCount);
         groupClasses_.resize(groups);
@@ -399,7 +400,8 @@ private:
                 for (int c = 0; c < dims; ++c)
                     target_[At(c)] = 0.5 * (chain_.Residual(b, c) - chain_.Residual(a, c));
                 const std::size_t scanned = Nearest(dims, m);
-                work += scanned / 4 + setsA_.Count() + setsB_.Count() / 2 + Keep;
+                // Sets of three are many more to build and sort than the scan measures.
+                work += scanned / 4 + setsA_.Count() + setsB_.Count() * (k == 2 ? 1 : 8) / 2 + Keep;
                 long long bestDelta = 0;
                 int pick = -1;
                 for (int n = 0; n < kept_; ++n) {
@@ -512,7 +514,7 @@ private:
     ItemRules rules_;
     RuleGuard guard_;
     Rng rng_;
-    bool triples_; // sets of three as well: with spread rules, where sets of two seldom match
+    bool triples_; // sets of three as well: with spread rules (sets of two seldom match) and not too many classes
     std::vector<std::vector<int>> groupClasses_; // per group: classes with movable items of it
     std::vector<int> movers_;
     std::vector<double> target_;

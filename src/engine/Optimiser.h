@@ -16,7 +16,7 @@ namespace fenban {
 // machine or timing (unless cancelled).
 struct OptimiseControl {
     std::uint64_t seed = 20240611;
-    // Steps per chain; 0: DefaultOptimiseEffort of the roster.
+    // Steps per chain (three times that with spread rules); 0: DefaultOptimiseEffort of the roster.
     std::uint64_t effort = 0;
     // Independent searches from the same start, each with its own seed; the best wins.
     int chains = 2;
@@ -53,6 +53,7 @@ BalanceFigures FiguresOf(const DivisionState& state);
 
 struct OptimiseResult {
     OptimiseOutcome outcome = OptimiseOutcome::NeedsDivision;
+    // Both zero when nothing was done (NeedsDivision, RulesConflict).
     BalanceFigures before; // the starting division, statistics freshly computed
     BalanceFigures after; // the division left in place
     long double total = 0; // TotalDeviation of the final statistics, the figure Edit1 shows

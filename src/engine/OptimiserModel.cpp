@@ -374,12 +374,12 @@ long long Chain::ClassDelta(int c, int in, int out) const
         if (p.allUnits || p.per[static_cast<std::size_t>(k)]) {
             const long long d = static_cast<long long>(xin[k]) - xout[k];
             if (d != 0)
-                delta += p.DevOfUnits(c, k, sumUnits[cell] + d) - dev[cell];
+                delta += p.Weigh(p.DevOfUnits(c, k, sumUnits[cell] + d)) - p.Weigh(dev[cell]);
         } else {
             const long double d
                 = p.values[static_cast<std::size_t>(in * a + k)] - p.values[static_cast<std::size_t>(out * a + k)];
             if (d != 0)
-                delta += p.Dev(k, p.MeanOfSum(c, sumValues[cell] + d)) - dev[cell];
+                delta += p.Weigh(p.Dev(k, p.MeanOfSum(c, sumValues[cell] + d))) - p.Weigh(dev[cell]);
         }
     }
     return delta;
@@ -399,13 +399,13 @@ long long Chain::ClassDeltaSet(int c, const int* in, const int* out, int k) cons
             for (int n = 0; n < k; ++n)
                 d += static_cast<long long>(p.units[at(in[n], column)]) - p.units[at(out[n], column)];
             if (d != 0)
-                delta += p.DevOfUnits(c, column, sumUnits[cell] + d) - dev[cell];
+                delta += p.Weigh(p.DevOfUnits(c, column, sumUnits[cell] + d)) - p.Weigh(dev[cell]);
         } else {
             long double d = 0;
             for (int n = 0; n < k; ++n)
                 d += p.values[at(in[n], column)] - p.values[at(out[n], column)];
             if (d != 0)
-                delta += p.Dev(column, p.MeanOfSum(c, sumValues[cell] + d)) - dev[cell];
+                delta += p.Weigh(p.Dev(column, p.MeanOfSum(c, sumValues[cell] + d))) - p.Weigh(dev[cell]);
         }
     }
     return delta;

@@ -118,6 +118,7 @@ public:
 
     // Change of the weighted total (Weigh) when items i and j (same group, other classes) trade places.
     long long SwapDelta(int i, int j) const;
+    // Items i and j trade places; they may be of other groups of one gender (with spread rules, other categories).
     void ApplySwap(int i, int j);
     // The items from[0..k) of one class trade places with to[0..k) of another, member by member.
     long long SetDelta(const int* from, const int* to, int k) const;

@@ -374,12 +374,12 @@ long long Chain::ClassDelta(int c, int in, int out) const
         if (p.allUnits || p.per[static_cast<std::size_t>(k)]) {
             const long long d = static_cast<long long>(xin[k]) - xout[k];
             if (d != 0)
-                delta += p.DevOfUnits(c, k, sumUnits[cell] + d) - dev[cell];
+                delta += p.Weigh(p.DevOfUnits(c, k, sumUnits[cell] + d)) - p.Weigh(dev[cell]);
         } else {
             const long double d
                 = p.values[static_cast<std::size_t>(in * a + k)] - p.values[static_cast<std::size_t>(out * a + k)];
             if (d != 0)
-                delta += p.Dev(k, p.MeanOfSum(c, sumValues[cell] + d)) - dev[cell];
+                delta += p.Weigh(p.Dev(k, p.MeanOfSum(c, sumValues[cell] + d))) - p.Weigh(dev[cell]);
         }
     }
     return delta;
@@ -399,13 +399,13 @@ long long Chain::ClassDeltaSet(int c, const int* in, const int* out, int k) cons
             for (int n = 0; n < k; ++n)
                 d += static_cast<long long>(p.units[at(in[n], column)]) - p.units[at(out[n], column)];
             if (d != 0)
-                delta += p.DevOfUnits(c, column, sumUnits[cell] + d) - dev[cell];
+                delta += p.Weigh(p.DevOfUnits(c, column, sumUnits[cell] + d)) - p.Weigh(dev[cell]);
         } else {
             long double d = 0;
             for (int n = 0; n < k; ++n)
                 d += p.values[at(in[n], column)] - p.values[at(out[n], column)];
             if (d != 0)
-                delta += p.Dev(column, p.MeanOfSum(c, sumValues[cell] + d)) - dev[cell];
+                delta += p.Weigh(p.Dev(column, p.MeanOfSum(c, sumValues[cell] + d))) - p.Weigh(dev[cell]);
         }
     }
     return delta;
@@ -457,10 +457,30 @@ void Chain::ApplySwap(int i, int j)
     Shift(a, j, i);
     Shift(b, i, j);
     const auto g = static_cast<std::size_t>(problem.group[ui]);
+    const auto h = static_cast<std::size_t>(problem.group[uj]);
     const auto groups = static_cast<std::size_t>(problem.groupCount);
-    pool[static_cast<std::size_t>(a) * groups + g][static_cast<std::size_t>(poolIndex[ui])] = j;
-    pool[static_cast<std::size_t>(b) * groups + g][static_cast<std::size_t>(poolIndex[uj])] = i;
-    std::swap(poolIndex[ui], poolIndex[uj]);
+    if (g == h) {
+        pool[static_cast<std::size_t>(a) * groups + g][static_cast<std::size_t>(poolIndex[ui])] = j;
+        pool[static_cast<std::size_t>(b) * groups + g][static_cast<std::size_t>(poolIndex[uj])] = i;
+        std::swap(poolIndex[ui], poolIndex[uj]);
+    } else {
+        // Students of other groups (other categories): each leaves its pool and joins one in the other class.
+        const auto leave = [&](std::size_t item, std::size_t list) {
+            auto& members = pool[list];
+            const auto at = static_cast<std::size_t>(poolIndex[item]);
+            members[at] = members.back();
+            poolIndex[static_cast<std::size_t>(members[at])] = static_cast<int>(at);
+            members.pop_back();
+        };
+        const auto join = [&](std::size_t item, std::size_t list) {
+            poolIndex[item] = static_cast<int>(pool[list].size());
+            pool[list].push_back(static_cast<int>(item));
+        };
+        leave(ui, static_cast<std::size_t>(a) * groups + g);
+        leave(uj, static_cast<std::size_t>(b) * groups + h);
+        join(ui, static_cast<std::size_t>(b) * groups + g);
+        join(uj, static_cast<std::size_t>(a) * groups + h);
+    }
     std::swap(cls[ui], cls[uj]);
     std::swap(pos[ui], pos[uj]);
 }

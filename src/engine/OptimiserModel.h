@@ -74,6 +74,13 @@ struct Problem {
     long long fixedLargestGap = 0;
     long long fixedGapSum = 0;
 
+    // What the search lowers for one deviation: the deviation, and the part
+    // beyond outlierFrom hundredths outlierWeight times more, so that no class
+    // lies far from the grade in a column.
+    long long Weigh(long long dev) const { return dev + outlierWeight * std::max(0LL, dev - outlierFrom); }
+    long long outlierFrom = 0;
+    long long outlierWeight = 0;
+
     long long MeanOfUnits(int c, int k, long long sumUnits) const;
     long long MeanOfSum(int c, long double sum) const;
     long long Dev(int k, long long mean) const;
@@ -109,8 +116,9 @@ public:
     std::vector<long long> mean, dev; // class * active + k
     long long total = 0; // all deviations in hundredths, the fixed columns included
 
-    // Change of the total when items i and j (same group, other classes) trade places.
+    // Change of the weighted total (Weigh) when items i and j (same group, other classes) trade places.
     long long SwapDelta(int i, int j) const;
+    // Items i and j trade places; they may be of other groups of one gender (with spread rules, other categories).
     void ApplySwap(int i, int j);
     // The items from[0..k) of one class trade places with to[0..k) of another, member by member.
     long long SetDelta(const int* from, const int* to, int k) const;
@@ -132,7 +140,7 @@ public:
     // Recomputes every sum and figure from the items' classes.
     void Rebuild();
 
-    // Change of the total when class c takes item in and gives item out.
+    // Change of the weighted total when class c takes item in and gives item out.
     long long ClassDelta(int c, int in, int out) const;
     // The same for a class taking the k items in and giving the k items out.
     long long ClassDeltaSet(int c, const int* in, const int* out, int k) const;

@@ -557,13 +557,6 @@ private:
     std::uint64_t clock_ = 0;
 };
 
-bool HasDivision(const DivisionState& state, int classCount)
-{
-    const auto count = At(classCount);
-    return classCount >= 1 && state.FClasses.size() == count && state.FClassAvg.size() == count
-        && state.FClassDev.size() == count;
-}
-
 // The rules over items; a student in no class list is left out.
 ItemRules RulesOverItems(const DivisionState& state, const Problem& problem, const DivisionRules& rules)
 {
@@ -679,6 +672,13 @@ void Apply(DivisionState& state, const Problem& problem, const ChainOutcome& out
 }
 
 } // namespace
+
+bool HasDivision(const DivisionState& state, int classCount)
+{
+    const auto count = At(classCount);
+    return classCount >= 1 && state.FClasses.size() == count && state.FClassAvg.size() == count
+        && state.FClassDev.size() == count;
+}
 
 std::uint64_t DefaultOptimiseEffort(std::size_t students, int classCount)
 {

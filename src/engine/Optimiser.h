@@ -39,6 +39,10 @@ enum class OptimiseOutcome {
     Unchanged, // nothing better found: the division stays, its statistics recomputed
 };
 
+// Whether a division at this class count is in place with its statistics:
+// FClasses, FClassAvg and FClassDev all have classCount entries, classCount >= 1.
+bool HasDivision(const DivisionState& state, int classCount);
+
 // Figures of a division as the averages tab shows them, in hundredths.
 struct BalanceFigures {
     long long total = 0; // the total deviation, TotalDeviation * 100

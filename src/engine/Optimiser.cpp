@@ -77,6 +77,13 @@ public:
         for (int i = 0; i < problem.itemCount; ++i)
             if (problem.movable[At(i)])
                 movers_.push_back(i);
+        for (std::size_t g = 0; g < groups; ++g)
+            if (!groupClasses_[g].empty()) {
+                const auto gender = At(problem.genderOf[g]);
+                if (kin_.size() <= gender)
+                    kin_.resize(gender + 1);
+                kin_[gender].push_back(static_cast<int>(g));
+            }
         // A set's key sums a code per member for its gender and each of its
         // categories: sets of equal keys have the same genders and the same
         // count of each category, whatever the members' own mix.
@@ -157,11 +164,20 @@ private:
         }
     }
 
-    // A random student of a random other class, of item i's group.
+    // A random student of a random other class, of item i's group (with
+    // spread rules, half the time of any group of its gender).
     int Partner(int i, int& b)
     {
         const Problem& p = chain_.problem;
-        const auto g = At(p.group[At(i)]);
+        auto g = At(p.group[At(i)]);
+        if (!categoryCode_.empty() && rng_.Unit() < 0.5) {
+            const std::vector<int>& kin = kin_[At(p.genderOf[g])];
+            g = At(kin[At(rng_.Below(static_cast<int>(kin.size())))]);
+            const int a = chain_.cls[At(i)];
+            b = groupClasses_[g][At(rng_.Below(static_cast<int>(groupClasses_[g].size())))];
+            const std::vector<int>& list = chain_.pool[At(b * p.groupCount) + g];
+            return b == a || list.empty() ? -1 : list[At(rng_.Below(static_cast<int>(list.size())))];
+        }
         const std::vector<int>& classes = groupClasses_[g];
         const int a = chain_.cls[At(i)];
         b = a;
@@ -189,6 +205,8 @@ private:
         int b = 0;
         Partner(i, b);
         const int a = chain_.cls[At(i)];
+        if (b == a)
+            return -1;
         const int dims = p.active;
         target_.resize(At(dims));
         const double* xi = &p.coords[At(i * dims)];
@@ -218,7 +236,10 @@ private:
         for (int n = 0; n < 2000; ++n) {
             int b = 0;
             const int i = movers_[At(rng_.Below(movers))];
-            const auto d = static_cast<double>(chain_.SwapDelta(i, Partner(i, b)));
+            const int j = Partner(i, b);
+            if (j < 0)
+                continue;
+            const auto d = static_cast<double>(chain_.SwapDelta(i, j));
             if (d > 0) {
                 uphill += d;
                 ++count;
@@ -600,6 +621,7 @@ private:
     bool triples_; // sets of three as well: with spread rules (sets of two seldom match) and not too many classes
     std::vector<std::vector<int>> groupClasses_; // per group: classes with movable items of it
     std::vector<int> movers_;
+    std::vector<std::vector<int>> kin_; // per gender: its groups with movable students
     std::vector<std::uint64_t> code_; // per item: its part of a set's key
     std::vector<std::uint64_t> categoryCode_; // per spread category: its part of a member's code
     std::vector<long long> shifts_; // key differences the pair of classes being searched allows

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -461,7 +462,7 @@ void PrintRulesSeeds(int seeds)
     for (const std::size_t g : {std::size_t {1}, std::size_t {2}, std::size_t {3}}) {
         const Grade& grade = grades[g];
         const DivisionRules rules = SchoolRules(grade.state, grade.classes);
-        double ratios = 0, slowest = 0;
+        double ratios = 0, slowest = 0, cpu = 0;
         std::size_t broken = 0;
         for (int s = 0; s < seeds; ++s) {
             OptimiseControl control;
@@ -470,13 +471,15 @@ void PrintRulesSeeds(int seeds)
             const OptimiseResult without = OptimiseDivision(plain, grade.classes, {}, control);
             DivisionState ruled = Clone(grade.state);
             const auto t = Clock::now();
+            const std::clock_t cpuStart = std::clock();
             const OptimiseResult with = OptimiseDivision(ruled, grade.classes, rules, control);
             slowest = std::max(slowest, SecondsSince(t));
+            cpu += static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
             broken += FindBrokenRules(ruled, grade.classes, rules).size();
             ratios += static_cast<double>(with.after.total) / static_cast<double>(without.after.total);
         }
-        std::printf("%-18s %d seeds: rules broken after %zu, mean ratio %.3f, slowest %.2f s\n", grade.name.c_str(),
-            seeds, broken, ratios / seeds, slowest);
+        std::printf("%-18s %d seeds: rules broken after %zu, mean ratio %.3f, slowest %.2f s, processor %.2f s a run\n",
+            grade.name.c_str(), seeds, broken, ratios / seeds, slowest, cpu / seeds);
     }
 }
 

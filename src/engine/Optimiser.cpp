@@ -46,6 +46,7 @@ constexpr int MostClassesForWeights = 30;
 constexpr double SpreadEffort = 3; // times the steps with spread rules
 constexpr int MostClassesForTriples = 30; // beyond, sets of three cost more than they bring
 constexpr int Partners = 12; // classes searched with each class when there are many
+constexpr std::size_t MostShifts = 64; // key differences searched per pair of classes with spread rules
 constexpr std::uint64_t CheckEvery = 4096; // steps between looks at the cancel flag
 
 struct ChainOutcome {
@@ -76,6 +77,13 @@ public:
         for (int i = 0; i < problem.itemCount; ++i)
             if (problem.movable[At(i)])
                 movers_.push_back(i);
+        for (std::size_t g = 0; g < groups; ++g)
+            if (!groupClasses_[g].empty()) {
+                const auto gender = At(problem.genderOf[g]);
+                if (kin_.size() <= gender)
+                    kin_.resize(gender + 1);
+                kin_[gender].push_back(static_cast<int>(g));
+            }
         // A set's key sums a code per member for its gender and each of its
         // categories: sets of equal keys have the same genders and the same
         // count of each category, whatever the members' own mix.
@@ -87,9 +95,9 @@ public:
         for (int i = 0; i < problem.itemCount; ++i)
             code_[At(i)] = genderCode[At(problem.genderOf[At(problem.group[At(i)])])];
         for (const std::vector<int>& category : rules.spread) {
-            const std::uint64_t code = optimise::SplitMix(seedCodes);
+            categoryCode_.push_back(optimise::SplitMix(seedCodes));
             for (const int i : category)
-                code_[At(i)] += code;
+                code_[At(i)] += categoryCode_.back();
         }
     }
 
@@ -156,11 +164,20 @@ private:
         }
     }
 
-    // A random student of a random other class, of item i's group.
+    // A random student of a random other class, of item i's group (with
+    // spread rules, half the time of any group of its gender).
     int Partner(int i, int& b)
     {
         const Problem& p = chain_.problem;
-        const auto g = At(p.group[At(i)]);
+        auto g = At(p.group[At(i)]);
+        if (!categoryCode_.empty() && rng_.Unit() < 0.5) {
+            const std::vector<int>& kin = kin_[At(p.genderOf[g])];
+            g = At(kin[At(rng_.Below(static_cast<int>(kin.size())))]);
+            const int a = chain_.cls[At(i)];
+            b = groupClasses_[g][At(rng_.Below(static_cast<int>(groupClasses_[g].size())))];
+            const std::vector<int>& list = chain_.pool[At(b * p.groupCount) + g];
+            return b == a || list.empty() ? -1 : list[At(rng_.Below(static_cast<int>(list.size())))];
+        }
         const std::vector<int>& classes = groupClasses_[g];
         const int a = chain_.cls[At(i)];
         b = a;
@@ -188,6 +205,8 @@ private:
         int b = 0;
         Partner(i, b);
         const int a = chain_.cls[At(i)];
+        if (b == a)
+            return -1;
         const int dims = p.active;
         target_.resize(At(dims));
         const double* xi = &p.coords[At(i * dims)];
@@ -217,7 +236,10 @@ private:
         for (int n = 0; n < 2000; ++n) {
             int b = 0;
             const int i = movers_[At(rng_.Below(movers))];
-            const auto d = static_cast<double>(chain_.SwapDelta(i, Partner(i, b)));
+            const int j = Partner(i, b);
+            if (j < 0)
+                continue;
+            const auto d = static_cast<double>(chain_.SwapDelta(i, j));
             if (d > 0) {
                 uphill += d;
                 ++count;
@@ -420,13 +442,20 @@ private:
                 }
                 MakeSets(listA_, k, setsA_);
                 MakeSets(listB_, k, setsB_);
+                // With spread rules, sets of the first class by key too, so that
+                // the sets of the second with allowed keys are looked up once per key.
+                if (!categoryCode_.empty())
+                    SortAlong(setsA_, dims, p.mainDim);
                 SortAlong(setsB_, dims, p.mainDim);
+                Shifts(a, b);
                 target_.resize(At(dims));
                 for (int c = 0; c < dims; ++c)
                     target_[At(c)] = 0.5 * (chain_.Residual(b, c) - chain_.Residual(a, c));
                 const std::size_t scanned = Nearest(dims, m);
                 // Sets of three are many more to build and sort than the scan measures.
                 work += scanned / 4 + setsA_.Count() + setsB_.Count() * (k == 2 ? 1 : 8) / 2 + Keep;
+                if (!categoryCode_.empty())
+                    work += setsA_.Count() * (k == 2 ? 1 : 8) / 2;
                 long long bestDelta = 0;
                 int pick = -1;
                 for (int n = 0; n < kept_; ++n) {
@@ -480,63 +509,109 @@ private:
         kept_ = 0;
         std::size_t scanned = 0;
         const auto d = At(dims);
-        const auto key = [&](std::size_t v) { return setsB_.sums[v * d + m]; };
         for (std::size_t u = 0; u < setsA_.Count(); ++u) {
             const double* pa = &setsA_.sums[u * d];
             const double want = pa[m] + target_[m];
-            const auto range = std::equal_range(setsB_.keys.begin(), setsB_.keys.end(), setsA_.keys[u]);
-            const auto first = static_cast<std::size_t>(range.first - setsB_.keys.begin());
-            const auto end = static_cast<std::size_t>(range.second - setsB_.keys.begin());
-            if (first == end)
-                continue;
-            std::size_t lo = first, hi = end;
-            while (lo < hi) {
-                const std::size_t mid = (lo + hi) / 2;
-                if (key(mid) < want)
-                    lo = mid + 1;
-                else
-                    hi = mid;
-            }
-            const auto consider = [&](std::size_t v) {
-                const double gap = key(v) - want;
-                const double bound = kept_ < Keep ? 1e300 : best_[Keep - 1].first;
-                if (gap * gap >= bound)
-                    return false;
-                ++scanned;
-                const double* pb = &setsB_.sums[v * d];
-                double e2 = 0;
-                for (std::size_t c = 0; c < d && e2 < bound; ++c) {
-                    const double e = pb[c] - pa[c] - target_[c];
-                    e2 += e * e;
-                }
-                if (e2 < bound) {
-                    int at = kept_ < Keep ? kept_++ : Keep - 1;
-                    while (at > 0 && best_[at - 1].first > e2) {
-                        best_[at] = best_[at - 1];
-                        --at;
-                    }
-                    best_[at] = {e2, {static_cast<int>(u), static_cast<int>(v)}};
-                }
-                return true;
-            };
-            std::size_t up = lo, down = lo;
-            for (bool going = true; going;) {
-                going = false;
-                if (up < end && consider(up)) {
-                    ++up;
-                    going = true;
-                } else {
-                    up = end;
-                }
-                if (down > first && consider(down - 1)) {
-                    --down;
-                    going = true;
-                } else {
-                    down = first;
+            if (u == 0 || setsA_.keys[u] != setsA_.keys[u - 1]) {
+                // The sets of the second class whose keys differ from this one's by an allowed shift.
+                ranges_.clear();
+                for (const long long shift : shifts_) {
+                    const long long wanted = static_cast<long long>(
+                        static_cast<std::uint64_t>(setsA_.keys[u]) - static_cast<std::uint64_t>(shift));
+                    const auto range = std::equal_range(setsB_.keys.begin(), setsB_.keys.end(), wanted);
+                    if (range.first != range.second)
+                        ranges_.emplace_back(static_cast<std::size_t>(range.first - setsB_.keys.begin()),
+                            static_cast<std::size_t>(range.second - setsB_.keys.begin()));
                 }
             }
+            for (const auto& [first, end] : ranges_)
+                Scan(u, first, end, want, pa, d, m, scanned);
         }
         return scanned;
+    }
+
+    // The outward scan from the set of the second class nearest to want in column m, within first..end.
+    void Scan(std::size_t u, std::size_t first, std::size_t end, double want, const double* pa, std::size_t d,
+        std::size_t m, std::size_t& scanned)
+    {
+        const auto key = [&](std::size_t v) { return setsB_.sums[v * d + m]; };
+        std::size_t lo = first, hi = end;
+        while (lo < hi) {
+            const std::size_t mid = (lo + hi) / 2;
+            if (key(mid) < want)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        const auto consider = [&](std::size_t v) {
+            const double gap = key(v) - want;
+            const double bound = kept_ < Keep ? 1e300 : best_[Keep - 1].first;
+            if (gap * gap >= bound)
+                return false;
+            ++scanned;
+            const double* pb = &setsB_.sums[v * d];
+            double e2 = 0;
+            for (std::size_t c = 0; c < d && e2 < bound; ++c) {
+                const double e = pb[c] - pa[c] - target_[c];
+                e2 += e * e;
+            }
+            if (e2 < bound) {
+                int at = kept_ < Keep ? kept_++ : Keep - 1;
+                while (at > 0 && best_[at - 1].first > e2) {
+                    best_[at] = best_[at - 1];
+                    --at;
+                }
+                best_[at] = {e2, {static_cast<int>(u), static_cast<int>(v)}};
+            }
+            return true;
+        };
+        std::size_t up = lo, down = lo;
+        for (bool going = true; going;) {
+            going = false;
+            if (up < end && consider(up)) {
+                ++up;
+                going = true;
+            } else {
+                up = end;
+            }
+            if (down > first && consider(down - 1)) {
+                --down;
+                going = true;
+            } else {
+                down = first;
+            }
+        }
+    }
+
+    // The key differences that an exchange between classes a and b may have:
+    // none, or students of categories with room moving across, up to three
+    // such moves (from a to b a category's code adds, from b to a it subtracts).
+    void Shifts(int a, int b)
+    {
+        shifts_.assign(1, 0);
+        if (categoryCode_.empty())
+            return;
+        std::vector<std::uint64_t> moves;
+        for (int c = 0; c < guard_.CategoryCount(); ++c) {
+            if (guard_.CanMove(c, a, b))
+                moves.push_back(categoryCode_[At(c)]);
+            else if (guard_.CanMove(c, b, a))
+                moves.push_back(0 - categoryCode_[At(c)]);
+        }
+        const std::size_t n = moves.size();
+        const auto add = [&](std::uint64_t shift) {
+            if (shifts_.size() < MostShifts)
+                shifts_.push_back(static_cast<long long>(shift));
+        };
+        for (std::size_t x = 0; x < n; ++x)
+            add(moves[x]);
+        for (std::size_t x = 0; x < n; ++x)
+            for (std::size_t y = x + 1; y < n; ++y)
+                add(moves[x] + moves[y]);
+        for (std::size_t x = 0; x < n; ++x)
+            for (std::size_t y = x + 1; y < n; ++y)
+                for (std::size_t z = y + 1; z < n; ++z)
+                    add(moves[x] + moves[y] + moves[z]);
     }
 
     Chain chain_;
@@ -546,7 +621,11 @@ private:
     bool triples_; // sets of three as well: with spread rules (sets of two seldom match) and not too many classes
     std::vector<std::vector<int>> groupClasses_; // per group: classes with movable items of it
     std::vector<int> movers_;
+    std::vector<std::vector<int>> kin_; // per gender: its groups with movable students
     std::vector<std::uint64_t> code_; // per item: its part of a set's key
+    std::vector<std::uint64_t> categoryCode_; // per spread category: its part of a member's code
+    std::vector<long long> shifts_; // key differences the pair of classes being searched allows
+    std::vector<std::pair<std::size_t, std::size_t>> ranges_; // sets of the second class with such keys
     std::vector<double> target_;
     Sets setsA_, setsB_;
     std::vector<int> listA_, listB_;

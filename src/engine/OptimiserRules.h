@@ -36,6 +36,14 @@ public:
     // Records that item i moved from class a to b and item j from b to a.
     void Swapped(int i, int j, int a, int b);
     int Violations(const std::vector<int>& cls) const;
+    int CategoryCount() const { return static_cast<int>(low_.size()); }
+    // Whether one more student of the category may leave class from for class to, within the bounds.
+    bool CanMove(int category, int from, int to) const
+    {
+        const std::size_t base = static_cast<std::size_t>(category) * static_cast<std::size_t>(classCount_);
+        return count_[base + static_cast<std::size_t>(from)] > low_[static_cast<std::size_t>(category)]
+            && count_[base + static_cast<std::size_t>(to)] < high_[static_cast<std::size_t>(category)];
+    }
     // Items that take part in a broken apart pair or stand in a class with too many or too few of their category.
     std::vector<int> Offenders(const std::vector<int>& cls) const;
 

@@ -110,6 +110,8 @@ private slots:
     void needsADivision();
     void rulesHoldAfterARun_data();
     void rulesHoldAfterARun();
+    void schoolsAndBoardersStayWithinBounds_data();
+    void schoolsAndBoardersStayWithinBounds();
     void conflicts_data();
     void conflicts();
     void feasibleRulesAreNoConflict_data();
@@ -341,6 +343,67 @@ void TestOptimiser::rulesHoldAfterARun()
     QCOMPARE(PinnedPlaces(state), PinnedPlaces(before));
     if (result.brokenBefore == 0)
         QVERIFY(result.after <= result.before);
+}
+
+void TestOptimiser::schoolsAndBoardersStayWithinBounds_data()
+{
+    QTest::addColumn<int>("seed");
+    for (int seed = 1; seed <= 6; ++seed)
+        QTest::addRow("seed %d", seed) << seed;
+}
+
+// Every student in one of five feeder schools of unequal size, a third of
+// them boarders as well: students of other schools and boarding trade places
+// in sets. Per class, each category's count, counted here from the lists,
+// stays within floor(k/N)..ceil(k/N); genders per class stay; the same
+// division comes out on one thread and on two.
+void TestOptimiser::schoolsAndBoardersStayWithinBounds()
+{
+    QFETCH(int, seed);
+    std::mt19937_64 rng(static_cast<std::uint64_t>(seed) + 100);
+    const int classes = 4 + seed % 4;
+    const int students = 120 + seed * 30;
+    const DivisionState start
+        = RandomDivision(static_cast<std::uint64_t>(seed) + 100, students, classes, ScoreKind::Whole, 0);
+    DivisionRules rules;
+    rules.spread.resize(6);
+    const int share[] = {40, 25, 20, 10, 5};
+    for (std::size_t i = 0; i < start.Records.size(); ++i) {
+        int roll = static_cast<int>(rng() % 100);
+        std::size_t school = 0;
+        while (school < 4 && roll >= share[school])
+            roll -= share[school++];
+        rules.spread[school].push_back(static_cast<int>(i));
+        if (rng() % 3 == 0)
+            rules.spread[5].push_back(static_cast<int>(i));
+    }
+    rules.together.push_back({0, 1});
+    rules.apart.push_back({2, 3, 4});
+    if (!FindRuleConflicts(start, classes, rules).empty())
+        QSKIP("these random rules cannot hold together");
+    std::vector<DivisionState> results;
+    for (const int threads : {1, 2}) {
+        DivisionState state = Clone(start);
+        OptimiseControl control;
+        control.effort = TestEffort;
+        control.threads = threads;
+        const OptimiseResult result = OptimiseDivision(state, classes, rules, control);
+        QVERIFY(result.outcome == OptimiseOutcome::Improved || result.outcome == OptimiseOutcome::Unchanged);
+        QVERIFY(FindRuleBreaches(rules, ClassesOfRecords(state), classes).empty());
+        QCOMPARE(Composition(state), Composition(start));
+        for (const std::vector<int>& category : rules.spread) {
+            std::vector<int> count(static_cast<std::size_t>(classes), 0);
+            for (const int i : category)
+                ++count[static_cast<std::size_t>(state.Records[static_cast<std::size_t>(i)]->ClassNo - 1)];
+            const auto k = static_cast<int>(category.size());
+            for (const int n : count) {
+                QVERIFY(n >= k / classes);
+                QVERIFY(n <= (k + classes - 1) / classes);
+            }
+        }
+        results.push_back(std::move(state));
+    }
+    QCOMPARE(FirstDifference(results[0], results[1]), std::string());
 }
 
 void TestOptimiser::conflicts_data()

@@ -60,8 +60,6 @@ public:
 
 // The progress bar of 一键均衡 counts in thousandths.
 constexpr int ProgressSteps = 1000;
-// A run shorter than this shows no progress dialog.
-constexpr int ProgressDelayMs = 400;
 // The broken rules named in the panel's tooltip; the rest are counted.
 constexpr qsizetype MostBreachesListed = 20;
 
@@ -331,9 +329,10 @@ OptimiseResult TForm1::RunOptimiser(const DivisionRules& rules, int classCount)
     progress.setObjectName(QStringLiteral("dlgBalanceProgress"));
     progress.setWindowTitle(ProductName());
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(ProgressDelayMs);
     progress.setAutoReset(false);
     progress.setAutoClose(false);
+    // Shown at once: from now on it blocks the window, so nothing but the worker touches FState.
+    progress.show();
     std::atomic<bool> cancel {false};
     connect(&progress, &QProgressDialog::canceled, this, [&cancel] { cancel = true; });
 
@@ -352,7 +351,6 @@ OptimiseResult TForm1::RunOptimiser(const DivisionRules& rules, int classCount)
     QEventLoop loop;
     OptimiseResult result;
     std::exception_ptr failure;
-    // The window is blocked by the dialog meanwhile, so nothing else touches FState.
     std::thread worker([&] {
         try {
             result = OptimiseDivision(FState, classCount, rules, control);

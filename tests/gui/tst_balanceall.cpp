@@ -7,6 +7,7 @@
 #include "roster/NumberText.h"
 #include "rules/RuleBuilder.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -160,7 +161,18 @@ private slots:
         const DivisionState before = Clone(state);
         w.chooseNode(u"全部"_s);
 
+        // While it works, every report finds the progress dialog shown and blocking the window.
+        int reports = 0;
+        int blocking = 0;
+        connect(&w.window, &TForm1::balanceProgressed, this, [&] {
+            ++reports;
+            const auto* dialog = w.window.findChild<QProgressDialog*>(u"dlgBalanceProgress"_s);
+            blocking += dialog && dialog->isVisible() && QApplication::activeModalWidget() == dialog
+                && dialog->labelText() == u"正在均衡分班…"_s;
+        });
         QVERIFY(w.balanceAll().isEmpty());
+        QVERIFY(reports > 0);
+        QCOMPARE(blocking, reports);
         CheckShownResult(w);
         QCOMPARE(Composition(state), Composition(before));
         QCOMPARE(HandPlaced(state), HandPlaced(before));

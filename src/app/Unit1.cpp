@@ -8,25 +8,36 @@
 #include "common/Failure.h"
 #include "engine/Balancing.h"
 #include "engine/Division.h"
+#include "engine/RuleCheck.h"
 #include "engine/Statistics.h"
 #include "roster/NumberText.h"
 #include "roster/PastedTable.h"
 #include "roster/RosterBuilder.h"
+#include "rules/RuleBreaches.h"
 #include "rules/RuleBuilder.h"
+#include "rules/RuleMessages.h"
 #include "ui_Unit1.h"
+#include "views/BalanceViews.h"
 #include "views/ClassViews.h"
 #include "views/StringGridModel.h"
 #include "xls/GridXls.h"
 
 #include <QClipboard>
+#include <QEventLoop>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPixmap>
+#include <QProgressDialog>
+#include <QScrollBar>
 #include <QUrl>
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
 
 using namespace fenban;
 
@@ -35,6 +46,21 @@ namespace {
 void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text)
 {
     CurrentDialogs().showMessage(parent, icon, caption, text);
+}
+
+// The progress bar of 一键均衡 counts in thousandths.
+constexpr int ProgressSteps = 1000;
+// The broken rules named in the panel's tooltip; the rest are counted.
+constexpr qsizetype MostBreachesListed = 20;
+
+// A legend label in the colour of the averages' tint.
+void PaintLegend(QLabel& label, const QColor& tint)
+{
+    label.setStyleSheet(QStringLiteral("QLabel { background-color: rgba(%1, %2, %3, %4); padding: 1px 6px; }")
+                            .arg(tint.red())
+                            .arg(tint.green())
+                            .arg(tint.blue())
+                            .arg(tint.alpha()));
 }
 
 } // namespace
@@ -52,6 +78,17 @@ TForm1::TForm1(QWidget* parent)
     FAvgGridModel = new StringGridModel(5, 5, this);
     FAvgGridModel->setRightAligned(true);
     ui->gdAvg->setGridModel(FAvgGridModel);
+    balanceGridModel = new StringGridModel(AverageColumns, BalanceGridRows, this);
+    balanceGridModel->setRightAligned(true);
+    ui->gdBalance->setGridModel(balanceGridModel);
+    ui->gdBalance->setFocusPolicy(Qt::NoFocus);
+    ui->gdBalance->setFixedHeight(ui->gdBalance->horizontalHeader()->sizeHint().height()
+        + ui->gdBalance->verticalHeader()->defaultSectionSize() + 2 * ui->gdBalance->frameWidth());
+    // Room around the caption, as the spec'd buttons have.
+    ui->btnBalanceAll->setMinimumWidth(
+        ui->btnBalanceAll->fontMetrics().horizontalAdvance(ui->btnBalanceAll->text()) + 24);
+    PaintLegend(*ui->lblTintAbove, DeviationTint(1, 1));
+    PaintLegend(*ui->lblTintBelow, DeviationTint(-1, 1));
     setWindowTitle(ProductName());
     ConnectHandlers();
     CreateFileActions();
@@ -68,6 +105,11 @@ void TForm1::ConnectHandlers()
     connect(ui->SpinEdit1, &QSpinBox::valueChanged, this, Guarded(this, &TForm1::SpinEdit1Change));
     connect(ui->BitBtn2, &QPushButton::clicked, this, Guarded(this, &TForm1::BitBtn2Click));
     connect(ui->Button4, &QPushButton::clicked, this, Guarded(this, &TForm1::Button4Click));
+    connect(ui->btnBalanceAll, &QPushButton::clicked, this, Guarded(this, &TForm1::btnBalanceAllClick));
+    connect(ui->chkSoundAlike, &QCheckBox::toggled, this, [this] { RunGuarded(this, [this] { ShowBrokenRules(); }); });
+    // The gaps stay under their subjects when the averages scroll sideways.
+    connect(ui->gdAvg->horizontalScrollBar(), &QScrollBar::valueChanged, ui->gdBalance->horizontalScrollBar(),
+        &QScrollBar::setValue);
     connect(ui->trvClassList, &QTreeWidget::currentItemChanged, this,
         [this](QTreeWidgetItem* node) { RunGuarded(this, [&] { trvClassListChange(node); }); });
     connect(ui->StrGrid, &StringGridView::cellSelected, this, Guarded(this, &TForm1::StrGridSelectCell));
@@ -112,6 +154,7 @@ void TForm1::BitBtn1Click()
 
 void TForm1::ShowTable(const FieldRows& table)
 {
+    listingShown = false;
     SizeGridForTable(*FStrGridModel, table);
     FStrGridModel->updateCells([&table](CellGrid& grid) { FillGridWithTable(grid, table); });
 }
@@ -136,6 +179,7 @@ void TForm1::BuildRoster()
         ui->cmbSubject->addItem(QString::fromStdString(name));
     ui->cmbSubject->setCurrentIndex(-1);
     ui->SpinEdit1->setValue(built.proposedClassCount);
+    ShowBrokenRules();
 }
 
 void TForm1::SpinEdit1Change()
@@ -154,6 +198,7 @@ void TForm1::SpinEdit1Change()
     }
     ui->trvClassList->expandAll();
     ResizeClassLists(FState, classCount);
+    ShowBrokenRules();
 }
 
 void TForm1::trvClassListChange(QTreeWidgetItem* node)
@@ -178,7 +223,18 @@ void TForm1::trvClassListChange(QTreeWidgetItem* node)
 
 void TForm1::ShowStudents(const TStudentList& list)
 {
+    listingShown = true;
     ListStudents(*FStrGridModel, list, DecimalSeparator(), FState);
+}
+
+void TForm1::RedrawListing()
+{
+    if (!listingShown)
+        return;
+    if (FState.FShownClass == -1)
+        ShowStudents(FState.FStudents);
+    else if (static_cast<std::size_t>(FState.FShownClass) < FState.FClasses.size())
+        ShowStudents(FState.FClasses[static_cast<std::size_t>(FState.FShownClass)]);
 }
 
 void TForm1::BitBtn2Click()
@@ -226,12 +282,132 @@ void TForm1::Button4Click()
     }
 }
 
+void TForm1::btnBalanceAllClick()
+{
+    const int classCount = ui->SpinEdit1->value();
+    if (!HasDivision(FState, classCount)) {
+        ShowMessage(this, QMessageBox::Information, ProductName(), QStringLiteral("请先编班。"));
+        return;
+    }
+    DivisionRules rules;
+    try {
+        rules = BuildDivisionRules(FState, classCount, ui->chkSoundAlike->isChecked());
+    } catch (const RuleValueError& problem) {
+        // As for 编班: sentences of their own, shown as written; nothing has changed.
+        ShowMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(problem.what()));
+        return;
+    }
+    std::vector<RuleConflict> conflicts = FindRuleConflicts(FState, classCount, rules);
+    if (conflicts.empty()) {
+        OptimiseResult result = RunOptimiser(rules, classCount);
+        conflicts = std::move(result.conflicts); // rules no search could keep; nothing has moved then
+    }
+    if (!conflicts.empty()) {
+        ShowMessage(this, QMessageBox::Warning, ProductName(),
+            QString::fromStdString(ConflictMessage(conflicts, rules, FState, classCount)));
+        return;
+    }
+    ui->Edit1->setText(QString::fromStdString(FormatNumber(TotalDeviation(FState.FDevSum), DecimalSeparator())));
+    ShowAverages();
+    RedrawListing();
+    // The division and its statistics are final here: the step "一键均衡" is done.
+}
+
+OptimiseResult TForm1::RunOptimiser(const DivisionRules& rules, int classCount)
+{
+    QProgressDialog progress(QStringLiteral("正在均衡分班…"), QStringLiteral("取消"), 0, ProgressSteps, this);
+    progress.setObjectName(QStringLiteral("dlgBalanceProgress"));
+    progress.setWindowTitle(ProductName());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    // Shown at once: from now on it blocks the window, so nothing but the worker touches FState.
+    progress.show();
+    std::atomic<bool> cancel {false};
+    connect(&progress, &QProgressDialog::canceled, this, [&cancel] { cancel = true; });
+
+    OptimiseControl control;
+    control.cancel = &cancel;
+    // Called on the worker: the dialog hears of it through its own event queue.
+    control.progress = [this, &progress](double fraction) {
+        QMetaObject::invokeMethod(
+            &progress,
+            [this, &progress, fraction] {
+                progress.setValue(static_cast<int>(fraction * ProgressSteps));
+                emit balanceProgressed(fraction);
+            },
+            Qt::QueuedConnection);
+    };
+    QEventLoop loop;
+    OptimiseResult result;
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            result = OptimiseDivision(FState, classCount, rules, control);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    progress.hide();
+    if (failure)
+        std::rethrow_exception(failure);
+    return result;
+}
+
 void TForm1::ShowAverages()
 {
     QStringList subjectNames;
     for (int s = 0; s < ui->cmbSubject->count(); ++s)
         subjectNames << ui->cmbSubject->itemText(s);
     ShowClassAverages(*FAvgGridModel, FState, subjectNames, DecimalSeparator());
+    TintClassAverages(*FAvgGridModel, FState);
+    ShowAverageGaps(*balanceGridModel, FState, subjectNames, DecimalSeparator());
+    // The labels of both grids share one width, so the gaps stand under their subjects.
+    ui->gdBalance->verticalHeader()->setMinimumWidth(
+        std::max(ui->gdAvg->verticalHeader()->sizeHint().width(), ui->gdAvg->verticalHeader()->minimumWidth()));
+    ui->lblTotalDeviation->setText(QStringLiteral("总偏差：")
+        + QString::fromStdString(FormatNumber(TotalDeviation(FState.FDevSum), DecimalSeparator())));
+    ShowBrokenRules();
+}
+
+void TForm1::ShowBrokenRules()
+{
+    QLabel* const label = ui->lblBrokenRules;
+    label->clear();
+    label->setToolTip(QString());
+    label->setStyleSheet(QString());
+    const int classCount = ui->SpinEdit1->value();
+    if (!HasDivision(FState, classCount))
+        return;
+    try {
+        const DivisionRules rules = BuildDivisionRules(FState, classCount, ui->chkSoundAlike->isChecked());
+        if (rules.empty())
+            return;
+        const std::vector<int> classOf = ClassesOfRecords(FState);
+        const std::vector<RuleBreach> broken = FindRuleBreaches(rules, classOf, classCount);
+        if (broken.empty()) {
+            label->setText(QStringLiteral("规则全部满足"));
+            return;
+        }
+        QStringList lines;
+        for (const RuleBreach& breach : broken) {
+            if (lines.size() == MostBreachesListed)
+                break;
+            lines << QString::fromStdString(DescribeRuleBreach(breach, rules, FState, classOf, classCount));
+        }
+        const auto listed = static_cast<qsizetype>(lines.size());
+        if (static_cast<qsizetype>(broken.size()) > listed)
+            lines << QStringLiteral("……另有 %1 条。").arg(static_cast<qsizetype>(broken.size()) - listed);
+        label->setText(QStringLiteral("未满足的规则：%1 条").arg(broken.size()));
+        label->setToolTip(lines.join(QLatin1Char('\n')));
+    } catch (const RuleValueError& problem) {
+        label->setText(QStringLiteral("固定值有误"));
+        label->setToolTip(QString::fromUtf8(problem.what()));
+    }
+    label->setStyleSheet(QStringLiteral("QLabel { color: #a04a00; }"));
 }
 
 void TForm1::StrGridSelectCell(int col, int row)
@@ -258,6 +434,7 @@ void TForm1::MoveToClassClick(QAction* item)
         return;
     ShowStudents(
         FState.FShownClass == -1 ? FState.FStudents : FState.FClasses[static_cast<std::size_t>(FState.FShownClass)]);
+    ShowBrokenRules(); // the class lists changed; the statistics stay as they were
 }
 
 void TForm1::BitBtn3Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/DivisionState.h"
+#include "engine/Optimiser.h"
 #include "roster/PastedTable.h"
 #include "xls/FileSaving.h"
 
@@ -35,6 +36,11 @@ public:
     // Where the exports write their files; the disk by default.
     void setFileSystem(std::shared_ptr<fenban::FileSystem> files) { files_ = std::move(files); }
 
+signals:
+    // A progress report of 一键均衡 has reached the window (fraction done,
+    // 0..1); its progress dialog "dlgBalanceProgress" is open meanwhile.
+    void balanceProgressed(double fraction);
+
 private:
     void FormCreate();
     void ConnectHandlers();
@@ -53,7 +59,14 @@ private:
     // Division and balancing
     void BitBtn2Click(); // assign; a bad 固定 value is a warning
     void Button4Click(); // balance
-    void ShowAverages();
+    void btnBalanceAllClick(); // the best-balanced division within the rules, in one press
+    // OptimiseDivision on a worker thread under a modal progress dialog; returns when it has ended.
+    fenban::OptimiseResult RunOptimiser(const fenban::DivisionRules& rules, int classCount);
+    void ShowAverages(); // the averages table, its tint and the balance figures
+    // The broken-rules figure of the balance panel, from the class lists as they stand.
+    void ShowBrokenRules();
+    // The roster listing again, when it lists the whole grade or a class.
+    void RedrawListing();
     void MoveToClassClick(QAction* item);
     void BitBtn3Click(); // copy
     void Button1Click(); // export
@@ -76,6 +89,8 @@ private:
     QMenu* ppmClass = nullptr;
     fenban::StringGridModel* FStrGridModel = nullptr;
     fenban::StringGridModel* FAvgGridModel = nullptr;
+    fenban::StringGridModel* balanceGridModel = nullptr; // gdBalance: the largest gap per subject
+    bool listingShown = false; // StrGrid lists students (not the pasted table)
     fenban::DivisionState FState;
     std::shared_ptr<fenban::FileSystem> files_ = fenban::DiskFileSystem();
     QString lastFolder_; // of the file opened or exported last

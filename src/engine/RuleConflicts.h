@@ -32,6 +32,8 @@ struct RuleConflict {
         // students: the pinned students of one gender in one class, more than the class has of that
         // gender; detail: the class
         FixedOverfull,
+        // students: those of the rules still broken when no division keeping every rule was found
+        Unresolved,
     };
     Kind kind;
     std::vector<int> students;

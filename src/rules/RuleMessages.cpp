@@ -159,6 +159,11 @@ std::string DescribeConflict(
         for (const auto& [record, classNo] : rules.fixed)
             if (record == a)
                 classes += (classes.empty() ? "第" : "，又固定在第") + Num(classNo) + "班";
+        if (a >= 0 && std::count_if(rules.fixed.begin(), rules.fixed.end(), [a](const auto& entry) {
+                return entry.first == a;
+            }) == 1) // placed by hand in one class, fixed in another
+            return StudentLabel(state, a) + "已手动放在第" + Num(state.Records[static_cast<std::size_t>(a)]->ClassNo)
+                + "班，又固定在" + classes + "。";
         return StudentLabel(state, a) + "固定在" + classes + "。";
     }
     case RuleConflict::Kind::FixedOverfull: {
@@ -175,6 +180,8 @@ std::string DescribeConflict(
             + Num(static_cast<long long>(students.size())) + " 名" + who + "定在这个班："
             + StudentLabels(state, students) + "。";
     }
+    case RuleConflict::Kind::Unresolved:
+        return "没有找到能同时满足全部规则的分班，仍未满足的规则涉及" + StudentLabels(state, students) + "。";
     }
     return {};
 }

@@ -11,7 +11,6 @@
 namespace fenban {
 
 namespace {
-constexpr int AverageColumns = SubjectCount + 1;
 
 void WriteStudent(CellGrid& cells, int row, const TStudent& student, const std::string& decimalSeparator)
 {

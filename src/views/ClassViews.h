@@ -21,6 +21,9 @@ void ListStudents(StringGridModel& grid, const TStudentList& list, const std::st
 void ListStudents(
     StringGridModel& grid, const TStudentList& list, const std::string& decimalSeparator, const DivisionState& state);
 
+// The averages table's columns: the class label, then one per score column.
+inline constexpr int AverageColumns = SubjectCount + 1;
+
 // The averages table: one row per class of the last division, labelled like
 // "3 (24/49)" (class number, boys, size), then the grade-average row; the
 // subject names head the columns.

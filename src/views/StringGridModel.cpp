@@ -76,6 +76,13 @@ void StringGridModel::updateCells(const std::function<void(CellGrid&)>& write)
         emit dataChanged(index(0, 0), index(rows - 2, cols - 2), {Qt::DisplayRole});
 }
 
+void StringGridModel::setBackgrounds(Backgrounds backgrounds)
+{
+    backgrounds_ = std::move(backgrounds);
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::BackgroundRole});
+}
+
 int StringGridModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : grid_.rowCount() - 1;
@@ -93,6 +100,13 @@ QVariant StringGridModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return QString::fromStdString(grid_.cell(index.column() + 1, index.row() + 1));
+    case Qt::BackgroundRole:
+        if (backgrounds_) {
+            const QColor colour = backgrounds_(index.column() + 1, index.row() + 1);
+            if (colour.isValid())
+                return colour;
+        }
+        return {};
     case Qt::TextAlignmentRole:
         if (rightAligned_)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);

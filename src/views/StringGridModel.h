@@ -3,6 +3,7 @@
 #include "roster/CellGrid.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <functional>
 
 namespace fenban {
@@ -25,6 +26,10 @@ public:
     void updateCells(const std::function<void(CellGrid&)>& write);
     // Right-aligns the texts of the data cells (numbers).
     void setRightAligned(bool on) { rightAligned_ = on; }
+    // The background of each data cell (col, row); an invalid colour leaves
+    // the view's own. Empty: none. Texts are untouched.
+    using Backgrounds = std::function<QColor(int col, int row)>;
+    void setBackgrounds(Backgrounds backgrounds);
 
     // The current cell as the view reports it; a cell outside is ignored.
     void setCurrent(int col, int row) { grid_.setCurrent(col, row); }
@@ -44,6 +49,7 @@ signals:
 private:
     CellGrid grid_;
     bool rightAligned_ = false;
+    Backgrounds backgrounds_;
 };
 
 } // namespace fenban

@@ -1,3 +1,4 @@
+#include "views/BalanceViews.h"
 #include "views/StringGridModel.h"
 #include "views/StringGridView.h"
 
@@ -68,6 +69,52 @@ private slots:
         view.forgetCurrentCell();
         model.setRowCount(10);
         QCOMPARE(selected.size(), reports);
+    }
+
+    // Backgrounds by grid coordinates, announced to the views; texts stay.
+    void backgroundsColourDataCellsOnly()
+    {
+        StringGridModel model(4, 3);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setCell(2, 1, "8.5");
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.setBackgrounds([](int col, int row) { return col == 2 && row == 1 ? QColor(Qt::red) : QColor(); });
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.last().at(2).value<QList<int>>(), QList<int>({Qt::BackgroundRole}));
+        QCOMPARE(model.index(0, 1).data(Qt::BackgroundRole).value<QColor>(), QColor(Qt::red));
+        QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("8.5"));
+        QVERIFY(!model.index(1, 1).data(Qt::BackgroundRole).isValid());
+        model.setBackgrounds({});
+        QVERIFY(!model.index(0, 1).data(Qt::BackgroundRole).isValid());
+    }
+
+    void deviationTint_data()
+    {
+        QTest::addColumn<double>("deviation");
+        QTest::addColumn<double>("gradeAverage");
+        QTest::addColumn<int>("alpha"); // 0: no tint
+        QTest::addColumn<bool>("warm");
+        QTest::newRow("on the average") << 0.0 << 80.0 << 0 << false;
+        QTest::newRow("no grade average") << 1.5 << 0.0 << 0 << false;
+        QTest::newRow("negative grade average") << -1.5 << -3.0 << 0 << false;
+        QTest::newRow("a hair above") << 0.001 << 80.0 << 0 << false; // rounds to nothing
+        QTest::newRow("half the full share above") << 0.4 << 80.0 << 55 << true;
+        QTest::newRow("the full share below") << -0.8 << 80.0 << 110 << false;
+        QTest::newRow("far below") << -30.0 << 80.0 << 110 << false;
+        QTest::newRow("total column, a quarter above") << 1.75 << 700.0 << 28 << true;
+    }
+    void deviationTint()
+    {
+        QFETCH(double, deviation);
+        QFETCH(double, gradeAverage);
+        QFETCH(int, alpha);
+        QFETCH(bool, warm);
+        const QColor tint = DeviationTint(deviation, gradeAverage);
+        QCOMPARE(tint.isValid(), alpha > 0);
+        if (tint.isValid()) {
+            QCOMPARE(tint.alpha(), alpha);
+            QCOMPARE(tint.red() > tint.blue(), warm);
+        }
     }
 };
 

@@ -34,8 +34,13 @@ private slots:
         // Every control and menu item the workflow names, and the reading of a class label.
         for (const char* word : {"读入数据", "分班数", "编班", "-->转到 k 班级", "全部", "拷贝", "导出EXCEL", "调整",
                  "手动调班", "较正系数", "空列", "3 (24/49)", "男生 24 人", "全班 49 人", "文件 → 打开",
-                 "文件 → 导出工作簿", "文件 → 导出PDF", "文件 → 打印", "Ctrl+C"})
+                 "文件 → 导出工作簿", "文件 → 导出PDF", "文件 → 打印", "Ctrl+C", "一键均衡", "取消", "最大差",
+                 "未满足的规则", "同音姓名分班", "同班", "不同班", "固定", "均衡生源"})
             QVERIFY2(text.contains(QString::fromUtf8(word)), word);
+        // The picture of a table with rule columns comes with the page.
+        const QVariant picture
+            = browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("rules-table.png")));
+        QVERIFY(!picture.value<QByteArray>().isEmpty() || !picture.value<QImage>().isNull());
     }
 
     void workflowSummaryIsVisibleWithoutScrolling()
@@ -104,11 +109,16 @@ private slots:
     {
         const QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        QCOMPARE(fenban::shots::MakeHelpPictures(QStringLiteral(FENBAN_SAMPLE_GRADE), dir.path()), 0);
+        QCOMPARE(fenban::shots::MakeHelpPictures(
+                     QStringLiteral(FENBAN_SAMPLE_GRADE), QStringLiteral(FENBAN_SAMPLE_GRADE_RULES), dir.path()),
+            0);
         const QImage roster(dir.filePath(QStringLiteral("roster-steps.png")));
         const QImage averages(dir.filePath(QStringLiteral("averages-steps.png")));
         QCOMPARE(roster.size(), QSize(745, 628));
         QCOMPARE(averages.size(), QSize(745, 405));
+        const QImage rules(dir.filePath(QStringLiteral("rules-table.png")));
+        QVERIFY(!rules.isNull());
+        QVERIFY(rules.width() <= 745);
     }
 };
 

@@ -2,6 +2,8 @@
 #include "WindowDriver.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QTabWidget>
 
@@ -92,6 +94,26 @@ private slots:
         CheckWhole(w, "GroupBox1", {"chkAuto", "Label4", "speClassA", "Label1", "speClassB", "Label6", "cmbSubject"});
         QCOMPARE(w.control("Panel1")->height(), 49);
         QCOMPARE(w.control("Edit1")->width(), 57);
+
+        // The balance strip and the gaps under the table, with figures in them.
+        QFile rules(QStringLiteral(FENBAN_SAMPLE_GRADE_RULES));
+        QVERIFY(rules.open(QIODevice::ReadOnly));
+        QVERIFY(w.paste(QString::fromUtf8(rules.readAll())).isEmpty());
+        QVERIFY(w.click("BitBtn2").isEmpty());
+        Show(w, window, "TabSheet2");
+        QCOMPARE(w.window.width(), window.width());
+        QVERIFY(!w.control<QLabel>("lblBrokenRules")->text().isEmpty());
+        CheckWhole(w, "Panel1", {"Button4", "Edit1", "GroupBox1", "Label2", "speSystem"});
+        CheckWhole(w, "pnlBalance",
+            {"btnBalanceAll", "chkSoundAlike", "lblTotalDeviation", "lblBrokenRules", "lblTintAbove", "lblTintBelow"});
+        // 一键均衡 stands under 调整; the gaps' columns under the averages'.
+        QCOMPARE(w.control("btnBalanceAll")->mapTo(&w.window, QPoint(0, 0)).x(),
+            w.control("Button4")->mapTo(&w.window, QPoint(0, 0)).x());
+        const auto* averages = w.control<QTableView>("gdAvg");
+        const auto* gaps = w.control<QTableView>("gdBalance");
+        QCOMPARE(gaps->verticalHeader()->width(), averages->verticalHeader()->width());
+        QCOMPARE(gaps->columnViewportPosition(3), averages->columnViewportPosition(3));
+        QVERIFY(averages->height() > gaps->height());
     }
 
     void coefficientStaysNarrowOnWideScreens()

@@ -492,6 +492,12 @@ private slots:
         twice.fixed.emplace_back(2, 3);
         QCOMPARE(Q(DescribeConflict({Kind::FixedTwice, {2}}, twice, state, 3)),
             u"王五（第3行）固定在第2班，又固定在第3班。"_s);
+        DivisionRules byHand = rules;
+        byHand.fixed.emplace_back(3, 3);
+        QCOMPARE(Q(DescribeConflict({Kind::FixedTwice, {3}}, byHand, state, 3)),
+            u"赵六（第4行）已手动放在第2班，又固定在第3班。"_s);
+        QCOMPARE(Q(DescribeConflict({Kind::Unresolved, {1, 5}}, rules, state, 3)),
+            u"没有找到能同时满足全部规则的分班，仍未满足的规则涉及李四（第2行）、孙八（第6行）。"_s);
         QCOMPARE(Q(DescribeConflict({Kind::FixedOutOfRange, {4}, 5}, rules, state, 3)),
             u"钱七（第5行）的固定班级 5 不在 1 到 3 之间。"_s);
         state.FClasses = {{}, {state.Records[0].get(), state.Records[1].get(), state.Records[6].get()}};

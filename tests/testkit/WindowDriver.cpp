@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -117,6 +118,26 @@ QList<SeenBox> WindowDriver::moveToClass(int classNo)
             return run([item] { item->trigger(); });
     QTest::qFail(qPrintable(QStringLiteral("no menu item for class %1").arg(classNo)), __FILE__, __LINE__);
     return {};
+}
+
+QList<SeenBox> WindowDriver::balanceAll(bool cancelAtFirstReport)
+{
+    bool cancelled = false;
+    const QMetaObject::Connection hook
+        = QObject::connect(&window, &TForm1::balanceProgressed, &window, [this, cancelAtFirstReport, &cancelled] {
+              if (!cancelAtFirstReport || cancelled)
+                  return;
+              const auto* dialog = window.findChild<QProgressDialog*>(QStringLiteral("dlgBalanceProgress"));
+              if (auto* cancel = dialog ? dialog->findChild<QPushButton*>() : nullptr) {
+                  cancel->click();
+                  cancelled = true;
+              }
+          });
+    QList<SeenBox> boxes = click("btnBalanceAll");
+    QObject::disconnect(hook);
+    if (cancelAtFirstReport && !cancelled)
+        QTest::qFail("no progress report to cancel at", __FILE__, __LINE__);
+    return boxes;
 }
 
 QString WindowDriver::cell(const char* gridName, int col, int row) const

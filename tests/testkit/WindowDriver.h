@@ -71,6 +71,11 @@ public:
     // Triggers the grid menu's item "-->转到 k 班级" for the row chosen last:
     // the student goes to class k by hand.
     QList<SeenBox> moveToClass(int classNo);
+    // Presses 一键均衡 and returns when its work has ended. With
+    // cancelAtFirstReport, presses 取消 in its progress dialog
+    // ("dlgBalanceProgress") as the first progress report arrives; a check
+    // fails when there was none.
+    QList<SeenBox> balanceAll(bool cancelAtFirstReport = false);
 
     // Cell (col, row) of a grid as the user sees it: headers for the fixed
     // row and column. Counts include the fixed row and column.

@@ -4,6 +4,8 @@
 #include "SampleSession.h"
 #include "SampleSheet.h"
 #include "app/Unit1.h"
+#include "roster/RosterBuilder.h"
+#include "roster/RuleColumns.h"
 
 #include <QApplication>
 #include <QDir>
@@ -149,10 +151,12 @@ QImage AveragesPicture(SampleSession& session)
     const QRect body = RectIn(grid->viewport(), pages);
     Pale(painter, body);
 
+    const QRect balanceAll = RectIn(session.control("btnBalanceAll"), pages);
     const QRect balance = RectIn(session.control("Button4"), pages).united(RectIn(session.control("Edit1"), pages));
     const QRect manual = RectIn(session.control("GroupBox1"), pages);
     const QRect coefficient
         = RectIn(session.control("Label2"), pages).united(RectIn(session.control("speSystem"), pages));
+    DrawRing(painter, balanceAll);
     DrawRing(painter, balance);
     DrawRing(painter, manual);
     DrawRing(painter, coefficient);
@@ -164,22 +168,103 @@ QImage AveragesPicture(SampleSession& session)
         header.left(), header.top() + rows->sectionViewportPosition(third), rows->width(), rows->sectionSize(third));
     const QString labelText = grid->model()->headerData(third, Qt::Vertical).toString();
     DrawRing(painter, label.adjusted(2, 1, -2, -1));
+    auto* gaps = session.control<QTableView>("gdBalance");
+    const QRect gapRow = RectIn(gaps->verticalHeader(), pages);
 
-    const int top = body.top() + 10;
+    const int top = body.top() + 8;
     DrawCallout(painter,
-        {1, QStringLiteral("反复按“调整”，直到旁边的总偏差不再下降。"), QRect(header.right() + 14, top, 200, 0),
-            QPoint(balance.center().x(), balance.bottom() + 2)});
+        {1, QStringLiteral("按“一键均衡”：各班人数、男女不变，各科平均分一次拉平。"),
+            QRect(header.right() + 14, top, 215, 0), QPoint(balanceAll.center().x(), balanceAll.bottom() + 2)});
     DrawCallout(painter,
-        {2, QStringLiteral("仍不理想：勾选“手动调班”，选两个班和一个科目，再按“调整”。"),
-            QRect(header.right() + 230, top, 250, 0), QPoint(manual.center().x(), manual.bottom() + 2)});
+        {2, QStringLiteral("也可反复按“调整”；或勾选“手动调班”，选两个班和一个科目再按。"),
+            QRect(header.right() + 245, top, 240, 0), QPoint(manual.center().x(), manual.bottom() + 2)});
     DrawCallout(painter,
-        {3, QStringLiteral("或者改“较正系数”，再按“调整”。"), QRect(PictureWidth - 195, top, 185, 0),
+        {3, QStringLiteral("“较正系数”配合“调整”使用。"), QRect(PictureWidth - 185, top, 175, 0),
             QPoint(coefficient.center().x(), coefficient.bottom() + 2)});
     const QString boys = labelText.section(QLatin1Char('('), 1).section(QLatin1Char('/'), 0, 0);
     const QString size = labelText.section(QLatin1Char('/'), 1).section(QLatin1Char(')'), 0, 0);
     DrawCallout(painter,
-        {4, QStringLiteral("“%1”：3 班，男生 %2 人，全班 %3 人。最下一行是年级平均分。").arg(labelText, boys, size),
-            QRect(header.right() + 40, label.bottom() + 60, 330, 0), RightMiddle(label)});
+        {4, QStringLiteral("“%1”：3 班，男生 %2 人，全班 %3 人。").arg(labelText, boys, size),
+            QRect(header.right() + 30, label.bottom() + 40, 320, 0), RightMiddle(label)});
+    DrawCallout(painter,
+        {5, QStringLiteral("底色：橙色高于年级平均，蓝色低于。最下一行是各科班级平均分的最大差。"),
+            QRect(header.right() + 370, label.bottom() + 40, 290, 0), QPoint(gapRow.right() - 4, gapRow.center().y())});
+    Frame(painter, picture.rect());
+    return picture;
+}
+
+// The records of the first group of a rule column of that kind (equal
+// texts), or of every student with a text in it for 固定.
+std::vector<std::size_t> FirstGroup(const DivisionState& state, RuleColumnKind kind)
+{
+    const RosterRuleTexts& texts = state.RuleTexts;
+    for (std::size_t c = 0; c < texts.columns.size(); ++c) {
+        if (texts.columns[c].kind != kind)
+            continue;
+        const int column = static_cast<int>(c);
+        std::string first;
+        std::vector<std::size_t> group;
+        for (std::size_t r = 0; r < state.Records.size(); ++r) {
+            const std::string_view text = TrimRuleText(texts.text(r, column));
+            if (text.empty() || (!first.empty() && kind != RuleColumnKind::Fixed && text != first))
+                continue;
+            first = std::string(text);
+            group.push_back(r);
+        }
+        return group;
+    }
+    return {};
+}
+
+// The sample grade with rule columns after 编班 and 一键均衡, listed whole:
+// name, gender, class, total and the rule columns of a few students (a
+// together group, an apart group, the fixed students and two others).
+QImage RulesPicture(const QString& rulesGrade)
+{
+    TForm1 window;
+    window.setWindowState(Qt::WindowNoState);
+    window.resize(PictureWidth, 600);
+    window.show();
+    SampleSession session(window);
+    session.paste(ReadSampleGrade(rulesGrade));
+    session.divide();
+    session.balanceAll();
+    session.listEveryone();
+    session.showTab("TabSheet1");
+    Settle();
+
+    const DivisionState& state = window.state();
+    std::vector<std::size_t> shown;
+    for (const RuleColumnKind kind : {RuleColumnKind::Together, RuleColumnKind::Apart, RuleColumnKind::Fixed})
+        for (const std::size_t r : FirstGroup(state, kind))
+            shown.push_back(r);
+    for (std::size_t r = 0, plain = 0; r < state.Records.size() && plain < 2; ++r)
+        if (std::find(shown.begin(), shown.end(), r) == shown.end() && state.RuleTexts.cells[r].size() <= 2) {
+            shown.push_back(r);
+            ++plain;
+        }
+
+    auto* grid = session.control<QTableView>("StrGrid");
+    for (int col = FirstRuleColumn; col < RosterColumns; ++col)
+        grid->setColumnHidden(col - 1, true); // the subjects
+    int height = grid->horizontalHeader()->height();
+    for (std::size_t k = 0; k < state.FStudents.size(); ++k) {
+        const auto record
+            = static_cast<std::size_t>(std::find_if(state.Records.begin(), state.Records.end(), [&](const auto& owned) {
+                  return owned.get() == state.FStudents[k];
+              }) - state.Records.begin());
+        const bool keep = std::find(shown.begin(), shown.end(), record) != shown.end();
+        grid->setRowHidden(static_cast<int>(k), !keep);
+        height += keep ? grid->rowHeight(static_cast<int>(k)) : 0;
+    }
+    Settle();
+    int width = grid->verticalHeader()->width();
+    for (int col = 0; col < grid->model()->columnCount(); ++col)
+        width += grid->isColumnHidden(col) ? 0 : grid->columnWidth(col);
+    QImage picture(width + 1, height + 1, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.drawPixmap(0, 0, grid->grab(QRect(0, 0, width, height)));
     Frame(painter, picture.rect());
     return picture;
 }
@@ -196,7 +281,7 @@ bool Save(const QImage& picture, const QString& file)
 
 } // namespace
 
-int MakeHelpPictures(const QString& sampleGrade, const QString& dir)
+int MakeHelpPictures(const QString& sampleGrade, const QString& rulesGrade, const QString& dir)
 {
     // The same look on every machine: Fusion, and the CJK font the help uses.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -212,11 +297,12 @@ int MakeHelpPictures(const QString& sampleGrade, const QString& dir)
     session.listEveryone();
 
     const QImage roster = RosterPicture(session, sample);
-    session.balance(6); // a few presses: the total is shown and still falling
+    session.balanceAll();
     const QImage averages = AveragesPicture(session);
     QDir().mkpath(dir);
     const bool saved = Save(roster, QDir(dir).filePath(QStringLiteral("roster-steps.png")))
-        && Save(averages, QDir(dir).filePath(QStringLiteral("averages-steps.png")));
+        && Save(averages, QDir(dir).filePath(QStringLiteral("averages-steps.png")))
+        && Save(RulesPicture(rulesGrade), QDir(dir).filePath(QStringLiteral("rules-table.png")));
     return saved ? 0 : 1;
 }
 

@@ -45,6 +45,11 @@ int SampleSession::balance(int maxPresses, int patience)
     return presses;
 }
 
+void SampleSession::balanceAll()
+{
+    testkit::Press(window(), "btnBalanceAll");
+}
+
 void SampleSession::listEveryone()
 {
     auto* tree = control<QTreeWidget>("trvClassList");

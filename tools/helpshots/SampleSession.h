@@ -29,6 +29,7 @@ public:
     // bring no new lowest total deviation, at most maxPresses times.
     // Returns the number of presses.
     int balance(int maxPresses, int patience = 10);
+    void balanceAll(); // 一键均衡
     void listEveryone(); // the tree's root 全部
     void showTab(const char* pageName);
 

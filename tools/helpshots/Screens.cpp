@@ -29,7 +29,7 @@ int ShootScreens(const QString& sampleGrade, const QString& dir)
     SampleSession session(window);
     session.paste(ReadSampleGrade(sampleGrade));
     session.divide();
-    session.balance(400);
+    session.balanceAll();
     session.listEveryone();
 
     QScreen* const screen = QGuiApplication::primaryScreen();

@@ -14,7 +14,8 @@ int main(int argc, char* argv[])
     const QString mode = args.value(1);
     const QString sample = QStringLiteral(FENBAN_SAMPLE_GRADE);
     if (mode == QLatin1String("pictures"))
-        return fenban::shots::MakeHelpPictures(sample, args.value(2, QStringLiteral(FENBAN_HELP_DIR)));
+        return fenban::shots::MakeHelpPictures(
+            sample, QStringLiteral(FENBAN_SAMPLE_GRADE_RULES), args.value(2, QStringLiteral(FENBAN_HELP_DIR)));
     if (mode == QLatin1String("screens"))
         return fenban::shots::ShootScreens(sample, args.value(2, QStringLiteral(FENBAN_SCREENSHOT_DIR)));
     std::fprintf(stderr, "usage: fenban_helpshots pictures|screens [dir]\n");

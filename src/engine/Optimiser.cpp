@@ -1,0 +1,875 @@
+#include "engine/Optimiser.h"
+
+#include "engine/OptimiserModel.h"
+#include "engine/OptimiserRules.h"
+#include "engine/Statistics.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <map>
+#include <thread>
+#include <unordered_map>
+
+namespace fenban {
+
+using optimise::Chain;
+using optimise::ItemRules;
+using optimise::Problem;
+using optimise::Rng;
+using optimise::RuleGuard;
+
+namespace {
+
+std::size_t At(int index)
+{
+    return static_cast<std::size_t>(index);
+}
+
+// The search's settings, measured on school-like grades (see docs/optimiser.md).
+constexpr double AnnealShare = 0.1; // of the steps, for the annealing before the descents
+constexpr double StartFactor = 0.3; // start temperature: this share of the mean uphill step
+constexpr double EndTemperature = 0.5; // hundredths
+constexpr double NearShare = 0.5; // annealing moves between near neighbours ...
+constexpr double DirectedShare = 0.3; // ... of which these aim at evening out the two classes
+constexpr int Neighbours = 16;
+constexpr int Kicks = 3; // random exchanges between two descents
+constexpr int Keep = 6; // sets tried exactly per pair of classes
+// The search weighs the part of a deviation beyond 0.12 three times: the
+// largest gap between class averages falls by a sixth for a total 5 % higher.
+// With many classes the total pays more for it than the 3 % lead over the
+// exchange method allows, so there the plain total leads.
+constexpr long long OutlierFrom = 12;
+constexpr long long OutlierWeight = 2;
+constexpr int MostClassesForWeights = 30;
+constexpr double SpreadEffort = 3; // times the steps with spread rules
+constexpr int MostClassesForTriples = 30; // beyond, sets of three cost more than they bring
+constexpr int Partners = 12; // classes searched with each class when there are many
+constexpr std::size_t MostShifts = 64; // key differences searched per pair of classes with spread rules
+constexpr std::uint64_t CheckEvery = 4096; // steps between looks at the cancel flag
+
+struct ChainOutcome {
+    BalanceFigures best;
+    std::vector<int> cls, pos;
+    std::uint64_t steps = 0;
+};
+
+// One chain of the search: annealing over single exchanges, then descents by
+// double exchanges from the best division found, each after a few random
+// exchanges. Every move keeps the rules the guard watches.
+class Search {
+public:
+    Search(const Problem& problem, const ItemRules& rules, const std::vector<int>& cls, const std::vector<int>& pos,
+        std::uint64_t seed)
+        : chain_(problem, cls, pos)
+        , rules_(rules)
+        , guard_(problem, rules, cls)
+        , rng_(seed)
+        , triples_(!rules.spread.empty() && problem.classCount <= MostClassesForTriples)
+    {
+        const auto groups = At(problem.groupCount);
+        groupClasses_.resize(groups);
+        for (int c = 0; c < problem.classCount; ++c)
+            for (std::size_t g = 0; g < groups; ++g)
+                if (!chain_.pool[At(c) * groups + g].empty())
+                    groupClasses_[g].push_back(c);
+        for (int i = 0; i < problem.itemCount; ++i)
+            if (problem.movable[At(i)])
+                movers_.push_back(i);
+        for (std::size_t g = 0; g < groups; ++g)
+            if (!groupClasses_[g].empty()) {
+                const auto gender = At(problem.genderOf[g]);
+                if (kin_.size() <= gender)
+                    kin_.resize(gender + 1);
+                kin_[gender].push_back(static_cast<int>(g));
+            }
+        // A set's key sums a code per member for its gender and each of its
+        // categories: sets of equal keys have the same genders and the same
+        // count of each category, whatever the members' own mix.
+        std::uint64_t seedCodes = 0xC0DEULL;
+        std::vector<std::uint64_t> genderCode(At(problem.groupCount));
+        for (auto& code : genderCode)
+            code = optimise::SplitMix(seedCodes);
+        code_.resize(At(problem.itemCount));
+        for (int i = 0; i < problem.itemCount; ++i)
+            code_[At(i)] = genderCode[At(problem.genderOf[At(problem.group[At(i)])])];
+        for (const std::vector<int>& category : rules.spread) {
+            categoryCode_.push_back(optimise::SplitMix(seedCodes));
+            for (const int i : category)
+                code_[At(i)] += categoryCode_.back();
+        }
+    }
+
+    template <class Tick> ChainOutcome Run(std::uint64_t budget, const std::atomic<bool>* cancel, Tick&& tick)
+    {
+        ChainOutcome out {chain_.Figures(), chain_.cls, chain_.pos, 0};
+        if (movers_.empty() || budget == 0)
+            return out;
+        const auto annealSteps = static_cast<std::uint64_t>(AnnealShare * static_cast<double>(budget));
+        std::uint64_t step = Anneal(annealSteps, out, cancel, tick);
+        if (step < annealSteps)
+            return out;
+        chain_.Reset(out.cls, out.pos);
+        guard_ = RuleGuard(chain_.problem, rules_, chain_.cls);
+        while (step < budget) {
+            if (cancel && cancel->load(std::memory_order_relaxed))
+                break;
+            tick(step);
+            for (bool improved = true; improved && step < budget;) {
+                step += Exchanges(2, out, improved);
+                if (!improved && triples_ && step < budget)
+                    step += Exchanges(3, out, improved);
+            }
+            if (step >= budget)
+                break;
+            if (!(chain_.Figures() < out.best)) {
+                for (int i = 0; i < chain_.problem.itemCount; ++i)
+                    if (chain_.cls[At(i)] != out.cls[At(i)]) {
+                        Touch(chain_.cls[At(i)]);
+                        Touch(out.cls[At(i)]);
+                    }
+                chain_.Reset(out.cls, out.pos);
+                guard_ = RuleGuard(chain_.problem, rules_, chain_.cls);
+            }
+            for (int n = 0; n < Kicks; ++n) {
+                const int i = movers_[At(rng_.Below(static_cast<int>(movers_.size())))];
+                const int j = Near(i);
+                if (j < 0 || !guard_.Allowed(chain_.cls, i, j))
+                    continue;
+                Touch(chain_.cls[At(i)]);
+                Touch(chain_.cls[At(j)]);
+                Swap(i, j);
+            }
+            step += Kicks;
+        }
+        out.steps = step;
+        return out;
+    }
+
+private:
+    void Swap(int i, int j)
+    {
+        guard_.Swapped(i, j, chain_.cls[At(i)], chain_.cls[At(j)]);
+        chain_.ApplySwap(i, j);
+    }
+
+    void Record(ChainOutcome& out)
+    {
+        const BalanceFigures now = chain_.Figures();
+        if (now < out.best) {
+            out.best = now;
+            out.cls = chain_.cls;
+            out.pos = chain_.pos;
+        }
+    }
+
+    // A random student of a random other class, of item i's group (with
+    // spread rules, half the time of any group of its gender).
+    int Partner(int i, int& b)
+    {
+        const Problem& p = chain_.problem;
+        auto g = At(p.group[At(i)]);
+        if (!categoryCode_.empty() && rng_.Unit() < 0.5) {
+            const std::vector<int>& kin = kin_[At(p.genderOf[g])];
+            g = At(kin[At(rng_.Below(static_cast<int>(kin.size())))]);
+            const int a = chain_.cls[At(i)];
+            b = groupClasses_[g][At(rng_.Below(static_cast<int>(groupClasses_[g].size())))];
+            const std::vector<int>& list = chain_.pool[At(b * p.groupCount) + g];
+            return b == a || list.empty() ? -1 : list[At(rng_.Below(static_cast<int>(list.size())))];
+        }
+        const std::vector<int>& classes = groupClasses_[g];
+        const int a = chain_.cls[At(i)];
+        b = a;
+        while (b == a)
+            b = classes[At(rng_.Below(static_cast<int>(classes.size())))];
+        const std::vector<int>& list = chain_.pool[At(b * p.groupCount) + g];
+        return list[At(rng_.Below(static_cast<int>(list.size())))];
+    }
+
+    // A random near neighbour of item i, or -1 when it shares i's class.
+    int Near(int i)
+    {
+        const auto& list = chain_.problem.neighbours[At(i)];
+        if (list.empty())
+            return -1;
+        const int j = list[At(rng_.Below(static_cast<int>(list.size())))];
+        return chain_.cls[At(j)] == chain_.cls[At(i)] ? -1 : j;
+    }
+
+    // The student of a random other class whose exchange with item i comes
+    // nearest, by squared distance of the sums, to evening out the two classes.
+    int Directed(int i)
+    {
+        const Problem& p = chain_.problem;
+        int b = 0;
+        Partner(i, b);
+        const int a = chain_.cls[At(i)];
+        if (b == a)
+            return -1;
+        const int dims = p.active;
+        target_.resize(At(dims));
+        const double* xi = &p.coords[At(i * dims)];
+        for (int k = 0; k < dims; ++k)
+            target_[At(k)] = xi[k] + 0.5 * (chain_.Residual(b, k) - chain_.Residual(a, k));
+        int best = -1;
+        double nearest = 0;
+        for (const int j : chain_.pool[At(b * p.groupCount + p.group[At(i)])]) {
+            const double* xj = &p.coords[At(j * dims)];
+            double d = 0;
+            for (int k = 0; k < dims; ++k)
+                d += (xj[k] - target_[At(k)]) * (xj[k] - target_[At(k)]);
+            if (best < 0 || d < nearest) {
+                best = j;
+                nearest = d;
+            }
+        }
+        return best;
+    }
+
+    template <class Tick>
+    std::uint64_t Anneal(std::uint64_t steps, ChainOutcome& out, const std::atomic<bool>* cancel, Tick& tick)
+    {
+        const auto movers = static_cast<int>(movers_.size());
+        double uphill = 0;
+        int count = 0;
+        for (int n = 0; n < 2000; ++n) {
+            int b = 0;
+            const int i = movers_[At(rng_.Below(movers))];
+            const int j = Partner(i, b);
+            if (j < 0)
+                continue;
+            const auto d = static_cast<double>(chain_.SwapDelta(i, j));
+            if (d > 0) {
+                uphill += d;
+                ++count;
+            }
+        }
+        const double t0 = std::max(StartFactor * (count ? uphill / count : 1.0), EndTemperature);
+        const double ratio = std::log(EndTemperature / t0);
+        double temperature = t0;
+        std::uint64_t step = 0;
+        for (; step < steps; ++step) {
+            if (step % CheckEvery == 0) {
+                if (cancel && cancel->load(std::memory_order_relaxed))
+                    break;
+                tick(step);
+                temperature = t0 * std::exp(ratio * static_cast<double>(step) / static_cast<double>(steps));
+            }
+            const int i = movers_[At(rng_.Below(movers))];
+            const double kind = rng_.Unit();
+            int b = 0;
+            const int j = kind < DirectedShare ? Directed(i) : kind < NearShare ? Near(i) : Partner(i, b);
+            if (j < 0)
+                continue;
+            const auto delta = static_cast<double>(chain_.SwapDelta(i, j));
+            if (delta > 0 && rng_.Unit() >= std::exp(-delta / temperature))
+                continue;
+            if (!guard_.Allowed(chain_.cls, i, j))
+                continue;
+            Swap(i, j);
+            if (chain_.total <= out.best.total)
+                Record(out);
+        }
+        return step;
+    }
+
+    // A set of students of one class: its members, the sum of their scores
+    // per column and its key, the sorted groups of the members (only sets of
+    // equal keys trade places, member by member in group order).
+    struct Sets {
+        int size = 0;
+        std::vector<int> items; // size per set, in group order
+        std::vector<double> sums; // dims per set
+        std::vector<long long> keys;
+
+        void Clear(int k)
+        {
+            size = k;
+            items.clear();
+            sums.clear();
+            keys.clear();
+        }
+        std::size_t Count() const { return keys.size(); }
+    };
+
+    // Every set of k students of the list (k = 2 or 3), members in group order.
+    void MakeSets(const std::vector<int>& list, int k, Sets& sets) const
+    {
+        const Problem& p = chain_.problem;
+        const int dims = p.active;
+        sets.Clear(k);
+        std::vector<int> members(At(k));
+        const auto add = [&] {
+            // Members by gender, so that sets of equal keys pair them member by member.
+            std::sort(members.begin(), members.end(), [&](int x, int y) {
+                const int gx = p.genderOf[At(p.group[At(x)])], gy = p.genderOf[At(p.group[At(y)])];
+                return gx < gy
+                    || (gx == gy && (p.group[At(x)] < p.group[At(y)] || (p.group[At(x)] == p.group[At(y)] && x < y)));
+            });
+            std::uint64_t key = 0;
+            for (const int i : members) {
+                key += code_[At(i)];
+                sets.items.push_back(i);
+            }
+            sets.keys.push_back(static_cast<long long>(key));
+            for (int c = 0; c < dims; ++c) {
+                double sum = 0;
+                for (const int i : members)
+                    sum += p.coords[At(i * dims + c)];
+                sets.sums.push_back(sum);
+            }
+        };
+        const std::size_t n = list.size();
+        for (std::size_t u = 0; u < n; ++u)
+            for (std::size_t v = u + 1; v < n; ++v) {
+                if (k == 2) {
+                    members = {list[u], list[v]};
+                    add();
+                    continue;
+                }
+                for (std::size_t w = v + 1; w < n; ++w) {
+                    members = {list[u], list[v], list[w]};
+                    add();
+                }
+            }
+    }
+
+    // Orders the sets by key, then along column m.
+    static void SortAlong(Sets& sets, int dims, int m)
+    {
+        std::vector<std::size_t> order(sets.Count());
+        for (std::size_t n = 0; n < order.size(); ++n)
+            order[n] = n;
+        const auto d = At(dims);
+        std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+            if (sets.keys[x] != sets.keys[y])
+                return sets.keys[x] < sets.keys[y];
+            const double kx = sets.sums[x * d + At(m)], ky = sets.sums[y * d + At(m)];
+            return kx < ky || (kx == ky && x < y);
+        });
+        Sets sorted;
+        sorted.Clear(sets.size);
+        const auto k = At(sets.size);
+        for (const std::size_t n : order) {
+            sorted.keys.push_back(sets.keys[n]);
+            sorted.items.insert(sorted.items.end(), sets.items.begin() + static_cast<std::ptrdiff_t>(n * k),
+                sets.items.begin() + static_cast<std::ptrdiff_t>((n + 1) * k));
+            sorted.sums.insert(sorted.sums.end(), sets.sums.begin() + static_cast<std::ptrdiff_t>(n * d),
+                sets.sums.begin() + static_cast<std::ptrdiff_t>((n + 1) * d));
+        }
+        sets = std::move(sorted);
+    }
+
+    // Marks a class as changed since the pairs with it were last searched.
+    void Touch(int c)
+    {
+        if (!stamp_.empty())
+            stamp_[At(c)] = ++clock_;
+    }
+
+    // The pairs of classes to search: all of them, or with many classes, for
+    // each class the partners whose sums differ most from its own.
+    std::vector<char> PairsToSearch() const
+    {
+        const Problem& p = chain_.problem;
+        const auto classes = At(p.classCount);
+        const int partners = std::min(p.classCount - 1, Partners);
+        std::vector<char> chosen(classes * classes, partners == p.classCount - 1 ? 1 : 0);
+        if (partners == p.classCount - 1)
+            return chosen;
+        std::vector<std::pair<double, int>> far;
+        for (int a = 0; a < p.classCount; ++a) {
+            far.clear();
+            for (int b = 0; b < p.classCount; ++b) {
+                if (b == a)
+                    continue;
+                double d = 0;
+                for (int k = 0; k < p.active; ++k) {
+                    const double e = chain_.Residual(a, k) - chain_.Residual(b, k);
+                    d += e * e;
+                }
+                far.emplace_back(-d, b);
+            }
+            std::partial_sort(far.begin(), far.begin() + partners, far.end());
+            for (int n = 0; n < partners; ++n) {
+                const auto b = At(far[At(n)].second);
+                chosen[std::min(At(a), b) * classes + std::max(At(a), b)] = 1;
+            }
+        }
+        return chosen;
+    }
+
+    // One sweep of exchanges of sets: for each pair of classes, sets of k
+    // students of one class trade places with sets of the other whose
+    // members are of the same groups. Sets of the second class lie sorted by
+    // key and along the widest column, so the scan for each set of the first
+    // stops where that column alone is too far from the exchange that would
+    // even the two classes out; the few nearest are tried exactly and the
+    // best that lowers the total is made. Returns the work done in steps.
+    std::uint64_t Exchanges(int k, ChainOutcome& out, bool& improved)
+    {
+        const Problem& p = chain_.problem;
+        const int dims = p.active;
+        const auto m = At(p.mainDim);
+        const auto classes = At(p.classCount);
+        auto& settledAt = settledAt_[At(k - 2)];
+        if (settledAt.size() != classes * classes) {
+            settledAt.assign(classes * classes, 0);
+            stamp_.resize(classes, 0);
+        }
+        improved = false;
+        std::uint64_t work = 1;
+        const std::vector<char> chosen = PairsToSearch();
+        for (int a = 0; a < p.classCount; ++a)
+            for (int b = a + 1; b < p.classCount; ++b) {
+                const std::size_t pair = At(a) * classes + At(b);
+                // A pair that found nothing and has not changed since is passed over.
+                std::uint64_t& settled = settledAt[pair];
+                if (!chosen[pair] || (settled && stamp_[At(a)] < settled && stamp_[At(b)] < settled))
+                    continue;
+                const auto members = [&](int c, std::vector<int>& list) {
+                    list.clear();
+                    for (int g = 0; g < p.groupCount; ++g)
+                        list.insert(list.end(), chain_.pool[At(c * p.groupCount + g)].begin(),
+                            chain_.pool[At(c * p.groupCount + g)].end());
+                };
+                members(a, listA_);
+                members(b, listB_);
+                if (static_cast<int>(listA_.size()) < k || static_cast<int>(listB_.size()) < k) {
+                    settled = ++clock_;
+                    continue;
+                }
+                MakeSets(listA_, k, setsA_);
+                MakeSets(listB_, k, setsB_);
+                // With spread rules, sets of the first class by key too, so that
+                // the sets of the second with allowed keys are looked up once per key.
+                if (!categoryCode_.empty())
+                    SortAlong(setsA_, dims, p.mainDim);
+                SortAlong(setsB_, dims, p.mainDim);
+                Shifts(a, b);
+                target_.resize(At(dims));
+                for (int c = 0; c < dims; ++c)
+                    target_[At(c)] = 0.5 * (chain_.Residual(b, c) - chain_.Residual(a, c));
+                const std::size_t scanned = Nearest(dims, m);
+                // Sets of three are many more to build and sort than the scan measures.
+                work += scanned / 4 + setsA_.Count() + setsB_.Count() * (k == 2 ? 1 : 8) / 2 + Keep;
+                if (!categoryCode_.empty())
+                    work += setsA_.Count() * (k == 2 ? 1 : 8) / 2;
+                long long bestDelta = 0;
+                int pick = -1;
+                for (int n = 0; n < kept_; ++n) {
+                    const int* from = &setsA_.items[At(best_[n].second.first * k)];
+                    const int* to = &setsB_.items[At(best_[n].second.second * k)];
+                    const long long d = chain_.SetDelta(from, to, k);
+                    if (d < bestDelta && Keeps(from, to, k)) {
+                        bestDelta = d;
+                        pick = n;
+                    }
+                }
+                if (pick < 0) {
+                    settled = ++clock_;
+                    continue;
+                }
+                const int* from = &setsA_.items[At(best_[pick].second.first * k)];
+                const int* to = &setsB_.items[At(best_[pick].second.second * k)];
+                for (int n = 0; n < k; ++n)
+                    Swap(from[n], to[n]);
+                improved = true;
+                settled = 0;
+                Touch(a);
+                Touch(b);
+                Record(out);
+            }
+        return work;
+    }
+
+    // Whether the exchange of two sets keeps the rules, tried on the division.
+    bool Keeps(const int* from, const int* to, int k)
+    {
+        const Problem& p = chain_.problem;
+        for (int n = 0; n < k; ++n)
+            if (p.genderOf[At(p.group[At(from[n])])] != p.genderOf[At(p.group[At(to[n])])])
+                return false;
+        if (!guard_.Active())
+            return true;
+        for (int n = 0; n < k; ++n)
+            Swap(from[n], to[n]);
+        bool kept = true;
+        for (int n = 0; n < k && kept; ++n)
+            kept = guard_.HoldsFor(chain_.cls, {from[n], to[n]});
+        for (int n = k - 1; n >= 0; --n)
+            Swap(from[n], to[n]); // back
+        return kept;
+    }
+
+    // Fills best_ with the Keep exchanges nearest to the target; returns how many were measured.
+    std::size_t Nearest(int dims, std::size_t m)
+    {
+        kept_ = 0;
+        std::size_t scanned = 0;
+        const auto d = At(dims);
+        for (std::size_t u = 0; u < setsA_.Count(); ++u) {
+            const double* pa = &setsA_.sums[u * d];
+            const double want = pa[m] + target_[m];
+            if (u == 0 || setsA_.keys[u] != setsA_.keys[u - 1]) {
+                // The sets of the second class whose keys differ from this one's by an allowed shift.
+                ranges_.clear();
+                for (const long long shift : shifts_) {
+                    const long long wanted = static_cast<long long>(
+                        static_cast<std::uint64_t>(setsA_.keys[u]) - static_cast<std::uint64_t>(shift));
+                    const auto range = std::equal_range(setsB_.keys.begin(), setsB_.keys.end(), wanted);
+                    if (range.first != range.second)
+                        ranges_.emplace_back(static_cast<std::size_t>(range.first - setsB_.keys.begin()),
+                            static_cast<std::size_t>(range.second - setsB_.keys.begin()));
+                }
+            }
+            for (const auto& [first, end] : ranges_)
+                Scan(u, first, end, want, pa, d, m, scanned);
+        }
+        return scanned;
+    }
+
+    // The outward scan from the set of the second class nearest to want in column m, within first..end.
+    void Scan(std::size_t u, std::size_t first, std::size_t end, double want, const double* pa, std::size_t d,
+        std::size_t m, std::size_t& scanned)
+    {
+        const auto key = [&](std::size_t v) { return setsB_.sums[v * d + m]; };
+        std::size_t lo = first, hi = end;
+        while (lo < hi) {
+            const std::size_t mid = (lo + hi) / 2;
+            if (key(mid) < want)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        const auto consider = [&](std::size_t v) {
+            const double gap = key(v) - want;
+            const double bound = kept_ < Keep ? 1e300 : best_[Keep - 1].first;
+            if (gap * gap >= bound)
+                return false;
+            ++scanned;
+            const double* pb = &setsB_.sums[v * d];
+            double e2 = 0;
+            for (std::size_t c = 0; c < d && e2 < bound; ++c) {
+                const double e = pb[c] - pa[c] - target_[c];
+                e2 += e * e;
+            }
+            if (e2 < bound) {
+                int at = kept_ < Keep ? kept_++ : Keep - 1;
+                while (at > 0 && best_[at - 1].first > e2) {
+                    best_[at] = best_[at - 1];
+                    --at;
+                }
+                best_[at] = {e2, {static_cast<int>(u), static_cast<int>(v)}};
+            }
+            return true;
+        };
+        std::size_t up = lo, down = lo;
+        for (bool going = true; going;) {
+            going = false;
+            if (up < end && consider(up)) {
+                ++up;
+                going = true;
+            } else {
+                up = end;
+            }
+            if (down > first && consider(down - 1)) {
+                --down;
+                going = true;
+            } else {
+                down = first;
+            }
+        }
+    }
+
+    // The key differences that an exchange between classes a and b may have:
+    // none, or students of categories with room moving across, up to three
+    // such moves (from a to b a category's code adds, from b to a it subtracts).
+    void Shifts(int a, int b)
+    {
+        shifts_.assign(1, 0);
+        if (categoryCode_.empty())
+            return;
+        std::vector<std::uint64_t> moves;
+        for (int c = 0; c < guard_.CategoryCount(); ++c) {
+            if (guard_.CanMove(c, a, b))
+                moves.push_back(categoryCode_[At(c)]);
+            else if (guard_.CanMove(c, b, a))
+                moves.push_back(0 - categoryCode_[At(c)]);
+        }
+        const std::size_t n = moves.size();
+        const auto add = [&](std::uint64_t shift) {
+            if (shifts_.size() < MostShifts)
+                shifts_.push_back(static_cast<long long>(shift));
+        };
+        for (std::size_t x = 0; x < n; ++x)
+            add(moves[x]);
+        for (std::size_t x = 0; x < n; ++x)
+            for (std::size_t y = x + 1; y < n; ++y)
+                add(moves[x] + moves[y]);
+        for (std::size_t x = 0; x < n; ++x)
+            for (std::size_t y = x + 1; y < n; ++y)
+                for (std::size_t z = y + 1; z < n; ++z)
+                    add(moves[x] + moves[y] + moves[z]);
+    }
+
+    Chain chain_;
+    ItemRules rules_;
+    RuleGuard guard_;
+    Rng rng_;
+    bool triples_; // sets of three as well: with spread rules (sets of two seldom match) and not too many classes
+    std::vector<std::vector<int>> groupClasses_; // per group: classes with movable items of it
+    std::vector<int> movers_;
+    std::vector<std::vector<int>> kin_; // per gender: its groups with movable students
+    std::vector<std::uint64_t> code_; // per item: its part of a set's key
+    std::vector<std::uint64_t> categoryCode_; // per spread category: its part of a member's code
+    std::vector<long long> shifts_; // key differences the pair of classes being searched allows
+    std::vector<std::pair<std::size_t, std::size_t>> ranges_; // sets of the second class with such keys
+    std::vector<double> target_;
+    Sets setsA_, setsB_;
+    std::vector<int> listA_, listB_;
+    std::pair<double, std::pair<int, int>> best_[Keep];
+    int kept_ = 0;
+    std::vector<std::uint64_t> settledAt_[2]; // per set size, per pair of classes: when last searched in vain, 0: never
+    std::vector<std::uint64_t> stamp_; // per class: when it last changed
+    std::uint64_t clock_ = 0;
+};
+
+// The rules over items; a student in no class list is left out.
+ItemRules RulesOverItems(const DivisionState& state, const Problem& problem, const DivisionRules& rules)
+{
+    std::unordered_map<PStudent, int> item;
+    for (int i = problem.itemCount - 1; i >= 0; --i)
+        item[problem.student[At(i)]] = i;
+    const auto map = [&](int record) {
+        if (record < 0 || At(record) >= state.Records.size())
+            return -1;
+        const auto found = item.find(state.Records[At(record)].get());
+        return found == item.end() ? -1 : found->second;
+    };
+    const auto groups = [&](const std::vector<std::vector<int>>& from) {
+        std::vector<std::vector<int>> to;
+        for (const std::vector<int>& group : from) {
+            std::vector<int> items;
+            for (const int record : group)
+                if (const int i = map(record); i >= 0)
+                    items.push_back(i);
+            std::sort(items.begin(), items.end());
+            items.erase(std::unique(items.begin(), items.end()), items.end());
+            to.push_back(std::move(items));
+        }
+        return to;
+    };
+    ItemRules out {groups(rules.together), groups(rules.apart), groups(rules.spread), {}};
+    for (const auto& [record, number] : rules.fixed)
+        if (const int i = map(record); i >= 0)
+            out.fixed.emplace_back(i, number - 1);
+    return out;
+}
+
+// Runs every chain from the same division on the given threads and returns
+// the best, the lower chain index among equal ones.
+ChainOutcome RunChains(const Problem& problem, const ItemRules& rules, const ChainOutcome& start, std::uint64_t budget,
+    const OptimiseControl& control)
+{
+    const int chains = std::max(control.chains, 1);
+    const int threads = std::clamp(control.threads, 1, chains);
+    std::vector<std::atomic<std::uint64_t>> done(At(chains));
+    const double whole = static_cast<double>(budget) * chains;
+    double reported = -1;
+    const auto report = [&] {
+        if (!control.progress)
+            return;
+        double sum = 0;
+        for (const auto& d : done)
+            sum += static_cast<double>(d.load(std::memory_order_relaxed));
+        const double fraction = std::min(sum / whole, 1.0);
+        if (fraction - reported >= 0.005) {
+            reported = fraction;
+            control.progress(fraction);
+        }
+    };
+    std::vector<ChainOutcome> outcomes(At(chains));
+    std::vector<std::exception_ptr> failures(At(threads));
+    std::atomic<int> running {threads - 1};
+    const auto work = [&](int thread, bool caller) {
+        try {
+            for (int c = thread; c < chains; c += threads) {
+                std::uint64_t seed = control.seed + static_cast<std::uint64_t>(c) * 0x9E3779B97F4A7C15ULL;
+                Search search(problem, rules, start.cls, start.pos, optimise::SplitMix(seed));
+                auto& counter = done[At(c)];
+                outcomes[At(c)] = search.Run(budget, control.cancel, [&](std::uint64_t step) {
+                    counter.store(step, std::memory_order_relaxed);
+                    if (caller)
+                        report();
+                });
+                counter.store(budget, std::memory_order_relaxed);
+            }
+        } catch (...) {
+            failures[At(thread)] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int t = 1; t < threads; ++t)
+        workers.emplace_back([&, t] {
+            work(t, false);
+            running.fetch_sub(1);
+        });
+    work(0, true);
+    while (running.load() > 0) {
+        report();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+    ChainOutcome best = start;
+    for (ChainOutcome& outcome : outcomes) {
+        best.steps += outcome.steps;
+        if (outcome.best < best.best) {
+            const std::uint64_t steps = best.steps;
+            best = std::move(outcome);
+            best.steps = steps;
+        }
+    }
+    return best;
+}
+
+// Puts the items where the outcome has them, sets every listed student's
+// class number and recomputes the statistics.
+void Apply(DivisionState& state, const Problem& problem, const ChainOutcome& outcome)
+{
+    for (int i = 0; i < problem.itemCount; ++i)
+        state.FClasses[At(outcome.cls[At(i)])][At(outcome.pos[At(i)])] = problem.student[At(i)];
+    for (std::size_t c = 0; c < state.FClasses.size(); ++c)
+        for (const PStudent student : state.FClasses[c])
+            student->ClassNo = static_cast<std::int32_t>(c) + 1;
+    ComputeClassStats(state, true);
+}
+
+} // namespace
+
+bool HasDivision(const DivisionState& state, int classCount)
+{
+    const auto count = At(classCount);
+    return classCount >= 1 && state.FClasses.size() == count && state.FClassAvg.size() == count
+        && state.FClassDev.size() == count;
+}
+
+std::uint64_t DefaultOptimiseEffort(std::size_t students, int classCount)
+{
+    (void)classCount;
+    return static_cast<std::uint64_t>(
+        45000.0 * std::pow(static_cast<double>(std::max<std::size_t>(students, 1)), 0.625));
+}
+
+BalanceFigures FiguresOf(const DivisionState& state)
+{
+    BalanceFigures f {optimise::HundredthsOf(TotalDeviation(state.FDevSum)), 0, 0};
+    for (int s = 0; s < SubjectCount; ++s) {
+        long long low = 0, high = 0;
+        for (std::size_t c = 0; c < state.FClassAvg.size(); ++c) {
+            const long long m = optimise::HundredthsOf(state.FClassAvg[c][s]);
+            low = c == 0 ? m : std::min(low, m);
+            high = c == 0 ? m : std::max(high, m);
+        }
+        f.largestGap = std::max(f.largestGap, high - low);
+        f.gapSum += high - low;
+    }
+    return f;
+}
+
+OptimiseResult OptimiseDivision(
+    DivisionState& state, int classCount, const DivisionRules& rules, const OptimiseControl& control)
+{
+    OptimiseResult result;
+    if (!HasDivision(state, classCount))
+        return result;
+    result.conflicts = FindRuleConflicts(state, classCount, rules);
+    if (!result.conflicts.empty()) {
+        result.outcome = OptimiseOutcome::RulesConflict;
+        return result;
+    }
+    result.brokenBefore = static_cast<int>(FindRuleBreaches(rules, ClassesOfRecords(state), classCount).size());
+
+    Problem problem(state, classCount);
+    const ItemRules itemRules = RulesOverItems(state, problem, rules);
+    ChainOutcome start {{}, problem.startClass, problem.startPos, 0};
+    std::vector<char> frozen(At(problem.itemCount), 0);
+    for (int i = 0; i < problem.itemCount; ++i)
+        frozen[At(i)] = !problem.movable[At(i)];
+    if (!itemRules.empty()) {
+        std::uint64_t seed = control.seed ^ 0x5EEDULL;
+        Rng rng(optimise::SplitMix(seed));
+        if (!optimise::RepairRules(problem, itemRules, start.cls, start.pos, frozen, rng)) {
+            std::vector<int> students;
+            for (const RuleBreach& broken : FindRuleBreaches(rules, ClassesOfRecords(state), classCount))
+                students.insert(students.end(), broken.students.begin(), broken.students.end());
+            std::sort(students.begin(), students.end());
+            students.erase(std::unique(students.begin(), students.end()), students.end());
+            result.conflicts.push_back({RuleConflict::Kind::Unresolved, std::move(students)});
+            result.outcome = OptimiseOutcome::RulesConflict;
+            return result;
+        }
+    }
+    if (!itemRules.spread.empty()) {
+        // Students trade places only with students of the same categories,
+        // so that every class keeps its count of each.
+        std::vector<std::vector<int>> categories(At(problem.itemCount));
+        for (std::size_t c = 0; c < itemRules.spread.size(); ++c)
+            for (const int i : itemRules.spread[c])
+                categories[At(i)].push_back(static_cast<int>(c));
+        std::map<std::vector<int>, int> ids;
+        std::vector<int> key;
+        for (const std::vector<int>& list : categories)
+            key.push_back(ids.emplace(list, static_cast<int>(ids.size())).first->second);
+        problem.Refine(key);
+    }
+    // The start, with its statistics recomputed: hand moves leave them stale.
+    ComputeClassStats(state, true);
+    result.before = FiguresOf(state);
+
+    problem.Settle(start.cls, frozen, Neighbours);
+    problem.outlierFrom = OutlierFrom;
+    problem.outlierWeight = classCount <= MostClassesForWeights ? OutlierWeight : 0;
+    {
+        // The repaired division's figures: the bar every chain must clear.
+        const Chain repaired(problem, start.cls, start.pos);
+        start.best = repaired.Figures();
+    }
+
+    const std::uint64_t budget
+        = control.effort ? control.effort : DefaultOptimiseEffort(state.FStudents.size(), classCount);
+    // Spread rules leave fewer exchanges: the search gets more steps.
+    const ChainOutcome chosen = RunChains(problem, itemRules, start,
+        itemRules.spread.empty() ? budget : static_cast<std::uint64_t>(SpreadEffort * static_cast<double>(budget)),
+        control);
+    result.steps = chosen.steps;
+    result.cancelled = control.cancel && control.cancel->load();
+
+    // Never worse than the start: by broken rules, then by the figures the
+    // statistics give (the search's own figures only choose among divisions).
+    const std::vector<TStudentList> startLists = state.FClasses;
+    Apply(state, problem, chosen);
+    const BalanceFigures after = FiguresOf(state);
+    if (result.brokenBefore > 0 || after < result.before) {
+        result.outcome = OptimiseOutcome::Improved;
+    } else {
+        state.FClasses = startLists;
+        for (std::size_t c = 0; c < state.FClasses.size(); ++c)
+            for (const PStudent student : state.FClasses[c])
+                student->ClassNo = static_cast<std::int32_t>(c) + 1;
+        ComputeClassStats(state, true);
+        result.outcome = OptimiseOutcome::Unchanged;
+    }
+    result.after = FiguresOf(state);
+    result.total = TotalDeviation(state.FDevSum);
+    if (control.progress)
+        control.progress(1.0);
+    return result;
+}
+
+} // namespace fenban

@@ -1,0 +1,436 @@
+#include "engine/OptimiserRules.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace fenban::optimise {
+
+namespace {
+
+std::size_t At(int index)
+{
+    return static_cast<std::size_t>(index);
+}
+
+} // namespace
+
+RuleGuard::RuleGuard(const Problem& problem, const ItemRules& rules, const std::vector<int>& cls)
+    : active_(!rules.apart.empty() || !rules.spread.empty())
+    , classCount_(problem.classCount)
+    , mates_(At(problem.itemCount))
+    , categories_(At(problem.itemCount))
+    , apartGroups_(rules.apart)
+    , categoryItems_(rules.spread)
+{
+    for (const std::vector<int>& group : rules.apart)
+        for (const int i : group)
+            for (const int j : group)
+                if (i != j)
+                    mates_[At(i)].push_back(j);
+    const int n = std::max(classCount_, 1);
+    for (std::size_t c = 0; c < rules.spread.size(); ++c) {
+        const auto k = static_cast<int>(rules.spread[c].size());
+        low_.push_back(k / n);
+        high_.push_back((k + n - 1) / n);
+        for (const int i : rules.spread[c])
+            categories_[At(i)].push_back(static_cast<int>(c));
+    }
+    count_.assign(rules.spread.size() * At(classCount_), 0);
+    for (std::size_t c = 0; c < rules.spread.size(); ++c)
+        for (const int i : rules.spread[c])
+            ++count_[c * At(classCount_) + At(cls[At(i)])];
+}
+
+bool RuleGuard::Shared(int category, int item) const
+{
+    const std::vector<int>& list = categories_[At(item)];
+    return std::find(list.begin(), list.end(), category) != list.end();
+}
+
+int RuleGuard::Penalty(int category, int count) const
+{
+    return std::max(0, count - high_[At(category)]) + std::max(0, low_[At(category)] - count);
+}
+
+bool RuleGuard::Allowed(const std::vector<int>& cls, int i, int j) const
+{
+    if (!active_)
+        return true;
+    const int a = cls[At(i)];
+    const int b = cls[At(j)];
+    for (const int m : mates_[At(i)])
+        if (m != j && cls[At(m)] == b)
+            return false;
+    for (const int m : mates_[At(j)])
+        if (m != i && cls[At(m)] == a)
+            return false;
+    const auto fits = [&](int category, int from, int to) {
+        const std::size_t base = At(category) * At(classCount_);
+        return count_[base + At(from)] - 1 >= low_[At(category)] && count_[base + At(to)] + 1 <= high_[At(category)];
+    };
+    for (const int category : categories_[At(i)])
+        if (!Shared(category, j) && !fits(category, a, b))
+            return false;
+    for (const int category : categories_[At(j)])
+        if (!Shared(category, i) && !fits(category, b, a))
+            return false;
+    return true;
+}
+
+bool RuleGuard::HoldsFor(const std::vector<int>& cls, std::initializer_list<int> items) const
+{
+    if (!active_)
+        return true;
+    for (const int i : items) {
+        for (const int m : mates_[At(i)])
+            if (cls[At(m)] == cls[At(i)])
+                return false;
+        for (const int category : categories_[At(i)])
+            for (const int j : items) {
+                const int count = count_[At(category) * At(classCount_) + At(cls[At(j)])];
+                if (count < low_[At(category)] || count > high_[At(category)])
+                    return false;
+            }
+    }
+    return true;
+}
+
+int RuleGuard::ViolationDelta(const std::vector<int>& cls, int i, int j) const
+{
+    const int a = cls[At(i)];
+    const int b = cls[At(j)];
+    int delta = 0;
+    const auto apart = [&](int moving, int other, int from, int to) {
+        for (const int m : mates_[At(moving)]) {
+            if (m == other)
+                continue;
+            if (cls[At(m)] == from)
+                --delta;
+            else if (cls[At(m)] == to)
+                ++delta;
+        }
+    };
+    apart(i, j, a, b);
+    apart(j, i, b, a);
+    const auto spread = [&](int category, int from, int to) {
+        const std::size_t base = At(category) * At(classCount_);
+        const int f = count_[base + At(from)];
+        const int t = count_[base + At(to)];
+        delta += Penalty(category, f - 1) - Penalty(category, f) + Penalty(category, t + 1) - Penalty(category, t);
+    };
+    for (const int category : categories_[At(i)])
+        if (!Shared(category, j))
+            spread(category, a, b);
+    for (const int category : categories_[At(j)])
+        if (!Shared(category, i))
+            spread(category, b, a);
+    return delta;
+}
+
+void RuleGuard::Swapped(int i, int j, int a, int b)
+{
+    const std::size_t n = At(classCount_);
+    for (const int category : categories_[At(i)])
+        if (!Shared(category, j)) {
+            --count_[At(category) * n + At(a)];
+            ++count_[At(category) * n + At(b)];
+        }
+    for (const int category : categories_[At(j)])
+        if (!Shared(category, i)) {
+            --count_[At(category) * n + At(b)];
+            ++count_[At(category) * n + At(a)];
+        }
+}
+
+int RuleGuard::Violations(const std::vector<int>& cls) const
+{
+    int total = 0;
+    for (const std::vector<int>& group : apartGroups_)
+        for (std::size_t x = 0; x < group.size(); ++x)
+            for (std::size_t y = x + 1; y < group.size(); ++y)
+                if (cls[At(group[x])] == cls[At(group[y])])
+                    ++total;
+    for (std::size_t c = 0; c < low_.size(); ++c)
+        for (std::size_t k = 0; k < At(classCount_); ++k)
+            total += Penalty(static_cast<int>(c), count_[c * At(classCount_) + k]);
+    return total;
+}
+
+std::vector<int> RuleGuard::Offenders(const std::vector<int>& cls) const
+{
+    std::vector<int> items;
+    for (const std::vector<int>& group : apartGroups_)
+        for (const int i : group)
+            for (const int j : group)
+                if (i != j && cls[At(i)] == cls[At(j)]) {
+                    items.push_back(i);
+                    break;
+                }
+    for (std::size_t c = 0; c < categoryItems_.size(); ++c) {
+        bool broken = false;
+        for (std::size_t k = 0; k < At(classCount_) && !broken; ++k)
+            broken = Penalty(static_cast<int>(c), count_[c * At(classCount_) + k]) > 0;
+        // A class short of a category needs one of its students from elsewhere: all of them may help.
+        if (broken)
+            items.insert(items.end(), categoryItems_[c].begin(), categoryItems_[c].end());
+    }
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+    return items;
+}
+
+namespace {
+
+// The division while it is being repaired: classes, slots and the items of
+// each class, kept together.
+struct Placement {
+    const Problem& problem;
+    std::vector<int>& cls;
+    std::vector<int>& pos;
+    std::vector<std::vector<int>> members; // per class
+
+    Placement(const Problem& p, std::vector<int>& classes, std::vector<int>& slots)
+        : problem(p)
+        , cls(classes)
+        , pos(slots)
+        , members(At(p.classCount))
+    {
+        for (int i = 0; i < p.itemCount; ++i)
+            members[At(cls[At(i)])].push_back(i);
+    }
+
+    void Swap(int i, int j, RuleGuard& guard)
+    {
+        const int a = cls[At(i)];
+        const int b = cls[At(j)];
+        guard.Swapped(i, j, a, b);
+        std::replace(members[At(a)].begin(), members[At(a)].end(), i, j);
+        std::replace(members[At(b)].begin(), members[At(b)].end(), j, i);
+        std::swap(cls[At(i)], cls[At(j)]);
+        std::swap(pos[At(i)], pos[At(j)]);
+    }
+};
+
+// Union of together groups that share a student, members in first-seen order.
+std::vector<std::vector<int>> MergedGroups(const std::vector<std::vector<int>>& groups, int items)
+{
+    std::vector<int> parent(At(items));
+    std::iota(parent.begin(), parent.end(), 0);
+    const auto root = [&parent](int x) {
+        while (parent[At(x)] != x)
+            x = parent[At(x)] = parent[At(parent[At(x)])];
+        return x;
+    };
+    for (const std::vector<int>& group : groups)
+        for (std::size_t n = 1; n < group.size(); ++n)
+            parent[At(root(group[n]))] = root(group[0]);
+    std::vector<int> slot(At(items), -1);
+    std::vector<std::vector<int>> merged;
+    std::vector<char> seen(At(items), 0);
+    for (const std::vector<int>& group : groups)
+        for (const int i : group) {
+            if (seen[At(i)])
+                continue;
+            seen[At(i)] = 1;
+            int& s = slot[At(root(i))];
+            if (s < 0) {
+                s = static_cast<int>(merged.size());
+                merged.emplace_back();
+            }
+            merged[At(s)].push_back(i);
+        }
+    return merged;
+}
+
+bool PlaceFixed(Placement& place, const ItemRules& rules, std::vector<char>& frozen, RuleGuard& guard)
+{
+    const Problem& p = place.problem;
+    for (const auto& [i, target] : rules.fixed) {
+        if (place.cls[At(i)] != target) {
+            if (frozen[At(i)])
+                return false;
+            int best = -1, bestDelta = 0;
+            for (const int j : place.members[At(target)]) {
+                if (frozen[At(j)] || !p.movable[At(j)] || p.group[At(j)] != p.group[At(i)])
+                    continue;
+                const int delta = guard.ViolationDelta(place.cls, i, j);
+                if (best < 0 || delta < bestDelta) {
+                    best = j;
+                    bestDelta = delta;
+                }
+            }
+            if (best < 0)
+                return false;
+            place.Swap(i, best, guard);
+        }
+        frozen[At(i)] = 1;
+    }
+    return true;
+}
+
+bool PlaceTogether(Placement& place, const ItemRules& rules, std::vector<char>& frozen, RuleGuard& guard)
+{
+    const Problem& p = place.problem;
+    std::vector<std::vector<int>> mates(At(p.itemCount)), categories(At(p.itemCount));
+    for (const std::vector<int>& group : rules.apart)
+        for (const int i : group)
+            for (const int j : group)
+                if (i != j)
+                    mates[At(i)].push_back(j);
+    for (std::size_t c = 0; c < rules.spread.size(); ++c)
+        for (const int i : rules.spread[c])
+            categories[At(i)].push_back(static_cast<int>(c));
+    // Whether class c can take the group without breaking a rule among the
+    // students that no longer move: an apart mate there, a category full.
+    const auto fitsAmongFrozen = [&](const std::vector<int>& group, const std::vector<char>& inGroup, int c) {
+        std::vector<int> load(rules.spread.size(), 0);
+        for (const int j : place.members[At(c)])
+            if (frozen[At(j)] && !inGroup[At(j)])
+                for (const int category : categories[At(j)])
+                    ++load[At(category)];
+        for (const int i : group) {
+            for (const int m : mates[At(i)])
+                if (frozen[At(m)] && place.cls[At(m)] == c)
+                    return false;
+            for (const int category : categories[At(i)])
+                ++load[At(category)];
+        }
+        for (std::size_t category = 0; category < load.size(); ++category) {
+            const auto k = static_cast<int>(rules.spread[category].size());
+            if (load[category] > (k + p.classCount - 1) / p.classCount)
+                return false;
+        }
+        return true;
+    };
+    for (const std::vector<int>& group : MergedGroups(rules.together, p.itemCount)) {
+        std::vector<char> inGroup(At(p.itemCount), 0);
+        int anchor = -1;
+        for (const int i : group) {
+            inGroup[At(i)] = 1;
+            if (frozen[At(i)]) {
+                if (anchor >= 0 && anchor != place.cls[At(i)])
+                    return false;
+                anchor = place.cls[At(i)];
+            }
+        }
+        // Candidate classes: the anchor's, or those holding most of the group first.
+        std::vector<std::pair<int, int>> order; // (-members present, class)
+        for (int c = 0; c < p.classCount; ++c) {
+            if (anchor >= 0 && c != anchor)
+                continue;
+            int present = 0;
+            for (const int i : group)
+                present += place.cls[At(i)] == c;
+            order.emplace_back(-present, c);
+        }
+        std::sort(order.begin(), order.end());
+        const auto partnersIn = [&](int c, int item) {
+            std::vector<int> list;
+            for (const int j : place.members[At(c)])
+                if (!frozen[At(j)] && !inGroup[At(j)] && p.movable[At(j)] && p.group[At(j)] == p.group[At(item)])
+                    list.push_back(j);
+            return list;
+        };
+        int target = -1;
+        for (const auto& [present, c] : order) {
+            bool room = true;
+            for (int g = 0; g < p.groupCount && room; ++g) {
+                int need = 0, first = -1;
+                for (const int i : group)
+                    if (p.group[At(i)] == g && place.cls[At(i)] != c) {
+                        ++need;
+                        first = i;
+                    }
+                room = need == 0 || (p.movable[At(first)] && static_cast<int>(partnersIn(c, first).size()) >= need);
+            }
+            for (const int i : group)
+                room = room && (place.cls[At(i)] == c || (p.movable[At(i)] && !frozen[At(i)]));
+            if (room && fitsAmongFrozen(group, inGroup, c)) {
+                target = c;
+                break;
+            }
+        }
+        if (target < 0)
+            return false;
+        for (const int i : group) {
+            if (place.cls[At(i)] != target) {
+                int best = -1, bestDelta = 0;
+                for (const int j : partnersIn(target, i)) {
+                    const int delta = guard.ViolationDelta(place.cls, i, j);
+                    if (best < 0 || delta < bestDelta) {
+                        best = j;
+                        bestDelta = delta;
+                    }
+                }
+                place.Swap(i, best, guard);
+            }
+        }
+        for (const int i : group)
+            frozen[At(i)] = 1;
+    }
+    return true;
+}
+
+// Descent on the broken apart pairs and spread bounds: each offender makes
+// the exchange that mends most; when none mends, a few exchanges that break
+// nothing more shake the division.
+bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng& rng)
+{
+    const Problem& p = place.problem;
+    int broken = guard.Violations(place.cls);
+    for (int attempt = 0; broken > 0 && attempt < 200; ++attempt) {
+        bool mended = false;
+        for (const int i : guard.Offenders(place.cls)) {
+            if (frozen[At(i)] || !p.movable[At(i)])
+                continue;
+            int best = -1, bestDelta = 0;
+            for (int c = 0; c < p.classCount; ++c) {
+                if (c == place.cls[At(i)])
+                    continue;
+                for (const int j : place.members[At(c)]) {
+                    if (frozen[At(j)] || !p.movable[At(j)] || p.group[At(j)] != p.group[At(i)])
+                        continue;
+                    const int delta = guard.ViolationDelta(place.cls, i, j);
+                    if (delta < bestDelta) {
+                        best = j;
+                        bestDelta = delta;
+                    }
+                }
+            }
+            if (best >= 0) {
+                place.Swap(i, best, guard);
+                broken += bestDelta;
+                mended = true;
+            }
+        }
+        if (mended)
+            continue;
+        const std::vector<int> offenders = guard.Offenders(place.cls);
+        for (int kick = 0; kick < 20 && !offenders.empty(); ++kick) {
+            const int i = offenders[At(rng.Below(static_cast<int>(offenders.size())))];
+            const int j = rng.Below(p.itemCount);
+            if (frozen[At(i)] || frozen[At(j)] || !p.movable[At(i)] || !p.movable[At(j)]
+                || p.group[At(i)] != p.group[At(j)] || place.cls[At(i)] == place.cls[At(j)])
+                continue;
+            const int delta = guard.ViolationDelta(place.cls, i, j);
+            if (delta <= 0) {
+                place.Swap(i, j, guard);
+                broken += delta;
+            }
+        }
+    }
+    return broken == 0;
+}
+
+} // namespace
+
+bool RepairRules(const Problem& problem, const ItemRules& rules, std::vector<int>& cls, std::vector<int>& pos,
+    std::vector<char>& frozen, Rng& rng)
+{
+    Placement place(problem, cls, pos);
+    RuleGuard guard(problem, rules, cls);
+    return PlaceFixed(place, rules, frozen, guard) && PlaceTogether(place, rules, frozen, guard)
+        && MendRest(place, frozen, guard, rng);
+}
+
+} // namespace fenban::optimise

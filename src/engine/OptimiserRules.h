@@ -1,0 +1,71 @@
+#pragma once
+
+// School rules as the search keeps them: over items (class-list slots), with
+// counts that tell at once whether an exchange would break one.
+
+#include "engine/OptimiserModel.h"
+
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+namespace fenban::optimise {
+
+// DivisionRules with every student named by its item; members outside the division are left out.
+struct ItemRules {
+    std::vector<std::vector<int>> together, apart, spread;
+    std::vector<std::pair<int, int>> fixed; // item, class index
+    bool empty() const { return together.empty() && apart.empty() && spread.empty() && fixed.empty(); }
+};
+
+// Keeps apart groups and spread categories while items trade places; the
+// items of together groups and fixed items do not move in the search.
+class RuleGuard {
+public:
+    RuleGuard() = default;
+    RuleGuard(const Problem& problem, const ItemRules& rules, const std::vector<int>& cls);
+
+    bool Active() const { return active_; }
+    // Whether items i and j may trade places: no apart mate waits in the
+    // other's class, and no spread category leaves its bounds.
+    bool Allowed(const std::vector<int>& cls, int i, int j) const;
+    // Whether the rules hold for the given items and the classes they stand in, after moves.
+    bool HoldsFor(const std::vector<int>& cls, std::initializer_list<int> items) const;
+    // Change in the number of broken apart pairs and spread excesses and shortfalls.
+    int ViolationDelta(const std::vector<int>& cls, int i, int j) const;
+    // Records that item i moved from class a to b and item j from b to a.
+    void Swapped(int i, int j, int a, int b);
+    int Violations(const std::vector<int>& cls) const;
+    int CategoryCount() const { return static_cast<int>(low_.size()); }
+    // Whether one more student of the category may leave class from for class to, within the bounds.
+    bool CanMove(int category, int from, int to) const
+    {
+        const std::size_t base = static_cast<std::size_t>(category) * static_cast<std::size_t>(classCount_);
+        return count_[base + static_cast<std::size_t>(from)] > low_[static_cast<std::size_t>(category)]
+            && count_[base + static_cast<std::size_t>(to)] < high_[static_cast<std::size_t>(category)];
+    }
+    // Items that take part in a broken apart pair or stand in a class with too many or too few of their category.
+    std::vector<int> Offenders(const std::vector<int>& cls) const;
+
+private:
+    int Penalty(int category, int count) const;
+    bool Shared(int category, int item) const;
+
+    bool active_ = false;
+    int classCount_ = 0;
+    std::vector<std::vector<int>> mates_; // per item: its apart mates
+    std::vector<std::vector<int>> categories_; // per item: its spread categories
+    std::vector<int> low_, high_; // per category: floor(k/N), ceil(k/N)
+    std::vector<int> count_; // category * classCount + class
+    std::vector<std::vector<int>> apartGroups_, categoryItems_;
+};
+
+// Trades places of items until every rule holds, starting from cls and pos:
+// fixed items into their classes, each together group into one class, then
+// apart groups and spread categories by a descent on the broken ones.
+// frozen: in, the items that may not move; out, also the fixed items and
+// the members of together groups. False when no such division was found.
+bool RepairRules(const Problem& problem, const ItemRules& rules, std::vector<int>& cls, std::vector<int>& pos,
+    std::vector<char>& frozen, Rng& rng);
+
+} // namespace fenban::optimise

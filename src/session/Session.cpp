@@ -1,0 +1,99 @@
+#include "session/Session.h"
+
+#include "common/Failure.h"
+#include "session/DivisionFile.h"
+
+namespace fenban {
+
+Session::Session(Snapshot start, std::unique_ptr<RecoveryFile> recovery, HistoryLimits limits)
+    : history_(std::move(start), limits)
+    , recovery_(std::move(recovery))
+{
+}
+
+void Session::record(std::string name, Snapshot after)
+{
+    history_.record(std::move(name), std::move(after));
+    followWithRecovery();
+}
+
+void Session::recordOpened(std::string name, Snapshot opened, std::filesystem::path document, bool saved)
+{
+    history_.record(std::move(name), std::move(opened));
+    document_ = std::move(document);
+    if (saved)
+        history_.markSaved();
+    followWithRecovery();
+}
+
+Snapshot Session::undo(const Snapshot& live)
+{
+    Snapshot target = history_.undo(live);
+    followWithRecovery();
+    return target;
+}
+
+Snapshot Session::redo(const Snapshot& live)
+{
+    Snapshot target = history_.redo(live);
+    followWithRecovery();
+    return target;
+}
+
+void Session::save(const std::filesystem::path& file, const Snapshot& live)
+{
+    WriteDivisionFile(file, live);
+    document_ = file;
+    history_.markSaved();
+    followWithRecovery();
+}
+
+void Session::close()
+{
+    if (recovery_)
+        recovery_->remove();
+}
+
+void Session::followWithRecovery()
+{
+    if (!recovery_)
+        return;
+    if (!history_.modified()) {
+        recovery_->remove(); // nothing unsaved to recover
+        recoveryProblem_.clear();
+        return;
+    }
+    try {
+        const std::string step = history_.canUndo() ? history_.undoName() : std::string();
+        recovery_->write(history_.current(), PathText(document_), step);
+        recoveryProblem_.clear();
+    } catch (const Failure& e) {
+        recoveryProblem_ = e.what();
+    }
+}
+
+std::string Session::undoText() const
+{
+    return history_.canUndo() ? "撤销 " + history_.undoName() : "撤销";
+}
+
+std::string Session::redoText() const
+{
+    return history_.canRedo() ? "重做 " + history_.redoName() : "重做";
+}
+
+std::string Session::documentTitle() const
+{
+    if (document_.empty())
+        return {};
+    return PathText(document_.filename()) + (modified() ? "*" : "");
+}
+
+std::string WindowTitle(const std::string& documentTitle, std::string_view product)
+{
+    if (documentTitle.empty())
+        return std::string(product);
+    return documentTitle + " — " + std::string(product);
+}
+
+} // namespace fenban

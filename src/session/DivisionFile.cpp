@@ -9,6 +9,7 @@
 #include <QJsonParseError>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -188,7 +189,7 @@ std::int64_t IntegerOf(const QJsonValue& value, const char* key, std::int64_t lo
     const double number = value.toDouble();
     if (!value.isDouble() || !(number >= static_cast<double>(low) && number <= static_cast<double>(high))
         || number != static_cast<double>(static_cast<std::int64_t>(number)))
-        Wrong(key, std::to_string(low) + " 到 " + std::to_string(high) + " 之间的整数");
+        Wrong(key, " " + std::to_string(low) + " 到 " + std::to_string(high) + " 之间的整数");
     return static_cast<std::int64_t>(number);
 }
 
@@ -358,7 +359,8 @@ Snapshot ParseDivisionJson(const QByteArray& bytes, const std::string& fileName,
     if (version.isDouble() && version.toDouble() > DivisionFormatVersion)
         throw NewerFileError(named + "是较新版本的均衡分班保存的，这个版本打不开。请先更新均衡分班，再打开它。");
     try {
-        IntegerOf(version, "version", 1, DivisionFormatVersion);
+        if (!version.isDouble() || version.toDouble() != std::floor(version.toDouble()) || version.toDouble() < 1)
+            throw SnapshotError("文件格式的版本号无效");
         Snapshot snapshot = SnapshotOf(root);
         CheckSnapshot(snapshot);
         BuildSnapshotRecords(snapshot);

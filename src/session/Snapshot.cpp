@@ -2,6 +2,7 @@
 
 #include "common/Failure.h"
 #include "roster/RosterBuilder.h"
+#include "roster/ScoreParser.h"
 #include "session/SessionErrors.h"
 
 #include <algorithm>
@@ -226,11 +227,25 @@ std::vector<std::unique_ptr<TStudent>> BuildSnapshotRecords(const Snapshot& snap
 {
     if (!snapshot.roster.built)
         return {};
+    const CellGrid table = snapshot.roster.table->Unpack();
+    const std::string& separator = snapshot.roster.decimalSeparator;
     BuiltRoster built;
     try {
-        built = BuildRosterFromGrid(snapshot.roster.table->Unpack(), snapshot.roster.decimalSeparator);
-    } catch (const ConversionError& e) {
-        throw SnapshotError(std::string("表格中有读不成数的单元格：") + e.what());
+        built = BuildRosterFromGrid(table, separator);
+    } catch (const ConversionError&) {
+        // The cell that stopped the build, in the build's order.
+        for (int row = 1; row < table.rowCount(); ++row)
+            for (int col = ClassColumn; col < FirstScoreColumn + SubjectCount; ++col)
+                try {
+                    if (col == ClassColumn)
+                        ParseClassNo(table.cell(col, row), separator);
+                    else
+                        ParseScore(table.cell(col, row), separator);
+                } catch (const ConversionError&) {
+                    throw SnapshotError("表格第 " + std::to_string(row) + " 行第 " + std::to_string(col) + " 列的“"
+                        + table.cell(col, row) + "”读不成数");
+                }
+        throw;
     }
     Require(built.students.size() == snapshot.studentCount(), "学生人数与表格的行数不符");
     return std::move(built.students);

@@ -8,37 +8,37 @@ namespace {
 
 const std::string noName;
 
-// A choice of `live` stays unless the step changed it.
-template <class T> void Keep(T& target, const T& from, const T& to, const T& live)
+// A choice the step changed takes its value on the step's far side; the
+// others keep the user's current ones.
+Snapshot WithChoices(
+    Snapshot target, const Choices& before, const Choices& after, const Choices& farSide, const Choices& live)
 {
-    if (from == to)
-        target = live;
+    Choices c = live;
+    const auto take = [&](auto member) {
+        if (!(before.*member == after.*member))
+            c.*member = farSide.*member;
+    };
+    take(&Choices::classA);
+    take(&Choices::classB);
+    take(&Choices::subject);
+    take(&Choices::coefficient);
+    take(&Choices::manual);
+    take(&Choices::soundAlike);
+    take(&Choices::tableShown);
+    take(&Choices::shownClass);
+    take(&Choices::selCol);
+    take(&Choices::selRow);
+    SetChoices(target, c);
+    return target;
 }
 
 } // namespace
 
-Snapshot KeepChoices(const Snapshot& target, const Snapshot& from, const Snapshot& to, const Snapshot& live)
-{
-    Snapshot result = target;
-    Controls& c = result.controls;
-    const Controls &f = from.controls, &t = to.controls, &l = live.controls;
-    Keep(c.classA, f.classA, t.classA, l.classA);
-    Keep(c.classB, f.classB, t.classB, l.classB);
-    Keep(c.subject, f.subject, t.subject, l.subject);
-    Keep(c.coefficient, f.coefficient, t.coefficient, l.coefficient);
-    Keep(c.manual, f.manual, t.manual, l.manual);
-    Keep(c.soundAlike, f.soundAlike, t.soundAlike, l.soundAlike);
-    Keep(c.tableShown, f.tableShown, t.tableShown, l.tableShown);
-    Keep(result.shownClass, from.shownClass, to.shownClass, live.shownClass);
-    Keep(result.selCol, from.selCol, to.selCol, live.selCol);
-    Keep(result.selRow, from.selRow, to.selRow, live.selRow);
-    return result;
-}
-
 History::History(Snapshot start, HistoryLimits limits)
     : limits_(limits)
 {
-    entries_.push_back({{}, std::move(start)});
+    const Choices choices = ChoicesOf(start);
+    entries_.push_back({{}, choices, std::move(start)});
 }
 
 const std::string& History::undoName() const
@@ -51,13 +51,13 @@ const std::string& History::redoName() const
     return canRedo() ? entries_[position_ + 1].name : noName;
 }
 
-void History::record(std::string name, Snapshot after)
+void History::record(std::string name, const Choices& before, Snapshot after)
 {
     entries_.resize(position_ + 1);
     if (saved_ != Nowhere && saved_ > position_)
         saved_ = Nowhere; // the saved state was undone and is gone now
     ShareUnchanged(after, entries_.back().after);
-    entries_.push_back({std::move(name), std::move(after)});
+    entries_.push_back({std::move(name), before, std::move(after)});
     ++position_;
     while (entries_.size() > 2 && (entries_.size() - 1 > limits_.steps || heldBytes() > limits_.bytes))
         dropOldest();
@@ -74,20 +74,20 @@ Snapshot History::undo(const Snapshot& live)
 {
     if (!canUndo())
         return live;
-    const Snapshot& from = entries_[position_ - 1].after;
-    const Snapshot& to = entries_[position_].after;
+    const Entry& step = entries_[position_];
     --position_;
-    return KeepChoices(from, from, to, live);
+    const Choices after = ChoicesOf(step.after);
+    return WithChoices(entries_[position_].after, step.before, after, step.before, ChoicesOf(live));
 }
 
 Snapshot History::redo(const Snapshot& live)
 {
     if (!canRedo())
         return live;
-    const Snapshot& from = entries_[position_].after;
-    const Snapshot& to = entries_[position_ + 1].after;
     ++position_;
-    return KeepChoices(to, from, to, live);
+    const Entry& step = entries_[position_];
+    const Choices after = ChoicesOf(step.after);
+    return WithChoices(step.after, step.before, after, after, ChoicesOf(live));
 }
 
 std::size_t History::heldBytes() const

@@ -14,21 +14,22 @@ struct HistoryLimits {
     std::size_t bytes = std::size_t {150} << 20;
 };
 
-// Undo and redo over named steps. Each step keeps the snapshot after it;
-// neighbouring snapshots share the parts a step left alone, so a step costs
-// about what it changed.
+// Undo and redo over named steps. Each step keeps the choices just before
+// it and the snapshot after it; neighbouring snapshots share the parts a
+// step left alone, so a step costs about what it changed.
 //
-// Choices that are not steps (the 手动调班 pair, subject, 较正系数, the check
-// boxes, the listing shown and the cell chosen) stay as the user left them
-// when a step is undone or redone, unless the step itself changed them:
-// undoing a paste brings back the listing of before it, undoing 调整 keeps
-// the coefficient just typed.
+// Choices (the 手动调班 pair, subject, 较正系数, the check boxes, the listing
+// shown and the cell chosen) stay as the user has left them when a step is
+// undone or redone, unless the step itself changed them: undoing a paste
+// brings back the listing of before it; undoing 调整 keeps the coefficient
+// typed since.
 class History {
 public:
     explicit History(Snapshot start, HistoryLimits limits = {});
 
-    // A step done: drops the steps undone before it (the redo branch).
-    void record(std::string name, Snapshot after);
+    // A step done, with the choices just before it (ChoicesOf the state and
+    // controls before the handler changed them). Drops the steps undone before.
+    void record(std::string name, const Choices& before, Snapshot after);
 
     bool canUndo() const { return position_ > 0; }
     bool canRedo() const { return position_ + 1 < entries_.size(); }
@@ -37,7 +38,7 @@ public:
     const std::string& redoName() const;
 
     // The state to restore: the one before the last step done (after the next
-    // step undone), with the choices of `live` the step did not change.
+    // step undone), with the choices of `live` where the step did not change them.
     Snapshot undo(const Snapshot& live);
     Snapshot redo(const Snapshot& live);
 
@@ -56,6 +57,7 @@ public:
 private:
     struct Entry {
         std::string name; // of the step that led here; empty for the start
+        Choices before;
         Snapshot after;
     };
     static constexpr std::size_t Nowhere = static_cast<std::size_t>(-1);
@@ -67,9 +69,5 @@ private:
     std::size_t saved_ = 0;
     HistoryLimits limits_;
 };
-
-// `target` with the choices of `live` that differ in no way between `from`
-// and `to` (the two sides of the step being undone or redone).
-Snapshot KeepChoices(const Snapshot& target, const Snapshot& from, const Snapshot& to, const Snapshot& live);
 
 } // namespace fenban

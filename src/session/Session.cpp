@@ -11,15 +11,16 @@ Session::Session(Snapshot start, std::unique_ptr<RecoveryFile> recovery, History
 {
 }
 
-void Session::record(std::string name, Snapshot after)
+void Session::record(std::string name, const Choices& before, Snapshot after)
 {
-    history_.record(std::move(name), std::move(after));
+    history_.record(std::move(name), before, std::move(after));
     followWithRecovery();
 }
 
-void Session::recordOpened(std::string name, Snapshot opened, std::filesystem::path document, bool saved)
+void Session::recordOpened(
+    std::string name, const Choices& before, Snapshot opened, std::filesystem::path document, bool saved)
 {
-    history_.record(std::move(name), std::move(opened));
+    history_.record(std::move(name), before, std::move(opened));
     document_ = std::move(document);
     if (saved)
         history_.markSaved();

@@ -19,10 +19,11 @@ public:
     explicit Session(Snapshot start, std::unique_ptr<RecoveryFile> recovery = nullptr, HistoryLimits limits = {});
 
     // A step done (读入数据, 分班数, 编班, 调整, 一键均衡, 调班): the snapshot after it.
-    void record(std::string name, Snapshot after);
+    void record(std::string name, const Choices& before, Snapshot after);
     // A division file opened (or a recovery taken over) as a step: the work
     // now belongs to `document`, unchanged when `saved`.
-    void recordOpened(std::string name, Snapshot opened, std::filesystem::path document, bool saved);
+    void recordOpened(
+        std::string name, const Choices& before, Snapshot opened, std::filesystem::path document, bool saved);
 
     // The state to restore; see History.
     Snapshot undo(const Snapshot& live);

@@ -171,6 +171,34 @@ Snapshot CaptureSnapshot(const DivisionState& state, const RosterSource& source,
     return snapshot;
 }
 
+Choices ChoicesOf(const DivisionState& state, const Controls& c)
+{
+    return {c.classA, c.classB, c.subject, c.coefficient, c.manual, c.soundAlike, c.tableShown, state.FShownClass,
+        state.FSelCol, state.FSelRow};
+}
+
+Choices ChoicesOf(const Snapshot& s)
+{
+    const Controls& c = s.controls;
+    return {c.classA, c.classB, c.subject, c.coefficient, c.manual, c.soundAlike, c.tableShown, s.shownClass, s.selCol,
+        s.selRow};
+}
+
+void SetChoices(Snapshot& s, const Choices& choices)
+{
+    Controls& c = s.controls;
+    c.classA = choices.classA;
+    c.classB = choices.classB;
+    c.subject = choices.subject;
+    c.coefficient = choices.coefficient;
+    c.manual = choices.manual;
+    c.soundAlike = choices.soundAlike;
+    c.tableShown = choices.tableShown;
+    s.shownClass = choices.shownClass;
+    s.selCol = choices.selCol;
+    s.selRow = choices.selRow;
+}
+
 void CheckSnapshot(const Snapshot& s)
 {
     Require(s.roster.table && s.controls.averages && s.classNos && s.handPlaced && s.students && s.groupA && s.groupB

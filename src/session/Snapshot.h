@@ -72,6 +72,27 @@ struct Snapshot {
     std::size_t studentCount() const { return classNos->size(); }
 };
 
+// The choices the user makes between steps (changing them is no step): the
+// 手动调班 pair, subject, 较正系数, check boxes, the listing and the cell.
+struct Choices {
+    int classA = 1;
+    int classB = 2;
+    int subject = -1;
+    std::int32_t coefficient = 1;
+    bool manual = false;
+    bool soundAlike = false;
+    bool tableShown = true;
+    int shownClass = -1;
+    int selCol = -1;
+    int selRow = -1;
+
+    friend bool operator==(const Choices&, const Choices&) = default;
+};
+
+Choices ChoicesOf(const DivisionState& state, const Controls& controls);
+Choices ChoicesOf(const Snapshot& snapshot);
+void SetChoices(Snapshot& snapshot, const Choices& choices);
+
 // Equal contents; extended values compared bit for bit.
 bool operator==(const Snapshot& a, const Snapshot& b);
 

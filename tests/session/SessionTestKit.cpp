@@ -9,6 +9,7 @@
 #include "roster/RosterBuilder.h"
 
 #include <cstring>
+#include <utility>
 
 namespace fenban::sessiontest {
 
@@ -141,14 +142,17 @@ std::string RandomAction(World& world, std::mt19937_64& rng, bool withChoices)
         return "调整";
     }
     if (roll < 80) {
+        // A hand move from a listing; the listing chosen for it is part of the step.
         const int shown = s.FClasses.empty() ? -1 : static_cast<int>(rng() % (s.FClasses.size() + 1)) - 1;
-        s.FShownClass = shown;
         const std::size_t listed = shown < 0 ? s.FStudents.size() : s.FClasses[shown].size();
         if (listed == 0 || s.FClasses.empty())
             return {};
+        const int before = std::exchange(s.FShownClass, shown);
         const int position = static_cast<int>(rng() % listed);
-        if (!MoveStudentToClass(s, position, static_cast<int>(rng() % s.FClasses.size())))
+        if (!MoveStudentToClass(s, position, static_cast<int>(rng() % s.FClasses.size()))) {
+            s.FShownClass = before;
             return {};
+        }
         c.tableShown = false;
         return "调班";
     }

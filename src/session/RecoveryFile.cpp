@@ -60,8 +60,10 @@ RecoveryFile::RecoveryFile(std::filesystem::path folder, std::shared_ptr<FileSys
     : folder_(std::move(folder))
     , files_(std::move(files))
 {
+    static int made = 0; // one a run, but each its own name
     const std::string name = std::string(Prefix) + std::to_string(QCoreApplication::applicationPid()) + "-"
-        + std::to_string(QDateTime::currentMSecsSinceEpoch()) + "." + std::string(DivisionFileSuffix);
+        + std::to_string(QDateTime::currentMSecsSinceEpoch()) + "-" + std::to_string(++made) + "."
+        + std::string(DivisionFileSuffix);
     path_ = folder_ / name;
 }
 

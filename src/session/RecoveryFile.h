@@ -23,7 +23,7 @@ struct RecoveryInfo {
 };
 
 // This run's recovery file in a folder (the window passes
-// QStandardPaths::AppDataLocation): "recovery-<pid>-<start>.fenban", a
+// QStandardPaths::AppDataLocation): "recovery-<pid>-<start>-<n>.fenban", a
 // division file with a "recovery" member. While the run lasts, a lock file
 // beside it ("….fenban.lock", QLockFile) tells other runs it is in use; a
 // run that crashed or was killed leaves both, and the lock goes stale.

@@ -188,6 +188,12 @@ World RandomWorld(std::mt19937_64& rng, int students, int actions)
     return world;
 }
 
+Snapshot RecoveryChildWork(unsigned seed)
+{
+    std::mt19937_64 rng(seed);
+    return RandomWorld(rng, 40, 25).capture();
+}
+
 std::string StateDifference(const DivisionState& a, const DivisionState& b)
 {
     if (std::string difference = testkit::FirstDifference(a, b); !difference.empty())

@@ -35,6 +35,9 @@ std::string RandomAction(World& world, std::mt19937_64& rng, bool withChoices);
 // A world after a paste of `students` and `actions` random actions.
 World RandomWorld(std::mt19937_64& rng, int students, int actions);
 
+// The work recovery_child keeps, the same for a seed in any process.
+Snapshot RecoveryChildWork(unsigned seed);
+
 // Records, lists, class numbers, marks, statistics and the records' read
 // fields all equal, by index; empty when so, else the first difference.
 std::string StateDifference(const DivisionState& a, const DivisionState& b);

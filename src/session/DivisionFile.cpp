@@ -310,12 +310,17 @@ Snapshot SnapshotOf(const QJsonObject& root)
 
 } // namespace
 
-QByteArray DivisionJson(const Snapshot& s, const QJsonObject& extra)
+QByteArray DivisionJson(const Snapshot& snapshot, const QJsonObject& extra)
+{
+    return DivisionJsonWriter().json(snapshot, extra);
+}
+
+QByteArray DivisionJsonWriter::json(const Snapshot& s, const QJsonObject& extra)
 {
     QJsonObject root;
     root[Key("format")] = Text(DivisionFormatName);
     root[Key("version")] = DivisionFormatVersion;
-    root[Key("table")] = TableJson(*s.roster.table);
+    root[Key("table")] = QJsonValue(); // filled in below
     root[Key("decimalSeparator")] = Text(s.roster.decimalSeparator);
     root[Key("rosterBuilt")] = s.roster.built;
     QJsonArray classNos;
@@ -342,8 +347,20 @@ QByteArray DivisionJson(const Snapshot& s, const QJsonObject& extra)
         {Key("selectedCell"), QJsonArray {s.selCol, s.selRow}}};
     root[Key("averagesTable")] = TableJson(*c.averages);
     for (auto it = extra.begin(); it != extra.end(); ++it)
-        root[it.key()] = it.value();
-    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+        if (it.key() != Key("table"))
+            root[it.key()] = it.value();
+
+    if (table_ != s.roster.table) {
+        table_ = s.roster.table;
+        tableJson_ = QJsonDocument(TableJson(*table_)).toJson(QJsonDocument::Compact);
+    }
+    // Members come in the order of their names, "table" never first. Inside a
+    // string every quotation mark is escaped, so this text is the member itself.
+    QByteArray text = QJsonDocument(root).toJson(QJsonDocument::Compact);
+    const QByteArray placeholder = QByteArrayLiteral(",\"table\":null");
+    const qsizetype at = text.indexOf(placeholder);
+    text.replace(at + placeholder.size() - 4, 4, tableJson_);
+    return text;
 }
 
 Snapshot ParseDivisionJson(const QByteArray& bytes, const std::string& fileName, QJsonObject* whole)
@@ -372,10 +389,13 @@ Snapshot ParseDivisionJson(const QByteArray& bytes, const std::string& fileName,
     }
 }
 
-void WriteDivisionFile(
-    FileSystem& files, const std::filesystem::path& file, const Snapshot& snapshot, const QJsonObject& extra)
+void WriteDivisionFile(FileSystem& files, const std::filesystem::path& file, const Snapshot& snapshot)
 {
-    const QByteArray bytes = DivisionJson(snapshot, extra);
+    WriteDivisionFile(files, file, DivisionJson(snapshot));
+}
+
+void WriteDivisionFile(FileSystem& files, const std::filesystem::path& file, const QByteArray& bytes)
+{
     SaveFileSafely(files, file, [&bytes](ByteSink& out) {
         out.write(std::span(
             reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));

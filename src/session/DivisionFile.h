@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,18 @@ std::optional<long double> ParseExtendedText(std::string_view text);
 // further members of `extra` (a recovery file's description of itself).
 QByteArray DivisionJson(const Snapshot& snapshot, const QJsonObject& extra = {});
 
+// DivisionJson, keeping the JSON text of the last table written: the table
+// is most of the file and changes only with a paste, so the recovery file
+// written after every step costs little.
+class DivisionJsonWriter {
+public:
+    QByteArray json(const Snapshot& snapshot, const QJsonObject& extra = {});
+
+private:
+    std::shared_ptr<const PackedGrid> table_;
+    QByteArray tableJson_;
+};
+
 // The snapshot of a file's content, checked fully: the structure, every
 // count and index (CheckSnapshot) and that the table builds into a roster of
 // that many students. `whole`, if given, receives the whole object. Throws
@@ -39,8 +52,9 @@ Snapshot ParseDivisionJson(const QByteArray& bytes, const std::string& fileName,
 // Writes the file atomically (a temporary file in the same folder, renamed
 // over the target when complete). Throws WriteError naming the file.
 void WriteDivisionFile(const std::filesystem::path& file, const Snapshot& snapshot);
-void WriteDivisionFile(
-    FileSystem& files, const std::filesystem::path& file, const Snapshot& snapshot, const QJsonObject& extra = {});
+void WriteDivisionFile(FileSystem& files, const std::filesystem::path& file, const Snapshot& snapshot);
+// Content made by DivisionJson or a DivisionJsonWriter.
+void WriteDivisionFile(FileSystem& files, const std::filesystem::path& file, const QByteArray& json);
 
 // Reads and checks a division file; nothing else changes. Throws
 // FileReadError when it cannot be read, DamagedFileError, NewerFileError.

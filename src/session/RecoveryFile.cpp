@@ -79,7 +79,7 @@ void RecoveryFile::write(const Snapshot& snapshot, const std::string& document, 
     const QJsonObject recovery {{Key("pid"), QCoreApplication::applicationPid()},
         {Key("written"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
         {Key("document"), QString::fromStdString(document)}, {Key("step"), QString::fromStdString(step)}};
-    WriteDivisionFile(*files_, path_, snapshot, QJsonObject {{Key("recovery"), recovery}});
+    WriteDivisionFile(*files_, path_, writer_.json(snapshot, QJsonObject {{Key("recovery"), recovery}}));
 }
 
 void RecoveryFile::remove()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/DivisionFile.h"
 #include "session/Snapshot.h"
 
 #include <cstdint>
@@ -47,6 +48,7 @@ private:
     std::filesystem::path path_;
     std::shared_ptr<FileSystem> files_;
     std::unique_ptr<QLockFile> lock_;
+    DivisionJsonWriter writer_;
 };
 
 // A recovery file whose run ended without closing. Its lock is held while

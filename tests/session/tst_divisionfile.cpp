@@ -121,6 +121,7 @@ private slots:
     void extendedTexts_data();
     void extendedTexts();
     void roundTripOfRandomDivisions();
+    void writerKeepsOnlyTheTableItWrote();
     void independentReaderSeesTheDivision();
     void damagedFiles_data();
     void damagedFiles();
@@ -195,7 +196,7 @@ void TestDivisionFile::roundTripOfRandomDivisions()
     for (int round = 0; round < 40; ++round) {
         World world = RandomWorld(rng, 3 + static_cast<int>(rng() % 90), static_cast<int>(rng() % 50));
         world.controls.soundAlike = rng() % 2;
-        world.controls.edit1 = "12.3\t\"引号\"\\"; // any text
+        world.controls.edit1 = "12.3\t\"引号\"\\,\"table\":null"; // any text
         const Snapshot saved = world.capture();
         WriteDivisionFile(file, saved);
         const Snapshot read = ReadDivisionFile(file);
@@ -205,6 +206,25 @@ void TestDivisionFile::roundTripOfRandomDivisions()
         QCOMPARE(StateDifference(opened.state, world.state), std::string());
     }
     QCOMPARE(FilesIn(dir.path().toStdString()).size(), std::size_t {1});
+}
+
+// The writer of the recovery file reuses the text of the table it wrote
+// last, and only for that table.
+void TestDivisionFile::writerKeepsOnlyTheTableItWrote()
+{
+    std::mt19937_64 rng(67);
+    World world = RandomWorld(rng, 40, 10);
+    DivisionJsonWriter writer;
+    for (int step = 0; step < 30; ++step) {
+        const QJsonObject extra {{QStringLiteral("recovery"), QJsonObject {{QStringLiteral("step"), step}}}};
+        const Snapshot snapshot = world.capture();
+        QCOMPARE(writer.json(snapshot, extra), DivisionJson(snapshot, extra));
+        QVERIFY(ParseDivisionJson(writer.json(snapshot), "x") == snapshot);
+        if (step % 10 == 9)
+            Paste(world, RandomTable(rng, 20, 1)); // a new table
+        else
+            RandomAction(world, rng, true);
+    }
 }
 
 // Python's json module reads what Qt wrote: the counts and texts it finds

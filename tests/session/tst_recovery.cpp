@@ -103,6 +103,12 @@ void TestRecovery::recoveryFollowsTheUnsavedWork()
     QVERIFY(std::filesystem::exists(file));
     session.close();
     QVERIFY(FilesIn(dir).empty());
+
+    // A folder that cannot be made: the step stands, the problem is told.
+    Session blocked(Work(1, 0), std::make_unique<RecoveryFile>(document / "sub"));
+    blocked.record("编班", Choices(), Work(1, 10));
+    QVERIFY(blocked.recoveryProblem().find("不能保存文件") == 0);
+    QVERIFY(blocked.history().canUndo());
 }
 
 void TestRecovery::leftOversSortedOut()

@@ -28,7 +28,7 @@ std::string Trimmed(const std::string& text)
 
 bool IsEmptyRow(const CellGrid& grid, int row)
 {
-    for (int col = 1; col < grid.colCount(); ++col)
+    for (int col = 1; col < grid.heldCells(row); ++col)
         if (!IsBlank(grid.cell(col, row)))
             return false;
     return true;

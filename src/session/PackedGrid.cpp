@@ -33,7 +33,7 @@ PackedGrid::PackedGrid(const CellGrid& grid)
 {
     std::string& out = bytes_;
     for (int row = 0; row < grid.rowCount(); ++row) {
-        int used = grid.colCount();
+        int used = grid.heldCells(row);
         while (used > 0 && grid.cell(used - 1, row).empty())
             --used;
         WriteCount(out, static_cast<std::size_t>(used));

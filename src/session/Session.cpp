@@ -14,7 +14,7 @@ Session::Session(Snapshot start, std::unique_ptr<RecoveryFile> recovery, History
 void Session::record(std::string name, const Choices& before, Snapshot after)
 {
     history_.record(std::move(name), before, std::move(after));
-    followWithRecovery();
+    followWithRecovery(history_.current());
 }
 
 void Session::recordOpened(
@@ -24,20 +24,20 @@ void Session::recordOpened(
     document_ = std::move(document);
     if (saved)
         history_.markSaved();
-    followWithRecovery();
+    followWithRecovery(history_.current());
 }
 
 Snapshot Session::undo(const Snapshot& live)
 {
     Snapshot target = history_.undo(live);
-    followWithRecovery();
+    followWithRecovery(target);
     return target;
 }
 
 Snapshot Session::redo(const Snapshot& live)
 {
     Snapshot target = history_.redo(live);
-    followWithRecovery();
+    followWithRecovery(target);
     return target;
 }
 
@@ -46,7 +46,7 @@ void Session::save(const std::filesystem::path& file, const Snapshot& live)
     WriteDivisionFile(file, live);
     document_ = file;
     history_.markSaved();
-    followWithRecovery();
+    followWithRecovery(live);
 }
 
 void Session::close()
@@ -55,7 +55,7 @@ void Session::close()
         recovery_->remove();
 }
 
-void Session::followWithRecovery()
+void Session::followWithRecovery(const Snapshot& now)
 {
     if (!recovery_)
         return;
@@ -66,7 +66,7 @@ void Session::followWithRecovery()
     }
     try {
         const std::string step = history_.canUndo() ? history_.undoName() : std::string();
-        recovery_->write(history_.current(), PathText(document_), step);
+        recovery_->write(now, PathText(document_), step);
         recoveryProblem_.clear();
     } catch (const Failure& e) {
         recoveryProblem_ = e.what();

@@ -50,7 +50,7 @@ public:
     const std::string& recoveryProblem() const { return recoveryProblem_; }
 
 private:
-    void followWithRecovery();
+    void followWithRecovery(const Snapshot& now);
 
     History history_;
     std::unique_ptr<RecoveryFile> recovery_;

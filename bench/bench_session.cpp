@@ -1,5 +1,5 @@
 // Keeping the work of a grade of 5,000 students in 100 classes: the memory of
-// a history of 120 steps, the time of a step and of an undo, and the writing
+// a history of 120 steps (and of 100 pastes of a new grade), the time of a step and of an undo, and the writing
 // of the recovery file (JSON, written atomically) and of a division file.
 #include "SessionTestKit.h"
 #include "engine/Assignment.h"
@@ -53,10 +53,10 @@ World DividedGrade(std::mt19937_64& rng)
 
 // One step of an afternoon's work: mostly 调整, some hand moves, now and
 // then 编班, a class count, a new paste.
-std::string Step(World& world, std::mt19937_64& rng, int i)
+std::string Step(World& world, std::mt19937_64& rng, int i, int pasteEvery = 40)
 {
     DivisionState& s = world.state;
-    if (i % 40 == 39) {
+    if (i % pasteEvery == pasteEvery - 1) {
         Paste(world, RandomTable(rng, Students, 3));
         return "读入数据";
     }
@@ -78,9 +78,11 @@ std::string Step(World& world, std::mt19937_64& rng, int i)
     return "调整";
 }
 
+// Arguments: steps, a paste every n steps (1: every step a new grade).
 void BM_HistoryMemory(benchmark::State& bench)
 {
     const int steps = static_cast<int>(bench.range(0));
+    const int pasteEvery = static_cast<int>(bench.range(1));
     for (auto _ : bench) {
         std::mt19937_64 rng(20240611);
         World world = DividedGrade(rng);
@@ -89,7 +91,7 @@ void BM_HistoryMemory(benchmark::State& bench)
         History history(world.capture(), {1000, std::size_t {1} << 40});
         for (int i = 0; i < steps; ++i) {
             const Choices before = ChoicesOf(world.state, world.controls);
-            const std::string name = Step(world, rng, i);
+            const std::string name = Step(world, rng, i, pasteEvery);
             history.record(name, before, world.capture());
         }
         bench.counters["history_MB"] = static_cast<double>(history.heldBytes()) / 1e6;
@@ -175,7 +177,7 @@ void BM_OpenDivisionFile(benchmark::State& bench)
 
 } // namespace
 
-BENCHMARK(BM_HistoryMemory)->Arg(120)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HistoryMemory)->Args({120, 40})->Args({100, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecordStep)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Undo)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecoveryWrite)->Unit(benchmark::kMillisecond);

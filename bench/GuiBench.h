@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
-
-// A grade as a spreadsheet copies it: header line, then `students` lines of
-// name, gender, an empty class, the total and ten whole-point subject scores.
-QString GradeText(int students);
+// The benchmarks that drive the window share one main(): an offscreen
+// QApplication and scripted dialogs (fenban_testkit), so that no box waits
+// for a person. Grades come from the kit's GradeText.
+#include "GradeText.h"
+#include "WindowDriver.h"

@@ -4,44 +4,15 @@
 // resident memory of the process (run one case per process for figures of
 // its own: --benchmark_filter=BM_PasteHundredThousandLines).
 #include "GuiBench.h"
-#include "app/Unit1.h"
 
 #include <QApplication>
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QRandomGenerator>
-#include <QSpinBox>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+using namespace fenban::testkit;
+
 namespace {
-
-// Answers message boxes as they show, as a user would, and keeps their count.
-class BoxAnswerer final : public QObject {
-public:
-    BoxAnswerer() { qApp->installEventFilter(this); }
-    ~BoxAnswerer() override { qApp->removeEventFilter(this); }
-    int seen = 0;
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override
-    {
-        if (event->type() == QEvent::Show)
-            if (auto* box = qobject_cast<QMessageBox*>(object)) {
-                ++seen;
-                QMetaObject::invokeMethod(
-                    box, [box] { box->done(QMessageBox::Ok); }, Qt::QueuedConnection);
-            }
-        return false;
-    }
-};
-
-QPushButton* Button(TForm1& window, const char* name)
-{
-    return window.findChild<QPushButton*>(QString::fromLatin1(name));
-}
 
 void ReportPeakMemory(benchmark::State& state)
 {
@@ -53,16 +24,15 @@ void ReportPeakMemory(benchmark::State& state)
 // Pastes `text` and lets the window draw the result, as the user would see it.
 void BenchPaste(benchmark::State& state, const QString& text)
 {
-    BoxAnswerer boxes;
-    TForm1 window;
-    window.show();
+    WindowDriver w(WindowDriver::Mode::Plain);
+    w.window.show();
+    qsizetype boxes = 0;
     for (auto _ : state) {
-        QGuiApplication::clipboard()->setText(text);
-        Button(window, "BitBtn1")->click();
+        boxes += w.paste(text).size();
         QApplication::processEvents();
     }
-    state.counters["boxes"] = boxes.seen;
-    state.counters["students"] = static_cast<double>(window.state().FStudents.size());
+    state.counters["boxes"] = static_cast<double>(boxes);
+    state.counters["students"] = static_cast<double>(w.window.state().FStudents.size());
     ReportPeakMemory(state);
 }
 
@@ -131,13 +101,11 @@ BENCHMARK(BM_PasteBinaryGarbage)->Unit(benchmark::kMillisecond)->Iterations(3);
 // The division and one balancing press of 100,000 students in 100 classes.
 void BM_AssignHundredThousand(benchmark::State& state)
 {
-    BoxAnswerer boxes;
-    TForm1 window;
-    window.show();
-    QGuiApplication::clipboard()->setText(GradeText(100000));
-    Button(window, "BitBtn1")->click();
+    WindowDriver w(WindowDriver::Mode::Plain);
+    w.window.show();
+    w.paste(GradeText(100000));
     for (auto _ : state) {
-        Button(window, "BitBtn2")->click();
+        w.click("BitBtn2");
         QApplication::processEvents();
     }
     ReportPeakMemory(state);
@@ -146,14 +114,12 @@ BENCHMARK(BM_AssignHundredThousand)->Unit(benchmark::kMillisecond)->Iterations(3
 
 void BM_BalanceHundredThousand(benchmark::State& state)
 {
-    BoxAnswerer boxes;
-    TForm1 window;
-    window.show();
-    QGuiApplication::clipboard()->setText(GradeText(100000));
-    Button(window, "BitBtn1")->click();
-    Button(window, "BitBtn2")->click();
+    WindowDriver w(WindowDriver::Mode::Plain);
+    w.window.show();
+    w.paste(GradeText(100000));
+    w.click("BitBtn2");
     for (auto _ : state) {
-        Button(window, "Button4")->click();
+        w.click("Button4");
         QApplication::processEvents();
     }
     ReportPeakMemory(state);

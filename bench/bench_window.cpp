@@ -1,30 +1,28 @@
 // The window's buttons on a grade of 5,000 students in 100 classes, through
 // the real widgets (offscreen): each should finish within a screen frame.
 #include "GuiBench.h"
-#include "app/Unit1.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTreeWidget>
 #include <benchmark/benchmark.h>
 
+using namespace fenban::testkit;
+
 namespace {
 
-// A window holding a divided grade.
+// A window holding a divided grade (not shown: the handlers alone).
 struct DividedGrade {
-    TForm1 window;
+    WindowDriver driver {WindowDriver::Mode::Plain};
     explicit DividedGrade(int students, int classes)
     {
-        QGuiApplication::clipboard()->setText(GradeText(students));
-        button("BitBtn1")->click();
-        window.findChild<QSpinBox*>(QStringLiteral("SpinEdit1"))->setValue(classes);
-        button("BitBtn2")->click();
+        driver.paste(GradeText(students));
+        driver.control<QSpinBox>("SpinEdit1")->setValue(classes);
+        driver.click("BitBtn2");
     }
-    QPushButton* button(const char* name) { return window.findChild<QPushButton*>(QString::fromLatin1(name)); }
-    QTreeWidget* tree() { return window.findChild<QTreeWidget*>(QStringLiteral("trvClassList")); }
+    QPushButton* button(const char* name) { return driver.control<QPushButton>(name); }
+    QTreeWidget* tree() { return driver.control<QTreeWidget>("trvClassList"); }
 };
 
 void BM_AssignButton(benchmark::State& state)
@@ -61,7 +59,7 @@ void BM_CopyWholeListing(benchmark::State& state)
 {
     DividedGrade grade(5000, 100);
     grade.tree()->setCurrentItem(grade.tree()->topLevelItem(0));
-    grade.window.findChild<QTableView*>(QStringLiteral("StrGrid"))->selectAll();
+    grade.driver.view("StrGrid")->selectAll();
     for (auto _ : state)
         grade.button("BitBtn3")->click();
 }

@@ -9,6 +9,7 @@ packages=(
   fonts-noto-cjk                # the Chinese interface needs a CJK font
   libbenchmark-dev              # bench/
   python3 python3-xlrd libfreexl-dev pkg-config  # read exported .xls files back in the tests
+  clang-format git                # scripts/test.sh checks the formatting of every tracked C++ file
 )
 
 missing=()

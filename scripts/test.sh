@@ -7,7 +7,12 @@ build=${BUILD_DIR:-$root/build}
 export QT_QPA_PLATFORM=offscreen
 
 bash "$root/scripts/install-deps.sh"
-bash "$root/scripts/build.sh" -DBUILD_TESTING=ON
+
+# Every tracked C++ file must be formatted with the project's .clang-format.
+(cd "$root" && git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror)
+
+# Warnings fail these builds (users' builds only show them).
+bash "$root/scripts/build.sh" -DBUILD_TESTING=ON -DFENBAN_WERROR=ON
 
 # The window library must also serve a project that includes this one.
 consumer=$build/consumer
@@ -20,5 +25,5 @@ ctest --test-dir "$build" --output-on-failure
 # Any sanitizer report fails its test.
 export ASAN_OPTIONS=abort_on_error=0:halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-BUILD_DIR=$build-sanitize bash "$root/scripts/build.sh" -DBUILD_TESTING=ON -DFENBAN_SANITIZE=ON
+BUILD_DIR=$build-sanitize bash "$root/scripts/build.sh" -DBUILD_TESTING=ON -DFENBAN_SANITIZE=ON -DFENBAN_WERROR=ON
 ctest --test-dir "$build-sanitize" --output-on-failure

@@ -1,8 +1,7 @@
 #include "app/HandlerGuard.h"
 
+#include "app/Dialogs.h"
 #include "app/Product.h"
-
-#include <QMessageBox>
 
 namespace fenban {
 
@@ -30,9 +29,7 @@ QString ShortenedForBox(const QString& message)
 
 void ShowFailure(QWidget* parent, const QString& message)
 {
-    QMessageBox box(
-        QMessageBox::Critical, ProductName(), ShortenedForBox(WithFullStop(message)), QMessageBox::Ok, parent);
-    box.exec();
+    CurrentDialogs().showMessage(parent, QMessageBox::Critical, ProductName(), ShortenedForBox(WithFullStop(message)));
 }
 
 } // namespace fenban

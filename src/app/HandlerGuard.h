@@ -19,7 +19,8 @@ QString WithFullStop(const QString& message);
 inline constexpr qsizetype LongestBoxText = 300;
 QString ShortenedForBox(const QString& message);
 
-// The error box: product name as caption, error icon, one OK button; modal.
+// The error box: product name as caption, error icon, one OK button; modal
+// (through CurrentDialogs()).
 void ShowFailure(QWidget* parent, const QString& message);
 
 // Runs one event handler. A failure ends the handler where it stands (what

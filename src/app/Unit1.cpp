@@ -1,7 +1,9 @@
 #include "app/Unit1.h"
 
+#include "app/Dialogs.h"
 #include "app/HandlerGuard.h"
 #include "app/Product.h"
+#include "app/Resources.h"
 #include "common/Failure.h"
 #include "engine/Assignment.h"
 #include "engine/Balancing.h"
@@ -16,7 +18,6 @@
 #include "xls/BuiltInSpreadsheet.h"
 
 #include <QClipboard>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMenu>
@@ -26,22 +27,13 @@
 #include <QUrl>
 #include <algorithm>
 
-// Resources live in the static library; they are registered by name.
-static void InitResources()
-{
-    Q_INIT_RESOURCE(fenban);
-}
-
 using namespace fenban;
 
 namespace {
 
-constexpr int RosterColumns = 15; // number column, name, gender, class, eleven scores
-
 void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text)
 {
-    QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
-    box.exec();
+    CurrentDialogs().showMessage(parent, icon, caption, text);
 }
 
 // The wait cursor while a handler works: a paste, division or balancing
@@ -62,7 +54,7 @@ TForm1::TForm1(QWidget* parent)
     , ui(std::make_unique<Ui::TForm1>())
     , FSpreadsheetFactory(BuiltInSpreadsheetFactory())
 {
-    InitResources();
+    RegisterResources();
     ui->setupUi(this);
     ppmClass = new QMenu(this);
     ppmClass->setObjectName(QStringLiteral("ppmClass"));
@@ -124,31 +116,14 @@ void TForm1::BitBtn1Click()
     }
     const BusyCursor busy;
     const std::string text = mime->text().toStdString();
-    const std::vector<std::string_view> lines = SplitLines(text);
-    std::vector<std::vector<std::string_view>> table;
-    table.reserve(lines.size());
-    std::size_t widest = 0;
-    for (const std::string_view line : lines) {
-        table.push_back(SplitFields(line));
-        widest = std::max(widest, table.back().size());
-    }
-
-    const int lineCount = static_cast<int>(lines.size());
-    FStrGridModel->setColCount(RosterColumns);
-    FStrGridModel->setRowCount(std::max(2, lineCount));
-    FStrGridModel->setColCount(std::max<int>(RosterColumns, static_cast<int>(widest) + 1));
-    // No text of an earlier table may reach the new roster.
-    FStrGridModel->updateCells([&table](CellGrid& grid) {
-        grid.clearCells();
-        for (std::size_t row = 0; row < table.size(); ++row) {
-            const int r = static_cast<int>(row);
-            grid.setCell(0, r, std::to_string(row));
-            const auto& fields = table[row];
-            for (std::size_t field = 0; field < fields.size(); ++field)
-                grid.setCell(static_cast<int>(field) + 1, r, std::string(fields[field]));
-        }
-    });
+    ShowTable(SplitTable(text));
     BuildRoster();
+}
+
+void TForm1::ShowTable(const FieldRows& table)
+{
+    SizeGridForTable(*FStrGridModel, table);
+    FStrGridModel->updateCells([&table](CellGrid& grid) { FillGridWithTable(grid, table); });
 }
 
 void TForm1::BuildRoster()
@@ -314,16 +289,15 @@ void TForm1::BitBtn3Click()
 
 void TForm1::Button1Click()
 {
-    QFileDialog dialog(this, QStringLiteral("导出EXCEL的文件"));
-    dialog.setObjectName(QStringLiteral("SaveDialog1"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("EXCEL文件(*.xls)"));
-    dialog.setDefaultSuffix(QStringLiteral("xls"));
-    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    FileRequest request;
+    request.caption = QStringLiteral("导出EXCEL的文件");
+    request.filter = QStringLiteral("EXCEL文件(*.xls)");
+    request.defaultSuffix = QStringLiteral("xls");
+    request.objectName = QStringLiteral("SaveDialog1");
+    const QString fileName = CurrentDialogs().saveFileName(this, request);
+    if (fileName.isEmpty())
         return;
-    ExportGridToExcel(*FStrGridModel, dialog.selectedFiles().constFirst());
+    ExportGridToExcel(*FStrGridModel, fileName);
 }
 
 void TForm1::ExportGridToExcel(const StringGridModel& grid, const QString& fileName)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/DivisionState.h"
+#include "roster/PastedTable.h"
 #include "xls/Spreadsheet.h"
 
 #include <QMainWindow>
@@ -40,6 +41,8 @@ private:
 
     // Roster tab
     void BitBtn1Click(); // paste
+    // The table in the roster grid: the row numbers, then its fields.
+    void ShowTable(const fenban::FieldRows& table);
     void BuildRoster();
     void SpinEdit1Change();
     void trvClassListChange(QTreeWidgetItem* node);

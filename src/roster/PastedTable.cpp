@@ -2,6 +2,8 @@
 
 #include "roster/CellGrid.h"
 
+#include <algorithm>
+
 namespace fenban {
 
 std::vector<std::string_view> SplitLines(std::string_view text)
@@ -39,6 +41,36 @@ std::vector<std::string_view> SplitFields(std::string_view line)
         }
         fields.push_back(line.substr(start, tab - start));
         start = tab + 1;
+    }
+}
+
+FieldRows SplitTable(std::string_view text)
+{
+    const std::vector<std::string_view> lines = SplitLines(text);
+    FieldRows table;
+    table.reserve(lines.size());
+    for (const std::string_view line : lines)
+        table.push_back(SplitFields(line));
+    return table;
+}
+
+TableGridSize GridSizeForTable(std::span<const FieldRow> table)
+{
+    std::size_t widest = 0;
+    for (const FieldRow& row : table)
+        widest = std::max(widest, row.size());
+    return {std::max<int>(RosterColumns, static_cast<int>(widest) + 1), std::max(2, static_cast<int>(table.size()))};
+}
+
+void FillGridWithTable(CellGrid& grid, std::span<const FieldRow> table)
+{
+    grid.clearCells();
+    for (std::size_t row = 0; row < table.size(); ++row) {
+        const int r = static_cast<int>(row);
+        grid.setCell(0, r, std::to_string(row));
+        const FieldRow& fields = table[row];
+        for (std::size_t field = 0; field < fields.size(); ++field)
+            grid.setCell(static_cast<int>(field) + 1, r, std::string(fields[field]));
     }
 }
 

@@ -14,6 +14,8 @@ namespace fenban {
 inline constexpr int NameColumn = 1;
 inline constexpr int GenderColumn = 2;
 inline constexpr int ClassColumn = 3;
+// The roster grid's columns: number, name, gender, class, eleven scores.
+inline constexpr int RosterColumns = FirstScoreColumn + SubjectCount;
 inline constexpr int MaxClassCount = 100;
 
 struct BuiltRoster {

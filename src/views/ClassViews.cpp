@@ -10,7 +10,6 @@
 namespace fenban {
 
 namespace {
-constexpr int RosterColumns = FirstScoreColumn + SubjectCount;
 constexpr int AverageColumns = SubjectCount + 1;
 } // namespace
 

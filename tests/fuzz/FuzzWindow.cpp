@@ -5,6 +5,7 @@
 #include "FuzzWindow.h"
 
 #include "FuzzChecks.h"
+#include "WindowDriver.h"
 #include "app/Unit1.h"
 #include "roster/NumberText.h"
 #include "roster/PastedTable.h"
@@ -15,11 +16,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDialog>
 #include <QLocale>
 #include <QMenu>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTreeWidget>
@@ -29,35 +27,15 @@
 
 using namespace fenban;
 using namespace fenban::fuzz;
+using namespace fenban::testkit;
 
 namespace {
 
 constexpr std::string_view ActionsMarker = "\n#ACTIONS#";
 constexpr int MaxActions = 32;
 
-// Answers every message box as soon as it shows and keeps its text.
-class BoxAnswerer final : public QObject {
-public:
-    QStringList seen;
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override
-    {
-        if (event->type() != QEvent::Show)
-            return false;
-        if (auto* box = qobject_cast<QMessageBox*>(object)) {
-            seen << box->text();
-            QMetaObject::invokeMethod(
-                box, [box] { box->done(QMessageBox::Ok); }, Qt::QueuedConnection);
-        } else if (auto* dialog = qobject_cast<QDialog*>(object)) {
-            QMetaObject::invokeMethod(
-                dialog, [dialog] { dialog->reject(); }, Qt::QueuedConnection);
-        }
-        return false;
-    }
-};
-
-BoxAnswerer* Answerer = nullptr;
+// Every box is recorded and answered at once; a file request is cancelled.
+ScriptedDialogs* Scripted = nullptr;
 
 // Action bytes: read in order; a generator when there are none.
 class Script {
@@ -118,10 +96,7 @@ QString Decode(std::string_view text, int how)
 
 template <class T> T* Control(TForm1& window, const char* name)
 {
-    T* found = window.findChild<T*>(QString::fromLatin1(name));
-    if (found == nullptr)
-        Broken(std::string("no control ") + name);
-    return found;
+    return FindControl<T>(window, name); // a missing control is fatal: Broken
 }
 
 // What one run knows beyond the window: whether the lists describe a whole
@@ -186,15 +161,17 @@ private:
     // Presses a button; every message box it opens must say something.
     QStringList press(const char* button)
     {
-        Answerer->seen.clear();
-        Control<QPushButton>(window_, button)->click();
-        for (const QString& text : Answerer->seen) {
-            if (text.trimmed().isEmpty())
+        Scripted->takeBoxes();
+        Press(window_, button);
+        QStringList seen;
+        for (const SeenBox& box : Scripted->takeBoxes()) {
+            if (box.text.trimmed().isEmpty())
                 Broken("a message box without text");
-            if (text.contains(QStringLiteral("未知错误")))
+            if (box.text.contains(QStringLiteral("未知错误")))
                 Broken("an unknown failure reached the user");
+            seen << box.text;
         }
-        return Answerer->seen;
+        return seen;
     }
 
     void paste(const QString& text)
@@ -291,13 +268,13 @@ private:
         }
         if (node == tree->currentItem())
             return; // no change, no redraw
-        Answerer->seen.clear();
+        Scripted->takeBoxes();
         tree->setCurrentItem(node);
         bool isNumber = false;
         const int classNo = node->text(0).toInt(&isNumber);
         const bool lists
             = node == root || (isNumber && classNo >= 1 && classNo <= int(window_.state().FClasses.size()));
-        if (Answerer->seen.isEmpty() && lists)
+        if (Scripted->boxes().isEmpty() && lists)
             checkListing(); // a renamed node naming no class lists nothing
     }
 
@@ -376,8 +353,8 @@ static QApplication* Application = nullptr; // made once, by LLVMFuzzerInitializ
 
 void FinishFuzzWindow()
 {
-    delete Answerer;
-    Answerer = nullptr;
+    delete Scripted;
+    Scripted = nullptr;
     delete Application;
     Application = nullptr;
 }
@@ -396,8 +373,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     });
     // Not a static object: at exit Qt's own statics would go first.
     Application = new QApplication(argc, argv);
-    Answerer = new BoxAnswerer;
-    Application->installEventFilter(Answerer);
+    Scripted = new ScriptedDialogs;
     return 0;
 }
 

@@ -1,42 +1,14 @@
+#include "GradeText.h"
 #include "WindowDriver.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 
 using namespace fenban;
+using namespace fenban::testkit;
+using namespace Qt::StringLiterals;
 
 namespace {
-
-// The six students of the worked example: two classes, one score column.
-QString SixStudents()
-{
-    return Table({"A\t男\t\t90", "B\t女\t\t85", "C\t男\t\t70", "D\t女\t\t95", "E\t男\t\t80", "F\t女\t\t60"},
-        "姓名\t性别\t班级\t总分");
-}
-
-QStringList Column(WindowDriver& w, const char* grid, int col)
-{
-    QStringList texts;
-    for (int row = 1; row < w.rows(grid); ++row)
-        texts << w.cell(grid, col, row);
-    return texts;
-}
-
-QStringList Row(WindowDriver& w, const char* grid, int row, int firstCol, int lastCol)
-{
-    QStringList texts;
-    for (int col = firstCol; col <= lastCol; ++col)
-        texts << w.cell(grid, col, row);
-    return texts;
-}
-
-void ChooseNode(WindowDriver& w, const QString& text)
-{
-    auto* tree = w.control<QTreeWidget>("trvClassList");
-    const QList<QTreeWidgetItem*> found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-    QVERIFY(!found.isEmpty());
-    RunClosingBoxes([&] { tree->setCurrentItem(found.first()); });
-}
 
 void PrepareTwoClasses(WindowDriver& w)
 {
@@ -57,9 +29,9 @@ private slots:
         PrepareTwoClasses(w);
         QCOMPARE(w.rows("gdAvg"), 4);
         QCOMPARE(w.cols("gdAvg"), 12);
-        QCOMPARE(Column(w, "gdAvg", 0), QStringList({"1 (1/2)", "2 (2/4)", "年级平均分"}));
-        QCOMPARE(Column(w, "gdAvg", 1), QStringList({"92.5", "73.75", "80"}));
-        QCOMPARE(Column(w, "gdAvg", 11), QStringList({"0", "0", "0"}));
+        QCOMPARE(w.column("gdAvg", 0), QStringList({u"1 (1/2)"_s, u"2 (2/4)"_s, u"年级平均分"_s}));
+        QCOMPARE(w.column("gdAvg", 1), QStringList({u"92.5"_s, u"73.75"_s, u"80"_s}));
+        QCOMPARE(w.column("gdAvg", 11), QStringList({u"0"_s, u"0"_s, u"0"_s}));
         QCOMPARE(w.cell("gdAvg", 1, 0), QStringLiteral("总分"));
         QCOMPARE(w.cell("gdAvg", 2, 0), QStringLiteral("  "));
         QCOMPARE(w.cell("gdAvg", 0, 0), QString());
@@ -72,17 +44,17 @@ private slots:
     {
         WindowDriver w;
         PrepareTwoClasses(w);
-        ChooseNode(w, "2");
+        w.chooseNode(u"2"_s);
         QCOMPARE(w.window.state().FShownClass, 1);
         QCOMPARE(w.rows("StrGrid"), 5);
-        QCOMPARE(Column(w, "StrGrid", 1), QStringList({"C", "E", "B", "F"}));
-        QCOMPARE(Column(w, "StrGrid", 3), QStringList({"2", "2", "2", "2"}));
-        QCOMPARE(Column(w, "StrGrid", 0), QStringList({"1", "2", "3", "4"}));
+        QCOMPARE(w.column("StrGrid", 1), QStringList({u"C"_s, u"E"_s, u"B"_s, u"F"_s}));
+        QCOMPARE(w.column("StrGrid", 3), QStringList({u"2"_s, u"2"_s, u"2"_s, u"2"_s}));
+        QCOMPARE(w.column("StrGrid", 0), QStringList({u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
         QCOMPARE(w.cell("StrGrid", 4, 0), QStringLiteral("总分")); // the header row stays
-        ChooseNode(w, "全部");
+        w.chooseNode(u"全部"_s);
         QCOMPARE(w.window.state().FShownClass, -1);
-        QCOMPARE(Column(w, "StrGrid", 1), QStringList({"A", "D", "C", "E", "B", "F"}));
-        QCOMPARE(Row(w, "StrGrid", 2, 1, 5), QStringList({"D", "女", "1", "95", "0"}));
+        QCOMPARE(w.column("StrGrid", 1), QStringList({u"A"_s, u"D"_s, u"C"_s, u"E"_s, u"B"_s, u"F"_s}));
+        QCOMPARE(w.row("StrGrid", 2, 1, 5), QStringList({u"D"_s, u"女"_s, u"1"_s, u"95"_s, u"0"_s}));
     }
 
     void emptyClassShowsTheHeaderAloneAndComesBack()
@@ -91,12 +63,12 @@ private slots:
         w.paste(SixStudents());
         w.control<QSpinBox>("SpinEdit1")->setValue(2);
         w.clickCell("StrGrid", 2, 6);
-        ChooseNode(w, "1"); // no division yet: an empty list
+        w.chooseNode(u"1"_s); // no division yet: an empty list
         QCOMPARE(w.rows("StrGrid"), 1);
         QCOMPARE(w.window.state().FSelRow, 0);
         QCOMPARE(w.cell("StrGrid", 4, 0), QStringLiteral("总分"));
         w.click("BitBtn2");
-        ChooseNode(w, "全部");
+        w.chooseNode(u"全部"_s);
         QCOMPARE(w.rows("StrGrid"), 7);
         QCOMPARE(w.cell("StrGrid", 0, 6), QStringLiteral("6"));
     }
@@ -105,18 +77,18 @@ private slots:
     {
         WindowDriver w;
         PrepareTwoClasses(w);
-        ChooseNode(w, "1");
+        w.chooseNode(u"1"_s);
         auto* tree = w.control<QTreeWidget>("trvClassList");
         QTreeWidgetItem* node = tree->topLevelItem(0)->child(1);
         node->setText(0, QStringLiteral("二班"));
-        const QList<SeenBox> boxes = RunClosingBoxes([&] { tree->setCurrentItem(node); });
+        const QList<SeenBox> boxes = w.run([&] { tree->setCurrentItem(node); });
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].text, QStringLiteral("'二班' is not a valid integer value."));
         QCOMPARE(w.window.state().FShownClass, 0);
         QCOMPARE(w.rows("StrGrid"), 3);
         node->setText(0, QStringLiteral("7")); // names no class: nothing happens
         tree->setCurrentItem(tree->topLevelItem(0));
-        QVERIFY(RunClosingBoxes([&] { tree->setCurrentItem(node); }).isEmpty());
+        QVERIFY(w.run([&] { tree->setCurrentItem(node); }).isEmpty());
         QCOMPARE(w.window.state().FShownClass, -1);
     }
 
@@ -126,11 +98,11 @@ private slots:
         PrepareTwoClasses(w);
         QVERIFY(w.click("Button4").isEmpty());
         QCOMPARE(w.control<QLineEdit>("Edit1")->text(), QStringLiteral("3.75"));
-        QCOMPARE(Column(w, "gdAvg", 0), QStringList({"1 (1/2)", "2 (2/4)", "年级平均分"}));
-        QCOMPARE(Column(w, "gdAvg", 1), QStringList({"82.5", "78.75", "80"}));
-        ChooseNode(w, "1");
-        QCOMPARE(Column(w, "StrGrid", 1), QStringList({"C", "D"}));
-        QCOMPARE(Column(w, "StrGrid", 3), QStringList({"1", "1"}));
+        QCOMPARE(w.column("gdAvg", 0), QStringList({u"1 (1/2)"_s, u"2 (2/4)"_s, u"年级平均分"_s}));
+        QCOMPARE(w.column("gdAvg", 1), QStringList({u"82.5"_s, u"78.75"_s, u"80"_s}));
+        w.chooseNode(u"1"_s);
+        QCOMPARE(w.column("StrGrid", 1), QStringList({u"C"_s, u"D"_s}));
+        QCOMPARE(w.column("StrGrid", 3), QStringList({u"1"_s, u"1"_s}));
     }
 
     void balancingRefusals()
@@ -171,7 +143,7 @@ private slots:
     void fewerThanThreeStudentsAreNotDivided()
     {
         WindowDriver w;
-        w.paste(Table({"A\t男\t\t90", "B\t女\t\t85"}));
+        w.paste(Table({u"A\t男\t\t90"_s, u"B\t女\t\t85"_s}));
         QVERIFY(w.click("BitBtn2").isEmpty());
         QCOMPARE(w.rows("gdAvg"), 5); // untouched
         QCOMPARE(w.cell("gdAvg", 0, 1), QString());

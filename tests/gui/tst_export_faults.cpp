@@ -2,6 +2,7 @@
 // save (create, each write, close, rename): one clear message naming the
 // file, no partial or temporary file, and a file of that name left intact.
 #include "FaultyFileSystem.h"
+#include "GradeText.h"
 #include "WindowDriver.h"
 #include "xls/BuiltInSpreadsheet.h"
 
@@ -10,6 +11,7 @@
 #include <system_error>
 
 using namespace fenban;
+using namespace fenban::testkit;
 
 namespace {
 

@@ -1,22 +1,19 @@
 // Pastes nobody planned for, through the real window: each ends in a correct
 // grid and roster or in one clear message, and the window goes on working.
+#include "GradeText.h"
 #include "WindowDriver.h"
 #include "app/HandlerGuard.h"
-#include "roster/Gb18030.h"
 
 #include <QCheckBox>
 #include <QLocale>
 
 using namespace fenban;
+using namespace fenban::testkit;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 const QString Header = QStringLiteral("姓名\t性别\t班级\t总分\r\n");
-
-QString NameOf(const TStudent* student)
-{
-    return QString::fromStdString(Gb18030ToUtf8(student->Name.view()));
-}
 
 // The window still divides a small grade after the hostile paste.
 void StillDivides(WindowDriver& w)
@@ -36,7 +33,7 @@ public:
         for (const char* grid : {"StrGrid", "gdAvg"})
             connect(w.view(grid)->model(), &QAbstractItemModel::dataChanged, this, [this] { whileWorking << Shape(); });
         connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { whileCopying << Shape(); });
-        qApp->installEventFilter(this);
+        w.dialogs.setOnBox([this](const SeenBox&) { underBoxes << Shape(); });
     }
     static int Shape()
     {
@@ -44,14 +41,6 @@ public:
         return cursor == nullptr ? -1 : cursor->shape();
     }
     QList<int> whileWorking, whileCopying, underBoxes;
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override
-    {
-        if (event->type() == QEvent::Show && qobject_cast<QMessageBox*>(object) != nullptr)
-            underBoxes << Shape();
-        return false;
-    }
 };
 
 } // namespace
@@ -104,21 +93,19 @@ private slots:
     // the model tester, which would visit every one of those cells.
     void manyLinesAndOneWide()
     {
-        TForm1 window;
-        window.show();
+        WindowDriver w(WindowDriver::Mode::Plain);
+        w.window.show();
         QStringList lines = Students(99999);
         lines[4] = QStringList(10000, QStringLiteral("1")).join(QLatin1Char('\t'));
-        QGuiApplication::clipboard()->setText(Table(lines));
-        const QList<SeenBox> boxes
-            = RunClosingBoxes([&] { window.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click(); });
+        const QList<SeenBox> boxes = w.paste(Table(lines));
         QVERIFY(boxes.isEmpty());
-        const CellGrid& cells = window.rosterGrid().grid();
+        const CellGrid& cells = w.window.rosterGrid().grid();
         QCOMPARE(cells.rowCount(), 100000);
         QCOMPARE(cells.colCount(), 10001);
         QCOMPARE(cells.cell(10000, 5), std::string("1"));
         QCOMPARE(cells.cell(10000, 6), std::string());
         QCOMPARE(QString::fromStdString(cells.cell(1, 99999)), QStringLiteral("学生99999"));
-        const DivisionState& state = window.state();
+        const DivisionState& state = w.window.state();
         QCOMPARE(state.FStudents.size(), std::size_t(99999));
         QCOMPARE(state.FStudents[4]->Scores[10], 1.0L);
         QCOMPARE(NameOf(state.FStudents[5]), QStringLiteral("学生6"));
@@ -154,23 +141,23 @@ private slots:
         QTest::addColumn<QString>("message"); // or the one failure shown
 
         const QString nul(QChar(0));
-        QTest::newRow("NUL ends the text") << Header + "A\t男\t\t1\r\nB" + nul + "\t女\t\tgarbage\r\nC\t男\t\t3"
-                                           << QStringList {"A", "B"} << QString();
-        QTest::newRow("NUL first") << nul + Header + "A\t男\t\tx" << QStringList {QString()}
+        QTest::newRow("NUL ends the text") << Header + u"A\t男\t\t1\r\nB"_s + nul + u"\t女\t\tgarbage\r\nC\t男\t\t3"_s
+                                           << QStringList {u"A"_s, u"B"_s} << QString();
+        QTest::newRow("NUL first") << nul + Header + u"A\t男\t\tx"_s << QStringList {QString()}
                                    << QString(); // one blank row
         const QByteArray invalidUtf8("\xff\xfe\xc0\xaf\t\xed\xa0\x80\t\t1\r\n", 14);
         QTest::newRow("invalid UTF-8") << Header + QString::fromUtf8(invalidUtf8)
                                        << QStringList {QString(2, QChar(0xFFFD))} << QString(); // ten bytes of GB18030
         const QString highAlone(QChar(0xD800)), lowAlone(QChar(0xDC00));
         QTest::newRow("lone surrogates in texts")
-            << Header + highAlone + "A\t" + lowAlone + "\t\t2" << QStringList {QStringLiteral("?A")} << QString();
-        QTest::newRow("lone surrogate in a score") << Header + "A\t男\t\t1" + highAlone << QStringList {}
-                                                   << QString("'1?' is not a valid floating point value.");
+            << Header + highAlone + u"A\t"_s + lowAlone + u"\t\t2"_s << QStringList {QStringLiteral("?A")} << QString();
+        QTest::newRow("lone surrogate in a score")
+            << Header + u"A\t男\t\t1"_s + highAlone << QStringList {} << u"'1?' is not a valid floating point value."_s;
         QTest::newRow("control characters as blanks")
-            << Header + "\x01\x02\t\x1b\t\x1f\t \x0b\r\nB\t女\t\t1\r\nC\t男\t\t2" << QStringList {"\x01\x02", "B", "C"}
-            << QString();
+            << Header + u"\x01\x02\t\x1b\t\x1f\t \x0b\r\nB\t女\t\t1\r\nC\t男\t\t2"_s
+            << QStringList {u"\x01\x02"_s, u"B"_s, u"C"_s} << QString();
         QTest::newRow("DEL is no number")
-            << Header + "A\t男\t\t\x7f" << QStringList {} << QString("'\x7f' is not a valid floating point value.");
+            << Header + u"A\t男\t\t\x7f"_s << QStringList {} << u"'\x7f' is not a valid floating point value."_s;
     }
     void binaryGarbage()
     {
@@ -201,7 +188,7 @@ private slots:
         for (int k = 1; k <= 60; ++k)
             lines << QStringLiteral("S%1\t%2\t\t%3\t%4")
                          .arg(k)
-                         .arg(k % 2 ? "男" : "女")
+                         .arg(k % 2 ? u"男"_s : u"女"_s)
                          .arg(k * 37 % 101)
                          .arg(k * 53 % 97);
         w.paste(Table(lines));
@@ -224,7 +211,7 @@ private slots:
         w.control<QComboBox>("cmbSubject")->setCurrentIndex(0);
         w.control<QSpinBox>("speClassB")->setValue(1);
         QCOMPARE(w.click("Button4").size(), 1); // 调整完成
-        QCOMPARE(w.paste(Table({"A\t男\t\tx"})).size(), 1); // a cell that does not convert
+        QCOMPARE(w.paste(Table({u"A\t男\t\tx"_s})).size(), 1); // a cell that does not convert
         QCOMPARE(watch.underBoxes, QList<int>({-1, -1}));
         QCOMPARE(CursorWatch::Shape(), -1);
     }
@@ -238,8 +225,8 @@ private slots:
         const QString head(199, QLatin1Char('h')), middle(500, QLatin1Char('m')), tail(100, QLatin1Char('t'));
         QTest::newRow("too long") << head + middle + tail << head + QChar(0x2026) + tail;
         const QString pair = QStringLiteral("😀"); // two UTF-16 units
-        QTest::newRow("pair at the cut") << QString(198, QLatin1Char('h')) + pair + middle + pair + QString(99, 't')
-                                         << QString(198, QLatin1Char('h')) + QChar(0x2026) + QString(99, 't');
+        QTest::newRow("pair at the cut") << QString(198, QLatin1Char('h')) + pair + middle + pair + QString(99, u't')
+                                         << QString(198, QLatin1Char('h')) + QChar(0x2026) + QString(99, u't');
     }
     void longMessagesAreShortened()
     {

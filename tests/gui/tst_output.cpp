@@ -1,6 +1,6 @@
+#include "GradeText.h"
 #include "WindowDriver.h"
 #include "XlsReaders.h"
-#include "roster/Gb18030.h"
 #include "xls/BuiltInSpreadsheet.h"
 #include "xls/FileSaving.h"
 
@@ -12,60 +12,10 @@
 #include <system_error>
 
 using namespace fenban;
+using namespace fenban::testkit;
+using namespace Qt::StringLiterals;
 
 namespace {
-
-QString SixStudents()
-{
-    return Table({"A\t男\t\t90", "B\t女\t\t85", "C\t男\t\t70", "D\t女\t\t95", "E\t男\t\t80", "F\t女\t\t60"},
-        "姓名\t性别\t班级\t总分");
-}
-
-QString NameOf(const TStudent* student)
-{
-    return QString::fromStdString(Gb18030ToUtf8(student->Name.view()));
-}
-
-QStringList Names(const TStudentList& list)
-{
-    QStringList names;
-    for (const TStudent* student : list)
-        names << NameOf(student);
-    return names;
-}
-
-void ChooseNode(WindowDriver& w, const QString& text)
-{
-    auto* tree = w.control<QTreeWidget>("trvClassList");
-    const auto found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-    QVERIFY(!found.isEmpty());
-    tree->setCurrentItem(found.first());
-}
-
-// Triggers the popup menu's item for class k, as a click on it does.
-void MoveTo(WindowDriver& w, int classNo)
-{
-    for (QAction* item : w.control<QMenu>("ppmClass")->actions())
-        if (item->data().toInt() == classNo)
-            return item->trigger();
-    QFAIL("no such menu item");
-}
-
-void RightClickCell(WindowDriver& w, int col, int row)
-{
-    QTableView* grid = w.view("StrGrid");
-    const QModelIndex index = grid->model()->index(row - 1, col - 1);
-    QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, grid->visualRect(index).center());
-}
-
-void SelectBlock(WindowDriver& w, int left, int top, int right, int bottom)
-{
-    QTableView* grid = w.view("StrGrid");
-    const QAbstractItemModel* model = grid->model();
-    grid->selectionModel()->setCurrentIndex(model->index(top - 1, left - 1), QItemSelectionModel::NoUpdate);
-    grid->selectionModel()->select(QItemSelection(model->index(top - 1, left - 1), model->index(bottom - 1, right - 1)),
-        QItemSelectionModel::ClearAndSelect);
-}
 
 QString Clipboard()
 {
@@ -96,12 +46,12 @@ private slots:
         w.control<QSpinBox>("SpinEdit1")->setValue(2);
         w.click("BitBtn2");
         const QString averagesBefore = w.cell("gdAvg", 1, 1);
-        ChooseNode(w, "2");
+        w.chooseNode(u"2"_s);
         w.clickCell("StrGrid", 2, 3); // B
-        MoveTo(w, 1);
+        w.moveToClass(1);
         const DivisionState& state = w.window.state();
-        QCOMPARE(Names(state.FClasses[1]), QStringList({"C", "E", "F"}));
-        QCOMPARE(Names(state.FClasses[0]), QStringList({"A", "D", "B"}));
+        QCOMPARE(Names(state.FClasses[1]), QStringList({u"C"_s, u"E"_s, u"F"_s}));
+        QCOMPARE(Names(state.FClasses[0]), QStringList({u"A"_s, u"D"_s, u"B"_s}));
         const TStudent* moved = state.FClasses[0].back();
         QCOMPARE(moved->ClassNo, 1);
         QVERIFY(moved->IsHandPlaced());
@@ -111,8 +61,8 @@ private slots:
         QCOMPARE(w.cell("gdAvg", 0, 1), QStringLiteral("1 (1/2)"));
 
         w.clickCell("StrGrid", 1, 1);
-        MoveTo(w, 2); // the class listed: nothing happens
-        QCOMPARE(Names(state.FClasses[1]), QStringList({"C", "E", "F"}));
+        w.moveToClass(2); // the class listed: nothing happens
+        QCOMPARE(Names(state.FClasses[1]), QStringList({u"C"_s, u"E"_s, u"F"_s}));
     }
 
     void moveFromTheWholeRoster()
@@ -121,15 +71,15 @@ private slots:
         w.paste(Table(Students(120)));
         QCOMPARE(w.control<QSpinBox>("SpinEdit1")->value(), 3);
         w.click("BitBtn2");
-        ChooseNode(w, "全部");
+        w.chooseNode(u"全部"_s);
         const DivisionState& state = w.window.state();
         const TStudent* student = state.FStudents[39];
         const int from = student->ClassNo;
         const int to = from == 1 ? 2 : 1;
         std::vector<TStudentList> before = state.FClasses;
-        RightClickCell(w, 1, 40); // a right-click chooses the row it points at
+        w.rightClickCell("StrGrid", 1, 40); // a right-click chooses the row it points at
         QCOMPARE(state.FSelRow, 40);
-        MoveTo(w, to);
+        w.moveToClass(to);
         QCOMPARE(state.FClasses[from - 1].size(), before[from - 1].size() - 1);
         std::erase(before[from - 1], student);
         QCOMPARE(state.FClasses[from - 1], before[from - 1]); // exactly that student left
@@ -143,10 +93,10 @@ private slots:
     {
         WindowDriver w;
         w.paste(Table(Students(60)));
-        MoveTo(w, 1); // nothing chosen since the paste: nothing happens
+        w.moveToClass(1); // nothing chosen since the paste: nothing happens
         QVERIFY(w.window.state().FClasses[0].empty());
         w.clickCell("StrGrid", 2, 7);
-        MoveTo(w, 2);
+        w.moveToClass(2);
         const DivisionState& state = w.window.state();
         const TStudent* placed = state.FStudents[6];
         QCOMPARE(state.FClasses[1], TStudentList({const_cast<TStudent*>(placed)}));
@@ -171,13 +121,13 @@ private slots:
         w.clickCell("StrGrid", 1, 2);
         QVERIFY(w.click("BitBtn3").isEmpty());
         QCOMPARE(Clipboard(), QStringLiteral("B"));
-        SelectBlock(w, 1, 2, 2, 4);
+        w.selectBlock("StrGrid", 1, 2, 2, 4);
         w.click("BitBtn3");
         QCOMPARE(Clipboard(), QStringLiteral("B\t女\r\nC\t男\r\nD\t女"));
-        SelectBlock(w, 2, 5, 4, 6); // the class column is empty before the division
+        w.selectBlock("StrGrid", 2, 5, 4, 6); // the class column is empty before the division
         w.click("BitBtn3");
         QCOMPARE(Clipboard(), QStringLiteral("男\t\t80\r\n女\t\t60"));
-        SelectBlock(w, 3, 1, 3, 1);
+        w.selectBlock("StrGrid", 3, 1, 3, 1);
         w.click("BitBtn3");
         QCOMPARE(Clipboard(), QString());
     }
@@ -203,13 +153,13 @@ private slots:
         w.paste(SixStudents());
         w.control<QSpinBox>("SpinEdit1")->setValue(2);
         w.click("BitBtn2");
-        ChooseNode(w, "1");
-        SelectBlock(w, 1, 1, 14, 2);
+        w.chooseNode(u"1"_s);
+        w.selectBlock("StrGrid", 1, 1, 14, 2);
         w.click("BitBtn3");
         const QStringList lines = Clipboard().split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 2);
-        QCOMPARE(lines[0].split('\t').size(), 14);
-        QCOMPARE(lines[0].split('\t').mid(0, 4), QStringList({"A", "男", "1", "90"}));
+        QCOMPARE(lines[0].split(u'\t').size(), 14);
+        QCOMPARE(lines[0].split(u'\t').mid(0, 4), QStringList({u"A"_s, u"男"_s, u"1"_s, u"90"_s}));
     }
 
     void exportsTheWholeListing()
@@ -223,12 +173,12 @@ private slots:
         w.paste(Table(students));
         w.control<QSpinBox>("SpinEdit1")->setValue(2);
         w.click("BitBtn2");
-        ChooseNode(w, "1");
+        w.chooseNode(u"1"_s);
         QCOMPARE(w.rows("StrGrid"), 31);
         w.clickCell("StrGrid", 2, 2); // the selection does not limit the export
-        QList<QFileDialog*> dialogs;
-        QVERIFY(w.click("Button1", file, &dialogs).isEmpty());
-        QCOMPARE(dialogs.size(), 1);
+        QVERIFY(w.click("Button1", file).isEmpty());
+        QCOMPARE(w.dialogs.fileRequests().size(), 1);
+        QCOMPARE(w.dialogs.fileRequests()[0].answer, file + u".xls"_s);
 
         const SheetReadBack sheet = ReadWithXlrd(file + QStringLiteral(".xls")); // the default suffix
         QVERIFY2(sheet.error.isEmpty(), qPrintable(sheet.error));
@@ -256,21 +206,16 @@ private slots:
             ++created;
             return std::unique_ptr<SpreadsheetAutomationObject>();
         });
-        QList<QFileDialog*> dialogs;
-        QList<SeenBox> boxes;
-        bool checked = false;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            QCOMPARE(dialog->windowTitle(), QStringLiteral("导出EXCEL的文件"));
-            QCOMPARE(dialog->nameFilters(), QStringList({"EXCEL文件(*.xls)"}));
-            QCOMPARE(dialog->defaultSuffix(), QStringLiteral("xls"));
-            QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
-            checked = true;
-        });
-        boxes = w.click("Button1", {}, &dialogs); // cancelled
-        QVERIFY(checked);
-        QCOMPARE(dialogs.size(), 1);
+        const QList<SeenBox> boxes = w.click("Button1"); // cancelled
+        QCOMPARE(w.dialogs.fileRequests().size(), 1);
+        const SeenFileRequest& asked = w.dialogs.fileRequests()[0];
+        QVERIFY(asked.save);
+        QCOMPARE(asked.request.caption, QStringLiteral("导出EXCEL的文件"));
+        QCOMPARE(asked.request.filter, QStringLiteral("EXCEL文件(*.xls)"));
+        QCOMPARE(asked.request.defaultSuffix, QStringLiteral("xls"));
+        QCOMPARE(asked.request.objectName, QStringLiteral("SaveDialog1"));
+        QVERIFY(!asked.request.confirmOverwrite);
+        QVERIFY(asked.answer.isEmpty());
         QVERIFY(boxes.isEmpty());
         QCOMPARE(created, 0);
         QVERIFY(QDir(folder.path()).isEmpty());
@@ -299,7 +244,7 @@ private slots:
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].icon, QMessageBox::Critical);
         QVERIFY2(boxes[0].text.contains(QStringLiteral("x.xls")), qPrintable(boxes[0].text));
-        QVERIFY(boxes[0].text.endsWith('.'));
+        QVERIFY(boxes[0].text.endsWith(u'.'));
         QVERIFY(!QFile::exists(file));
     }
 };

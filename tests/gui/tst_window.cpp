@@ -1,3 +1,4 @@
+#include "GradeText.h"
 #include "WindowDriver.h"
 #include "app/HandlerGuard.h"
 #include "roster/Gb18030.h"
@@ -11,6 +12,8 @@
 #include <QTextBrowser>
 
 using namespace fenban;
+using namespace fenban::testkit;
+using namespace Qt::StringLiterals;
 
 class TestWindow : public QObject {
     Q_OBJECT
@@ -37,8 +40,8 @@ private slots:
         QCOMPARE(pages->tabText(2), QStringLiteral("平均分"));
         QCOMPARE(pages->currentIndex(), 0);
 
-        const QList<std::pair<const char*, QString>> captions {{"BitBtn1", "读入数据"}, {"BitBtn2", "编班"},
-            {"BitBtn3", "拷贝"}, {"Button1", "导出EXCEL"}, {"Button4", "调整"}};
+        const QList<std::pair<const char*, QString>> captions {{"BitBtn1", u"读入数据"_s}, {"BitBtn2", u"编班"_s},
+            {"BitBtn3", u"拷贝"_s}, {"Button1", u"导出EXCEL"_s}, {"Button4", u"调整"_s}};
         for (const auto& [name, caption] : captions)
             QCOMPARE(w.control<QPushButton>(name)->text(), caption);
         QCOMPARE(w.control<QCheckBox>("chkAuto")->text(), QStringLiteral("手动调班"));
@@ -74,8 +77,9 @@ private slots:
     void tabOrderFollowsTheLayout()
     {
         WindowDriver w;
-        const QStringList order {"BitBtn1", "SpinEdit1", "BitBtn2", "trvClassList", "BitBtn3", "Button1", "StrGrid",
-            "Button4", "Edit1", "chkAuto", "speClassA", "speClassB", "cmbSubject", "speSystem", "gdAvg"};
+        const QStringList order {u"BitBtn1"_s, u"SpinEdit1"_s, u"BitBtn2"_s, u"trvClassList"_s, u"BitBtn3"_s,
+            u"Button1"_s, u"StrGrid"_s, u"Button4"_s, u"Edit1"_s, u"chkAuto"_s, u"speClassA"_s, u"speClassB"_s,
+            u"cmbSubject"_s, u"speSystem"_s, u"gdAvg"_s};
         for (qsizetype i = 0; i + 1 < order.size(); ++i) {
             QWidget* next = w.control<QWidget>(qPrintable(order[i]))->nextInFocusChain();
             while (!order.contains(next->objectName()))
@@ -101,7 +105,7 @@ private slots:
     {
         WindowDriver w;
         const QList<SeenBox> boxes = w.paste(
-            Table({"张三\t男\t\t600\t95.5", "李四\t女\t\t580\t\t88"}, "姓名\t性别\t班级\t总分\t语文\t\t英语"));
+            Table({u"张三\t男\t\t600\t95.5"_s, u"李四\t女\t\t580\t\t88"_s}, u"姓名\t性别\t班级\t总分\t语文\t\t英语"_s));
         QVERIFY(boxes.isEmpty());
         QCOMPARE(w.rows("StrGrid"), 3);
         QCOMPARE(w.cols("StrGrid"), 15);
@@ -165,7 +169,7 @@ private slots:
         QTest::newRow("empty text") << "" << 2 << 15 << 1;
         QTest::newRow("LF line ends, trailing end") << "h\na\t男\nb\t女\n" << 3 << 15 << 2;
         QTest::newRow("empty line inside") << "h\r\n\r\nb" << 3 << 15 << 2;
-        QTest::newRow("twenty fields") << "h\r\n" + QString("x\t").repeated(19) + "x" << 2 << 21 << 1;
+        QTest::newRow("twenty fields") << u"h\r\n"_s + u"x\t"_s.repeated(19) + u"x"_s << 2 << 21 << 1;
     }
     void pastedShapes()
     {
@@ -175,7 +179,7 @@ private slots:
         QFETCH(int, students);
         WindowDriver w;
         w.paste(Table(Students(8))); // an earlier, larger table
-        const QList<SeenBox> boxes = w.paste(text.replace("x", "1"));
+        const QList<SeenBox> boxes = w.paste(text.replace(u"x"_s, u"1"_s));
         QVERIFY2(boxes.isEmpty(), boxes.isEmpty() ? "" : qPrintable(boxes[0].text));
         QCOMPARE(w.rows("StrGrid"), rows);
         QCOMPARE(w.cols("StrGrid"), cols);
@@ -216,7 +220,7 @@ private slots:
         QCOMPARE(w.control<QSpinBox>("SpinEdit1")->value(), 2);
         QStringList students = Students(120);
         students[70] = QStringLiteral("学生71\t男\t\t缺考\t90");
-        const QList<SeenBox> boxes = w.paste(Table(students, "a\tb\tc\td"));
+        const QList<SeenBox> boxes = w.paste(Table(students, u"a\tb\tc\td"_s));
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].title, QStringLiteral("均衡分班"));
         QCOMPARE(boxes[0].icon, QMessageBox::Critical);
@@ -238,9 +242,9 @@ private slots:
     {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         WindowDriver w;
-        QVERIFY(w.paste(Table({"a\t男\t\t87,5"})).isEmpty());
+        QVERIFY(w.paste(Table({u"a\t男\t\t87,5"_s})).isEmpty());
         QCOMPARE(double(w.window.state().FStudents[0]->Scores[0]), 87.5);
-        const QList<SeenBox> boxes = w.paste(Table({"a\t男\t\t87.5"}));
+        const QList<SeenBox> boxes = w.paste(Table({u"a\t男\t\t87.5"_s}));
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].text, QStringLiteral("'87.5' is not a valid floating point value."));
     }
@@ -253,7 +257,7 @@ private slots:
         spin->setFocus();
         spin->selectAll();
         QTest::keyClick(spin, Qt::Key_Backspace);
-        QTest::keyClicks(spin, "12");
+        QTest::keyClicks(spin, u"12"_s);
         QCOMPARE(tree->topLevelItemCount(), 0); // typing alone changes nothing
         QTest::keyClick(spin, Qt::Key_Return);
         QCOMPARE(tree->topLevelItem(0)->childCount(), 12);

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 
+using namespace fenban::testkit;
+
 class TestHelp : public QObject {
     Q_OBJECT
 

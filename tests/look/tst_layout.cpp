@@ -1,8 +1,11 @@
+#include "GradeText.h"
 #include "WindowDriver.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QTabWidget>
+
+using namespace fenban::testkit;
 
 // The window at common sizes and font sizes: panels as laid out, nothing
 // squeezed below what it needs or cut off at the panel's edge.
@@ -40,15 +43,18 @@ class TestLayout : public QObject {
     }
 
     // Every control lies whole inside its panel and is wide enough for its text.
-    static void CheckWhole(WindowDriver& w, const char* panelName, const QStringList& controls)
+    static void CheckWhole(WindowDriver& w, const char* panelName, std::initializer_list<const char*> controls)
     {
         const QWidget* panel = w.control<QWidget>(panelName);
-        for (const QString& name : controls) {
-            const QWidget* control = w.control<QWidget>(qPrintable(name));
+        for (const char* name : controls) {
+            const QWidget* control = w.control<QWidget>(name);
             const QRect inPanel(control->mapTo(panel, QPoint(0, 0)), control->size());
-            QVERIFY2(panel->rect().contains(inPanel), qPrintable(name));
+            QVERIFY2(panel->rect().contains(inPanel), name);
             QVERIFY2(control->width() >= NeededWidth(control),
-                qPrintable(QStringLiteral("%1: %2 < %3").arg(name).arg(control->width()).arg(NeededWidth(control))));
+                qPrintable(QStringLiteral("%1: %2 < %3")
+                               .arg(QLatin1String(name))
+                               .arg(control->width())
+                               .arg(NeededWidth(control))));
         }
     }
 

@@ -1,3 +1,4 @@
+#include "GradeText.h"
 #include "SampleGrade.h"
 #include "WindowDriver.h"
 
@@ -6,11 +7,11 @@
 #include <QSet>
 
 using fenban::sample::MakeSampleGrade;
+using namespace fenban::testkit;
 
 namespace {
 
-const QStringList Header {
-    "姓名", "性别", "班级", "总分", "语文", "数学", "英语", "物理", "化学", "生物", "政治", "历史", "地理"};
+const QStringList Header = FullHeader().split(QLatin1Char('\t'));
 
 QString CommittedSample()
 {
@@ -65,8 +66,8 @@ private slots:
             QCOMPARE(cells.size(), Header.size());
             QVERIFY2(!cells[0].isEmpty() && cells[0].size() <= 5, qPrintable(line)); // 10 GBK bytes at most
             names.insert(cells[0]);
-            QVERIFY2(cells[1] == "男" || cells[1] == "女", qPrintable(line));
-            boys += cells[1] == "男";
+            QVERIFY2(cells[1] == QStringLiteral("男") || cells[1] == QStringLiteral("女"), qPrintable(line));
+            boys += cells[1] == QStringLiteral("男");
             QVERIFY2(cells[2].isEmpty(), qPrintable(line));
 
             int sum = 0;
@@ -101,8 +102,8 @@ private slots:
         int students = 0;
         for (int row = 1; row <= 13; ++row) {
             const QString label = w.cell("gdAvg", 0, row); // "k (boys/size)"
-            boys += label.section('(', 1).section('/', 0, 0).toInt();
-            const int size = label.section('/', 1).section(')', 0, 0).toInt();
+            boys += label.section(QLatin1Char('('), 1).section(QLatin1Char('/'), 0, 0).toInt();
+            const int size = label.section(QLatin1Char('/'), 1).section(QLatin1Char(')'), 0, 0).toInt();
             QVERIFY2(size == 46 || size == 47, qPrintable(label));
             students += size;
         }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 using namespace fenban;
+using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(long double)
 
@@ -99,7 +100,7 @@ private slots:
             ParseScore(text.toStdString(), separator.toStdString());
             QFAIL("no failure");
         } catch (const ConversionError& failure) {
-            QCOMPARE(QString::fromUtf8(failure.what()), "'" + text + "' is not a valid floating point value");
+            QCOMPARE(QString::fromUtf8(failure.what()), u"'"_s + text + u"' is not a valid floating point value"_s);
         }
     }
 
@@ -202,8 +203,9 @@ private slots:
             const long double reread = std::strtold(buffer, nullptr);
             const long double shown = std::strtold(FormatNumber(value, ".").c_str(), nullptr);
             if (shown != reread)
-                QFAIL(qPrintable(
-                    QString("%1 shows %2").arg(buffer).arg(QString::fromStdString(FormatNumber(value, ".")))));
+                QFAIL(qPrintable(QStringLiteral("%1 shows %2")
+                                     .arg(QLatin1String(buffer))
+                                     .arg(QString::fromStdString(FormatNumber(value, ".")))));
         }
     }
     void formatNumber()

@@ -6,6 +6,7 @@
 #include <QTest>
 
 using namespace fenban;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -63,9 +64,9 @@ private slots:
 
     void gbkBytesForCommonCharacters()
     {
-        QCOMPARE(gb("男"), QByteArray("\xC4\xD0"));
-        QCOMPARE(gb("女"), QByteArray("\xC5\xAE"));
-        QCOMPARE(QByteArray(MaleGender.data(), 2), gb("男"));
+        QCOMPARE(gb(u"男"_s), QByteArray("\xC4\xD0"));
+        QCOMPARE(gb(u"女"_s), QByteArray("\xC5\xAE"));
+        QCOMPARE(QByteArray(MaleGender.data(), 2), gb(u"男"_s));
     }
 
     void proposesClassCount_data()
@@ -99,7 +100,7 @@ private slots:
         const BuiltRoster roster = BuildRosterFromGrid(grid, ".");
         QCOMPARE(roster.students.size(), std::size_t(3));
         const TStudent& first = *roster.students[0];
-        QCOMPARE(QString::fromStdString(Gb18030ToUtf8(first.Name.view())), "张三");
+        QCOMPARE(QString::fromStdString(Gb18030ToUtf8(first.Name.view())), u"张三"_s);
         QVERIFY(first.Gender == MaleGender);
         QCOMPARE(first.ClassNo, 0);
         QCOMPARE(double(first.Scores[0]), 600.0);
@@ -109,7 +110,7 @@ private slots:
         QVERIFY(!first.IsHandPlaced());
         QVERIFY(first.Mark.empty());
         const TStudent& second = *roster.students[1];
-        QCOMPARE(QString::fromStdString(Gb18030ToUtf8(second.Name.view())), "李四四四四");
+        QCOMPARE(QString::fromStdString(Gb18030ToUtf8(second.Name.view())), u"李四四四四"_s);
         QCOMPARE(second.ClassNo, 2);
         QCOMPARE(double(second.Scores[0]), 587.5);
         const TStudent& third = *roster.students[2];

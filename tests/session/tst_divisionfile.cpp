@@ -1,3 +1,4 @@
+#include "EngineTestKit.h"
 #include "FaultyFileSystem.h"
 #include "SessionTestKit.h"
 #include "engine/Assignment.h"
@@ -17,13 +18,10 @@
 
 using namespace fenban;
 using namespace fenban::sessiontest;
+using fenban::testkit::FaultyFileSystem;
+using fenban::testkit::SameBits;
 
 namespace {
-
-bool SameBits(long double a, long double b)
-{
-    return std::memcmp(&a, &b, 10) == 0;
-}
 
 std::filesystem::path PathOf(const QTemporaryDir& dir, const char* name)
 {

@@ -11,6 +11,7 @@
 #include <sstream>
 
 using namespace fenban;
+using namespace fenban::testkit;
 namespace fs = std::filesystem;
 
 namespace {
@@ -274,7 +275,8 @@ private slots:
             QFAIL("no failure");
         } catch (const SpreadsheetLimitError& e) {
             QCOMPARE(QString::fromUtf8(e.what()),
-                "第 1 行第 1 列的文字有 32768 个字符，超出 .xls 文件每格最多 32767 个字符的限制，不能输出。");
+                QStringLiteral(
+                    "第 1 行第 1 列的文字有 32768 个字符，超出 .xls 文件每格最多 32767 个字符的限制，不能输出。"));
         }
         QVERIFY(fs::is_empty(folder()));
     }
@@ -317,7 +319,7 @@ private slots:
                 QCOMPARE(files->steps(), failAt - 1);
                 break;
             } catch (const WriteError& e) {
-                QVERIFY2(QString::fromUtf8(e.what()).contains("班级名单.xls"), e.what());
+                QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("班级名单.xls")), e.what());
             }
             QCOMPARE(Listing(folder()), std::vector<std::string> {"班级名单.xls"});
             QCOMPARE(ReadAll(target), before);
@@ -335,7 +337,7 @@ private slots:
             QFAIL("no failure");
         } catch (const WriteError& e) {
             QCOMPARE(QString::fromUtf8(e.what()),
-                QString("不能保存文件“%1”：磁盘空间不足。").arg(QString::fromStdString(target.string())));
+                QStringLiteral("不能保存文件“%1”：磁盘空间不足。").arg(QString::fromStdString(target.string())));
         }
     }
 

@@ -7,6 +7,7 @@
 #include <QtTest>
 
 using namespace fenban;
+using namespace fenban::testkit;
 
 namespace {
 
@@ -51,7 +52,7 @@ QString Difference(const Grid& grid, const SheetReadBack& read)
     if (!read.error.isEmpty())
         return read.error;
     if (read.rows != grid.rows || read.columns != grid.columns)
-        return QString("size %1 x %2, expected %3 x %4")
+        return QStringLiteral("size %1 x %2, expected %3 x %4")
             .arg(read.rows)
             .arg(read.columns)
             .arg(grid.rows)
@@ -61,10 +62,10 @@ QString Difference(const Grid& grid, const SheetReadBack& read)
             const std::string& expected = grid.at(c, r);
             const std::optional<std::string>& seen = read.cells[r][c];
             if (expected.empty() ? seen.has_value() : seen != expected) {
-                return QString("cell (row %1, column %2): \"%3\", expected \"%4\"")
+                return QStringLiteral("cell (row %1, column %2): \"%3\", expected \"%4\"")
                     .arg(r)
                     .arg(c)
-                    .arg(seen ? QString::fromStdString(seen->substr(0, 40)) : "<empty>")
+                    .arg(seen ? QString::fromStdString(seen->substr(0, 40)) : QStringLiteral("<empty>"))
                     .arg(QString::fromStdString(expected.substr(0, 40)));
             }
         }
@@ -124,7 +125,7 @@ private slots:
                 grid.at(c, r) = (r + c) % 9 == 0 ? "" : std::to_string(60 + (r * c) % 40) + ".5";
         }
         grid.at(0, 0) = "0";
-        const QString file = exportGrid(grid, "三年级3班.xls");
+        const QString file = exportGrid(grid, QStringLiteral("三年级3班.xls"));
         checkBothReaders(grid, file);
         QCOMPARE(ReadWithXlrd(file).biffVersion, 80);
         QCOMPARE(ReadWithFreeXl(file).biffVersion, 8);
@@ -150,7 +151,7 @@ private slots:
             for (int c = 0; c < columns; ++c)
                 grid.at(c, r) = c == 1 ? "" : "格" + std::to_string(r * columns + c);
         }
-        checkBothReaders(grid, exportGrid(grid, "small.xls"));
+        checkBothReaders(grid, exportGrid(grid, QStringLiteral("small.xls")));
     }
 
     // Enough distinct texts for the shared string table to run on through
@@ -188,7 +189,7 @@ private slots:
                 }
             }
         }
-        const QString file = exportGrid(grid, "big.xls");
+        const QString file = exportGrid(grid, QStringLiteral("big.xls"));
         checkBothReaders(grid, file);
         QVERIFY(ReadWithFreeXl(file).fatEntries > 128); // more than one FAT sector
     }
@@ -209,7 +210,7 @@ private slots:
         for (int k = 0; k < 16383; ++k)
             AppendUtf8(grid.at(1, 5), U'𠀀');
         grid.at(1, 5) += 'x'; // 32767 UTF-16 units
-        const QString difference = Difference(grid, ReadWithXlrd(exportGrid(grid, "long.xls")));
+        const QString difference = Difference(grid, ReadWithXlrd(exportGrid(grid, QStringLiteral("long.xls"))));
         QVERIFY2(difference.isEmpty(), qPrintable(difference));
     }
 
@@ -222,7 +223,7 @@ private slots:
             for (int c = 0; c < grid.columns; ++c)
                 grid.at(c, r) = c == 0 ? std::to_string(r) : (r + c) % 4 ? "第" + std::to_string(c) + "列" : "";
         }
-        const QString file = exportGrid(grid, "largest.xls");
+        const QString file = exportGrid(grid, QStringLiteral("largest.xls"));
         const SheetReadBack read = ReadWithFreeXl(file);
         const QString difference = Difference(grid, read);
         QVERIFY2(difference.isEmpty(), qPrintable(difference));
@@ -235,7 +236,7 @@ private slots:
             for (int c = 0; c < grid.columns; ++c)
                 grid.at(c, r) = std::to_string(r) + "行" + std::to_string(c) + "列";
         }
-        checkBothReaders(grid, exportGrid(grid, "widest.xls"));
+        checkBothReaders(grid, exportGrid(grid, QStringLiteral("widest.xls")));
     }
 };
 

@@ -2,14 +2,9 @@
 
 #include "app/Unit1.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QFile>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 #include <limits>
@@ -21,28 +16,14 @@ QWidget& SampleSession::window() const
     return window_;
 }
 
-void SampleSession::press(const char* buttonName)
-{
-    // A box opened by the handler is answered at once with its default button.
-    QTimer closer;
-    closer.setInterval(10);
-    QObject::connect(&closer, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            box->done(QMessageBox::Ok);
-    });
-    closer.start();
-    control<QPushButton>(buttonName)->click();
-}
-
 void SampleSession::paste(const QString& table)
 {
-    QApplication::clipboard()->setText(table);
-    press("BitBtn1");
+    testkit::Paste(window(), table);
 }
 
 void SampleSession::divide()
 {
-    press("BitBtn2");
+    testkit::Press(window(), "BitBtn2");
 }
 
 int SampleSession::balance(int maxPresses, int patience)
@@ -52,7 +33,7 @@ int SampleSession::balance(int maxPresses, int patience)
     int sinceLowest = 0;
     int presses = 0;
     while (presses < maxPresses && sinceLowest < patience) {
-        press("Button4");
+        testkit::Press(window(), "Button4");
         ++presses;
         bool isNumber = false;
         const double now = total->text().toDouble(&isNumber);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ScriptedDialogs.h"
+#include "WindowDriver.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -8,8 +11,8 @@ class TForm1;
 namespace fenban::shots {
 
 // Drives a window the way a user would with the sample grade: paste,
-// divide, balance, list. Controls are found by their objectNames; any
-// message box that opens is closed, so nothing waits for a person.
+// divide, balance, list. Controls are found by their objectNames; the
+// session's scripted dialogs answer any box, so nothing waits for a person.
 class SampleSession {
 public:
     explicit SampleSession(TForm1& window)
@@ -17,13 +20,7 @@ public:
     {
     }
 
-    template <class T = QWidget> T* control(const char* name) const
-    {
-        T* found = window().findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr)
-            qFatal("no control %s", name);
-        return found;
-    }
+    template <class T = QWidget> T* control(const char* name) const { return testkit::FindControl<T>(window(), name); }
     QWidget& window() const;
 
     void paste(const QString& table); // clipboard, then 读入数据
@@ -36,9 +33,8 @@ public:
     void showTab(const char* pageName);
 
 private:
-    void press(const char* buttonName);
-
     TForm1& window_;
+    testkit::ScriptedDialogs dialogs_;
 };
 
 // The sample grade's text; stops the program when it cannot be read.

@@ -40,7 +40,7 @@ int ShootScreens(const QString& sampleGrade, const QString& dir)
     for (const auto& [page, name] : tabs) {
         session.showTab(page);
         Settle(400);
-        const QString file = QDir(dir).filePath(size + QLatin1Char('-') + QLatin1String(name) + ".png");
+        const QString file = QDir(dir).filePath(size + QLatin1Char('-') + QLatin1String(name) + QStringLiteral(".png"));
         if (!screen->grabWindow(0).save(file)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
             return 1;

@@ -5,6 +5,8 @@
 #include <memory>
 #include <system_error>
 
+namespace fenban::testkit {
+
 // The real disk, failing at step `failAt` (1-based) of a save: create, each
 // write, close, rename. A write that fails has written half of its bytes
 // (disk full); a close that fails has closed the file.
@@ -68,3 +70,5 @@ private:
     const int failAt_;
     int steps_ = 0;
 };
+
+} // namespace fenban::testkit

@@ -8,25 +8,29 @@
 #include <QStandardPaths>
 #include <freexl.h>
 
+using namespace Qt::StringLiterals;
+
+namespace fenban::testkit {
+
 namespace {
 
 // Debian's own python3 first: python3-xlrd installs for it, while another
 // python3 may come first on PATH.
 QString PythonWithXlrd(QString& error)
 {
-    QStringList candidates {"/usr/bin/python3"};
-    const QString onPath = QStandardPaths::findExecutable("python3");
+    QStringList candidates {u"/usr/bin/python3"_s};
+    const QString onPath = QStandardPaths::findExecutable(u"python3"_s);
     if (!onPath.isEmpty())
         candidates << onPath;
     for (const QString& python : candidates) {
         if (!QFile::exists(python))
             continue;
         QProcess probe;
-        probe.start(python, {"-c", "import xlrd"});
+        probe.start(python, {u"-c"_s, u"import xlrd"_s});
         if (probe.waitForFinished(60000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0)
             return python;
     }
-    error = "no python3 with xlrd: install the Debian packages python3 and python3-xlrd";
+    error = u"no python3 with xlrd: install the Debian packages python3 and python3-xlrd"_s;
     return {};
 }
 
@@ -39,7 +43,7 @@ SheetReadBack ReadWithFreeXl(const QString& file)
     const QByteArray path = QFile::encodeName(file);
     int rc = freexl_open(path.constData(), &handle);
     if (rc != FREEXL_OK || handle == nullptr) {
-        result.error = QString("FreeXL cannot open the file (code %1)").arg(rc);
+        result.error = u"FreeXL cannot open the file (code %1)"_s.arg(rc);
         if (handle != nullptr)
             freexl_close(handle);
         return result;
@@ -62,7 +66,7 @@ SheetReadBack ReadWithFreeXl(const QString& file)
     unsigned short columns = 0;
     if (freexl_select_active_worksheet(handle, 0) != FREEXL_OK
         || freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK) {
-        result.error = "FreeXL finds no first sheet";
+        result.error = u"FreeXL finds no first sheet"_s;
         freexl_close(handle);
         return result;
     }
@@ -74,13 +78,13 @@ SheetReadBack ReadWithFreeXl(const QString& file)
             FreeXL_CellValue value;
             rc = freexl_get_cell_value(handle, r, c, &value);
             if (rc != FREEXL_OK) {
-                result.error = QString("FreeXL cannot read cell (%1, %2): code %3").arg(r).arg(c).arg(rc);
+                result.error = u"FreeXL cannot read cell (%1, %2): code %3"_s.arg(r).arg(c).arg(rc);
                 break;
             }
             if (value.type == FREEXL_CELL_SST_TEXT || value.type == FREEXL_CELL_TEXT) {
                 result.cells[r][c] = value.value.text_value;
             } else if (value.type != FREEXL_CELL_NULL) {
-                result.error = QString("cell (%1, %2) has FreeXL type %3").arg(r).arg(c).arg(value.type);
+                result.error = u"cell (%1, %2) has FreeXL type %3"_s.arg(r).arg(c).arg(value.type);
                 break;
             }
         }
@@ -96,25 +100,25 @@ SheetReadBack ReadWithXlrd(const QString& file)
     if (python.isEmpty())
         return result;
     QProcess reader;
-    reader.start(python, {XLRD_SCRIPT, file});
+    reader.start(python, {QStringLiteral(XLRD_SCRIPT), file});
     if (!reader.waitForFinished(300000) || reader.exitStatus() != QProcess::NormalExit || reader.exitCode() != 0) {
-        result.error = "xlrd cannot read the file: " + QString::fromUtf8(reader.readAllStandardError());
+        result.error = u"xlrd cannot read the file: "_s + QString::fromUtf8(reader.readAllStandardError());
         return result;
     }
     const QJsonObject book = QJsonDocument::fromJson(reader.readAllStandardOutput()).object();
-    const QString log = book["log"].toString();
+    const QString log = book[u"log"_s].toString();
     if (!log.isEmpty()) {
-        result.error = "xlrd warns: " + log;
+        result.error = u"xlrd warns: "_s + log;
         return result;
     }
-    result.biffVersion = book["biff"].toInt();
-    result.codepage = book["codepage"].toInt();
-    for (const QJsonValue name : book["sheets"].toArray())
+    result.biffVersion = book[u"biff"_s].toInt();
+    result.codepage = book[u"codepage"_s].toInt();
+    for (const QJsonValue name : book[u"sheets"_s].toArray())
         result.sheetNames.push_back(name.toString().toStdString());
-    result.rows = book["nrows"].toInt();
-    result.columns = book["ncols"].toInt();
+    result.rows = book[u"nrows"_s].toInt();
+    result.columns = book[u"ncols"_s].toInt();
     constexpr int Empty = 0, Text = 1, Blank = 6;
-    const QJsonArray rows = book["cells"].toArray();
+    const QJsonArray rows = book[u"cells"_s].toArray();
     for (int r = 0; r < rows.size(); ++r) {
         const QJsonArray row = rows[r].toArray();
         auto& cells = result.cells.emplace_back(row.size());
@@ -123,8 +127,10 @@ SheetReadBack ReadWithXlrd(const QString& file)
             if (type == Text)
                 cells[c] = row[c][1].toString().toStdString();
             else if (type != Empty && type != Blank)
-                result.error = QString("cell (%1, %2) has xlrd type %3").arg(r).arg(c).arg(type);
+                result.error = u"cell (%1, %2) has xlrd type %3"_s.arg(r).arg(c).arg(type);
         }
     }
     return result;
 }
+
+} // namespace fenban::testkit

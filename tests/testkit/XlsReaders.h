@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace fenban::testkit {
+
 // The first sheet of an .xls file as an independent reader sees it.
 struct SheetReadBack {
     QString error; // empty when the file was read
@@ -21,3 +23,5 @@ struct SheetReadBack {
 
 SheetReadBack ReadWithFreeXl(const QString& file);
 SheetReadBack ReadWithXlrd(const QString& file);
+
+} // namespace fenban::testkit

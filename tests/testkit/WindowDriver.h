@@ -1,0 +1,88 @@
+#pragma once
+
+#include "ScriptedDialogs.h"
+#include "app/Unit1.h"
+#include "views/StringGridModel.h"
+
+// What a window test reaches for: the controls' classes and Qt Test.
+#include <QAbstractItemModelTester>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTest>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace fenban::testkit {
+
+// The control of that objectName below `window`; stops the program when
+// there is none (a renamed control is a broken contract, not a failed check).
+QWidget* FindWidget(const QWidget& window, const char* name);
+template <class T = QWidget> T* FindControl(const QWidget& window, const char* name)
+{
+    T* found = qobject_cast<T*>(FindWidget(window, name));
+    if (found == nullptr)
+        qFatal("control %s is not a %s", name, T::staticMetaObject.className());
+    return found;
+}
+
+// Presses the button of that objectName, as a click on it does.
+void Press(const QWidget& window, const char* button);
+// Puts the text on the clipboard and presses 读入数据.
+void Paste(const QWidget& window, const QString& text);
+
+// The real window with dialogs answered from a script. Tested: shown
+// offscreen, both grids under QAbstractItemModelTester. Plain: neither (a
+// benchmark's or a huge grid's window; show it when it should draw).
+class WindowDriver {
+public:
+    enum class Mode { Tested, Plain };
+    explicit WindowDriver(Mode mode = Mode::Tested);
+    ~WindowDriver();
+    WindowDriver(const WindowDriver&) = delete;
+    WindowDriver& operator=(const WindowDriver&) = delete;
+
+    template <class T = QWidget> T* control(const char* name) const { return FindControl<T>(window, name); }
+    QTableView* view(const char* gridName) const;
+
+    // Each returns the boxes shown while it ran.
+    QList<SeenBox> run(const std::function<void()>& action);
+    QList<SeenBox> paste(const QString& text);
+    QList<SeenBox> click(const char* button);
+    // Clicks a button that asks for a file and answers with `fileName`; a
+    // check fails when no file was asked for.
+    QList<SeenBox> click(const char* button, const QString& fileName);
+    // Makes the tree node of that text current (全部 or a class number).
+    QList<SeenBox> chooseNode(const QString& text);
+    // Triggers the grid menu's item "-->转到 k 班级" for the row chosen last:
+    // the student goes to class k by hand.
+    QList<SeenBox> moveToClass(int classNo);
+
+    // Cell (col, row) of a grid as the user sees it: headers for the fixed
+    // row and column. Counts include the fixed row and column.
+    QString cell(const char* gridName, int col, int row) const;
+    int rows(const char* gridName) const;
+    int cols(const char* gridName) const;
+    // Rows 1.. of one column; columns firstCol..lastCol of one row.
+    QStringList column(const char* gridName, int col) const;
+    QStringList row(const char* gridName, int row, int firstCol, int lastCol) const;
+
+    void clickCell(const char* gridName, int col, int row);
+    void rightClickCell(const char* gridName, int col, int row);
+    // Selects the block of cells, the top left one current.
+    void selectBlock(const char* gridName, int left, int top, int right, int bottom);
+
+    ScriptedDialogs dialogs; // installed before the window exists
+    TForm1 window;
+
+private:
+    std::vector<std::unique_ptr<QAbstractItemModelTester>> testers_;
+};
+
+} // namespace fenban::testkit

@@ -28,6 +28,8 @@ Snapshot WithChoices(
     take(&Choices::shownClass);
     take(&Choices::selCol);
     take(&Choices::selRow);
+    if (c.subject >= static_cast<int>(target.controls.subjectNames.size()))
+        c.subject = farSide.subject; // the user's subject is not one of the target's (before the first paste)
     SetChoices(target, c);
     return target;
 }

@@ -3,17 +3,22 @@
 #include "common/Failure.h"
 #include "session/DivisionFile.h"
 
+#include <iterator>
+
 namespace fenban {
 
 Session::Session(Snapshot start, std::unique_ptr<RecoveryFile> recovery, HistoryLimits limits)
     : history_(std::move(start), limits)
     , recovery_(std::move(recovery))
+    , documents_ {{0, {}}}
 {
 }
 
 void Session::record(std::string name, const Choices& before, Snapshot after)
 {
     history_.record(std::move(name), before, std::move(after));
+    ++step_;
+    documents_.erase(documents_.lower_bound(step_), documents_.end()); // of the steps undone
     followWithRecovery(history_.current());
 }
 
@@ -21,7 +26,9 @@ void Session::recordOpened(
     std::string name, const Choices& before, Snapshot opened, std::filesystem::path document, bool saved)
 {
     history_.record(std::move(name), before, std::move(opened));
-    document_ = std::move(document);
+    ++step_;
+    documents_.erase(documents_.lower_bound(step_), documents_.end());
+    documents_.emplace(step_, std::move(document));
     if (saved)
         history_.markSaved();
     followWithRecovery(history_.current());
@@ -29,6 +36,8 @@ void Session::recordOpened(
 
 Snapshot Session::undo(const Snapshot& live)
 {
+    if (history_.canUndo())
+        --step_;
     Snapshot target = history_.undo(live);
     followWithRecovery(target);
     return target;
@@ -36,6 +45,8 @@ Snapshot Session::undo(const Snapshot& live)
 
 Snapshot Session::redo(const Snapshot& live)
 {
+    if (history_.canRedo())
+        ++step_;
     Snapshot target = history_.redo(live);
     followWithRecovery(target);
     return target;
@@ -44,9 +55,14 @@ Snapshot Session::redo(const Snapshot& live)
 void Session::save(const std::filesystem::path& file, const Snapshot& live)
 {
     WriteDivisionFile(file, live);
-    document_ = file;
+    std::prev(documents_.upper_bound(step_))->second = file;
     history_.markSaved();
     followWithRecovery(live);
+}
+
+const std::filesystem::path& Session::document() const
+{
+    return std::prev(documents_.upper_bound(step_))->second;
 }
 
 void Session::close()
@@ -66,7 +82,7 @@ void Session::followWithRecovery(const Snapshot& now)
     }
     try {
         const std::string step = history_.canUndo() ? history_.undoName() : std::string();
-        recovery_->write(now, PathText(document_), step);
+        recovery_->write(now, PathText(document()), step);
         recoveryProblem_.clear();
     } catch (const Failure& e) {
         recoveryProblem_ = e.what();
@@ -85,9 +101,9 @@ std::string Session::redoText() const
 
 std::string Session::documentTitle() const
 {
-    if (document_.empty())
+    if (document().empty())
         return {};
-    return PathText(document_.filename()) + (modified() ? "*" : "");
+    return PathText(document().filename()) + (modified() ? "*" : "");
 }
 
 std::string WindowTitle(const std::string& documentTitle, std::string_view product)

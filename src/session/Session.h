@@ -3,7 +3,9 @@
 #include "session/History.h"
 #include "session/RecoveryFile.h"
 
+#include <cstddef>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,6 +15,11 @@ namespace fenban {
 // The window's work as a document: the undo history, the division file it
 // belongs to, whether it changed since it was saved, and the recovery file
 // that follows every step while something is unsaved.
+//
+// The document belongs to the steps since the last open: undoing an open
+// gives the work back to the file it belonged to before, so that saving it
+// never writes over the file that was opened. A save names the document of
+// the steps since that open.
 class Session {
 public:
     // `recovery` may be null: no recovery file is kept.
@@ -38,7 +45,8 @@ public:
 
     const History& history() const { return history_; }
     bool modified() const { return history_.modified(); }
-    const std::filesystem::path& document() const { return document_; }
+    // The division file of the current step; empty when none.
+    const std::filesystem::path& document() const;
 
     // "撤销 调整", "重做 编班"; "撤销", "重做" when there is no such step.
     std::string undoText() const;
@@ -54,7 +62,8 @@ private:
 
     History history_;
     std::unique_ptr<RecoveryFile> recovery_;
-    std::filesystem::path document_;
+    std::size_t step_ = 0; // steps done since the start, undone ones not counted
+    std::map<std::size_t, std::filesystem::path> documents_; // from this step on, up to the next entry
     std::string recoveryProblem_;
 };
 

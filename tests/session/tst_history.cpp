@@ -45,6 +45,7 @@ class TestHistory : public QObject {
 private slots:
     void undoAndRedoWalkTheStatesSeen();
     void choicesStayUnlessTheStepChangedThem();
+    void undoingTheFirstPasteDropsItsSubject();
     void oldestStepsGoBeyondTheLimits();
     void savedMarkFollowsTheSteps();
     void stepsShareWhatTheyLeaveAlone();
@@ -125,6 +126,23 @@ void TestHistory::choicesStayUnlessTheStepChangedThem()
     QVERIFY(target.controls.tableShown);
     QCOMPARE(history.undoName(), std::string("读入数据"));
     QCOMPARE(history.redoName(), std::string("编班"));
+}
+
+void TestHistory::undoingTheFirstPasteDropsItsSubject()
+{
+    std::mt19937_64 rng(59);
+    World world; // as at start: no table, no subject names
+    History history(world.capture());
+    const Choices before = ChoicesOf(world.state, world.controls);
+    Paste(world, RandomTable(rng, 20, 0));
+    history.record("读入数据", before, world.capture());
+    world.controls.subject = 4; // a choice: no step
+
+    const Snapshot target = history.undo(world.capture());
+    QCOMPARE(target.controls.subject, -1); // the start has no subject 4
+    world.restore(target); // a possible state: it does not throw
+    QVERIFY(world.capture() == target);
+    QCOMPARE(history.redo(world.capture()).controls.subject, -1);
 }
 
 void TestHistory::oldestStepsGoBeyondTheLimits()

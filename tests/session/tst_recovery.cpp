@@ -43,6 +43,7 @@ private slots:
     void recoveryFollowsTheUnsavedWork();
     void leftOversSortedOut();
     void titlesAndStepNames();
+    void documentFollowsOpensThroughUndo();
 };
 
 void TestRecovery::killedRunLeavesItsWorkForTheNextStart()
@@ -150,6 +151,42 @@ void TestRecovery::titlesAndStepNames()
     QCOMPARE(session.documentTitle(), std::string("初一.fenban"));
     QCOMPARE(session.redoText(), std::string("重做 调整"));
     QCOMPARE(session.undoText(), std::string("撤销 编班"));
+}
+
+void TestRecovery::documentFollowsOpensThroughUndo()
+{
+    QTemporaryDir documents;
+    const std::filesystem::path first = Folder(documents) / "初一.fenban";
+    const std::filesystem::path second = Folder(documents) / "初二.fenban";
+    Session session(Work(4, 0));
+    session.record("编班", Choices(), Work(4, 10));
+    session.save(first, Work(4, 10));
+    session.recordOpened("打开", Choices(), Work(5, 10), second, true);
+    QCOMPARE(session.documentTitle(), std::string("初二.fenban"));
+    session.record("调整", Choices(), Work(5, 20));
+    QCOMPARE(session.documentTitle(), std::string("初二.fenban*"));
+
+    // Undoing the open gives the work back to the first file: a save there
+    // never writes the earlier work over the file opened.
+    session.undo(Work(5, 20));
+    session.undo(Work(5, 10));
+    QVERIFY(session.document() == first);
+    QCOMPARE(session.documentTitle(), std::string("初一.fenban*"));
+    session.redo(Work(4, 10));
+    QVERIFY(session.document() == second);
+    session.undo(Work(5, 10));
+    session.undo(Work(4, 10));
+    QVERIFY(session.document() == first);
+
+    // A save names the document of the steps since the last open; a new
+    // step after undoing the open drops the open and its document.
+    session.record("分班数", Choices(), Work(4, 30));
+    QVERIFY(session.document() == first);
+    QVERIFY(!session.history().canRedo());
+    session.save(second, Work(4, 30));
+    session.undo(Work(4, 30));
+    QVERIFY(session.document() == second);
+    QCOMPARE(session.documentTitle(), std::string("初二.fenban*"));
 }
 
 QTEST_GUILESS_MAIN(TestRecovery)

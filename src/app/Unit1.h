@@ -2,10 +2,14 @@
 
 #include "engine/DivisionState.h"
 #include "roster/PastedTable.h"
+#include "session/Snapshot.h"
 #include "xls/Spreadsheet.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace Ui {
 class TForm1;
@@ -16,8 +20,11 @@ class QMenu;
 class QTreeWidgetItem;
 
 namespace fenban {
+class LeftOverRecovery;
+class Session;
 class StringGridModel;
-}
+struct RosterSummary;
+} // namespace fenban
 
 // The program's one window: the help, roster and averages tabs. It gathers
 // control values, calls the roster and engine logic, and redraws.
@@ -35,6 +42,19 @@ public:
     // What the export creates its spreadsheet objects with; the built-in .xls writer by default.
     void setSpreadsheetFactory(fenban::SpreadsheetFactory factory) { FSpreadsheetFactory = std::move(factory); }
 
+    // Keeping the work (SessionActions.cpp). runStep runs `work` as one step
+    // named `name` (读入数据, 编班, 一键均衡…): when it changed the division,
+    // the step can be undone and the recovery file follows. A step inside
+    // another is part of it. recordStep does the same for work already done,
+    // given currentChoices() from just before it.
+    void runStep(const std::string& name, const std::function<void()>& work);
+    fenban::Choices currentChoices() const;
+    void recordStep(const std::string& name, const fenban::Choices& before);
+    const fenban::Session& session() const { return *FSession; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void FormCreate();
     void ConnectHandlers();
@@ -45,6 +65,7 @@ private:
     void ShowTable(const fenban::FieldRows& table);
     void BuildRoster();
     void SpinEdit1Change();
+    void BuildClassTree(int classCount); // the tree's nodes and the grid menu's items
     void trvClassListChange(QTreeWidgetItem* node);
     void ShowStudents(const fenban::TStudentList& list);
     void StrGridSelectCell(int col, int row);
@@ -61,10 +82,43 @@ private:
 
     std::string DecimalSeparator() const;
 
+    // Keeping the work (SessionActions.cpp)
+    void CreateSessionActions(); // the 文件 and 编辑 menus' items, the toolbar, status bar and recovery bar
+    void StartSession(); // the undo history, the recovery file, left-over work of a run that ended
+    fenban::Controls CurrentControls() const;
+    fenban::Snapshot LiveSnapshot() const;
+    void ShowSnapshot(const fenban::Snapshot& snapshot);
+    void ShowSessionState(); // title, undo and redo texts, what was read
+    void actOpenClick();
+    void OpenDivisionFile(const QString& fileName);
+    void OpenTableFile(const QString& fileName);
+    void actSaveClick();
+    void actSaveAsClick();
+    bool SaveWork(); // false: not saved (cancelled)
+    bool SaveWorkAs();
+    void actUndoClick();
+    void actRedoClick();
+    bool MayEndWork(); // asks 保存 / 不保存 / 取消 when something is unsaved
+    void ShowRosterSummary();
+    void btnReadWarningsClick();
+    void ShowLeftOverRecovery();
+    void btnRecoverClick();
+    void btnIgnoreRecoveryClick();
+
     std::unique_ptr<Ui::TForm1> ui;
     QMenu* ppmClass = nullptr;
     fenban::StringGridModel* FStrGridModel = nullptr;
     fenban::StringGridModel* FAvgGridModel = nullptr;
     fenban::DivisionState FState;
     fenban::SpreadsheetFactory FSpreadsheetFactory;
+
+    std::unique_ptr<fenban::Session> FSession;
+    fenban::RosterSource FSource; // the table the roster was built from
+    bool FTableShown = true; // StrGrid shows the pasted table, no listing
+    int FStepDepth = 0;
+    std::vector<fenban::LeftOverRecovery> FLeftOvers; // offered by the recovery bar, the first now
+    std::unique_ptr<fenban::RosterSummary> FSummary;
+    std::shared_ptr<const fenban::PackedGrid> FSummaryTable; // the table FSummary was made of
+    QAction* actUndo = nullptr;
+    QAction* actRedo = nullptr;
 };

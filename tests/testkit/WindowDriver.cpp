@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
@@ -19,6 +20,14 @@ QWidget* FindWidget(const QWidget& window, const char* name)
     return found;
 }
 
+QAction* FindAction(const QWidget& window, const char* name)
+{
+    auto* found = window.findChild<QAction*>(QString::fromLatin1(name));
+    if (found == nullptr)
+        qFatal("no action %s", name);
+    return found;
+}
+
 void Press(const QWidget& window, const char* button)
 {
     FindControl<QPushButton>(window, button)->click();
@@ -28,6 +37,11 @@ void Paste(const QWidget& window, const QString& text)
 {
     QGuiApplication::clipboard()->setText(text);
     Press(window, "BitBtn1");
+}
+
+WindowDriver::TestPaths::TestPaths()
+{
+    QStandardPaths::setTestModeEnabled(true);
 }
 
 WindowDriver::WindowDriver(Mode mode)
@@ -69,6 +83,24 @@ QList<SeenBox> WindowDriver::click(const char* button, const QString& fileName)
     const qsizetype requests = dialogs.fileRequests().size();
     dialogs.answerFile(fileName);
     QList<SeenBox> boxes = click(button);
+    if (dialogs.fileRequests().size() == requests) {
+        dialogs.clearAnswers();
+        QTest::qFail("no file was asked for", __FILE__, __LINE__);
+    }
+    return boxes;
+}
+
+QList<SeenBox> WindowDriver::trigger(const char* name)
+{
+    QAction* item = action(name);
+    return run([item] { item->trigger(); });
+}
+
+QList<SeenBox> WindowDriver::trigger(const char* name, const QString& fileName)
+{
+    const qsizetype requests = dialogs.fileRequests().size();
+    dialogs.answerFile(fileName);
+    QList<SeenBox> boxes = trigger(name);
     if (dialogs.fileRequests().size() == requests) {
         dialogs.clearAnswers();
         QTest::qFail("no file was asked for", __FILE__, __LINE__);

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-noto-cjk                # the Chinese interface needs a CJK font
+  qt6-translations-l10n         # Qt's own texts (dialogs, buttons, menus) in Chinese
   libbenchmark-dev              # bench/
   python3 python3-xlrd libfreexl-dev pkg-config  # read exported .xls files back in the tests
   clang-format git                # scripts/test.sh checks the formatting of every tracked C++ file

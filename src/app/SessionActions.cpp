@@ -21,11 +21,11 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
-#include <QPushButton>
 #include <exception>
 
 using namespace fenban;
@@ -144,6 +144,13 @@ bool ChangedWork(const Snapshot& live, const Snapshot& recorded)
     SetChoices(compared, ChoicesOf(recorded));
     compared.controls.edit1 = recorded.controls.edit1;
     return !(compared == recorded);
+}
+
+// Where the file dialogs start before the work belongs to a file.
+QString DocumentsFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(documents).exists() ? documents : QDir::homePath();
 }
 
 // "6月11日 16:30", local time, of a recovery file's UTC time stamp.
@@ -399,8 +406,8 @@ void TForm1::actOpenClick()
     request.filter = QStringLiteral("分班文件和表格 (*.fenban *.xlsx *.xls *.csv);;") + DivisionFileFilter()
         + QStringLiteral(";;表格 (*.xlsx *.xls *.csv)");
     request.objectName = QStringLiteral("OpenDialog");
-    request.start = FSession->document().empty() ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-                                                 : QFileInfo(FileNameOf(FSession->document())).absolutePath();
+    request.start
+        = FSession->document().empty() ? DocumentsFolder() : QFileInfo(FileNameOf(FSession->document())).absolutePath();
     const QString fileName = CurrentDialogs().openFileName(this, request);
     if (fileName.isEmpty())
         return;
@@ -453,10 +460,8 @@ bool TForm1::SaveWorkAs()
     request.filter = DivisionFileFilter();
     request.defaultSuffix = QLatin1String(DivisionFileSuffix.data());
     request.objectName = QStringLiteral("SaveDivisionDialog");
-    request.start = FSession->document().empty()
-        ? QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-              .filePath(QStringLiteral("分班.fenban"))
-        : FileNameOf(FSession->document());
+    request.start = FSession->document().empty() ? QDir(DocumentsFolder()).filePath(QStringLiteral("分班.fenban"))
+                                                 : FileNameOf(FSession->document());
     request.confirmOverwrite = true;
     const QString fileName = CurrentDialogs().saveFileName(this, request);
     if (fileName.isEmpty())

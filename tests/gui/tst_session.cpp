@@ -462,6 +462,27 @@ private slots:
         QVERIFY(FilesIn(recoveryDir_).isEmpty());
     }
 
+    void failedSaveNamesTheFileAndKeepsTheWindow()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(u"没有的文件夹/初一.fenban"_s);
+        WindowDriver w;
+        w.paste(SixStudents());
+        const QList<SeenBox> boxes = w.trigger("actSaveAs", file);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+        QVERIFY2(boxes[0].text.contains(file), qPrintable(boxes[0].text));
+        QCOMPARE(w.window.windowTitle(), u"均衡分班"_s);
+        QVERIFY(w.window.session().modified());
+
+        w.dialogs.answerQuestion(QMessageBox::Save); // closing: the save fails, the window stays
+        w.dialogs.answerFile(file);
+        w.window.close();
+        QCOMPARE(w.dialogs.boxes().constLast().icon, QMessageBox::Critical);
+        QVERIFY(w.window.isVisible());
+        QCOMPARE(FilesIn(recoveryDir_).size(), 2); // the work is still kept
+    }
+
     void windowEndedWithoutCloseAsksNothing()
     {
         const ScriptedDialogs dialogs;

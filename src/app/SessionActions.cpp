@@ -282,8 +282,8 @@ Choices TForm1::currentChoices() const
 
 void TForm1::runStep(const std::string& name, const std::function<void()>& work)
 {
-    if (FStepDepth > 0) {
-        work(); // part of the step around it (the paste's class count)
+    if (FStepDepth > 0 || !FSession) {
+        work(); // part of the step around it (the paste's class count), or before the session starts
         return;
     }
     const Choices before = currentChoices();
@@ -302,6 +302,8 @@ void TForm1::runStep(const std::string& name, const std::function<void()>& work)
 
 void TForm1::recordStep(const std::string& name, const Choices& before)
 {
+    if (!FSession)
+        return; // the window is still being made: its start is the first state
     Snapshot after = LiveSnapshot();
     if (ChangedWork(after, FSession->history().current()))
         FSession->record(name, before, std::move(after));

@@ -2,6 +2,7 @@
 // the real widgets (offscreen): each should finish within a screen frame.
 #include "GuiBench.h"
 
+#include <QAction>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
@@ -64,5 +65,18 @@ void BM_CopyWholeListing(benchmark::State& state)
         grade.button("BitBtn3")->click();
 }
 BENCHMARK(BM_CopyWholeListing)->Unit(benchmark::kMillisecond);
+
+// Undo and redo of a balancing press: the snapshot restored and the
+// lists, the averages and the tree drawn again.
+void BM_UndoAndRedoBalance(benchmark::State& state)
+{
+    DividedGrade grade(5000, 100);
+    grade.button("Button4")->click();
+    for (auto _ : state) {
+        grade.driver.action("actUndo")->trigger();
+        grade.driver.action("actRedo")->trigger();
+    }
+}
+BENCHMARK(BM_UndoAndRedoBalance)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-noto-cjk                # the Chinese interface needs a CJK font
   libicu-dev pkg-config         # sound-alike names: ICU's Han-Latin transliteration (src/rules)
+  qt6-translations-l10n         # Qt's own texts (dialogs, buttons, menus) in Chinese
   libbenchmark-dev              # bench/
   python3 python3-xlrd libfreexl-dev pkg-config  # read exported .xls files back in the tests
   libxlsxwriter-dev zlib1g-dev  # src/io: the .xlsx workbook; unpacking .xlsx files (FreeXL above opens .xls)

@@ -4,12 +4,14 @@
 #include "app/Dialogs.h"
 #include "app/HandlerGuard.h"
 #include "app/Product.h"
+#include "app/SessionActions.h"
 #include "app/Unit1.h"
 #include "common/Failure.h"
 #include "io/ClassListPrint.h"
 #include "io/OutputTables.h"
 #include "io/TableFile.h"
 #include "io/WorkbookFile.h"
+#include "session/DivisionFile.h"
 #include "ui_Unit1.h"
 #include "views/StringGridModel.h"
 
@@ -136,8 +138,9 @@ void TForm1::CreateFileActions()
 void TForm1::actOpenExecute()
 {
     FileRequest request;
-    request.caption = QStringLiteral("打开表格文件");
-    request.filter = QStringLiteral("表格文件 (*.xlsx *.xls *.csv *.tsv *.txt)");
+    request.caption = QStringLiteral("打开");
+    request.filter = QStringLiteral("分班文件和表格文件 (*.fenban *.xlsx *.xls *.csv *.tsv *.txt);;")
+        + DivisionFileFilter() + QStringLiteral(";;表格文件 (*.xlsx *.xls *.csv *.tsv *.txt)");
     request.objectName = QStringLiteral("OpenDialog");
     request.start = lastFolder_;
     const QString fileName = CurrentDialogs().openFileName(this, request);
@@ -150,7 +153,10 @@ void TForm1::actOpenExecute()
 // Every kind of file the window opens comes here; the name's suffix chooses.
 void TForm1::OpenFile(const QString& fileName)
 {
-    OpenTableFile(fileName);
+    if (QFileInfo(fileName).suffix().compare(QLatin1String(DivisionFileSuffix.data()), Qt::CaseInsensitive) == 0)
+        OpenDivisionFile(fileName);
+    else
+        runStep("打开", [&] { OpenTableFile(fileName); });
 }
 
 // The file's table goes the way of a pasted text once it is cut into fields:

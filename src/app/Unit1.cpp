@@ -13,9 +13,12 @@
 #include "roster/NumberText.h"
 #include "roster/PastedTable.h"
 #include "roster/RosterBuilder.h"
+#include "roster/RosterSummary.h"
 #include "rules/RuleBreaches.h"
 #include "rules/RuleBuilder.h"
 #include "rules/RuleMessages.h"
+#include "session/RecoveryFile.h"
+#include "session/Session.h"
 #include "ui_Unit1.h"
 #include "views/BalanceViews.h"
 #include "views/ClassViews.h"
@@ -63,6 +66,14 @@ void PaintLegend(QLabel& label, const QColor& tint)
                             .arg(tint.alpha()));
 }
 
+// The handler as a guarded slot that is one named step of the work.
+template <class... Args> auto Step(TForm1* window, const char* name, void (TForm1::*handler)(Args...))
+{
+    return [window, name, handler](Args... args) {
+        RunGuarded(window, [&] { window->runStep(name, [&] { (window->*handler)(args...); }); });
+    };
+}
+
 } // namespace
 
 TForm1::TForm1(QWidget* parent)
@@ -93,19 +104,24 @@ TForm1::TForm1(QWidget* parent)
     ConnectHandlers();
     CreateFileActions();
     FormCreate();
+    CreateSessionActions();
+    StartSession();
     setGeometry(270, 150, 696, 480); // the normal geometry; the window opens maximised
     setWindowState(windowState() | Qt::WindowMaximized);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    FSession->close(); // the program ends by its own code: nothing to recover
+}
 
 void TForm1::ConnectHandlers()
 {
-    connect(ui->BitBtn1, &QPushButton::clicked, this, Guarded(this, &TForm1::BitBtn1Click));
-    connect(ui->SpinEdit1, &QSpinBox::valueChanged, this, Guarded(this, &TForm1::SpinEdit1Change));
-    connect(ui->BitBtn2, &QPushButton::clicked, this, Guarded(this, &TForm1::BitBtn2Click));
-    connect(ui->Button4, &QPushButton::clicked, this, Guarded(this, &TForm1::Button4Click));
-    connect(ui->btnBalanceAll, &QPushButton::clicked, this, Guarded(this, &TForm1::btnBalanceAllClick));
+    connect(ui->BitBtn1, &QPushButton::clicked, this, Step(this, "读入数据", &TForm1::BitBtn1Click));
+    connect(ui->SpinEdit1, &QSpinBox::valueChanged, this, Step(this, "分班数", &TForm1::SpinEdit1Change));
+    connect(ui->BitBtn2, &QPushButton::clicked, this, Step(this, "编班", &TForm1::BitBtn2Click));
+    connect(ui->Button4, &QPushButton::clicked, this, Step(this, "调整", &TForm1::Button4Click));
+    connect(ui->btnBalanceAll, &QPushButton::clicked, this, Step(this, "一键均衡", &TForm1::btnBalanceAllClick));
     connect(ui->chkSoundAlike, &QCheckBox::toggled, this, [this] { RunGuarded(this, [this] { ShowBrokenRules(); }); });
     // The gaps stay under their subjects when the averages scroll sideways.
     connect(ui->gdAvg->horizontalScrollBar(), &QScrollBar::valueChanged, ui->gdBalance->horizontalScrollBar(),
@@ -154,9 +170,9 @@ void TForm1::BitBtn1Click()
 
 void TForm1::ShowTable(const FieldRows& table)
 {
-    listingShown = false;
     SizeGridForTable(*FStrGridModel, table);
     FStrGridModel->updateCells([&table](CellGrid& grid) { FillGridWithTable(grid, table); });
+    FTableShown = true;
 }
 
 void TForm1::BuildRoster()
@@ -167,12 +183,14 @@ void TForm1::BuildRoster()
     ui->StrGrid->forgetCurrentCell();
     EndDivision(FState);
 
+    FSource = {PackedGrid::Pack(FStrGridModel->grid()), DecimalSeparator(), false};
     BuiltRoster built = BuildRosterFromGrid(FStrGridModel->grid(), DecimalSeparator());
     FState.Records = std::move(built.students);
     FState.RuleTexts = std::move(built.rules);
     FState.FStudents.reserve(FState.Records.size());
     for (const auto& record : FState.Records)
         FState.FStudents.push_back(record.get());
+    FSource.built = true;
 
     ui->cmbSubject->clear();
     for (const std::string& name : built.subjectNames)
@@ -184,21 +202,27 @@ void TForm1::BuildRoster()
 
 void TForm1::SpinEdit1Change()
 {
+    const int classCount = ui->SpinEdit1->value();
+    BuildClassTree(classCount);
+    ResizeClassLists(FState, classCount);
+    ShowBrokenRules();
+}
+
+void TForm1::BuildClassTree(int classCount)
+{
     ui->trvClassList->clear();
     ppmClass->clear();
     auto* root = new QTreeWidgetItem(ui->trvClassList, {QStringLiteral("全部")});
     root->setFlags(root->flags() | Qt::ItemIsEditable);
-    const int classCount = ui->SpinEdit1->value();
     for (int k = 1; k <= classCount; ++k) {
         auto* node = new QTreeWidgetItem(root, {QString::number(k)});
         node->setFlags(node->flags() | Qt::ItemIsEditable);
         QAction* item = ppmClass->addAction(QStringLiteral("-->转到 %1 班级").arg(k));
         item->setData(k);
-        connect(item, &QAction::triggered, this, [this, item] { RunGuarded(this, [&] { MoveToClassClick(item); }); });
+        connect(item, &QAction::triggered, this,
+            [this, item] { RunGuarded(this, [&] { runStep("调班", [&] { MoveToClassClick(item); }); }); });
     }
     ui->trvClassList->expandAll();
-    ResizeClassLists(FState, classCount);
-    ShowBrokenRules();
 }
 
 void TForm1::trvClassListChange(QTreeWidgetItem* node)
@@ -223,13 +247,13 @@ void TForm1::trvClassListChange(QTreeWidgetItem* node)
 
 void TForm1::ShowStudents(const TStudentList& list)
 {
-    listingShown = true;
+    FTableShown = false;
     ListStudents(*FStrGridModel, list, DecimalSeparator(), FState);
 }
 
 void TForm1::RedrawListing()
 {
-    if (!listingShown)
+    if (FTableShown)
         return;
     if (FState.FShownClass == -1)
         ShowStudents(FState.FStudents);
@@ -363,6 +387,14 @@ void TForm1::ShowAverages()
     for (int s = 0; s < ui->cmbSubject->count(); ++s)
         subjectNames << ui->cmbSubject->itemText(s);
     ShowClassAverages(*FAvgGridModel, FState, subjectNames, DecimalSeparator());
+    ShowBalancePanel();
+}
+
+void TForm1::ShowBalancePanel()
+{
+    QStringList subjectNames;
+    for (int s = 0; s < ui->cmbSubject->count(); ++s)
+        subjectNames << ui->cmbSubject->itemText(s);
     TintClassAverages(*FAvgGridModel, FState);
     ShowAverageGaps(*balanceGridModel, FState, subjectNames, DecimalSeparator());
     // The labels of both grids share one width, so the gaps stand under their subjects.

@@ -3,10 +3,14 @@
 #include "engine/DivisionState.h"
 #include "engine/Optimiser.h"
 #include "roster/PastedTable.h"
+#include "session/Snapshot.h"
 #include "xls/FileSaving.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace Ui {
 class TForm1;
@@ -17,8 +21,11 @@ class QMenu;
 class QTreeWidgetItem;
 
 namespace fenban {
+class LeftOverRecovery;
+class Session;
 class StringGridModel;
-}
+struct RosterSummary;
+} // namespace fenban
 
 // The program's one window: the help, roster and averages tabs. It gathers
 // control values, calls the roster and engine logic, and redraws.
@@ -36,10 +43,23 @@ public:
     // Where the exports write their files; the disk by default.
     void setFileSystem(std::shared_ptr<fenban::FileSystem> files) { files_ = std::move(files); }
 
+    // Keeping the work (SessionActions.cpp). runStep runs `work` as one step
+    // named `name` (读入数据, 编班, 一键均衡…): when it changed the division,
+    // the step can be undone and the recovery file follows. A step inside
+    // another is part of it. recordStep does the same for work already done,
+    // given currentChoices() from just before it.
+    void runStep(const std::string& name, const std::function<void()>& work);
+    fenban::Choices currentChoices() const;
+    void recordStep(const std::string& name, const fenban::Choices& before);
+    const fenban::Session& session() const { return *FSession; }
+
 signals:
     // A progress report of 一键均衡 has reached the window (fraction done,
     // 0..1); its progress dialog "dlgBalanceProgress" is open meanwhile.
     void balanceProgressed(double fraction);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormCreate();
@@ -51,6 +71,7 @@ private:
     void ShowTable(const fenban::FieldRows& table);
     void BuildRoster();
     void SpinEdit1Change();
+    void BuildClassTree(int classCount); // the tree's nodes and the grid menu's items
     void trvClassListChange(QTreeWidgetItem* node);
     void ShowStudents(const fenban::TStudentList& list);
     void StrGridSelectCell(int col, int row);
@@ -67,6 +88,7 @@ private:
     void ShowBrokenRules();
     // The roster listing again, when it lists the whole grade or a class.
     void RedrawListing();
+    void ShowBalancePanel(); // gaps, tint, total and broken rules of the statistics as they stand
     void MoveToClassClick(QAction* item);
     void BitBtn3Click(); // copy
     void Button1Click(); // export
@@ -85,13 +107,42 @@ private:
     QString ExportFileName(const QString& caption, const QString& filter, const QString& suffix,
         const QString& objectName, const QString& proposedName);
 
+    // Keeping the work (SessionActions.cpp)
+    void CreateSessionActions(); // the 文件 and 编辑 menus' items, the toolbar, status bar and recovery bar
+    void StartSession(); // the undo history, the recovery file, left-over work of a run that ended
+    fenban::Controls CurrentControls() const;
+    fenban::Snapshot LiveSnapshot() const;
+    void ShowSnapshot(const fenban::Snapshot& snapshot);
+    void ShowSessionState(); // title, undo and redo texts, what was read
+    void OpenDivisionFile(const QString& fileName);
+    void actSaveClick();
+    void actSaveAsClick();
+    bool SaveWork(); // false: not saved (cancelled)
+    bool SaveWorkAs();
+    void actUndoClick();
+    void actRedoClick();
+    bool MayEndWork(); // asks 保存 / 不保存 / 取消 when something is unsaved
+    void ShowRosterSummary();
+    void btnReadWarningsClick();
+    void ShowLeftOverRecovery();
+    void btnRecoverClick();
+    void btnIgnoreRecoveryClick();
+
     std::unique_ptr<Ui::TForm1> ui;
     QMenu* ppmClass = nullptr;
     fenban::StringGridModel* FStrGridModel = nullptr;
     fenban::StringGridModel* FAvgGridModel = nullptr;
     fenban::StringGridModel* balanceGridModel = nullptr; // gdBalance: the largest gap per subject
-    bool listingShown = false; // StrGrid lists students (not the pasted table)
     fenban::DivisionState FState;
     std::shared_ptr<fenban::FileSystem> files_ = fenban::DiskFileSystem();
     QString lastFolder_; // of the file opened or exported last
+    std::unique_ptr<fenban::Session> FSession;
+    fenban::RosterSource FSource; // the table the roster was built from
+    bool FTableShown = true; // StrGrid shows the pasted table, no listing
+    int FStepDepth = 0;
+    std::vector<fenban::LeftOverRecovery> FLeftOvers; // offered by the recovery bar, the first now
+    std::unique_ptr<fenban::RosterSummary> FSummary;
+    std::shared_ptr<const fenban::PackedGrid> FSummaryTable; // the table FSummary was made of
+    QAction* actUndo = nullptr;
+    QAction* actRedo = nullptr;
 };

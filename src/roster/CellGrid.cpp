@@ -24,6 +24,13 @@ const std::string& CellGrid::cell(int col, int row) const
     return at < line.size() ? line[at] : emptyText;
 }
 
+int CellGrid::heldCells(int row) const
+{
+    if (row < 0 || row >= rows_)
+        return 0;
+    return static_cast<int>(std::min(cells_[static_cast<std::size_t>(row)].size(), static_cast<std::size_t>(cols_)));
+}
+
 void CellGrid::setCell(int col, int row, std::string text)
 {
     if (!contains(col, row))

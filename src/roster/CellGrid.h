@@ -17,6 +17,9 @@ public:
 
     // Empty text for a cell outside the grid.
     const std::string& cell(int col, int row) const;
+    // The row's cells from column 0 up to the last one written; every cell
+    // beyond is empty. 0 outside the grid.
+    int heldCells(int row) const;
     // Writes nothing outside the grid.
     void setCell(int col, int row, std::string text);
     void clearCells();

@@ -82,6 +82,18 @@ QString GradeText(int students, Points points)
     return text;
 }
 
+QString PasteText(const CellGrid& table)
+{
+    QString text;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        QStringList cells;
+        for (int col = 1; col < table.colCount(); ++col)
+            cells << QString::fromStdString(table.cell(col, row));
+        text += cells.join(u'\t') + QStringLiteral("\r\n");
+    }
+    return text;
+}
+
 QString NameOf(const TStudent* student)
 {
     return QString::fromStdString(Gb18030ToUtf8(student->Name.view()));

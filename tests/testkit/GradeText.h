@@ -1,5 +1,6 @@
 #pragma once
 
+#include "roster/CellGrid.h"
 #include "roster/Student.h"
 
 #include <QString>
@@ -34,6 +35,10 @@ enum class Points {
 // ten subjects of 40 to 99.x points and the total as their exact sum.
 // Deterministic; Points::Whole is the benchmarks' grade.
 QString GradeText(int students, Points points = Points::Whole);
+
+// A grid's table as a spreadsheet copies it: the cells from column 1 of each
+// row (column 0 numbers the rows) joined by tabs, each row ended by CR LF.
+QString PasteText(const CellGrid& table);
 
 // A student's name as the window shows it (from GB18030).
 QString NameOf(const TStudent* student);

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
@@ -37,6 +38,11 @@ void Paste(const QWidget& window, const QString& text)
 {
     QGuiApplication::clipboard()->setText(text);
     Press(window, "BitBtn1");
+}
+
+WindowDriver::TestPaths::TestPaths()
+{
+    QStandardPaths::setTestModeEnabled(true);
 }
 
 WindowDriver::WindowDriver(Mode mode)

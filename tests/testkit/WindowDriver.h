@@ -33,7 +33,7 @@ template <class T = QWidget> T* FindControl(const QWidget& window, const char* n
     return found;
 }
 
-// The action of that objectName (a menu or toolbar command); stops the
+// The window's action of that objectName (a menu or toolbar item); stops the
 // program when there is none.
 QAction* FindAction(const QWidget& window, const char* name);
 
@@ -46,6 +46,12 @@ void Paste(const QWidget& window, const QString& text);
 // offscreen, both grids under QAbstractItemModelTester. Plain: neither (a
 // benchmark's or a huge grid's window; show it when it should draw).
 class WindowDriver {
+    // First of all: the window's recovery files go to Qt's test folders
+    // (QStandardPaths test mode), never to the user's data folder.
+    struct TestPaths {
+        TestPaths();
+    } testPaths_;
+
 public:
     enum class Mode { Tested, Plain };
     explicit WindowDriver(Mode mode = Mode::Tested);
@@ -63,9 +69,11 @@ public:
     // Clicks a button that asks for a file and answers with `fileName`; a
     // check fails when no file was asked for.
     QList<SeenBox> click(const char* button, const QString& fileName);
-    // The same for a menu or toolbar action of that objectName.
+    // Triggers the action of that objectName (打开, 保存分班, 撤销…); with a
+    // file name, as click does.
     QList<SeenBox> trigger(const char* action);
     QList<SeenBox> trigger(const char* action, const QString& fileName);
+    QAction* action(const char* name) const { return FindAction(window, name); }
     // Makes the tree node of that text current (全部 or a class number).
     QList<SeenBox> chooseNode(const QString& text);
     // Triggers the grid menu's item "-->转到 k 班级" for the row chosen last:

@@ -19,6 +19,9 @@ for size in "${sizes[@]}"; do
   wm=$!
   sleep 1
   DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/tools/helpshots/fenban_helpshots" screens "$out" || status=$?
+  if [ "$size" = 1366x768 ] && [ "${status:-0}" -eq 0 ]; then
+    DISPLAY=$display QT_QPA_PLATFORM=xcb "$build/tools/helpshots/fenban_helpshots" session "$out" || status=$?
+  fi
   kill "$wm" "$xvfb"
   wait "$wm" "$xvfb" 2>/dev/null || true
   [ "${status:-0}" -eq 0 ] || exit "$status"

@@ -1,0 +1,558 @@
+// Keeping the work: the 文件 and 编辑 menus' division file and undo items,
+// the steps, the close question, what a paste read, and the recovery bar.
+#include "app/SessionActions.h"
+
+#include "app/Dialogs.h"
+#include "app/HandlerGuard.h"
+#include "app/Product.h"
+#include "app/Unit1.h"
+#include "roster/RosterSummary.h"
+#include "session/DivisionFile.h"
+#include "session/RecoveryFile.h"
+#include "session/Session.h"
+#include "ui_Unit1.h"
+#include "views/StringGridModel.h"
+
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <exception>
+
+using namespace fenban;
+
+namespace fenban {
+
+namespace {
+
+QString ChosenRecoveryFolder;
+
+} // namespace
+
+QString RecoveryFolder()
+{
+    if (!ChosenRecoveryFolder.isEmpty())
+        return ChosenRecoveryFolder;
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+void SetRecoveryFolder(const QString& folder)
+{
+    ChosenRecoveryFolder = folder;
+}
+
+QString DivisionFileFilter()
+{
+    return QStringLiteral("分班文件 (*.fenban)");
+}
+
+} // namespace fenban
+
+namespace {
+
+std::filesystem::path PathOf(const QString& fileName)
+{
+    return std::filesystem::path(fileName.toStdU16String());
+}
+
+QString FileNameOf(const std::filesystem::path& path)
+{
+    return QString::fromStdU16String(path.u16string());
+}
+
+QString Text(const std::string& utf8)
+{
+    return QString::fromStdString(utf8);
+}
+
+// The menu of that objectName in the bar, made when there is none yet.
+QMenu* MenuNamed(QMenuBar* bar, const QString& name, const QString& title)
+{
+    if (auto* menu = bar->findChild<QMenu*>(name, Qt::FindDirectChildrenOnly))
+        return menu;
+    QMenu* menu = bar->addMenu(title);
+    menu->setObjectName(name);
+    return menu;
+}
+
+QToolBar* ToolBarNamed(QMainWindow* window, const QString& name, const QString& title)
+{
+    if (auto* bar = window->findChild<QToolBar*>(name, Qt::FindDirectChildrenOnly))
+        return bar;
+    QToolBar* bar = window->addToolBar(title);
+    bar->setObjectName(name);
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    return bar;
+}
+
+QAction* MakeAction(QMainWindow* window, const char* name, const QString& text, const QString& themeIcon,
+    QStyle::StandardPixmap fallback, const QList<QKeySequence>& keys)
+{
+    auto* action = new QAction(QIcon::fromTheme(themeIcon, window->style()->standardIcon(fallback)), text, window);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcuts(keys);
+    return action;
+}
+
+// Draws the packed cells into a grid: its counts, every text.
+void ShowPacked(StringGridModel& grid, const PackedGrid& packed)
+{
+    grid.setColCount(packed.colCount());
+    grid.setRowCount(packed.rowCount());
+    grid.updateCells([&packed](CellGrid& cells) {
+        cells.clearCells();
+        packed.forEachRow([&cells](int row, const std::vector<std::string_view>& texts) {
+            for (std::size_t col = 0; col < texts.size(); ++col)
+                if (!texts[col].empty())
+                    cells.setCell(static_cast<int>(col), row, std::string(texts[col]));
+        });
+    });
+}
+
+// Puts the bar above what the tab's box layout holds.
+void PutOnTop(QWidget* tab, QWidget* bar)
+{
+    auto* box = qobject_cast<QBoxLayout*>(tab->layout());
+    auto row = std::make_unique<QBoxLayout>(box->direction());
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(box->spacing());
+    while (box->count() > 0) {
+        const int stretch = box->stretch(0);
+        row->addItem(box->takeAt(0));
+        row->setStretch(row->count() - 1, stretch);
+    }
+    box->setDirection(QBoxLayout::TopToBottom);
+    box->addWidget(bar);
+    box->addLayout(row.release(), 1);
+}
+
+// True when the live state differs from the recorded one in more than the
+// choices and Edit1's text (the user may type there; that is no step).
+bool ChangedWork(const Snapshot& live, const Snapshot& recorded)
+{
+    Snapshot compared = live;
+    SetChoices(compared, ChoicesOf(recorded));
+    compared.controls.edit1 = recorded.controls.edit1;
+    return !(compared == recorded);
+}
+
+// Where the file dialogs start before the work belongs to a file.
+QString DocumentsFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(documents).exists() ? documents : QDir::homePath();
+}
+
+// "6月11日 16:30", local time, of a recovery file's UTC time stamp.
+QString WrittenText(const std::string& written)
+{
+    const QDateTime time = QDateTime::fromString(Text(written), Qt::ISODateWithMs);
+    return time.isValid() ? time.toLocalTime().toString(QStringLiteral("M月d日 HH:mm")) : QString();
+}
+
+} // namespace
+
+void TForm1::CreateSessionActions()
+{
+    // The 文件 menu and the toolbar are made with the open and export actions.
+    QMenu* fileMenu = MenuNamed(menuBar(), QStringLiteral("mnuFile"), QStringLiteral("文件(&F)"));
+    QMenu* editMenu = MenuNamed(menuBar(), QStringLiteral("menuEdit"), QStringLiteral("编辑(&E)"));
+    QToolBar* toolBar = ToolBarNamed(this, QStringLiteral("tbrMain"), QStringLiteral("常用"));
+
+    QAction* actSave = MakeAction(this, "actSave", QStringLiteral("保存分班"), QStringLiteral("document-save"),
+        QStyle::SP_DialogSaveButton, {QKeySequence(Qt::CTRL | Qt::Key_S)});
+    QAction* actSaveAs = MakeAction(this, "actSaveAs", QStringLiteral("另存为…"), QStringLiteral("document-save-as"),
+        QStyle::SP_DialogSaveButton, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)});
+    actUndo = MakeAction(this, "actUndo", QStringLiteral("撤销"), QStringLiteral("edit-undo"), QStyle::SP_ArrowBack,
+        {QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    actRedo = MakeAction(this, "actRedo", QStringLiteral("重做"), QStringLiteral("edit-redo"), QStyle::SP_ArrowForward,
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    // Saving stands right after 打开 in the menu and on the toolbar.
+    const auto afterOpen = [](QWidget* holder) -> QAction* {
+        const QList<QAction*> actions = holder->actions();
+        for (qsizetype i = 0; i + 1 < actions.size(); ++i)
+            if (actions[i]->objectName() == QLatin1String("actOpen"))
+                return actions[i + 1];
+        return nullptr;
+    };
+    QAction* const menuNext = afterOpen(fileMenu);
+    fileMenu->insertAction(menuNext, actSave);
+    fileMenu->insertAction(menuNext, actSaveAs);
+    QAction* const toolNext = afterOpen(toolBar);
+    toolBar->insertAction(toolNext, actSave);
+    editMenu->addAction(actUndo);
+    editMenu->addAction(actRedo);
+    toolBar->addSeparator();
+    toolBar->addAction(actUndo);
+    toolBar->addAction(actRedo);
+    connect(actSave, &QAction::triggered, this, Guarded(this, &TForm1::actSaveClick));
+    connect(actSaveAs, &QAction::triggered, this, Guarded(this, &TForm1::actSaveAsClick));
+    connect(actUndo, &QAction::triggered, this, Guarded(this, &TForm1::actUndoClick));
+    connect(actRedo, &QAction::triggered, this, Guarded(this, &TForm1::actRedoClick));
+
+    // What the last paste or open read, and its warnings: a click lists the rows.
+    auto* summary = new QLabel(statusBar());
+    summary->setObjectName(QStringLiteral("lblReadSummary"));
+    statusBar()->addWidget(summary);
+    auto* warnings = new QPushButton(style()->standardIcon(QStyle::SP_MessageBoxWarning), QString(), statusBar());
+    warnings->setObjectName(QStringLiteral("btnReadWarnings"));
+    warnings->setFlat(true);
+    warnings->setCursor(Qt::PointingHandCursor);
+    warnings->setToolTip(QStringLiteral("点击查看是哪几行"));
+    warnings->hide();
+    statusBar()->addWidget(warnings);
+    connect(warnings, &QPushButton::clicked, this, Guarded(this, &TForm1::btnReadWarningsClick));
+
+    // Work a run left unsaved when it ended without closing.
+    auto* bar = new QFrame(ui->TabSheet1);
+    bar->setObjectName(QStringLiteral("barRecovery"));
+    bar->setFrameShape(QFrame::StyledPanel);
+    bar->setAutoFillBackground(true);
+    QPalette palette = bar->palette();
+    palette.setColor(QPalette::Window, QColor(0xFF, 0xF4, 0xCE));
+    palette.setColor(QPalette::WindowText, QColor(0x3B, 0x2F, 0x00));
+    bar->setPalette(palette);
+    auto* barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(8, 4, 8, 4);
+    auto* barText = new QLabel(bar);
+    barText->setObjectName(QStringLiteral("lblRecovery"));
+    barText->setWordWrap(true);
+    auto* recover = new QPushButton(QStringLiteral("恢复上次未保存的分班"), bar);
+    recover->setObjectName(QStringLiteral("btnRecover"));
+    auto* ignore = new QPushButton(QStringLiteral("忽略"), bar);
+    ignore->setObjectName(QStringLiteral("btnIgnoreRecovery"));
+    barLayout->addWidget(barText, 1);
+    barLayout->addWidget(recover);
+    barLayout->addWidget(ignore);
+    bar->hide();
+    PutOnTop(ui->TabSheet1, bar);
+    connect(recover, &QPushButton::clicked, this, Guarded(this, &TForm1::btnRecoverClick));
+    connect(ignore, &QPushButton::clicked, this, Guarded(this, &TForm1::btnIgnoreRecoveryClick));
+}
+
+void TForm1::StartSession()
+{
+    FSource.table = PackedGrid::Pack(FStrGridModel->grid()); // the empty grid of the start
+    const QString folder = RecoveryFolder();
+    std::unique_ptr<RecoveryFile> recovery;
+    if (!folder.isEmpty()) {
+        recovery = std::make_unique<RecoveryFile>(PathOf(folder));
+        FLeftOvers = ClaimLeftOverRecoveries(PathOf(folder));
+    }
+    FSession = std::make_unique<Session>(LiveSnapshot(), std::move(recovery));
+    if (!FLeftOvers.empty())
+        ui->PageControl1->setCurrentWidget(ui->TabSheet1); // where the bar is
+    ShowLeftOverRecovery();
+    ShowSessionState();
+}
+
+Controls TForm1::CurrentControls() const
+{
+    Controls c;
+    c.classCount = ui->SpinEdit1->value();
+    c.classA = ui->speClassA->value();
+    c.classB = ui->speClassB->value();
+    c.subject = ui->cmbSubject->currentIndex();
+    c.coefficient = ui->speSystem->value();
+    c.manual = ui->chkAuto->isChecked();
+    if (const auto* soundAlike = findChild<QCheckBox*>(QStringLiteral("chkSoundAlike")))
+        c.soundAlike = soundAlike->isChecked();
+    c.tableShown = FTableShown;
+    for (int i = 0; i < ui->cmbSubject->count(); ++i)
+        c.subjectNames.push_back(ui->cmbSubject->itemText(i).toStdString());
+    c.edit1 = ui->Edit1->text().toStdString();
+    c.averages = PackedGrid::Pack(FAvgGridModel->grid());
+    return c;
+}
+
+Snapshot TForm1::LiveSnapshot() const
+{
+    return CaptureSnapshot(FState, FSource, CurrentControls());
+}
+
+Choices TForm1::currentChoices() const
+{
+    return ChoicesOf(FState, CurrentControls());
+}
+
+void TForm1::runStep(const std::string& name, const std::function<void()>& work)
+{
+    if (FStepDepth > 0 || !FSession) {
+        work(); // part of the step around it (the paste's class count), or before the session starts
+        return;
+    }
+    const Choices before = currentChoices();
+    std::exception_ptr failure;
+    ++FStepDepth;
+    try {
+        work();
+    } catch (...) {
+        failure = std::current_exception(); // what it changed stays, and is a step
+    }
+    --FStepDepth;
+    recordStep(name, before);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TForm1::recordStep(const std::string& name, const Choices& before)
+{
+    if (!FSession)
+        return; // the window is still being made: its start is the first state
+    Snapshot after = LiveSnapshot();
+    if (ChangedWork(after, FSession->history().current()))
+        FSession->record(name, before, std::move(after));
+    ShowSessionState();
+}
+
+void TForm1::ShowSnapshot(const Snapshot& s)
+{
+    const Controls& c = s.controls;
+    const QSignalBlocker blockers[] = {QSignalBlocker(ui->SpinEdit1), QSignalBlocker(ui->speClassA),
+        QSignalBlocker(ui->speClassB), QSignalBlocker(ui->speSystem), QSignalBlocker(ui->chkAuto),
+        QSignalBlocker(ui->cmbSubject), QSignalBlocker(ui->trvClassList), QSignalBlocker(ui->StrGrid)};
+    ui->SpinEdit1->setValue(c.classCount);
+    ui->speClassA->setValue(c.classA);
+    ui->speClassB->setValue(c.classB);
+    ui->speSystem->setValue(c.coefficient);
+    ui->chkAuto->setChecked(c.manual);
+    if (auto* soundAlike = findChild<QCheckBox*>(QStringLiteral("chkSoundAlike"))) {
+        const QSignalBlocker blocker(soundAlike);
+        soundAlike->setChecked(c.soundAlike);
+    }
+    ui->cmbSubject->clear();
+    for (const std::string& name : c.subjectNames)
+        ui->cmbSubject->addItem(Text(name));
+    ui->cmbSubject->setCurrentIndex(c.subject);
+    ui->Edit1->setText(Text(c.edit1));
+    ShowPacked(*FAvgGridModel, *c.averages);
+    ShowBalancePanel();
+    if (s.classes.empty()) { // no class count set since the start: no tree, no menu
+        ui->trvClassList->clear();
+        ppmClass->clear();
+    } else {
+        BuildClassTree(static_cast<int>(s.classes.size()));
+    }
+
+    // The grid as it was: the table, or the listing drawn over it.
+    ui->StrGrid->forgetCurrentCell();
+    ShowPacked(*FStrGridModel, *s.roster.table);
+    FTableShown = true;
+    QTreeWidgetItem* root = ui->trvClassList->topLevelItem(0);
+    if (!c.tableShown && root != nullptr) {
+        const TStudentList none; // a listing of a class the count has dropped
+        const auto shown = static_cast<std::size_t>(s.shownClass);
+        ShowStudents(s.shownClass == -1          ? FState.FStudents
+                : shown < FState.FClasses.size() ? FState.FClasses[shown]
+                                                 : none);
+        ui->trvClassList->setCurrentItem(s.shownClass == -1 ? root : root->child(s.shownClass));
+    }
+    if (s.selCol >= 1 && s.selRow >= 1 && FStrGridModel->grid().contains(s.selCol, s.selRow))
+        ui->StrGrid->selectionModel()->setCurrentIndex(
+            FStrGridModel->index(s.selRow - 1, s.selCol - 1), QItemSelectionModel::ClearAndSelect);
+    FState.FSelCol = s.selCol;
+    FState.FSelRow = s.selRow;
+}
+
+void TForm1::ShowSessionState()
+{
+    setWindowTitle(Text(WindowTitle(FSession->documentTitle(), ProductName().toStdString())));
+    actUndo->setText(Text(FSession->undoText()));
+    actUndo->setEnabled(FSession->history().canUndo());
+    actRedo->setText(Text(FSession->redoText()));
+    actRedo->setEnabled(FSession->history().canRedo());
+    ShowRosterSummary();
+    if (!FSession->recoveryProblem().empty())
+        statusBar()->showMessage(QStringLiteral("恢复文件没有写成：%1").arg(Text(FSession->recoveryProblem())), 10000);
+}
+
+void TForm1::ShowRosterSummary()
+{
+    auto* summary = findChild<QLabel*>(QStringLiteral("lblReadSummary"));
+    auto* warnings = findChild<QPushButton*>(QStringLiteral("btnReadWarnings"));
+    if (!FSource.built) {
+        FSummary.reset();
+        FSummaryTable.reset();
+        summary->clear();
+        warnings->hide();
+        return;
+    }
+    if (FSummaryTable != FSource.table) {
+        FSummary = std::make_unique<RosterSummary>(
+            SummarizeRoster(FSource.table->Unpack(), FState.Records, ui->SpinEdit1->value()));
+        FSummaryTable = FSource.table;
+    }
+    FSummary->classes = ui->SpinEdit1->value();
+    summary->setText(Text(SummaryStatusText(*FSummary)));
+    const QString warningText = Text(SummaryWarningText(*FSummary));
+    warnings->setText(warningText);
+    warnings->setVisible(!warningText.isEmpty());
+}
+
+void TForm1::btnReadWarningsClick()
+{
+    if (!FSummary)
+        return;
+    CurrentDialogs().showMessage(this, QMessageBox::Information, ProductName(),
+        Text(SummaryWarningText(*FSummary)) + QStringLiteral("\n\n") + Text(SummaryWarningDetails(*FSummary)));
+}
+
+void TForm1::OpenDivisionFile(const QString& fileName)
+{
+    Snapshot opened = ReadDivisionFile(PathOf(fileName)); // a damaged file changes nothing
+    const Choices before = currentChoices();
+    RestoreSnapshot(opened, FState, FSource);
+    ShowSnapshot(opened);
+    FSession->recordOpened("打开", before, std::move(opened), PathOf(fileName), true);
+    ShowSessionState();
+}
+
+void TForm1::actSaveClick()
+{
+    SaveWork();
+}
+
+void TForm1::actSaveAsClick()
+{
+    SaveWorkAs();
+}
+
+bool TForm1::SaveWork()
+{
+    if (FSession->document().empty())
+        return SaveWorkAs();
+    FSession->save(FSession->document(), LiveSnapshot());
+    ShowSessionState();
+    return true;
+}
+
+bool TForm1::SaveWorkAs()
+{
+    FileRequest request;
+    request.caption = QStringLiteral("保存分班");
+    request.filter = DivisionFileFilter();
+    request.defaultSuffix = QLatin1String(DivisionFileSuffix.data());
+    request.objectName = QStringLiteral("SaveDivisionDialog");
+    request.start = FSession->document().empty() ? QDir(DocumentsFolder()).filePath(QStringLiteral("分班.fenban"))
+                                                 : FileNameOf(FSession->document());
+    request.confirmOverwrite = true;
+    const QString fileName = CurrentDialogs().saveFileName(this, request);
+    if (fileName.isEmpty())
+        return false;
+    FSession->save(PathOf(fileName), LiveSnapshot());
+    ShowSessionState();
+    return true;
+}
+
+void TForm1::actUndoClick()
+{
+    if (!FSession->history().canUndo())
+        return;
+    const Snapshot target = FSession->undo(LiveSnapshot());
+    RestoreSnapshot(target, FState, FSource);
+    ShowSnapshot(target);
+    ShowSessionState();
+}
+
+void TForm1::actRedoClick()
+{
+    if (!FSession->history().canRedo())
+        return;
+    const Snapshot target = FSession->redo(LiveSnapshot());
+    RestoreSnapshot(target, FState, FSource);
+    ShowSnapshot(target);
+    ShowSessionState();
+}
+
+bool TForm1::MayEndWork()
+{
+    if (!FSession->modified())
+        return true;
+    Question question;
+    question.icon = QMessageBox::Warning;
+    question.title = ProductName();
+    question.text = FSession->document().empty()
+        ? QStringLiteral("分班还没有保存。要保存吗？")
+        : QStringLiteral("对“%1”的修改还没有保存。要保存吗？").arg(FileNameOf(FSession->document().filename()));
+    question.buttons = QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
+    question.buttonTexts = {{QMessageBox::Save, QStringLiteral("保存")},
+        {QMessageBox::Discard, QStringLiteral("不保存")}, {QMessageBox::Cancel, QStringLiteral("取消")}};
+    question.defaultButton = QMessageBox::Save;
+    question.escapeButton = QMessageBox::Cancel;
+    switch (CurrentDialogs().ask(this, question)) {
+    case QMessageBox::Save:
+        return SaveWork();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    event->ignore(); // stays open unless the work may end (a failed save keeps it)
+    RunGuarded(this, [&] {
+        if (!MayEndWork())
+            return;
+        FSession->close();
+        event->accept();
+    });
+}
+
+void TForm1::ShowLeftOverRecovery()
+{
+    auto* bar = findChild<QFrame*>(QStringLiteral("barRecovery"));
+    if (FLeftOvers.empty()) {
+        bar->hide();
+        return;
+    }
+    const RecoveryInfo& info = FLeftOvers.front().info();
+    QString text = info.document.empty()
+        ? QStringLiteral("上次的分班还没有保存，程序就结束了。")
+        : QStringLiteral("上次对“%1”的修改还没有保存，程序就结束了。").arg(QFileInfo(Text(info.document)).fileName());
+    QStringList details;
+    if (const QString written = WrittenText(info.written); !written.isEmpty())
+        details << QStringLiteral("记于 %1").arg(written);
+    if (!info.step.empty())
+        details << QStringLiteral("最后一步：%1").arg(Text(info.step));
+    if (!details.isEmpty())
+        text += QStringLiteral("（%1）").arg(details.join(QStringLiteral("，")));
+    findChild<QLabel*>(QStringLiteral("lblRecovery"))->setText(text);
+    bar->show();
+}
+
+void TForm1::btnRecoverClick()
+{
+    if (FLeftOvers.empty())
+        return;
+    LeftOverRecovery& left = FLeftOvers.front();
+    Snapshot recovered = left.snapshot();
+    const Choices before = currentChoices();
+    RestoreSnapshot(recovered, FState, FSource);
+    ShowSnapshot(recovered);
+    FSession->recordOpened("恢复", before, std::move(recovered), PathOf(Text(left.info().document)), false);
+    left.discard(); // this run's recovery file holds the work now
+    FLeftOvers.erase(FLeftOvers.begin());
+    ShowLeftOverRecovery();
+    ShowSessionState();
+}
+
+void TForm1::btnIgnoreRecoveryClick()
+{
+    if (FLeftOvers.empty())
+        return;
+    FLeftOvers.front().discard();
+    FLeftOvers.erase(FLeftOvers.begin());
+    ShowLeftOverRecovery();
+}

@@ -1,0 +1,377 @@
+#include "session/Snapshot.h"
+
+#include "common/Failure.h"
+#include "roster/RosterBuilder.h"
+#include "roster/ScoreParser.h"
+#include "session/SessionErrors.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+namespace fenban {
+
+namespace {
+
+const SharedIndices& EmptyIndices()
+{
+    static const SharedIndices empty = std::make_shared<const IndexList>();
+    return empty;
+}
+
+bool SameBits(long double a, long double b)
+{
+    return std::memcmp(&a, &b, 10) == 0; // the 80 value bits, not the padding
+}
+
+bool SameValues(const TSubjectValues& a, const TSubjectValues& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), SameBits);
+}
+
+bool SameTables(const std::vector<TSubjectValues>& a, const std::vector<TSubjectValues>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), SameValues);
+}
+
+bool operator==(const StatisticsTables& a, const StatisticsTables& b)
+{
+    return SameValues(a.gradeAvg, b.gradeAvg) && SameValues(a.devSum, b.devSum) && SameTables(a.classAvg, b.classAvg)
+        && SameTables(a.classDev, b.classDev);
+}
+
+template <class T> bool SameContent(const std::shared_ptr<const T>& a, const std::shared_ptr<const T>& b)
+{
+    return a == b || *a == *b;
+}
+
+bool operator==(const Controls& a, const Controls& b)
+{
+    return a.classCount == b.classCount && a.classA == b.classA && a.classB == b.classB && a.subject == b.subject
+        && a.coefficient == b.coefficient && a.manual == b.manual && a.soundAlike == b.soundAlike
+        && a.tableShown == b.tableShown && a.subjectNames == b.subjectNames && a.edit1 == b.edit1
+        && SameContent(a.averages, b.averages);
+}
+
+bool SameRoster(const RosterSource& a, const RosterSource& b)
+{
+    return a.built == b.built && a.decimalSeparator == b.decimalSeparator && SameContent(a.table, b.table);
+}
+
+// "第 5 行的学生": a student by its row in the table.
+std::string StudentAt(std::size_t index)
+{
+    return "第 " + std::to_string(index + 1) + " 行的学生";
+}
+
+void Require(bool holds, const std::string& reason)
+{
+    if (!holds)
+        throw SnapshotError(reason);
+}
+
+// Every index below n at most once; `seen` remembers them across calls.
+void CheckIndices(const IndexList& list, std::vector<bool>& seen, const std::string& where)
+{
+    for (const std::uint32_t i : list) {
+        Require(i < seen.size(), where + "中有不存在的学生");
+        Require(!seen[i], StudentAt(i) + "在" + where + "中出现了两次");
+        seen[i] = true;
+    }
+}
+
+bool AllSeen(const std::vector<bool>& seen)
+{
+    return std::all_of(seen.begin(), seen.end(), [](bool s) { return s; });
+}
+
+TStudentList Pointers(const IndexList& list, const std::vector<std::unique_ptr<TStudent>>& records)
+{
+    TStudentList pointers;
+    pointers.reserve(list.size());
+    for (const std::uint32_t i : list)
+        pointers.push_back(records[i].get());
+    return pointers;
+}
+
+} // namespace
+
+const std::shared_ptr<const PackedGrid>& EmptyTable()
+{
+    static const std::shared_ptr<const PackedGrid> empty = PackedGrid::Pack(CellGrid(1, 1));
+    return empty;
+}
+
+Snapshot::Snapshot()
+    : classNos(std::make_shared<const std::vector<std::int32_t>>())
+    , handPlaced(EmptyIndices())
+    , students(EmptyIndices())
+    , groupA(EmptyIndices())
+    , groupB(EmptyIndices())
+    , statistics(std::make_shared<const StatisticsTables>())
+{
+}
+
+bool operator==(const Snapshot& a, const Snapshot& b)
+{
+    return SameRoster(a.roster, b.roster) && SameContent(a.classNos, b.classNos)
+        && SameContent(a.handPlaced, b.handPlaced) && SameContent(a.students, b.students)
+        && SameContent(a.groupA, b.groupA) && SameContent(a.groupB, b.groupB)
+        && std::equal(a.classes.begin(), a.classes.end(), b.classes.begin(), b.classes.end(), SameContent<IndexList>)
+        && SameContent(a.statistics, b.statistics) && a.shownClass == b.shownClass && a.selCol == b.selCol
+        && a.selRow == b.selRow && a.controls == b.controls;
+}
+
+Snapshot CaptureSnapshot(const DivisionState& state, const RosterSource& source, const Controls& controls)
+{
+    const std::size_t n = state.Records.size();
+    std::unordered_map<const TStudent*, std::uint32_t> index;
+    index.reserve(n);
+    auto classNos = std::make_shared<std::vector<std::int32_t>>(n);
+    auto handPlaced = std::make_shared<IndexList>();
+    for (std::size_t i = 0; i < n; ++i) {
+        const TStudent& student = *state.Records[i];
+        index.emplace(&student, static_cast<std::uint32_t>(i));
+        (*classNos)[i] = student.ClassNo;
+        if (student.IsHandPlaced())
+            handPlaced->push_back(static_cast<std::uint32_t>(i));
+        else if (!student.Mark.empty())
+            throw SnapshotError(StudentAt(i) + "带有不能保存的标记");
+    }
+    const auto indices = [&index](const TStudentList& list) -> SharedIndices {
+        if (list.empty())
+            return EmptyIndices();
+        auto out = std::make_shared<IndexList>();
+        out->reserve(list.size());
+        for (const PStudent student : list) {
+            const auto found = index.find(student);
+            if (found == index.end())
+                throw SnapshotError("名单中有不属于当前名册的学生");
+            out->push_back(found->second);
+        }
+        return out;
+    };
+
+    Snapshot snapshot;
+    snapshot.roster = source;
+    snapshot.classNos = std::move(classNos);
+    snapshot.handPlaced = handPlaced->empty() ? EmptyIndices() : SharedIndices(std::move(handPlaced));
+    snapshot.students = indices(state.FStudents);
+    snapshot.groupA = indices(state.FGroupA);
+    snapshot.groupB = indices(state.FGroupB);
+    snapshot.classes.reserve(state.FClasses.size());
+    for (const TStudentList& list : state.FClasses)
+        snapshot.classes.push_back(indices(list));
+    snapshot.statistics = std::make_shared<const StatisticsTables>(
+        StatisticsTables {state.FGradeAvg, state.FDevSum, state.FClassAvg, state.FClassDev});
+    snapshot.shownClass = state.FShownClass;
+    snapshot.selCol = state.FSelCol;
+    snapshot.selRow = state.FSelRow;
+    snapshot.controls = controls;
+    return snapshot;
+}
+
+Choices ChoicesOf(const DivisionState& state, const Controls& c)
+{
+    return {c.classA, c.classB, c.subject, c.coefficient, c.manual, c.soundAlike, c.tableShown, state.FShownClass,
+        state.FSelCol, state.FSelRow};
+}
+
+Choices ChoicesOf(const Snapshot& s)
+{
+    const Controls& c = s.controls;
+    return {c.classA, c.classB, c.subject, c.coefficient, c.manual, c.soundAlike, c.tableShown, s.shownClass, s.selCol,
+        s.selRow};
+}
+
+void SetChoices(Snapshot& s, const Choices& choices)
+{
+    Controls& c = s.controls;
+    c.classA = choices.classA;
+    c.classB = choices.classB;
+    c.subject = choices.subject;
+    c.coefficient = choices.coefficient;
+    c.manual = choices.manual;
+    c.soundAlike = choices.soundAlike;
+    c.tableShown = choices.tableShown;
+    s.shownClass = choices.shownClass;
+    s.selCol = choices.selCol;
+    s.selRow = choices.selRow;
+}
+
+void CheckSnapshot(const Snapshot& s)
+{
+    Require(s.roster.table && s.controls.averages && s.classNos && s.handPlaced && s.students && s.groupA && s.groupB
+            && s.statistics,
+        "缺少内容");
+    const std::size_t n = s.studentCount();
+    if (s.roster.built)
+        Require(n == static_cast<std::size_t>(s.roster.table->rowCount() - 1), "学生人数与表格的行数不符");
+    else
+        Require(n == 0, "表格没有读成名册，却记有学生");
+
+    std::uint32_t next = 0;
+    for (const std::uint32_t i : *s.handPlaced) {
+        Require(i >= next && i < n, "手动调班的标记指向不存在的学生");
+        next = i + 1;
+    }
+
+    std::vector<bool> seen(n, false);
+    CheckIndices(*s.students, seen, "名册");
+    Require(AllSeen(seen), "名册中缺少学生");
+
+    seen.assign(n, false);
+    CheckIndices(*s.groupA, seen, "男女分组");
+    CheckIndices(*s.groupB, seen, "男女分组");
+    Require(AllSeen(seen) || (s.groupA->empty() && s.groupB->empty()), "男女分组中缺少学生");
+
+    Require(s.classes.size() <= static_cast<std::size_t>(MaxClassCount), "班级名单超过 100 个");
+    seen.assign(n, false);
+    for (std::size_t c = 0; c < s.classes.size(); ++c) {
+        Require(s.classes[c] != nullptr, "缺少内容");
+        const std::string where = "第 " + std::to_string(c + 1) + " 班的名单";
+        CheckIndices(*s.classes[c], seen, where);
+        for (const std::uint32_t i : *s.classes[c])
+            Require((*s.classNos)[i] == static_cast<std::int32_t>(c) + 1,
+                StudentAt(i) + "在" + where + "中，班号却是 " + std::to_string((*s.classNos)[i]));
+    }
+
+    const StatisticsTables& stats = *s.statistics;
+    Require(stats.classAvg.size() == stats.classDev.size(), "各班平均分与离差的班数不一致");
+    Require(stats.classAvg.size() <= static_cast<std::size_t>(MaxClassCount), "平均分表超过 100 个班");
+
+    const Controls& c = s.controls;
+    const auto inClassRange = [](int k) { return k >= 1 && k <= MaxClassCount; };
+    Require(inClassRange(c.classCount), "分班数 " + std::to_string(c.classCount) + " 不在 1 到 100 之间");
+    Require(inClassRange(c.classA) && inClassRange(c.classB), "互换班级的班号不在 1 到 100 之间");
+    Require(
+        c.subjectNames.empty() || c.subjectNames.size() == static_cast<std::size_t>(SubjectCount), "科目名的个数不对");
+    Require(c.subject >= -1 && c.subject < static_cast<int>(c.subjectNames.size()), "调整科目的序号超出科目数");
+    Require(s.shownClass >= -1 && s.shownClass < MaxClassCount, "所列班级的序号无效");
+    Require(s.selCol >= -1 && s.selRow >= -1, "所选单元格的位置无效");
+}
+
+std::vector<std::unique_ptr<TStudent>> BuildSnapshotRecords(const Snapshot& snapshot)
+{
+    if (!snapshot.roster.built)
+        return {};
+    const CellGrid table = snapshot.roster.table->Unpack();
+    const std::string& separator = snapshot.roster.decimalSeparator;
+    BuiltRoster built;
+    try {
+        built = BuildRosterFromGrid(table, separator);
+    } catch (const ConversionError&) {
+        // The cell that stopped the build, in the build's order.
+        for (int row = 1; row < table.rowCount(); ++row)
+            for (int col = ClassColumn; col < FirstScoreColumn + SubjectCount; ++col)
+                try {
+                    if (col == ClassColumn)
+                        ParseClassNo(table.cell(col, row), separator);
+                    else
+                        ParseScore(table.cell(col, row), separator);
+                } catch (const ConversionError&) {
+                    throw SnapshotError("表格第 " + std::to_string(row) + " 行第 " + std::to_string(col) + " 列的“"
+                        + table.cell(col, row) + "”读不成数");
+                }
+        throw;
+    }
+    Require(built.students.size() == snapshot.studentCount(), "学生人数与表格的行数不符");
+    return std::move(built.students);
+}
+
+void RestoreSnapshot(const Snapshot& s, DivisionState& state, RosterSource& source)
+{
+    CheckSnapshot(s);
+    const std::size_t n = s.studentCount();
+    const bool keep = source.built && SameRoster(source, s.roster) && state.Records.size() == n;
+    std::vector<std::unique_ptr<TStudent>> fresh;
+    if (!keep)
+        fresh = BuildSnapshotRecords(s);
+    // Checked: from here on nothing fails.
+    if (!keep)
+        state.Records = std::move(fresh);
+    for (std::size_t i = 0; i < n; ++i) {
+        state.Records[i]->ClassNo = (*s.classNos)[i];
+        state.Records[i]->Mark = {};
+    }
+    for (const std::uint32_t i : *s.handPlaced)
+        state.Records[i]->Mark = ShortString<3>(HandPlacedMark);
+
+    state.FStudents = Pointers(*s.students, state.Records);
+    state.FGroupA = Pointers(*s.groupA, state.Records);
+    state.FGroupB = Pointers(*s.groupB, state.Records);
+    state.FClasses.clear();
+    for (const SharedIndices& list : s.classes)
+        state.FClasses.push_back(Pointers(*list, state.Records));
+    state.FWorkClasses.clear();
+    state.FGradeAvg = s.statistics->gradeAvg;
+    state.FDevSum = s.statistics->devSum;
+    state.FClassAvg = s.statistics->classAvg;
+    state.FClassDev = s.statistics->classDev;
+    state.FShownClass = s.shownClass;
+    state.FSelCol = s.selCol;
+    state.FSelRow = s.selRow;
+    source = s.roster;
+}
+
+namespace {
+
+template <class T> void ShareIfEqual(std::shared_ptr<const T>& next, const std::shared_ptr<const T>& previous)
+{
+    if (next != previous && *next == *previous)
+        next = previous;
+}
+
+constexpr std::size_t SharedBlock = 16; // reference counts beside a shared object
+
+template <class T> std::size_t VectorBytes(const std::vector<T>& v)
+{
+    return sizeof(v) + v.capacity() * sizeof(T) + SharedBlock;
+}
+
+std::size_t StringBytes(const std::string& text)
+{
+    return text.capacity() > 15 ? text.capacity() + 1 : 0; // beyond the text held in place
+}
+
+} // namespace
+
+void ShareUnchanged(Snapshot& next, const Snapshot& previous)
+{
+    ShareIfEqual(next.roster.table, previous.roster.table);
+    ShareIfEqual(next.classNos, previous.classNos);
+    ShareIfEqual(next.handPlaced, previous.handPlaced);
+    ShareIfEqual(next.students, previous.students);
+    ShareIfEqual(next.groupA, previous.groupA);
+    ShareIfEqual(next.groupB, previous.groupB);
+    for (std::size_t c = 0; c < std::min(next.classes.size(), previous.classes.size()); ++c)
+        ShareIfEqual(next.classes[c], previous.classes[c]);
+    ShareIfEqual(next.statistics, previous.statistics);
+    ShareIfEqual(next.controls.averages, previous.controls.averages);
+}
+
+void CountHeldBytes(const Snapshot& s, std::unordered_set<const void*>& counted, std::size_t& bytes)
+{
+    const auto add = [&](const void* part, std::size_t size) {
+        if (counted.insert(part).second)
+            bytes += size;
+    };
+    std::size_t own = sizeof(Snapshot) + s.classes.capacity() * sizeof(SharedIndices) + StringBytes(s.controls.edit1)
+        + StringBytes(s.roster.decimalSeparator) + s.controls.subjectNames.capacity() * sizeof(std::string);
+    for (const std::string& name : s.controls.subjectNames)
+        own += StringBytes(name);
+    add(&s, own);
+    add(s.roster.table.get(), s.roster.table->heldBytes() + SharedBlock);
+    add(s.controls.averages.get(), s.controls.averages->heldBytes() + SharedBlock);
+    add(s.classNos.get(), VectorBytes(*s.classNos));
+    for (const SharedIndices* list : {&s.handPlaced, &s.students, &s.groupA, &s.groupB})
+        add(list->get(), VectorBytes(**list));
+    for (const SharedIndices& list : s.classes)
+        add(list.get(), VectorBytes(*list));
+    const StatisticsTables& stats = *s.statistics;
+    add(&stats,
+        sizeof(stats) + SharedBlock + stats.classAvg.capacity() * sizeof(TSubjectValues)
+            + stats.classDev.capacity() * sizeof(TSubjectValues));
+}
+
+} // namespace fenban

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "engine/DivisionState.h"
+#include "session/PackedGrid.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace fenban {
+
+using IndexList = std::vector<std::uint32_t>;
+using SharedIndices = std::shared_ptr<const IndexList>;
+
+// The grid of one row and one column, shared.
+const std::shared_ptr<const PackedGrid>& EmptyTable();
+
+// The table the current roster was built from and how its numbers were read.
+// The window keeps one beside its DivisionState and sets it where it builds
+// the roster: the listings overwrite the roster grid, this keeps the table.
+struct RosterSource {
+    std::shared_ptr<const PackedGrid> table = EmptyTable(); // as pasted, every column
+    std::string decimalSeparator = ".";
+    bool built = false; // false: no roster (at start, or a cell of the table does not convert)
+};
+
+// The engine's statistics, in its types.
+struct StatisticsTables {
+    TSubjectValues gradeAvg {}; // FGradeAvg
+    TSubjectValues devSum {}; // FDevSum
+    std::vector<TSubjectValues> classAvg; // FClassAvg
+    std::vector<TSubjectValues> classDev; // FClassDev
+};
+
+// The window's controls that carry state; texts UTF-8.
+struct Controls {
+    int classCount = 1; // SpinEdit1
+    int classA = 1; // speClassA and speClassB, the 手动调班 pair
+    int classB = 2;
+    int subject = -1; // cmbSubject's current index, -1: none
+    std::int32_t coefficient = 1; // speSystem, 较正系数
+    bool manual = false; // chkAuto ticked
+    bool soundAlike = false; // chkSoundAlike ticked
+    bool tableShown = true; // StrGrid shows the pasted table: no listing drawn since the roster was built
+    std::vector<std::string> subjectNames; // cmbSubject's items
+    std::string edit1; // Edit1's text
+    std::shared_ptr<const PackedGrid> averages = EmptyTable(); // gdAvg as shown
+};
+
+// Everything needed to carry on exactly, in plain data. Students are named by
+// their index in Records, which is their data row in the table less one.
+// Parts are shared and never changed, so snapshots are cheap to copy and
+// snapshots of neighbouring steps share what a step left alone.
+struct Snapshot {
+    RosterSource roster;
+    std::shared_ptr<const std::vector<std::int32_t>> classNos; // ClassNo of each record
+    SharedIndices handPlaced; // ascending: the records marked "F"
+    SharedIndices students; // FStudents
+    SharedIndices groupA; // FGroupA
+    SharedIndices groupB; // FGroupB
+    std::vector<SharedIndices> classes; // FClasses
+    std::shared_ptr<const StatisticsTables> statistics;
+    int shownClass = -1; // FShownClass
+    int selCol = -1; // FSelCol, FSelRow
+    int selRow = -1;
+    Controls controls;
+
+    Snapshot();
+    std::size_t studentCount() const { return classNos->size(); }
+};
+
+// The choices the user makes between steps (changing them is no step): the
+// 手动调班 pair, subject, 较正系数, check boxes, the listing and the cell.
+struct Choices {
+    int classA = 1;
+    int classB = 2;
+    int subject = -1;
+    std::int32_t coefficient = 1;
+    bool manual = false;
+    bool soundAlike = false;
+    bool tableShown = true;
+    int shownClass = -1;
+    int selCol = -1;
+    int selRow = -1;
+
+    friend bool operator==(const Choices&, const Choices&) = default;
+};
+
+Choices ChoicesOf(const DivisionState& state, const Controls& controls);
+Choices ChoicesOf(const Snapshot& snapshot);
+void SetChoices(Snapshot& snapshot, const Choices& choices);
+
+// Equal contents; extended values compared bit for bit.
+bool operator==(const Snapshot& a, const Snapshot& b);
+
+// The state as a snapshot. `source` is what the state's Records were built
+// from. Throws SnapshotError when a list holds a student that is not one of
+// Records, or a mark is neither empty nor "F" (neither can happen through
+// the window's handlers).
+Snapshot CaptureSnapshot(const DivisionState& state, const RosterSource& source, const Controls& controls);
+
+// Throws SnapshotError, with the reason in Chinese, unless the snapshot
+// describes a possible state: counts agree; FStudents holds every student
+// once; the gender groups are empty or hold every student once between
+// them; no student stands in two class lists and a listed student carries
+// its list's class number; controls within their ranges. Does not build the roster.
+void CheckSnapshot(const Snapshot& snapshot);
+
+// The records built from the snapshot's table, as the paste builds them;
+// none when it holds no roster. Throws SnapshotError when a cell does not
+// convert or the count differs from the snapshot's.
+std::vector<std::unique_ptr<TStudent>> BuildSnapshotRecords(const Snapshot& snapshot);
+
+// Checks the snapshot fully (nothing changes when it throws SnapshotError),
+// then makes the state and the source those of the snapshot. The records
+// are kept when `source` is already the snapshot's roster (only class
+// numbers and marks change); otherwise they are built anew from the table.
+// FWorkClasses is emptied: it has no meaning between presses.
+void RestoreSnapshot(const Snapshot& snapshot, DivisionState& state, RosterSource& source);
+
+// Gives `next` the parts of `previous` that are equal in content, so that the
+// two share them.
+void ShareUnchanged(Snapshot& next, const Snapshot& previous);
+
+// Adds to `bytes` the memory of the snapshot's parts not in `counted` yet,
+// and adds them to `counted`.
+void CountHeldBytes(const Snapshot& snapshot, std::unordered_set<const void*>& counted, std::size_t& bytes);
+
+} // namespace fenban

@@ -1,0 +1,225 @@
+#include "SessionTestKit.h"
+
+#include "EngineTestKit.h"
+#include "engine/Assignment.h"
+#include "engine/Balancing.h"
+#include "engine/Division.h"
+#include "engine/Statistics.h"
+#include "roster/NumberText.h"
+#include "roster/RosterBuilder.h"
+
+#include <cstring>
+#include <utility>
+
+namespace fenban::sessiontest {
+
+namespace {
+
+std::string RandomName(std::mt19937_64& rng)
+{
+    static const char* const syllables[] = {"张", "王", "李", "赵", "欧阳", "明", "华", "小", "丽", "强", "😀", "A"};
+    std::string name;
+    const int length = 1 + static_cast<int>(rng() % 6);
+    for (int i = 0; i < length; ++i)
+        name += syllables[rng() % std::size(syllables)];
+    return name;
+}
+
+std::string RandomScore(std::mt19937_64& rng, int top)
+{
+    switch (rng() % 12) {
+    case 0:
+        return {}; // blank: 0
+    case 1:
+        return " " + std::to_string(rng() % static_cast<unsigned>(top)) + " ";
+    case 2:
+        return std::to_string(rng() % static_cast<unsigned>(top)) + "." + std::to_string(rng() % 100);
+    default:
+        return std::to_string(rng() % static_cast<unsigned>(top)) + (rng() % 2 ? ".5" : "");
+    }
+}
+
+void ShowAverages(World& world)
+{
+    const DivisionState& s = world.state;
+    CellGrid grid(SubjectCount + 1, static_cast<int>(s.FClassAvg.size()) + 2);
+    for (std::size_t c = 0; c < s.FClassAvg.size(); ++c)
+        for (int j = 0; j < SubjectCount; ++j)
+            grid.setCell(j + 1, static_cast<int>(c) + 1, FormatNumber(s.FClassAvg[c][j], "."));
+    grid.setCell(0, grid.rowCount() - 1, "年级平均分");
+    world.controls.averages = PackedGrid::Pack(grid);
+}
+
+} // namespace
+
+CellGrid RandomTable(std::mt19937_64& rng, int students, int extraColumns)
+{
+    const int columns = FirstScoreColumn + SubjectCount + extraColumns;
+    CellGrid grid(columns, students + 1);
+    const char* const header[] = {"姓名", "性别", "班级", "总分", "语文", "数学", "英语", "物理", "化学", "", "政治"};
+    for (int c = 0; c < static_cast<int>(std::size(header)); ++c)
+        grid.setCell(c + 1, 0, header[c]);
+    for (int e = 0; e < extraColumns; ++e)
+        grid.setCell(FirstScoreColumn + SubjectCount + e, 0, "规则" + std::to_string(e + 1));
+    std::vector<std::string> names;
+    for (int row = 0; row <= students; ++row)
+        grid.setCell(0, row, std::to_string(row));
+    for (int row = 1; row <= students; ++row) {
+        if (rng() % 50 == 0)
+            continue; // an empty line
+        names.push_back(!names.empty() && rng() % 20 == 0 ? names[rng() % names.size()] : RandomName(rng));
+        grid.setCell(1, row, names.back());
+        const unsigned roll = rng() % 100;
+        grid.setCell(2, row, roll < 48 ? "男" : roll < 96 ? "女" : roll < 98 ? "M" : "");
+        if (rng() % 8 == 0)
+            grid.setCell(3, row, std::to_string(rng() % 5));
+        const int used = 5 + static_cast<int>(rng() % 7);
+        for (int s = 0; s < used; ++s)
+            grid.setCell(FirstScoreColumn + s, row, RandomScore(rng, s == 0 ? 750 : 120));
+        for (int e = 0; e < extraColumns; ++e)
+            if (rng() % 3 == 0)
+                grid.setCell(FirstScoreColumn + SubjectCount + e, row, RandomName(rng));
+    }
+    return grid;
+}
+
+void World::restore(const Snapshot& snapshot)
+{
+    RestoreSnapshot(snapshot, state, source);
+    controls = snapshot.controls;
+}
+
+void Paste(World& world, const CellGrid& table)
+{
+    DivisionState& s = world.state;
+    s.FSelCol = s.FSelRow = s.FShownClass = -1;
+    EndDivision(s);
+    world.source = {PackedGrid::Pack(table), ".", false};
+    world.controls.tableShown = true;
+    BuiltRoster built = BuildRosterFromGrid(table, ".");
+    s.Records = std::move(built.students);
+    for (const auto& record : s.Records)
+        s.FStudents.push_back(record.get());
+    world.source.built = true;
+    world.controls.subjectNames.assign(built.subjectNames.begin(), built.subjectNames.end());
+    world.controls.subject = -1;
+    world.controls.classCount = built.proposedClassCount;
+    ResizeClassLists(s, world.controls.classCount);
+}
+
+std::string RandomAction(World& world, std::mt19937_64& rng, bool withChoices)
+{
+    DivisionState& s = world.state;
+    Controls& c = world.controls;
+    const int roll = static_cast<int>(rng() % (withChoices ? 100 : 80));
+    if (roll < 5) {
+        Paste(world, RandomTable(rng, 3 + static_cast<int>(rng() % 60), static_cast<int>(rng() % 3)));
+        return "读入数据";
+    }
+    if (roll < 12) {
+        const int count = 1 + static_cast<int>(rng() % 8);
+        if (count == c.classCount)
+            return {};
+        c.classCount = count;
+        ResizeClassLists(s, count);
+        return "分班数";
+    }
+    if (roll < 25) {
+        if (!AssignClasses(s, c.classCount))
+            return {};
+        ShowAverages(world);
+        return "编班";
+    }
+    if (roll < 60) {
+        const bool manual = rng() % 3 == 0;
+        const BalanceRequest request {manual, 1 + static_cast<int>(rng() % 4), 1 + static_cast<int>(rng() % 4),
+            manual ? static_cast<int>(rng() % SubjectCount) : c.subject, static_cast<std::int32_t>(rng() % 4),
+            c.classCount};
+        if (Balance(s, request) != BalanceOutcome::Swapped)
+            return {};
+        c.edit1 = FormatNumber(TotalDeviation(s.FDevSum), ".");
+        ShowAverages(world);
+        return "调整";
+    }
+    if (roll < 80) {
+        // A hand move from a listing; the listing chosen for it is part of the step.
+        const int shown = s.FClasses.empty() ? -1 : static_cast<int>(rng() % (s.FClasses.size() + 1)) - 1;
+        const std::size_t listed = shown < 0 ? s.FStudents.size() : s.FClasses[shown].size();
+        if (listed == 0 || s.FClasses.empty())
+            return {};
+        const int before = std::exchange(s.FShownClass, shown);
+        const int position = static_cast<int>(rng() % listed);
+        if (!MoveStudentToClass(s, position, static_cast<int>(rng() % s.FClasses.size()))) {
+            s.FShownClass = before;
+            return {};
+        }
+        c.tableShown = false;
+        return "调班";
+    }
+    // Choices: none is a step.
+    switch (rng() % 4) {
+    case 0:
+        c.coefficient = static_cast<std::int32_t>(rng() % 7) - 1;
+        break;
+    case 1:
+        c.manual = !c.manual;
+        c.classA = 1 + static_cast<int>(rng() % 4);
+        c.classB = 1 + static_cast<int>(rng() % 4);
+        break;
+    case 2:
+        s.FShownClass = static_cast<int>(rng() % (s.FClasses.size() + 1)) - 1;
+        c.tableShown = false;
+        break;
+    default:
+        s.FSelCol = static_cast<int>(rng() % 15);
+        s.FSelRow = static_cast<int>(rng() % 30);
+        c.subject = static_cast<int>(rng() % 12) - 1;
+        break;
+    }
+    return {};
+}
+
+World RandomWorld(std::mt19937_64& rng, int students, int actions)
+{
+    World world;
+    Paste(world, RandomTable(rng, students, static_cast<int>(rng() % 4)));
+    for (int i = 0; i < actions; ++i)
+        RandomAction(world, rng, true);
+    return world;
+}
+
+Snapshot RecoveryChildWork(unsigned seed)
+{
+    std::mt19937_64 rng(seed);
+    return RandomWorld(rng, 40, 25).capture();
+}
+
+std::string StateDifference(const DivisionState& a, const DivisionState& b)
+{
+    if (std::string difference = testkit::FirstDifference(a, b); !difference.empty())
+        return difference;
+    const auto indexOf = [](const DivisionState& s, PStudent p) {
+        for (std::size_t i = 0; i < s.Records.size(); ++i)
+            if (s.Records[i].get() == p)
+                return i;
+        return s.Records.size();
+    };
+    const auto sameList = [&](const TStudentList& x, const TStudentList& y) {
+        return std::equal(x.begin(), x.end(), y.begin(), y.end(),
+            [&](PStudent p, PStudent q) { return indexOf(a, p) == indexOf(b, q); });
+    };
+    if (!sameList(a.FGroupA, b.FGroupA) || !sameList(a.FGroupB, b.FGroupB))
+        return "gender groups";
+    for (std::size_t i = 0; i < a.Records.size(); ++i) {
+        const TStudent& x = *a.Records[i];
+        const TStudent& y = *b.Records[i];
+        if (!(x.Name == y.Name) || !(x.Gender == y.Gender)
+            || !std::equal(x.Scores.begin(), x.Scores.end(), y.Scores.begin(), testkit::SameBits))
+            return "record " + std::to_string(i);
+    }
+    if (a.FShownClass != b.FShownClass || a.FSelCol != b.FSelCol || a.FSelRow != b.FSelRow)
+        return "listing or chosen cell";
+    return {};
+}
+
+} // namespace fenban::sessiontest

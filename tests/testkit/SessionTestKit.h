@@ -1,0 +1,45 @@
+#pragma once
+
+#include "engine/DivisionState.h"
+#include "roster/CellGrid.h"
+#include "session/Snapshot.h"
+
+#include <random>
+#include <string>
+
+namespace fenban::sessiontest {
+
+// A pasted table as the paste writes it: column 0 numbers the rows, then
+// name, gender, class, scores and `extraColumns` rule columns after them.
+// Names repeat now and then; some genders are odd, some cells blank.
+CellGrid RandomTable(std::mt19937_64& rng, int students, int extraColumns);
+
+// The window's state as the handlers change it, without the window.
+struct World {
+    DivisionState state;
+    RosterSource source;
+    Controls controls;
+
+    Snapshot capture() const { return CaptureSnapshot(state, source, controls); }
+    void restore(const Snapshot& snapshot);
+};
+
+// The paste's roster building (读入数据): the table, the subject names, the proposed class count.
+void Paste(World& world, const CellGrid& table);
+
+// One random action. Returns the name of the step when it changed the
+// division (分班数, 编班, 调整, 调班, 读入数据), empty for a choice that is
+// no step (listing, cell, coefficient, pair) or a press that changed nothing.
+std::string RandomAction(World& world, std::mt19937_64& rng, bool withChoices);
+
+// A world after a paste of `students` and `actions` random actions.
+World RandomWorld(std::mt19937_64& rng, int students, int actions);
+
+// The work recovery_child keeps, the same for a seed in any process.
+Snapshot RecoveryChildWork(unsigned seed);
+
+// Records, lists, class numbers, marks, statistics and the records' read
+// fields all equal, by index; empty when so, else the first difference.
+std::string StateDifference(const DivisionState& a, const DivisionState& b);
+
+} // namespace fenban::sessiontest

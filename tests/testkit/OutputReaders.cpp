@@ -10,11 +10,9 @@ using namespace Qt::StringLiterals;
 
 namespace fenban::testkit {
 
-namespace {
-
-// Debian's own python3 first: python3-openpyxl installs for it, while
-// another python3 may come first on PATH.
-QString PythonWithOpenpyxl()
+// Debian's own python3 first: python3-openpyxl and python3-xlrd install for
+// it, while another python3 may come first on PATH.
+QString PythonWithModule(const QString& module)
 {
     QStringList candidates {u"/usr/bin/python3"_s};
     const QString onPath = QStandardPaths::findExecutable(u"python3"_s);
@@ -24,14 +22,12 @@ QString PythonWithOpenpyxl()
         if (!QFile::exists(python))
             continue;
         QProcess probe;
-        probe.start(python, {u"-c"_s, u"import openpyxl"_s});
+        probe.start(python, {u"-c"_s, u"import "_s + module});
         if (probe.waitForFinished(60000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0)
             return python;
     }
     return {};
 }
-
-} // namespace
 
 QByteArray RunReader(const QString& program, const QStringList& arguments)
 {
@@ -46,7 +42,7 @@ QByteArray RunReader(const QString& program, const QStringList& arguments)
 
 QJsonArray ReadWithOpenpyxl(const QString& file, QString& error)
 {
-    const QString python = PythonWithOpenpyxl();
+    const QString python = PythonWithModule(u"openpyxl"_s);
     if (python.isEmpty()) {
         error = u"no python3 with openpyxl: install the Debian packages python3 and python3-openpyxl"_s;
         return {};

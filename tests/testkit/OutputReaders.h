@@ -7,6 +7,9 @@
 
 namespace fenban::testkit {
 
+// A python3 that can import `module`, Debian's own first; empty when none can.
+QString PythonWithModule(const QString& module);
+
 // The standard output of a program run to its end; empty, with a warning
 // naming the program, when it cannot start or fails.
 QByteArray RunReader(const QString& program, const QStringList& arguments);

@@ -1,5 +1,7 @@
 #include "XlsReaders.h"
 
+#include "OutputReaders.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,24 +16,12 @@ namespace fenban::testkit {
 
 namespace {
 
-// Debian's own python3 first: python3-xlrd installs for it, while another
-// python3 may come first on PATH.
 QString PythonWithXlrd(QString& error)
 {
-    QStringList candidates {u"/usr/bin/python3"_s};
-    const QString onPath = QStandardPaths::findExecutable(u"python3"_s);
-    if (!onPath.isEmpty())
-        candidates << onPath;
-    for (const QString& python : candidates) {
-        if (!QFile::exists(python))
-            continue;
-        QProcess probe;
-        probe.start(python, {u"-c"_s, u"import xlrd"_s});
-        if (probe.waitForFinished(60000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0)
-            return python;
-    }
-    error = u"no python3 with xlrd: install the Debian packages python3 and python3-xlrd"_s;
-    return {};
+    const QString python = PythonWithModule(u"xlrd"_s);
+    if (python.isEmpty())
+        error = u"no python3 with xlrd: install the Debian packages python3 and python3-xlrd"_s;
+    return python;
 }
 
 } // namespace

@@ -95,7 +95,7 @@ TForm1::TForm1(QWidget* parent)
     ui->gdBalance->setFocusPolicy(Qt::NoFocus);
     ui->gdBalance->setFixedHeight(ui->gdBalance->horizontalHeader()->sizeHint().height()
         + ui->gdBalance->verticalHeader()->defaultSectionSize() + 2 * ui->gdBalance->frameWidth());
-    // Room around the caption, as the spec'd buttons have.
+    // Room around the caption, as the neighbouring buttons have.
     ui->btnBalanceAll->setMinimumWidth(
         ui->btnBalanceAll->fontMetrics().horizontalAdvance(ui->btnBalanceAll->text()) + 24);
     PaintLegend(*ui->lblTintAbove, DeviationTint(1, 1));

@@ -4,6 +4,7 @@
 #include "io/CompoundFileReader.h"
 #include "io/TableProblem.h"
 #include "roster/Gb18030.h"
+#include "xls/Biff8Records.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -18,16 +19,6 @@ namespace fenban {
 namespace {
 
 using Reason = TableReadError::Reason;
-
-constexpr std::uint16_t RecordFormula = 0x0006;
-constexpr std::uint16_t RecordEof = 0x000A;
-constexpr std::uint16_t RecordFilePass = 0x002F;
-constexpr std::uint16_t RecordContinue = 0x003C;
-constexpr std::uint16_t RecordCodePage = 0x0042;
-constexpr std::uint16_t RecordBoundSheet = 0x0085;
-constexpr std::uint16_t RecordBoolErr = 0x0205;
-constexpr std::uint16_t RecordString = 0x0207;
-constexpr std::uint16_t RecordBof = 0x0809;
 
 [[noreturn]] void ThrowEncrypted()
 {
@@ -89,7 +80,7 @@ public:
     // The data of the CONTINUE record that follows, if one does.
     std::optional<std::string_view> continuation()
     {
-        if (at_ + 4 > stream_.size() || U16(stream_, at_) != RecordContinue)
+        if (at_ + 4 > stream_.size() || U16(stream_, at_) != fenban::Record::Continue)
             return std::nullopt;
         return next()->data;
     }
@@ -178,17 +169,17 @@ Globals ReadGlobals(std::string_view stream)
     Globals globals;
     Records records(stream, 0);
     const auto bof = records.next();
-    if (!bof || bof->id != RecordBof)
+    if (!bof || bof->id != fenban::Record::Bof)
         throw TableProblem(Reason::NotATable, "不是Excel工作簿");
     globals.biff8 = U16(bof->data, 0) == 0x0600;
     while (const auto record = records.next()) {
-        if (record->id == RecordEof)
+        if (record->id == fenban::Record::Eof)
             break;
-        if (record->id == RecordFilePass)
+        if (record->id == fenban::Record::FilePass)
             ThrowEncrypted();
-        if (record->id == RecordCodePage)
+        if (record->id == fenban::Record::CodePage)
             globals.codePage = U16(record->data, 0);
-        if (record->id == RecordBoundSheet) {
+        if (record->id == fenban::Record::BoundSheet) {
             const std::string_view data = record->data;
             SheetEntry sheet {U32(data, 0), data.size() > 5 && data[5] == 0, {}};
             const std::size_t cch = Byte(data, 6);
@@ -217,12 +208,12 @@ std::vector<ComputedCell> ComputedCells(std::string_view stream, const Globals& 
     int depth = 0; // charts embedded in a sheet have BOF..EOF of their own
     while (const auto record = records.next()) {
         const std::string_view data = record->data;
-        if (record->id == RecordBof) {
+        if (record->id == fenban::Record::Bof) {
             ++depth;
-        } else if (record->id == RecordEof) {
+        } else if (record->id == fenban::Record::Eof) {
             if (--depth <= 0)
                 break;
-        } else if (depth == 1 && record->id == RecordFormula) {
+        } else if (depth == 1 && record->id == fenban::Record::Formula) {
             ComputedCell cell {U16(data, 0), U16(data, 2), {}};
             if (U16(data, 12) != 0xFFFF) {
                 const std::uint64_t bits = U32(data, 6) | (std::uint64_t {U32(data, 10)} << 32);
@@ -237,13 +228,13 @@ std::vector<ComputedCell> ComputedCells(std::string_view stream, const Globals& 
                 cell.text = kind == 1 ? (code ? "TRUE" : "FALSE") : kind == 2 ? ErrorText(code) : "";
             }
             cells.push_back(std::move(cell));
-        } else if (depth == 1 && record->id == RecordString && awaitingString) {
+        } else if (depth == 1 && record->id == fenban::Record::String && awaitingString) {
             const std::size_t cch = U16(data, 0);
             awaitingString->text = globals.biff8 ? UnicodeText(data, 2, cch, records)
                                                  : CodePageText(Slice(data, 2, cch), globals.codePage);
             cells.push_back(std::move(*awaitingString));
             awaitingString.reset();
-        } else if (depth == 1 && record->id == RecordBoolErr) {
+        } else if (depth == 1 && record->id == fenban::Record::BoolErr) {
             const auto value = Byte(data, 6);
             const bool error = Byte(data, 7) != 0;
             cells.push_back({U16(data, 0), U16(data, 2), error ? ErrorText(value) : value ? "TRUE" : "FALSE"});

@@ -1,5 +1,6 @@
 #include "xls/Biff8Workbook.h"
 
+#include "xls/Biff8Records.h"
 #include "xls/SharedStrings.h"
 #include "xls/XlsErrors.h"
 
@@ -10,22 +11,6 @@
 namespace fenban {
 
 namespace {
-
-namespace Record {
-constexpr unsigned Bof = 0x0809;
-constexpr unsigned Eof = 0x000A;
-constexpr unsigned CodePage = 0x0042;
-constexpr unsigned Window1 = 0x003D;
-constexpr unsigned Font = 0x0031;
-constexpr unsigned Xf = 0x00E0;
-constexpr unsigned Style = 0x0293;
-constexpr unsigned BoundSheet = 0x0085;
-constexpr unsigned WsBool = 0x0081;
-constexpr unsigned Dimensions = 0x0200;
-constexpr unsigned LabelSst = 0x00FD;
-constexpr unsigned Blank = 0x0201;
-constexpr unsigned Window2 = 0x023E;
-} // namespace Record
 
 constexpr unsigned GlobalsSubstream = 0x0005;
 constexpr unsigned WorksheetSubstream = 0x0010;

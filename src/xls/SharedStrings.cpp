@@ -1,5 +1,6 @@
 #include "xls/SharedStrings.h"
 
+#include "xls/Biff8Records.h"
 #include "xls/Utf16.h"
 
 #include <algorithm>
@@ -8,9 +9,6 @@ namespace fenban {
 
 namespace {
 
-constexpr unsigned SstRecord = 0x00FC;
-constexpr unsigned ContinueRecord = 0x003C;
-constexpr unsigned ExtSstRecord = 0x00FF;
 constexpr std::size_t MaxRecordData = 8224;
 constexpr unsigned Utf16Flag = 0x01; // fHighByte: two bytes per character
 constexpr std::size_t StringHeader = 3; // character count and flags
@@ -30,7 +28,7 @@ public:
     void continueRecord()
     {
         finish();
-        start(ContinueRecord);
+        start(Record::Continue);
     }
     void finish() { PatchU16(stream_, start_ + 2, static_cast<unsigned>(stream_.size() - start_ - 4)); }
 
@@ -67,7 +65,7 @@ void AppendSharedStrings(Bytes& stream, const std::vector<const std::u16string*>
     const std::size_t perBucket = std::max<std::size_t>(texts.size() / 128 + 1, 8);
     std::vector<Bucket> buckets;
 
-    ContinuedRecord record(stream, SstRecord);
+    ContinuedRecord record(stream, Record::Sst);
     PutU32(stream, referenceCount);
     PutU32(stream, static_cast<std::uint32_t>(texts.size()));
     for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -98,7 +96,7 @@ void AppendSharedStrings(Bytes& stream, const std::vector<const std::u16string*>
     record.finish();
 
     const std::size_t extStart = stream.size();
-    PutU16(stream, ExtSstRecord);
+    PutU16(stream, Record::ExtSst);
     PutU16(stream, 0);
     PutU16(stream, static_cast<unsigned>(perBucket));
     for (const Bucket& bucket : buckets) {

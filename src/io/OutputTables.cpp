@@ -45,7 +45,7 @@ std::vector<std::string> ListingHeader(const std::vector<std::string>& subjectNa
 
 void AddStudent(OutputTable& table, const TStudent& student, std::size_t subjects)
 {
-    std::vector<OutputCell> row {static_cast<double>(table.rows.size() + 1), Gb18030ToUtf8(student.Name.view()),
+    std::vector<OutputCell> row {static_cast<double>(table.rows.size() + 1), Gb18030ToUtf8(student.Name),
         Gb18030ToUtf8(student.Gender.view()), static_cast<double>(student.ClassNo)};
     for (std::size_t s = 0; s < subjects; ++s)
         row.emplace_back(static_cast<double>(student.Scores[s]));

@@ -36,7 +36,7 @@ BuiltRoster BuildRosterFromGrid(const CellGrid& grid, std::string_view decimalSe
         : std::min(roster.rules.columns.front().gridColumn, FirstScoreColumn + SubjectCount);
     for (int row = 1; row <= dataRows; ++row) {
         auto student = std::make_unique<TStudent>();
-        student->Name = ShortString<10>(Gb18030Prefix(grid.cell(NameColumn, row), 10));
+        student->Name = Gb18030Prefix(grid.cell(NameColumn, row), std::string::npos);
         student->Gender = ShortString<2>(Gb18030Prefix(grid.cell(GenderColumn, row), 2));
         student->ClassNo = ParseClassNo(grid.cell(ClassColumn, row), decimalSeparator);
         for (int col = FirstScoreColumn; col < scoreEnd; ++col)

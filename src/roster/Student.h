@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
 
 static_assert(sizeof(long double) >= 10 && std::numeric_limits<long double>::digits == 64,
@@ -20,7 +21,7 @@ using TSubjectValues = std::array<long double, SubjectCount>;
 
 // One student as read from a roster row. Texts are GB18030 bytes.
 struct TStudent {
-    ShortString<10> Name;
+    std::string Name; // whole, however long: a cut name could make two students one
     ShortString<2> Gender;
     TSubjectValues Scores {};
     std::int32_t ClassNo = 0;

@@ -189,7 +189,7 @@ DivisionRules BuildDivisionRules(const DivisionState& state, int classCount, boo
         std::vector<std::string> names;
         names.reserve(state.Records.size());
         for (const auto& record : state.Records)
-            names.push_back(Gb18030ToUtf8(record->Name.view()));
+            names.push_back(Gb18030ToUtf8(record->Name));
         const std::vector<int> unit = TogetherUnits(rules.together, state.Records.size());
         for (const std::vector<int>& group : SoundAlikeGroups(names)) {
             std::vector<int> kept; // one student for each together unit

@@ -79,7 +79,7 @@ std::string StudentLabel(const DivisionState& state, int record)
     const std::string row = "第" + Num(record + 1) + "行";
     if (record < 0 || static_cast<std::size_t>(record) >= state.Records.size())
         return row + "的学生";
-    const std::string name = Gb18030ToUtf8(state.Records[static_cast<std::size_t>(record)]->Name.view());
+    const std::string name = Gb18030ToUtf8(state.Records[static_cast<std::size_t>(record)]->Name);
     return name.empty() ? row + "的学生" : name + "（" + row + "）";
 }
 

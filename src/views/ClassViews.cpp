@@ -16,7 +16,7 @@ void WriteStudent(CellGrid& cells, int row, const TStudent& student, const std::
 {
     // The row's number is the student's place in the list, which a hand move reads.
     cells.setCell(0, row, std::to_string(row));
-    cells.setCell(NameColumn, row, Gb18030ToUtf8(student.Name.view()));
+    cells.setCell(NameColumn, row, Gb18030ToUtf8(student.Name));
     cells.setCell(GenderColumn, row, Gb18030ToUtf8(student.Gender.view()));
     cells.setCell(ClassColumn, row, std::to_string(student.ClassNo));
     for (int s = 0; s < SubjectCount; ++s)

@@ -10,7 +10,7 @@ PStudent AddStudent(
     DivisionState& state, std::string_view gender, std::initializer_list<long double> scores, std::string_view mark)
 {
     auto student = std::make_unique<TStudent>();
-    student->Name = ShortString<10>("S" + std::to_string(state.Records.size()));
+    student->Name = "S" + std::to_string(state.Records.size());
     // An empty view may have no data, which ShortString would hand to memcpy.
     student->Gender = gender.empty() ? ShortString<2>() : ShortString<2>(gender);
     std::copy(scores.begin(), scores.end(), student->Scores.begin());

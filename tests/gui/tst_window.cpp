@@ -118,7 +118,7 @@ private slots:
 
         const DivisionState& state = w.window.state();
         QCOMPARE(state.FStudents.size(), std::size_t(2));
-        QCOMPARE(QString::fromStdString(Gb18030ToUtf8(state.FStudents[1]->Name.view())), QStringLiteral("李四"));
+        QCOMPARE(QString::fromStdString(Gb18030ToUtf8(state.FStudents[1]->Name)), QStringLiteral("李四"));
         QCOMPARE(double(state.FStudents[1]->Scores[2]), 88.0);
         QCOMPARE(state.FShownClass, -1);
         QCOMPARE(state.FSelRow, -1);

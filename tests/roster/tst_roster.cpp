@@ -100,7 +100,7 @@ private slots:
         const BuiltRoster roster = BuildRosterFromGrid(grid, ".");
         QCOMPARE(roster.students.size(), std::size_t(3));
         const TStudent& first = *roster.students[0];
-        QCOMPARE(QString::fromStdString(Gb18030ToUtf8(first.Name.view())), u"张三"_s);
+        QCOMPARE(QString::fromStdString(Gb18030ToUtf8(first.Name)), u"张三"_s);
         QVERIFY(first.Gender == MaleGender);
         QCOMPARE(first.ClassNo, 0);
         QCOMPARE(double(first.Scores[0]), 600.0);
@@ -110,7 +110,7 @@ private slots:
         QVERIFY(!first.IsHandPlaced());
         QVERIFY(first.Mark.empty());
         const TStudent& second = *roster.students[1];
-        QCOMPARE(QString::fromStdString(Gb18030ToUtf8(second.Name.view())), u"李四四四四"_s);
+        QCOMPARE(QString::fromStdString(Gb18030ToUtf8(second.Name)), u"李四四四四四"_s); // kept whole
         QCOMPARE(second.ClassNo, 2);
         QCOMPARE(double(second.Scores[0]), 587.5);
         const TStudent& third = *roster.students[2];

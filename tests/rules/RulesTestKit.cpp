@@ -31,7 +31,7 @@ DivisionState StateOf(const Table& table)
 
 std::string NameOf(const DivisionState& state, int record)
 {
-    return Gb18030ToUtf8(state.Records[static_cast<std::size_t>(record)]->Name.view());
+    return Gb18030ToUtf8(state.Records[static_cast<std::size_t>(record)]->Name);
 }
 
 } // namespace fenban::rulestest

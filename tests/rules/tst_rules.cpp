@@ -41,7 +41,7 @@ ReferenceRoster ReferenceBuild(const CellGrid& grid)
     ReferenceRoster roster;
     for (int row = 1; row < grid.rowCount(); ++row) {
         TStudent student;
-        student.Name = ShortString<10>(Gb18030Prefix(grid.cell(1, row), 10));
+        student.Name = Gb18030Prefix(grid.cell(1, row), std::string::npos);
         student.Gender = ShortString<2>(Gb18030Prefix(grid.cell(2, row), 2));
         student.ClassNo = ParseClassNo(grid.cell(3, row), ".");
         for (int s = 0; s < SubjectCount; ++s)

@@ -96,7 +96,7 @@ QString PasteText(const CellGrid& table)
 
 QString NameOf(const TStudent* student)
 {
-    return QString::fromStdString(Gb18030ToUtf8(student->Name.view()));
+    return QString::fromStdString(Gb18030ToUtf8(student->Name));
 }
 
 QStringList Names(const TStudentList& list)

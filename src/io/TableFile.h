@@ -14,6 +14,13 @@ namespace fenban {
 // an empty row inside the table has no cells.
 using TableRows = std::vector<std::vector<std::string>>;
 
+// One sheet of a workbook: its name as the workbook names it (a text file's
+// one sheet is named after the file) and its table.
+struct TableSheet {
+    std::string name;
+    TableRows rows;
+};
+
 // A table must lie within the first MaxTableRows rows and MaxTableColumns
 // columns of its sheet: far more than a grade, far less than a spreadsheet's
 // million rows, which the roster grid cannot show.

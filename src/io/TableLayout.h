@@ -1,0 +1,101 @@
+#pragma once
+
+#include "common/Failure.h"
+#include "io/TableFile.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fenban {
+
+// What a column of an opened table is taken as.
+enum class ColumnRole { Name, Gender, Class, Total, Subject, Rule, Extra, Unused };
+
+// The roles in the order the import dialog offers them, and their names there:
+// 姓名 / 性别 / 班级 / 总分 / 科目 / 规则 / 附加 / 不用.
+inline constexpr ColumnRole AllColumnRoles[] = {ColumnRole::Name, ColumnRole::Gender, ColumnRole::Class,
+    ColumnRole::Total, ColumnRole::Subject, ColumnRole::Rule, ColumnRole::Extra, ColumnRole::Unused};
+std::string_view ColumnRoleName(ColumnRole role);
+
+// The roster takes at most ten subjects after the total.
+inline constexpr int MaxSubjects = 10;
+
+// How to read a table: which sheet (or all of them one after another), the
+// header row and each column's role (columns counted from the table's first).
+struct ImportChoice {
+    static constexpr int MergeSheets = -1;
+    int sheet = 0; // index into the sheets, or MergeSheets
+    int headerRow = -1; // row index in the sheet; with MergeSheets each sheet's own is found by its texts
+    std::vector<ColumnRole> roles;
+    bool asIs = false; // the table is in the program's own layout: taken unchanged
+};
+
+// What reading the layout proposes for the sheets of a file.
+struct ImportProposal {
+    ImportChoice choice;
+    bool askUser = false; // the import dialog is to be shown
+    std::vector<std::string> doubts; // why, in Chinese; empty for a table in the own layout
+};
+
+// The table in the layout the paste reads (header row, then one row per
+// student: 姓名, 性别, 班级, 总分, the subjects, the rule columns), each
+// student's extra columns beside it, and what the reading has to say.
+struct ImportedTable {
+    TableRows rows;
+    std::vector<std::string> extraHeaders;
+    std::vector<std::vector<std::string>> extraCells; // per student (rows[i + 1]), one text per extra header
+    std::vector<std::string> warnings; // "第 12 行 数学：缺考", the summed total, …
+};
+
+// A table that cannot be read with the choice made: the message names the
+// sheet, the row as the spreadsheet numbers it and the column.
+class ImportError : public Failure {
+public:
+    using Failure::Failure;
+};
+
+// A header text with every blank taken out ("性 别" -> "性别").
+std::string HeaderWord(std::string_view text);
+
+// The first row holding both 姓名 and 性别 as header words; -1 when none does.
+int FindHeaderRow(const TableRows& rows);
+
+// Whether the table is already in the program's own layout: its first row is
+// the header 姓名, 性别, 班级, 总分, … and every class and score cell reads as
+// the roster build reads it. Such a table opens unchanged, as a paste of it.
+bool IsOwnLayout(const TableRows& rows, std::string_view decimalSeparator);
+
+// The roles proposed for the columns under the given header row, and the
+// doubts about them (appended to `doubts`).
+std::vector<ColumnRole> ProposeRoles(
+    const TableRows& rows, int headerRow, std::string_view decimalSeparator, std::vector<std::string>& doubts);
+
+// Whether every sheet with cells has a header row with the same header words.
+// False when fewer than two sheets have cells.
+bool SheetsShareHeader(const std::vector<TableSheet>& sheets);
+
+// The choice proposed for a file's sheets: the first sheet with cells, as it
+// stands when it is in the own layout; otherwise its header row and roles by
+// header, and all sheets merged when they share their header.
+ImportProposal ProposeImport(const std::vector<TableSheet>& sheets, std::string_view decimalSeparator);
+
+// The header words of the choice's header row, the key under which a choice
+// is remembered.
+std::vector<std::string> ChosenHeader(const std::vector<TableSheet>& sheets, const ImportChoice& choice);
+
+// Reads the sheets as chosen. Rows are numbered as the spreadsheet numbers
+// them: the table's first row is firstRowNumber. Empty rows are skipped.
+// Scores written as 缺考, 缺, 免考, 作弊, —, / count as empty, each one
+// named in a warning. Without a total column the total is the sum of the
+// subjects, added in column order in the extended type, and written so
+// that the roster reads back exactly that sum. Throws ImportError (a Chinese
+// message naming sheet, row and column) for a class or score cell that is no
+// number, and for a choice without 姓名 or 性别 or with more than ten subjects.
+ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportChoice& choice,
+    std::string_view decimalSeparator, int firstRowNumber = 1);
+
+// A spreadsheet column's letters: 0 -> "A", 26 -> "AA".
+std::string ColumnLetters(int column);
+
+} // namespace fenban

@@ -16,6 +16,7 @@ void EndDivision(DivisionState& state)
     state.FStudents.clear();
     state.Records.clear();
     state.RuleTexts = {};
+    state.ExtraTexts = {};
 }
 
 void ResizeClassLists(DivisionState& state, int classCount)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "roster/ExtraColumns.h"
 #include "roster/RuleColumns.h"
 #include "roster/Student.h"
 
@@ -13,6 +14,7 @@ namespace fenban {
 struct DivisionState {
     std::vector<std::unique_ptr<TStudent>> Records; // owns the current roster's students
     RosterRuleTexts RuleTexts; // the roster's rule columns, entry i for Records[i]
+    RosterExtraTexts ExtraTexts; // the opened table's extra columns, entry i for Records[i]
 
     TStudentList FStudents; // the roster, in its current order
     TStudentList FGroupA, FGroupB; // gender groups of the last assignment

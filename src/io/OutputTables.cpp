@@ -5,6 +5,7 @@
 #include "roster/Gb18030.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace fenban {
 
@@ -35,20 +36,49 @@ std::string CountsText(const Counts& counts)
         + std::to_string(counts.size);
 }
 
-std::vector<std::string> ListingHeader(const std::vector<std::string>& subjectNames, std::size_t subjects)
+std::vector<std::string> ListingHeader(
+    const std::vector<std::string>& subjectNames, std::size_t subjects, const RosterExtraTexts& extras)
 {
     std::vector<std::string> header {"序号", "姓名", "性别", "班级"};
     for (std::size_t s = 0; s < subjects; ++s)
         header.push_back(s < subjectNames.size() ? subjectNames[s] : std::string());
+    header.insert(header.end(), extras.headers.begin(), extras.headers.end());
     return header;
 }
 
-void AddStudent(OutputTable& table, const TStudent& student, std::size_t subjects)
+// The extra columns' texts of a student, found through its record.
+class ExtraCells {
+public:
+    explicit ExtraCells(const DivisionState& state)
+        : extras_(state.ExtraTexts)
+    {
+        if (extras_.empty())
+            return;
+        for (std::size_t r = 0; r < state.Records.size(); ++r)
+            recordOf_.emplace(state.Records[r].get(), r);
+    }
+
+    void addTo(std::vector<OutputCell>& row, const TStudent& student) const
+    {
+        if (extras_.empty())
+            return;
+        const auto found = recordOf_.find(&student);
+        for (std::size_t j = 0; j < extras_.headers.size(); ++j)
+            row.emplace_back(found == recordOf_.end() ? std::string() : std::string(extras_.text(found->second, j)));
+    }
+
+private:
+    const RosterExtraTexts& extras_;
+    std::unordered_map<const TStudent*, std::size_t> recordOf_;
+};
+
+void AddStudent(OutputTable& table, const TStudent& student, std::size_t subjects, const ExtraCells& extras)
 {
     std::vector<OutputCell> row {static_cast<double>(table.rows.size() + 1), Gb18030ToUtf8(student.Name),
         Gb18030ToUtf8(student.Gender.view()), static_cast<double>(student.ClassNo)};
     for (std::size_t s = 0; s < subjects; ++s)
         row.emplace_back(static_cast<double>(student.Scores[s]));
+    extras.addTo(row, student);
     table.rows.push_back(std::move(row));
 }
 
@@ -115,7 +145,8 @@ DivisionTables MakeDivisionTables(const DivisionState& state, const std::vector<
 {
     DivisionTables tables;
     const std::size_t subjects = UsedSubjects(state, subjectNames);
-    const std::vector<std::string> header = ListingHeader(subjectNames, subjects);
+    const std::vector<std::string> header = ListingHeader(subjectNames, subjects, state.ExtraTexts);
+    const ExtraCells extras(state);
     tables.grade = {"全部", {}, header, {}};
     std::vector<const TStudent*> everyone;
     for (std::size_t i = 0; i < state.FClasses.size(); ++i) {
@@ -123,8 +154,8 @@ DivisionTables MakeDivisionTables(const DivisionState& state, const std::vector<
         const std::string number = std::to_string(i + 1);
         OutputTable table {number + "班", "班级 " + number + "　" + CountsText(CountGenders(members)), header, {}};
         for (const TStudent* student : members) {
-            AddStudent(table, *student, subjects);
-            AddStudent(tables.grade, *student, subjects);
+            AddStudent(table, *student, subjects, extras);
+            AddStudent(tables.grade, *student, subjects, extras);
             everyone.push_back(student);
         }
         tables.classes.push_back(std::move(table));
@@ -134,7 +165,7 @@ DivisionTables MakeDivisionTables(const DivisionState& state, const std::vector<
     std::sort(listed.begin(), listed.end());
     for (const TStudent* student : state.FStudents) {
         if (!std::binary_search(listed.begin(), listed.end(), student)) {
-            AddStudent(tables.grade, *student, subjects);
+            AddStudent(tables.grade, *student, subjects, extras);
             everyone.push_back(student);
         }
     }

@@ -32,7 +32,8 @@ struct DivisionTables {
 // The tables of the last division. A listing has the columns 序号, 姓名, 性别,
 // 班级 and the subjects (total first), headed by subjectNames (UTF-8,
 // missing ones empty): all eleven but those at the end that have neither a
-// name (other than spaces) nor any score other than 0. grade: every class list in class order, each in list
+// name (other than spaces) nor any score other than 0, then the roster's
+// extra columns (学号…) as texts. grade: every class list in class order, each in list
 // order, then the roster's students that are in no class list; classes: one
 // per class list, named 1班 … N班. averages: per class of the last
 // statistics its number, boys (男), girls (女), size and subject averages,

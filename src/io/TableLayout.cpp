@@ -207,7 +207,7 @@ public:
         std::vector<std::string> extras;
         for (const std::size_t c : layout_.extras)
             extras.push_back(cell(c));
-        table.extraCells.push_back(std::move(extras));
+        table.extras.cells.push_back(std::move(extras));
     }
 
 private:
@@ -462,7 +462,7 @@ ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportCho
     if (!merge && (choice.sheet < 0 || static_cast<std::size_t>(choice.sheet) >= sheets.size()))
         throw ImportError("没有这个工作表。");
     if (choice.asIs && !merge)
-        return {sheets[static_cast<std::size_t>(choice.sheet)].rows, {}, {}, {}};
+        return {sheets[static_cast<std::size_t>(choice.sheet)].rows, {}, {}};
 
     const Layout layout = CheckedLayout(choice.roles);
     const std::vector<std::string> chosen = ChosenHeader(sheets, choice);
@@ -485,7 +485,7 @@ ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportCho
         top.push_back(c < headerCells.size() ? headerCells[c] : std::string());
     table.rows.push_back(std::move(top));
     for (const std::size_t c : layout.extras)
-        table.extraHeaders.push_back(header(c));
+        table.extras.headers.push_back(header(c));
     if (!layout.total && !layout.subjects.empty())
         table.warnings.push_back("没有总分列：总分是各科成绩按列的顺序相加之和");
 

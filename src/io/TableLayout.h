@@ -2,6 +2,7 @@
 
 #include "common/Failure.h"
 #include "io/TableFile.h"
+#include "roster/ExtraColumns.h"
 
 #include <string>
 #include <string_view>
@@ -43,8 +44,7 @@ struct ImportProposal {
 // student's extra columns beside it, and what the reading has to say.
 struct ImportedTable {
     TableRows rows;
-    std::vector<std::string> extraHeaders;
-    std::vector<std::vector<std::string>> extraCells; // per student (rows[i + 1]), one text per extra header
+    RosterExtraTexts extras; // entry i for the student of rows[i + 1]
     std::vector<std::string> warnings; // "第 12 行 数学：缺考", the summed total, …
 };
 

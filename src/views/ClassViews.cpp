@@ -40,7 +40,8 @@ void ListStudents(
     StringGridModel& grid, const TStudentList& list, const std::string& decimalSeparator, const DivisionState& state)
 {
     const RosterRuleTexts& rules = state.RuleTexts;
-    if (rules.empty()) {
+    const RosterExtraTexts& extras = state.ExtraTexts;
+    if (rules.empty() && extras.empty()) {
         ListStudents(grid, list, decimalSeparator);
         return;
     }
@@ -50,21 +51,30 @@ void ListStudents(
         recordOf.emplace(state.Records[r].get(), r);
 
     const auto ruleCount = static_cast<int>(rules.columns.size());
-    grid.setColCount(RosterColumns + ruleCount);
+    const auto extraCount = static_cast<int>(extras.headers.size());
+    const int firstExtra = RosterColumns + ruleCount;
+    grid.setColCount(firstExtra + extraCount);
     grid.setRowCount(static_cast<int>(list.size()) + 1);
     grid.updateCells([&](CellGrid& cells) {
         // The subjects end before the first rule column: their headers from there on go.
-        for (int col = rules.columns.front().gridColumn; col < RosterColumns; ++col)
-            cells.setCell(col, 0, std::string());
+        if (!rules.empty())
+            for (int col = rules.columns.front().gridColumn; col < RosterColumns; ++col)
+                cells.setCell(col, 0, std::string());
         for (int j = 0; j < ruleCount; ++j)
             cells.setCell(RosterColumns + j, 0, rules.columns[static_cast<std::size_t>(j)].header);
+        for (int j = 0; j < extraCount; ++j)
+            cells.setCell(firstExtra + j, 0, extras.headers[static_cast<std::size_t>(j)]);
         for (std::size_t k = 1; k <= list.size(); ++k) {
             const int row = static_cast<int>(k);
             WriteStudent(cells, row, *list[k - 1], decimalSeparator);
             const auto found = recordOf.find(list[k - 1]);
+            const bool known = found != recordOf.end();
             for (int j = 0; j < ruleCount; ++j)
-                cells.setCell(RosterColumns + j, row,
-                    found == recordOf.end() ? std::string() : std::string(rules.text(found->second, j)));
+                cells.setCell(
+                    RosterColumns + j, row, known ? std::string(rules.text(found->second, j)) : std::string());
+            for (int j = 0; j < extraCount; ++j)
+                cells.setCell(firstExtra + j, row,
+                    known ? std::string(extras.text(found->second, static_cast<std::size_t>(j))) : std::string());
         }
     });
 }

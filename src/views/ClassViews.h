@@ -16,8 +16,9 @@ void ListStudents(StringGridModel& grid, const TStudentList& list, const std::st
 // The same listing carrying the rule columns of the state's roster: from
 // column 15 on, one column per rule column, headed by its header, with each
 // student's text as pasted. The header cells of the empty score columns
-// (from the first rule column to 14) are cleared. A roster without rule
-// columns is listed exactly as above.
+// (from the first rule column to 14) are cleared. The opened table's extra
+// columns (学号…) follow the rule columns, headed by their headers. A roster
+// without rule and extra columns is listed exactly as above.
 void ListStudents(
     StringGridModel& grid, const TStudentList& list, const std::string& decimalSeparator, const DivisionState& state);
 

@@ -109,6 +109,7 @@ DivisionState Clone(const DivisionState& state)
     copy.FGradeAvg = state.FGradeAvg;
     copy.FDevSum = state.FDevSum;
     copy.RuleTexts = state.RuleTexts;
+    copy.ExtraTexts = state.ExtraTexts;
     return copy;
 }
 

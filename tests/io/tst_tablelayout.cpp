@@ -136,7 +136,7 @@ private slots:
             QVERIFY(proposal.choice.asIs);
             const ImportedTable table = ImportTable(OneSheet(rows), proposal.choice, ".");
             QVERIFY(table.rows == rows);
-            QVERIFY(table.extraHeaders.empty() && table.warnings.empty());
+            QVERIFY(table.extras.headers.empty() && table.warnings.empty());
         }
     }
 
@@ -190,13 +190,13 @@ private slots:
             const ImportedTable table = ImportTable(sheets, proposal.choice, ".");
             const QString difference = RosterDifference(RosterOf(table.rows), RosterOf(own));
             QVERIFY2(difference.isEmpty(), qPrintable(difference));
-            QCOMPARE(table.extraHeaders.size(), std::size_t(2));
-            const bool numberFirst = table.extraHeaders[0] == "序号";
-            QCOMPARE(table.extraHeaders[numberFirst ? 1 : 0], std::string("学号"));
-            QCOMPARE(table.extraCells.size(), own.size() - 1);
-            for (std::size_t i = 0; i < table.extraCells.size(); ++i) {
-                QCOMPARE(table.extraCells[i][numberFirst ? 0 : 1], std::to_string(i + 1));
-                QCOMPARE(table.extraCells[i][numberFirst ? 1 : 0], "2026" + std::to_string(1001 + i));
+            QCOMPARE(table.extras.headers.size(), std::size_t(2));
+            const bool numberFirst = table.extras.headers[0] == "序号";
+            QCOMPARE(table.extras.headers[numberFirst ? 1 : 0], std::string("学号"));
+            QCOMPARE(table.extras.cells.size(), own.size() - 1);
+            for (std::size_t i = 0; i < table.extras.cells.size(); ++i) {
+                QCOMPARE(table.extras.cells[i][numberFirst ? 0 : 1], std::to_string(i + 1));
+                QCOMPARE(table.extras.cells[i][numberFirst ? 1 : 0], "2026" + std::to_string(1001 + i));
             }
             QCOMPARE(table.warnings.size(), std::size_t(dropTotal ? 1 : 0));
         }

@@ -22,9 +22,23 @@ for source in roster-table quoted-cells; do
 done
 soffice --headless --convert-to xls --outdir . roster-table.fods >/dev/null 2>&1
 
+# A school's grade as offices keep it, each file giving the roster of
+# school-plain: title rows, shuffled columns, no 总分, one sheet per class
+# (its sheets also as text files, one per sheet).
+for source in school-plain school-title school-shuffled school-nototal school-classes; do
+  soffice --headless --convert-to xlsx --outdir . "$source.fods" >/dev/null 2>&1
+done
+for source in school-title school-classes; do
+  soffice --headless --convert-to xls --outdir . "$source.fods" >/dev/null 2>&1
+done
+text school-nototal.fods 1 44 34 76 false school-nototal.csv
+for sheet in 1 2 3; do
+  text school-classes.fods $sheet 44 34 85 false "school-classes-$sheet.csv"
+done
+
 text roster-table.fods 2 9 0 76 false roster-table.txt          # tab-separated, as a copy gives it
 text roster-table.fods 2 44 34 76 false roster-table-utf8.csv
 text roster-table.fods 2 44 34 85 true roster-table-gb18030.csv  # every text quoted
 text quoted-cells.fods 1 44 34 76 false quoted-cells-utf8.csv
 text quoted-cells.fods 1 44 34 85 false quoted-cells-gb18030.csv
-ls -l roster-table.* quoted-cells.*
+ls -l roster-table.* quoted-cells.* school-*

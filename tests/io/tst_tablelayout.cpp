@@ -2,8 +2,10 @@
 // missing totals, score words, several sheets. The roster a rearranged table
 // gives is compared with the roster of the same students in the program's
 // own layout, read by the paste's own path.
+#include "engine/Assignment.h"
 #include "io/TableLayout.h"
 #include "roster/CellGrid.h"
+#include "roster/Gb18030.h"
 #include "roster/NumberText.h"
 #include "roster/PastedTable.h"
 #include "roster/RosterBuilder.h"
@@ -14,6 +16,7 @@
 #include <random>
 
 using namespace fenban;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -111,6 +114,27 @@ TableRows Reordered(const TableRows& rows, const std::vector<std::size_t>& order
         out.push_back(std::move(cells));
     }
     return out;
+}
+
+const std::filesystem::path DataFolder = FENBAN_TEST_DATA;
+
+// The class lists, as names, of a division of the roster into three classes.
+std::vector<std::vector<std::string>> DivisionOf(const TableRows& rows)
+{
+    DivisionState state;
+    state.Records = RosterOf(rows).students;
+    for (const auto& record : state.Records)
+        state.FStudents.push_back(record.get());
+    state.FClasses.resize(3);
+    std::vector<std::vector<std::string>> lists;
+    if (!AssignClasses(state, 3))
+        return lists;
+    for (const TStudentList& members : state.FClasses) {
+        lists.emplace_back();
+        for (const TStudent* student : members)
+            lists.back().push_back(Gb18030ToUtf8(student->Name));
+    }
+    return lists;
 }
 
 ImportedTable Imported(const std::vector<TableSheet>& sheets)
@@ -328,6 +352,64 @@ private slots:
             QCOMPARE(
                 QString::fromStdString(error.what()), QStringLiteral("不能合并：工作表“统计”没有与“1班”相同的表头。"));
         }
+    }
+
+    // Files saved by LibreOffice: each school table gives the roster and the
+    // division of the plain one, 学号 beside every student.
+    void schoolFiles_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("warnings");
+        const QStringList none;
+        QTest::newRow("title rows, .xlsx") << QStringList {u"school-title.xlsx"_s} << none;
+        QTest::newRow("title rows, .xls") << QStringList {u"school-title.xls"_s} << none;
+        QTest::newRow("shuffled columns") << QStringList {u"school-shuffled.xlsx"_s} << none;
+        const QStringList words {u"没有总分列：总分是各科成绩按列的顺序相加之和"_s, u"第 4 行 数学：缺考"_s,
+            u"第 7 行 语文：缺"_s, u"第 9 行 物理：免考"_s, u"第 12 行 数学：—"_s, u"第 13 行 化学：/"_s};
+        QTest::newRow("no total, score words, .xlsx") << QStringList {u"school-nototal.xlsx"_s} << words;
+        QTest::newRow("no total, score words, .csv") << QStringList {u"school-nototal.csv"_s} << words;
+        QTest::newRow("one sheet per class")
+            << QStringList {u"school-classes-1.csv"_s, u"school-classes-2.csv"_s, u"school-classes-3.csv"_s} << none;
+    }
+
+    void schoolFiles()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, warnings);
+        const TableRows plain = ReadTableFile(DataFolder / "school-plain.xlsx");
+        const ImportProposal own = ProposeImport(OneSheet(plain), ".");
+        QVERIFY(own.choice.asIs && !own.askUser);
+        const BuiltRoster roster = RosterOf(ImportTable(OneSheet(plain), own.choice, ".").rows);
+        QCOMPARE(roster.students.size(), std::size_t(12));
+
+        std::vector<TableSheet> sheets;
+        for (const QString& file : files)
+            sheets.push_back({file.toStdString(), ReadTableFile(DataFolder / file.toStdString())});
+        const ImportProposal proposal = ProposeImport(sheets, ".");
+        QVERIFY(proposal.askUser);
+        QCOMPARE(proposal.choice.sheet, files.size() > 1 ? ImportChoice::MergeSheets : 0);
+        const ImportedTable table = ImportTable(sheets, proposal.choice, ".");
+        const QString difference = RosterDifference(RosterOf(table.rows), roster);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+        QVERIFY(DivisionOf(table.rows) == DivisionOf(plain));
+        QVERIFY(!DivisionOf(plain).empty());
+
+        const auto number = std::find(table.extras.headers.begin(), table.extras.headers.end(), "学号");
+        QVERIFY(number != table.extras.headers.end());
+        for (std::size_t i = 0; i < 12; ++i)
+            QCOMPARE(table.extras.text(i, static_cast<std::size_t>(number - table.extras.headers.begin())),
+                std::to_string(2026001 + i));
+        QStringList told;
+        for (const std::string& warning : table.warnings)
+            told << QString::fromStdString(warning);
+        QCOMPARE(told, warnings);
+    }
+
+    // The workbook of one sheet per class holds what its text files hold.
+    void classWorkbookHoldsItsSheets()
+    {
+        for (const char* workbook : {"school-classes.xlsx", "school-classes.xls"})
+            QVERIFY(ReadTableFile(DataFolder / workbook) == ReadTableFile(DataFolder / "school-classes-1.csv"));
     }
 
     void rolesAreProposedByHeader()

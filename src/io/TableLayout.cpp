@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <optional>
 
 namespace fenban {
@@ -196,6 +197,9 @@ public:
             subjects.push_back(scoreText(cell(c), c, place, table));
             sum += ParseScore(subjects.back(), separator_);
         }
+        if (!layout_.total && !std::isfinite(sum))
+            throw ImportError("不能读入表格：工作表“" + place.sheetName + "”第 " + std::to_string(place.rowNumber)
+                + " 行的各科成绩之和太大。");
         row.push_back(layout_.total ? scoreText(cell(*layout_.total), *layout_.total, place, table)
                                     : ExactScoreText(sum, separator_));
         row.insert(row.end(), subjects.begin(), subjects.end());

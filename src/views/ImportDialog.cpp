@@ -19,6 +19,14 @@ namespace {
 
 const QString SettingsGroup = QStringLiteral("importChoices");
 
+QString RememberedKey(const std::vector<std::string>& headerWords)
+{
+    return SettingsGroup + u'/' + ImportDialog::HeaderKey(headerWords);
+}
+
+// The program's settings, under its own names whatever the application is called.
+const QString Organization = QStringLiteral("fenban");
+
 QString Text(std::string_view utf8)
 {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
@@ -97,12 +105,7 @@ ImportDialog::ImportDialog(
     showPreview();
     if (!applyRemembered())
         showRoles(proposal.choice.roles);
-    doubts_->setText(Text([this] {
-        std::string text;
-        for (const std::string& doubt : proposalDoubts_)
-            text += (text.empty() ? "" : "\n") + doubt;
-        return text;
-    }()));
+    showDoubts();
 
     connect(sheet_, &QComboBox::currentIndexChanged, this, [this] { sheetChosen(); });
     connect(headerRow_, &QSpinBox::valueChanged, this, [this] { headerRowChosen(); });
@@ -140,11 +143,11 @@ void ImportDialog::accept()
         error_->show();
         return;
     }
-    QSettings settings;
+    QSettings settings(QSettings::UserScope, Organization, Organization);
     QStringList roles;
     for (const ColumnRole role : chosen.roles)
         roles << QString::number(RoleIndex(role));
-    settings.setValue(SettingsGroup + u'/' + HeaderKey(headerWords()), roles);
+    settings.setValue(RememberedKey(headerWords()), roles);
     QDialog::accept();
 }
 
@@ -177,7 +180,9 @@ std::vector<std::string> ImportDialog::headerWords() const
 
 bool ImportDialog::applyRemembered()
 {
-    const QStringList remembered = QSettings().value(SettingsGroup + u'/' + HeaderKey(headerWords())).toStringList();
+    const QStringList remembered = QSettings(QSettings::UserScope, Organization, Organization)
+                                       .value(RememberedKey(headerWords()))
+                                       .toStringList();
     if (remembered.isEmpty() || remembered.size() != static_cast<qsizetype>(roleBoxes_.size()))
         return false;
     std::vector<ColumnRole> roles;
@@ -272,10 +277,15 @@ void ImportDialog::headerRowChosen()
         = ProposeRoles(shownRows(), headerRow_->value() - 1, separator_, proposalDoubts_);
     if (!applyRemembered())
         showRoles(roles);
-    std::string text;
+    showDoubts();
+}
+
+void ImportDialog::showDoubts()
+{
+    QStringList lines;
     for (const std::string& doubt : proposalDoubts_)
-        text += (text.empty() ? "" : "\n") + doubt;
-    doubts_->setText(Text(text));
+        lines << Text(doubt);
+    doubts_->setText(lines.join(u'\n'));
 }
 
 } // namespace fenban

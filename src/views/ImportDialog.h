@@ -49,6 +49,7 @@ private:
     void headerRowChosen();
     void showRoles(const std::vector<ColumnRole>& roles);
     void showPreview();
+    void showDoubts();
     const TableRows& shownRows() const;
     std::vector<std::string> headerWords() const;
     bool applyRemembered();

@@ -434,6 +434,10 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ImportError, ImportTable(sheets, choice, "."));
         choice.roles = {ColumnRole::Name, ColumnRole::Name, ColumnRole::Gender};
         QVERIFY_THROWS_EXCEPTION(ImportError, ImportTable(sheets, choice, "."));
+        // A sum beyond the extended type is told, not written as "inf".
+        const std::vector<TableSheet> huge
+            = OneSheet({{"姓名", "性别", "数学", "语文"}, {"甲", "男", "1e4932", "1e4932"}});
+        QVERIFY_THROWS_EXCEPTION(ImportError, Imported(huge));
         QCOMPARE(ColumnLetters(0), std::string("A"));
         QCOMPARE(ColumnLetters(25), std::string("Z"));
         QCOMPARE(ColumnLetters(26), std::string("AA"));

@@ -4,7 +4,6 @@
 #include "views/ImportDialog.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -14,6 +13,7 @@
 #include <QTest>
 
 using namespace fenban;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -58,9 +58,7 @@ private slots:
         // Remembered choices go to a folder of the test's own.
         QVERIFY(settingsFolder_.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder_.path());
-        QCoreApplication::setOrganizationName(QStringLiteral("fenban-tests"));
-        QCoreApplication::setApplicationName(QStringLiteral("tst_importdialog"));
-        QSettings().remove(QStringLiteral("importChoices"));
+        QSettings(QSettings::UserScope, u"fenban"_s, u"fenban"_s).remove(u"importChoices"_s);
     }
 
     void choiceIsMadeAndRemembered()

@@ -161,7 +161,23 @@ private slots:
             const ImportedTable table = ImportTable(OneSheet(rows), proposal.choice, ".");
             QVERIFY(table.rows == rows);
             QVERIFY(table.extras.headers.empty() && table.warnings.empty());
+
+            // A title row, a score word or a text among the scores: no longer the own layout.
+            TableRows titled = rows;
+            titled.insert(titled.begin(), {"2026级新生名单"});
+            QVERIFY(ProposeImport(OneSheet(titled), ".").askUser);
+            TableRows words = rows;
+            words.back().resize(std::max<std::size_t>(words.back().size(), 4));
+            words.back()[3] = random() % 2 ? "缺考" : "住校";
+            QVERIFY(ProposeImport(OneSheet(words), ".").askUser);
         }
+        // Columns after the ten subjects are the paste's to ignore: still the own layout.
+        TableRows wide = RandomOwnTable(random, 10, false);
+        wide[0].resize(15);
+        wide[0][14] = "备注";
+        wide[1].resize(15);
+        wide[1][14] = "住校";
+        QVERIFY(!ProposeImport(OneSheet(wide), ".").askUser);
     }
 
     // Title rows, 序号 and 学号, shuffled columns and no total give the roster

@@ -38,7 +38,6 @@ public:
 constexpr int ExitMatch = 0;
 constexpr int ExitNoMatch = 1;
 constexpr int ExitError = 2;
-constexpr std::size_t DifferencesTold = 10;
 
 const char* const HelpText = R"(用法：
   fenban divide 表格文件 --classes 分班数 [--seed 种子] [--bands 分段数]
@@ -312,15 +311,15 @@ int Divide(const Arguments& arguments)
     return ExitMatch;
 }
 
-int Compare(const std::string& expected, const std::string& result, const std::vector<std::string>& differences)
+int Report(const DivisionCheck& check)
 {
-    Print(result);
-    if (FingerprintMatches(expected, result)) {
-        Tell("核验一致：结果指纹 " + result);
+    Print(check.redone);
+    if (check.matches()) {
+        Tell("核验一致：结果指纹 " + check.redone);
         return ExitMatch;
     }
-    Tell("核验不一致：重做的结果指纹 " + result + "，期望 " + expected + "。");
-    for (const std::string& line : differences)
+    Tell("核验不一致：重做的结果指纹 " + check.redone + "，期望 " + check.expected + "。");
+    for (const std::string& line : check.differences)
         Tell("  " + line);
     return ExitNoMatch;
 }
@@ -331,35 +330,26 @@ int CheckTable(const Arguments& arguments)
     DivisionState state;
     ReadTableRoster(arguments.input, table, state);
     CheckCount(state, arguments.options.classCount);
-    Print(InputFingerprint(state, arguments.options));
-    DivideAndBalance(state, arguments.options, Control(arguments));
-    return Compare(NormalFingerprint(arguments.expect), ResultFingerprint(state), {});
+    DivisionCheck check;
+    check.options = arguments.options;
+    check.seedText = arguments.seedText;
+    check.expected = NormalFingerprint(arguments.expect);
+    check.inputFingerprint = InputFingerprint(state, check.options);
+    Print(check.inputFingerprint);
+    RedoDivision(state, check, Control(arguments));
+    return Report(check);
 }
 
-int CheckDivisionFile(Arguments arguments)
+int CheckDivisionFile(const Arguments& arguments)
 {
-    QJsonObject whole;
-    const Snapshot snapshot = ReadDivisionFile(arguments.input, &whole);
-    const PublicDivision recorded = ReadPublicDivision(whole);
-    DivisionState saved;
-    RosterSource source;
-    RestoreSnapshot(snapshot, saved, source);
-    if (saved.Records.empty())
-        throw DivisionInputError("分班文件“" + PathText(arguments.input) + "”中没有学生。");
-    arguments.options.classCount = snapshot.controls.classCount;
-    arguments.options.soundAlike = snapshot.controls.soundAlike;
-    arguments.options.bands = recorded.bands;
-    arguments.seedText = recorded.seedText.empty() ? std::string(DefaultSeedText) : NormalSeedText(recorded.seedText);
-    Tell("分班文件：" + std::to_string(saved.Records.size()) + " 人，分 " + std::to_string(arguments.options.classCount)
-        + " 个班；种子 " + arguments.seedText);
-
+    DivisionState recorded;
     DivisionState redone;
-    ReadRosterFromGrid(snapshot.roster.table->Unpack(), snapshot.roster.decimalSeparator, redone);
-    Print(InputFingerprint(redone, arguments.options));
-    DivideAndBalance(redone, arguments.options, Control(arguments));
-    const std::vector<std::string> differences
-        = FirstDifferences(saved, ClassesOfRecords(saved), ClassesOfRecords(redone), DifferencesTold);
-    return Compare(ResultFingerprint(saved), ResultFingerprint(redone), differences);
+    DivisionCheck check = ReadDivisionFileCheck(arguments.input, recorded, redone);
+    Tell("分班文件：" + std::to_string(recorded.Records.size()) + " 人，分 " + std::to_string(check.options.classCount)
+        + " 个班；种子 " + check.seedText);
+    Print(check.inputFingerprint);
+    RedoDivision(redone, check, Control(arguments), &recorded);
+    return Report(check);
 }
 
 bool IsCommand(const std::string& word)

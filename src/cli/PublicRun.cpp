@@ -1,5 +1,7 @@
 #include "cli/PublicRun.h"
 
+#include "audit/PublicDivision.h"
+#include "audit/PublicSeed.h"
 #include "engine/Division.h"
 #include "engine/RuleCheck.h"
 #include "roster/Gb18030.h"
@@ -7,6 +9,7 @@
 #include "roster/RosterBuilder.h"
 #include "rules/RuleBuilder.h"
 #include "rules/RuleMessages.h"
+#include "session/DivisionFile.h"
 
 namespace fenban {
 
@@ -65,6 +68,34 @@ std::vector<std::string> FirstDifferences(
                 + "记录为 " + std::to_string(a) + " 班，重做为 " + std::to_string(b) + " 班");
     }
     return lines;
+}
+
+DivisionCheck ReadDivisionFileCheck(const std::filesystem::path& file, DivisionState& recorded, DivisionState& redone)
+{
+    QJsonObject whole;
+    const Snapshot snapshot = ReadDivisionFile(file, &whole);
+    const PublicDivision kept = ReadPublicDivision(whole);
+    RosterSource source;
+    RestoreSnapshot(snapshot, recorded, source);
+    if (recorded.Records.empty())
+        throw DivisionInputError("分班文件“" + PathText(file) + "”中没有学生。");
+    DivisionCheck check;
+    check.options = {snapshot.controls.classCount, snapshot.controls.soundAlike, kept.bands};
+    check.seedText = kept.seedText.empty() ? std::string(DefaultSeedText) : NormalSeedText(kept.seedText);
+    check.expected = ResultFingerprint(recorded);
+    ReadRosterFromGrid(snapshot.roster.table->Unpack(), snapshot.roster.decimalSeparator, redone);
+    check.inputFingerprint = InputFingerprint(redone, check.options);
+    return check;
+}
+
+void RedoDivision(DivisionState& state, DivisionCheck& check, OptimiseControl control, const DivisionState* recorded)
+{
+    control.seed = SeedOfText(check.seedText);
+    DivideAndBalance(state, check.options, control);
+    check.redone = ResultFingerprint(state);
+    if (recorded != nullptr)
+        check.differences
+            = FirstDifferences(state, ClassesOfRecords(*recorded), ClassesOfRecords(state), DifferencesNamed);
 }
 
 } // namespace fenban

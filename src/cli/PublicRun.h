@@ -7,6 +7,7 @@
 #include "io/TableFile.h"
 #include "roster/CellGrid.h"
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,5 +43,34 @@ OptimiseResult DivideAndBalance(DivisionState& state, const DivisionOptions& opt
 // numbers them (the header is row 1).
 std::vector<std::string> FirstDifferences(
     const DivisionState& state, const std::vector<int>& first, const std::vector<int>& second, std::size_t most);
+
+// A division redone to check it (核验分班).
+struct DivisionCheck {
+    DivisionOptions options;
+    std::string seedText; // the digits
+    std::string inputFingerprint;
+    std::string expected; // the result fingerprint recorded, or as typed (NormalFingerprint)
+    std::string redone; // the result fingerprint of the division redone
+    std::vector<std::string> differences; // FirstDifferences, when the recorded classes are known
+
+    bool matches() const { return FingerprintMatches(expected, redone); }
+};
+
+// How many differing students a check names.
+inline constexpr std::size_t DifferencesNamed = 10;
+
+// A division file's check before the run: its class count and sound-alike
+// choice, the bands and seed it keeps (the default seed when it keeps none),
+// the division it holds in `recorded` (its result fingerprint expected) and
+// its roster as read in `redone`, whose input fingerprint the check holds.
+// Throws what ReadDivisionFile throws, Failure for malformed public members,
+// DivisionInputError for a file without students.
+DivisionCheck ReadDivisionFileCheck(const std::filesystem::path& file, DivisionState& recorded, DivisionState& redone);
+
+// Redoes the division of a roster as read (`state`, then the division redone)
+// with the check's options and seed (control.seed is set from it) and fills
+// check.redone; with `recorded`, names the first students whose classes differ.
+void RedoDivision(
+    DivisionState& state, DivisionCheck& check, OptimiseControl control, const DivisionState* recorded = nullptr);
 
 } // namespace fenban

@@ -12,7 +12,7 @@ namespace fenban {
 // input is published.
 struct DivisionOptions {
     int classCount = 1;
-    bool soundAlike = false; // sound-alike names in different classes (chkSoundAlike)
+    bool soundAlike = true; // sound-alike names in different classes (chkSoundAlike, ticked at start)
     int bands = 10; // score bands the optimiser keeps even across the classes
 };
 

@@ -41,11 +41,11 @@ constexpr int ExitError = 2;
 
 const char* const HelpText = R"(用法：
   fenban divide 表格文件 --classes 分班数 [--seed 种子] [--bands 分段数]
-                [--sound-alike] [--teachers 班主任名单] [--threads 线程数]
+                [--no-sound-alike] [--teachers 班主任名单] [--threads 线程数]
                 --out 输出文件
   fenban check 分班文件.fenban [--threads 线程数]
   fenban check 表格文件 --classes 分班数 [--seed 种子] [--bands 分段数]
-               [--sound-alike] [--threads 线程数] --expect 结果指纹
+               [--no-sound-alike] [--threads 线程数] --expect 结果指纹
   fenban --help
 
 divide  像“打开”一样读入表格文件（.xlsx、.xls、.csv、.tsv、.txt），用种子
@@ -60,7 +60,8 @@ check   重做一次分班，比较结果指纹：一致时退出码为 0，不�
   --seed S        公开抽取的种子：一串数字（最多 64 位）；默认 20240611，
                   即窗口中一键均衡的种子。
   --bands B       成绩分段数，1 到 50，默认 10。
-  --sound-alike   读音相同的姓名分在不同班（窗口中的同音姓名分开）。
+  --no-sound-alike  同名或读音相同的学生不必分开（窗口中取消“同音姓名分班”）；
+                  默认与窗口一样分开。
   --teachers F    班主任名单（UTF-8 文本，一行一位），用种子抽签到各班，
                   写入各班标题。
   --threads T     计算用的线程数，1 到 64，默认 2；结果与线程数无关。
@@ -80,6 +81,7 @@ struct Arguments {
     std::string seedText = std::string(DefaultSeedText);
     bool seedGiven = false;
     bool bandsGiven = false;
+    bool soundAlikeGiven = false;
     std::optional<std::filesystem::path> teachers;
     std::optional<std::filesystem::path> out;
     std::string expect;
@@ -135,6 +137,10 @@ Arguments Parse(int argc, char** argv)
             arguments.bandsGiven = true;
         } else if (argument == "--sound-alike") {
             arguments.options.soundAlike = true;
+            arguments.soundAlikeGiven = true;
+        } else if (argument == "--no-sound-alike") {
+            arguments.options.soundAlike = false;
+            arguments.soundAlikeGiven = true;
         } else if (argument == "--threads") {
             arguments.threads = IntegerOption(argument, value(argument), 1, 64, "线程数");
         } else if (argument == "--teachers" && arguments.command == "divide") {
@@ -170,7 +176,7 @@ Arguments Parse(int argc, char** argv)
         if (suffix != ".xlsx" && suffix != ".pdf" && suffix != ".csv")
             throw UsageError("输出文件必须是 .xlsx、.pdf 或 .csv：“" + PathText(*arguments.out) + "”。");
     } else if (divisionFile) {
-        if (arguments.classesGiven || arguments.seedGiven || arguments.bandsGiven || arguments.options.soundAlike
+        if (arguments.classesGiven || arguments.seedGiven || arguments.bandsGiven || arguments.soundAlikeGiven
             || !arguments.expect.empty())
             throw UsageError("核验分班文件时，分班数、种子、选项和指纹都取自文件，不能另给。");
     } else {

@@ -4,6 +4,7 @@
 // and wrong input refused with exit code 2 and nothing written.
 #include "AuditTestKit.h"
 #include "OutputReaders.h"
+#include "WindowDriver.h"
 #include "audit/PublicDivision.h"
 #include "audit/PublicSeed.h"
 #include "cli/PublicRun.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -77,6 +79,7 @@ private slots:
     void initTestCase();
     void sameFingerprintsOnAnyThreads();
     void anotherSeedAnotherDivision();
+    void windowDividesAlike();
     void outputsKeepWholeNames();
     void checkFindsASingleMovedStudent();
     void wrongInputWritesNothing_data();
@@ -147,6 +150,24 @@ void CommandLine::anotherSeedAnotherDivision()
     }
     QVERIFY(results[0] != results[1]);
     QCOMPARE(results[2], results[0]); // 0001 is the seed 1
+}
+
+// 打开, 分班数, 编班 and 一键均衡 in the window give the division the command
+// line gives with the default seed.
+void CommandLine::windowDividesAlike()
+{
+    const Run run = RunCli({QStringLiteral("divide"), tableFile_, QStringLiteral("--classes"), QStringLiteral("3"),
+        QStringLiteral("--out"), path(QStringLiteral("window.csv"))});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    testkit::WindowDriver w;
+    QVERIFY(w.trigger("actOpen", tableFile_).isEmpty());
+    w.run([&] { w.control<QSpinBox>("SpinEdit1")->setValue(3); });
+    QVERIFY(w.click("BitBtn2").isEmpty());
+    const DivisionOptions options {3, true, 10}; // 同音姓名分班 is ticked at start
+    QCOMPARE(QString::fromStdString(InputFingerprint(w.window.state(), options)), run.out.value(0));
+    QVERIFY(w.balanceAll().isEmpty());
+    QCOMPARE(QString::fromStdString(ResultFingerprint(w.window.state())), run.out.value(1));
+    QCOMPARE(QString::fromStdString(InputFingerprint(w.window.state(), options)), run.out.value(0));
 }
 
 void CommandLine::outputsKeepWholeNames()
@@ -304,5 +325,5 @@ void CommandLine::helpAndNoCommand()
     QCOMPARE(RunCli({}).code, 3);
 }
 
-QTEST_GUILESS_MAIN(CommandLine)
+QTEST_MAIN(CommandLine)
 #include "tst_cli.moc"

@@ -236,7 +236,14 @@ std::vector<std::string> ReadTableRoster(
     try {
         return ReadRoster(table, DecimalSeparator(), state);
     } catch (const ConversionError& problem) {
-        throw Failure("不能读入表格“" + PathText(file) + "”：有一格不是数字（" + problem.what() + "）。");
+        // The roster's message quotes the cell: 'abc' is not a valid … value.
+        const std::string what = problem.what();
+        const std::size_t open = what.find('\'');
+        const std::size_t close = what.rfind('\'');
+        const std::string cell = open < close ? what.substr(open + 1, close - open - 1) : what;
+        const bool integer = what.find("integer") != std::string::npos;
+        throw Failure("不能读入表格“" + PathText(file) + "”：" + (integer ? "班级一列的" : "分数") + "“" + cell
+            + "”不是" + (integer ? "整数" : "数字") + "。");
     }
 }
 

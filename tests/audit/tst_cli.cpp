@@ -267,6 +267,9 @@ void CommandLine::wrongInputWritesNothing_data()
     QTest::newRow("unreadable table") << QStringList {divide, QStringLiteral("BAD"), QStringLiteral("--classes"),
         QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.xlsx")}
                                       << QStringLiteral("不能打开文件");
+    QTest::newRow("score with letters") << QStringList {divide, QStringLiteral("LETTERS"), QStringLiteral("--classes"),
+        QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.xlsx")}
+                                        << QStringLiteral("分数“8x”不是数字。");
     QTest::newRow("output kind") << QStringList {divide, QStringLiteral("TABLE"), QStringLiteral("--classes"),
         QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.doc")}
                                  << QStringLiteral("输出文件必须是");
@@ -294,11 +297,16 @@ void CommandLine::wrongInputWritesNothing()
     QVERIFY(twice.open(QIODevice::WriteOnly));
     twice.write("王芳\n李强\n王芳\n");
     twice.close();
+    TableRows lettered = table_;
+    lettered[7][4] = "8x";
+    const QString letters = WriteTsv(lettered, path(QStringLiteral("字母.tsv")));
     for (QString& argument : arguments) {
         if (argument == QStringLiteral("TABLE"))
             argument = tableFile_;
         else if (argument == QStringLiteral("BAD"))
             argument = bad.fileName();
+        else if (argument == QStringLiteral("LETTERS"))
+            argument = letters;
         else if (argument == QStringLiteral("TWICE"))
             argument = twice.fileName();
         else if (argument.startsWith(QStringLiteral("OUT.")))

@@ -16,6 +16,7 @@
 #include "xls/FileSaving.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
@@ -42,7 +43,7 @@ constexpr int ExitError = 2;
 const char* const HelpText = R"(用法：
   fenban divide 表格文件 --classes 分班数 [--seed 种子] [--bands 分段数]
                 [--no-sound-alike] [--teachers 班主任名单] [--threads 线程数]
-                --out 输出文件
+                --out 输出文件 [--notice 公示名单 [--mask-names] [--by-name]]
   fenban check 分班文件.fenban [--threads 线程数]
   fenban check 表格文件 --classes 分班数 [--seed 种子] [--bands 分段数]
                [--no-sound-alike] [--threads 线程数] --expect 结果指纹
@@ -67,6 +68,10 @@ check   重做一次分班，比较结果指纹：一致时退出码为 0，不�
   --threads T     计算用的线程数，1 到 64，默认 2；结果与线程数无关。
   --out F         .xlsx（分班工作簿）、.pdf（班级名单）或 .csv（原表格，
                   班级一列填好）。
+  --notice F      另写公示名单（.pdf 或 .xlsx）：每班序号、姓名、性别、班主任，
+                  不列分数；名单下注明结果指纹、种子、日期和签字栏。
+  --mask-names    公示名单中姓名打码（张*、张*明、欧阳**）。
+  --by-name       公示名单按姓名拼音排序（默认按班级名单的顺序）。
   --expect FP     期望的结果指纹。
 
 退出码：0 完成或核验一致；1 核验不一致；2 出错（原因用中文写在标准错误上），
@@ -84,6 +89,8 @@ struct Arguments {
     bool soundAlikeGiven = false;
     std::optional<std::filesystem::path> teachers;
     std::optional<std::filesystem::path> out;
+    std::optional<std::filesystem::path> notice;
+    NoticeOptions noticeOptions;
     std::string expect;
     int threads = 2;
 };
@@ -146,6 +153,13 @@ Arguments Parse(int argc, char** argv)
         } else if (argument == "--teachers" && arguments.command == "divide") {
             value(argument);
             arguments.teachers = PathOf(argv[k]);
+        } else if (argument == "--notice" && arguments.command == "divide") {
+            value(argument);
+            arguments.notice = PathOf(argv[k]);
+        } else if (argument == "--mask-names" && arguments.command == "divide") {
+            arguments.noticeOptions.maskNames = true;
+        } else if (argument == "--by-name" && arguments.command == "divide") {
+            arguments.noticeOptions.order = NoticeOrder::Name;
         } else if (argument == "--out" && arguments.command == "divide") {
             value(argument);
             arguments.out = PathOf(argv[k]);
@@ -175,6 +189,11 @@ Arguments Parse(int argc, char** argv)
             throw UsageError("命令行还不能写分班文件（.fenban）；请写 .xlsx、.pdf 或 .csv。");
         if (suffix != ".xlsx" && suffix != ".pdf" && suffix != ".csv")
             throw UsageError("输出文件必须是 .xlsx、.pdf 或 .csv：“" + PathText(*arguments.out) + "”。");
+        if (arguments.notice && Suffix(*arguments.notice) != ".pdf" && Suffix(*arguments.notice) != ".xlsx")
+            throw UsageError("公示名单必须是 .pdf 或 .xlsx：“" + PathText(*arguments.notice) + "”。");
+        if (arguments.notice
+            && std::filesystem::absolute(*arguments.notice) == std::filesystem::absolute(*arguments.out))
+            throw UsageError("公示名单和输出文件不能是同一个文件。");
     } else if (divisionFile) {
         if (arguments.classesGiven || arguments.seedGiven || arguments.bandsGiven || arguments.soundAlikeGiven
             || !arguments.expect.empty())
@@ -319,6 +338,22 @@ int Divide(const Arguments& arguments)
         else
             WriteTablesPdf(*DiskFileSystem(), *arguments.out, PrintedTables(tables));
     }
+    if (arguments.notice) {
+        NoticeOptions options = arguments.noticeOptions;
+        options.resultFingerprint = result;
+        options.seedText = arguments.seedText;
+        options.date = QDate::currentDate();
+        const std::vector<OutputTable> notice = NoticeTables(state, teachers, options);
+        try {
+            if (Suffix(*arguments.notice) == ".pdf")
+                WriteNoticePdf(*DiskFileSystem(), *arguments.notice, notice, options);
+            else
+                WriteNoticeWorkbook(*DiskFileSystem(), *arguments.notice, notice, options);
+        } catch (...) {
+            DiskFileSystem()->remove(*arguments.out); // all or nothing
+            throw;
+        }
+    }
     Print(input);
     Print(result);
     return ExitMatch;
@@ -394,7 +429,9 @@ int RunCommandLine(int argc, char** argv)
     // PDF pages are painted with fonts, which need a GUI application; offscreen, no window.
     bool paints = false;
     for (int k = 2; k + 1 < argc; ++k)
-        paints = paints || (std::string_view(argv[k]) == "--out" && Suffix(PathOf(argv[k + 1])) == ".pdf");
+        paints = paints
+            || ((std::string_view(argv[k]) == "--out" || std::string_view(argv[k]) == "--notice")
+                && Suffix(PathOf(argv[k + 1])) == ".pdf");
     std::unique_ptr<QCoreApplication> application;
     if (paints) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -178,11 +178,22 @@ void CommandLine::outputsKeepWholeNames()
     list.close();
     const QString book = path(QStringLiteral("分班.xlsx"));
     const QString pdf = path(QStringLiteral("分班.pdf"));
+    const QString notice = path(QStringLiteral("公示.xlsx"));
+    QString result;
     for (const QString& out : {book, pdf}) {
         const Run run = RunCli({QStringLiteral("divide"), tableFile_, QStringLiteral("--classes"), QStringLiteral("3"),
-            QStringLiteral("--teachers"), list.fileName(), QStringLiteral("--out"), out});
+            QStringLiteral("--teachers"), list.fileName(), QStringLiteral("--out"), out, QStringLiteral("--notice"),
+            notice, QStringLiteral("--mask-names"), QStringLiteral("--by-name")});
         QVERIFY2(run.code == 0, qPrintable(run.err));
+        result = run.out.value(1);
     }
+    // The posted lists: masked names, the teachers, the fingerprint under every class.
+    QString noticeError;
+    const QStringList posted = TextsOf(testkit::ReadWithOpenpyxl(notice, noticeError));
+    QVERIFY2(noticeError.isEmpty(), qPrintable(noticeError));
+    QCOMPARE(posted.count(QStringLiteral("巴**·*尔")), qsizetype(2));
+    QVERIFY(posted.contains(QStringLiteral("欧阳****")) && !posted.contains(QStringLiteral("欧阳娜娜娜娜")));
+    QCOMPARE(posted.count(QStringLiteral("结果指纹（SHA-256）：") + result), qsizetype(3));
     QString error;
     const QJsonArray sheets = testkit::ReadWithOpenpyxl(book, error);
     QVERIFY2(error.isEmpty(), qPrintable(error));

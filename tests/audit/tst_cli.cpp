@@ -281,6 +281,9 @@ void CommandLine::wrongInputWritesNothing_data()
     QTest::newRow("score with letters") << QStringList {divide, QStringLiteral("LETTERS"), QStringLiteral("--classes"),
         QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.xlsx")}
                                         << QStringLiteral("分数“8x”不是数字。");
+    QTest::newRow("fixed class out of range") << QStringList {divide, QStringLiteral("FIXED"),
+        QStringLiteral("--classes"), QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.pdf")}
+                                              << QStringLiteral("迪丽热巴·热依扎"); // the whole name in the message
     QTest::newRow("output kind") << QStringList {divide, QStringLiteral("TABLE"), QStringLiteral("--classes"),
         QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.doc")}
                                  << QStringLiteral("输出文件必须是");
@@ -311,11 +314,17 @@ void CommandLine::wrongInputWritesNothing()
     TableRows lettered = table_;
     lettered[7][4] = "8x";
     const QString letters = WriteTsv(lettered, path(QStringLiteral("字母.tsv")));
+    TableRows fixed = table_;
+    fixed[0][6] = "固定";
+    fixed[1][6] = "9";
+    const QString fixedFile = WriteTsv(fixed, path(QStringLiteral("固定.tsv")));
     for (QString& argument : arguments) {
         if (argument == QStringLiteral("TABLE"))
             argument = tableFile_;
         else if (argument == QStringLiteral("BAD"))
             argument = bad.fileName();
+        else if (argument == QStringLiteral("FIXED"))
+            argument = fixedFile;
         else if (argument == QStringLiteral("LETTERS"))
             argument = letters;
         else if (argument == QStringLiteral("TWICE"))

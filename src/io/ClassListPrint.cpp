@@ -157,7 +157,7 @@ private:
                 if (c < table.rows[r].size()) {
                     const OutputCell& cell = table.rows[r][c];
                     const bool number = std::holds_alternative<double>(cell);
-                    painter.drawText(QRectF(x + pad, y, layout.widths[c] - 2 * pad, row),
+                    DrawCopyableText(painter, QRectF(x + pad, y, layout.widths[c] - 2 * pad, row),
                         (number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, Text(CellText(cell)));
                 }
                 x += layout.widths[c];
@@ -294,6 +294,64 @@ void ExportClassListsPdf(const std::filesystem::path& file, const DivisionTables
 {
     const std::vector<OutputTable> printed = PrintedTables(tables);
     WriteTablesPdf(*DiskFileSystem(), file, printed);
+}
+
+void DrawCopyableText(QPainter& painter, const QRectF& box, int flags, const QString& text)
+{
+    const bool mixed = std::any_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); })
+        && std::any_of(text.begin(), text.end(), [](QChar c) { return !c.isDigit(); });
+    if (!mixed) {
+        painter.drawText(box, flags, text);
+        return;
+    }
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    const double width = metrics.horizontalAdvance(text);
+    double x = (flags & Qt::AlignRight) != 0 ? box.right() - width
+        : (flags & Qt::AlignHCenter) != 0    ? box.left() + (box.width() - width) / 2
+                                             : box.left();
+    const int vertical = flags & Qt::AlignVertical_Mask;
+    for (qsizetype at = 0; at < text.size();) {
+        const bool digits = text[at].isDigit();
+        qsizetype end = at;
+        while (end < text.size() && text[end].isDigit() == digits)
+            ++end;
+        const QString part = text.mid(at, end - at);
+        const double advance = metrics.horizontalAdvance(part);
+        painter.drawText(
+            QRectF(x, box.top(), advance + metrics.averageCharWidth(), box.height()), Qt::AlignLeft | vertical, part);
+        x += advance;
+        at = end;
+    }
+}
+
+QFont ClassListFont(double points, bool bold)
+{
+    return ListFont(points, bold);
+}
+
+void WritePaintedPdf(FileSystem& files, const std::filesystem::path& file, const QString& title,
+    const std::function<void(QPagedPaintDevice&)>& paint, std::span<const OutputTable> drawn)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setPageLayout(ClassListPageLayout());
+        pdf.setResolution(600);
+        pdf.setTitle(title);
+        pdf.setCreator(QStringLiteral("均衡分班"));
+        try {
+            paint(pdf);
+        } catch (const Failure&) {
+            throw WriteError("不能保存文件“" + Utf8(file) + "”：不能生成PDF。");
+        }
+    }
+    QByteArray bytes = buffer.data();
+    MapRadicalsToTheirCharacters(bytes, drawn);
+    SaveFileSafely(files, file, [&bytes](ByteSink& out) {
+        out.write(std::span(
+            reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+    });
 }
 
 } // namespace fenban

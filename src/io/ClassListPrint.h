@@ -4,11 +4,14 @@
 #include "io/OutputTables.h"
 #include "xls/FileSaving.h"
 
+#include <QFont>
 #include <QPageLayout>
 #include <filesystem>
+#include <functional>
 #include <span>
 
 class QPagedPaintDevice;
+class QPainter;
 
 namespace fenban {
 
@@ -30,5 +33,21 @@ void WriteTablesPdf(FileSystem& files, const std::filesystem::path& file, std::s
 
 // WriteTablesPdf to the disk, the tables of PrintedTables.
 void ExportClassListsPdf(const std::filesystem::path& file, const DivisionTables& tables);
+
+// Draws a text as QPainter::drawText does (one line, aligned in the box by
+// `flags`), so that a PDF reader copies it whole: Qt's PDF writer leaves the
+// digits of a Latin run (the 256 of SHA-256, a fingerprint's digits) out of
+// the text it maps, though they print; digits are drawn as runs of their own.
+void DrawCopyableText(QPainter& painter, const QRectF& box, int flags, const QString& text);
+
+// The font of the printed class lists at that size: the first Chinese font the system has.
+QFont ClassListFont(double points, bool bold);
+
+// A PDF that `paint` paints on a QPdfWriter (A4 portrait as the class lists,
+// 600 dpi, fonts embedded), the texts of `drawn` mapped so that they copy as
+// written; saved through SaveFileSafely. A Failure of `paint` becomes a
+// WriteError naming the file.
+void WritePaintedPdf(FileSystem& files, const std::filesystem::path& file, const QString& title,
+    const std::function<void(QPagedPaintDevice&)>& paint, std::span<const OutputTable> drawn);
 
 } // namespace fenban

@@ -165,4 +165,32 @@ void ExportDivisionWorkbook(const std::filesystem::path& file, const DivisionTab
     WriteWorkbook(*DiskFileSystem(), file, sheets);
 }
 
+void WriteXlsxWith(FileSystem& files, const std::filesystem::path& file, const std::function<void(lxw_workbook*)>& fill)
+{
+    const QTemporaryDir scratch;
+    if (!scratch.isValid())
+        throw WriteError("不能保存文件“" + Utf8(file) + "”：不能建立临时文件夹。");
+    const std::filesystem::path folder(scratch.path().toStdU16String());
+    const std::filesystem::path book = folder / "book.xlsx";
+    {
+        Workbook workbook(book.string(), folder.string());
+        fill(workbook.get());
+        Check(workbook.close(), file);
+    }
+    std::string bytes;
+    try {
+        bytes = FileBytes(book);
+    } catch (const std::system_error&) {
+        throw WriteError("不能保存文件“" + Utf8(file) + "”：读不回临时文件。");
+    }
+    SaveFileSafely(files, file, [&bytes](ByteSink& out) {
+        out.write(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    });
+}
+
+void CheckXlsxError(int error, const std::filesystem::path& file)
+{
+    Check(static_cast<lxw_error>(error), file);
+}
+
 } // namespace fenban

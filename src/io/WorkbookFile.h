@@ -5,7 +5,10 @@
 #include "xls/FileSaving.h"
 
 #include <filesystem>
+#include <functional>
 #include <span>
+
+struct lxw_workbook;
 
 namespace fenban {
 
@@ -19,5 +22,13 @@ void WriteWorkbook(FileSystem& files, const std::filesystem::path& file, std::sp
 
 // WriteWorkbook to the disk, the sheets of WorkbookTables.
 void ExportDivisionWorkbook(const std::filesystem::path& file, const DivisionTables& tables);
+
+// An .xlsx workbook that `fill` builds with libxlsxwriter (sheets, cells,
+// formats), saved as WriteWorkbook saves it.
+void WriteXlsxWith(
+    FileSystem& files, const std::filesystem::path& file, const std::function<void(lxw_workbook*)>& fill);
+
+// Throws WriteError naming the file unless `error` (an lxw_error) is LXW_NO_ERROR.
+void CheckXlsxError(int error, const std::filesystem::path& file);
 
 } // namespace fenban

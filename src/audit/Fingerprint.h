@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/DivisionState.h"
+
+#include <string>
+#include <string_view>
+
+namespace fenban {
+
+// Everything besides the roster that changes a division: the class count
+// and the options of 一键均衡. The seed is not here: it is drawn after the
+// input is published.
+struct DivisionOptions {
+    int classCount = 1;
+    bool soundAlike = true; // sound-alike names in different classes (chkSoundAlike, ticked at start)
+    int bands = 10; // score bands the optimiser keeps even across the classes
+};
+
+// The canonical text of the input (docs/fingerprint.md): UTF-8, lines ended
+// by LF, fields by TAB; the roster as read (every record's name, gender,
+// class cell, mark and eleven scores, the rule columns and every record's
+// texts in them) and the options. Locale-free: numbers are written by
+// CanonicalNumber.
+std::string InputCanonicalText(const DivisionState& state, const DivisionOptions& options);
+
+// The canonical text of a result: per record, in roster order, its name and
+// the class whose list holds it (ClassesOfRecords: 0 for none).
+std::string ResultCanonicalText(const DivisionState& state);
+
+// 64 lowercase hex digits: the SHA-256 of the bytes.
+std::string Sha256Hex(std::string_view bytes);
+
+std::string InputFingerprint(const DivisionState& state, const DivisionOptions& options);
+std::string ResultFingerprint(const DivisionState& state);
+
+// The first 16 hex digits in groups of four: "3f2a-09bc-77d1-e054".
+std::string ShortFingerprint(std::string_view fingerprint);
+
+// A fingerprint as typed: 64 hex digits, or the short form (16 hex digits,
+// groups separated by "-" or blanks); lowercase. Empty when it is neither.
+std::string NormalFingerprint(std::string_view typed);
+
+// Whether a typed fingerprint (NormalFingerprint) names the full one: equal,
+// or its first 16 digits.
+bool FingerprintMatches(std::string_view typed, std::string_view fingerprint);
+
+// The number as the canonical texts write it: the shortest decimal that
+// reads back as the same IEEE double (the value converted to double),
+// positional, no exponent, no trailing zeros or point; "0" for zero of
+// either sign; "inf", "-inf", "nan".
+std::string CanonicalNumber(long double value);
+
+// A field of the canonical texts: backslash, TAB, LF and CR written as
+// \\, \t, \n and \r.
+std::string CanonicalField(std::string_view utf8);
+
+} // namespace fenban

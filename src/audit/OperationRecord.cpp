@@ -1,0 +1,181 @@
+#include "audit/OperationRecord.h"
+
+#include <QJsonObject>
+#include <array>
+
+namespace fenban {
+
+namespace {
+
+struct KindNames {
+    RecordKind kind;
+    std::string_view name;
+    std::string_view key;
+};
+
+constexpr std::array<KindNames, 11> Kinds {{
+    {RecordKind::Read, "读入数据", "read"},
+    {RecordKind::Open, "打开", "open"},
+    {RecordKind::ClassCount, "分班数", "classes"},
+    {RecordKind::Assign, "编班", "assign"},
+    {RecordKind::Adjust, "调整", "adjust"},
+    {RecordKind::BalanceAll, "一键均衡", "balance"},
+    {RecordKind::Move, "调班", "move"},
+    {RecordKind::Undo, "撤销", "undo"},
+    {RecordKind::Redo, "重做", "redo"},
+    {RecordKind::Save, "保存", "save"},
+    {RecordKind::TeacherDraw, "班主任抽签", "teachers"},
+}};
+
+const KindNames& NamesOf(RecordKind kind)
+{
+    for (const KindNames& names : Kinds) {
+        if (names.kind == kind)
+            return names;
+    }
+    return Kinds.front();
+}
+
+const QString TimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+std::string Str(std::string_view text)
+{
+    return std::string(text);
+}
+
+std::string ClassText(int classNo)
+{
+    return classNo >= 1 ? std::to_string(classNo) + " 班" : std::string("未分班");
+}
+
+} // namespace
+
+std::string_view RecordKindName(RecordKind kind)
+{
+    return NamesOf(kind).name;
+}
+
+std::string_view RecordKindKey(RecordKind kind)
+{
+    return NamesOf(kind).key;
+}
+
+std::optional<RecordKind> RecordKindOfKey(std::string_view key)
+{
+    for (const KindNames& names : Kinds) {
+        if (names.key == key)
+            return names.kind;
+    }
+    return std::nullopt;
+}
+
+std::optional<RecordKind> RecordKindOfStep(std::string_view stepName)
+{
+    for (const KindNames& names : Kinds) {
+        if (names.name == stepName)
+            return names.kind;
+    }
+    return std::nullopt;
+}
+
+std::string RecordTimeText(const QDateTime& time)
+{
+    return time.toString(TimeFormat).toStdString();
+}
+
+void OperationRecord::add(RecordKind kind, std::string text, const QDateTime& time)
+{
+    // Kept to the second, as the file keeps it, so a record reads back equal.
+    entries_.push_back({QDateTime::fromString(time.toString(TimeFormat), TimeFormat), kind, std::move(text)});
+}
+
+QJsonArray OperationRecord::toJson() const
+{
+    QJsonArray array;
+    for (const RecordEntry& entry : entries_) {
+        array.append(QJsonObject {{QStringLiteral("time"), QString::fromStdString(RecordTimeText(entry.time))},
+            {QStringLiteral("kind"), QString::fromUtf8(RecordKindKey(entry.kind))},
+            {QStringLiteral("text"), QString::fromStdString(entry.text)}});
+    }
+    return array;
+}
+
+OperationRecord OperationRecord::fromJson(const QJsonArray& json)
+{
+    OperationRecord record;
+    for (qsizetype k = 0; k < json.size(); ++k) {
+        const QJsonObject entry = json[k].toObject();
+        const QDateTime time = QDateTime::fromString(entry[QStringLiteral("time")].toString(), TimeFormat);
+        const std::optional<RecordKind> kind = RecordKindOfKey(entry[QStringLiteral("kind")].toString().toStdString());
+        const QJsonValue text = entry[QStringLiteral("text")];
+        if (!json[k].isObject() || !time.isValid() || !kind || !text.isString())
+            throw Failure("操作记录的第 " + std::to_string(k + 1) + " 条不完整。");
+        record.entries_.push_back({time, *kind, text.toString().toStdString()});
+    }
+    return record;
+}
+
+std::string ReadRecordText(int students, int classCount, std::string_view inputFingerprint)
+{
+    return "读入数据：" + std::to_string(students) + " 人，分 " + std::to_string(classCount) + " 个班；输入指纹 "
+        + Str(inputFingerprint);
+}
+
+std::string OpenRecordText(std::string_view fileName, int students, int classCount, std::string_view inputFingerprint)
+{
+    return "打开 " + Str(fileName) + "：" + std::to_string(students) + " 人，分 " + std::to_string(classCount)
+        + " 个班；输入指纹 " + Str(inputFingerprint);
+}
+
+std::string ClassCountRecordText(int classCount)
+{
+    return "分班数改为 " + std::to_string(classCount);
+}
+
+std::string AssignRecordText(int classCount, std::string_view resultFingerprint)
+{
+    return "编班：分 " + std::to_string(classCount) + " 个班；结果指纹 " + Str(resultFingerprint);
+}
+
+std::string AdjustRecordText(int classA, int classB, std::string_view subject, std::string_view resultFingerprint)
+{
+    std::string text = "调整：" + ClassText(classA) + "与" + ClassText(classB);
+    if (!subject.empty())
+        text += "（" + Str(subject) + "）";
+    return text + "；结果指纹 " + Str(resultFingerprint);
+}
+
+std::string BalanceAllRecordText(std::string_view seedText, std::string_view resultFingerprint)
+{
+    return "一键均衡：种子 " + Str(seedText) + "；结果指纹 " + Str(resultFingerprint);
+}
+
+std::string MoveRecordText(std::string_view name, int fromClass, int toClass)
+{
+    return "调班：" + Str(name) + " 从 " + ClassText(fromClass) + " 调到 " + ClassText(toClass);
+}
+
+std::string UndoRecordText(std::string_view stepName)
+{
+    return "撤销 " + Str(stepName);
+}
+
+std::string RedoRecordText(std::string_view stepName)
+{
+    return "重做 " + Str(stepName);
+}
+
+std::string SaveRecordText(std::string_view fileName, std::string_view resultFingerprint)
+{
+    return "保存 " + Str(fileName) + "；结果指纹 " + Str(resultFingerprint);
+}
+
+std::string TeacherRecordText(const std::vector<std::string>& teachers, std::string_view seedText)
+{
+    std::string text = seedText.empty() ? "班主任（指定）：" : "班主任抽签：种子 " + Str(seedText) + "；";
+    for (std::size_t k = 0; k < teachers.size(); ++k)
+        text += (k > 0 ? "，" : "") + std::to_string(k + 1) + "班 " + teachers[k];
+    return text;
+}
+
+} // namespace fenban

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "common/Failure.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fenban {
+
+// The kinds of step the record (操作记录) keeps.
+enum class RecordKind {
+    Read, // 读入数据 (a paste)
+    Open, // 打开 (a table file or a division file)
+    ClassCount, // 分班数
+    Assign, // 编班
+    Adjust, // 调整
+    BalanceAll, // 一键均衡
+    Move, // 调班 (a hand move)
+    Undo, // 撤销
+    Redo, // 重做
+    Save, // 保存
+    TeacherDraw, // 班主任抽签 (drawn or set by hand)
+};
+
+// One step: when (local time, to the second), what kind, and its text as shown.
+struct RecordEntry {
+    QDateTime time;
+    RecordKind kind = RecordKind::Read;
+    std::string text; // UTF-8
+
+    friend bool operator==(const RecordEntry&, const RecordEntry&) = default;
+};
+
+// The step's name as the record lists it: 读入数据, 打开, 编班…
+std::string_view RecordKindName(RecordKind kind);
+// The key of a kind in the division file: "read", "open", "classes"…
+std::string_view RecordKindKey(RecordKind kind);
+std::optional<RecordKind> RecordKindOfKey(std::string_view key);
+// The kind of a step by the name the window runs it under (runStep's
+// 读入数据, 打开, 分班数, 编班, 调整, 一键均衡, 调班) or names it in its
+// menus (撤销, 重做, 保存); none for any other name.
+std::optional<RecordKind> RecordKindOfStep(std::string_view stepName);
+
+// "2026-12-08 07:15:03": the time of an entry as shown and kept.
+std::string RecordTimeText(const QDateTime& time);
+
+// The record: every step in the order done.
+class OperationRecord {
+public:
+    // Adds a step done now (or at `time`), the time cut to the second.
+    void add(RecordKind kind, std::string text, const QDateTime& time = QDateTime::currentDateTime());
+    const std::vector<RecordEntry>& entries() const { return entries_; }
+    bool empty() const { return entries_.empty(); }
+
+    // The record in the division file: an array of {"time", "kind", "text"},
+    // time as RecordTimeText.
+    QJsonArray toJson() const;
+    // Throws Failure (a Chinese sentence) when an entry is not of that form.
+    static OperationRecord fromJson(const QJsonArray& json);
+
+    friend bool operator==(const OperationRecord&, const OperationRecord&) = default;
+
+private:
+    std::vector<RecordEntry> entries_;
+};
+
+// The texts of the steps (UTF-8). A file name is its name alone, a
+// fingerprint the whole 64 digits.
+std::string ReadRecordText(int students, int classCount, std::string_view inputFingerprint);
+std::string OpenRecordText(std::string_view fileName, int students, int classCount, std::string_view inputFingerprint);
+std::string ClassCountRecordText(int classCount);
+std::string AssignRecordText(int classCount, std::string_view resultFingerprint);
+std::string AdjustRecordText(int classA, int classB, std::string_view subject, std::string_view resultFingerprint);
+std::string BalanceAllRecordText(std::string_view seedText, std::string_view resultFingerprint);
+std::string MoveRecordText(std::string_view name, int fromClass, int toClass);
+std::string UndoRecordText(std::string_view stepName);
+std::string RedoRecordText(std::string_view stepName);
+std::string SaveRecordText(std::string_view fileName, std::string_view resultFingerprint);
+// teachers[k]: the teacher of class k + 1. An empty seed text: set by hand.
+std::string TeacherRecordText(const std::vector<std::string>& teachers, std::string_view seedText);
+
+} // namespace fenban

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "audit/OperationRecord.h"
+
+#include <QJsonObject>
+#include <string>
+#include <vector>
+
+namespace fenban {
+
+// What a division file keeps besides the window's state, so that anyone can
+// redo the division: the seed and options of the last 一键均衡, the class
+// teachers and the record of every step.
+struct PublicDivision {
+    std::string seedText; // empty: no 一键均衡 yet
+    int bands = 10;
+    std::vector<std::string> teachers; // teachers[k]: class k + 1; empty: none
+    bool teachersDrawn = false; // drawn with the seed; false: set by hand
+    OperationRecord record;
+
+    friend bool operator==(const PublicDivision&, const PublicDivision&) = default;
+};
+
+// The members a division file carries for it (pass as DivisionJson's
+// `extra`): "public" {"seed", "bands", "teachers", "teachersDrawn"} and
+// "record" (OperationRecord::toJson).
+QJsonObject PublicDivisionJson(const PublicDivision& division);
+
+// Those members of a file's whole object; a file without them gives the
+// defaults (no seed, 10 bands, no teachers, an empty record). Throws Failure
+// (a Chinese sentence) when they are there but malformed.
+PublicDivision ReadPublicDivision(const QJsonObject& whole);
+
+} // namespace fenban

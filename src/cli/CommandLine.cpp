@@ -1,0 +1,453 @@
+#include "cli/CommandLine.h"
+
+#include "audit/Fingerprint.h"
+#include "audit/PublicDivision.h"
+#include "audit/PublicSeed.h"
+#include "audit/TeacherDraw.h"
+#include "cli/PublicRun.h"
+#include "engine/RuleCheck.h"
+#include "io/ClassListPrint.h"
+#include "io/OutputTables.h"
+#include "io/PublicOutputs.h"
+#include "io/WorkbookFile.h"
+#include "roster/Gb18030.h"
+#include "roster/RosterBuilder.h"
+#include "session/DivisionFile.h"
+#include "xls/FileSaving.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QStringDecoder>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+namespace fenban {
+
+namespace {
+
+// A wrong command line: told with a hint to --help.
+class UsageError : public Failure {
+public:
+    using Failure::Failure;
+};
+
+constexpr int ExitMatch = 0;
+constexpr int ExitNoMatch = 1;
+constexpr int ExitError = 2;
+
+const char* const HelpText = R"(用法：
+  fenban divide 表格文件 --classes 分班数 [--seed 种子] [--bands 分段数]
+                [--no-sound-alike] [--teachers 班主任名单] [--threads 线程数]
+                --out 输出文件 [--notice 公示名单 [--mask-names] [--by-name]]
+  fenban check 分班文件.fenban [--threads 线程数]
+  fenban check 表格文件 --classes 分班数 [--seed 种子] [--bands 分段数]
+               [--no-sound-alike] [--threads 线程数] --expect 结果指纹
+  fenban --help
+
+divide  像“打开”一样读入表格文件（.xlsx、.xls、.csv、.tsv、.txt），用种子
+        编班并一键均衡，写出输出文件；标准输出先后打印输入指纹和结果指纹
+        （各 64 位十六进制数字）。
+check   重做一次分班，比较结果指纹：一致时退出码为 0，不一致为 1。
+        分班文件记有它的表格、分班数、选项和种子；表格文件则需同样的选项
+        和 --expect 给出的指纹（64 位，或 16 位简写）。
+
+选项：
+  --classes N     分班数，1 到 100。
+  --seed S        公开抽取的种子：一串数字（最多 64 位）；默认 20240611，
+                  即窗口中一键均衡的种子。
+  --bands B       成绩分段数，1 到 50，默认 10。
+  --no-sound-alike  同名或读音相同的学生不必分开（窗口中取消“同音姓名分班”）；
+                  默认与窗口一样分开。
+  --teachers F    班主任名单（UTF-8 或 GB18030 文本，一行一位），用种子抽签到各班，
+                  写入各班标题。
+  --threads T     计算用的线程数，1 到 64，默认 2；结果与线程数无关。
+  --out F         .xlsx（分班工作簿）、.pdf（班级名单）或 .csv（原表格，
+                  班级一列填好）。
+  --notice F      另写公示名单（.pdf 或 .xlsx）：每班序号、姓名、性别、班主任，
+                  不列分数；名单下注明结果指纹、种子、日期和签字栏。
+  --mask-names    公示名单中姓名打码（张*、张*明、欧阳**）。
+  --by-name       公示名单按姓名拼音排序（默认按班级名单的顺序）。
+  --expect FP     期望的结果指纹。
+
+退出码：0 完成或核验一致；1 核验不一致；2 出错（原因用中文写在标准错误上），
+此时不写任何文件。
+)";
+
+struct Arguments {
+    std::string command;
+    std::filesystem::path input;
+    DivisionOptions options;
+    bool classesGiven = false;
+    std::string seedText = std::string(DefaultSeedText);
+    bool seedGiven = false;
+    bool bandsGiven = false;
+    bool soundAlikeGiven = false;
+    std::optional<std::filesystem::path> teachers;
+    std::optional<std::filesystem::path> out;
+    std::optional<std::filesystem::path> notice;
+    NoticeOptions noticeOptions;
+    std::string expect;
+    int threads = 2;
+};
+
+std::filesystem::path PathOf(const char* argument)
+{
+    return std::filesystem::path(QString::fromLocal8Bit(argument).toStdU16String());
+}
+
+std::string Local(const char* argument)
+{
+    return QString::fromLocal8Bit(argument).toStdString();
+}
+
+int IntegerOption(const std::string& option, const std::string& text, int low, int high, const std::string& what)
+{
+    bool ok = false;
+    const int value = QString::fromStdString(text).toInt(&ok);
+    if (!ok || value < low || value > high)
+        throw UsageError(what + "必须是 " + std::to_string(low) + " 到 " + std::to_string(high) + " 之间的整数（"
+            + option + " “" + text + "”）。");
+    return value;
+}
+
+std::string Suffix(const std::filesystem::path& file)
+{
+    return QString::fromStdU16String(file.extension().u16string()).toLower().toStdString();
+}
+
+Arguments Parse(int argc, char** argv)
+{
+    Arguments arguments;
+    arguments.command = argv[1];
+    int k = 2;
+    const auto value = [&](const std::string& option) {
+        if (k + 1 >= argc)
+            throw UsageError("选项 " + option + " 缺少值。");
+        return Local(argv[++k]);
+    };
+    bool haveInput = false;
+    for (; k < argc; ++k) {
+        const std::string argument = Local(argv[k]);
+        if (argument == "--classes") {
+            arguments.options.classCount = IntegerOption(argument, value(argument), 1, MaxClassCount, "分班数");
+            arguments.classesGiven = true;
+        } else if (argument == "--seed") {
+            arguments.seedText = NormalSeedText(value(argument));
+            arguments.seedGiven = true;
+        } else if (argument == "--bands") {
+            arguments.options.bands = IntegerOption(argument, value(argument), 1, 50, "分段数");
+            arguments.bandsGiven = true;
+        } else if (argument == "--sound-alike") {
+            arguments.options.soundAlike = true;
+            arguments.soundAlikeGiven = true;
+        } else if (argument == "--no-sound-alike") {
+            arguments.options.soundAlike = false;
+            arguments.soundAlikeGiven = true;
+        } else if (argument == "--threads") {
+            arguments.threads = IntegerOption(argument, value(argument), 1, 64, "线程数");
+        } else if (argument == "--teachers" && arguments.command == "divide") {
+            value(argument);
+            arguments.teachers = PathOf(argv[k]);
+        } else if (argument == "--notice" && arguments.command == "divide") {
+            value(argument);
+            arguments.notice = PathOf(argv[k]);
+        } else if (argument == "--mask-names" && arguments.command == "divide") {
+            arguments.noticeOptions.maskNames = true;
+        } else if (argument == "--by-name" && arguments.command == "divide") {
+            arguments.noticeOptions.order = NoticeOrder::Name;
+        } else if (argument == "--out" && arguments.command == "divide") {
+            value(argument);
+            arguments.out = PathOf(argv[k]);
+        } else if (argument == "--expect" && arguments.command == "check") {
+            arguments.expect = value(argument);
+            if (NormalFingerprint(arguments.expect).empty())
+                throw UsageError("指纹必须是 64 位十六进制数字，或它的前 16 位：“" + arguments.expect + "”。");
+        } else if (argument.starts_with("-") && argument.size() > 1) {
+            throw UsageError("不认识的选项“" + argument + "”。");
+        } else if (!haveInput) {
+            arguments.input = PathOf(argv[k]);
+            haveInput = true;
+        } else {
+            throw UsageError("多余的参数“" + argument + "”。");
+        }
+    }
+    if (!haveInput)
+        throw UsageError(arguments.command == "divide" ? "缺少表格文件。" : "缺少要核验的文件。");
+    const bool divisionFile = Suffix(arguments.input) == "." + std::string(DivisionFileSuffix);
+    if (arguments.command == "divide") {
+        if (!arguments.classesGiven)
+            throw UsageError("缺少分班数（--classes）。");
+        if (!arguments.out)
+            throw UsageError("缺少输出文件（--out）。");
+        const std::string suffix = Suffix(*arguments.out);
+        if (suffix == "." + std::string(DivisionFileSuffix))
+            throw UsageError("命令行还不能写分班文件（.fenban）；请写 .xlsx、.pdf 或 .csv。");
+        if (suffix != ".xlsx" && suffix != ".pdf" && suffix != ".csv")
+            throw UsageError("输出文件必须是 .xlsx、.pdf 或 .csv：“" + PathText(*arguments.out) + "”。");
+        if (arguments.notice && Suffix(*arguments.notice) != ".pdf" && Suffix(*arguments.notice) != ".xlsx")
+            throw UsageError("公示名单必须是 .pdf 或 .xlsx：“" + PathText(*arguments.notice) + "”。");
+        if (arguments.notice
+            && std::filesystem::absolute(*arguments.notice) == std::filesystem::absolute(*arguments.out))
+            throw UsageError("公示名单和输出文件不能是同一个文件。");
+    } else if (divisionFile) {
+        if (arguments.classesGiven || arguments.seedGiven || arguments.bandsGiven || arguments.soundAlikeGiven
+            || !arguments.expect.empty())
+            throw UsageError("核验分班文件时，分班数、种子、选项和指纹都取自文件，不能另给。");
+    } else {
+        if (!arguments.classesGiven)
+            throw UsageError("缺少分班数（--classes）。");
+        if (arguments.expect.empty())
+            throw UsageError("核验表格文件需要期望的结果指纹（--expect）。");
+    }
+    return arguments;
+}
+
+void Tell(const std::string& text)
+{
+    std::fputs((text + "\n").c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void Print(const std::string& text)
+{
+    std::fputs((text + "\n").c_str(), stdout);
+    std::fflush(stdout);
+}
+
+std::string DecimalSeparator()
+{
+    return QLocale().decimalPoint().toStdString(); // as the window reads numbers
+}
+
+// The control of a run: the seed, the threads and progress on stderr every tenth.
+OptimiseControl Control(const Arguments& arguments)
+{
+    OptimiseControl control;
+    control.seed = SeedOfText(arguments.seedText);
+    control.threads = arguments.threads;
+    auto told = std::make_shared<int>(0);
+    control.progress = [told](double fraction) {
+        const int tenth = static_cast<int>(fraction * 10);
+        if (tenth > *told) {
+            *told = tenth;
+            Tell("一键均衡 " + std::to_string(tenth * 10) + "%");
+        }
+    };
+    return control;
+}
+
+void CheckCount(const DivisionState& state, int classCount)
+{
+    if (static_cast<int>(state.Records.size()) < classCount)
+        throw DivisionInputError(
+            "分班数 " + std::to_string(classCount) + " 多于学生人数 " + std::to_string(state.Records.size()) + "。");
+}
+
+// The roster of a table file, a cell that does not convert named with the file.
+std::vector<std::string> ReadTableRoster(
+    const std::filesystem::path& file, const TableRows& table, DivisionState& state)
+{
+    try {
+        return ReadRoster(table, DecimalSeparator(), state);
+    } catch (const ConversionError& problem) {
+        // The roster's message quotes the cell: 'abc' is not a valid … value.
+        const std::string what = problem.what();
+        const std::size_t open = what.find('\'');
+        const std::size_t close = what.rfind('\'');
+        const std::string cell = open < close ? what.substr(open + 1, close - open - 1) : what;
+        const bool integer = what.find("integer") != std::string::npos;
+        throw Failure("不能读入表格“" + PathText(file) + "”：" + (integer ? "班级一列的" : "分数") + "“" + cell
+            + "”不是" + (integer ? "整数" : "数字") + "。");
+    }
+}
+
+std::vector<std::string> ReadTeachers(const std::filesystem::path& file)
+{
+    QFile in(QString::fromStdU16String(file.u16string()));
+    if (!in.open(QIODevice::ReadOnly))
+        throw Failure("不能打开班主任名单“" + PathText(file) + "”。");
+    const QByteArray bytes = in.readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(bytes);
+    if (utf8.hasError()) // a list saved as GB18030
+        return ParseTeacherList(Gb18030ToUtf8(bytes.toStdString()));
+    return ParseTeacherList(text.toStdString());
+}
+
+std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+// The table as read, its class column (the third) holding each student's class.
+void WriteCsv(const std::filesystem::path& file, TableRows table, const std::vector<int>& classes)
+{
+    std::string text = "\xEF\xBB\xBF"; // UTF-8, as spreadsheets recognise it
+    for (std::size_t r = 0; r < table.size(); ++r) {
+        std::vector<std::string>& row = table[r];
+        if (r >= 1 && r - 1 < classes.size()) {
+            if (row.size() < ClassColumn)
+                row.resize(ClassColumn);
+            row[ClassColumn - 1] = std::to_string(classes[r - 1]);
+        }
+        for (std::size_t c = 0; c < row.size(); ++c)
+            text += (c > 0 ? "," : "") + CsvField(row[c]);
+        text += "\r\n";
+    }
+    SaveFileSafely(*DiskFileSystem(), file, [&text](ByteSink& out) {
+        out.write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    });
+}
+
+int Divide(const Arguments& arguments)
+{
+    std::vector<std::string> teacherList;
+    if (arguments.teachers)
+        teacherList = ReadTeachers(*arguments.teachers);
+    const TableRows table = ReadTableFile(arguments.input);
+    DivisionState state;
+    const std::vector<std::string> subjects = ReadTableRoster(arguments.input, table, state);
+    CheckCount(state, arguments.options.classCount);
+    const std::vector<std::string> teachers = arguments.teachers
+        ? DrawTeachers(teacherList, arguments.options.classCount, SeedOfText(arguments.seedText))
+        : std::vector<std::string>();
+    const std::string input = InputFingerprint(state, arguments.options);
+    Tell("读入 " + std::to_string(state.Records.size()) + " 人，分 " + std::to_string(arguments.options.classCount)
+        + " 个班；种子 " + arguments.seedText);
+    DivideAndBalance(state, arguments.options, Control(arguments));
+    const std::string result = ResultFingerprint(state);
+
+    const std::string suffix = Suffix(*arguments.out);
+    if (suffix == ".csv") {
+        WriteCsv(*arguments.out, table, ClassesOfRecords(state));
+    } else {
+        DivisionTables tables = MakeDivisionTables(state, subjects);
+        AddTeachersToTitles(tables, teachers);
+        if (suffix == ".xlsx")
+            WriteWorkbook(*DiskFileSystem(), *arguments.out, WorkbookTables(tables));
+        else
+            WriteTablesPdf(*DiskFileSystem(), *arguments.out, PrintedTables(tables));
+    }
+    if (arguments.notice) {
+        NoticeOptions options = arguments.noticeOptions;
+        options.resultFingerprint = result;
+        options.seedText = arguments.seedText;
+        options.date = QDate::currentDate();
+        const std::vector<OutputTable> notice = NoticeTables(state, teachers, options);
+        try {
+            if (Suffix(*arguments.notice) == ".pdf")
+                WriteNoticePdf(*DiskFileSystem(), *arguments.notice, notice, options);
+            else
+                WriteNoticeWorkbook(*DiskFileSystem(), *arguments.notice, notice, options);
+        } catch (...) {
+            DiskFileSystem()->remove(*arguments.out); // all or nothing
+            throw;
+        }
+    }
+    Print(input);
+    Print(result);
+    return ExitMatch;
+}
+
+int Report(const DivisionCheck& check)
+{
+    Print(check.redone);
+    if (check.matches()) {
+        Tell("核验一致：结果指纹 " + check.redone);
+        return ExitMatch;
+    }
+    Tell("核验不一致：重做的结果指纹 " + check.redone + "，期望 " + check.expected + "。");
+    for (const std::string& line : check.differences)
+        Tell("  " + line);
+    return ExitNoMatch;
+}
+
+int CheckTable(const Arguments& arguments)
+{
+    const TableRows table = ReadTableFile(arguments.input);
+    DivisionState state;
+    ReadTableRoster(arguments.input, table, state);
+    CheckCount(state, arguments.options.classCount);
+    DivisionCheck check;
+    check.options = arguments.options;
+    check.seedText = arguments.seedText;
+    check.expected = NormalFingerprint(arguments.expect);
+    check.inputFingerprint = InputFingerprint(state, check.options);
+    Print(check.inputFingerprint);
+    RedoDivision(state, check, Control(arguments));
+    return Report(check);
+}
+
+int CheckDivisionFile(const Arguments& arguments)
+{
+    DivisionState recorded;
+    DivisionState redone;
+    DivisionCheck check = ReadDivisionFileCheck(arguments.input, recorded, redone);
+    Tell("分班文件：" + std::to_string(recorded.Records.size()) + " 人，分 " + std::to_string(check.options.classCount)
+        + " 个班；种子 " + check.seedText);
+    Print(check.inputFingerprint);
+    RedoDivision(redone, check, Control(arguments), &recorded);
+    return Report(check);
+}
+
+bool IsCommand(const std::string& word)
+{
+    return word == "divide" || word == "check" || word == "--help" || word == "-h" || word == "help";
+}
+
+int Run(int argc, char** argv)
+{
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(HelpText, stdout);
+        return ExitMatch;
+    }
+    const Arguments arguments = Parse(argc, argv);
+    if (arguments.command == "divide")
+        return Divide(arguments);
+    if (Suffix(arguments.input) == "." + std::string(DivisionFileSuffix))
+        return CheckDivisionFile(arguments);
+    return CheckTable(arguments);
+}
+
+} // namespace
+
+int RunCommandLine(int argc, char** argv)
+{
+    if (argc < 2 || !IsCommand(argv[1]))
+        return -1;
+    // PDF pages are painted with fonts, which need a GUI application; offscreen, no window.
+    bool paints = false;
+    for (int k = 2; k + 1 < argc; ++k)
+        paints = paints
+            || ((std::string_view(argv[k]) == "--out" || std::string_view(argv[k]) == "--notice")
+                && Suffix(PathOf(argv[k + 1])) == ".pdf");
+    std::unique_ptr<QCoreApplication> application;
+    if (paints) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    try {
+        return Run(argc, argv);
+    } catch (const UsageError& problem) {
+        Tell(std::string("fenban：") + problem.what() + "运行 fenban --help 查看用法。");
+    } catch (const std::exception& problem) {
+        Tell(std::string("fenban：") + problem.what());
+    }
+    return ExitError;
+}
+
+} // namespace fenban

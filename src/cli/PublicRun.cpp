@@ -1,0 +1,101 @@
+#include "cli/PublicRun.h"
+
+#include "audit/PublicDivision.h"
+#include "audit/PublicSeed.h"
+#include "engine/Division.h"
+#include "engine/RuleCheck.h"
+#include "roster/Gb18030.h"
+#include "roster/PastedTable.h"
+#include "roster/RosterBuilder.h"
+#include "rules/RuleBuilder.h"
+#include "rules/RuleMessages.h"
+#include "session/DivisionFile.h"
+
+namespace fenban {
+
+std::vector<std::string> ReadRoster(const TableRows& table, std::string_view decimalSeparator, DivisionState& state)
+{
+    FieldRows rows;
+    rows.reserve(table.size());
+    for (const std::vector<std::string>& row : table)
+        rows.emplace_back(row.begin(), row.end());
+    CellGrid grid(RosterColumns, 2);
+    SizeGridForTable(grid, rows);
+    FillGridWithTable(grid, rows);
+    return ReadRosterFromGrid(grid, decimalSeparator, state);
+}
+
+std::vector<std::string> ReadRosterFromGrid(
+    const CellGrid& grid, std::string_view decimalSeparator, DivisionState& state)
+{
+    EndDivision(state);
+    BuiltRoster built = BuildRosterFromGrid(grid, decimalSeparator);
+    state.Records = std::move(built.students);
+    state.RuleTexts = std::move(built.rules);
+    state.FStudents.reserve(state.Records.size());
+    for (const auto& record : state.Records)
+        state.FStudents.push_back(record.get());
+    return {built.subjectNames.begin(), built.subjectNames.end()};
+}
+
+OptimiseResult DivideAndBalance(DivisionState& state, const DivisionOptions& options, const OptimiseControl& control)
+{
+    const int classCount = options.classCount;
+    ResizeClassLists(state, classCount);
+    if (!AssignClassesWithRules(state, classCount))
+        throw DivisionInputError("学生不足 3 人，不能编班。");
+    const DivisionRules rules = BuildDivisionRules(state, classCount, options.soundAlike);
+    std::vector<RuleConflict> conflicts = FindRuleConflicts(state, classCount, rules);
+    OptimiseResult result;
+    if (conflicts.empty()) {
+        result = OptimiseDivision(state, classCount, rules, control);
+        conflicts = std::move(result.conflicts);
+    }
+    if (!conflicts.empty())
+        throw DivisionInputError(ConflictMessage(conflicts, rules, state, classCount));
+    return result;
+}
+
+std::vector<std::string> FirstDifferences(
+    const DivisionState& state, const std::vector<int>& first, const std::vector<int>& second, std::size_t most)
+{
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < state.Records.size() && lines.size() < most; ++i) {
+        const int a = i < first.size() ? first[i] : 0;
+        const int b = i < second.size() ? second[i] : 0;
+        if (a != b)
+            lines.push_back("第 " + std::to_string(i + 2) + " 行 " + Gb18030ToUtf8(state.Records[i]->Name) + "："
+                + "记录为 " + std::to_string(a) + " 班，重做为 " + std::to_string(b) + " 班");
+    }
+    return lines;
+}
+
+DivisionCheck ReadDivisionFileCheck(const std::filesystem::path& file, DivisionState& recorded, DivisionState& redone)
+{
+    QJsonObject whole;
+    const Snapshot snapshot = ReadDivisionFile(file, &whole);
+    const PublicDivision kept = ReadPublicDivision(whole);
+    RosterSource source;
+    RestoreSnapshot(snapshot, recorded, source);
+    if (recorded.Records.empty())
+        throw DivisionInputError("分班文件“" + PathText(file) + "”中没有学生。");
+    DivisionCheck check;
+    check.options = {snapshot.controls.classCount, snapshot.controls.soundAlike, kept.bands};
+    check.seedText = kept.seedText.empty() ? std::string(DefaultSeedText) : NormalSeedText(kept.seedText);
+    check.expected = ResultFingerprint(recorded);
+    ReadRosterFromGrid(snapshot.roster.table->Unpack(), snapshot.roster.decimalSeparator, redone);
+    check.inputFingerprint = InputFingerprint(redone, check.options);
+    return check;
+}
+
+void RedoDivision(DivisionState& state, DivisionCheck& check, OptimiseControl control, const DivisionState* recorded)
+{
+    control.seed = SeedOfText(check.seedText);
+    DivideAndBalance(state, check.options, control);
+    check.redone = ResultFingerprint(state);
+    if (recorded != nullptr)
+        check.differences
+            = FirstDifferences(state, ClassesOfRecords(*recorded), ClassesOfRecords(state), DifferencesNamed);
+}
+
+} // namespace fenban

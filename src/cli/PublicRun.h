@@ -1,0 +1,76 @@
+#pragma once
+
+#include "audit/Fingerprint.h"
+#include "common/Failure.h"
+#include "engine/DivisionState.h"
+#include "engine/Optimiser.h"
+#include "io/TableFile.h"
+#include "roster/CellGrid.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fenban {
+
+// A division that cannot be made from this input: too few students, a bad
+// 固定 value, rules that cannot all hold. The message is Chinese sentences.
+class DivisionInputError : public Failure {
+public:
+    using Failure::Failure;
+};
+
+// The roster of a table as 打开 builds it: the table in a grid as a paste
+// fills it, then every data row a student (BuildRosterFromGrid). Throws
+// ConversionError for a cell that does not convert. Returns the subject
+// names (UTF-8, "  " for an empty one).
+std::vector<std::string> ReadRoster(const TableRows& table, std::string_view decimalSeparator, DivisionState& state);
+
+// The same from a grid of the roster's columns (a division file's table).
+std::vector<std::string> ReadRosterFromGrid(
+    const CellGrid& grid, std::string_view decimalSeparator, DivisionState& state);
+
+// 分班数, 编班 and 一键均衡 as the window's buttons run them, with the
+// control's seed: ResizeClassLists, AssignClassesWithRules, then
+// BuildDivisionRules, FindRuleConflicts and OptimiseDivision. Throws
+// DivisionInputError (nothing divided) when 编班 cannot divide or the rules
+// conflict; RuleValueError from 编班 passes unchanged.
+OptimiseResult DivideAndBalance(DivisionState& state, const DivisionOptions& options, const OptimiseControl& control);
+
+// "第 12 行 张三：记录为 3 班，重做为 5 班" for up to `most` records whose
+// classes differ (first: recorded, second: redone), rows as the spreadsheet
+// numbers them (the header is row 1).
+std::vector<std::string> FirstDifferences(
+    const DivisionState& state, const std::vector<int>& first, const std::vector<int>& second, std::size_t most);
+
+// A division redone to check it (核验分班).
+struct DivisionCheck {
+    DivisionOptions options;
+    std::string seedText; // the digits
+    std::string inputFingerprint;
+    std::string expected; // the result fingerprint recorded, or as typed (NormalFingerprint)
+    std::string redone; // the result fingerprint of the division redone
+    std::vector<std::string> differences; // FirstDifferences, when the recorded classes are known
+
+    bool matches() const { return FingerprintMatches(expected, redone); }
+};
+
+// How many differing students a check names.
+inline constexpr std::size_t DifferencesNamed = 10;
+
+// A division file's check before the run: its class count and sound-alike
+// choice, the bands and seed it keeps (the default seed when it keeps none),
+// the division it holds in `recorded` (its result fingerprint expected) and
+// its roster as read in `redone`, whose input fingerprint the check holds.
+// Throws what ReadDivisionFile throws, Failure for malformed public members,
+// DivisionInputError for a file without students.
+DivisionCheck ReadDivisionFileCheck(const std::filesystem::path& file, DivisionState& recorded, DivisionState& redone);
+
+// Redoes the division of a roster as read (`state`, then the division redone)
+// with the check's options and seed (control.seed is set from it) and fills
+// check.redone; with `recorded`, names the first students whose classes differ.
+void RedoDivision(
+    DivisionState& state, DivisionCheck& check, OptimiseControl control, const DivisionState* recorded = nullptr);
+
+} // namespace fenban

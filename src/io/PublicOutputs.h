@@ -1,0 +1,65 @@
+#pragma once
+
+#include "audit/OperationRecord.h"
+#include "io/OutputTables.h"
+#include "xls/FileSaving.h"
+
+#include <QDate>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace fenban {
+
+// The record (操作记录) as a table: 序号, 时间, 操作, 内容; printed as the
+// last page of the class lists' PDF (append it to PrintedTables).
+OutputTable RecordTable(const OperationRecord& record);
+
+// Puts each class's teacher into its title (班级 3　男 24　女 25　共 49　班主任：王芳);
+// teachers[k] is the teacher of class k + 1, missing or empty ones leave the title.
+void AddTeachersToTitles(DivisionTables& tables, const std::vector<std::string>& teachers);
+
+enum class NoticeOrder {
+    List, // as the class list stands
+    Name, // by name, in Chinese order (OrderByName)
+};
+
+// What a posted list (公示名单) shows besides its classes.
+struct NoticeOptions {
+    bool maskNames = false; // MaskName: 张*、张*明、欧阳**
+    NoticeOrder order = NoticeOrder::List;
+    std::string heading = "分班公示名单"; // above every class, UTF-8
+    std::string resultFingerprint; // the footer's; empty: left out
+    std::string seedText; // empty: left out
+    QDate date; // invalid: left out
+    bool signatures = true; // the lines for 监督人 and 经办人
+};
+
+// One posted class: its table (序号, 姓名, 性别, 班主任; no scores, no rule
+// columns), titled with the class and its teacher.
+std::vector<OutputTable> NoticeTables(
+    const DivisionState& state, const std::vector<std::string>& teachers, const NoticeOptions& options);
+
+// The lines under every posted class: 结果指纹, 种子, 日期 as given.
+std::vector<std::string> NoticeFooter(const NoticeOptions& options);
+
+// "2026年12月8日".
+std::string NoticeDateText(const QDate& date);
+
+// The signature line: 监督人：＿＿＿＿　经办人：＿＿＿＿　日期：＿＿＿＿.
+std::string NoticeSignatureLine();
+
+// The posted lists as a PDF: A4, every class on a page of its own under
+// the heading, the footer and (with signatures) the signature line under
+// its table, 第 n 页，共 m 页 at the foot. Saved through SaveFileSafely.
+void WriteNoticePdf(FileSystem& files, const std::filesystem::path& file, std::span<const OutputTable> tables,
+    const NoticeOptions& options);
+
+// The posted lists as an .xlsx workbook: a sheet per class (1班 …), the
+// heading and the class title above the table, the footer and signature
+// line below it, A4 portrait, fit to one page wide.
+void WriteNoticeWorkbook(FileSystem& files, const std::filesystem::path& file, std::span<const OutputTable> tables,
+    const NoticeOptions& options);
+
+} // namespace fenban

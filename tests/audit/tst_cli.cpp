@@ -1,0 +1,357 @@
+// The command line end to end, as a separate process: the same fingerprints on
+// 1, 2 and 4 threads, another seed another division, outputs that keep whole
+// names and agree with the fingerprint, check finding a single moved student,
+// and wrong input refused with exit code 2 and nothing written.
+#include "AuditTestKit.h"
+#include "OutputReaders.h"
+#include "WindowDriver.h"
+#include "audit/PublicDivision.h"
+#include "audit/PublicSeed.h"
+#include "cli/PublicRun.h"
+#include "engine/Division.h"
+#include "roster/Gb18030.h"
+#include "roster/PastedTable.h"
+#include "roster/RosterBuilder.h"
+#include "session/DivisionFile.h"
+#include "xls/FileSaving.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace fenban;
+using namespace fenban::audittest;
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QStringList out; // stdout lines
+    QString err;
+};
+
+Run RunCli(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(FENBAN_CLI), arguments);
+    Run run;
+    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.code = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+bool IsFingerprint(const QString& line)
+{
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+    return hex.match(line).hasMatch();
+}
+
+// The class column of a written .csv (UTF-8 with BOM, no quoted fields here).
+std::vector<int> CsvClasses(const QString& file)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    QString text = QString::fromUtf8(in.readAll());
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    std::vector<int> classes;
+    const QStringList lines = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    for (qsizetype k = 1; k < lines.size(); ++k)
+        classes.push_back(lines[k].split(QLatin1Char(','))[2].toInt());
+    return classes;
+}
+
+constexpr int Students = 90;
+
+} // namespace
+
+class CommandLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void sameFingerprintsOnAnyThreads();
+    void anotherSeedAnotherDivision();
+    void windowDividesAlike();
+    void outputsKeepWholeNames();
+    void checkFindsASingleMovedStudent();
+    void wrongInputWritesNothing_data();
+    void wrongInputWritesNothing();
+    void helpAndNoCommand();
+
+private:
+    QTemporaryDir folder_;
+    TableRows table_ = Grade(Students);
+    QString tableFile_;
+    QString path(const QString& name) const { return folder_.filePath(name); }
+};
+
+void CommandLine::initTestCase()
+{
+    QVERIFY(folder_.isValid());
+    tableFile_ = WriteTsv(table_, path(QStringLiteral("初一年级.tsv")));
+    QVERIFY(!tableFile_.isEmpty());
+}
+
+void CommandLine::sameFingerprintsOnAnyThreads()
+{
+    QStringList first;
+    for (const int threads : {1, 2, 4}) {
+        const QString out = path(QStringLiteral("threads-%1.csv").arg(threads));
+        const Run run = RunCli({QStringLiteral("divide"), tableFile_, QStringLiteral("--classes"), QStringLiteral("3"),
+            QStringLiteral("--seed"), QStringLiteral("271828"), QStringLiteral("--threads"), QString::number(threads),
+            QStringLiteral("--out"), out});
+        QVERIFY2(run.code == 0, qPrintable(run.err));
+        QCOMPARE(run.out.size(), qsizetype(2));
+        QVERIFY(IsFingerprint(run.out[0]) && IsFingerprint(run.out[1]));
+        QVERIFY(run.err.contains(QStringLiteral("读入 90 人，分 3 个班")));
+        if (first.isEmpty())
+            first = run.out;
+        QCOMPARE(run.out, first);
+        // The written class column is the division the fingerprint names,
+        // recomputed from the documented text.
+        DivisionOptions options;
+        options.classCount = 3;
+        const QJsonObject python = Recompute(table_, options, CsvClasses(out), {}, "271828");
+        QCOMPARE(python[QStringLiteral("input")].toString(), run.out[0]);
+        QCOMPARE(python[QStringLiteral("result")].toString(), run.out[1]);
+    }
+    // check on the table with the same options and the fingerprint: a match, in short form too.
+    for (const QString& expect : {first[1], first[1].left(16)}) {
+        const Run check = RunCli({QStringLiteral("check"), tableFile_, QStringLiteral("--classes"), QStringLiteral("3"),
+            QStringLiteral("--seed"), QStringLiteral("271828"), QStringLiteral("--expect"), expect});
+        QVERIFY2(check.code == 0, qPrintable(check.err));
+        QVERIFY(check.err.contains(QStringLiteral("核验一致")));
+    }
+    const Run other = RunCli({QStringLiteral("check"), tableFile_, QStringLiteral("--classes"), QStringLiteral("3"),
+        QStringLiteral("--expect"), first[1]});
+    QCOMPARE(other.code, 1); // the default seed gives another division
+    QVERIFY(other.err.contains(QStringLiteral("核验不一致")));
+}
+
+void CommandLine::anotherSeedAnotherDivision()
+{
+    QStringList results;
+    QString input;
+    for (const QString& seed : {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("0001")}) {
+        const Run run = RunCli({QStringLiteral("divide"), tableFile_, QStringLiteral("--classes"), QStringLiteral("3"),
+            QStringLiteral("--seed"), seed, QStringLiteral("--out"), path(QStringLiteral("seed.csv"))});
+        QVERIFY2(run.code == 0, qPrintable(run.err));
+        QVERIFY(input.isEmpty() || run.out[0] == input); // the seed is not part of the input
+        input = run.out[0];
+        results << run.out[1];
+    }
+    QVERIFY(results[0] != results[1]);
+    QCOMPARE(results[2], results[0]); // 0001 is the seed 1
+}
+
+// 打开, 分班数, 编班 and 一键均衡 in the window give the division the command
+// line gives with the default seed.
+void CommandLine::windowDividesAlike()
+{
+    const Run run = RunCli({QStringLiteral("divide"), tableFile_, QStringLiteral("--classes"), QStringLiteral("3"),
+        QStringLiteral("--out"), path(QStringLiteral("window.csv"))});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    testkit::WindowDriver w;
+    QVERIFY(w.trigger("actOpen", tableFile_).isEmpty());
+    w.run([&] { w.control<QSpinBox>("SpinEdit1")->setValue(3); });
+    QVERIFY(w.click("BitBtn2").isEmpty());
+    const DivisionOptions options {3, true, 10}; // 同音姓名分班 is ticked at start
+    QCOMPARE(QString::fromStdString(InputFingerprint(w.window.state(), options)), run.out.value(0));
+    QVERIFY(w.balanceAll().isEmpty());
+    QCOMPARE(QString::fromStdString(ResultFingerprint(w.window.state())), run.out.value(1));
+    QCOMPARE(QString::fromStdString(InputFingerprint(w.window.state(), options)), run.out.value(0));
+}
+
+void CommandLine::outputsKeepWholeNames()
+{
+    QFile list(path(QStringLiteral("班主任.txt")));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("王芳\n\n 李强 \n司马相如\n");
+    list.close();
+    const QString book = path(QStringLiteral("分班.xlsx"));
+    const QString pdf = path(QStringLiteral("分班.pdf"));
+    const QString notice = path(QStringLiteral("公示.xlsx"));
+    QString result;
+    for (const QString& out : {book, pdf}) {
+        const Run run = RunCli({QStringLiteral("divide"), tableFile_, QStringLiteral("--classes"), QStringLiteral("3"),
+            QStringLiteral("--teachers"), list.fileName(), QStringLiteral("--out"), out, QStringLiteral("--notice"),
+            notice, QStringLiteral("--mask-names"), QStringLiteral("--by-name")});
+        QVERIFY2(run.code == 0, qPrintable(run.err));
+        result = run.out.value(1);
+    }
+    // The posted lists: masked names, the teachers, the fingerprint under every class.
+    QString noticeError;
+    const QStringList posted = TextsOf(testkit::ReadWithOpenpyxl(notice, noticeError));
+    QVERIFY2(noticeError.isEmpty(), qPrintable(noticeError));
+    QCOMPARE(posted.count(QStringLiteral("巴**·*尔")), qsizetype(2));
+    QVERIFY(posted.contains(QStringLiteral("欧阳****")) && !posted.contains(QStringLiteral("欧阳娜娜娜娜")));
+    QCOMPARE(posted.count(QStringLiteral("结果指纹（SHA-256）：") + result), qsizetype(3));
+    QString error;
+    const QJsonArray sheets = testkit::ReadWithOpenpyxl(book, error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QStringList texts = TextsOf(sheets);
+    for (const std::string& name : LongNames) {
+        const auto times = std::count(LongNames.begin(), LongNames.end(), name);
+        QCOMPARE(texts.count(QString::fromStdString(name)), qsizetype(2 * times)); // 全部 and its class
+    }
+    const QString text = testkit::PdfText(pdf);
+    for (const std::string& name : LongNames)
+        QVERIFY(text.contains(QString::fromStdString(name)));
+    for (const QString& teacher : {QStringLiteral("王芳"), QStringLiteral("李强"), QStringLiteral("司马相如")})
+        QVERIFY(text.contains(QStringLiteral("班主任：") + teacher));
+}
+
+void CommandLine::checkFindsASingleMovedStudent()
+{
+    // A division file as the window saves it after 编班 and 一键均衡 with a public seed.
+    DivisionState state;
+    FieldRows rows;
+    for (const auto& row : table_)
+        rows.emplace_back(row.begin(), row.end());
+    CellGrid grid(RosterColumns, 2);
+    SizeGridForTable(grid, rows);
+    FillGridWithTable(grid, rows);
+    ReadRosterFromGrid(grid, ".", state);
+    OptimiseControl control;
+    control.seed = SeedOfText("8675309");
+    DivideAndBalance(state, {3, false, 10}, control);
+    Controls controls;
+    controls.classCount = 3;
+    PublicDivision extra;
+    extra.seedText = "8675309";
+    const QString saved = path(QStringLiteral("公开.fenban"));
+    WriteDivisionFile(*DiskFileSystem(), saved.toStdU16String(),
+        DivisionJson(CaptureSnapshot(state, {PackedGrid::Pack(grid), ".", true}, controls), PublicDivisionJson(extra)));
+    const Run match = RunCli({QStringLiteral("check"), saved, QStringLiteral("--threads"), QStringLiteral("1")});
+    QVERIFY2(match.code == 0, qPrintable(match.err));
+    QCOMPARE(match.out.value(1), QString::fromStdString(ResultFingerprint(state)));
+
+    // One student of class 2 moved to class 3 by hand.
+    state.FShownClass = 1;
+    const std::string name = Gb18030ToUtf8(state.FClasses[1][4]->Name);
+    const auto row = std::find_if(state.Records.begin(), state.Records.end(),
+                         [&](const auto& record) { return record.get() == state.FClasses[1][4]; })
+        - state.Records.begin() + 2;
+    QVERIFY(MoveStudentToClass(state, 4, 2));
+    const QString moved = path(QStringLiteral("改过.fenban"));
+    WriteDivisionFile(*DiskFileSystem(), moved.toStdU16String(),
+        DivisionJson(CaptureSnapshot(state, {PackedGrid::Pack(grid), ".", true}, controls), PublicDivisionJson(extra)));
+    const Run differs = RunCli({QStringLiteral("check"), moved});
+    QCOMPARE(differs.code, 1);
+    QVERIFY(differs.err.contains(QStringLiteral("核验不一致")));
+    QVERIFY2(differs.err.contains(
+                 QStringLiteral("第 %1 行 %2：记录为 3 班，重做为 2 班").arg(row).arg(QString::fromStdString(name))),
+        qPrintable(differs.err));
+    QCOMPARE(differs.err.count(QStringLiteral(" 行 ")), qsizetype(1)); // that student alone
+}
+
+void CommandLine::wrongInputWritesNothing_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // TABLE and OUT stand for the files
+    QTest::addColumn<QString>("message");
+    const QString divide = QStringLiteral("divide");
+    QTest::newRow("missing table") << QStringList {divide, QStringLiteral("无此文件.xlsx"), QStringLiteral("--classes"),
+        QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.xlsx")}
+                                   << QStringLiteral("不能打开文件");
+    QTest::newRow("class count 0") << QStringList {divide, QStringLiteral("TABLE"), QStringLiteral("--classes"),
+        QStringLiteral("0"), QStringLiteral("--out"), QStringLiteral("OUT.xlsx")}
+                                   << QStringLiteral("分班数必须是 1 到 100 之间的整数");
+    QTest::newRow("class count abc") << QStringList {divide, QStringLiteral("TABLE"), QStringLiteral("--classes"),
+        QStringLiteral("abc"), QStringLiteral("--out"), QStringLiteral("OUT.csv")}
+                                     << QStringLiteral("分班数必须是");
+    QTest::newRow("more classes than students") << QStringList {divide, QStringLiteral("TABLE"),
+        QStringLiteral("--classes"), QStringLiteral("91"), QStringLiteral("--out"), QStringLiteral("OUT.csv")}
+                                                << QStringLiteral("多于学生人数");
+    QTest::newRow("no class count") << QStringList {divide, QStringLiteral("TABLE"), QStringLiteral("--out"),
+        QStringLiteral("OUT.pdf")} << QStringLiteral("缺少分班数");
+    QTest::newRow("seed with letters") << QStringList {divide, QStringLiteral("TABLE"), QStringLiteral("--classes"),
+        QStringLiteral("3"), QStringLiteral("--seed"), QStringLiteral("12ab"), QStringLiteral("--out"),
+        QStringLiteral("OUT.pdf")} << QStringLiteral("种子只能由数字组成");
+    QTest::newRow("unreadable table") << QStringList {divide, QStringLiteral("BAD"), QStringLiteral("--classes"),
+        QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.xlsx")}
+                                      << QStringLiteral("不能打开文件");
+    QTest::newRow("score with letters") << QStringList {divide, QStringLiteral("LETTERS"), QStringLiteral("--classes"),
+        QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.xlsx")}
+                                        << QStringLiteral("分数“8x”不是数字。");
+    QTest::newRow("fixed class out of range") << QStringList {divide, QStringLiteral("FIXED"),
+        QStringLiteral("--classes"), QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.pdf")}
+                                              << QStringLiteral("迪丽热巴·热依扎"); // the whole name in the message
+    QTest::newRow("output kind") << QStringList {divide, QStringLiteral("TABLE"), QStringLiteral("--classes"),
+        QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.doc")}
+                                 << QStringLiteral("输出文件必须是");
+    QTest::newRow("unknown option") << QStringList {divide, QStringLiteral("TABLE"), QStringLiteral("--classes"),
+        QStringLiteral("3"), QStringLiteral("--fast"), QStringLiteral("--out"), QStringLiteral("OUT.xlsx")}
+                                    << QStringLiteral("不认识的选项“--fast”");
+    QTest::newRow("teacher twice") << QStringList {divide, QStringLiteral("TABLE"), QStringLiteral("--classes"),
+        QStringLiteral("3"), QStringLiteral("--teachers"), QStringLiteral("TWICE"), QStringLiteral("--out"),
+        QStringLiteral("OUT.xlsx")} << QStringLiteral("写了两次");
+    QTest::newRow("bad fingerprint") << QStringList {QStringLiteral("check"), QStringLiteral("TABLE"),
+        QStringLiteral("--classes"), QStringLiteral("3"), QStringLiteral("--expect"), QStringLiteral("12g")}
+                                     << QStringLiteral("指纹必须是");
+}
+
+void CommandLine::wrongInputWritesNothing()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    const QTemporaryDir outFolder;
+    QFile bad(path(QStringLiteral("坏.xlsx")));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("PK\x03\x04 not a workbook at all");
+    bad.close();
+    QFile twice(path(QStringLiteral("两次.txt")));
+    QVERIFY(twice.open(QIODevice::WriteOnly));
+    twice.write("王芳\n李强\n王芳\n");
+    twice.close();
+    TableRows lettered = table_;
+    lettered[7][4] = "8x";
+    const QString letters = WriteTsv(lettered, path(QStringLiteral("字母.tsv")));
+    TableRows fixed = table_;
+    fixed[0][6] = "固定";
+    fixed[1][6] = "9";
+    const QString fixedFile = WriteTsv(fixed, path(QStringLiteral("固定.tsv")));
+    for (QString& argument : arguments) {
+        if (argument == QStringLiteral("TABLE"))
+            argument = tableFile_;
+        else if (argument == QStringLiteral("BAD"))
+            argument = bad.fileName();
+        else if (argument == QStringLiteral("FIXED"))
+            argument = fixedFile;
+        else if (argument == QStringLiteral("LETTERS"))
+            argument = letters;
+        else if (argument == QStringLiteral("TWICE"))
+            argument = twice.fileName();
+        else if (argument.startsWith(QStringLiteral("OUT.")))
+            argument = outFolder.filePath(argument);
+    }
+    const Run run = RunCli(arguments);
+    QCOMPARE(run.code, 2);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY(run.err.contains(QStringLiteral("fenban：")));
+    QVERIFY(QDir(outFolder.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+void CommandLine::helpAndNoCommand()
+{
+    const Run help = RunCli({QStringLiteral("--help")});
+    QCOMPARE(help.code, 0);
+    const QString text = help.out.join(QLatin1Char('\n'));
+    QVERIFY(text.startsWith(QStringLiteral("用法：")));
+    for (const QString& option : {QStringLiteral("--classes"), QStringLiteral("--seed"), QStringLiteral("--bands"),
+             QStringLiteral("--teachers"), QStringLiteral("--out"), QStringLiteral("--expect")})
+        QVERIFY(text.contains(option));
+    QCOMPARE(RunCli({tableFile_}).code, 3); // a file to open: the window's business
+    QCOMPARE(RunCli({}).code, 3);
+}
+
+QTEST_MAIN(CommandLine)
+#include "tst_cli.moc"

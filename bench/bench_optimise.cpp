@@ -136,7 +136,7 @@ public:
     {
         for (std::size_t c = 0; c < n_; ++c)
             for (std::size_t p = 0; p < state.FClasses[c].size(); ++p)
-                if (!IsPinned(*state.FClasses[c][p]))
+                if (!state.FClasses[c][p]->IsHandPlacedForBalancing())
                     slots_.push_back({c, p});
         sums_.assign(n_ * SubjectCount, 0.0);
         for (std::size_t c = 0; c < n_; ++c)

@@ -5,10 +5,11 @@
 #include "engine/Statistics.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <exception>
 #include <map>
+#include <mutex>
 #include <thread>
 #include <unordered_map>
 
@@ -692,7 +693,19 @@ ChainOutcome RunChains(const Problem& problem, const ItemRules& rules, const Cha
     };
     std::vector<ChainOutcome> outcomes(At(chains));
     std::vector<std::exception_ptr> failures(At(threads));
-    std::atomic<int> running {threads - 1};
+    // The workers tell the calling thread of their progress; it reports while it waits for them.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::uint64_t news = 0;
+    int running = threads - 1;
+    const auto tell = [&](bool finished) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            ++news;
+            running -= finished ? 1 : 0;
+        }
+        changed.notify_one();
+    };
     const auto work = [&](int thread, bool caller) {
         try {
             for (int c = thread; c < chains; c += threads) {
@@ -703,6 +716,8 @@ ChainOutcome RunChains(const Problem& problem, const ItemRules& rules, const Cha
                     counter.store(step, std::memory_order_relaxed);
                     if (caller)
                         report();
+                    else if (control.progress)
+                        tell(false);
                 });
                 counter.store(budget, std::memory_order_relaxed);
             }
@@ -714,12 +729,17 @@ ChainOutcome RunChains(const Problem& problem, const ItemRules& rules, const Cha
     for (int t = 1; t < threads; ++t)
         workers.emplace_back([&, t] {
             work(t, false);
-            running.fetch_sub(1);
+            tell(true);
         });
     work(0, true);
-    while (running.load() > 0) {
-        report();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (std::uint64_t seen = news; running > 0; seen = news) {
+            changed.wait(lock, [&] { return news != seen || running == 0; });
+            lock.unlock();
+            report();
+            lock.lock();
+        }
     }
     for (std::thread& worker : workers)
         worker.join();

@@ -87,7 +87,7 @@ Problem::Problem(const DivisionState& state, int count)
             startClass.push_back(c);
             startPos.push_back(static_cast<int>(p));
             group.push_back(groups.emplace(s->Gender, static_cast<int>(groups.size())).first->second);
-            movable.push_back(!IsPinned(*s));
+            movable.push_back(!s->IsHandPlacedForBalancing());
             ++seen[s];
         }
     }

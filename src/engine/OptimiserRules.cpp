@@ -1,7 +1,8 @@
 #include "engine/OptimiserRules.h"
 
+#include "engine/UnionFind.h"
+
 #include <algorithm>
-#include <numeric>
 
 namespace fenban::optimise {
 
@@ -211,37 +212,6 @@ struct Placement {
     }
 };
 
-// Union of together groups that share a student, members in first-seen order.
-std::vector<std::vector<int>> MergedGroups(const std::vector<std::vector<int>>& groups, int items)
-{
-    std::vector<int> parent(At(items));
-    std::iota(parent.begin(), parent.end(), 0);
-    const auto root = [&parent](int x) {
-        while (parent[At(x)] != x)
-            x = parent[At(x)] = parent[At(parent[At(x)])];
-        return x;
-    };
-    for (const std::vector<int>& group : groups)
-        for (std::size_t n = 1; n < group.size(); ++n)
-            parent[At(root(group[n]))] = root(group[0]);
-    std::vector<int> slot(At(items), -1);
-    std::vector<std::vector<int>> merged;
-    std::vector<char> seen(At(items), 0);
-    for (const std::vector<int>& group : groups)
-        for (const int i : group) {
-            if (seen[At(i)])
-                continue;
-            seen[At(i)] = 1;
-            int& s = slot[At(root(i))];
-            if (s < 0) {
-                s = static_cast<int>(merged.size());
-                merged.emplace_back();
-            }
-            merged[At(s)].push_back(i);
-        }
-    return merged;
-}
-
 bool PlaceFixed(Placement& place, const ItemRules& rules, std::vector<char>& frozen, RuleGuard& guard)
 {
     const Problem& p = place.problem;
@@ -302,7 +272,7 @@ bool PlaceTogether(Placement& place, const ItemRules& rules, std::vector<char>& 
         }
         return true;
     };
-    for (const std::vector<int>& group : MergedGroups(rules.together, p.itemCount)) {
+    for (const std::vector<int>& group : MergedGroups(rules.together, At(p.itemCount), [](int) { return true; })) {
         std::vector<char> inGroup(At(p.itemCount), 0);
         int anchor = -1;
         for (const int i : group) {

@@ -1,10 +1,9 @@
 #include "engine/RuleCheck.h"
 
-#include "engine/Balancing.h"
+#include "engine/UnionFind.h"
 
 #include <algorithm>
 #include <map>
-#include <numeric>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -96,7 +95,7 @@ struct Checker {
     {
         anchor.assign(classOf.size(), -1);
         for (std::size_t i = 0; i < classOf.size(); ++i)
-            if (classOf[i] >= 0 && IsPinned(*state.Records[i]))
+            if (classOf[i] >= 0 && state.Records[i]->IsHandPlacedForBalancing())
                 anchor[i] = classOf[i];
         for (const auto& [i, number] : rules.fixed) {
             if (!Placed(i))
@@ -156,35 +155,9 @@ struct Checker {
     void CheckTogether()
     {
         // Groups sharing a student are one group.
-        std::vector<int> parent(classOf.size());
-        std::iota(parent.begin(), parent.end(), 0);
-        const auto root = [&parent](int x) {
-            while (parent[At(x)] != x)
-                x = parent[At(x)] = parent[At(parent[At(x)])];
-            return x;
-        };
-        for (const std::vector<int>& group : rules.together) {
-            int first = -1;
-            for (const int i : group)
-                if (Placed(i)) {
-                    if (first < 0)
-                        first = i;
-                    else
-                        parent[At(root(i))] = root(first);
-                }
-        }
-        std::map<int, std::vector<int>> merged; // root -> members, in the order of the first rule
-        std::vector<int> order;
-        for (const std::vector<int>& group : rules.together)
-            for (const int i : group)
-                if (Placed(i)) {
-                    const auto [entry, added] = merged.try_emplace(root(i));
-                    if (added)
-                        order.push_back(root(i));
-                    entry->second.push_back(i);
-                }
-        for (const int key : order)
-            CheckTogetherGroup(Sorted(merged[key]));
+        for (const std::vector<int>& group :
+            MergedGroups(rules.together, classOf.size(), [this](int i) { return Placed(i); }))
+            CheckTogetherGroup(Sorted(group));
     }
 
     void CheckTogetherGroup(const std::vector<int>& members)

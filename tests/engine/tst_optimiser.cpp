@@ -50,14 +50,14 @@ std::vector<std::map<std::string, int>> Composition(const DivisionState& state)
     return classes;
 }
 
-// Hand-placed students ("F" or "f") by record index, with their class and slot.
+// Students the balancing takes as placed by hand, by record index, with their class and slot.
 std::map<std::size_t, std::pair<std::size_t, std::size_t>> PinnedPlaces(const DivisionState& state)
 {
     std::map<std::size_t, std::pair<std::size_t, std::size_t>> places;
     for (std::size_t c = 0; c < state.FClasses.size(); ++c)
         for (std::size_t p = 0; p < state.FClasses[c].size(); ++p) {
             const PStudent student = state.FClasses[c][p];
-            if (student->Mark == std::string_view("F") || student->Mark == std::string_view("f"))
+            if (student->IsHandPlacedForBalancing())
                 for (std::size_t r = 0; r < state.Records.size(); ++r)
                     if (state.Records[r].get() == student)
                         places[r] = {c, p};
@@ -557,7 +557,7 @@ void TestOptimiser::repairPlacesGroupsAndFixedStudents()
     DivisionState state = RandomDivision(21, 120, 4, ScoreKind::Half, 0);
     std::vector<int> boys;
     for (std::size_t i = 0; i < state.Records.size(); ++i)
-        if (state.Records[i]->Gender == ShortString<2>(Male) && !IsPinned(*state.Records[i]))
+        if (state.Records[i]->Gender == ShortString<2>(Male) && !state.Records[i]->IsHandPlacedForBalancing())
             boys.push_back(static_cast<int>(i));
     QVERIFY(boys.size() > 10);
     const PStudent anchor = state.Records[static_cast<std::size_t>(boys[0])].get();

@@ -2,6 +2,7 @@
 
 #include "engine/OptimiserModel.h"
 #include "engine/OptimiserRules.h"
+#include "engine/RankGroups.h"
 #include "engine/Statistics.h"
 
 #include <algorithm>
@@ -48,7 +49,12 @@ constexpr double SpreadEffort = 3; // times the steps with spread rules
 constexpr int MostClassesForTriples = 30; // beyond, sets of three cost more than they bring
 constexpr int Partners = 12; // classes searched with each class when there are many
 constexpr std::size_t MostShifts = 64; // key differences searched per pair of classes with spread rules
+constexpr std::size_t MostSoftShifts = 160; // the same with rank groups
 constexpr std::uint64_t CheckEvery = 4096; // steps between looks at the cancel flag
+// With rank balance: a class's standard deviation of 总分 costs nothing within
+// this share of the grade's, beyond it this many hundredths per point.
+constexpr double SpreadTolerance = 0.035;
+constexpr double SpreadCostPerPoint = 400;
 
 struct ChainOutcome {
     BalanceFigures best;
@@ -67,6 +73,7 @@ public:
         , rules_(rules)
         , guard_(problem, rules, cls)
         , rng_(seed)
+        , softCategories_(static_cast<int>(rules.soft.size()))
         , triples_(!rules.spread.empty() && problem.classCount <= MostClassesForTriples)
     {
         const auto groups = At(problem.groupCount);
@@ -95,11 +102,12 @@ public:
         code_.resize(At(problem.itemCount));
         for (int i = 0; i < problem.itemCount; ++i)
             code_[At(i)] = genderCode[At(problem.genderOf[At(problem.group[At(i)])])];
-        for (const std::vector<int>& category : rules.spread) {
-            categoryCode_.push_back(optimise::SplitMix(seedCodes));
-            for (const int i : category)
-                code_[At(i)] += categoryCode_.back();
-        }
+        for (const auto* list : {&rules.spread, &rules.soft})
+            for (const std::vector<int>& category : *list) {
+                categoryCode_.push_back(optimise::SplitMix(seedCodes));
+                for (const int i : category)
+                    code_[At(i)] += categoryCode_.back();
+            }
     }
 
     template <class Tick> ChainOutcome Run(std::uint64_t budget, const std::atomic<bool>* cancel, Tick&& tick)
@@ -269,7 +277,7 @@ private:
             if (!guard_.Allowed(chain_.cls, i, j))
                 continue;
             Swap(i, j);
-            if (chain_.total <= out.best.total)
+            if (chain_.Objective() <= out.best.total)
                 Record(out);
         }
         return step;
@@ -592,6 +600,10 @@ private:
         shifts_.assign(1, 0);
         if (categoryCode_.empty())
             return;
+        if (softCategories_) {
+            SoftShifts(a, b);
+            return;
+        }
         std::vector<std::uint64_t> moves;
         for (int c = 0; c < guard_.CategoryCount(); ++c) {
             if (guard_.CanMove(c, a, b))
@@ -615,10 +627,35 @@ private:
                     add(moves[x] + moves[y] + moves[z]);
     }
 
+    // With rank groups every student stands in one band of its gender, so
+    // sets of equal size trade a band for a band: one student of a category
+    // with room leaving a, one of another arriving from b, then single moves.
+    void SoftShifts(int a, int b)
+    {
+        std::vector<std::uint64_t> out, in;
+        for (int c = 0; c < guard_.CategoryCount(); ++c) {
+            if (guard_.CanMove(c, a, b))
+                out.push_back(categoryCode_[At(c)]);
+            if (guard_.CanMove(c, b, a))
+                in.push_back(categoryCode_[At(c)]);
+        }
+        for (const std::uint64_t x : out)
+            for (const std::uint64_t y : in)
+                if (x != y && shifts_.size() < MostSoftShifts)
+                    shifts_.push_back(static_cast<long long>(x - y));
+        for (const std::uint64_t x : out)
+            if (shifts_.size() < MostSoftShifts)
+                shifts_.push_back(static_cast<long long>(x));
+        for (const std::uint64_t y : in)
+            if (shifts_.size() < MostSoftShifts)
+                shifts_.push_back(static_cast<long long>(0 - y));
+    }
+
     Chain chain_;
     ItemRules rules_;
     RuleGuard guard_;
     Rng rng_;
+    int softCategories_ = 0; // rank groups among the categories
     bool triples_; // sets of three as well: with spread rules (sets of two seldom match) and not too many classes
     std::vector<std::vector<int>> groupClasses_; // per group: classes with movable items of it
     std::vector<int> movers_;
@@ -637,8 +674,9 @@ private:
     std::uint64_t clock_ = 0;
 };
 
-// The rules over items; a student in no class list is left out.
-ItemRules RulesOverItems(const DivisionState& state, const Problem& problem, const DivisionRules& rules)
+// The rules and rank groups over items; a student in no class list is left out.
+ItemRules RulesOverItems(
+    const DivisionState& state, const Problem& problem, const DivisionRules& rules, const std::vector<RankGroup>& ranks)
 {
     std::unordered_map<PStudent, int> item;
     for (int i = problem.itemCount - 1; i >= 0; --i)
@@ -662,7 +700,12 @@ ItemRules RulesOverItems(const DivisionState& state, const Problem& problem, con
         }
         return to;
     };
-    ItemRules out {groups(rules.together), groups(rules.apart), groups(rules.spread), {}};
+    ItemRules out {groups(rules.together), groups(rules.apart), groups(rules.spread), {}, {}, {}, {}};
+    std::vector<std::vector<int>> rankRecords;
+    for (const RankGroup& rank : ranks)
+        if (!rank.records.empty())
+            rankRecords.push_back(rank.records);
+    out.soft = groups(rankRecords);
     for (const auto& [record, number] : rules.fixed)
         if (const int i = map(record); i >= 0)
             out.fixed.emplace_back(i, number - 1);
@@ -816,12 +859,15 @@ OptimiseResult OptimiseDivision(
     result.brokenBefore = static_cast<int>(FindRuleBreaches(rules, ClassesOfRecords(state), classCount).size());
 
     Problem problem(state, classCount);
-    const ItemRules itemRules = RulesOverItems(state, problem, rules);
+    const std::vector<RankGroup> ranks = MakeRankGroups(state, ClassesOfRecords(state), classCount, control.balance);
+    ItemRules itemRules = RulesOverItems(state, problem, rules, ranks);
     ChainOutcome start {{}, problem.startClass, problem.startPos, 0};
     std::vector<char> frozen(At(problem.itemCount), 0);
     for (int i = 0; i < problem.itemCount; ++i)
         frozen[At(i)] = !problem.movable[At(i)];
-    if (!itemRules.empty()) {
+    // The rank groups as the starting division keeps them: the bar for the end.
+    const int softBefore = optimise::RuleGuard(problem, itemRules, start.cls).SoftViolations();
+    if (!itemRules.empty() || !itemRules.soft.empty()) {
         std::uint64_t seed = control.seed ^ 0x5EEDULL;
         Rng rng(optimise::SplitMix(seed));
         if (!optimise::RepairRules(problem, itemRules, start.cls, start.pos, frozen, rng)) {
@@ -834,20 +880,30 @@ OptimiseResult OptimiseDivision(
             result.outcome = OptimiseOutcome::RulesConflict;
             return result;
         }
+        // Rank groups the repair could not bring within bounds (hand-placed
+        // students and rules force them) keep their counts as a bound: the
+        // search never makes them worse.
+        optimise::RuleGuard(problem, itemRules, start.cls).WidenedSoftBounds(itemRules.softLow, itemRules.softHigh);
     }
-    if (!itemRules.spread.empty()) {
+    if (!itemRules.spread.empty() || !itemRules.soft.empty()) {
         // Students trade places only with students of the same categories,
         // so that every class keeps its count of each.
         std::vector<std::vector<int>> categories(At(problem.itemCount));
-        for (std::size_t c = 0; c < itemRules.spread.size(); ++c)
-            for (const int i : itemRules.spread[c])
-                categories[At(i)].push_back(static_cast<int>(c));
+        int c = 0;
+        for (const auto* list : {&itemRules.spread, &itemRules.soft})
+            for (const std::vector<int>& category : *list) {
+                for (const int i : category)
+                    categories[At(i)].push_back(c);
+                ++c;
+            }
         std::map<std::vector<int>, int> ids;
         std::vector<int> key;
         for (const std::vector<int>& list : categories)
             key.push_back(ids.emplace(list, static_cast<int>(ids.size())).first->second);
         problem.Refine(key);
     }
+    if (control.balance.enabled())
+        problem.EnableSpread(SpreadTolerance, SpreadCostPerPoint);
     // The start, with its statistics recomputed: hand moves leave them stale.
     ComputeClassStats(state, true);
     result.before = FiguresOf(state);
@@ -872,10 +928,24 @@ OptimiseResult OptimiseDivision(
 
     // Never worse than the start: by broken rules, then by the figures the
     // statistics give (the search's own figures only choose among divisions).
+    // With rank balance, first by the rank groups out of bounds, then by the
+    // figures with the spread's cost added to the total.
+    ItemRules plainBounds = itemRules;
+    plainBounds.softLow.clear();
+    plainBounds.softHigh.clear();
+    const auto rankKey = [&](const std::vector<int>& cls, const std::vector<int>& pos, BalanceFigures figures) {
+        figures.total += Chain(problem, cls, pos).spreadTotal;
+        return std::pair(optimise::RuleGuard(problem, plainBounds, cls).SoftViolations(), figures);
+    };
+    const auto rankBefore = std::pair(softBefore,
+        BalanceFigures {result.before.total + Chain(problem, problem.startClass, problem.startPos).spreadTotal,
+            result.before.largestGap, result.before.gapSum});
     const std::vector<TStudentList> startLists = state.FClasses;
     Apply(state, problem, chosen);
     const BalanceFigures after = FiguresOf(state);
-    if (result.brokenBefore > 0 || after < result.before) {
+    const bool better
+        = control.balance.enabled() ? rankKey(chosen.cls, chosen.pos, after) < rankBefore : after < result.before;
+    if (result.brokenBefore > 0 || better) {
         result.outcome = OptimiseOutcome::Improved;
     } else {
         state.FClasses = startLists;

@@ -2,6 +2,7 @@
 
 #include "engine/DivisionRules.h"
 #include "engine/DivisionState.h"
+#include "engine/RankGroups.h"
 #include "engine/RuleCheck.h"
 
 #include <atomic>
@@ -26,6 +27,8 @@ struct OptimiseControl {
     std::function<void(double)> progress;
     // Set from any thread to stop soon (within milliseconds); the best division found so far is kept.
     const std::atomic<bool>* cancel = nullptr;
+    // Score bands, top students and the spread of 总分 (off by default: means alone, as before).
+    RankBalance balance;
 };
 
 // Steps per chain for a roster: grows with its size, tuned for about a

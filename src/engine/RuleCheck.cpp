@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <map>
 #include <stdexcept>
-#include <unordered_map>
 
 namespace fenban {
 
@@ -217,20 +216,6 @@ struct Checker {
 };
 
 } // namespace
-
-std::vector<int> ClassesOfRecords(const DivisionState& state)
-{
-    std::unordered_map<const TStudent*, std::size_t> index;
-    index.reserve(state.Records.size());
-    for (std::size_t r = 0; r < state.Records.size(); ++r)
-        index.emplace(state.Records[r].get(), r);
-    std::vector<int> classOf(state.Records.size(), 0);
-    for (std::size_t c = 0; c < state.FClasses.size(); ++c)
-        for (const TStudent* student : state.FClasses[c])
-            if (const auto found = index.find(student); found != index.end())
-                classOf[found->second] = static_cast<int>(c) + 1;
-    return classOf;
-}
 
 std::vector<RuleBreach> FindRuleBreaches(const DivisionRules& rules, const std::vector<int>& classOf, int classCount)
 {

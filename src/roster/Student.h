@@ -43,5 +43,6 @@ using TStudentList = std::vector<PStudent>;
 
 inline constexpr std::string_view HandPlacedMark = TStudent::HandPlacedMarkText;
 inline constexpr std::string_view MaleGender = "\xC4\xD0"; // 男 in GB18030
+inline constexpr std::string_view FemaleGender = "\xC5\xAE"; // 女 in GB18030
 
 } // namespace fenban

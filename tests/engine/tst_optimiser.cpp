@@ -612,12 +612,16 @@ void TestOptimiser::recordedDivisions_data()
     QTest::addColumn<int>("students");
     QTest::addColumn<int>("classes");
     QTest::addColumn<bool>("withRules");
+    QTest::addColumn<int>("bands");
     QTest::addColumn<quint64>("digest");
     QTest::addColumn<qlonglong>("total");
     // Recorded from the search as it stands; a change of the search changes them on purpose.
-    QTest::newRow("300/6") << 300 << 6 << false << Q_UINT64_C(4302748084182469611) << 2041LL;
-    QTest::newRow("400/40") << 400 << 40 << false << Q_UINT64_C(5356687421881335145) << 110614LL;
-    QTest::newRow("240/5 rules") << 240 << 5 << true << Q_UINT64_C(5743485600284359883) << 1768LL;
+    QTest::newRow("300/6") << 300 << 6 << false << 0 << Q_UINT64_C(4302748084182469611) << 2041LL;
+    QTest::newRow("400/40") << 400 << 40 << false << 0 << Q_UINT64_C(5356687421881335145) << 110614LL;
+    QTest::newRow("240/5 rules") << 240 << 5 << true << 0 << Q_UINT64_C(5743485600284359883) << 1768LL;
+    QTest::newRow("300/6 bands") << 300 << 6 << false << 10 << Q_UINT64_C(9664898413312443817) << 2547LL;
+    QTest::newRow("400/40 bands") << 400 << 40 << false << 5 << Q_UINT64_C(13327694529614492643) << 148386LL;
+    QTest::newRow("240/5 rules bands") << 240 << 5 << true << 10 << Q_UINT64_C(12282996137122279875) << 5616LL;
 }
 
 // The same division for the same roster and seed, on one, two and four
@@ -627,6 +631,7 @@ void TestOptimiser::recordedDivisions()
     QFETCH(int, students);
     QFETCH(int, classes);
     QFETCH(bool, withRules);
+    QFETCH(int, bands);
     QFETCH(quint64, digest);
     QFETCH(qlonglong, total);
     const DivisionState start
@@ -638,6 +643,7 @@ void TestOptimiser::recordedDivisions()
         control.effort = TestEffort;
         control.chains = 4;
         control.threads = threads;
+        control.balance.bands = bands;
         const OptimiseResult result = OptimiseDivision(state, classes, rules, control);
         const QString found = QStringLiteral("digest %1, total %2").arg(ListDigest(state)).arg(result.after.total);
         QCOMPARE(found, QStringLiteral("digest %1, total %2").arg(digest).arg(total));

@@ -377,36 +377,44 @@ private:
             stamp_[At(c)] = ++clock_;
     }
 
-    // The pairs of classes to search: all of them, or with many classes, for
-    // each class the partners whose sums differ most from its own.
-    std::vector<char> PairsToSearch() const
+    // The pairs of classes to search (a < b, in order): all of them, or with
+    // many classes, for each class changed since its last visit the partners
+    // whose sums differ most from its own.
+    void PairsToSearch(int k)
     {
         const Problem& p = chain_.problem;
-        const auto classes = At(p.classCount);
         const int partners = std::min(p.classCount - 1, Partners);
-        std::vector<char> chosen(classes * classes, partners == p.classCount - 1 ? 1 : 0);
-        if (partners == p.classCount - 1)
-            return chosen;
+        pairs_.clear();
+        if (partners == p.classCount - 1) {
+            for (int a = 0; a < p.classCount; ++a)
+                for (int b = a + 1; b < p.classCount; ++b)
+                    pairs_.emplace_back(a, b);
+            return;
+        }
+        std::vector<std::uint64_t>& visited = visitedAt_[At(k - 2)];
+        visited.resize(At(p.classCount), 0);
         std::vector<std::pair<double, int>> far;
         for (int a = 0; a < p.classCount; ++a) {
+            if (visited[At(a)] && stamp_[At(a)] < visited[At(a)])
+                continue;
+            visited[At(a)] = ++clock_;
             far.clear();
             for (int b = 0; b < p.classCount; ++b) {
                 if (b == a)
                     continue;
                 double d = 0;
-                for (int k = 0; k < p.active; ++k) {
-                    const double e = chain_.Residual(a, k) - chain_.Residual(b, k);
+                for (int c = 0; c < p.active; ++c) {
+                    const double e = chain_.Residual(a, c) - chain_.Residual(b, c);
                     d += e * e;
                 }
                 far.emplace_back(-d, b);
             }
             std::partial_sort(far.begin(), far.begin() + partners, far.end());
-            for (int n = 0; n < partners; ++n) {
-                const auto b = At(far[At(n)].second);
-                chosen[std::min(At(a), b) * classes + std::max(At(a), b)] = 1;
-            }
+            for (int n = 0; n < partners; ++n)
+                pairs_.emplace_back(std::min(a, far[At(n)].second), std::max(a, far[At(n)].second));
         }
-        return chosen;
+        std::sort(pairs_.begin(), pairs_.end());
+        pairs_.erase(std::unique(pairs_.begin(), pairs_.end()), pairs_.end());
     }
 
     // One sweep of exchanges of sets: for each pair of classes, sets of k
@@ -429,67 +437,66 @@ private:
         }
         improved = false;
         std::uint64_t work = 1;
-        const std::vector<char> chosen = PairsToSearch();
-        for (int a = 0; a < p.classCount; ++a)
-            for (int b = a + 1; b < p.classCount; ++b) {
-                const std::size_t pair = At(a) * classes + At(b);
-                // A pair that found nothing and has not changed since is passed over.
-                std::uint64_t& settled = settledAt[pair];
-                if (!chosen[pair] || (settled && stamp_[At(a)] < settled && stamp_[At(b)] < settled))
-                    continue;
-                const auto members = [&](int c, std::vector<int>& list) {
-                    list.clear();
-                    for (int g = 0; g < p.groupCount; ++g)
-                        list.insert(list.end(), chain_.pool[At(c * p.groupCount + g)].begin(),
-                            chain_.pool[At(c * p.groupCount + g)].end());
-                };
-                members(a, listA_);
-                members(b, listB_);
-                if (static_cast<int>(listA_.size()) < k || static_cast<int>(listB_.size()) < k) {
-                    settled = ++clock_;
-                    continue;
-                }
-                MakeSets(listA_, k, setsA_);
-                MakeSets(listB_, k, setsB_);
-                // With spread rules, sets of the first class by key too, so that
-                // the sets of the second with allowed keys are looked up once per key.
-                if (!categoryCode_.empty())
-                    SortAlong(setsA_, dims, p.mainDim);
-                SortAlong(setsB_, dims, p.mainDim);
-                Shifts(a, b);
-                target_.resize(At(dims));
-                for (int c = 0; c < dims; ++c)
-                    target_[At(c)] = 0.5 * (chain_.Residual(b, c) - chain_.Residual(a, c));
-                const std::size_t scanned = Nearest(dims, m);
-                // Sets of three are many more to build and sort than the scan measures.
-                work += scanned / 4 + setsA_.Count() + setsB_.Count() * (k == 2 ? 1 : 8) / 2 + Keep;
-                if (!categoryCode_.empty())
-                    work += setsA_.Count() * (k == 2 ? 1 : 8) / 2;
-                long long bestDelta = 0;
-                int pick = -1;
-                for (int n = 0; n < kept_; ++n) {
-                    const int* from = &setsA_.items[At(best_[n].second.first * k)];
-                    const int* to = &setsB_.items[At(best_[n].second.second * k)];
-                    const long long d = chain_.SetDelta(from, to, k);
-                    if (d < bestDelta && Keeps(from, to, k)) {
-                        bestDelta = d;
-                        pick = n;
-                    }
-                }
-                if (pick < 0) {
-                    settled = ++clock_;
-                    continue;
-                }
-                const int* from = &setsA_.items[At(best_[pick].second.first * k)];
-                const int* to = &setsB_.items[At(best_[pick].second.second * k)];
-                for (int n = 0; n < k; ++n)
-                    Swap(from[n], to[n]);
-                improved = true;
-                settled = 0;
-                Touch(a);
-                Touch(b);
-                Record(out);
+        PairsToSearch(k);
+        for (const auto& [a, b] : pairs_) {
+            const std::size_t pair = At(a) * classes + At(b);
+            // A pair that found nothing and has not changed since is passed over.
+            std::uint64_t& settled = settledAt[pair];
+            if (settled && stamp_[At(a)] < settled && stamp_[At(b)] < settled)
+                continue;
+            const auto members = [&](int c, std::vector<int>& list) {
+                list.clear();
+                for (int g = 0; g < p.groupCount; ++g)
+                    list.insert(list.end(), chain_.pool[At(c * p.groupCount + g)].begin(),
+                        chain_.pool[At(c * p.groupCount + g)].end());
+            };
+            members(a, listA_);
+            members(b, listB_);
+            if (static_cast<int>(listA_.size()) < k || static_cast<int>(listB_.size()) < k) {
+                settled = ++clock_;
+                continue;
             }
+            MakeSets(listA_, k, setsA_);
+            MakeSets(listB_, k, setsB_);
+            // With spread rules, sets of the first class by key too, so that
+            // the sets of the second with allowed keys are looked up once per key.
+            if (!categoryCode_.empty())
+                SortAlong(setsA_, dims, p.mainDim);
+            SortAlong(setsB_, dims, p.mainDim);
+            Shifts(a, b);
+            target_.resize(At(dims));
+            for (int c = 0; c < dims; ++c)
+                target_[At(c)] = 0.5 * (chain_.Residual(b, c) - chain_.Residual(a, c));
+            const std::size_t scanned = Nearest(dims, m);
+            // Sets of three are many more to build and sort than the scan measures.
+            work += scanned / 4 + setsA_.Count() + setsB_.Count() * (k == 2 ? 1 : 8) / 2 + Keep;
+            if (!categoryCode_.empty())
+                work += setsA_.Count() * (k == 2 ? 1 : 8) / 2;
+            long long bestDelta = 0;
+            int pick = -1;
+            for (int n = 0; n < kept_; ++n) {
+                const int* from = &setsA_.items[At(best_[n].second.first * k)];
+                const int* to = &setsB_.items[At(best_[n].second.second * k)];
+                const long long d = chain_.SetDelta(from, to, k);
+                if (d < bestDelta && Keeps(from, to, k)) {
+                    bestDelta = d;
+                    pick = n;
+                }
+            }
+            if (pick < 0) {
+                settled = ++clock_;
+                continue;
+            }
+            const int* from = &setsA_.items[At(best_[pick].second.first * k)];
+            const int* to = &setsB_.items[At(best_[pick].second.second * k)];
+            for (int n = 0; n < k; ++n)
+                Swap(from[n], to[n]);
+            improved = true;
+            settled = 0;
+            Touch(a);
+            Touch(b);
+            Record(out);
+        }
         return work;
     }
 
@@ -671,6 +678,8 @@ private:
     int kept_ = 0;
     std::vector<std::uint64_t> settledAt_[2]; // per set size, per pair of classes: when last searched in vain, 0: never
     std::vector<std::uint64_t> stamp_; // per class: when it last changed
+    std::vector<std::uint64_t> visitedAt_[2]; // per set size, per class: when its partners were last chosen
+    std::vector<std::pair<int, int>> pairs_; // the pairs of classes of the sweep
     std::uint64_t clock_ = 0;
 };
 

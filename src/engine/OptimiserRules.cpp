@@ -174,6 +174,22 @@ int RuleGuard::Violations(const std::vector<int>& cls) const
     return total;
 }
 
+bool RuleGuard::MayMend(const std::vector<int>& cls, int i, int c) const
+{
+    const int a = cls[At(i)];
+    for (const int m : mates_[At(i)])
+        if (cls[At(m)] == a)
+            return true;
+    for (const int category : categories_[At(i)]) {
+        const std::size_t base = At(category) * At(classCount_);
+        const int from = count_[base + At(a)], to = count_[base + At(c)];
+        if ((from > high_[base + At(a)] && to < high_[base + At(c)])
+            || (to < low_[base + At(c)] && from > low_[base + At(a)]))
+            return true;
+    }
+    return false;
+}
+
 int RuleGuard::SoftViolations() const
 {
     int total = 0;
@@ -393,7 +409,8 @@ bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng
                 continue;
             int best = -1, bestDelta = 0;
             for (int c = 0; c < p.classCount; ++c) {
-                if (c == place.cls[At(i)])
+                // With rank groups, only classes where the offender's own move mends something.
+                if (c == place.cls[At(i)] || (guard.HasSoft() && !guard.MayMend(place.cls, i, c)))
                     continue;
                 for (const int j : place.members[At(c)]) {
                     if (frozen[At(j)] || !p.movable[At(j)] || p.group[At(j)] != p.group[At(i)])

@@ -52,6 +52,11 @@ public:
         return count_[base + static_cast<std::size_t>(from)] > low_[base + static_cast<std::size_t>(from)]
             && count_[base + static_cast<std::size_t>(to)] < high_[base + static_cast<std::size_t>(to)];
     }
+    bool HasSoft() const { return hardCategories_ < CategoryCount(); }
+    // Whether item i leaving for class c may mend something: it has an apart
+    // mate in its class, or one of its categories is too full where it
+    // stands or too short in c, with room for the move.
+    bool MayMend(const std::vector<int>& cls, int i, int c) const;
     // Per soft category and class: the bounds widened to take in the counts as they stand.
     void WidenedSoftBounds(std::vector<int>& low, std::vector<int>& high) const;
     // Items that take part in a broken apart pair or stand in a class with too many or too few of their category.

@@ -47,6 +47,7 @@ constexpr long long OutlierWeight = 2;
 constexpr int MostClassesForWeights = 30;
 constexpr double SpreadEffort = 3; // times the steps with spread rules
 constexpr int MostClassesForTriples = 30; // beyond, sets of three cost more than they bring
+constexpr int MostClassesForSoftTriples = 16; // the same with rank groups alone: beyond, too slow for the time aimed at
 constexpr int Partners = 12; // classes searched with each class when there are many
 constexpr std::size_t MostShifts = 64; // key differences searched per pair of classes with spread rules
 constexpr std::size_t MostSoftShifts = 160; // the same with rank groups
@@ -74,7 +75,8 @@ public:
         , guard_(problem, rules, cls)
         , rng_(seed)
         , softCategories_(static_cast<int>(rules.soft.size()))
-        , triples_(!rules.spread.empty() && problem.classCount <= MostClassesForTriples)
+        , triples_((!rules.spread.empty() && problem.classCount <= MostClassesForTriples)
+              || (!rules.soft.empty() && problem.classCount <= MostClassesForSoftTriples))
     {
         const auto groups = At(problem.groupCount);
         groupClasses_.resize(groups);
@@ -378,8 +380,9 @@ private:
     }
 
     // The pairs of classes to search (a < b, in order): all of them, or with
-    // many classes, for each class changed since its last visit the partners
-    // whose sums differ most from its own.
+    // many classes, for each class the partners whose sums differ most from
+    // its own; with very many, only for the classes changed since their last
+    // visit, so that a sweep after a few exchanges costs little.
     void PairsToSearch(int k)
     {
         const Problem& p = chain_.problem;
@@ -391,13 +394,17 @@ private:
                     pairs_.emplace_back(a, b);
             return;
         }
+        // Up to a few dozen classes every class chooses anew each sweep.
+        const bool everyClass = p.classCount <= MostClassesForWeights;
         std::vector<std::uint64_t>& visited = visitedAt_[At(k - 2)];
         visited.resize(At(p.classCount), 0);
         std::vector<std::pair<double, int>> far;
         for (int a = 0; a < p.classCount; ++a) {
-            if (visited[At(a)] && stamp_[At(a)] < visited[At(a)])
-                continue;
-            visited[At(a)] = ++clock_;
+            if (!everyClass) {
+                if (visited[At(a)] && stamp_[At(a)] < visited[At(a)])
+                    continue;
+                visited[At(a)] = ++clock_;
+            }
             far.clear();
             for (int b = 0; b < p.classCount; ++b) {
                 if (b == a)
@@ -894,17 +901,15 @@ OptimiseResult OptimiseDivision(
         // search never makes them worse.
         optimise::RuleGuard(problem, itemRules, start.cls).WidenedSoftBounds(itemRules.softLow, itemRules.softHigh);
     }
-    if (!itemRules.spread.empty() || !itemRules.soft.empty()) {
+    if (!itemRules.spread.empty()) {
         // Students trade places only with students of the same categories,
-        // so that every class keeps its count of each.
+        // so that every class keeps its count of each. Rank groups are left
+        // out: near neighbours across a band's edge may trade where the
+        // bounds have room, and the guard checks every exchange against them.
         std::vector<std::vector<int>> categories(At(problem.itemCount));
-        int c = 0;
-        for (const auto* list : {&itemRules.spread, &itemRules.soft})
-            for (const std::vector<int>& category : *list) {
-                for (const int i : category)
-                    categories[At(i)].push_back(c);
-                ++c;
-            }
+        for (std::size_t c = 0; c < itemRules.spread.size(); ++c)
+            for (const int i : itemRules.spread[c])
+                categories[At(i)].push_back(static_cast<int>(c));
         std::map<std::vector<int>, int> ids;
         std::vector<int> key;
         for (const std::vector<int>& list : categories)

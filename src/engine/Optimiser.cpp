@@ -50,7 +50,7 @@ constexpr int MostClassesForTriples = 30; // beyond, sets of three cost more tha
 constexpr int MostClassesForSoftTriples = 16; // the same with rank groups alone: beyond, too slow for the time aimed at
 constexpr int Partners = 12; // classes searched with each class when there are many
 constexpr std::size_t MostShifts = 64; // key differences searched per pair of classes with spread rules
-constexpr std::size_t MostSoftShifts = 160; // the same with rank groups
+constexpr std::size_t MostSoftShifts = 32; // the same with rank groups: more cost time and found nothing more
 constexpr std::uint64_t CheckEvery = 4096; // steps between looks at the cancel flag
 // With rank balance: a class's standard deviation of 总分 costs nothing within
 // this share of the grade's, beyond it this many hundredths per point.

@@ -77,7 +77,11 @@ struct OptimiseResult {
 // With rules, every rule holds at the end (a division breaking them is
 // repaired first). At the end the class lists, every listed student's
 // ClassNo and the statistics (ComputeClassStats from FClasses) describe the
-// result, which is never worse than the start by (rules broken, figures).
+// result, which is never worse than the start by (rules broken, figures);
+// with control.balance, by (rules broken, rank group counts out of bounds,
+// figures with the spread's cost): the bands and the top students stay
+// within ⌊k/N⌋..⌈k/N⌉ per class wherever the rules and the students placed
+// by hand leave room (MakeBalanceReport names the rest).
 // NeedsDivision unless FClasses, FClassAvg and FClassDev all have classCount
 // entries. Safe to run off the GUI thread as long as nothing else touches
 // the state meanwhile.

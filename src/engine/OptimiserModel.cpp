@@ -267,24 +267,45 @@ void Problem::Settle(const std::vector<int>& classes, const std::vector<char>& f
             mainDim = k;
         }
     }
-    std::vector<std::pair<double, int>> near;
-    for (const int i : movers) {
-        near.clear();
-        const double* xi = &x[static_cast<std::size_t>(i * active)];
-        for (const int j : movers) {
-            if (j == i || group[static_cast<std::size_t>(j)] != group[static_cast<std::size_t>(i)])
-                continue;
-            const double* xj = &x[static_cast<std::size_t>(j * active)];
-            double d = 0;
-            for (int k = 0; k < active; ++k)
-                d += (xi[k] - xj[k]) * (xi[k] - xj[k]);
-            near.emplace_back(d, j);
+    // Per group, the movers sorted along the widest column: the scan from each
+    // student outward stops where that column alone lies farther than the
+    // farthest of the nearest kept, so the result is the full search's.
+    const auto along = [&](int i) { return active > 0 ? x[static_cast<std::size_t>(i * active + mainDim)] : 0.0; };
+    std::vector<std::vector<int>> sorted(static_cast<std::size_t>(groupCount));
+    for (const int i : movers)
+        sorted[static_cast<std::size_t>(group[static_cast<std::size_t>(i)])].push_back(i);
+    std::vector<std::pair<double, int>> near; // the nearest so far, ascending by (distance, item)
+    const auto keep = static_cast<std::size_t>(std::max(count, 0));
+    for (std::vector<int>& list : sorted) {
+        std::sort(list.begin(), list.end(),
+            [&](int a, int b) { return along(a) < along(b) || (along(a) == along(b) && a < b); });
+        for (std::size_t at = 0; at < list.size(); ++at) {
+            const int i = list[at];
+            const double* xi = x.data() + static_cast<std::size_t>(i * active);
+            near.clear();
+            // Whether j may still be among the nearest; if so, it is weighed.
+            const auto weigh = [&](int j) {
+                const double gap = (along(i) - along(j)) * (along(i) - along(j));
+                if (keep == 0 || (near.size() == keep && gap > near.back().first))
+                    return false;
+                const double* xj = x.data() + static_cast<std::size_t>(j * active);
+                double d = 0;
+                for (int k = 0; k < active; ++k)
+                    d += (xi[k] - xj[k]) * (xi[k] - xj[k]);
+                const std::pair<double, int> candidate {d, j};
+                if (near.size() < keep || candidate < near.back()) {
+                    near.insert(std::upper_bound(near.begin(), near.end(), candidate), candidate);
+                    if (near.size() > keep)
+                        near.pop_back();
+                }
+                return true;
+            };
+            for (std::size_t up = at + 1; up < list.size() && weigh(list[up]); ++up) { }
+            for (std::size_t down = at; down > 0 && weigh(list[down - 1]); --down) { }
+            auto& mine = neighbours[static_cast<std::size_t>(i)];
+            for (const auto& entry : near)
+                mine.push_back(entry.second);
         }
-        const auto keep = std::min(near.size(), static_cast<std::size_t>(count));
-        std::partial_sort(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(keep), near.end());
-        auto& list = neighbours[static_cast<std::size_t>(i)];
-        for (std::size_t n = 0; n < keep; ++n)
-            list.push_back(near[n].second);
     }
 }
 

@@ -17,7 +17,7 @@ void DealSerpentine(TStudentList& list, int classCount);
 // Stable sort by ClassNo, ascending.
 void SortByClassNo(TStudentList& students);
 
-// The assign button: divides the roster into classCount classes and computes
+// The assignment: divides the roster into classCount classes and computes
 // the grade averages and class statistics. Hand-placed students keep their
 // class when it lies within 1..classCount, otherwise they lose the mark and
 // are dealt. False (and nothing changes) with fewer than 3 students or a

@@ -64,11 +64,6 @@ long double PairGap(std::int32_t coefficient, long double averageA, long double 
     return static_cast<long double>(coefficient) * gap + 0.1L;
 }
 
-bool IsPinned(const TStudent& student)
-{
-    return student.Mark == std::string_view("F") || student.Mark == std::string_view("f");
-}
-
 void ExchangeStudents(DivisionState& state, const SwapTarget& target, int slotA, int slotB)
 {
     TStudentList& listA = state.FClasses[target.classA];

@@ -21,7 +21,7 @@ SwapTarget PickSwapTarget(const DivisionState& state);
 
 struct BalanceRequest {
     bool manual;
-    int classA; // class numbers 1-based, from the spin boxes
+    int classA; // class numbers, 1-based, chosen by the user
     int classB;
     int subject; // -1: none selected
     std::int32_t coefficient;
@@ -29,20 +29,20 @@ struct BalanceRequest {
 };
 
 enum class BalanceOutcome {
-    NoSubject, // manual mode without a subject: silent
-    NeedsDivision, // "请先编班。"
-    ClassOutOfRange, // "班级号超出分班数。"
-    SameClass, // "调整完成"
-    NoCandidate, // "调整完成"
+    NoSubject, // a pair chosen by the user, but no subject
+    NeedsDivision, // no division at the class count
+    ClassOutOfRange, // a chosen class number beyond the class count
+    SameClass, // the pair is one class: nothing to exchange
+    NoCandidate, // no two students may trade places
     Swapped,
 };
 
-// The balance button: makes the best-scoring exchange of two same-gender
+// One balancing step: makes the best-scoring exchange of two same-gender
 // students, neither hand-placed, between the chosen classes and recomputes
 // the statistics. Only Swapped changes anything.
 BalanceOutcome Balance(DivisionState& state, const BalanceRequest& request);
 
-// The pair and subject of a press, or the outcome that ends it before any
+// The pair and subject of one balancing step, or the outcome that ends it before any
 // exchange is tried. Checks in order: subject, division, class numbers, pair.
 struct PressTarget {
     std::optional<BalanceOutcome> stop;
@@ -61,9 +61,6 @@ struct CandidateScore {
 
 // coefficient * |RoundTwoDecimals(averageA - averageB)| + 0.1, in extended precision.
 long double PairGap(std::int32_t coefficient, long double averageA, long double averageB);
-
-// "F" or "f": the balancing leaves the student where it is.
-bool IsPinned(const TStudent& student);
 
 // Swaps slot slotA of class A with slot slotB of class B in FClasses, sets
 // both class numbers and recomputes the statistics from FClasses.

@@ -1,6 +1,7 @@
 #include "engine/Division.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace fenban {
 
@@ -56,6 +57,20 @@ bool MoveStudentToClass(DivisionState& state, int position, int target)
     student->ClassNo = target + 1;
     student->Mark = ShortString<3>(HandPlacedMark);
     return true;
+}
+
+std::vector<int> ClassesOfRecords(const DivisionState& state)
+{
+    std::unordered_map<const TStudent*, std::size_t> index;
+    index.reserve(state.Records.size());
+    for (std::size_t r = 0; r < state.Records.size(); ++r)
+        index.emplace(state.Records[r].get(), r);
+    std::vector<int> classOf(state.Records.size(), 0);
+    for (std::size_t c = 0; c < state.FClasses.size(); ++c)
+        for (const TStudent* student : state.FClasses[c])
+            if (const auto found = index.find(student); found != index.end())
+                classOf[found->second] = static_cast<int>(c) + 1;
+    return classOf;
 }
 
 } // namespace fenban

@@ -2,6 +2,8 @@
 
 #include "engine/DivisionState.h"
 
+#include <vector>
+
 namespace fenban {
 
 // A new roster ends the division of the previous one: the class lists are
@@ -20,5 +22,9 @@ void ResizeClassLists(DivisionState& state, int classCount);
 // the position or a list does not exist or the student is in the target
 // class already.
 bool MoveStudentToClass(DivisionState& state, int position, int target);
+
+// The class (1..N) of each record as the class lists hold it; 0 for a
+// record that no list holds. The one lookup from a student to its class.
+std::vector<int> ClassesOfRecords(const DivisionState& state);
 
 } // namespace fenban

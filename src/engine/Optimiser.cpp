@@ -2,13 +2,15 @@
 
 #include "engine/OptimiserModel.h"
 #include "engine/OptimiserRules.h"
+#include "engine/RankGroups.h"
 #include "engine/Statistics.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <exception>
 #include <map>
+#include <mutex>
 #include <thread>
 #include <unordered_map>
 
@@ -45,9 +47,15 @@ constexpr long long OutlierWeight = 2;
 constexpr int MostClassesForWeights = 30;
 constexpr double SpreadEffort = 3; // times the steps with spread rules
 constexpr int MostClassesForTriples = 30; // beyond, sets of three cost more than they bring
+constexpr int MostClassesForSoftTriples = 16; // the same with rank groups alone: beyond, too slow for the time aimed at
 constexpr int Partners = 12; // classes searched with each class when there are many
 constexpr std::size_t MostShifts = 64; // key differences searched per pair of classes with spread rules
+constexpr std::size_t MostSoftShifts = 32; // the same with rank groups: more cost time and found nothing more
 constexpr std::uint64_t CheckEvery = 4096; // steps between looks at the cancel flag
+// With rank balance: a class's standard deviation of 总分 costs nothing within
+// this share of the grade's, beyond it this many hundredths per point.
+constexpr double SpreadTolerance = 0.035;
+constexpr double SpreadCostPerPoint = 400;
 
 struct ChainOutcome {
     BalanceFigures best;
@@ -66,7 +74,9 @@ public:
         , rules_(rules)
         , guard_(problem, rules, cls)
         , rng_(seed)
-        , triples_(!rules.spread.empty() && problem.classCount <= MostClassesForTriples)
+        , softCategories_(static_cast<int>(rules.soft.size()))
+        , triples_((!rules.spread.empty() && problem.classCount <= MostClassesForTriples)
+              || (!rules.soft.empty() && problem.classCount <= MostClassesForSoftTriples))
     {
         const auto groups = At(problem.groupCount);
         groupClasses_.resize(groups);
@@ -94,11 +104,12 @@ public:
         code_.resize(At(problem.itemCount));
         for (int i = 0; i < problem.itemCount; ++i)
             code_[At(i)] = genderCode[At(problem.genderOf[At(problem.group[At(i)])])];
-        for (const std::vector<int>& category : rules.spread) {
-            categoryCode_.push_back(optimise::SplitMix(seedCodes));
-            for (const int i : category)
-                code_[At(i)] += categoryCode_.back();
-        }
+        for (const auto* list : {&rules.spread, &rules.soft})
+            for (const std::vector<int>& category : *list) {
+                categoryCode_.push_back(optimise::SplitMix(seedCodes));
+                for (const int i : category)
+                    code_[At(i)] += categoryCode_.back();
+            }
     }
 
     template <class Tick> ChainOutcome Run(std::uint64_t budget, const std::atomic<bool>* cancel, Tick&& tick)
@@ -268,7 +279,7 @@ private:
             if (!guard_.Allowed(chain_.cls, i, j))
                 continue;
             Swap(i, j);
-            if (chain_.total <= out.best.total)
+            if (chain_.Objective() <= out.best.total)
                 Record(out);
         }
         return step;
@@ -368,36 +379,49 @@ private:
             stamp_[At(c)] = ++clock_;
     }
 
-    // The pairs of classes to search: all of them, or with many classes, for
-    // each class the partners whose sums differ most from its own.
-    std::vector<char> PairsToSearch() const
+    // The pairs of classes to search (a < b, in order): all of them, or with
+    // many classes, for each class the partners whose sums differ most from
+    // its own; with very many, only for the classes changed since their last
+    // visit, so that a sweep after a few exchanges costs little.
+    void PairsToSearch(int k)
     {
         const Problem& p = chain_.problem;
-        const auto classes = At(p.classCount);
         const int partners = std::min(p.classCount - 1, Partners);
-        std::vector<char> chosen(classes * classes, partners == p.classCount - 1 ? 1 : 0);
-        if (partners == p.classCount - 1)
-            return chosen;
+        pairs_.clear();
+        if (partners == p.classCount - 1) {
+            for (int a = 0; a < p.classCount; ++a)
+                for (int b = a + 1; b < p.classCount; ++b)
+                    pairs_.emplace_back(a, b);
+            return;
+        }
+        // Up to a few dozen classes every class chooses anew each sweep.
+        const bool everyClass = p.classCount <= MostClassesForWeights;
+        std::vector<std::uint64_t>& visited = visitedAt_[At(k - 2)];
+        visited.resize(At(p.classCount), 0);
         std::vector<std::pair<double, int>> far;
         for (int a = 0; a < p.classCount; ++a) {
+            if (!everyClass) {
+                if (visited[At(a)] && stamp_[At(a)] < visited[At(a)])
+                    continue;
+                visited[At(a)] = ++clock_;
+            }
             far.clear();
             for (int b = 0; b < p.classCount; ++b) {
                 if (b == a)
                     continue;
                 double d = 0;
-                for (int k = 0; k < p.active; ++k) {
-                    const double e = chain_.Residual(a, k) - chain_.Residual(b, k);
+                for (int c = 0; c < p.active; ++c) {
+                    const double e = chain_.Residual(a, c) - chain_.Residual(b, c);
                     d += e * e;
                 }
                 far.emplace_back(-d, b);
             }
             std::partial_sort(far.begin(), far.begin() + partners, far.end());
-            for (int n = 0; n < partners; ++n) {
-                const auto b = At(far[At(n)].second);
-                chosen[std::min(At(a), b) * classes + std::max(At(a), b)] = 1;
-            }
+            for (int n = 0; n < partners; ++n)
+                pairs_.emplace_back(std::min(a, far[At(n)].second), std::max(a, far[At(n)].second));
         }
-        return chosen;
+        std::sort(pairs_.begin(), pairs_.end());
+        pairs_.erase(std::unique(pairs_.begin(), pairs_.end()), pairs_.end());
     }
 
     // One sweep of exchanges of sets: for each pair of classes, sets of k
@@ -420,67 +444,66 @@ private:
         }
         improved = false;
         std::uint64_t work = 1;
-        const std::vector<char> chosen = PairsToSearch();
-        for (int a = 0; a < p.classCount; ++a)
-            for (int b = a + 1; b < p.classCount; ++b) {
-                const std::size_t pair = At(a) * classes + At(b);
-                // A pair that found nothing and has not changed since is passed over.
-                std::uint64_t& settled = settledAt[pair];
-                if (!chosen[pair] || (settled && stamp_[At(a)] < settled && stamp_[At(b)] < settled))
-                    continue;
-                const auto members = [&](int c, std::vector<int>& list) {
-                    list.clear();
-                    for (int g = 0; g < p.groupCount; ++g)
-                        list.insert(list.end(), chain_.pool[At(c * p.groupCount + g)].begin(),
-                            chain_.pool[At(c * p.groupCount + g)].end());
-                };
-                members(a, listA_);
-                members(b, listB_);
-                if (static_cast<int>(listA_.size()) < k || static_cast<int>(listB_.size()) < k) {
-                    settled = ++clock_;
-                    continue;
-                }
-                MakeSets(listA_, k, setsA_);
-                MakeSets(listB_, k, setsB_);
-                // With spread rules, sets of the first class by key too, so that
-                // the sets of the second with allowed keys are looked up once per key.
-                if (!categoryCode_.empty())
-                    SortAlong(setsA_, dims, p.mainDim);
-                SortAlong(setsB_, dims, p.mainDim);
-                Shifts(a, b);
-                target_.resize(At(dims));
-                for (int c = 0; c < dims; ++c)
-                    target_[At(c)] = 0.5 * (chain_.Residual(b, c) - chain_.Residual(a, c));
-                const std::size_t scanned = Nearest(dims, m);
-                // Sets of three are many more to build and sort than the scan measures.
-                work += scanned / 4 + setsA_.Count() + setsB_.Count() * (k == 2 ? 1 : 8) / 2 + Keep;
-                if (!categoryCode_.empty())
-                    work += setsA_.Count() * (k == 2 ? 1 : 8) / 2;
-                long long bestDelta = 0;
-                int pick = -1;
-                for (int n = 0; n < kept_; ++n) {
-                    const int* from = &setsA_.items[At(best_[n].second.first * k)];
-                    const int* to = &setsB_.items[At(best_[n].second.second * k)];
-                    const long long d = chain_.SetDelta(from, to, k);
-                    if (d < bestDelta && Keeps(from, to, k)) {
-                        bestDelta = d;
-                        pick = n;
-                    }
-                }
-                if (pick < 0) {
-                    settled = ++clock_;
-                    continue;
-                }
-                const int* from = &setsA_.items[At(best_[pick].second.first * k)];
-                const int* to = &setsB_.items[At(best_[pick].second.second * k)];
-                for (int n = 0; n < k; ++n)
-                    Swap(from[n], to[n]);
-                improved = true;
-                settled = 0;
-                Touch(a);
-                Touch(b);
-                Record(out);
+        PairsToSearch(k);
+        for (const auto& [a, b] : pairs_) {
+            const std::size_t pair = At(a) * classes + At(b);
+            // A pair that found nothing and has not changed since is passed over.
+            std::uint64_t& settled = settledAt[pair];
+            if (settled && stamp_[At(a)] < settled && stamp_[At(b)] < settled)
+                continue;
+            const auto members = [&](int c, std::vector<int>& list) {
+                list.clear();
+                for (int g = 0; g < p.groupCount; ++g)
+                    list.insert(list.end(), chain_.pool[At(c * p.groupCount + g)].begin(),
+                        chain_.pool[At(c * p.groupCount + g)].end());
+            };
+            members(a, listA_);
+            members(b, listB_);
+            if (static_cast<int>(listA_.size()) < k || static_cast<int>(listB_.size()) < k) {
+                settled = ++clock_;
+                continue;
             }
+            MakeSets(listA_, k, setsA_);
+            MakeSets(listB_, k, setsB_);
+            // With spread rules, sets of the first class by key too, so that
+            // the sets of the second with allowed keys are looked up once per key.
+            if (!categoryCode_.empty())
+                SortAlong(setsA_, dims, p.mainDim);
+            SortAlong(setsB_, dims, p.mainDim);
+            Shifts(a, b);
+            target_.resize(At(dims));
+            for (int c = 0; c < dims; ++c)
+                target_[At(c)] = 0.5 * (chain_.Residual(b, c) - chain_.Residual(a, c));
+            const std::size_t scanned = Nearest(dims, m);
+            // Sets of three are many more to build and sort than the scan measures.
+            work += scanned / 4 + setsA_.Count() + setsB_.Count() * (k == 2 ? 1 : 8) / 2 + Keep;
+            if (!categoryCode_.empty())
+                work += setsA_.Count() * (k == 2 ? 1 : 8) / 2;
+            long long bestDelta = 0;
+            int pick = -1;
+            for (int n = 0; n < kept_; ++n) {
+                const int* from = &setsA_.items[At(best_[n].second.first * k)];
+                const int* to = &setsB_.items[At(best_[n].second.second * k)];
+                const long long d = chain_.SetDelta(from, to, k);
+                if (d < bestDelta && Keeps(from, to, k)) {
+                    bestDelta = d;
+                    pick = n;
+                }
+            }
+            if (pick < 0) {
+                settled = ++clock_;
+                continue;
+            }
+            const int* from = &setsA_.items[At(best_[pick].second.first * k)];
+            const int* to = &setsB_.items[At(best_[pick].second.second * k)];
+            for (int n = 0; n < k; ++n)
+                Swap(from[n], to[n]);
+            improved = true;
+            settled = 0;
+            Touch(a);
+            Touch(b);
+            Record(out);
+        }
         return work;
     }
 
@@ -591,6 +614,10 @@ private:
         shifts_.assign(1, 0);
         if (categoryCode_.empty())
             return;
+        if (softCategories_) {
+            SoftShifts(a, b);
+            return;
+        }
         std::vector<std::uint64_t> moves;
         for (int c = 0; c < guard_.CategoryCount(); ++c) {
             if (guard_.CanMove(c, a, b))
@@ -614,10 +641,35 @@ private:
                     add(moves[x] + moves[y] + moves[z]);
     }
 
+    // With rank groups every student stands in one band of its gender, so
+    // sets of equal size trade a band for a band: one student of a category
+    // with room leaving a, one of another arriving from b, then single moves.
+    void SoftShifts(int a, int b)
+    {
+        std::vector<std::uint64_t> out, in;
+        for (int c = 0; c < guard_.CategoryCount(); ++c) {
+            if (guard_.CanMove(c, a, b))
+                out.push_back(categoryCode_[At(c)]);
+            if (guard_.CanMove(c, b, a))
+                in.push_back(categoryCode_[At(c)]);
+        }
+        for (const std::uint64_t x : out)
+            for (const std::uint64_t y : in)
+                if (x != y && shifts_.size() < MostSoftShifts)
+                    shifts_.push_back(static_cast<long long>(x - y));
+        for (const std::uint64_t x : out)
+            if (shifts_.size() < MostSoftShifts)
+                shifts_.push_back(static_cast<long long>(x));
+        for (const std::uint64_t y : in)
+            if (shifts_.size() < MostSoftShifts)
+                shifts_.push_back(static_cast<long long>(0 - y));
+    }
+
     Chain chain_;
     ItemRules rules_;
     RuleGuard guard_;
     Rng rng_;
+    int softCategories_ = 0; // rank groups among the categories
     bool triples_; // sets of three as well: with spread rules (sets of two seldom match) and not too many classes
     std::vector<std::vector<int>> groupClasses_; // per group: classes with movable items of it
     std::vector<int> movers_;
@@ -633,11 +685,14 @@ private:
     int kept_ = 0;
     std::vector<std::uint64_t> settledAt_[2]; // per set size, per pair of classes: when last searched in vain, 0: never
     std::vector<std::uint64_t> stamp_; // per class: when it last changed
+    std::vector<std::uint64_t> visitedAt_[2]; // per set size, per class: when its partners were last chosen
+    std::vector<std::pair<int, int>> pairs_; // the pairs of classes of the sweep
     std::uint64_t clock_ = 0;
 };
 
-// The rules over items; a student in no class list is left out.
-ItemRules RulesOverItems(const DivisionState& state, const Problem& problem, const DivisionRules& rules)
+// The rules and rank groups over items; a student in no class list is left out.
+ItemRules RulesOverItems(
+    const DivisionState& state, const Problem& problem, const DivisionRules& rules, const std::vector<RankGroup>& ranks)
 {
     std::unordered_map<PStudent, int> item;
     for (int i = problem.itemCount - 1; i >= 0; --i)
@@ -661,7 +716,12 @@ ItemRules RulesOverItems(const DivisionState& state, const Problem& problem, con
         }
         return to;
     };
-    ItemRules out {groups(rules.together), groups(rules.apart), groups(rules.spread), {}};
+    ItemRules out {groups(rules.together), groups(rules.apart), groups(rules.spread), {}, {}, {}, {}};
+    std::vector<std::vector<int>> rankRecords;
+    for (const RankGroup& rank : ranks)
+        if (!rank.records.empty())
+            rankRecords.push_back(rank.records);
+    out.soft = groups(rankRecords);
     for (const auto& [record, number] : rules.fixed)
         if (const int i = map(record); i >= 0)
             out.fixed.emplace_back(i, number - 1);
@@ -692,7 +752,19 @@ ChainOutcome RunChains(const Problem& problem, const ItemRules& rules, const Cha
     };
     std::vector<ChainOutcome> outcomes(At(chains));
     std::vector<std::exception_ptr> failures(At(threads));
-    std::atomic<int> running {threads - 1};
+    // The workers tell the calling thread of their progress; it reports while it waits for them.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::uint64_t news = 0;
+    int running = threads - 1;
+    const auto tell = [&](bool finished) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            ++news;
+            running -= finished ? 1 : 0;
+        }
+        changed.notify_one();
+    };
     const auto work = [&](int thread, bool caller) {
         try {
             for (int c = thread; c < chains; c += threads) {
@@ -703,6 +775,8 @@ ChainOutcome RunChains(const Problem& problem, const ItemRules& rules, const Cha
                     counter.store(step, std::memory_order_relaxed);
                     if (caller)
                         report();
+                    else if (control.progress)
+                        tell(false);
                 });
                 counter.store(budget, std::memory_order_relaxed);
             }
@@ -714,12 +788,17 @@ ChainOutcome RunChains(const Problem& problem, const ItemRules& rules, const Cha
     for (int t = 1; t < threads; ++t)
         workers.emplace_back([&, t] {
             work(t, false);
-            running.fetch_sub(1);
+            tell(true);
         });
     work(0, true);
-    while (running.load() > 0) {
-        report();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (std::uint64_t seen = news; running > 0; seen = news) {
+            changed.wait(lock, [&] { return news != seen || running == 0; });
+            lock.unlock();
+            report();
+            lock.lock();
+        }
     }
     for (std::thread& worker : workers)
         worker.join();
@@ -796,12 +875,15 @@ OptimiseResult OptimiseDivision(
     result.brokenBefore = static_cast<int>(FindRuleBreaches(rules, ClassesOfRecords(state), classCount).size());
 
     Problem problem(state, classCount);
-    const ItemRules itemRules = RulesOverItems(state, problem, rules);
+    const std::vector<RankGroup> ranks = MakeRankGroups(state, ClassesOfRecords(state), classCount, control.balance);
+    ItemRules itemRules = RulesOverItems(state, problem, rules, ranks);
     ChainOutcome start {{}, problem.startClass, problem.startPos, 0};
     std::vector<char> frozen(At(problem.itemCount), 0);
     for (int i = 0; i < problem.itemCount; ++i)
         frozen[At(i)] = !problem.movable[At(i)];
-    if (!itemRules.empty()) {
+    // The rank groups as the starting division keeps them: the bar for the end.
+    const int softBefore = optimise::RuleGuard(problem, itemRules, start.cls).SoftViolations();
+    if (!itemRules.empty() || !itemRules.soft.empty()) {
         std::uint64_t seed = control.seed ^ 0x5EEDULL;
         Rng rng(optimise::SplitMix(seed));
         if (!optimise::RepairRules(problem, itemRules, start.cls, start.pos, frozen, rng)) {
@@ -814,10 +896,16 @@ OptimiseResult OptimiseDivision(
             result.outcome = OptimiseOutcome::RulesConflict;
             return result;
         }
+        // Rank groups the repair could not bring within bounds (hand-placed
+        // students and rules force them) keep their counts as a bound: the
+        // search never makes them worse.
+        optimise::RuleGuard(problem, itemRules, start.cls).WidenedSoftBounds(itemRules.softLow, itemRules.softHigh);
     }
     if (!itemRules.spread.empty()) {
         // Students trade places only with students of the same categories,
-        // so that every class keeps its count of each.
+        // so that every class keeps its count of each. Rank groups are left
+        // out: near neighbours across a band's edge may trade where the
+        // bounds have room, and the guard checks every exchange against them.
         std::vector<std::vector<int>> categories(At(problem.itemCount));
         for (std::size_t c = 0; c < itemRules.spread.size(); ++c)
             for (const int i : itemRules.spread[c])
@@ -828,6 +916,8 @@ OptimiseResult OptimiseDivision(
             key.push_back(ids.emplace(list, static_cast<int>(ids.size())).first->second);
         problem.Refine(key);
     }
+    if (control.balance.enabled())
+        problem.EnableSpread(SpreadTolerance, SpreadCostPerPoint);
     // The start, with its statistics recomputed: hand moves leave them stale.
     ComputeClassStats(state, true);
     result.before = FiguresOf(state);
@@ -852,10 +942,24 @@ OptimiseResult OptimiseDivision(
 
     // Never worse than the start: by broken rules, then by the figures the
     // statistics give (the search's own figures only choose among divisions).
+    // With rank balance, first by the rank groups out of bounds, then by the
+    // figures with the spread's cost added to the total.
+    ItemRules plainBounds = itemRules;
+    plainBounds.softLow.clear();
+    plainBounds.softHigh.clear();
+    const auto rankKey = [&](const std::vector<int>& cls, const std::vector<int>& pos, BalanceFigures figures) {
+        figures.total += Chain(problem, cls, pos).spreadTotal;
+        return std::pair(optimise::RuleGuard(problem, plainBounds, cls).SoftViolations(), figures);
+    };
+    const auto rankBefore = std::pair(softBefore,
+        BalanceFigures {result.before.total + Chain(problem, problem.startClass, problem.startPos).spreadTotal,
+            result.before.largestGap, result.before.gapSum});
     const std::vector<TStudentList> startLists = state.FClasses;
     Apply(state, problem, chosen);
     const BalanceFigures after = FiguresOf(state);
-    if (result.brokenBefore > 0 || after < result.before) {
+    const bool better
+        = control.balance.enabled() ? rankKey(chosen.cls, chosen.pos, after) < rankBefore : after < result.before;
+    if (result.brokenBefore > 0 || better) {
         result.outcome = OptimiseOutcome::Improved;
     } else {
         state.FClasses = startLists;

@@ -2,6 +2,7 @@
 
 #include "engine/DivisionRules.h"
 #include "engine/DivisionState.h"
+#include "engine/RankGroups.h"
 #include "engine/RuleCheck.h"
 
 #include <atomic>
@@ -26,6 +27,8 @@ struct OptimiseControl {
     std::function<void(double)> progress;
     // Set from any thread to stop soon (within milliseconds); the best division found so far is kept.
     const std::atomic<bool>* cancel = nullptr;
+    // Score bands, top students and the spread of 总分 (off by default: means alone, as before).
+    RankBalance balance;
 };
 
 // Steps per chain for a roster: grows with its size, tuned for about a
@@ -33,7 +36,7 @@ struct OptimiseControl {
 std::uint64_t DefaultOptimiseEffort(std::size_t students, int classCount);
 
 enum class OptimiseOutcome {
-    NeedsDivision, // no division at this class count: "请先编班。", nothing changes
+    NeedsDivision, // no division at this class count: nothing changes
     RulesConflict, // the rules cannot all hold: conflicts named, nothing changes
     Improved, // a better division is in place
     Unchanged, // nothing better found: the division stays, its statistics recomputed
@@ -43,7 +46,7 @@ enum class OptimiseOutcome {
 // FClasses, FClassAvg and FClassDev all have classCount entries, classCount >= 1.
 bool HasDivision(const DivisionState& state, int classCount);
 
-// Figures of a division as the averages tab shows them, in hundredths.
+// Figures of a division as its statistics give them, in hundredths.
 struct BalanceFigures {
     long long total = 0; // the total deviation, TotalDeviation * 100
     long long largestGap = 0; // the largest gap between class averages over the score columns
@@ -60,20 +63,25 @@ struct OptimiseResult {
     // Both zero when nothing was done (NeedsDivision, RulesConflict).
     BalanceFigures before; // the starting division, statistics freshly computed
     BalanceFigures after; // the division left in place
-    long double total = 0; // TotalDeviation of the final statistics, the figure Edit1 shows
+    long double total = 0; // TotalDeviation of the final statistics
     bool cancelled = false;
     std::uint64_t steps = 0; // steps made, all chains
     int brokenBefore = 0; // rules the starting division broke
     std::vector<RuleConflict> conflicts; // RulesConflict: why the rules cannot all hold
 };
 
-// The one-press balancing: improves the division in FClasses by moving
+// Balances the whole division: improves the division in FClasses by moving
 // students between classes so that every class keeps its size and its
-// number of students of each gender; hand-placed students ("F" or "f") stay.
+// number of students of each gender; students placed by hand
+// (IsHandPlacedForBalancing) stay.
 // With rules, every rule holds at the end (a division breaking them is
 // repaired first). At the end the class lists, every listed student's
 // ClassNo and the statistics (ComputeClassStats from FClasses) describe the
-// result, which is never worse than the start by (rules broken, figures).
+// result, which is never worse than the start by (rules broken, figures);
+// with control.balance, by (rules broken, rank group counts out of bounds,
+// figures with the spread's cost): the bands and the top students stay
+// within ⌊k/N⌋..⌈k/N⌉ per class wherever the rules and the students placed
+// by hand leave room (MakeBalanceReport names the rest).
 // NeedsDivision unless FClasses, FClassAvg and FClassDev all have classCount
 // entries. Safe to run off the GUI thread as long as nothing else touches
 // the state meanwhile.

@@ -87,7 +87,7 @@ Problem::Problem(const DivisionState& state, int count)
             startClass.push_back(c);
             startPos.push_back(static_cast<int>(p));
             group.push_back(groups.emplace(s->Gender, static_cast<int>(groups.size())).first->second);
-            movable.push_back(!IsPinned(*s));
+            movable.push_back(!s->IsHandPlacedForBalancing());
             ++seen[s];
         }
     }
@@ -180,6 +180,37 @@ Problem::Problem(const DivisionState& state, int count)
     }
 }
 
+void Problem::EnableSpread(double tolerance, double costPerPoint)
+{
+    spreadColumn = -1;
+    for (int k = 0; k < active; ++k)
+        if (subject[static_cast<std::size_t>(k)] == 0)
+            spreadColumn = k;
+    if (spreadColumn < 0 || itemCount == 0)
+        return;
+    double sum = 0, squares = 0;
+    for (int i = 0; i < itemCount; ++i) {
+        const double x = coords[static_cast<std::size_t>(i * active + spreadColumn)];
+        sum += x;
+        squares += x * x;
+    }
+    const double n = itemCount;
+    gradeDeviation = std::sqrt(std::max(0.0, squares / n - (sum / n) * (sum / n)));
+    spreadTolerance = tolerance * gradeDeviation;
+    spreadCostPerPoint = costPerPoint;
+}
+
+long long Problem::SpreadCost(int c, double sum, double squares) const
+{
+    const int size = classSize[static_cast<std::size_t>(c)];
+    if (spreadColumn < 0 || size < 2)
+        return 0;
+    const double n = size;
+    const double deviation = std::sqrt(std::max(0.0, squares / n - (sum / n) * (sum / n)));
+    const double beyond = std::fabs(deviation - gradeDeviation) - spreadTolerance;
+    return beyond > 0 ? std::llround(beyond * spreadCostPerPoint) : 0;
+}
+
 void Problem::Refine(const std::vector<int>& key)
 {
     std::map<std::pair<int, int>, int> fine;
@@ -236,24 +267,45 @@ void Problem::Settle(const std::vector<int>& classes, const std::vector<char>& f
             mainDim = k;
         }
     }
-    std::vector<std::pair<double, int>> near;
-    for (const int i : movers) {
-        near.clear();
-        const double* xi = &x[static_cast<std::size_t>(i * active)];
-        for (const int j : movers) {
-            if (j == i || group[static_cast<std::size_t>(j)] != group[static_cast<std::size_t>(i)])
-                continue;
-            const double* xj = &x[static_cast<std::size_t>(j * active)];
-            double d = 0;
-            for (int k = 0; k < active; ++k)
-                d += (xi[k] - xj[k]) * (xi[k] - xj[k]);
-            near.emplace_back(d, j);
+    // Per group, the movers sorted along the widest column: the scan from each
+    // student outward stops where that column alone lies farther than the
+    // farthest of the nearest kept, so the result is the full search's.
+    const auto along = [&](int i) { return active > 0 ? x[static_cast<std::size_t>(i * active + mainDim)] : 0.0; };
+    std::vector<std::vector<int>> sorted(static_cast<std::size_t>(groupCount));
+    for (const int i : movers)
+        sorted[static_cast<std::size_t>(group[static_cast<std::size_t>(i)])].push_back(i);
+    std::vector<std::pair<double, int>> near; // the nearest so far, ascending by (distance, item)
+    const auto keep = static_cast<std::size_t>(std::max(count, 0));
+    for (std::vector<int>& list : sorted) {
+        std::sort(list.begin(), list.end(),
+            [&](int a, int b) { return along(a) < along(b) || (along(a) == along(b) && a < b); });
+        for (std::size_t at = 0; at < list.size(); ++at) {
+            const int i = list[at];
+            const double* xi = x.data() + static_cast<std::size_t>(i * active);
+            near.clear();
+            // Whether j may still be among the nearest; if so, it is weighed.
+            const auto weigh = [&](int j) {
+                const double gap = (along(i) - along(j)) * (along(i) - along(j));
+                if (keep == 0 || (near.size() == keep && gap > near.back().first))
+                    return false;
+                const double* xj = x.data() + static_cast<std::size_t>(j * active);
+                double d = 0;
+                for (int k = 0; k < active; ++k)
+                    d += (xi[k] - xj[k]) * (xi[k] - xj[k]);
+                const std::pair<double, int> candidate {d, j};
+                if (near.size() < keep || candidate < near.back()) {
+                    near.insert(std::upper_bound(near.begin(), near.end(), candidate), candidate);
+                    if (near.size() > keep)
+                        near.pop_back();
+                }
+                return true;
+            };
+            for (std::size_t up = at + 1; up < list.size() && weigh(list[up]); ++up) { }
+            for (std::size_t down = at; down > 0 && weigh(list[down - 1]); --down) { }
+            auto& mine = neighbours[static_cast<std::size_t>(i)];
+            for (const auto& entry : near)
+                mine.push_back(entry.second);
         }
-        const auto keep = std::min(near.size(), static_cast<std::size_t>(count));
-        std::partial_sort(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(keep), near.end());
-        auto& list = neighbours[static_cast<std::size_t>(i)];
-        for (std::size_t n = 0; n < keep; ++n)
-            list.push_back(near[n].second);
     }
 }
 
@@ -351,6 +403,22 @@ void Chain::Rebuild()
         }
     }
     total = p.fixedTotal;
+    spreadTotal = 0;
+    if (p.spreadColumn >= 0) {
+        spreadSum.assign(static_cast<std::size_t>(p.classCount), 0.0);
+        spreadSquares.assign(static_cast<std::size_t>(p.classCount), 0.0);
+        spreadCost.assign(static_cast<std::size_t>(p.classCount), 0);
+        for (int i = 0; i < p.itemCount; ++i) {
+            const double x = TotalOf(i);
+            spreadSum[static_cast<std::size_t>(cls[static_cast<std::size_t>(i)])] += x;
+            spreadSquares[static_cast<std::size_t>(cls[static_cast<std::size_t>(i)])] += x * x;
+        }
+        for (int c = 0; c < p.classCount; ++c) {
+            const auto at = static_cast<std::size_t>(c);
+            spreadCost[at] = p.SpreadCost(c, spreadSum[at], spreadSquares[at]);
+            spreadTotal += spreadCost[at];
+        }
+    }
     for (int c = 0; c < p.classCount; ++c)
         for (int k = 0; k < p.active; ++k) {
             const auto cell = static_cast<std::size_t>(c * p.active + k);
@@ -382,6 +450,10 @@ long long Chain::ClassDelta(int c, int in, int out) const
                 delta += p.Weigh(p.Dev(k, p.MeanOfSum(c, sumValues[cell] + d))) - p.Weigh(dev[cell]);
         }
     }
+    if (p.spreadColumn >= 0) {
+        const double x = TotalOf(in), y = TotalOf(out);
+        delta += SpreadDelta(c, x - y, x * x - y * y);
+    }
     return delta;
 }
 
@@ -408,6 +480,15 @@ long long Chain::ClassDeltaSet(int c, const int* in, const int* out, int k) cons
                 delta += p.Weigh(p.Dev(column, p.MeanOfSum(c, sumValues[cell] + d))) - p.Weigh(dev[cell]);
         }
     }
+    if (p.spreadColumn >= 0) {
+        double d = 0, dd = 0;
+        for (int n = 0; n < k; ++n) {
+            const double x = TotalOf(in[n]), y = TotalOf(out[n]);
+            d += x - y;
+            dd += x * x - y * y;
+        }
+        delta += SpreadDelta(c, d, dd);
+    }
     return delta;
 }
 
@@ -422,6 +503,15 @@ void Chain::Shift(int c, int in, int out)
     const Problem& p = problem;
     const int a = p.active;
     const auto base = static_cast<std::size_t>(c * a);
+    if (p.spreadColumn >= 0) {
+        const auto at = static_cast<std::size_t>(c);
+        const double x = TotalOf(in), y = TotalOf(out);
+        spreadSum[at] += x - y;
+        spreadSquares[at] += x * x - y * y;
+        const long long cost = p.SpreadCost(c, spreadSum[at], spreadSquares[at]);
+        spreadTotal += cost - spreadCost[at];
+        spreadCost[at] = cost;
+    }
     for (int k = 0; k < a; ++k) {
         const auto cell = base + static_cast<std::size_t>(k);
         const auto at = [&](int item) { return static_cast<std::size_t>(item * a + k); };
@@ -488,7 +578,7 @@ void Chain::ApplySwap(int i, int j)
 BalanceFigures Chain::Figures() const
 {
     const Problem& p = problem;
-    BalanceFigures f {total, p.fixedLargestGap, p.fixedGapSum};
+    BalanceFigures f {Objective(), p.fixedLargestGap, p.fixedGapSum};
     for (int k = 0; k < p.active; ++k) {
         long long low = 0, high = 0;
         for (int c = 0; c < p.classCount; ++c) {

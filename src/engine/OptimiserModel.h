@@ -81,6 +81,16 @@ struct Problem {
     long long outlierFrom = 0;
     long long outlierWeight = 0;
 
+    // The spread of 总分: what a class's standard deviation costs beyond
+    // spreadTolerance points from the grade's, per point, in hundredths.
+    // Off (spreadColumn < 0) unless EnableSpread is called.
+    void EnableSpread(double tolerance, double costPerPoint);
+    long long SpreadCost(int c, double sum, double squares) const;
+    int spreadColumn = -1; // the active column of 总分
+    double gradeDeviation = 0; // the grade's standard deviation of 总分, over n
+    double spreadTolerance = 0;
+    double spreadCostPerPoint = 0;
+
     long long MeanOfUnits(int c, int k, long long sumUnits) const;
     long long MeanOfSum(int c, long double sum) const;
     long long Dev(int k, long long mean) const;
@@ -115,6 +125,12 @@ public:
     std::vector<long double> sumValues;
     std::vector<long long> mean, dev; // class * active + k
     long long total = 0; // all deviations in hundredths, the fixed columns included
+    // With the spread of 总分 kept: per class the sum and the sum of squares of 总分, and their cost.
+    std::vector<double> spreadSum, spreadSquares;
+    std::vector<long long> spreadCost;
+    long long spreadTotal = 0;
+    // What the search lowers: the total and the spread's cost.
+    long long Objective() const { return total + spreadTotal; }
 
     // Change of the weighted total (Weigh) when items i and j (same group, other classes) trade places.
     long long SwapDelta(int i, int j) const;
@@ -123,7 +139,7 @@ public:
     // The items from[0..k) of one class trade places with to[0..k) of another, member by member.
     long long SetDelta(const int* from, const int* to, int k) const;
 
-    // Figures with the gap tie-breaks, from the kept means.
+    // Figures with the gap tie-breaks, from the kept means; the total is the Objective.
     BalanceFigures Figures() const;
     // How far class c's sum in column k lies from the grade average's share, in points.
     double Residual(int c, int k) const
@@ -146,6 +162,20 @@ public:
     long long ClassDeltaSet(int c, const int* in, const int* out, int k) const;
     // Makes that change in the sums and figures (not in cls, pos or pools).
     void Shift(int c, int in, int out);
+
+private:
+    // Change of the spread's cost when class c's 总分 sum changes by d and its squares by dd.
+    long long SpreadDelta(int c, double d, double dd) const
+    {
+        if (problem.spreadColumn < 0 || (d == 0 && dd == 0))
+            return 0;
+        const auto at = static_cast<std::size_t>(c);
+        return problem.SpreadCost(c, spreadSum[at] + d, spreadSquares[at] + dd) - spreadCost[at];
+    }
+    double TotalOf(int item) const
+    {
+        return problem.coords[static_cast<std::size_t>(item * problem.active + problem.spreadColumn)];
+    }
 };
 
 } // namespace fenban::optimise

@@ -1,7 +1,8 @@
 #include "engine/OptimiserRules.h"
 
+#include "engine/UnionFind.h"
+
 #include <algorithm>
-#include <numeric>
 
 namespace fenban::optimise {
 
@@ -12,33 +13,47 @@ std::size_t At(int index)
     return static_cast<std::size_t>(index);
 }
 
+// A broken rule weighs more than all the soft categories one exchange can mend.
+constexpr int SoftOutweighed = 1024;
+constexpr int IdleRoundsForSoft = 10;
+
 } // namespace
 
 RuleGuard::RuleGuard(const Problem& problem, const ItemRules& rules, const std::vector<int>& cls)
-    : active_(!rules.apart.empty() || !rules.spread.empty())
+    : active_(!rules.apart.empty() || !rules.spread.empty() || !rules.soft.empty())
     , classCount_(problem.classCount)
+    , ruleWeight_(rules.soft.empty() ? 1 : SoftOutweighed)
+    , hardCategories_(static_cast<int>(rules.spread.size()))
     , mates_(At(problem.itemCount))
     , categories_(At(problem.itemCount))
     , apartGroups_(rules.apart)
     , categoryItems_(rules.spread)
 {
+    categoryItems_.insert(categoryItems_.end(), rules.soft.begin(), rules.soft.end());
     for (const std::vector<int>& group : rules.apart)
         for (const int i : group)
             for (const int j : group)
                 if (i != j)
                     mates_[At(i)].push_back(j);
     const int n = std::max(classCount_, 1);
-    for (std::size_t c = 0; c < rules.spread.size(); ++c) {
-        const auto k = static_cast<int>(rules.spread[c].size());
-        low_.push_back(k / n);
-        high_.push_back((k + n - 1) / n);
-        for (const int i : rules.spread[c])
+    const auto classes = At(classCount_);
+    for (std::size_t c = 0; c < categoryItems_.size(); ++c) {
+        const bool soft = c >= rules.spread.size();
+        const auto k = static_cast<int>(categoryItems_[c].size());
+        weight_.push_back(soft ? 1 : ruleWeight_);
+        for (std::size_t room = 0; room < classes; ++room) {
+            const std::size_t widened = (c - rules.spread.size()) * classes + room;
+            const bool wide = soft && widened < rules.softLow.size();
+            low_.push_back(wide ? rules.softLow[widened] : k / n);
+            high_.push_back(wide ? rules.softHigh[widened] : (k + n - 1) / n);
+        }
+        for (const int i : categoryItems_[c])
             categories_[At(i)].push_back(static_cast<int>(c));
     }
-    count_.assign(rules.spread.size() * At(classCount_), 0);
-    for (std::size_t c = 0; c < rules.spread.size(); ++c)
-        for (const int i : rules.spread[c])
-            ++count_[c * At(classCount_) + At(cls[At(i)])];
+    count_.assign(categoryItems_.size() * classes, 0);
+    for (std::size_t c = 0; c < categoryItems_.size(); ++c)
+        for (const int i : categoryItems_[c])
+            ++count_[c * classes + At(cls[At(i)])];
 }
 
 bool RuleGuard::Shared(int category, int item) const
@@ -47,9 +62,10 @@ bool RuleGuard::Shared(int category, int item) const
     return std::find(list.begin(), list.end(), category) != list.end();
 }
 
-int RuleGuard::Penalty(int category, int count) const
+int RuleGuard::Penalty(int category, int c, int count) const
 {
-    return std::max(0, count - high_[At(category)]) + std::max(0, low_[At(category)] - count);
+    const std::size_t at = At(category) * At(classCount_) + At(c);
+    return weight_[At(category)] * (std::max(0, count - high_[at]) + std::max(0, low_[at] - count));
 }
 
 bool RuleGuard::Allowed(const std::vector<int>& cls, int i, int j) const
@@ -66,7 +82,8 @@ bool RuleGuard::Allowed(const std::vector<int>& cls, int i, int j) const
             return false;
     const auto fits = [&](int category, int from, int to) {
         const std::size_t base = At(category) * At(classCount_);
-        return count_[base + At(from)] - 1 >= low_[At(category)] && count_[base + At(to)] + 1 <= high_[At(category)];
+        return count_[base + At(from)] - 1 >= low_[base + At(from)]
+            && count_[base + At(to)] + 1 <= high_[base + At(to)];
     };
     for (const int category : categories_[At(i)])
         if (!Shared(category, j) && !fits(category, a, b))
@@ -87,8 +104,8 @@ bool RuleGuard::HoldsFor(const std::vector<int>& cls, std::initializer_list<int>
                 return false;
         for (const int category : categories_[At(i)])
             for (const int j : items) {
-                const int count = count_[At(category) * At(classCount_) + At(cls[At(j)])];
-                if (count < low_[At(category)] || count > high_[At(category)])
+                const std::size_t at = At(category) * At(classCount_) + At(cls[At(j)]);
+                if (count_[at] < low_[at] || count_[at] > high_[at])
                     return false;
             }
     }
@@ -105,9 +122,9 @@ int RuleGuard::ViolationDelta(const std::vector<int>& cls, int i, int j) const
             if (m == other)
                 continue;
             if (cls[At(m)] == from)
-                --delta;
+                delta -= ruleWeight_;
             else if (cls[At(m)] == to)
-                ++delta;
+                delta += ruleWeight_;
         }
     };
     apart(i, j, a, b);
@@ -116,7 +133,8 @@ int RuleGuard::ViolationDelta(const std::vector<int>& cls, int i, int j) const
         const std::size_t base = At(category) * At(classCount_);
         const int f = count_[base + At(from)];
         const int t = count_[base + At(to)];
-        delta += Penalty(category, f - 1) - Penalty(category, f) + Penalty(category, t + 1) - Penalty(category, t);
+        delta += Penalty(category, from, f - 1) - Penalty(category, from, f) + Penalty(category, to, t + 1)
+            - Penalty(category, to, t);
     };
     for (const int category : categories_[At(i)])
         if (!Shared(category, j))
@@ -149,11 +167,46 @@ int RuleGuard::Violations(const std::vector<int>& cls) const
         for (std::size_t x = 0; x < group.size(); ++x)
             for (std::size_t y = x + 1; y < group.size(); ++y)
                 if (cls[At(group[x])] == cls[At(group[y])])
-                    ++total;
-    for (std::size_t c = 0; c < low_.size(); ++c)
+                    total += ruleWeight_;
+    for (std::size_t c = 0; c < weight_.size(); ++c)
         for (std::size_t k = 0; k < At(classCount_); ++k)
-            total += Penalty(static_cast<int>(c), count_[c * At(classCount_) + k]);
+            total += Penalty(static_cast<int>(c), static_cast<int>(k), count_[c * At(classCount_) + k]);
     return total;
+}
+
+bool RuleGuard::MayMend(const std::vector<int>& cls, int i, int c) const
+{
+    const int a = cls[At(i)];
+    for (const int m : mates_[At(i)])
+        if (cls[At(m)] == a)
+            return true;
+    for (const int category : categories_[At(i)]) {
+        const std::size_t base = At(category) * At(classCount_);
+        const int from = count_[base + At(a)], to = count_[base + At(c)];
+        if ((from > high_[base + At(a)] && to < high_[base + At(c)])
+            || (to < low_[base + At(c)] && from > low_[base + At(a)]))
+            return true;
+    }
+    return false;
+}
+
+int RuleGuard::SoftViolations() const
+{
+    int total = 0;
+    for (auto c = At(hardCategories_); c < weight_.size(); ++c)
+        for (std::size_t k = 0; k < At(classCount_); ++k)
+            total += Penalty(static_cast<int>(c), static_cast<int>(k), count_[c * At(classCount_) + k]);
+    return total;
+}
+
+void RuleGuard::WidenedSoftBounds(std::vector<int>& low, std::vector<int>& high) const
+{
+    low.clear();
+    high.clear();
+    for (std::size_t at = At(hardCategories_) * At(classCount_); at < count_.size(); ++at) {
+        low.push_back(std::min(low_[at], count_[at]));
+        high.push_back(std::max(high_[at], count_[at]));
+    }
 }
 
 std::vector<int> RuleGuard::Offenders(const std::vector<int>& cls) const
@@ -169,7 +222,7 @@ std::vector<int> RuleGuard::Offenders(const std::vector<int>& cls) const
     for (std::size_t c = 0; c < categoryItems_.size(); ++c) {
         bool broken = false;
         for (std::size_t k = 0; k < At(classCount_) && !broken; ++k)
-            broken = Penalty(static_cast<int>(c), count_[c * At(classCount_) + k]) > 0;
+            broken = Penalty(static_cast<int>(c), static_cast<int>(k), count_[c * At(classCount_) + k]) > 0;
         // A class short of a category needs one of its students from elsewhere: all of them may help.
         if (broken)
             items.insert(items.end(), categoryItems_[c].begin(), categoryItems_[c].end());
@@ -210,37 +263,6 @@ struct Placement {
         std::swap(pos[At(i)], pos[At(j)]);
     }
 };
-
-// Union of together groups that share a student, members in first-seen order.
-std::vector<std::vector<int>> MergedGroups(const std::vector<std::vector<int>>& groups, int items)
-{
-    std::vector<int> parent(At(items));
-    std::iota(parent.begin(), parent.end(), 0);
-    const auto root = [&parent](int x) {
-        while (parent[At(x)] != x)
-            x = parent[At(x)] = parent[At(parent[At(x)])];
-        return x;
-    };
-    for (const std::vector<int>& group : groups)
-        for (std::size_t n = 1; n < group.size(); ++n)
-            parent[At(root(group[n]))] = root(group[0]);
-    std::vector<int> slot(At(items), -1);
-    std::vector<std::vector<int>> merged;
-    std::vector<char> seen(At(items), 0);
-    for (const std::vector<int>& group : groups)
-        for (const int i : group) {
-            if (seen[At(i)])
-                continue;
-            seen[At(i)] = 1;
-            int& s = slot[At(root(i))];
-            if (s < 0) {
-                s = static_cast<int>(merged.size());
-                merged.emplace_back();
-            }
-            merged[At(s)].push_back(i);
-        }
-    return merged;
-}
 
 bool PlaceFixed(Placement& place, const ItemRules& rules, std::vector<char>& frozen, RuleGuard& guard)
 {
@@ -302,7 +324,7 @@ bool PlaceTogether(Placement& place, const ItemRules& rules, std::vector<char>& 
         }
         return true;
     };
-    for (const std::vector<int>& group : MergedGroups(rules.together, p.itemCount)) {
+    for (const std::vector<int>& group : MergedGroups(rules.together, At(p.itemCount), [](int) { return true; })) {
         std::vector<char> inGroup(At(p.itemCount), 0);
         int anchor = -1;
         for (const int i : group) {
@@ -378,14 +400,17 @@ bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng
 {
     const Problem& p = place.problem;
     int broken = guard.Violations(place.cls);
-    for (int attempt = 0; broken > 0 && attempt < 200; ++attempt) {
+    // Soft categories alone left: a few rounds that mend nothing end the descent.
+    int idle = 0;
+    for (int attempt = 0; broken > 0 && attempt < 200 && idle < IdleRoundsForSoft; ++attempt) {
         bool mended = false;
         for (const int i : guard.Offenders(place.cls)) {
             if (frozen[At(i)] || !p.movable[At(i)])
                 continue;
             int best = -1, bestDelta = 0;
             for (int c = 0; c < p.classCount; ++c) {
-                if (c == place.cls[At(i)])
+                // With rank groups, only classes where the offender's own move mends something.
+                if (c == place.cls[At(i)] || (guard.HasSoft() && !guard.MayMend(place.cls, i, c)))
                     continue;
                 for (const int j : place.members[At(c)]) {
                     if (frozen[At(j)] || !p.movable[At(j)] || p.group[At(j)] != p.group[At(i)])
@@ -405,6 +430,8 @@ bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng
         }
         if (mended)
             continue;
+        if (broken == guard.SoftViolations())
+            ++idle;
         const std::vector<int> offenders = guard.Offenders(place.cls);
         for (int kick = 0; kick < 20 && !offenders.empty(); ++kick) {
             const int i = offenders[At(rng.Below(static_cast<int>(offenders.size())))];
@@ -419,7 +446,7 @@ bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng
             }
         }
     }
-    return broken == 0;
+    return broken == guard.SoftViolations();
 }
 
 } // namespace

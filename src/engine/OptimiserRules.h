@@ -15,6 +15,12 @@ namespace fenban::optimise {
 struct ItemRules {
     std::vector<std::vector<int>> together, apart, spread;
     std::vector<std::pair<int, int>> fixed; // item, class index
+    // Rank groups: kept like spread categories where they can be, but a
+    // broken one never makes the rules fail, and any rule outweighs them all.
+    std::vector<std::vector<int>> soft;
+    // Per soft category and class (category * classCount + class): the
+    // bounds, when widened to a start that cannot keep ⌊k/N⌋..⌈k/N⌉; empty: those.
+    std::vector<int> softLow, softHigh;
     bool empty() const { return together.empty() && apart.empty() && spread.empty() && fixed.empty(); }
 };
 
@@ -35,27 +41,39 @@ public:
     int ViolationDelta(const std::vector<int>& cls, int i, int j) const;
     // Records that item i moved from class a to b and item j from b to a.
     void Swapped(int i, int j, int a, int b);
+    // Broken rules, weighted so that one rule outweighs every soft category, and the soft part alone.
     int Violations(const std::vector<int>& cls) const;
-    int CategoryCount() const { return static_cast<int>(low_.size()); }
+    int SoftViolations() const;
+    int CategoryCount() const { return static_cast<int>(weight_.size()); }
     // Whether one more student of the category may leave class from for class to, within the bounds.
     bool CanMove(int category, int from, int to) const
     {
         const std::size_t base = static_cast<std::size_t>(category) * static_cast<std::size_t>(classCount_);
-        return count_[base + static_cast<std::size_t>(from)] > low_[static_cast<std::size_t>(category)]
-            && count_[base + static_cast<std::size_t>(to)] < high_[static_cast<std::size_t>(category)];
+        return count_[base + static_cast<std::size_t>(from)] > low_[base + static_cast<std::size_t>(from)]
+            && count_[base + static_cast<std::size_t>(to)] < high_[base + static_cast<std::size_t>(to)];
     }
+    bool HasSoft() const { return hardCategories_ < CategoryCount(); }
+    // Whether item i leaving for class c may mend something: it has an apart
+    // mate in its class, or one of its categories is too full where it
+    // stands or too short in c, with room for the move.
+    bool MayMend(const std::vector<int>& cls, int i, int c) const;
+    // Per soft category and class: the bounds widened to take in the counts as they stand.
+    void WidenedSoftBounds(std::vector<int>& low, std::vector<int>& high) const;
     // Items that take part in a broken apart pair or stand in a class with too many or too few of their category.
     std::vector<int> Offenders(const std::vector<int>& cls) const;
 
 private:
-    int Penalty(int category, int count) const;
+    int Penalty(int category, int c, int count) const;
     bool Shared(int category, int item) const;
 
     bool active_ = false;
     int classCount_ = 0;
+    int ruleWeight_ = 1; // of a broken rule: above any change of the soft categories by one exchange
+    int hardCategories_ = 0; // the spread categories come first, then the soft ones
     std::vector<std::vector<int>> mates_; // per item: its apart mates
-    std::vector<std::vector<int>> categories_; // per item: its spread categories
-    std::vector<int> low_, high_; // per category: floor(k/N), ceil(k/N)
+    std::vector<std::vector<int>> categories_; // per item: its spread and soft categories
+    std::vector<int> weight_; // per category
+    std::vector<int> low_, high_; // category * classCount + class: floor(k/N), ceil(k/N) or wider
     std::vector<int> count_; // category * classCount + class
     std::vector<std::vector<int>> apartGroups_, categoryItems_;
 };

@@ -1,12 +1,10 @@
 #include "engine/RuleCheck.h"
 
-#include "engine/Balancing.h"
+#include "engine/UnionFind.h"
 
 #include <algorithm>
 #include <map>
-#include <numeric>
 #include <stdexcept>
-#include <unordered_map>
 
 namespace fenban {
 
@@ -96,7 +94,7 @@ struct Checker {
     {
         anchor.assign(classOf.size(), -1);
         for (std::size_t i = 0; i < classOf.size(); ++i)
-            if (classOf[i] >= 0 && IsPinned(*state.Records[i]))
+            if (classOf[i] >= 0 && state.Records[i]->IsHandPlacedForBalancing())
                 anchor[i] = classOf[i];
         for (const auto& [i, number] : rules.fixed) {
             if (!Placed(i))
@@ -156,35 +154,9 @@ struct Checker {
     void CheckTogether()
     {
         // Groups sharing a student are one group.
-        std::vector<int> parent(classOf.size());
-        std::iota(parent.begin(), parent.end(), 0);
-        const auto root = [&parent](int x) {
-            while (parent[At(x)] != x)
-                x = parent[At(x)] = parent[At(parent[At(x)])];
-            return x;
-        };
-        for (const std::vector<int>& group : rules.together) {
-            int first = -1;
-            for (const int i : group)
-                if (Placed(i)) {
-                    if (first < 0)
-                        first = i;
-                    else
-                        parent[At(root(i))] = root(first);
-                }
-        }
-        std::map<int, std::vector<int>> merged; // root -> members, in the order of the first rule
-        std::vector<int> order;
-        for (const std::vector<int>& group : rules.together)
-            for (const int i : group)
-                if (Placed(i)) {
-                    const auto [entry, added] = merged.try_emplace(root(i));
-                    if (added)
-                        order.push_back(root(i));
-                    entry->second.push_back(i);
-                }
-        for (const int key : order)
-            CheckTogetherGroup(Sorted(merged[key]));
+        for (const std::vector<int>& group :
+            MergedGroups(rules.together, classOf.size(), [this](int i) { return Placed(i); }))
+            CheckTogetherGroup(Sorted(group));
     }
 
     void CheckTogetherGroup(const std::vector<int>& members)
@@ -244,20 +216,6 @@ struct Checker {
 };
 
 } // namespace
-
-std::vector<int> ClassesOfRecords(const DivisionState& state)
-{
-    std::unordered_map<const TStudent*, std::size_t> index;
-    index.reserve(state.Records.size());
-    for (std::size_t r = 0; r < state.Records.size(); ++r)
-        index.emplace(state.Records[r].get(), r);
-    std::vector<int> classOf(state.Records.size(), 0);
-    for (std::size_t c = 0; c < state.FClasses.size(); ++c)
-        for (const TStudent* student : state.FClasses[c])
-            if (const auto found = index.find(student); found != index.end())
-                classOf[found->second] = static_cast<int>(c) + 1;
-    return classOf;
-}
 
 std::vector<RuleBreach> FindRuleBreaches(const DivisionRules& rules, const std::vector<int>& classOf, int classCount)
 {

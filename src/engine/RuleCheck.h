@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Division.h"
 #include "engine/DivisionRules.h"
 #include "engine/DivisionState.h"
 #include "engine/RuleConflicts.h"
@@ -20,10 +21,6 @@ struct RuleBreach {
     int classNo = 0;
     int count = 0; // apart and spread: the group's students in classNo
 };
-
-// The class (1..N) of each record as the class lists hold it; 0 for a
-// record that no list holds.
-std::vector<int> ClassesOfRecords(const DivisionState& state);
 
 // Every rule of `rules` that the division `classOf` (a class 1..classCount
 // per record, 0 for none) does not keep, in the order together, apart,

@@ -27,7 +27,7 @@ enum class Units {
     Hundredths, // at most two decimals: sums stray from the decimal sum by far less than a hundredth
 };
 
-// One of the two classes of a press: its scores by subject and slot, and
+// One of the two classes of a balancing step: its scores by subject and slot, and
 // their running sums in list order.
 struct ClassScores {
     explicit ClassScores(const TStudentList& list);
@@ -95,7 +95,7 @@ private:
     std::vector<SuffixFolds> foldsA_, foldsB_; // the lists' own scores, for order-faithful sums
     std::vector<long double> baseAbs_; // per subject, per class: |deviation| as the lists stand
     TSubjectValues before_ {}; // deviation sums over the classes below firstChanged_
-    TStudentList workB_; // class B as the press's working list holds it
+    TStudentList workB_; // class B as the step's working list holds it
     // Per subject, B's working list added up over its first foldedB_ slots;
     // the slots before the current exchange no longer change for this slot of A.
     std::array<std::size_t, SubjectCount> foldedB_ {};
@@ -256,7 +256,7 @@ std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer)
     std::map<ShortString<2>, std::size_t> groups; // B's free slots by gender
     std::vector<std::vector<std::size_t>> partners;
     for (std::size_t k = 0; k < listB_.size(); ++k) {
-        if (IsPinned(*listB_[k]))
+        if (listB_[k]->IsHandPlacedForBalancing())
             continue;
         const auto [group, added] = groups.emplace(listB_[k]->Gender, partners.size());
         if (added)
@@ -268,7 +268,7 @@ std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer)
     std::optional<ChosenSwap> chosen;
     for (std::size_t j = 0; j < listA_.size(); ++j) {
         const PStudent student = listA_[j];
-        if (IsPinned(*student))
+        if (student->IsHandPlacedForBalancing())
             continue;
         const auto found = groups.find(student->Gender);
         if (found == groups.end())

@@ -18,7 +18,7 @@ using CandidateObserver = std::function<void(const CandidateScore&)>;
 // Tries every exchange of a student of class A with a student of class B of
 // the same gender, neither pinned, in slot order (A's slot, then B's), and
 // scores each on the division that the exchange produces, figures summed in
-// the order the press's working lists have. Returns the slots of the lowest
+// the order the step's working lists have. Returns the slots of the lowest
 // score above 0 (below 9999999), the first tried among equal ones. Nothing
 // in the state changes; the observer, if any, sees every tried exchange.
 std::optional<ChosenSwap> FindBestSwap(const DivisionState& state, const SwapTarget& target, std::int32_t coefficient,

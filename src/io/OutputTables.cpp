@@ -11,8 +11,6 @@ namespace fenban {
 
 namespace {
 
-constexpr std::string_view FemaleGender = "\xC5\xAE"; // 女 in GB18030
-
 struct Counts {
     int boys = 0;
     int girls = 0;

@@ -10,8 +10,6 @@ namespace fenban {
 
 namespace {
 
-constexpr std::string_view FemaleGender = "\xC5\xAE"; // 女 in GB18030
-
 // As the score reading sees it: only characters of code 32 or less.
 bool IsBlank(const std::string& text)
 {

@@ -1,13 +1,13 @@
 #include "rules/RuleBuilder.h"
 
 #include "engine/Assignment.h"
+#include "engine/UnionFind.h"
 #include "roster/Gb18030.h"
 #include "rules/RuleMessages.h"
 #include "rules/SoundAlike.h"
 
 #include <algorithm>
 #include <map>
-#include <numeric>
 #include <optional>
 
 namespace fenban {
@@ -66,20 +66,14 @@ std::vector<std::vector<int>> EqualTextGroups(const RosterRuleTexts& texts, int 
 // The together groups joined where they share a student: a representative per record.
 std::vector<int> TogetherUnits(const std::vector<std::vector<int>>& together, std::size_t records)
 {
-    std::vector<int> parent(records);
-    std::iota(parent.begin(), parent.end(), 0);
-    auto up = [&parent](int x) -> int& { return parent[static_cast<std::size_t>(x)]; };
-    auto find = [&up](int x) {
-        while (up(x) != x)
-            x = up(x) = up(up(x)); // halves the path on the way
-        return x;
-    };
+    UnionFind sets(records);
     for (const std::vector<int>& group : together)
         for (const int member : group)
-            up(find(member)) = find(group.front());
+            sets.Join(group.front(), member);
+    std::vector<int> unit(records);
     for (std::size_t r = 0; r < records; ++r)
-        parent[r] = find(static_cast<int>(r));
-    return parent;
+        unit[r] = sets.Find(static_cast<int>(r));
+    return unit;
 }
 
 } // namespace

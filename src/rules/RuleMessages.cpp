@@ -9,7 +9,6 @@ namespace fenban {
 namespace {
 
 constexpr std::size_t MostConflictsShown = 12;
-constexpr std::string_view FemaleGender = "\xC5\xAE"; // 女
 
 std::string Num(long long value)
 {

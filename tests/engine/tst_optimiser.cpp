@@ -50,14 +50,14 @@ std::vector<std::map<std::string, int>> Composition(const DivisionState& state)
     return classes;
 }
 
-// Hand-placed students ("F" or "f") by record index, with their class and slot.
+// Students the balancing takes as placed by hand, by record index, with their class and slot.
 std::map<std::size_t, std::pair<std::size_t, std::size_t>> PinnedPlaces(const DivisionState& state)
 {
     std::map<std::size_t, std::pair<std::size_t, std::size_t>> places;
     for (std::size_t c = 0; c < state.FClasses.size(); ++c)
         for (std::size_t p = 0; p < state.FClasses[c].size(); ++p) {
             const PStudent student = state.FClasses[c][p];
-            if (student->Mark == std::string_view("F") || student->Mark == std::string_view("f"))
+            if (student->IsHandPlacedForBalancing())
                 for (std::size_t r = 0; r < state.Records.size(); ++r)
                     if (state.Records[r].get() == student)
                         places[r] = {c, p};
@@ -87,6 +87,39 @@ void CheckDivision(const DivisionState& before, const DivisionState& after, cons
     QVERIFY(SameBits(result.total, TotalDeviation(after.FDevSum)));
     QCOMPARE(result.after, FiguresOf(after));
     QVERIFY(result.after <= result.before);
+}
+
+// A digest of the class lists: each slot's record index, class by class.
+std::uint64_t ListDigest(const DivisionState& state)
+{
+    std::map<PStudent, std::uint64_t> record;
+    for (std::size_t r = 0; r < state.Records.size(); ++r)
+        record[state.Records[r].get()] = r;
+    std::uint64_t digest = 14695981039346656037ULL;
+    const auto add = [&digest](std::uint64_t value) { digest = (digest ^ value) * 1099511628211ULL; };
+    for (const TStudentList& list : state.FClasses) {
+        add(list.size());
+        for (const PStudent student : list)
+            add(record.at(student));
+    }
+    return digest;
+}
+
+// Feeder schools and boarders over a roster, a together pair, an apart trio and a fixed student.
+DivisionRules SchoolLikeRules(std::size_t records, std::uint64_t seed, int classes)
+{
+    std::mt19937_64 rng(seed);
+    DivisionRules rules;
+    rules.spread.resize(4);
+    for (std::size_t i = 10; i < records; ++i) {
+        rules.spread[rng() % 3].push_back(static_cast<int>(i));
+        if (rng() % 3 == 0)
+            rules.spread[3].push_back(static_cast<int>(i));
+    }
+    rules.together.push_back({0, 1});
+    rules.apart.push_back({2, 3, 4});
+    rules.fixed.emplace_back(5, classes);
+    return rules;
 }
 
 ScoreKind KindOf(int k)
@@ -119,6 +152,8 @@ private slots:
     void repairPlacesGroupsAndFixedStudents();
     void indexOutsideTheRoster();
     void meanOfUnitsMatchesTheStatistics();
+    void recordedDivisions_data();
+    void recordedDivisions();
 };
 
 void TestOptimiser::keepsTheDivisionValid_data()
@@ -522,7 +557,7 @@ void TestOptimiser::repairPlacesGroupsAndFixedStudents()
     DivisionState state = RandomDivision(21, 120, 4, ScoreKind::Half, 0);
     std::vector<int> boys;
     for (std::size_t i = 0; i < state.Records.size(); ++i)
-        if (state.Records[i]->Gender == ShortString<2>(Male) && !IsPinned(*state.Records[i]))
+        if (state.Records[i]->Gender == ShortString<2>(Male) && !state.Records[i]->IsHandPlacedForBalancing())
             boys.push_back(static_cast<int>(i));
     QVERIFY(boys.size() > 10);
     const PStudent anchor = state.Records[static_cast<std::size_t>(boys[0])].get();
@@ -569,6 +604,49 @@ void TestOptimiser::meanOfUnitsMatchesTheStatistics()
             if (problem.MeanOfUnits(0, 0, units) != expected)
                 QFAIL(qPrintable(QStringLiteral("size %1, sum %2").arg(size).arg(static_cast<double>(sum))));
         }
+    }
+}
+
+void TestOptimiser::recordedDivisions_data()
+{
+    QTest::addColumn<int>("students");
+    QTest::addColumn<int>("classes");
+    QTest::addColumn<bool>("withRules");
+    QTest::addColumn<int>("bands");
+    QTest::addColumn<quint64>("digest");
+    QTest::addColumn<qlonglong>("total");
+    // Recorded from the search as it stands; a change of the search changes them on purpose.
+    QTest::newRow("300/6") << 300 << 6 << false << 0 << Q_UINT64_C(4302748084182469611) << 2041LL;
+    QTest::newRow("400/40") << 400 << 40 << false << 0 << Q_UINT64_C(5356687421881335145) << 110614LL;
+    QTest::newRow("240/5 rules") << 240 << 5 << true << 0 << Q_UINT64_C(5743485600284359883) << 1768LL;
+    QTest::newRow("300/6 bands") << 300 << 6 << false << 10 << Q_UINT64_C(1858503378912001585) << 2500LL;
+    QTest::newRow("400/40 bands") << 400 << 40 << false << 5 << Q_UINT64_C(10000017794936972753) << 148307LL;
+    QTest::newRow("240/5 rules bands") << 240 << 5 << true << 10 << Q_UINT64_C(16804299664022948225) << 2341LL;
+}
+
+// The same division for the same roster and seed, on one, two and four
+// threads, as recorded.
+void TestOptimiser::recordedDivisions()
+{
+    QFETCH(int, students);
+    QFETCH(int, classes);
+    QFETCH(bool, withRules);
+    QFETCH(int, bands);
+    QFETCH(quint64, digest);
+    QFETCH(qlonglong, total);
+    const DivisionState start
+        = RandomDivision(static_cast<std::uint64_t>(students), students, classes, ScoreKind::Half, 3);
+    const DivisionRules rules = withRules ? SchoolLikeRules(start.Records.size(), 7, classes) : DivisionRules {};
+    for (const int threads : {1, 2, 4}) {
+        DivisionState state = Clone(start);
+        OptimiseControl control;
+        control.effort = TestEffort;
+        control.chains = 4;
+        control.threads = threads;
+        control.balance.bands = bands;
+        const OptimiseResult result = OptimiseDivision(state, classes, rules, control);
+        const QString found = QStringLiteral("digest %1, total %2").arg(ListDigest(state)).arg(result.after.total);
+        QCOMPARE(found, QStringLiteral("digest %1, total %2").arg(digest).arg(total));
     }
 }
 

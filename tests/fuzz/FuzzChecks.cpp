@@ -138,7 +138,7 @@ bool CheckExchange(const ListsSnapshot& before, const DivisionState& after)
         Broken("balancing did not exchange the two students");
     if (!(a->Gender == b->Gender))
         Broken("balancing exchanged students of different gender");
-    if (IsPinned(*a) || IsPinned(*b))
+    if (a->IsHandPlacedForBalancing() || b->IsHandPlacedForBalancing())
         Broken("balancing moved a student placed by hand");
     return true;
 }

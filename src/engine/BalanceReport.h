@@ -1,0 +1,67 @@
+#pragma once
+
+#include "engine/DivisionState.h"
+#include "engine/RankGroups.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace fenban {
+
+// How evenly a division spreads its students, counted from the class lists:
+// what the balance tab, the status line, the workbook sheet and the printed
+// page show. Ranks are by 总分 (score column 0), higher first, equal scores
+// in roster order; standard deviations are over n. A count "in bounds" lies
+// within ⌊k/N⌋..⌈k/N⌉ of its group's k students over N classes.
+struct BalanceReport {
+    struct Row {
+        int size = 0, boys = 0, girls = 0;
+        double mean = 0; // of 总分
+        double deviation = 0; // standard deviation of 总分
+        int topN = 0, top2N = 0, topFivePercent = 0, topTenPercent = 0, bottomTenPercent = 0;
+        // The largest |class average − grade average| over the score columns in use, and its column.
+        double largestGap = 0;
+        int largestGapColumn = -1;
+        // Out of bounds: the deviation more than 5 % from the grade's, the counts outside the fair share.
+        bool deviationOut = false, topFivePercentOut = false, topTenPercentOut = false, bottomTenPercentOut = false;
+    };
+    // A rank group whose count in a class lies outside its bounds.
+    struct BandBreach {
+        RankGroup group; // its kind, gender and band (records left out)
+        int classNo = 0; // 1-based
+        int count = 0, low = 0, high = 0;
+    };
+    struct Range {
+        int low = 0, high = 0;
+        int Width() const { return high - low; }
+    };
+
+    int classCount = 0;
+    std::vector<Row> classes; // index = class number - 1
+    Row grade; // the whole grade: its size, genders, mean, deviation; counts are the groups' sizes
+    std::array<bool, 11> columnUsed {}; // score columns holding a score other than 0
+    std::array<double, 11> columnGap {}; // highest minus lowest class average per column
+    // The groups' sizes k.
+    int topNSize = 0, top2NSize = 0, topFivePercentSize = 0, topTenPercentSize = 0, bottomTenPercentSize = 0;
+    // Ranges of the counts over the classes (the deviation's in points).
+    Range topN, top2N, topFivePercent, topTenPercent, bottomTenPercent;
+    double lowestDeviation = 0, highestDeviation = 0;
+    // Per band group of every gender: the largest difference between two
+    // classes' counts, the worst of them, and the counts out of bounds (with bands).
+    int bands = 0;
+    int worstBandDifference = 0;
+    std::vector<BandBreach> breaches;
+
+    // The deviation's allowance around the grade's, as a share.
+    static constexpr double DeviationShare = 0.05;
+};
+
+// The report of the division in FClasses at classCount (lists beyond it are
+// left out); bands: score bands per gender, 0 for none.
+BalanceReport MakeBalanceReport(const DivisionState& state, int classCount, int bands);
+
+// The text of the status line's figure: "分数段最大差 1"; empty without bands.
+std::string WorstBandText(const BalanceReport& report);
+
+} // namespace fenban

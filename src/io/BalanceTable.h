@@ -1,0 +1,25 @@
+#pragma once
+
+#include "engine/BalanceReport.h"
+#include "io/OutputTables.h"
+
+#include <string>
+#include <vector>
+
+namespace fenban {
+
+// The balance report as a table: the workbook's sheet 均衡 and a page of the
+// printed class lists. Per class (1班 … N班) and then for the grade (年级):
+// 人数, 男, 女, 总分平均, 标准差, 前N名, 前2N名, 前5%, 前10%, 后10%, the largest gap
+// of a class average from the grade's and its subject, and 超出 naming the
+// figures out of bounds. Below, a row of the subjects and a row of the gap
+// between the highest and the lowest class average in each (各科最大差), then
+// 分数段最大差 and one row per band count out of bounds. subjectNames: UTF-8,
+// the total first, as the listings head them.
+OutputTable BalanceTable(const BalanceReport& report, const std::vector<std::string>& subjectNames);
+
+// What a rank group is called in the report: "男 第3段" (the band's gender as
+// UTF-8, bands from 1 = the best), "前N名", "前2N名", "前5%".
+std::string RankGroupName(const RankGroup& group);
+
+} // namespace fenban

@@ -1,0 +1,95 @@
+// The balance report's sheet 均衡 and printed page, read back by openpyxl and pdftotext.
+#include "EngineTestKit.h"
+#include "OutputReaders.h"
+#include "engine/Assignment.h"
+#include "engine/BalanceReport.h"
+#include "engine/Division.h"
+#include "io/BalanceTable.h"
+#include "io/ClassListPrint.h"
+#include "io/WorkbookFile.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace fenban;
+using namespace fenban::testkit;
+
+class BalanceTableTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void sheetReadsBackAsTheReport();
+    void pageInThePdf();
+
+private:
+    DivisionState state_;
+    BalanceReport report_;
+    OutputTable table_;
+    QTemporaryDir folder_;
+};
+
+void BalanceTableTest::init()
+{
+    std::mt19937_64 rng(7);
+    state_ = DivisionState();
+    FillRandomRoster(state_, rng, 150, ScoreKind::Half);
+    ResizeClassLists(state_, 5);
+    AssignClasses(state_, 5);
+    MoveByHand(state_, state_.FStudents[0], 2); // a count out of bounds, perhaps
+    report_ = MakeBalanceReport(state_, 5, 10);
+    table_ = BalanceTable(report_, {"总分", "语文", "数学"});
+}
+
+void BalanceTableTest::sheetReadsBackAsTheReport()
+{
+    const std::filesystem::path file = std::filesystem::path(folder_.path().toStdString()) / "均衡.xlsx";
+    WriteWorkbook(*DiskFileSystem(), file, std::span(&table_, 1));
+    QString error;
+    const QJsonArray sheets = ReadWithOpenpyxl(QString::fromStdString(file.string()), error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(sheets.size(), 1);
+    QCOMPARE(sheets[0][QStringLiteral("name")].toString(), QStringLiteral("均衡"));
+    const QJsonArray rows = sheets[0][QStringLiteral("rows")].toArray();
+    const auto cell
+        = [&](int row, int column) { return rows[row].toArray()[column].toObject()[QStringLiteral("value")]; };
+    QCOMPARE(cell(0, 0).toString(), QStringLiteral("班级"));
+    QCOMPARE(cell(0, 8).toString(), QStringLiteral("前5%"));
+    int students = 0;
+    for (int c = 0; c < 5; ++c) {
+        const BalanceReport::Row& row = report_.classes[static_cast<std::size_t>(c)];
+        QCOMPARE(cell(c + 1, 0).toString(), QStringLiteral("%1班").arg(c + 1));
+        QCOMPARE(cell(c + 1, 1).toInt(), static_cast<int>(state_.FClasses[static_cast<std::size_t>(c)].size()));
+        QCOMPARE(cell(c + 1, 2).toInt(), row.boys);
+        QCOMPARE(cell(c + 1, 3).toInt(), row.girls);
+        QVERIFY(std::fabs(cell(c + 1, 5).toDouble() - row.deviation) <= 0.005 + 1e-9);
+        QCOMPARE(cell(c + 1, 8).toInt(), row.topFivePercent);
+        QCOMPARE(cell(c + 1, 10).toInt(), row.bottomTenPercent);
+        QCOMPARE(cell(c + 1, 13).toString().contains(QStringLiteral("标准差")), row.deviationOut);
+        students += cell(c + 1, 1).toInt();
+    }
+    QCOMPARE(cell(6, 0).toString(), QStringLiteral("年级"));
+    QCOMPARE(cell(6, 1).toInt(), students);
+    QCOMPARE(cell(8, 1).toString(), QStringLiteral("总分"));
+    QVERIFY(std::fabs(cell(9, 1).toDouble() - report_.columnGap[0]) <= 0.005 + 1e-9);
+    QCOMPARE(cell(10, 2).toString(), QStringLiteral("分数段最大差"));
+    QCOMPARE(cell(10, 3).toInt(), report_.worstBandDifference);
+    QCOMPARE(rows.size(), 11 + static_cast<int>(report_.breaches.size()));
+}
+
+void BalanceTableTest::pageInThePdf()
+{
+    const std::filesystem::path file = std::filesystem::path(folder_.path().toStdString()) / "均衡.pdf";
+    WriteTablesPdf(*DiskFileSystem(), file, std::span(&table_, 1));
+    const QString text = PdfText(QString::fromStdString(file.string()));
+    QVERIFY(text.contains(QStringLiteral("各班均衡情况")));
+    QVERIFY(text.contains(QStringLiteral("分数段最大差")));
+    QVERIFY(text.contains(QStringLiteral("年级")));
+    for (int c = 1; c <= 5; ++c)
+        QVERIFY(text.contains(QStringLiteral("%1班").arg(c)));
+}
+
+QTEST_MAIN(BalanceTableTest)
+#include "tst_balancetable.moc"

@@ -3,6 +3,7 @@
 #include "TableMakers.h"
 
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 
 namespace fenban::testkit {
@@ -135,87 +136,132 @@ std::string Spaces(bool truthful)
 
 } // namespace
 
-std::vector<HostileFile> HostileFiles()
+namespace {
+
+// The files, each made only when `only` is empty or its name.
+std::vector<HostileFile> Make(const std::string& only)
 {
     std::vector<HostileFile> files;
-    const auto refused = [&](std::string name, std::string bytes, Reason reason, std::string says) {
-        files.push_back({std::move(name), std::move(bytes), reason, std::move(says), {}, 0});
+    using Maker = std::function<std::string()>;
+    const auto refused = [&](std::string name, const Maker& make, Reason reason, std::string says) {
+        if (only.empty() || only == name)
+            files.push_back({std::move(name), make(), reason, std::move(says), {}, 0});
     };
-    const auto reads = [&](std::string name, std::string bytes, TableRows rows, std::size_t sheets = 1) {
-        files.push_back({std::move(name), std::move(bytes), std::nullopt, {}, std::move(rows), sheets});
+    const auto reads = [&](std::string name, const Maker& make, TableRows rows, std::size_t sheets = 1) {
+        if (only.empty() || only == name)
+            files.push_back({std::move(name), make(), std::nullopt, {}, std::move(rows), sheets});
     };
 
     // A Workbook stream of 24 bytes: a BOF and an empty FORMAT record.
-    refused("format-only.xls",
-        CompoundFile(BiffRecord(0x0809, U16(0x0600) + U16(5) + std::string(12, '\0')) + BiffRecord(0x041E, "")),
+    refused(
+        "format-only.xls",
+        [&] {
+            return CompoundFile(
+                BiffRecord(0x0809, U16(0x0600) + U16(5) + std::string(12, '\0')) + BiffRecord(0x041E, ""));
+        },
         Reason::NotATable, "不是Excel工作簿");
     // Two DIMENSIONS records in one sheet, the second huge.
     reads("two-dimensions.xls",
-        Xls(SharedStrings({"jia"}), {"S"}, {Dimensions(1, 1) + LabelSst(0, 0, 0) + Dimensions(0xFFFFFFFF, 0xFFFF)}),
+        [&] {
+            return Xls(
+                SharedStrings({"jia"}), {"S"}, {Dimensions(1, 1) + LabelSst(0, 0, 0) + Dimensions(0xFFFFFFFF, 0xFFFF)});
+        },
         {{"jia"}});
     // A shared string whose rich-text runs and phonetic block run past the record.
-    refused("sst-skip.xls",
-        Xls(BiffRecord(0x00FC, U32(1) + U32(1) + U16(1) + std::string(1, '\x0C') + U16(0xFFFF) + U32(0xFFFFFFF0) + "a"),
-            {"S"}, {LabelSst(0, 0, 0)}),
+    refused(
+        "sst-skip.xls",
+        [&] {
+            return Xls(BiffRecord(0x00FC,
+                           U32(1) + U32(1) + U16(1) + std::string(1, '\x0C') + U16(0xFFFF) + U32(0xFFFFFFF0) + "a"),
+                {"S"}, {LabelSst(0, 0, 0)});
+        },
         Reason::Corrupt, "损坏");
     // A shared string of 65,535 UTF-16 characters whose record holds five,
     // then a CONTINUE record of a few more.
-    refused("continued-string.xls",
-        Xls(BiffRecord(0x00FC, U32(1) + U32(1) + U16(0xFFFF) + std::string(1, '\x01') + std::string(10, 'a'))
-                + BiffRecord(0x003C, std::string(1, '\x01') + std::string(100, 'b')),
-            {"S"}, {LabelSst(0, 0, 0)}),
+    refused(
+        "continued-string.xls",
+        [&] {
+            return Xls(BiffRecord(0x00FC, U32(1) + U32(1) + U16(0xFFFF) + std::string(1, '\x01') + std::string(10, 'a'))
+                    + BiffRecord(0x003C, std::string(1, '\x01') + std::string(100, 'b')),
+                {"S"}, {LabelSst(0, 0, 0)});
+        },
         Reason::Corrupt, "损坏");
     // The root entry's name 0xFA16 bytes long.
-    {
-        std::string bytes = Xls(SharedStrings({"a"}), {"S"}, {LabelSst(0, 0, 0)});
-        Patch(bytes, SectorAt(ReadU32(bytes, 0x30)) + 0x40, U16(0xFA16));
-        refused("long-root-name.xls", std::move(bytes), Reason::Corrupt, "损坏");
-    }
-    refused("fat-loop.xls", LoopingFat(), Reason::Corrupt, "损坏");
+    refused(
+        "long-root-name.xls",
+        [&] {
+            std::string bytes = Xls(SharedStrings({"a"}), {"S"}, {LabelSst(0, 0, 0)});
+            Patch(bytes, SectorAt(ReadU32(bytes, 0x30)) + 0x40, U16(0xFA16));
+            return bytes;
+        },
+        Reason::Corrupt, "损坏");
+    refused(
+        "fat-loop.xls", [&] { return LoopingFat(); }, Reason::Corrupt, "损坏");
     // 65,535 empty sheets.
-    {
-        std::vector<std::string> names;
-        std::vector<std::string> sheets;
-        for (int k = 0; k < 65535; ++k) {
-            names.push_back("S" + std::to_string(k));
-            sheets.emplace_back();
-        }
-        refused("65535-sheets.xls", Xls("", names, sheets), Reason::TooLarge, "个工作表");
-    }
+    refused(
+        "65535-sheets.xls",
+        [&] {
+            std::vector<std::string> names;
+            for (int k = 0; k < 65535; ++k)
+                names.push_back("S" + std::to_string(k));
+            return Xls("", names, std::vector<std::string>(names.size()));
+        },
+        Reason::TooLarge, "个工作表");
     // One sheet listed 100,000 times.
     reads("listed-100000-times.xls",
-        Xls(SharedStrings({"a"}), std::vector<std::string>(100'000, "S"), {LabelSst(0, 0, 0)}), {{"a"}});
+        [&] { return Xls(SharedStrings({"a"}), std::vector<std::string>(100'000, "S"), {LabelSst(0, 0, 0)}); },
+        {{"a"}});
 
     // Row numbers that overflow a 64-bit integer when counted on.
     for (const char* row : {"9223372036854775807", "-9223372036854775808"}) {
-        refused(std::string("row-") + (row[0] == '-' ? "min" : "max") + ".xlsx",
-            Xlsx({SheetXml(std::string("<row r=\"") + row + "\"><c><v>1</v></c></row><row><c><v>2</v></c></row>")},
-                "<sst/>", true),
+        refused(
+            std::string("row-") + (row[0] == '-' ? "min" : "max") + ".xlsx",
+            [&] {
+                return Xlsx(
+                    {SheetXml(std::string("<row r=\"") + row + "\"><c><v>1</v></c></row><row><c><v>2</v></c></row>")},
+                    "<sst/>", true);
+            },
             Reason::Corrupt, "损坏");
     }
-    refused("spaces-1gib.xlsx", Spaces(true), Reason::TooLarge, "文件内容太大");
-    refused("spaces-declared-small.xlsx", Spaces(false), Reason::Corrupt, "损坏");
+    refused(
+        "spaces-1gib.xlsx", [&] { return Spaces(true); }, Reason::TooLarge, "文件内容太大");
+    refused(
+        "spaces-declared-small.xlsx", [&] { return Spaces(false); }, Reason::Corrupt, "损坏");
     // 1.3 KB declaring a 1 GiB entry.
-    refused("declared-1gib.xlsx", ZipOf({{"xl/workbook.xml", std::string(1200, '\x01'), true, 0, 1u << 30}}),
+    refused(
+        "declared-1gib.xlsx",
+        [&] {
+            return ZipOf({{"xl/workbook.xml", std::string(1200, '\x01'), true, 0, 1u << 30}});
+        },
         Reason::TooLarge, "文件内容太大");
-    reads("far-column.xlsx", FarColumn(false), TableRows(MaxTableRows, std::vector<std::string> {"1"}));
-    refused("far-column-and-a1.xlsx", FarColumn(true), Reason::TooLarge, "万个单元格");
-    reads("listed-100000-times.xlsx", ListedSheets(1, 100'000, true), {{"x"}});
+    reads(
+        "far-column.xlsx", [&] { return FarColumn(false); }, TableRows(MaxTableRows, std::vector<std::string> {"1"}));
+    refused(
+        "far-column-and-a1.xlsx", [&] { return FarColumn(true); }, Reason::TooLarge, "万个单元格");
+    reads("listed-100000-times.xlsx", [&] { return ListedSheets(1, 100'000, true); }, {{"x"}});
     // 65,533 empty sheets (a zip holds at most 65,535 parts).
-    refused("65533-sheets.xlsx", ListedSheets(65533, 65533, false), Reason::TooLarge, "个工作表");
+    refused(
+        "65533-sheets.xlsx", [&] { return ListedSheets(65533, 65533, false); }, Reason::TooLarge, "个工作表");
 
     // 20 MB of commas: no cell at all.
-    refused("commas.csv", std::string(20 << 20, ','), Reason::Empty, "没有数据");
+    refused(
+        "commas.csv", [&] { return std::string(20 << 20, ','); }, Reason::Empty, "没有数据");
     return files;
+}
+
+} // namespace
+
+std::vector<HostileFile> HostileFiles()
+{
+    return Make({});
 }
 
 HostileFile HostileFileNamed(const std::string& name)
 {
-    for (HostileFile& file : HostileFiles()) {
-        if (file.name == name)
-            return std::move(file);
-    }
-    throw std::invalid_argument("no hostile file " + name);
+    std::vector<HostileFile> files = Make(name);
+    if (files.size() != 1)
+        throw std::invalid_argument("no hostile file " + name);
+    return std::move(files.front());
 }
 
 void MakeOversizedFile(const std::filesystem::path& file)

@@ -33,9 +33,12 @@ void SheetBuilder::put(long long row, long long column, std::string text)
 
 TableRows SheetBuilder::rows()
 {
-    // Stable, so that of two cells at one place the later one wins below.
-    std::stable_sort(cells_.begin(), cells_.end(),
-        [](const Cell& a, const Cell& b) { return a.row != b.row ? a.row < b.row : a.column < b.column; });
+    // Stable, so that of two cells at one place the later one wins below;
+    // most files give their cells in order already.
+    const auto before
+        = [](const Cell& a, const Cell& b) { return a.row != b.row ? a.row < b.row : a.column < b.column; };
+    if (!std::is_sorted(cells_.begin(), cells_.end(), before))
+        std::stable_sort(cells_.begin(), cells_.end(), before);
     TableRows rows;
     if (cells_.empty())
         return rows;

@@ -34,14 +34,15 @@ constexpr std::uint32_t LocalSignature = 0x04034b50;
 
 [[noreturn]] void ThrowTooLarge()
 {
-    throw TableProblem(TableReadError::Reason::TooLarge, "文件内容太大");
+    throw TableProblem(TableReadError::Reason::TooLarge,
+        "文件内容太大（解压后超过 " + std::to_string(MaxUnpackedSize >> 20) + " MB），请只留下名单所在的表格");
 }
 
 } // namespace
 
-ZipArchive::ZipArchive(std::string_view bytes, std::uint64_t maxEntrySize)
+ZipArchive::ZipArchive(std::string_view bytes, std::uint64_t maxUnpacked)
     : bytes_(bytes)
-    , maxEntrySize_(maxEntrySize)
+    , maxUnpacked_(maxUnpacked)
 {
     // The end record lies in the last 22 bytes plus at most a 64 KiB comment.
     if (bytes.size() < 22)
@@ -87,7 +88,7 @@ std::unique_ptr<ZipArchive::Reader> ZipArchive::open(std::string_view name) cons
     if (found == entries_.end())
         return nullptr;
     const Entry& entry = *found;
-    if (entry.size > maxEntrySize_)
+    if (entry.size > maxUnpacked_)
         ThrowTooLarge();
     if (Read(bytes_, entry.headerOffset, 4) != LocalSignature)
         ThrowCorrupt();
@@ -158,7 +159,7 @@ std::size_t ZipArchive::Reader::read(char* out, std::size_t size)
     zip_.unpacked_ += got;
     if (produced_ > entry_.size)
         ThrowCorrupt();
-    if (zip_.unpacked_ > zip_.maxEntrySize_)
+    if (zip_.unpacked_ > zip_.maxUnpacked_)
         ThrowTooLarge();
     crc_ = static_cast<std::uint32_t>(crc32(crc_, reinterpret_cast<const Bytef*>(out), static_cast<uInt>(got)));
     if (got == 0) {

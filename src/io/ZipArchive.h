@@ -10,17 +10,22 @@ namespace fenban {
 
 inline constexpr std::string_view ZipMagic = "PK\x03\x04";
 
+// What a workbook's parts may unpack to, together: XML is parsed at some ten
+// megabytes a second on a slow computer, and a roster of a few thousand rows
+// takes a few megabytes.
+inline constexpr std::uint64_t MaxUnpackedSize = std::uint64_t {64} << 20;
+
 // The entries of a zip archive held in memory, unpacked with zlib (stored
 // and deflated entries) a piece at a time. The central directory and every
 // local header are checked when an entry is opened, the CRC when it has been
-// read to its end. An entry declared larger than maxEntrySize, or entries
-// unpacking to more than maxEntrySize together, throw TableProblem (too
+// read to its end. An entry declared larger than maxUnpacked, or entries
+// unpacking to more than maxUnpacked together, throw TableProblem (too
 // large) before the bytes past the limit are unpacked; an entry unpacking to
 // more or less than it declares is corrupt. Other faults throw TableProblem
 // (corrupt).
 class ZipArchive {
 public:
-    explicit ZipArchive(std::string_view bytes, std::uint64_t maxEntrySize = std::uint64_t {256} << 20);
+    explicit ZipArchive(std::string_view bytes, std::uint64_t maxUnpacked = MaxUnpackedSize);
     ~ZipArchive();
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;
@@ -39,7 +44,7 @@ private:
         std::uint64_t headerOffset;
     };
     std::string_view bytes_;
-    std::uint64_t maxEntrySize_;
+    std::uint64_t maxUnpacked_;
     mutable std::uint64_t unpacked_ = 0; // by all readers so far
     std::vector<Entry> entries_;
 };

@@ -2,6 +2,7 @@
 // as a copy gives it, random tables through libxlsxwriter and a reference
 // .csv writer, the number text against the C library, and broken files.
 #include "io/CellText.h"
+#include "io/SheetBuilder.h"
 #include "io/TableFile.h"
 #include "io/TextTable.h"
 #include "roster/PastedTable.h"
@@ -241,6 +242,7 @@ private slots:
     void splitDelimited_data();
     void splitDelimited();
     void splitDelimitedReadsWhatTheReferenceWrites();
+    void splitIntoSheetKeepsTheTable();
     void decodeText_data();
     void decodeText();
     void trimTable_data();
@@ -457,6 +459,29 @@ void TableFiles::splitDelimitedReadsWhatTheReferenceWrites()
                 row.push_back(RandomText(rng));
         }
         const QString difference = Difference(SplitDelimited(ReferenceCsv(table, separator), separator), table);
+        QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(difference)));
+    }
+}
+
+// Differential: cutting text into a sheet, field by field, gives the table
+// that cutting it whole and trimming gives, for random texts of separators,
+// quotes, line ends and empty fields.
+void TableFiles::splitIntoSheetKeepsTheTable()
+{
+    static const char* const pieces[] = {",", ",", "\t", "\"", "\r\n", "\n", "\r", "a", "王", " ", "\"\""};
+    std::mt19937 rng(17);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int length = std::uniform_int_distribution<int>(0, 30)(rng);
+        for (int k = 0; k < length; ++k)
+            text += pieces[std::uniform_int_distribution<std::size_t>(0, std::size(pieces) - 1)(rng)];
+        const char separator = round % 3 == 0 ? '\t' : ',';
+        TableRows whole = SplitDelimited(text, separator);
+        TrimTable(whole);
+        CellBudget budget;
+        SheetBuilder sheet(budget);
+        SplitDelimited(text, separator, sheet);
+        const QString difference = Difference(sheet.rows(), whole);
         QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(difference)));
     }
 }

@@ -38,14 +38,18 @@ public:
         open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
     bool isSequential() const override { return true; }
-    // Throws what the entry failed with, if it did; else reads the rest, so
-    // that its length and CRC are checked.
-    void finish()
+    // Throws what the entry failed with, if it did.
+    void checkFailure() const
     {
-        char rest[4096];
-        while (!failure_ && readData(rest, sizeof rest) > 0) { }
         if (failure_)
             std::rethrow_exception(failure_);
+    }
+    // Reads what the XML reader left, so that the length and CRC are checked.
+    void drain()
+    {
+        char rest[4096];
+        while (readData(rest, sizeof rest) > 0) { }
+        checkFailure();
     }
 
 protected:
@@ -82,9 +86,10 @@ public:
     // Throws when the entry failed, the XML broke off or does not parse.
     void finish()
     {
-        device_->finish();
+        device_->checkFailure();
         if (xml_.hasError())
             ThrowCorrupt();
+        device_->drain();
     }
 
 private:

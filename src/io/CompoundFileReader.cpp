@@ -10,7 +10,6 @@ namespace fenban {
 namespace {
 
 constexpr std::uint32_t EndOfChain = 0xFFFFFFFE;
-constexpr std::uint32_t MaxRegularSector = 0xFFFFFFFA;
 
 std::uint32_t U32(std::string_view bytes, std::size_t at)
 {
@@ -66,9 +65,11 @@ CompoundFileReader::CompoundFileReader(std::string_view bytes)
     for (std::uint32_t k = 0; k < std::min<std::uint32_t>(fatSectors, 109); ++k)
         fatList.push_back(U32(bytes, 0x4C + 4 * k));
     std::uint32_t difat = U32(bytes, 0x44);
-    for (std::uint64_t guard = 0; fatList.size() < fatSectors; ++guard) {
-        if (difat > MaxRegularSector || guard > sectorCount)
+    std::vector<bool> passed(static_cast<std::size_t>(sectorCount));
+    while (fatList.size() < fatSectors) {
+        if (difat >= sectorCount || passed[difat])
             ThrowCorrupt();
+        passed[difat] = true;
         const std::string_view block = sector(difat);
         for (std::uint32_t k = 0; k + 1 < perSector && fatList.size() < fatSectors; ++k)
             fatList.push_back(U32(block, 4 * k));

@@ -9,6 +9,7 @@
 #include "xls/Biff8Records.h"
 
 #include <QString>
+#include <algorithm>
 #include <bit>
 #include <optional>
 #include <set>
@@ -375,10 +376,19 @@ std::vector<TableSheet> ReadXlsSheets(std::string_view bytes, SheetsWanted wante
     const Globals globals = ReadGlobals(*stream);
     if (globals.sheets.empty())
         ThrowNotAWorkbook();
+    // A sheet's records end where the next sheet's begin, so that no byte
+    // of the stream is read twice, whatever the sheets' EOF records say.
+    std::vector<std::uint32_t> starts;
+    for (const SheetEntry& entry : globals.sheets)
+        starts.push_back(entry.offset);
+    std::sort(starts.begin(), starts.end());
     CellBudget budget;
     std::vector<TableSheet> sheets;
     for (const SheetEntry& entry : globals.sheets) {
-        sheets.push_back({entry.name, ReadSheet(*stream, globals, entry.offset, budget)});
+        const auto next = std::upper_bound(starts.begin(), starts.end(), entry.offset);
+        const std::string_view records
+            = next == starts.end() ? std::string_view(*stream) : std::string_view(*stream).substr(0, *next);
+        sheets.push_back({entry.name, ReadSheet(records, globals, entry.offset, budget)});
         if (wanted == SheetsWanted::FirstWithData && !sheets.back().rows.empty())
             break;
     }

@@ -81,6 +81,27 @@ std::string LoopingFat()
     return bytes;
 }
 
+// 1,000 sheets, none with an EOF record, before 4 MB of records: read to
+// the stream's end from each sheet's start, 4 GB of records.
+std::string SheetsWithoutEof()
+{
+    const int count = MaxWorkbookSheets;
+    const std::string bof = BiffRecord(0x0809, U16(0x0600) + U16(0x10) + std::string(12, '\0'));
+    const std::string sheet = BiffRecord(0x0809, U16(0x0600) + U16(5) + std::string(12, '\0'));
+    const std::size_t globals = sheet.size() + std::size_t(count) * (4 + 10) + 4;
+    std::string stream = sheet;
+    for (int k = 0; k < count; ++k)
+        stream += BiffRecord(0x0085,
+            U32(globals + std::size_t(k) * bof.size()) + U16(0) + std::string("\x02\x00S", 3) + char('a' + k % 26));
+    stream += BiffRecord(0x000A, "");
+    for (int k = 0; k < count; ++k)
+        stream += bof;
+    const std::string blank = BiffRecord(0x0201, U16(0) + U16(0) + U16(0));
+    while (stream.size() < (4u << 20))
+        stream += blank;
+    return CompoundFile(stream);
+}
+
 std::string SheetXml(const std::string& rows)
 {
     return R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)" + rows
@@ -211,6 +232,9 @@ std::vector<HostileFile> Make(const std::string& only)
     reads("listed-100000-times.xls",
         [&] { return Xls(SharedStrings({"a"}), std::vector<std::string>(100'000, "S"), {LabelSst(0, 0, 0)}); },
         {{"a"}});
+
+    refused(
+        "sheets-without-eof.xls", [&] { return SheetsWithoutEof(); }, Reason::Empty, "没有数据");
 
     // Row numbers that overflow a 64-bit integer when counted on.
     for (const char* row : {"9223372036854775807", "-9223372036854775808"}) {

@@ -33,6 +33,15 @@ constexpr std::uint16_t Gbk = 936; // CODEPAGE of a Chinese BIFF5 file
     throw TableProblem(Reason::NotATable, "不是Excel工作簿");
 }
 
+// Text of 8-bit characters in the workbook's code page: GBK files are
+// GB18030 bytes, others are taken as Latin-1.
+std::string CodePageText(std::string_view bytes, std::uint16_t codePage)
+{
+    if (codePage == Gbk)
+        return Gb18030ToUtf8(bytes);
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())).toStdString();
+}
+
 // Reads little-endian values from record data, checking every position.
 class Cursor {
 public:
@@ -74,24 +83,45 @@ public:
     }
     void skip(std::size_t count) { bytes(count); }
 
-    // A BIFF8 string of count characters from its flags byte on: 8-bit
-    // (Latin-1) or UTF-16 characters, a new flags byte where the characters
-    // go on in a CONTINUE record; rich-text runs and phonetic data skipped.
-    std::string unicode(std::size_t count)
+    // A BIFF8 string of count characters from its flags byte on: UTF-16
+    // characters or 8-bit ones (the low bytes of UTF-16; GBK bytes in a file
+    // whose CODEPAGE is GBK, as some programs write them), a new flags byte
+    // where the characters go on in a CONTINUE record; rich-text runs and
+    // phonetic data skipped.
+    std::string unicode(std::size_t count, std::uint16_t codePage)
     {
         unsigned char flags = u8();
         const std::size_t runs = (flags & 0x08) ? u16() : 0;
         const std::size_t phonetic = (flags & 0x04) ? u32() : 0;
-        std::u16string text;
-        text.reserve(std::min(count, data_.size() - std::min(at_, data_.size())));
-        while (text.size() < count) {
+        std::string text;
+        std::u16string wide;
+        std::string narrow;
+        const auto endWide = [&] {
+            text += QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size())).toStdString();
+            wide.clear();
+        };
+        const auto endNarrow = [&] {
+            text += CodePageText(narrow, codePage);
+            narrow.clear();
+        };
+        for (std::size_t k = 0; k < count; ++k) {
             if (atBreak())
                 flags = u8();
-            text += (flags & 0x01) ? static_cast<char16_t>(u16()) : static_cast<char16_t>(u8());
+            if (flags & 0x01) {
+                if (!narrow.empty())
+                    endNarrow();
+                wide += static_cast<char16_t>(u16());
+            } else {
+                if (!wide.empty())
+                    endWide();
+                narrow += static_cast<char>(u8());
+            }
         }
+        endNarrow();
+        endWide();
         skip(4 * runs);
         skip(phonetic);
-        return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString();
+        return text;
     }
 
 private:
@@ -158,15 +188,6 @@ private:
     std::string joined_;
 };
 
-// Text of a BIFF5 byte string in the workbook's code page: GBK files are
-// GB18030 bytes, others are taken as Latin-1.
-std::string CodePageText(std::string_view bytes, std::uint16_t codePage)
-{
-    if (codePage == Gbk)
-        return Gb18030ToUtf8(bytes);
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())).toStdString();
-}
-
 std::string ErrorText(unsigned char code)
 {
     switch (code) {
@@ -215,16 +236,16 @@ struct Globals {
 // A string of the record's own width: BIFF8 characters, or BIFF5 bytes.
 std::string RecordText(Cursor& data, std::size_t count, const Globals& globals)
 {
-    return globals.biff8 ? data.unicode(count) : CodePageText(data.bytes(count), globals.codePage);
+    return globals.biff8 ? data.unicode(count, globals.codePage) : CodePageText(data.bytes(count), globals.codePage);
 }
 
-void ReadSharedStrings(Cursor data, StringPool& strings)
+void ReadSharedStrings(Cursor data, std::uint16_t codePage, StringPool& strings)
 {
     data.skip(4); // the count of uses
     const std::uint32_t count = data.u32();
     for (std::uint32_t k = 0; k < count && !data.atEnd(); ++k) {
         const std::size_t length = data.u16();
-        strings.add(data.unicode(length));
+        strings.add(data.unicode(length, codePage));
     }
 }
 
@@ -246,7 +267,7 @@ Globals ReadGlobals(std::string_view stream)
         if (record->id == fenban::Record::CodePage)
             globals.codePage = data.u16();
         if (record->id == fenban::Record::Sst && globals.biff8)
-            ReadSharedStrings(records.withContinues(*record), globals.strings);
+            ReadSharedStrings(records.withContinues(*record), globals.codePage, globals.strings);
         if (record->id == fenban::Record::BoundSheet) {
             const std::uint32_t offset = data.u32();
             data.skip(1); // visibility: hidden sheets are read too

@@ -2,6 +2,7 @@
 // and a Chinese message naming the file; every sheet of a workbook in order;
 // the .xls reader against what the .xls writer wrote and against FreeXL.
 #include "HostileFiles.h"
+#include "TableMakers.h"
 #include "XlsReaders.h"
 #include "io/CellText.h"
 #include "io/TableFile.h"
@@ -66,6 +67,8 @@ private slots:
     void everySheetInOrder();
     void textFileIsOneSheet();
     void xlsReadsWhatTheWriterWrote();
+    void eightBitStringsInTheCodePage_data();
+    void eightBitStringsInTheCodePage();
 
 private:
     QTemporaryDir folder_;
@@ -192,6 +195,31 @@ void HostileFilesTest::xlsReadsWhatTheWriterWrote()
             }
         }
     }
+}
+
+void HostileFilesTest::eightBitStringsInTheCodePage_data()
+{
+    QTest::addColumn<int>("codePage");
+    QTest::addColumn<std::string>("bytes");
+    QTest::addColumn<std::string>("text");
+    QTest::newRow("UTF-16 low bytes") << 1200 << std::string("caf\xE9") << std::string("café");
+    QTest::newRow("GBK, as some programs write it") << 936 << std::string("\xCD\xF5\xC4\xD0") << std::string("王男");
+}
+
+// BIFF8 strings of 8-bit characters, shared (SST) and in a LABEL record.
+void HostileFilesTest::eightBitStringsInTheCodePage()
+{
+    QFETCH(int, codePage);
+    QFETCH(std::string, bytes);
+    QFETCH(std::string, text);
+    const auto string = [&](int size) { return LittleEndian(bytes.size(), size) + std::string(1, '\0') + bytes; };
+    const std::string globals = BiffRecord(0x0042, LittleEndian(std::uint64_t(codePage), 2))
+        + BiffRecord(0x00FC, LittleEndian(1, 4) + LittleEndian(1, 4) + string(2));
+    const std::string cells = BiffRecord(0x00FD, LittleEndian(0, 6) + LittleEndian(0, 4))
+        + BiffRecord(0x0204, LittleEndian(1, 2) + LittleEndian(0, 4) + string(2));
+    const std::filesystem::path path = temp("codepage.xls");
+    WriteBytes(path, CompoundFile(BiffWorkbook(globals, {"S"}, {cells})));
+    QCOMPARE(ReadTableFile(path), (TableRows {{text}, {text}}));
 }
 
 QTEST_GUILESS_MAIN(HostileFilesTest)

@@ -55,9 +55,9 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// The file's first bytes, up to count of them (all when the file is
-// shorter); a file longer than limit throws TooLarge.
-std::string ReadBytes(const std::filesystem::path& file, std::uintmax_t limit, std::size_t count = SIZE_MAX)
+// The file's bytes; a file longer than MaxTableFileSize (it may have grown
+// since its size was asked) throws TooLarge.
+std::string ReadBytes(const std::filesystem::path& file)
 {
 #ifdef _WIN32
     const std::unique_ptr<std::FILE, FileCloser> handle(_wfopen(file.c_str(), L"rb"));
@@ -69,14 +69,11 @@ std::string ReadBytes(const std::filesystem::path& file, std::uintmax_t limit, s
     std::string bytes;
     char buffer[1 << 16];
     for (;;) {
-        const std::size_t want = std::min(sizeof buffer, count - bytes.size());
-        const std::size_t got = std::fread(buffer, 1, want, handle.get());
+        const std::size_t got = std::fread(buffer, 1, sizeof buffer, handle.get());
         bytes.append(buffer, got);
-        if (bytes.size() > limit)
+        if (bytes.size() > MaxTableFileSize)
             ThrowTooLargeFile();
-        if (bytes.size() == count)
-            return bytes;
-        if (got < want) {
+        if (got < sizeof buffer) {
             if (std::ferror(handle.get()))
                 ThrowUnreadable(errno);
             return bytes;
@@ -112,7 +109,7 @@ std::vector<TableSheet> Read(const std::filesystem::path& file, SheetsWanted wan
     const std::uintmax_t size = std::filesystem::file_size(file, error);
     if (!error && size > MaxTableFileSize)
         ThrowTooLargeFile();
-    return ReadTableBytes(ReadBytes(file, MaxTableFileSize), file, wanted);
+    return ReadTableBytes(ReadBytes(file), file, wanted);
 }
 
 template <typename Work> auto Guarded(const std::filesystem::path& file, Work work)

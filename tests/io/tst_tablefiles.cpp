@@ -311,7 +311,7 @@ void TableFiles::pastedTextOfTheSampleTable()
     QCOMPARE(rows[6][14], std::string("FALSE"));
 }
 
-// FreeXL leaves formula results and booleans out; they come from the records.
+// Formula results and booleans, from the FORMULA, STRING and BOOLERR records.
 void TableFiles::xlsFormulaValues()
 {
     const std::filesystem::path path = temp("formulas.xls");
@@ -770,13 +770,6 @@ void TableFiles::overTheLimits()
         QCOMPARE(error.reason(), Reason::TooLarge);
         QVERIFY(QString::fromUtf8(error.what()).contains(QStringLiteral("表格超过")));
     }
-}
-
-// FreeXL itself loses memory on some broken .xls files (freexl_open and
-// freexl_close alone show it); the sanitizer build leaves that to FreeXL.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfreexl.so\n";
 }
 
 QTEST_GUILESS_MAIN(TableFiles)

@@ -189,7 +189,7 @@ std::string SpecialFormula(int row, int column, int kind, int value)
 }
 
 // An .xls workbook of one sheet of hand-made records, as a spreadsheet
-// writes formula results: the cells FreeXL reads itself and those it skips.
+// writes formula results beside plain cells.
 std::string HandMadeXls(bool encrypted)
 {
     const std::string bof = Record(0x0809, LittleEndian(0x0600, 2) + LittleEndian(0x0005, 2) + std::string(12, '\0'));

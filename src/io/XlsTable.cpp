@@ -37,6 +37,8 @@ constexpr std::uint16_t Gbk = 936; // CODEPAGE of a Chinese BIFF5 file
 // GB18030 bytes, others are taken as Latin-1.
 std::string CodePageText(std::string_view bytes, std::uint16_t codePage)
 {
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(bytes);
     if (codePage == Gbk)
         return Gb18030ToUtf8(bytes);
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())).toStdString();

@@ -10,8 +10,8 @@ packages=(
   libicu-dev pkg-config         # sound-alike names: ICU's Han-Latin transliteration (src/rules)
   qt6-translations-l10n         # Qt's own texts (dialogs, buttons, menus) in Chinese
   libbenchmark-dev              # bench/
-  python3 python3-xlrd libfreexl-dev pkg-config  # read exported .xls files back in the tests
-  libxlsxwriter-dev zlib1g-dev  # src/io: the .xlsx workbook; unpacking .xlsx files (FreeXL above opens .xls)
+  python3 python3-xlrd libfreexl-dev pkg-config  # tests only: read exported .xls files back
+  libxlsxwriter-dev zlib1g-dev  # src/io: the .xlsx workbook; unpacking .xlsx files (.xls is our own reader)
   python3-openpyxl poppler-utils  # tests read written workbooks and PDFs back
   clang-format git                # scripts/test.sh checks the formatting of every tracked C++ file
 )

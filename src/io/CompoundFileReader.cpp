@@ -10,7 +10,6 @@ namespace fenban {
 namespace {
 
 constexpr std::uint32_t EndOfChain = 0xFFFFFFFE;
-constexpr std::uint32_t MaxRegularSector = 0xFFFFFFFA;
 
 std::uint32_t U32(std::string_view bytes, std::size_t at)
 {
@@ -66,9 +65,11 @@ CompoundFileReader::CompoundFileReader(std::string_view bytes)
     for (std::uint32_t k = 0; k < std::min<std::uint32_t>(fatSectors, 109); ++k)
         fatList.push_back(U32(bytes, 0x4C + 4 * k));
     std::uint32_t difat = U32(bytes, 0x44);
-    for (std::uint64_t guard = 0; fatList.size() < fatSectors; ++guard) {
-        if (difat > MaxRegularSector || guard > sectorCount)
+    std::vector<bool> passed(static_cast<std::size_t>(sectorCount));
+    while (fatList.size() < fatSectors) {
+        if (difat >= sectorCount || passed[difat])
             ThrowCorrupt();
+        passed[difat] = true;
         const std::string_view block = sector(difat);
         for (std::uint32_t k = 0; k + 1 < perSector && fatList.size() < fatSectors; ++k)
             fatList.push_back(U32(block, 4 * k));
@@ -84,15 +85,22 @@ CompoundFileReader::CompoundFileReader(std::string_view bytes)
     for (std::size_t at = 0; at + 128 <= directory.size(); at += 128) {
         const std::string_view raw(directory.data() + at, 128);
         Entry entry;
-        const std::uint16_t nameBytes = U16(raw, 0x40);
-        const std::size_t nameChars = std::min<std::size_t>(nameBytes / 2, 32);
-        for (std::size_t k = 0; k < nameChars; ++k) {
-            const char16_t c = U16(raw, 2 * k);
-            if (c == 0)
-                break;
-            entry.name += c;
-        }
         entry.type = static_cast<unsigned char>(raw[0x42]);
+        if (entry.type != 0 && entry.type != 1 && entry.type != 2 && entry.type != 5)
+            ThrowCorrupt();
+        // A used entry's name is 1 to 31 characters and its ending zero; any
+        // other length is refused, not cut down.
+        const std::uint16_t nameBytes = U16(raw, 0x40);
+        if (entry.type != 0) {
+            if (nameBytes < 4 || nameBytes > 64 || nameBytes % 2 != 0 || U16(raw, nameBytes - 2) != 0)
+                ThrowCorrupt();
+            for (std::size_t k = 0; k + 1 < nameBytes / 2u; ++k) {
+                const char16_t c = U16(raw, 2 * k);
+                if (c == 0)
+                    ThrowCorrupt();
+                entry.name += c;
+            }
+        }
         entry.start = U32(raw, 0x74);
         entry.size = U32(raw, 0x78) | (sectorSize_ == 4096 ? std::uint64_t {U32(raw, 0x7C)} << 32 : 0);
         entries_.push_back(std::move(entry));
@@ -114,24 +122,33 @@ std::string_view CompoundFileReader::sector(std::uint32_t index) const
 }
 
 // The bytes of a chain of sectors, cut to size (all of it for UINT64_MAX).
+// A size the file cannot hold, a chain that ends early, leaves the table or
+// comes back to a sector it has passed is corrupt, found before the bytes
+// are gathered.
 std::string CompoundFileReader::chain(std::uint32_t start, std::uint64_t size, bool mini) const
 {
     const std::vector<std::uint32_t>& table = mini ? miniFat_ : fat_;
     const std::uint32_t unit = mini ? miniSectorSize_ : sectorSize_;
-    std::string out;
-    std::uint32_t next = start;
-    for (std::size_t steps = 0; next != EndOfChain && out.size() < size; ++steps) {
-        if (next >= table.size() || steps > table.size())
+    if (size != UINT64_MAX && size > (mini ? miniStream_.size() : bytes_.size()))
+        ThrowCorrupt();
+    std::vector<std::uint32_t> sectors;
+    std::vector<bool> passed(table.size());
+    for (std::uint32_t next = start; next != EndOfChain && std::uint64_t {sectors.size()} * unit < size;
+         next = table[next]) {
+        const std::uint64_t end = (std::uint64_t {next} + (mini ? 1 : 2)) * unit; // a header sector first
+        if (next >= table.size() || passed[next] || end > (mini ? miniStream_.size() : bytes_.size()))
             ThrowCorrupt();
+        passed[next] = true;
+        sectors.push_back(next);
+    }
+    std::string out;
+    out.reserve(sectors.size() * unit);
+    for (const std::uint32_t index : sectors) {
         if (mini) {
-            const std::uint64_t at = std::uint64_t {next} * unit;
-            if (at + unit > miniStream_.size())
-                ThrowCorrupt();
-            out.append(miniStream_, static_cast<std::size_t>(at), unit);
+            out.append(miniStream_, static_cast<std::size_t>(std::uint64_t {index} * unit), unit);
         } else {
-            out.append(sector(next));
+            out.append(sector(index));
         }
-        next = table[next];
     }
     if (size != UINT64_MAX) {
         if (out.size() < size)

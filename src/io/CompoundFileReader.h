@@ -11,7 +11,9 @@ inline constexpr std::string_view CompoundFileMagic = "\xD0\xCF\x11\xE0\xA1\xB1\
 
 // The streams of an OLE2 compound file held in memory (versions 3 and 4,
 // regular and mini streams). Every sector and chain is checked against the
-// file's size; a file that breaks the format throws TableProblem (corrupt).
+// file's size, a chain that loops is stopped at the sector it comes back to,
+// and entry names must have a length the format allows: a file that breaks
+// the format throws TableProblem (corrupt) and is never mended.
 class CompoundFileReader {
 public:
     explicit CompoundFileReader(std::string_view bytes);

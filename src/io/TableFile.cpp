@@ -2,6 +2,7 @@
 
 #include "io/CellText.h"
 #include "io/CompoundFileReader.h"
+#include "io/SheetBuilder.h"
 #include "io/TableProblem.h"
 #include "io/TextTable.h"
 #include "io/XlsTable.h"
@@ -21,9 +22,11 @@ namespace {
 
 using Reason = TableReadError::Reason;
 
-// Text files are read whole; a table of the largest size takes far less.
-constexpr std::uintmax_t MaxTextFileSize = 256u << 20;
-constexpr std::uintmax_t MaxWorkbookFileSize = 512u << 20;
+[[noreturn]] void ThrowTooLargeFile()
+{
+    throw TableProblem(Reason::TooLarge,
+        "文件太大（超过 " + std::to_string(MaxTableFileSize >> 20) + " MB），请只把名单所在的表格另存为一个文件再打开");
+}
 
 std::string Utf8(const std::filesystem::path& path)
 {
@@ -52,9 +55,9 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// The file's first bytes, up to count of them (all when the file is
-// shorter); a file longer than limit throws TooLarge.
-std::string ReadBytes(const std::filesystem::path& file, std::uintmax_t limit, std::size_t count = SIZE_MAX)
+// The file's bytes; a file longer than MaxTableFileSize (it may have grown
+// since its size was asked) throws TooLarge.
+std::string ReadBytes(const std::filesystem::path& file)
 {
 #ifdef _WIN32
     const std::unique_ptr<std::FILE, FileCloser> handle(_wfopen(file.c_str(), L"rb"));
@@ -66,14 +69,11 @@ std::string ReadBytes(const std::filesystem::path& file, std::uintmax_t limit, s
     std::string bytes;
     char buffer[1 << 16];
     for (;;) {
-        const std::size_t want = std::min(sizeof buffer, count - bytes.size());
-        const std::size_t got = std::fread(buffer, 1, want, handle.get());
+        const std::size_t got = std::fread(buffer, 1, sizeof buffer, handle.get());
         bytes.append(buffer, got);
-        if (bytes.size() > limit)
-            throw TableProblem(Reason::TooLarge, "文件太大");
-        if (bytes.size() == count)
-            return bytes;
-        if (got < want) {
+        if (bytes.size() > MaxTableFileSize)
+            ThrowTooLargeFile();
+        if (got < sizeof buffer) {
             if (std::ferror(handle.get()))
                 ThrowUnreadable(errno);
             return bytes;
@@ -81,25 +81,21 @@ std::string ReadBytes(const std::filesystem::path& file, std::uintmax_t limit, s
     }
 }
 
-TableRows ReadTextTable(std::string_view bytes, const std::string& extension)
+std::vector<TableSheet> ReadTextSheets(std::string_view bytes, const std::filesystem::path& name)
 {
     const std::string text = DecodeTableText(bytes);
     if (text.find('\0') != std::string::npos)
         throw TableProblem(Reason::NotATable, "不是文本表格");
-    TableRows rows = SplitDelimited(text, extension == ".tsv" ? '\t' : GuessSeparator(text));
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        for (std::size_t c = 0; c < rows[r].size(); ++c) {
-            if (!rows[r][c].empty())
-                CheckTablePosition(static_cast<long long>(r), static_cast<long long>(c));
-        }
-    }
-    TrimTable(rows);
-    if (rows.empty())
-        throw TableProblem(Reason::Empty, "表格里没有数据");
-    return rows;
+    const bool tabs = Lower(Utf8(name.extension())) == ".tsv";
+    CellBudget budget;
+    SheetBuilder sheet(budget);
+    SplitDelimited(text, tabs ? '\t' : GuessSeparator(text), sheet);
+    std::vector<TableSheet> sheets;
+    sheets.push_back({Utf8(name.stem()), sheet.rows()});
+    return sheets;
 }
 
-TableRows Read(const std::filesystem::path& file)
+std::vector<TableSheet> Read(const std::filesystem::path& file, SheetsWanted wanted)
 {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(file, error);
@@ -109,38 +105,72 @@ TableRows Read(const std::filesystem::path& file)
         throw TableProblem(Reason::NotATable, "这是一个文件夹");
     if (error)
         ThrowUnreadable(error.value());
+    // Refused by its size before a byte is read.
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
+    if (!error && size > MaxTableFileSize)
+        ThrowTooLargeFile();
+    return ReadTableBytes(ReadBytes(file), file, wanted);
+}
 
-    const std::string extension = Lower(Utf8(file.extension()));
+template <typename Work> auto Guarded(const std::filesystem::path& file, Work work)
+{
+    try {
+        return work();
+    } catch (const TableProblem& problem) {
+        throw TableReadError(problem.reason(), "不能打开文件“" + Utf8(file) + "”：" + problem.what() + "。");
+    } catch (const std::out_of_range&) {
+        throw TableReadError(Reason::Corrupt, "不能打开文件“" + Utf8(file) + "”：文件已损坏或不完整。");
+    } catch (const std::length_error&) {
+        throw TableReadError(Reason::Corrupt, "不能打开文件“" + Utf8(file) + "”：文件已损坏或不完整。");
+    } catch (const std::bad_alloc&) {
+        throw TableReadError(Reason::TooLarge, "不能打开文件“" + Utf8(file) + "”：文件太大，内存不够。");
+    }
+}
+
+} // namespace
+
+void CheckSheetCount(std::size_t count)
+{
+    if (count > std::size_t {MaxWorkbookSheets})
+        throw TableProblem(
+            Reason::TooLarge, "工作簿超过 " + std::to_string(MaxWorkbookSheets) + " 个工作表，请只留下名单所在的表格");
+}
+
+std::vector<TableSheet> ReadTableBytes(std::string_view bytes, const std::filesystem::path& name, SheetsWanted wanted)
+{
+    const std::string extension = Lower(Utf8(name.extension()));
     const bool textName = extension == ".csv" || extension == ".tsv" || extension == ".txt";
     const bool workbookName = extension == ".xlsx" || extension == ".xls";
+    if (bytes.size() > MaxTableFileSize)
+        ThrowTooLargeFile();
     // What the first bytes are decides over the name.
-    const std::string head = ReadBytes(file, SIZE_MAX, 8);
-    if (head.empty())
+    if (bytes.empty())
         throw TableProblem(Reason::Empty, "文件是空的");
-    if (head.starts_with(ZipMagic))
-        return ReadXlsxTable(ReadBytes(file, MaxWorkbookFileSize));
-    if (head.starts_with(CompoundFileMagic))
-        return ReadXlsTable(file, ReadBytes(file, MaxWorkbookFileSize));
+    if (bytes.starts_with(ZipMagic))
+        return ReadXlsxSheets(bytes, wanted);
+    if (bytes.starts_with(CompoundFileMagic))
+        return ReadXlsSheets(bytes, wanted);
     if (textName)
-        return ReadTextTable(ReadBytes(file, MaxTextFileSize), extension);
+        return ReadTextSheets(bytes, name);
     if (workbookName)
         throw TableProblem(Reason::NotATable, "不是Excel工作簿，或者文件已损坏");
     throw TableProblem(Reason::NotATable, "不是表格文件（可以打开 .xlsx、.xls、.csv、.tsv、.txt 文件）");
 }
 
-} // namespace
-
 TableRows ReadTableFile(const std::filesystem::path& file)
 {
-    try {
-        return Read(file);
-    } catch (const TableProblem& problem) {
-        throw TableReadError(problem.reason(), "不能打开文件“" + Utf8(file) + "”：" + problem.what() + "。");
-    } catch (const std::out_of_range&) {
-        throw TableReadError(Reason::Corrupt, "不能打开文件“" + Utf8(file) + "”：文件已损坏或不完整。");
-    } catch (const std::bad_alloc&) {
-        throw TableReadError(Reason::TooLarge, "不能打开文件“" + Utf8(file) + "”：文件太大，内存不够。");
-    }
+    return Guarded(file, [&] {
+        for (TableSheet& sheet : Read(file, SheetsWanted::FirstWithData)) {
+            if (!sheet.rows.empty())
+                return std::move(sheet.rows);
+        }
+        throw TableProblem(Reason::Empty, "表格里没有数据");
+    });
+}
+
+std::vector<TableSheet> ReadTableSheets(const std::filesystem::path& file)
+{
+    return Guarded(file, [&] { return Read(file, SheetsWanted::All); });
 }
 
 } // namespace fenban

@@ -2,6 +2,7 @@
 
 #include "common/Failure.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,6 +27,14 @@ struct TableSheet {
 // million rows, which the roster grid cannot show.
 inline constexpr int MaxTableRows = 100'000;
 inline constexpr int MaxTableColumns = 1'000;
+// A workbook holds at most MaxTableCells cells in all (its sheets' blocks of
+// rows counted as TableRows holds them, empty cells inside included), and
+// at most MaxWorkbookSheets sheets: the reader's memory stays far below
+// a gigabyte whatever a file declares.
+inline constexpr std::uint64_t MaxTableCells = 5'000'000;
+inline constexpr int MaxWorkbookSheets = 1'000;
+// Larger files are refused by their size before a byte is read.
+inline constexpr std::uintmax_t MaxTableFileSize = 50u << 20;
 
 // A table file that cannot be read. The message names the file and the reason.
 class TableReadError : public Failure {
@@ -51,5 +60,11 @@ private:
 // and FALSE, error cells as their code (#DIV/0!), formulas as their last
 // computed value. Throws TableReadError.
 TableRows ReadTableFile(const std::filesystem::path& file);
+
+// Every sheet of a workbook in the workbook's order, empty ones included
+// (with no rows), each read as ReadTableFile reads its first one; a sheet the
+// workbook lists twice comes once. A text file is one sheet named after the
+// file (its name without the extension). Throws TableReadError.
+std::vector<TableSheet> ReadTableSheets(const std::filesystem::path& file);
 
 } // namespace fenban

@@ -1,5 +1,6 @@
 #include "io/TextTable.h"
 
+#include "io/SheetBuilder.h"
 #include "roster/Gb18030.h"
 
 #include <QStringDecoder>
@@ -51,43 +52,27 @@ std::string FromUtf16(std::string_view bytes, QStringDecoder::Encoding encoding)
     return text.toStdString();
 }
 
-} // namespace
-
-std::string DecodeTableText(std::string_view bytes)
+// Calls take(row, column, field) for every field of delimited text, in
+// order: the cutting of SplitDelimited, holding no more than one field.
+template <typename Take> void ForEachField(std::string_view text, char separator, Take take)
 {
-    if (bytes.starts_with("\xFF\xFE"))
-        return FromUtf16(bytes.substr(2), QStringDecoder::Utf16LE);
-    if (bytes.starts_with("\xFE\xFF"))
-        return FromUtf16(bytes.substr(2), QStringDecoder::Utf16BE);
-    if (bytes.starts_with("\xEF\xBB\xBF"))
-        bytes.remove_prefix(3);
-    if (IsValidUtf8(bytes))
-        return std::string(bytes);
-    return Gb18030ToUtf8(bytes);
-}
-
-char GuessSeparator(std::string_view text)
-{
-    const std::string_view firstLine = text.substr(0, text.find_first_of("\r\n"));
-    return firstLine.find('\t') != std::string_view::npos ? '\t' : ',';
-}
-
-TableRows SplitDelimited(std::string_view text, char separator)
-{
-    TableRows rows;
-    std::vector<std::string> row;
+    std::size_t row = 0;
+    std::size_t column = 0;
     std::string field;
     bool quoted = false; // inside a quoted part of the field
     bool fieldStarted = false; // the field has a character or a quote
+    bool rowStarted = false; // the line has a character
     const auto endField = [&] {
-        row.push_back(std::move(field));
+        take(row, column, std::move(field));
         field.clear();
         fieldStarted = false;
+        ++column;
     };
     const auto endRow = [&] {
         endField();
-        rows.push_back(std::move(row));
-        row.clear();
+        ++row;
+        column = 0;
+        rowStarted = false;
     };
     std::size_t i = 0;
     while (i < text.size()) {
@@ -119,15 +104,58 @@ TableRows SplitDelimited(std::string_view text, char separator)
             endRow();
             if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
                 ++i;
+            ++i;
+            continue;
         } else {
             field += c;
             fieldStarted = true;
         }
+        rowStarted = true;
         ++i;
     }
-    if (fieldStarted || !row.empty())
+    if (fieldStarted || rowStarted)
         endRow();
+}
+
+} // namespace
+
+std::string DecodeTableText(std::string_view bytes)
+{
+    if (bytes.starts_with("\xFF\xFE"))
+        return FromUtf16(bytes.substr(2), QStringDecoder::Utf16LE);
+    if (bytes.starts_with("\xFE\xFF"))
+        return FromUtf16(bytes.substr(2), QStringDecoder::Utf16BE);
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.remove_prefix(3);
+    if (IsValidUtf8(bytes))
+        return std::string(bytes);
+    return Gb18030ToUtf8(bytes);
+}
+
+char GuessSeparator(std::string_view text)
+{
+    const std::string_view firstLine = text.substr(0, text.find_first_of("\r\n"));
+    return firstLine.find('\t') != std::string_view::npos ? '\t' : ',';
+}
+
+TableRows SplitDelimited(std::string_view text, char separator)
+{
+    TableRows rows;
+    ForEachField(text, separator, [&](std::size_t row, std::size_t column, std::string&& field) {
+        if (rows.size() <= row)
+            rows.resize(row + 1);
+        if (rows[row].size() <= column)
+            rows[row].resize(column + 1);
+        rows[row][column] = std::move(field);
+    });
     return rows;
+}
+
+void SplitDelimited(std::string_view text, char separator, SheetBuilder& sheet)
+{
+    ForEachField(text, separator, [&](std::size_t row, std::size_t column, std::string&& field) {
+        sheet.put(static_cast<long long>(row), static_cast<long long>(column), std::move(field));
+    });
 }
 
 } // namespace fenban

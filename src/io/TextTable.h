@@ -21,4 +21,9 @@ char GuessSeparator(std::string_view text);
 // the very end adds no row. Line ends inside a quoted field become LF.
 TableRows SplitDelimited(std::string_view text, char separator);
 
+class SheetBuilder;
+// The same cutting into a sheet, field by field: only non-empty fields are
+// kept, each position checked against the table limits before it is.
+void SplitDelimited(std::string_view text, char separator, SheetBuilder& sheet);
+
 } // namespace fenban

@@ -2,17 +2,17 @@
 
 #include "io/CellText.h"
 #include "io/CompoundFileReader.h"
+#include "io/SheetBuilder.h"
+#include "io/StringPool.h"
 #include "io/TableProblem.h"
 #include "roster/Gb18030.h"
 #include "xls/Biff8Records.h"
 
 #include <QString>
-#include <QTemporaryDir>
+#include <algorithm>
 #include <bit>
-#include <freexl.h>
-#include <fstream>
-#include <memory>
 #include <optional>
+#include <set>
 
 namespace fenban {
 
@@ -20,37 +20,130 @@ namespace {
 
 using Reason = TableReadError::Reason;
 
+constexpr std::uint16_t Biff8Version = 0x0600;
+constexpr std::uint16_t Gbk = 936; // CODEPAGE of a Chinese BIFF5 file
+
 [[noreturn]] void ThrowEncrypted()
 {
     throw TableProblem(Reason::Encrypted, "文件设有密码，请先在表格程序里去掉密码、另存后再打开");
 }
 
-std::uint16_t U16(std::string_view bytes, std::size_t at)
+[[noreturn]] void ThrowNotAWorkbook()
 {
-    if (at + 2 > bytes.size())
-        ThrowCorrupt();
-    return static_cast<std::uint16_t>(
-        static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8));
+    throw TableProblem(Reason::NotATable, "不是Excel工作簿");
 }
 
-unsigned char Byte(std::string_view bytes, std::size_t at)
+// Text of 8-bit characters in the workbook's code page: GBK files are
+// GB18030 bytes, others are taken as Latin-1.
+std::string CodePageText(std::string_view bytes, std::uint16_t codePage)
 {
-    if (at >= bytes.size())
-        ThrowCorrupt();
-    return static_cast<unsigned char>(bytes[at]);
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(bytes);
+    if (codePage == Gbk)
+        return Gb18030ToUtf8(bytes);
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())).toStdString();
 }
 
-std::string_view Slice(std::string_view bytes, std::size_t at, std::size_t count)
-{
-    if (at > bytes.size())
-        ThrowCorrupt();
-    return bytes.substr(at, count);
-}
+// Reads little-endian values from record data, checking every position.
+class Cursor {
+public:
+    // breaks: where the data of each CONTINUE record begins (ascending).
+    explicit Cursor(std::string_view data, std::vector<std::size_t> breaks = {}, std::size_t at = 0)
+        : data_(data)
+        , breaks_(std::move(breaks))
+        , at_(at)
+    {
+    }
+    bool atEnd() const { return at_ >= data_.size(); }
+    std::size_t at() const { return at_; }
+    unsigned char u8()
+    {
+        need(1);
+        return static_cast<unsigned char>(data_[at_++]);
+    }
+    std::uint16_t u16()
+    {
+        const unsigned low = u8();
+        return static_cast<std::uint16_t>(low | (unsigned {u8()} << 8));
+    }
+    std::uint32_t u32()
+    {
+        const std::uint32_t low = u16();
+        return low | (std::uint32_t {u16()} << 16);
+    }
+    double f64()
+    {
+        const std::uint64_t low = u32();
+        return std::bit_cast<double>(low | (std::uint64_t {u32()} << 32));
+    }
+    std::string_view bytes(std::size_t count)
+    {
+        need(count);
+        const std::string_view out = data_.substr(at_, count);
+        at_ += count;
+        return out;
+    }
+    void skip(std::size_t count) { bytes(count); }
 
-std::uint32_t U32(std::string_view bytes, std::size_t at)
-{
-    return U16(bytes, at) | (std::uint32_t {U16(bytes, at + 2)} << 16);
-}
+    // A BIFF8 string of count characters from its flags byte on: UTF-16
+    // characters or 8-bit ones (the low bytes of UTF-16; GBK bytes in a file
+    // whose CODEPAGE is GBK, as some programs write them), a new flags byte
+    // where the characters go on in a CONTINUE record; rich-text runs and
+    // phonetic data skipped.
+    std::string unicode(std::size_t count, std::uint16_t codePage)
+    {
+        unsigned char flags = u8();
+        const std::size_t runs = (flags & 0x08) ? u16() : 0;
+        const std::size_t phonetic = (flags & 0x04) ? u32() : 0;
+        std::string text;
+        std::u16string wide;
+        std::string narrow;
+        const auto endWide = [&] {
+            text += QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size())).toStdString();
+            wide.clear();
+        };
+        const auto endNarrow = [&] {
+            text += CodePageText(narrow, codePage);
+            narrow.clear();
+        };
+        for (std::size_t k = 0; k < count; ++k) {
+            if (atBreak())
+                flags = u8();
+            if (flags & 0x01) {
+                if (!narrow.empty())
+                    endNarrow();
+                wide += static_cast<char16_t>(u16());
+            } else {
+                if (!wide.empty())
+                    endWide();
+                narrow += static_cast<char>(u8());
+            }
+        }
+        endNarrow();
+        endWide();
+        skip(4 * runs);
+        skip(phonetic);
+        return text;
+    }
+
+private:
+    void need(std::size_t count) const
+    {
+        if (count > data_.size() - std::min(at_, data_.size()))
+            ThrowCorrupt();
+    }
+    bool atBreak()
+    {
+        while (next_ < breaks_.size() && breaks_[next_] < at_)
+            ++next_;
+        return next_ < breaks_.size() && breaks_[next_] == at_;
+    }
+
+    std::string_view data_;
+    std::vector<std::size_t> breaks_;
+    std::size_t at_;
+    std::size_t next_ = 0;
+};
 
 struct Record {
     std::uint16_t id;
@@ -69,68 +162,33 @@ public:
     {
         if (at_ + 4 > stream_.size())
             return std::nullopt;
-        const std::uint16_t id = U16(stream_, at_);
-        const std::uint16_t size = U16(stream_, at_ + 2);
+        Cursor header(stream_.substr(at_, 4));
+        const std::uint16_t id = header.u16();
+        const std::uint16_t size = header.u16();
         if (at_ + 4 + size > stream_.size())
             ThrowCorrupt();
         const Record record {id, stream_.substr(at_ + 4, size)};
         at_ += 4u + size;
         return record;
     }
-    // The data of the CONTINUE record that follows, if one does.
-    std::optional<std::string_view> continuation()
+    // The record with the data of the CONTINUE records after it joined on,
+    // valid until the next call.
+    Cursor withContinues(const Record& record)
     {
-        if (at_ + 4 > stream_.size() || U16(stream_, at_) != fenban::Record::Continue)
-            return std::nullopt;
-        return next()->data;
+        joined_.assign(record.data);
+        std::vector<std::size_t> breaks;
+        while (at_ + 4 <= stream_.size() && Cursor(stream_.substr(at_, 2)).u16() == fenban::Record::Continue) {
+            breaks.push_back(joined_.size());
+            joined_ += next()->data;
+        }
+        return Cursor(joined_, std::move(breaks));
     }
 
 private:
     std::string_view stream_;
     std::size_t at_;
+    std::string joined_;
 };
-
-std::string Latin1(std::string_view bytes)
-{
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())).toStdString();
-}
-
-// Text of a BIFF5 byte string in the workbook's code page: GBK files are
-// GB18030 bytes, others are taken as Latin-1.
-std::string CodePageText(std::string_view bytes, std::uint16_t codePage)
-{
-    return codePage == FREEXL_BIFF_CP936 ? Gb18030ToUtf8(bytes) : Latin1(bytes);
-}
-
-// A BIFF8 unicode string of cch characters from data[at], its characters
-// carried on into CONTINUE records, each starting with its own flag byte.
-std::string UnicodeText(std::string_view data, std::size_t at, std::size_t cch, Records& records)
-{
-    std::u16string text;
-    unsigned char flags = Byte(data, at);
-    std::size_t pos = at + 1;
-    if (flags & 0x08)
-        pos += 2; // rich-text run count
-    if (flags & 0x04)
-        pos += 4; // phonetic block size
-    while (text.size() < cch) {
-        const std::size_t width = (flags & 0x01) ? 2 : 1;
-        while (text.size() < cch && pos + width <= data.size()) {
-            text += width == 2 ? static_cast<char16_t>(U16(data, pos))
-                               : static_cast<char16_t>(static_cast<unsigned char>(data[pos]));
-            pos += width;
-        }
-        if (text.size() == cch)
-            break;
-        const auto more = records.continuation();
-        if (!more || more->empty())
-            ThrowCorrupt();
-        data = *more;
-        flags = Byte(data, 0);
-        pos = 1;
-    }
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString();
-}
 
 std::string ErrorText(unsigned char code)
 {
@@ -152,17 +210,46 @@ std::string ErrorText(unsigned char code)
     }
 }
 
+// An RK number: 30 bits of an integer or of a double's top, maybe / 100.
+std::string RkText(std::uint32_t rk)
+{
+    double value = 0;
+    if (rk & 0x02)
+        value = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+    else
+        value = std::bit_cast<double>(std::uint64_t {rk & 0xFFFFFFFCu} << 32);
+    if (rk & 0x01)
+        value /= 100;
+    return GeneralNumberText(value);
+}
+
 struct SheetEntry {
     std::uint32_t offset;
-    bool worksheet;
     std::string name;
 };
 
 struct Globals {
     bool biff8 = true;
-    std::uint16_t codePage = FREEXL_BIFF_CP1252;
-    std::vector<SheetEntry> sheets;
+    std::uint16_t codePage = 1200;
+    std::vector<SheetEntry> sheets; // worksheets, in the workbook's order
+    StringPool strings;
 };
+
+// A string of the record's own width: BIFF8 characters, or BIFF5 bytes.
+std::string RecordText(Cursor& data, std::size_t count, const Globals& globals)
+{
+    return globals.biff8 ? data.unicode(count, globals.codePage) : CodePageText(data.bytes(count), globals.codePage);
+}
+
+void ReadSharedStrings(Cursor data, std::uint16_t codePage, StringPool& strings)
+{
+    data.skip(4); // the count of uses
+    const std::uint32_t count = data.u32();
+    for (std::uint32_t k = 0; k < count && !data.atEnd(); ++k) {
+        const std::size_t length = data.u16();
+        strings.add(data.unicode(length, codePage));
+    }
+}
 
 Globals ReadGlobals(std::string_view stream)
 {
@@ -170,143 +257,125 @@ Globals ReadGlobals(std::string_view stream)
     Records records(stream, 0);
     const auto bof = records.next();
     if (!bof || bof->id != fenban::Record::Bof)
-        throw TableProblem(Reason::NotATable, "不是Excel工作簿");
-    globals.biff8 = U16(bof->data, 0) == 0x0600;
+        ThrowNotAWorkbook();
+    globals.biff8 = Cursor(bof->data).u16() == Biff8Version;
+    std::set<std::uint32_t> offsets; // a sheet listed twice is read once
     while (const auto record = records.next()) {
+        Cursor data(record->data);
         if (record->id == fenban::Record::Eof)
             break;
         if (record->id == fenban::Record::FilePass)
             ThrowEncrypted();
         if (record->id == fenban::Record::CodePage)
-            globals.codePage = U16(record->data, 0);
+            globals.codePage = data.u16();
+        if (record->id == fenban::Record::Sst && globals.biff8)
+            ReadSharedStrings(records.withContinues(*record), globals.codePage, globals.strings);
         if (record->id == fenban::Record::BoundSheet) {
-            const std::string_view data = record->data;
-            SheetEntry sheet {U32(data, 0), data.size() > 5 && data[5] == 0, {}};
-            const std::size_t cch = Byte(data, 6);
-            if (globals.biff8)
-                sheet.name = UnicodeText(data, 7, cch, records);
-            else
-                sheet.name = CodePageText(Slice(data, 7, cch), globals.codePage);
-            globals.sheets.push_back(std::move(sheet));
+            const std::uint32_t offset = data.u32();
+            data.skip(1); // visibility: hidden sheets are read too
+            const bool worksheet = data.u8() == 0;
+            const std::size_t length = data.u8();
+            std::string name = RecordText(data, length, globals);
+            if (worksheet && offsets.insert(offset).second) {
+                globals.sheets.push_back({offset, std::move(name)});
+                CheckSheetCount(globals.sheets.size());
+            }
         }
     }
     return globals;
 }
 
-struct ComputedCell {
-    std::uint32_t row;
-    std::uint16_t column;
-    std::string text;
-};
-
-// The values of a sheet's formula and boolean cells, from the sheet's BOF.
-std::vector<ComputedCell> ComputedCells(std::string_view stream, const Globals& globals, std::uint32_t offset)
+// The cells of the sheet whose BOF is at offset.
+TableRows ReadSheet(std::string_view stream, const Globals& globals, std::uint32_t offset, CellBudget& budget)
 {
-    std::vector<ComputedCell> cells;
+    SheetBuilder sheet(budget);
     Records records(stream, offset);
-    std::optional<ComputedCell> awaitingString;
-    int depth = 0; // charts embedded in a sheet have BOF..EOF of their own
+    const auto bof = records.next();
+    if (!bof || bof->id != fenban::Record::Bof)
+        ThrowCorrupt();
+    std::optional<std::pair<std::uint16_t, std::uint16_t>> awaitingString; // a text formula's cell
+    int depth = 1; // charts embedded in a sheet have BOF..EOF of their own
     while (const auto record = records.next()) {
-        const std::string_view data = record->data;
-        if (record->id == fenban::Record::Bof) {
+        const unsigned id = record->id;
+        if (id == fenban::Record::Bof) {
             ++depth;
-        } else if (record->id == fenban::Record::Eof) {
-            if (--depth <= 0)
+            continue;
+        }
+        if (id == fenban::Record::Eof) {
+            if (--depth == 0)
                 break;
-        } else if (depth == 1 && record->id == fenban::Record::Formula) {
-            ComputedCell cell {U16(data, 0), U16(data, 2), {}};
-            if (U16(data, 12) != 0xFFFF) {
-                const std::uint64_t bits = U32(data, 6) | (std::uint64_t {U32(data, 10)} << 32);
-                cell.text = GeneralNumberText(std::bit_cast<double>(bits));
-            } else {
-                const auto kind = Byte(data, 6);
-                const auto code = Byte(data, 8);
-                if (kind == 0) {
-                    awaitingString = cell;
-                    continue;
-                }
-                cell.text = kind == 1 ? (code ? "TRUE" : "FALSE") : kind == 2 ? ErrorText(code) : "";
-            }
-            cells.push_back(std::move(cell));
-        } else if (depth == 1 && record->id == fenban::Record::String && awaitingString) {
-            const std::size_t cch = U16(data, 0);
-            awaitingString->text = globals.biff8 ? UnicodeText(data, 2, cch, records)
-                                                 : CodePageText(Slice(data, 2, cch), globals.codePage);
-            cells.push_back(std::move(*awaitingString));
+            continue;
+        }
+        if (depth != 1)
+            continue;
+        Cursor data(record->data);
+        if (id == fenban::Record::String) {
+            if (!awaitingString)
+                continue;
+            Cursor text = records.withContinues(*record);
+            const std::size_t length = text.u16();
+            sheet.put(awaitingString->first, awaitingString->second, RecordText(text, length, globals));
             awaitingString.reset();
-        } else if (depth == 1 && record->id == fenban::Record::BoolErr) {
-            const auto value = Byte(data, 6);
-            const bool error = Byte(data, 7) != 0;
-            cells.push_back({U16(data, 0), U16(data, 2), error ? ErrorText(value) : value ? "TRUE" : "FALSE"});
+            continue;
+        }
+        if (id == fenban::Record::MulRk) {
+            const std::uint16_t row = data.u16();
+            const std::uint16_t first = data.u16();
+            const std::size_t count = record->data.size() < 6 ? 0 : (record->data.size() - 6) / 6;
+            for (std::size_t k = 0; k < count; ++k) {
+                data.skip(2); // format
+                sheet.put(row, static_cast<long long>(first + k), RkText(data.u32()));
+            }
+            continue;
+        }
+        if (id != fenban::Record::Number && id != fenban::Record::Rk && id != fenban::Record::LabelSst
+            && id != fenban::Record::Label && id != fenban::Record::RString && id != fenban::Record::BoolErr
+            && id != fenban::Record::Formula)
+            continue;
+        const std::uint16_t row = data.u16();
+        const std::uint16_t column = data.u16();
+        data.skip(2); // format
+        if (id == fenban::Record::Number) {
+            sheet.put(row, column, GeneralNumberText(data.f64()));
+        } else if (id == fenban::Record::Rk) {
+            sheet.put(row, column, RkText(data.u32()));
+        } else if (id == fenban::Record::LabelSst) {
+            const std::uint32_t index = data.u32();
+            if (index >= globals.strings.size())
+                ThrowCorrupt();
+            sheet.put(row, column, std::string(globals.strings[index]));
+        } else if (id == fenban::Record::Label || id == fenban::Record::RString) {
+            Cursor text = records.withContinues(*record);
+            text.skip(6);
+            const std::size_t length = text.u16();
+            sheet.put(row, column, RecordText(text, length, globals));
+        } else if (id == fenban::Record::BoolErr) {
+            const unsigned char value = data.u8();
+            const bool error = data.u8() != 0;
+            sheet.put(row, column, error ? ErrorText(value) : value ? "TRUE" : "FALSE");
+        } else {
+            // The last computed value: a number, or a kind in the first byte
+            // when the top two bytes are FFFF.
+            awaitingString.reset();
+            const std::string_view result = data.bytes(8);
+            Cursor kind(result);
+            if (result[6] != '\xFF' || result[7] != '\xFF') {
+                sheet.put(row, column, GeneralNumberText(Cursor(result).f64()));
+                continue;
+            }
+            const unsigned char type = kind.u8();
+            kind.skip(1);
+            const unsigned char value = kind.u8();
+            if (type == 0)
+                awaitingString.emplace(row, column);
+            else if (type == 1)
+                sheet.put(row, column, value ? "TRUE" : "FALSE");
+            else if (type == 2)
+                sheet.put(row, column, ErrorText(value));
         }
     }
-    return cells;
+    return sheet.rows();
 }
-
-struct FreeXlHandle {
-    const void* handle = nullptr;
-    ~FreeXlHandle() { freexl_close(handle); }
-};
-
-std::string NumberText(const FreeXL_CellValue& value)
-{
-    switch (value.type) {
-    case FREEXL_CELL_INT:
-        return std::to_string(value.value.int_value);
-    case FREEXL_CELL_DOUBLE:
-        return GeneralNumberText(value.value.double_value);
-    case FREEXL_CELL_TEXT:
-    case FREEXL_CELL_SST_TEXT:
-    case FREEXL_CELL_DATE:
-    case FREEXL_CELL_DATETIME:
-    case FREEXL_CELL_TIME:
-        return value.value.text_value ? value.value.text_value : "";
-    default:
-        return {};
-    }
-}
-
-void Put(TableRows& rows, std::uint32_t row, std::uint32_t column, std::string text)
-{
-    if (text.empty())
-        return;
-    CheckTablePosition(row, column);
-    if (rows.size() <= row)
-        rows.resize(row + 1);
-    auto& cells = rows[row];
-    if (cells.size() <= column)
-        cells.resize(column + 1);
-    cells[column] = std::move(text);
-}
-
-// FreeXL opens files by a narrow path, which on Windows is in the ANSI code
-// page: a copy under a plain name stands in there.
-class FreeXlPath {
-public:
-    FreeXlPath(const std::filesystem::path& file, std::string_view bytes)
-    {
-#ifdef _WIN32
-        const std::filesystem::path copy = std::filesystem::path(folder_.path().toStdU16String()) / "book.xls";
-        std::ofstream(copy, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        path_ = copy.string();
-#else
-        static_cast<void>(bytes);
-        path_ = file.string();
-#endif
-    }
-    FreeXlPath(const FreeXlPath&) = delete;
-    FreeXlPath& operator=(const FreeXlPath&) = delete;
-    const char* c_str() const
-    {
-        return path_.c_str();
-    }
-
-private:
-#ifdef _WIN32
-    QTemporaryDir folder_;
-#endif
-    std::string path_;
-};
 
 } // namespace
 
@@ -317,7 +386,7 @@ void RejectEncryptedPackage(std::string_view bytes)
         ThrowEncrypted();
 }
 
-TableRows ReadXlsTable(const std::filesystem::path& file, std::string_view bytes)
+std::vector<TableSheet> ReadXlsSheets(std::string_view bytes, SheetsWanted wanted)
 {
     const CompoundFileReader compound(bytes);
     if (compound.hasEntry(u"EncryptedPackage") || compound.hasEntry(u"EncryptionInfo"))
@@ -326,64 +395,27 @@ TableRows ReadXlsTable(const std::filesystem::path& file, std::string_view bytes
     if (!stream)
         stream = compound.stream(u"Book");
     if (!stream)
-        throw TableProblem(Reason::NotATable, "不是Excel工作簿");
+        ThrowNotAWorkbook();
     const Globals globals = ReadGlobals(*stream);
-
-    const FreeXlPath path(file, bytes);
-    FreeXlHandle xls;
-    const int opened = freexl_open(path.c_str(), &xls.handle);
-    if (opened == FREEXL_INSUFFICIENT_MEMORY)
-        throw TableProblem(Reason::TooLarge, "文件太大，内存不够");
-    if (opened == FREEXL_BIFF_WORKBOOK_NOT_FOUND)
-        throw TableProblem(Reason::NotATable, "不是Excel工作簿");
-    if (opened != FREEXL_OK)
-        ThrowCorrupt();
-    unsigned int info = 0;
-    if (freexl_get_info(xls.handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
-        ThrowEncrypted();
-    unsigned int sheetCount = 0;
-    if (freexl_get_info(xls.handle, FREEXL_BIFF_SHEET_COUNT, &sheetCount) != FREEXL_OK)
-        ThrowCorrupt();
-
-    std::vector<const SheetEntry*> worksheets;
-    for (const SheetEntry& sheet : globals.sheets) {
-        if (sheet.worksheet)
-            worksheets.push_back(&sheet);
+    if (globals.sheets.empty())
+        ThrowNotAWorkbook();
+    // A sheet's records end where the next sheet's begin, so that no byte
+    // of the stream is read twice, whatever the sheets' EOF records say.
+    std::vector<std::uint32_t> starts;
+    for (const SheetEntry& entry : globals.sheets)
+        starts.push_back(entry.offset);
+    std::sort(starts.begin(), starts.end());
+    CellBudget budget;
+    std::vector<TableSheet> sheets;
+    for (const SheetEntry& entry : globals.sheets) {
+        const auto next = std::upper_bound(starts.begin(), starts.end(), entry.offset);
+        const std::string_view records
+            = next == starts.end() ? std::string_view(*stream) : std::string_view(*stream).substr(0, *next);
+        sheets.push_back({entry.name, ReadSheet(records, globals, entry.offset, budget)});
+        if (wanted == SheetsWanted::FirstWithData && !sheets.back().rows.empty())
+            break;
     }
-    for (unsigned int s = 0; s < sheetCount && s < 0xFFFF; ++s) {
-        const auto index = static_cast<unsigned short>(s);
-        if (freexl_select_active_worksheet(xls.handle, index) != FREEXL_OK)
-            ThrowCorrupt();
-        unsigned int rowCount = 0;
-        unsigned short columnCount = 0;
-        if (freexl_worksheet_dimensions(xls.handle, &rowCount, &columnCount) != FREEXL_OK)
-            ThrowCorrupt();
-        TableRows rows;
-        for (unsigned int r = 0; r < rowCount; ++r) {
-            for (unsigned short c = 0; c < columnCount; ++c) {
-                FreeXL_CellValue value;
-                if (freexl_get_cell_value(xls.handle, r, c, &value) != FREEXL_OK)
-                    ThrowCorrupt();
-                Put(rows, r, c, NumberText(value));
-            }
-        }
-        // The sheet's own records, found by its name, else by its place.
-        const char* name = nullptr;
-        freexl_get_worksheet_name(xls.handle, index, &name);
-        const SheetEntry* entry = s < worksheets.size() ? worksheets[s] : nullptr;
-        for (const SheetEntry* sheet : worksheets) {
-            if (name != nullptr && sheet->name == name)
-                entry = sheet;
-        }
-        if (entry != nullptr) {
-            for (ComputedCell& cell : ComputedCells(*stream, globals, entry->offset))
-                Put(rows, cell.row, cell.column, std::move(cell.text));
-        }
-        TrimTable(rows);
-        if (!rows.empty())
-            return rows;
-    }
-    throw TableProblem(Reason::Empty, "表格里没有数据");
+    return sheets;
 }
 
 } // namespace fenban

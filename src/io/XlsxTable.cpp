@@ -1,14 +1,20 @@
 #include "io/XlsxTable.h"
 
 #include "io/CellText.h"
+#include "io/SheetBuilder.h"
+#include "io/StringPool.h"
 #include "io/TableProblem.h"
 #include "io/ZipArchive.h"
 
+#include <QIODevice>
 #include <QStringList>
 #include <QXmlStreamReader>
 #include <charconv>
 #include <cmath>
+#include <exception>
 #include <map>
+#include <memory>
+#include <set>
 
 namespace fenban {
 
@@ -21,26 +27,73 @@ using Reason = TableReadError::Reason;
     throw TableProblem(Reason::NotATable, "不是Excel工作簿（.xlsx）");
 }
 
-// One part (file) of the package, read as XML.
+// The bytes of a zip entry as a device that QXmlStreamReader pulls from, a
+// piece at a time. A failure of the entry (corrupt, too large) ends the
+// device's data and is kept to be thrown once the XML reader has stopped.
+class EntryDevice final : public QIODevice {
+public:
+    explicit EntryDevice(std::unique_ptr<ZipArchive::Reader> reader)
+        : reader_(std::move(reader))
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+    // Throws what the entry failed with, if it did.
+    void checkFailure() const
+    {
+        if (failure_)
+            std::rethrow_exception(failure_);
+    }
+    // Reads what the XML reader left, so that the length and CRC are checked.
+    void drain()
+    {
+        char rest[4096];
+        while (readData(rest, sizeof rest) > 0) { }
+        checkFailure();
+    }
+
+protected:
+    qint64 readData(char* data, qint64 size) override
+    {
+        if (failure_)
+            return -1;
+        try {
+            return static_cast<qint64>(reader_->read(data, static_cast<std::size_t>(size)));
+        } catch (...) {
+            failure_ = std::current_exception();
+            return -1;
+        }
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    std::unique_ptr<ZipArchive::Reader> reader_;
+    std::exception_ptr failure_;
+};
+
+// One part (file) of the package, read as XML as it unpacks.
 class Part {
 public:
     Part(const ZipArchive& zip, const QString& name)
-        : bytes_(zip.entry(name.toStdString()))
     {
-        if (bytes_)
-            xml_.addData(QByteArray::fromRawData(bytes_->data(), static_cast<qsizetype>(bytes_->size())));
+        if (auto reader = zip.open(name.toStdString())) {
+            device_ = std::make_unique<EntryDevice>(std::move(reader));
+            xml_.setDevice(device_.get());
+        }
     }
-    bool found() const { return bytes_.has_value(); }
+    bool found() const { return device_ != nullptr; }
     QXmlStreamReader& xml() { return xml_; }
-    // Throws when the XML broke off or does not parse.
-    void finish() const
+    // Throws when the entry failed, the XML broke off or does not parse.
+    void finish()
     {
+        device_->checkFailure();
         if (xml_.hasError())
             ThrowCorrupt();
+        device_->drain();
     }
 
 private:
-    std::optional<std::string> bytes_;
+    std::unique_ptr<EntryDevice> device_;
     QXmlStreamReader xml_;
 };
 
@@ -67,6 +120,22 @@ struct Relationship {
     QString target; // resolved to a part name
 };
 
+bool HasType(const QString& type, QStringView kind)
+{
+    return type.endsWith(QStringLiteral("/") + kind.toString());
+}
+
+bool HasType(const Relationship& relationship, QStringView kind)
+{
+    return HasType(relationship.type, kind);
+}
+
+// The kinds of parts the reader follows.
+bool UsedType(const QString& type)
+{
+    return HasType(type, u"officeDocument") || HasType(type, u"worksheet") || HasType(type, u"sharedStrings");
+}
+
 // The relationships of a part, by id: _rels/<name>.rels beside it.
 std::map<QString, Relationship> ReadRelationships(const ZipArchive& zip, const QString& part)
 {
@@ -85,17 +154,17 @@ std::map<QString, Relationship> ReadRelationships(const ZipArchive& zip, const Q
         const QXmlStreamAttributes attributes = xml.attributes();
         if (attributes.value(QStringLiteral("TargetMode")) == QStringLiteral("External"))
             continue;
+        const QString type = attributes.value(QStringLiteral("Type")).toString();
+        if (!UsedType(type))
+            continue;
         relationships[attributes.value(QStringLiteral("Id")).toString()]
-            = {attributes.value(QStringLiteral("Type")).toString(),
-                ResolveTarget(folder, attributes.value(QStringLiteral("Target")).toString())};
+            = {type, ResolveTarget(folder, attributes.value(QStringLiteral("Target")).toString())};
+        // Besides the sheets a workbook has one shared-string part.
+        if (relationships.size() > std::size_t {MaxWorkbookSheets} + 2)
+            CheckSheetCount(relationships.size());
     }
     rels.finish();
     return relationships;
-}
-
-bool HasType(const Relationship& relationship, QStringView kind)
-{
-    return relationship.type.endsWith(QStringLiteral("/") + kind.toString());
 }
 
 // The text of the <t> elements inside the current element (an <si> or <is>),
@@ -120,9 +189,9 @@ std::string InlineText(QXmlStreamReader& xml)
     return DecodeOoxmlEscapes(text.toStdString());
 }
 
-std::vector<std::string> ReadSharedStrings(const ZipArchive& zip, const QString& name)
+StringPool ReadSharedStrings(const ZipArchive& zip, const QString& name)
 {
-    std::vector<std::string> strings;
+    StringPool strings;
     Part part(zip, name);
     if (!part.found())
         return strings;
@@ -130,7 +199,7 @@ std::vector<std::string> ReadSharedStrings(const ZipArchive& zip, const QString&
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isStartElement() && xml.name() == QStringLiteral("si"))
-            strings.push_back(InlineText(xml));
+            strings.add(InlineText(xml));
     }
     part.finish();
     return strings;
@@ -165,15 +234,15 @@ std::string NumberCellText(const std::string& value)
     return GeneralNumberText(number);
 }
 
-std::string CellText(const QString& type, const std::string& value, const std::string& inlineText,
-    const std::vector<std::string>& shared)
+std::string CellText(
+    const QString& type, const std::string& value, const std::string& inlineText, const StringPool& shared)
 {
     if (type == QStringLiteral("s")) {
         std::size_t index = 0;
         const auto [ptr, error] = std::from_chars(value.data(), value.data() + value.size(), index);
         if (error != std::errc() || ptr != value.data() + value.size() || index >= shared.size())
             ThrowCorrupt();
-        return shared[index];
+        return std::string(shared[index]);
     }
     if (type == QStringLiteral("inlineStr"))
         return inlineText;
@@ -186,13 +255,28 @@ std::string CellText(const QString& type, const std::string& value, const std::s
     return value.empty() ? value : NumberCellText(value);
 }
 
-TableRows ReadSheet(const ZipArchive& zip, const QString& name, const std::vector<std::string>& shared)
+// A row number as written (1-based) to 0-based; false when it is none.
+bool ParseRowNumber(QStringView text, long long& row)
+{
+    long long number = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9' || number > 1'048'576)
+            return false;
+        number = number * 10 + (c.unicode() - u'0');
+    }
+    if (number < 1 || number > 1'048'576)
+        return false;
+    row = number - 1;
+    return true;
+}
+
+TableRows ReadSheet(const ZipArchive& zip, const QString& name, const StringPool& shared, CellBudget& budget)
 {
     Part part(zip, name);
     if (!part.found())
         ThrowCorrupt();
     QXmlStreamReader& xml = part.xml();
-    TableRows rows;
+    SheetBuilder sheet(budget);
     long long row = -1;
     long long column = -1;
     while (!xml.atEnd()) {
@@ -201,9 +285,9 @@ TableRows ReadSheet(const ZipArchive& zip, const QString& name, const std::vecto
             continue;
         if (xml.name() == QStringLiteral("row")) {
             const QStringView r = xml.attributes().value(QStringLiteral("r"));
-            bool ok = true;
-            row = r.isEmpty() ? row + 1 : r.toLongLong(&ok) - 1;
-            if (!ok || row < 0)
+            if (r.isEmpty())
+                ++row;
+            else if (!ParseRowNumber(r, row))
                 ThrowCorrupt();
             column = -1;
         } else if (xml.name() == QStringLiteral("c")) {
@@ -225,22 +309,11 @@ TableRows ReadSheet(const ZipArchive& zip, const QString& name, const std::vecto
                 else
                     xml.skipCurrentElement();
             }
-            std::string text = CellText(type, value, inlineText, shared);
-            if (text.empty())
-                continue;
-            CheckTablePosition(row, column);
-            const auto r = static_cast<std::size_t>(row);
-            const auto c = static_cast<std::size_t>(column);
-            if (rows.size() <= r)
-                rows.resize(r + 1);
-            if (rows[r].size() <= c)
-                rows[r].resize(c + 1);
-            rows[r][c] = std::move(text);
+            sheet.put(row, column, CellText(type, value, inlineText, shared));
         }
     }
     part.finish();
-    TrimTable(rows);
-    return rows;
+    return sheet.rows();
 }
 
 int HexDigit(char c)
@@ -282,7 +355,7 @@ std::string DecodeOoxmlEscapes(std::string text)
     return out;
 }
 
-TableRows ReadXlsxTable(std::string_view bytes)
+std::vector<TableSheet> ReadXlsxSheets(std::string_view bytes, SheetsWanted wanted)
 {
     const ZipArchive zip(bytes);
 
@@ -292,18 +365,18 @@ TableRows ReadXlsxTable(std::string_view bytes)
             workbook = relationship.target;
     }
     const std::map<QString, Relationship> relationships = ReadRelationships(zip, workbook);
-    std::vector<std::string> shared;
-    for (const auto& [id, relationship] : relationships) {
-        if (HasType(relationship, u"sharedStrings"))
-            shared = ReadSharedStrings(zip, relationship.target);
-    }
 
-    QStringList sheets;
+    struct Listed {
+        QString name;
+        QString part;
+    };
+    std::vector<Listed> listed;
     {
         Part part(zip, workbook);
         if (!part.found())
             ThrowNotAWorkbook();
         QXmlStreamReader& xml = part.xml();
+        std::set<QString> parts; // a sheet listed twice is read once
         while (!xml.atEnd()) {
             xml.readNext();
             if (!xml.isStartElement() || xml.name() != QStringLiteral("sheet"))
@@ -313,20 +386,33 @@ TableRows ReadXlsxTable(std::string_view bytes)
                 if (attribute.name() != QStringLiteral("id") || attribute.namespaceUri().isEmpty())
                     continue;
                 const auto found = relationships.find(attribute.value().toString());
-                if (found != relationships.end() && HasType(found->second, u"worksheet"))
-                    sheets.append(found->second.target);
+                if (found == relationships.end() || !HasType(found->second, u"worksheet")
+                    || !parts.insert(found->second.target).second)
+                    continue;
+                listed.push_back({xml.attributes().value(QStringLiteral("name")).toString(), found->second.target});
+                CheckSheetCount(listed.size());
             }
         }
         part.finish();
     }
-    for (const QString& sheet : sheets) {
-        TableRows rows = ReadSheet(zip, sheet, shared);
-        if (!rows.empty())
-            return rows;
-    }
-    if (sheets.isEmpty())
+    if (listed.empty())
         ThrowNotAWorkbook();
-    throw TableProblem(Reason::Empty, "表格里没有数据");
+
+    StringPool shared;
+    for (const auto& [id, relationship] : relationships) {
+        if (HasType(relationship, u"sharedStrings")) {
+            shared = ReadSharedStrings(zip, relationship.target);
+            break;
+        }
+    }
+    CellBudget budget;
+    std::vector<TableSheet> sheets;
+    for (const Listed& sheet : listed) {
+        sheets.push_back({sheet.name.toStdString(), ReadSheet(zip, sheet.part, shared, budget)});
+        if (wanted == SheetsWanted::FirstWithData && !sheets.back().rows.empty())
+            break;
+    }
+    return sheets;
 }
 
 } // namespace fenban

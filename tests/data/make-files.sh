@@ -17,10 +17,12 @@ text() { # source sheet separator quote charset quoteAll target
   mv "$work"/out/*.csv "$7"
 }
 
-for source in roster-table quoted-cells; do
+for source in roster-table quoted-cells several-sheets; do
   soffice --headless --convert-to xlsx --outdir . "$source.fods" >/dev/null 2>&1
 done
-soffice --headless --convert-to xls --outdir . roster-table.fods >/dev/null 2>&1
+for source in roster-table several-sheets; do
+  soffice --headless --convert-to xls --outdir . "$source.fods" >/dev/null 2>&1
+done
 
 # A school's grade as offices keep it, each file giving the roster of
 # school-plain: title rows, shuffled columns, no 总分, one sheet per class
@@ -41,4 +43,4 @@ text roster-table.fods 2 44 34 76 false roster-table-utf8.csv
 text roster-table.fods 2 44 34 85 true roster-table-gb18030.csv  # every text quoted
 text quoted-cells.fods 1 44 34 76 false quoted-cells-utf8.csv
 text quoted-cells.fods 1 44 34 85 false quoted-cells-gb18030.csv
-ls -l roster-table.* quoted-cells.* school-*
+ls -l roster-table.* quoted-cells.* several-sheets.* school-*

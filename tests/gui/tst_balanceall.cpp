@@ -6,6 +6,7 @@
 #include "engine/Statistics.h"
 #include "roster/NumberText.h"
 #include "rules/RuleBuilder.h"
+#include "session/Session.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -289,6 +290,25 @@ private slots:
         QCOMPARE(Composition(state), Composition(before));
         QVERIFY(TotalHundredths(state) <= TotalHundredths(before));
         QVERIFY(w.window.findChild<QProgressDialog*>() == nullptr); // gone with the run
+    }
+
+    // Esc in the progress dialog stops the run exactly as 取消 does: no
+    // report after it (the run ends, the window waits for it), the result
+    // shown, one step.
+    void escapeStopsTheRunAsCancelDoes()
+    {
+        for (const bool escape : {false, true}) {
+            WindowDriver w;
+            QVERIFY(w.paste(GradeText(600, Points::Half)).isEmpty());
+            w.control<QSpinBox>("SpinEdit1")->setValue(12);
+            QVERIFY(w.click("BitBtn2").isEmpty());
+            const std::size_t steps = w.window.session().history().stepsDone();
+            QVERIFY(w.balanceAll(true, escape).isEmpty());
+            QCOMPARE(w.reportsAfterStop(), 0);
+            CheckShownResult(w);
+            QCOMPARE(w.window.session().history().stepsDone(), steps + 1);
+            QCOMPARE(w.action("actUndo")->text(), u"撤销 一键均衡"_s);
+        }
     }
 };
 

@@ -61,7 +61,7 @@ void TestRecovery::killedRunLeavesItsWorkForTheNextStart()
     QVERIFY(child.waitForFinished());
     std::vector<LeftOverRecovery> found = ClaimLeftOverRecoveries(Folder(dir));
     QCOMPARE(found.size(), std::size_t {1});
-    QVERIFY(found[0].snapshot() == RecoveryChildWork(71));
+    QVERIFY(found[0].snapshot() == Filed(RecoveryChildWork(71)));
     QCOMPARE(found[0].info().pid, pid);
     QCOMPARE(found[0].info().step, std::string("调整"));
     QVERIFY(!found[0].info().written.empty());
@@ -82,19 +82,19 @@ void TestRecovery::recoveryFollowsTheUnsavedWork()
     QVERIFY(!std::filesystem::exists(file)); // nothing unsaved yet
 
     session.record("编班", ChoicesOf(Work(1, 0)), Work(1, 10));
-    QVERIFY(ReadDivisionFile(file) == Work(1, 10));
+    QVERIFY(ReadDivisionFile(file) == Filed(Work(1, 10)));
     QVERIFY(ClaimLeftOverRecoveries(Folder(dir)).empty()); // this run holds it
     session.record("调整", ChoicesOf(Work(1, 10)), Work(1, 20));
-    QVERIFY(ReadDivisionFile(file) == Work(1, 20));
+    QVERIFY(ReadDivisionFile(file) == Filed(Work(1, 20)));
 
     session.save(document, Work(1, 20));
     QVERIFY(!std::filesystem::exists(file)); // saved: nothing to recover
-    QVERIFY(ReadDivisionFile(document) == Work(1, 20));
+    QVERIFY(ReadDivisionFile(document) == Filed(Work(1, 20)));
 
     const Snapshot undone = session.undo(Work(1, 20));
     QVERIFY(undone == Work(1, 10));
     QJsonObject whole;
-    QVERIFY(ReadDivisionFile(file, &whole) == Work(1, 10));
+    QVERIFY(ReadDivisionFile(file, &whole) == Filed(Work(1, 10)));
     QCOMPARE(whole.value(QStringLiteral("recovery")).toObject().value(QStringLiteral("document")).toString(),
         QString::fromStdString(PathText(document)));
 
@@ -126,8 +126,8 @@ void TestRecovery::leftOversSortedOut()
 
     const std::vector<LeftOverRecovery> found = ClaimLeftOverRecoveries(Folder(dir));
     QCOMPARE(found.size(), std::size_t {2});
-    QVERIFY(found[0].snapshot() == Work(2, 15)); // the newest first
-    QVERIFY(found[1].snapshot() == Work(2, 5));
+    QVERIFY(found[0].snapshot() == Filed(Work(2, 15))); // the newest first
+    QVERIFY(found[1].snapshot() == Filed(Work(2, 5)));
     const std::vector<std::string> left = FilesIn(dir);
     QVERIFY(std::find(left.begin(), left.end(), "recovery-1-1-1.fenban") == left.end()); // damaged: gone
     QVERIFY(std::find(left.begin(), left.end(), "recovery-2-2-1.fenban") != left.end()); // a newer program's

@@ -88,7 +88,10 @@ RosterSummary SummarizeRoster(
             summary.warnings.push_back({ReadWarningKind::DuplicateName, text, -1, std::move(rows)});
 
     const int dataRows = static_cast<int>(students.size());
-    for (int s = 0; s < SubjectCount; ++s) {
+    // The score columns end before the first rule column, as the roster reads them.
+    const std::vector<RuleColumn> rules = FindRuleColumns(grid);
+    const int scoreEnd = rules.empty() ? FirstScoreColumn + SubjectCount : rules.front().gridColumn;
+    for (int s = 0; s < SubjectCount && FirstScoreColumn + s < scoreEnd; ++s) {
         const int col = FirstScoreColumn + s;
         std::vector<int> filled;
         for (int row = 1; row <= dataRows; ++row)

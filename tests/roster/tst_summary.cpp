@@ -47,6 +47,12 @@ void TestSummary::summary_data()
                            << "读入 3 人：男 2，女 1；2 科；分 1 个班"
                            << ""
                            << "";
+    // A rule column after the subjects is no subject.
+    QTest::newRow("rule column") << QString::fromUtf8("姓名\t性别\t班级\t总分\t语文\t数学\t同班\n"
+                                                      "张三\t男\t\t300\t90\t80\t甲\n李四\t女\t\t280\t85\t95\t甲")
+                                 << "读入 2 人：男 1，女 1；2 科；分 1 个班"
+                                 << ""
+                                 << "";
     QTest::newRow("empty lines") << headed("张三\t男\t\t300\n\n李四\t女\t\t280\n \t \n")
                                  << "读入 4 人：男 1，女 1；2 科；分 1 个班"
                                  << "请注意：2 个空行。"

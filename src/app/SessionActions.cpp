@@ -249,7 +249,8 @@ void TForm1::StartSession()
         recovery = std::make_unique<RecoveryFile>(PathOf(folder));
         FLeftOvers = ClaimLeftOverRecoveries(PathOf(folder));
     }
-    FSession = std::make_unique<Session>(LiveSnapshot(), std::move(recovery));
+    // The recovery file is written on a thread of its own: a step returns without waiting for the disk.
+    FSession = std::make_unique<Session>(LiveSnapshot(), std::move(recovery), HistoryLimits {}, true);
     if (!FLeftOvers.empty())
         ui->PageControl1->setCurrentWidget(ui->TabSheet1); // where the bar is
     ShowLeftOverRecovery();
@@ -288,6 +289,11 @@ void TForm1::runStep(const std::string& name, const std::function<void()>& work)
     recordStep(name, before);
     if (failure)
         std::rethrow_exception(failure);
+}
+
+void TForm1::flushRecovery()
+{
+    FSession->flushRecovery();
 }
 
 void TForm1::recordStep(const std::string& name, const Choices& before)

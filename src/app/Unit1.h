@@ -53,6 +53,8 @@ public:
     fenban::Choices currentChoices() const;
     void recordStep(const std::string& name, const fenban::Choices& before);
     const fenban::Session& session() const { return *FSession; }
+    // Returns when the recovery file follows the last step (it is written in the background).
+    void flushRecovery();
 
 signals:
     // A progress report of 一键均衡 has reached the window (fraction done,

@@ -66,6 +66,7 @@ QList<SeenBox> WindowDriver::run(const std::function<void()>& action)
 {
     const qsizetype before = dialogs.boxes().size();
     action();
+    window.flushRecovery(); // what a test reads of the recovery file follows the action
     return dialogs.boxes().mid(before);
 }
 

@@ -125,6 +125,9 @@ private slots:
     void damagedFiles();
     void unreadableFiles();
     void failedWriteLeavesNoPartialFile();
+    void versionOneFilesOpen();
+    void hostileVersionOneFiles_data();
+    void hostileVersionOneFiles();
 };
 
 void TestDivisionFile::extendedValuesReadBackBitForBit()
@@ -361,6 +364,59 @@ void TestDivisionFile::failedWriteLeavesNoPartialFile()
             break;
         }
     }
+}
+
+// Files the program wrote in version 1 open: the figures shown come back
+// from the drawn table and Edit1's text, and a version-2 file of them reads
+// back the same.
+void TestDivisionFile::versionOneFilesOpen()
+{
+    QTemporaryDir dir;
+    for (const char* name : {"v1-before-division.fenban", "v1-rules-moved.fenban", "v1-random.fenban"}) {
+        const std::filesystem::path v1 = std::filesystem::path(FENBAN_TEST_DATA) / name;
+        QJsonObject whole;
+        const Snapshot read = ReadDivisionFile(v1, &whole);
+        QCOMPARE(whole.value(QStringLiteral("version")).toInt(), 1);
+        const QJsonObject table = whole.value(QStringLiteral("averagesTable")).toObject();
+        QCOMPARE(read.shown->averagesDrawn, table.value(QStringLiteral("columns")).toInt() == SubjectCount + 1);
+        if (read.shown->averagesDrawn)
+            QCOMPARE(
+                static_cast<int>(read.shown->classAverages.size()), table.value(QStringLiteral("rows")).toInt() - 2);
+        const QString edit1
+            = whole.value(QStringLiteral("controls")).toObject().value(QStringLiteral("edit1")).toString();
+        QCOMPARE(read.shown->hasTotal, !edit1.isEmpty());
+        World world;
+        world.restore(read); // a possible state
+        const std::filesystem::path v2 = PathOf(dir, name);
+        WriteDivisionFile(v2, read);
+        QVERIFY(ReadDivisionFile(v2) == Filed(read));
+    }
+}
+
+void TestDivisionFile::hostileVersionOneFiles_data()
+{
+    QTest::addColumn<Edit>("edit");
+    const auto key = [](const char* k) { return QString::fromLatin1(k); };
+    QTest::newRow("30 million averages columns") << Set(key("averagesTable/columns"), 30'000'000);
+    QTest::newRow("averages of 200 classes") << Set(key("averagesTable/rows"), 202);
+    QTest::newRow("class label of another class") << Set(key("averagesTable/cells/1/0"), key("7 (1/2)"));
+    QTest::newRow("average not a number") << Set(key("averagesTable/cells/1/1"), key("abc"));
+    QTest::newRow("more class numbers than students") << Set(key("classNumbers/5000"), 1);
+    QTest::newRow("a class list longer than the roster") << Set(key("classes/0/600"), 1);
+}
+
+// Version-1 files whose counts lie are refused before anything is made of them.
+void TestDivisionFile::hostileVersionOneFiles()
+{
+    QFETCH(Edit, edit);
+    QFile original(QStringLiteral(FENBAN_TEST_DATA "/v1-rules-moved.fenban"));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QJsonObject root = QJsonDocument::fromJson(original.readAll()).object();
+    edit(root);
+    QTemporaryDir dir;
+    const std::filesystem::path file = PathOf(dir, "坏.fenban");
+    WriteBytes(file, QJsonDocument(root).toJson());
+    QVERIFY_THROWS_EXCEPTION(DamagedFileError, ReadDivisionFile(file));
 }
 
 QTEST_GUILESS_MAIN(TestDivisionFile)

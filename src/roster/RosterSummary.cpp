@@ -10,6 +10,12 @@ namespace fenban {
 
 namespace {
 
+// A data row of the grid as the spreadsheet numbers it: the header is row 1.
+int SheetRow(int gridRow)
+{
+    return gridRow + 1;
+}
+
 constexpr std::string_view FemaleGender = "\xC5\xAE"; // 女 in GB18030
 
 // As the score reading sees it: only characters of code 32 or less.
@@ -70,13 +76,13 @@ RosterSummary SummarizeRoster(
         else if (student.Gender == FemaleGender)
             ++summary.girls;
         if (IsEmptyRow(grid, row)) {
-            emptyRows.push_back(row);
+            emptyRows.push_back(SheetRow(row));
             continue;
         }
         if (!(student.Gender == MaleGender) && !(student.Gender == FemaleGender))
-            AddRow(genders, genderAt, grid.cell(GenderColumn, row), row);
+            AddRow(genders, genderAt, grid.cell(GenderColumn, row), SheetRow(row));
         if (const std::string name = Trimmed(grid.cell(NameColumn, row)); !name.empty())
-            AddRow(names, nameAt, name, row);
+            AddRow(names, nameAt, name, SheetRow(row));
     }
 
     if (!emptyRows.empty())
@@ -96,7 +102,7 @@ RosterSummary SummarizeRoster(
         std::vector<int> filled;
         for (int row = 1; row <= dataRows; ++row)
             if (!IsBlank(grid.cell(col, row)))
-                filled.push_back(row);
+                filled.push_back(SheetRow(row));
         const bool named = !IsBlank(grid.cell(col, 0));
         if (s > 0 && (named || !filled.empty()))
             ++summary.subjects;

@@ -50,10 +50,10 @@ bool SameRoster(const RosterSource& a, const RosterSource& b)
     return a.built == b.built && a.decimalSeparator == b.decimalSeparator && SameContent(a.table, b.table);
 }
 
-// "第 5 行的学生": a student by its row in the table.
+// "第 5 行的学生": a student by its row as the spreadsheet numbers it (the header is row 1).
 std::string StudentAt(std::size_t index)
 {
-    return "第 " + std::to_string(index + 1) + " 行的学生";
+    return "第 " + std::to_string(index + 2) + " 行的学生";
 }
 
 void Require(bool holds, const std::string& reason)

@@ -232,7 +232,7 @@ private slots:
         QCOMPARE(boxes[0].title, fenban::ProductName());
         QCOMPARE(boxes[0].text,
             u"这些规则不能同时满足，没有移动任何学生：\n1. 不同班「甲」有 3 人，多于班级数 2："
-            u"学生1（第1行）、学生2（第2行）、学生3（第3行）。"_s);
+            u"学生1（第2行）、学生2（第3行）、学生3（第4行）。"_s);
         QCOMPARE(QString::fromStdString(FirstDifference(before, w.window.state())), QString());
         QVERIFY(w.control<QLineEdit>("Edit1")->text().isEmpty());
     }

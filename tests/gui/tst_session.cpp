@@ -574,7 +574,7 @@ private slots:
         QVERIFY2(warnings->text().contains(u"1 个空行"_s), qPrintable(warnings->text()));
         const QList<SeenBox> boxes = w.click("btnReadWarnings");
         QCOMPARE(boxes.size(), 1);
-        for (const QString& part : {u"第 3 行"_s, u"“M”"_s, u"“张三”：第 1、5 行"_s})
+        for (const QString& part : {u"第 4 行"_s, u"“M”"_s, u"“张三”：第 2、6 行"_s})
             QVERIFY2(boxes[0].text.contains(part), qPrintable(boxes[0].text));
 
         w.control<QSpinBox>("SpinEdit1")->setValue(4);

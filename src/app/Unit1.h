@@ -1,10 +1,10 @@
 #pragma once
 
+#include "common/FileSaving.h"
 #include "document/Division.h"
 #include "engine/DivisionState.h"
 #include "roster/PastedTable.h"
 #include "session/Snapshot.h"
-#include "xls/FileSaving.h"
 
 #include <QMainWindow>
 #include <functional>

@@ -1,8 +1,8 @@
 #include "session/DivisionFile.h"
 
+#include "common/FileSaving.h"
 #include "roster/RosterBuilder.h"
 #include "session/SessionErrors.h"
-#include "xls/FileSaving.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -8,6 +8,7 @@
 #include "session/DivisionFile.h"
 #include "session/History.h"
 #include "session/RecoveryFile.h"
+#include "session/Session.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -120,6 +121,26 @@ void BM_RecordStep(benchmark::State& bench)
     }
 }
 
+// A 调整 recorded by the session with its recovery file, as the window
+// records a step: what the step's thread pays, the file written on it (0)
+// or in the background (1).
+void BM_RecordStepWithRecovery(benchmark::State& bench)
+{
+    QTemporaryDir dir;
+    std::mt19937_64 rng(3);
+    World world = DividedGrade(rng);
+    Session session(world.capture(), std::make_unique<RecoveryFile>(dir.path().toStdString()), {}, bench.range(0) != 0);
+    for (auto _ : bench) {
+        bench.PauseTiming();
+        session.flushRecovery(); // each step's write on its own, as between two clicks
+        const Choices before = world.choices();
+        Step(world, rng, 2);
+        bench.ResumeTiming();
+        session.record("调整", before, world.capture());
+    }
+    session.flushRecovery();
+}
+
 // Undo of a 调整 (the records stay) or of a paste (the records are built anew),
 // the live capture and the restore included.
 void BM_Undo(benchmark::State& bench)
@@ -181,6 +202,7 @@ void BM_OpenDivisionFile(benchmark::State& bench)
 
 BENCHMARK(BM_HistoryMemory)->Args({120, 40})->Args({100, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecordStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordStepWithRecovery)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Undo)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecoveryWrite)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DivisionJson)->Unit(benchmark::kMillisecond);

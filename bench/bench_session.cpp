@@ -8,6 +8,7 @@
 #include "session/DivisionFile.h"
 #include "session/History.h"
 #include "session/RecoveryFile.h"
+#include "session/Session.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -47,7 +48,7 @@ World DividedGrade(std::mt19937_64& rng)
 {
     World world;
     Paste(world, RandomTable(rng, Students, 3));
-    AssignClasses(world.state, world.controls.classCount);
+    world.division.assign();
     return world;
 }
 
@@ -55,26 +56,28 @@ World DividedGrade(std::mt19937_64& rng)
 // then 编班, a class count, a new paste.
 std::string Step(World& world, std::mt19937_64& rng, int i, int pasteEvery = 40)
 {
-    DivisionState& s = world.state;
+    Division& d = world.division;
     if (i % pasteEvery == pasteEvery - 1) {
         Paste(world, RandomTable(rng, Students, 3));
         return "读入数据";
     }
     if (i % 40 == 0 || i % 40 == 1) {
         if (i % 40 == 0) {
-            world.controls.classCount = 99 + i % 2;
-            ResizeClassLists(s, world.controls.classCount);
+            d.setClassCount(99 + i % 2);
             return "分班数";
         }
-        AssignClasses(s, world.controls.classCount);
+        d.assign();
         return "编班";
     }
     if (i % 4 == 3) {
-        s.FShownClass = -1;
-        MoveStudentToClass(s, static_cast<int>(rng() % s.FStudents.size()), static_cast<int>(rng() % 50));
+        d.setListing(-1);
+        d.move(static_cast<int>(rng() % d.state().FStudents.size()), static_cast<int>(rng() % 50));
         return "调班";
     }
-    Balance(s, {false, 1, 2, -1, 1, world.controls.classCount});
+    d.setManual(false);
+    d.setPair(1, 2);
+    d.setCoefficient(1);
+    d.press();
     return "调整";
 }
 
@@ -90,7 +93,7 @@ void BM_HistoryMemory(benchmark::State& bench)
         const double resident = ResidentBytes();
         History history(world.capture(), {1000, std::size_t {1} << 40});
         for (int i = 0; i < steps; ++i) {
-            const Choices before = ChoicesOf(world.state, world.controls);
+            const Choices before = world.choices();
             const std::string name = Step(world, rng, i, pasteEvery);
             history.record(name, before, world.capture());
         }
@@ -108,14 +111,34 @@ void BM_RecordStep(benchmark::State& bench)
     World world = DividedGrade(rng);
     History history(world.capture());
     for (int i = 0; i < 100; ++i) // a history already a hundred steps long
-        history.record("调整", ChoicesOf(world.state, world.controls), (Step(world, rng, 2), world.capture()));
+        history.record("调整", world.choices(), (Step(world, rng, 2), world.capture()));
     for (auto _ : bench) {
         bench.PauseTiming();
-        const Choices before = ChoicesOf(world.state, world.controls);
+        const Choices before = world.choices();
         Step(world, rng, 2);
         bench.ResumeTiming();
         history.record("调整", before, world.capture());
     }
+}
+
+// A 调整 recorded by the session with its recovery file, as the window
+// records a step: what the step's thread pays, the file written on it (0)
+// or in the background (1).
+void BM_RecordStepWithRecovery(benchmark::State& bench)
+{
+    QTemporaryDir dir;
+    std::mt19937_64 rng(3);
+    World world = DividedGrade(rng);
+    Session session(world.capture(), std::make_unique<RecoveryFile>(dir.path().toStdString()), {}, bench.range(0) != 0);
+    for (auto _ : bench) {
+        bench.PauseTiming();
+        session.flushRecovery(); // each step's write on its own, as between two clicks
+        const Choices before = world.choices();
+        Step(world, rng, 2);
+        bench.ResumeTiming();
+        session.record("调整", before, world.capture());
+    }
+    session.flushRecovery();
 }
 
 // Undo of a 调整 (the records stay) or of a paste (the records are built anew),
@@ -126,7 +149,7 @@ void BM_Undo(benchmark::State& bench)
     std::mt19937_64 rng(2);
     World world = DividedGrade(rng);
     History history(world.capture());
-    const Choices before = ChoicesOf(world.state, world.controls);
+    const Choices before = world.choices();
     if (overPaste)
         Paste(world, RandomTable(rng, Students, 3));
     else
@@ -171,7 +194,7 @@ void BM_OpenDivisionFile(benchmark::State& bench)
     for (auto _ : bench) {
         World opened;
         opened.restore(ReadDivisionFile(file));
-        benchmark::DoNotOptimize(opened.state.FStudents.data());
+        benchmark::DoNotOptimize(opened.state().FStudents.data());
     }
 }
 
@@ -179,6 +202,7 @@ void BM_OpenDivisionFile(benchmark::State& bench)
 
 BENCHMARK(BM_HistoryMemory)->Args({120, 40})->Args({100, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecordStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordStepWithRecovery)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Undo)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecoveryWrite)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DivisionJson)->Unit(benchmark::kMillisecond);

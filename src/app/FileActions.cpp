@@ -41,12 +41,9 @@ bool HasDivision(const DivisionState& state)
         state.FClasses.begin(), state.FClasses.end(), [](const TStudentList& list) { return !list.empty(); });
 }
 
-DivisionTables DivisionOutput(const DivisionState& state, const QComboBox& subjects)
+DivisionTables DivisionOutput(const Division& division)
 {
-    std::vector<std::string> names;
-    for (int s = 0; s < subjects.count(); ++s)
-        names.push_back(subjects.itemText(s).toStdString());
-    return MakeDivisionTables(state, names);
+    return MakeDivisionTables(division.state(), division.settings().subjectNames);
 }
 
 // A file's failure (a table that cannot be read, a file that cannot be
@@ -196,7 +193,7 @@ QString TForm1::ExportFileName(const QString& caption, const QString& filter, co
 
 void TForm1::actExportWorkbookExecute()
 {
-    if (!HasDivision(FState)) {
+    if (!HasDivision(division_.state())) {
         TellNoDivision(this);
         return;
     }
@@ -204,13 +201,12 @@ void TForm1::actExportWorkbookExecute()
         QStringLiteral("xlsx"), QStringLiteral("WorkbookDialog"), QStringLiteral("分班名单.xlsx"));
     if (fileName.isEmpty())
         return;
-    ToldFailure(this,
-        [&] { WriteWorkbook(*files_, FilePath(fileName), WorkbookTables(DivisionOutput(FState, *ui->cmbSubject))); });
+    ToldFailure(this, [&] { WriteWorkbook(*files_, FilePath(fileName), WorkbookTables(DivisionOutput(division_))); });
 }
 
 void TForm1::actExportPdfExecute()
 {
-    if (!HasDivision(FState)) {
+    if (!HasDivision(division_.state())) {
         TellNoDivision(this);
         return;
     }
@@ -218,13 +214,12 @@ void TForm1::actExportPdfExecute()
         QStringLiteral("pdf"), QStringLiteral("PdfDialog"), QStringLiteral("班级名单.pdf"));
     if (fileName.isEmpty())
         return;
-    ToldFailure(this,
-        [&] { WriteTablesPdf(*files_, FilePath(fileName), PrintedTables(DivisionOutput(FState, *ui->cmbSubject))); });
+    ToldFailure(this, [&] { WriteTablesPdf(*files_, FilePath(fileName), PrintedTables(DivisionOutput(division_))); });
 }
 
 void TForm1::actPrintExecute()
 {
-    if (!HasDivision(FState)) {
+    if (!HasDivision(division_.state())) {
         TellNoDivision(this);
         return;
     }
@@ -233,5 +228,5 @@ void TForm1::actPrintExecute()
     printer.setDocName(QStringLiteral("班级名单"));
     if (!CurrentDialogs().choosePrinter(this, printer))
         return;
-    ToldFailure(this, [&] { PaintTables(printer, PrintedTables(DivisionOutput(FState, *ui->cmbSubject))); });
+    ToldFailure(this, [&] { PaintTables(printer, PrintedTables(DivisionOutput(division_))); });
 }

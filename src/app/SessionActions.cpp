@@ -6,11 +6,13 @@
 #include "app/HandlerGuard.h"
 #include "app/Product.h"
 #include "app/Unit1.h"
+#include "roster/NumberText.h"
 #include "roster/RosterSummary.h"
 #include "session/DivisionFile.h"
 #include "session/RecoveryFile.h"
 #include "session/Session.h"
 #include "ui_Unit1.h"
+#include "views/ClassViews.h"
 #include "views/StringGridModel.h"
 
 #include <QBoxLayout>
@@ -136,13 +138,11 @@ void PutOnTop(QWidget* tab, QWidget* bar)
     box->addLayout(row.release(), 1);
 }
 
-// True when the live state differs from the recorded one in more than the
-// choices and Edit1's text (the user may type there; that is no step).
+// True when the live state differs from the recorded one in more than the choices.
 bool ChangedWork(const Snapshot& live, const Snapshot& recorded)
 {
     Snapshot compared = live;
     SetChoices(compared, ChoicesOf(recorded));
-    compared.controls.edit1 = recorded.controls.edit1;
     return !(compared == recorded);
 }
 
@@ -242,47 +242,32 @@ void TForm1::CreateSessionActions()
 
 void TForm1::StartSession()
 {
-    FSource.table = PackedGrid::Pack(FStrGridModel->grid()); // the empty grid of the start
+    division_.setStartTable(FStrGridModel->grid()); // the grid of the start, numbers only
     const QString folder = RecoveryFolder();
     std::unique_ptr<RecoveryFile> recovery;
     if (!folder.isEmpty()) {
         recovery = std::make_unique<RecoveryFile>(PathOf(folder));
         FLeftOvers = ClaimLeftOverRecoveries(PathOf(folder));
     }
-    FSession = std::make_unique<Session>(LiveSnapshot(), std::move(recovery));
+    // The recovery file is written on a thread of its own: a step returns without waiting for the disk.
+    FSession = std::make_unique<Session>(LiveSnapshot(), std::move(recovery), HistoryLimits {}, true);
     if (!FLeftOvers.empty())
         ui->PageControl1->setCurrentWidget(ui->TabSheet1); // where the bar is
     ShowLeftOverRecovery();
     ShowSessionState();
 }
 
-Controls TForm1::CurrentControls() const
-{
-    Controls c;
-    c.classCount = ui->SpinEdit1->value();
-    c.classA = ui->speClassA->value();
-    c.classB = ui->speClassB->value();
-    c.subject = ui->cmbSubject->currentIndex();
-    c.coefficient = ui->speSystem->value();
-    c.manual = ui->chkAuto->isChecked();
-    if (const auto* soundAlike = findChild<QCheckBox*>(QStringLiteral("chkSoundAlike")))
-        c.soundAlike = soundAlike->isChecked();
-    c.tableShown = FTableShown;
-    for (int i = 0; i < ui->cmbSubject->count(); ++i)
-        c.subjectNames.push_back(ui->cmbSubject->itemText(i).toStdString());
-    c.edit1 = ui->Edit1->text().toStdString();
-    c.averages = PackedGrid::Pack(FAvgGridModel->grid());
-    return c;
-}
-
 Snapshot TForm1::LiveSnapshot() const
 {
-    return CaptureSnapshot(FState, FSource, CurrentControls());
+    return division_.capture(tableShown_);
 }
 
 Choices TForm1::currentChoices() const
 {
-    return ChoicesOf(FState, CurrentControls());
+    const Settings& c = division_.settings();
+    const DivisionState& s = division_.state();
+    return {c.classA, c.classB, c.subject, c.coefficient, c.manual, c.soundAlike, tableShown_, s.FShownClass, s.FSelCol,
+        s.FSelRow};
 }
 
 void TForm1::runStep(const std::string& name, const std::function<void()>& work)
@@ -292,6 +277,7 @@ void TForm1::runStep(const std::string& name, const std::function<void()>& work)
         return;
     }
     const Choices before = currentChoices();
+    newWork_ = false;
     std::exception_ptr failure;
     ++FStepDepth;
     try {
@@ -305,63 +291,68 @@ void TForm1::runStep(const std::string& name, const std::function<void()>& work)
         std::rethrow_exception(failure);
 }
 
+void TForm1::flushRecovery()
+{
+    FSession->flushRecovery();
+}
+
 void TForm1::recordStep(const std::string& name, const Choices& before)
 {
     if (!FSession)
         return; // the window is still being made: its start is the first state
     Snapshot after = LiveSnapshot();
-    if (ChangedWork(after, FSession->history().current()))
+    if (newWork_) // a table read: new work, which belongs to no file until saved
+        FSession->recordOpened(name, before, std::move(after), {}, false);
+    else if (ChangedWork(after, FSession->history().current()))
         FSession->record(name, before, std::move(after));
+    newWork_ = false;
     ShowSessionState();
 }
 
+// Shows the document as restored from `s`, with the snapshot's listing and cell.
 void TForm1::ShowSnapshot(const Snapshot& s)
 {
-    const Controls& c = s.controls;
-    const QSignalBlocker blockers[] = {QSignalBlocker(ui->SpinEdit1), QSignalBlocker(ui->speClassA),
-        QSignalBlocker(ui->speClassB), QSignalBlocker(ui->speSystem), QSignalBlocker(ui->chkAuto),
-        QSignalBlocker(ui->cmbSubject), QSignalBlocker(ui->trvClassList), QSignalBlocker(ui->StrGrid)};
+    const Settings& c = division_.settings();
+    const QSignalBlocker blockers[]
+        = {QSignalBlocker(ui->SpinEdit1), QSignalBlocker(ui->speClassA), QSignalBlocker(ui->speClassB),
+            QSignalBlocker(ui->speSystem), QSignalBlocker(ui->chkAuto), QSignalBlocker(ui->cmbSubject),
+            QSignalBlocker(ui->trvClassList), QSignalBlocker(ui->StrGrid), QSignalBlocker(ui->chkSoundAlike)};
     ui->SpinEdit1->setValue(c.classCount);
     ui->speClassA->setValue(c.classA);
     ui->speClassB->setValue(c.classB);
     ui->speSystem->setValue(c.coefficient);
     ui->chkAuto->setChecked(c.manual);
-    if (auto* soundAlike = findChild<QCheckBox*>(QStringLiteral("chkSoundAlike"))) {
-        const QSignalBlocker blocker(soundAlike);
-        soundAlike->setChecked(c.soundAlike);
-    }
-    ui->cmbSubject->clear();
-    for (const std::string& name : c.subjectNames)
-        ui->cmbSubject->addItem(Text(name));
-    ui->cmbSubject->setCurrentIndex(c.subject);
-    ui->Edit1->setText(Text(c.edit1));
-    ShowPacked(*FAvgGridModel, *c.averages);
-    ShowBalancePanel();
-    if (s.classes.empty()) { // no class count set since the start: no tree, no menu
+    ui->chkSoundAlike->setChecked(c.soundAlike);
+    ShowSubjects();
+    const ShownFigures& shown = division_.shown();
+    ui->Edit1->setText(
+        shown.hasTotal ? QString::fromStdString(FormatNumber(shown.total, DecimalSeparator())) : QString());
+    ShowAverages();
+    const DivisionState& state = division_.state();
+    if (state.FClasses.empty()) { // no class count set since the start: no tree, no menu
         ui->trvClassList->clear();
         ppmClass->clear();
     } else {
-        BuildClassTree(static_cast<int>(s.classes.size()));
+        BuildClassTree(static_cast<int>(state.FClasses.size()));
     }
 
     // The grid as it was: the table, or the listing drawn over it.
     ui->StrGrid->forgetCurrentCell();
-    ShowPacked(*FStrGridModel, *s.roster.table);
-    FTableShown = true;
+    ShowPacked(*FStrGridModel, *division_.source().table);
+    tableShown_ = true;
     QTreeWidgetItem* root = ui->trvClassList->topLevelItem(0);
-    if (!c.tableShown && root != nullptr) {
+    if (!s.tableShown && root != nullptr) {
         const TStudentList none; // a listing of a class the count has dropped
-        const auto shown = static_cast<std::size_t>(s.shownClass);
-        ShowStudents(s.shownClass == -1          ? FState.FStudents
-                : shown < FState.FClasses.size() ? FState.FClasses[shown]
+        const auto listed = static_cast<std::size_t>(s.shownClass);
+        ShowStudents(s.shownClass == -1          ? state.FStudents
+                : listed < state.FClasses.size() ? state.FClasses[listed]
                                                  : none);
         ui->trvClassList->setCurrentItem(s.shownClass == -1 ? root : root->child(s.shownClass));
     }
     if (s.selCol >= 1 && s.selRow >= 1 && FStrGridModel->grid().contains(s.selCol, s.selRow))
         ui->StrGrid->selectionModel()->setCurrentIndex(
             FStrGridModel->index(s.selRow - 1, s.selCol - 1), QItemSelectionModel::ClearAndSelect);
-    FState.FSelCol = s.selCol;
-    FState.FSelRow = s.selRow;
+    division_.setSelectedCell(s.selCol, s.selRow);
 }
 
 void TForm1::ShowSessionState()
@@ -380,19 +371,20 @@ void TForm1::ShowRosterSummary()
 {
     auto* summary = findChild<QLabel*>(QStringLiteral("lblReadSummary"));
     auto* warnings = findChild<QPushButton*>(QStringLiteral("btnReadWarnings"));
-    if (!FSource.built) {
+    if (!division_.hasRoster()) {
         FSummary.reset();
         FSummaryTable.reset();
         summary->clear();
         warnings->hide();
         return;
     }
-    if (FSummaryTable != FSource.table) {
+    const std::shared_ptr<const PackedGrid>& table = division_.source().table;
+    if (FSummaryTable != table) {
         FSummary = std::make_unique<RosterSummary>(
-            SummarizeRoster(FSource.table->Unpack(), FState.Records, ui->SpinEdit1->value()));
-        FSummaryTable = FSource.table;
+            SummarizeRoster(table->Unpack(), division_.state().Records, division_.classCount()));
+        FSummaryTable = table;
     }
-    FSummary->classes = ui->SpinEdit1->value();
+    FSummary->classes = division_.classCount();
     summary->setText(Text(SummaryStatusText(*FSummary)));
     const QString warningText = Text(SummaryWarningText(*FSummary));
     warnings->setText(warningText);
@@ -411,7 +403,7 @@ void TForm1::OpenDivisionFile(const QString& fileName)
 {
     Snapshot opened = ReadDivisionFile(PathOf(fileName)); // a damaged file changes nothing
     const Choices before = currentChoices();
-    RestoreSnapshot(opened, FState, FSource);
+    division_.restore(opened);
     ShowSnapshot(opened);
     FSession->recordOpened("打开", before, std::move(opened), PathOf(fileName), true);
     ShowSessionState();
@@ -459,7 +451,7 @@ void TForm1::actUndoClick()
     if (!FSession->history().canUndo())
         return;
     const Snapshot target = FSession->undo(LiveSnapshot());
-    RestoreSnapshot(target, FState, FSource);
+    division_.restore(target);
     ShowSnapshot(target);
     ShowSessionState();
 }
@@ -469,7 +461,7 @@ void TForm1::actRedoClick()
     if (!FSession->history().canRedo())
         return;
     const Snapshot target = FSession->redo(LiveSnapshot());
-    RestoreSnapshot(target, FState, FSource);
+    division_.restore(target);
     ShowSnapshot(target);
     ShowSessionState();
 }
@@ -539,7 +531,7 @@ void TForm1::btnRecoverClick()
     LeftOverRecovery& left = FLeftOvers.front();
     Snapshot recovered = left.snapshot();
     const Choices before = currentChoices();
-    RestoreSnapshot(recovered, FState, FSource);
+    division_.restore(recovered);
     ShowSnapshot(recovered);
     FSession->recordOpened("恢复", before, std::move(recovered), PathOf(Text(left.info().document)), false);
     left.discard(); // this run's recovery file holds the work now

@@ -122,7 +122,18 @@ void TForm1::ConnectHandlers()
     connect(ui->BitBtn2, &QPushButton::clicked, this, Step(this, "编班", &TForm1::BitBtn2Click));
     connect(ui->Button4, &QPushButton::clicked, this, Step(this, "调整", &TForm1::Button4Click));
     connect(ui->btnBalanceAll, &QPushButton::clicked, this, Step(this, "一键均衡", &TForm1::btnBalanceAllClick));
-    connect(ui->chkSoundAlike, &QCheckBox::toggled, this, [this] { RunGuarded(this, [this] { ShowBrokenRules(); }); });
+    // Choices: the document keeps them, changing them is no step.
+    connect(ui->chkSoundAlike, &QCheckBox::toggled, this, [this](bool on) {
+        division_.setSoundAlike(on);
+        RunGuarded(this, [this] { ShowBrokenRules(); });
+    });
+    const auto pairChanged = [this] { division_.setPair(ui->speClassA->value(), ui->speClassB->value()); };
+    connect(ui->speClassA, &QSpinBox::valueChanged, this, pairChanged);
+    connect(ui->speClassB, &QSpinBox::valueChanged, this, pairChanged);
+    connect(ui->speSystem, &QSpinBox::valueChanged, this, [this](int value) { division_.setCoefficient(value); });
+    connect(ui->chkAuto, &QCheckBox::toggled, this, [this](bool on) { division_.setManual(on); });
+    connect(ui->cmbSubject, &QComboBox::currentIndexChanged, this, [this](int index) { division_.setSubject(index); });
+    division_.listen([this](const DivisionChange& change) { DivisionChanged(change); });
     // The gaps stay under their subjects when the averages scroll sideways.
     connect(ui->gdAvg->horizontalScrollBar(), &QScrollBar::valueChanged, ui->gdBalance->horizontalScrollBar(),
         &QScrollBar::setValue);
@@ -172,40 +183,75 @@ void TForm1::ShowTable(const FieldRows& table)
 {
     SizeGridForTable(*FStrGridModel, table);
     FStrGridModel->updateCells([&table](CellGrid& grid) { FillGridWithTable(grid, table); });
-    FTableShown = true;
+    tableShown_ = true;
 }
 
 void TForm1::BuildRoster()
 {
-    FState.FSelCol = -1;
-    FState.FSelRow = -1;
-    FState.FShownClass = -1;
     ui->StrGrid->forgetCurrentCell();
-    EndDivision(FState);
-
-    FSource = {PackedGrid::Pack(FStrGridModel->grid()), DecimalSeparator(), false};
-    BuiltRoster built = BuildRosterFromGrid(FStrGridModel->grid(), DecimalSeparator());
-    FState.Records = std::move(built.students);
-    FState.RuleTexts = std::move(built.rules);
-    FState.FStudents.reserve(FState.Records.size());
-    for (const auto& record : FState.Records)
-        FState.FStudents.push_back(record.get());
-    FSource.built = true;
-
-    ui->cmbSubject->clear();
-    for (const std::string& name : built.subjectNames)
-        ui->cmbSubject->addItem(QString::fromStdString(name));
-    ui->cmbSubject->setCurrentIndex(-1);
-    ui->SpinEdit1->setValue(built.proposedClassCount);
-    ShowBrokenRules();
+    newWork_ = true;
+    division_.readTable(FStrGridModel->grid(), DecimalSeparator());
 }
 
 void TForm1::SpinEdit1Change()
 {
-    const int classCount = ui->SpinEdit1->value();
-    BuildClassTree(classCount);
-    ResizeClassLists(FState, classCount);
-    ShowBrokenRules();
+    division_.setClassCount(ui->SpinEdit1->value());
+}
+
+void TForm1::ShowSubjects()
+{
+    const QSignalBlocker blocker(ui->cmbSubject);
+    ui->cmbSubject->clear();
+    for (const std::string& name : division_.settings().subjectNames)
+        ui->cmbSubject->addItem(QString::fromStdString(name));
+    ui->cmbSubject->setCurrentIndex(division_.settings().subject);
+}
+
+void TForm1::DivisionChanged(const DivisionChange& change)
+{
+    const auto showTotal = [this] {
+        const ShownFigures& shown = division_.shown();
+        ui->Edit1->setText(
+            shown.hasTotal ? QString::fromStdString(FormatNumber(shown.total, DecimalSeparator())) : QString());
+    };
+    switch (change.step) {
+    case DivisionStep::ReadTable:
+        if (!division_.hasRoster())
+            return; // a cell that does not convert: the table stays, nothing else is shown
+        ShowSubjects();
+        if (change.classCount) {
+            const QSignalBlocker blocker(ui->SpinEdit1);
+            ui->SpinEdit1->setValue(division_.classCount());
+            BuildClassTree(division_.classCount());
+        }
+        ShowBrokenRules();
+        return;
+    case DivisionStep::ClassCount:
+        BuildClassTree(division_.classCount());
+        ShowBrokenRules();
+        return;
+    case DivisionStep::Assign:
+        ShowAverages();
+        return;
+    case DivisionStep::Press:
+        showTotal();
+        ShowAverages();
+        return;
+    case DivisionStep::Optimise:
+        showTotal();
+        ShowAverages();
+        RedrawListing();
+        return;
+    case DivisionStep::Move: {
+        const DivisionState& s = division_.state();
+        ShowStudents(s.FShownClass == -1 ? s.FStudents : s.FClasses[static_cast<std::size_t>(s.FShownClass)]);
+        ShowBrokenRules(); // the class lists changed; the statistics stay as they were
+        return;
+    }
+    case DivisionStep::Restore: // shown with the snapshot's listing by ShowSnapshot
+    case DivisionStep::Choice:
+        return;
+    }
 }
 
 void TForm1::BuildClassTree(int classCount)
@@ -229,9 +275,10 @@ void TForm1::trvClassListChange(QTreeWidgetItem* node)
 {
     if (node == nullptr)
         return;
+    const DivisionState& s = division_.state();
     if (node->parent() == nullptr) {
-        ShowStudents(FState.FStudents);
-        FState.FShownClass = -1;
+        ShowStudents(s.FStudents);
+        division_.setListing(-1);
         return;
     }
     const QString text = node->text(0);
@@ -239,34 +286,34 @@ void TForm1::trvClassListChange(QTreeWidgetItem* node)
     const int classNo = text.toInt(&isNumber);
     if (!isNumber)
         throw Failure("'" + text.toStdString() + "' is not a valid integer value");
-    if (classNo < 1 || classNo > static_cast<int>(FState.FClasses.size()))
+    if (classNo < 1 || classNo > static_cast<int>(s.FClasses.size()))
         return; // names no class of the current count
-    FState.FShownClass = classNo - 1;
-    ShowStudents(FState.FClasses[static_cast<std::size_t>(classNo - 1)]);
+    division_.setListing(classNo - 1);
+    ShowStudents(s.FClasses[static_cast<std::size_t>(classNo - 1)]);
 }
 
 void TForm1::ShowStudents(const TStudentList& list)
 {
-    FTableShown = false;
-    ListStudents(*FStrGridModel, list, DecimalSeparator(), FState);
+    tableShown_ = false;
+    ListStudents(*FStrGridModel, list, DecimalSeparator(), division_.state());
 }
 
 void TForm1::RedrawListing()
 {
-    if (FTableShown)
+    if (tableShown_)
         return;
-    if (FState.FShownClass == -1)
-        ShowStudents(FState.FStudents);
-    else if (static_cast<std::size_t>(FState.FShownClass) < FState.FClasses.size())
-        ShowStudents(FState.FClasses[static_cast<std::size_t>(FState.FShownClass)]);
+    const DivisionState& s = division_.state();
+    if (s.FShownClass == -1)
+        ShowStudents(s.FStudents);
+    else if (static_cast<std::size_t>(s.FShownClass) < s.FClasses.size())
+        ShowStudents(s.FClasses[static_cast<std::size_t>(s.FShownClass)]);
 }
 
 void TForm1::BitBtn2Click()
 {
     try {
         const BusyCursor busy;
-        if (AssignClassesWithRules(FState, ui->SpinEdit1->value()))
-            ShowAverages();
+        division_.assign();
     } catch (const RuleValueError& problem) {
         // Chinese sentences with their own full stops: shown as written, not
         // as the error box would end them. Nothing has changed.
@@ -276,17 +323,10 @@ void TForm1::BitBtn2Click()
 
 void TForm1::Button4Click()
 {
-    const BalanceRequest request {ui->chkAuto->isChecked(), ui->speClassA->value(), ui->speClassB->value(),
-        ui->cmbSubject->currentIndex(), ui->speSystem->value(), ui->SpinEdit1->value()};
     BalanceOutcome outcome;
     {
         const BusyCursor busy;
-        outcome = Balance(FState, request);
-        if (outcome == BalanceOutcome::Swapped) {
-            ui->Edit1->setText(
-                QString::fromStdString(FormatNumber(TotalDeviation(FState.FDevSum), DecimalSeparator())));
-            ShowAverages();
-        }
+        outcome = division_.press();
     }
     switch (outcome) {
     case BalanceOutcome::NoSubject:
@@ -308,36 +348,35 @@ void TForm1::Button4Click()
 
 void TForm1::btnBalanceAllClick()
 {
-    const int classCount = ui->SpinEdit1->value();
-    if (!HasDivision(FState, classCount)) {
+    const DivisionState& s = division_.state();
+    const int classCount = division_.classCount();
+    if (!HasDivision(s, classCount)) {
         ShowMessage(this, QMessageBox::Information, ProductName(), QStringLiteral("请先编班。"));
         return;
     }
     DivisionRules rules;
     try {
-        rules = BuildDivisionRules(FState, classCount, ui->chkSoundAlike->isChecked());
+        rules = BuildDivisionRules(s, classCount, division_.settings().soundAlike);
     } catch (const RuleValueError& problem) {
         // As for 编班: sentences of their own, shown as written; nothing has changed.
         ShowMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(problem.what()));
         return;
     }
-    std::vector<RuleConflict> conflicts = FindRuleConflicts(FState, classCount, rules);
+    std::vector<RuleConflict> conflicts = FindRuleConflicts(s, classCount, rules);
+    OptimisedDivision answer;
     if (conflicts.empty()) {
-        OptimiseResult result = RunOptimiser(rules, classCount);
-        conflicts = std::move(result.conflicts); // rules no search could keep; nothing has moved then
+        answer = RunOptimiser(division_.optimiseInput(rules));
+        conflicts = answer.result.conflicts; // rules no search could keep; nothing has moved then
     }
     if (!conflicts.empty()) {
         ShowMessage(this, QMessageBox::Warning, ProductName(),
-            QString::fromStdString(ConflictMessage(conflicts, rules, FState, classCount)));
+            QString::fromStdString(ConflictMessage(conflicts, rules, s, classCount)));
         return;
     }
-    ui->Edit1->setText(QString::fromStdString(FormatNumber(TotalDeviation(FState.FDevSum), DecimalSeparator())));
-    ShowAverages();
-    RedrawListing();
-    // The division and its statistics are final here: the step "一键均衡" is done.
+    division_.apply(answer); // the step "一键均衡", shown by DivisionChanged
 }
 
-OptimiseResult TForm1::RunOptimiser(const DivisionRules& rules, int classCount)
+OptimisedDivision TForm1::RunOptimiser(const OptimiseInput& input)
 {
     QProgressDialog progress(QStringLiteral("正在均衡分班…"), QStringLiteral("取消"), 0, ProgressSteps, this);
     progress.setObjectName(QStringLiteral("dlgBalanceProgress"));
@@ -345,29 +384,38 @@ OptimiseResult TForm1::RunOptimiser(const DivisionRules& rules, int classCount)
     progress.setWindowModality(Qt::WindowModal);
     progress.setAutoReset(false);
     progress.setAutoClose(false);
-    // Shown at once: from now on it blocks the window, so nothing but the worker touches FState.
+    // Shown at once: it blocks the window from the start of the run.
     progress.show();
     std::atomic<bool> cancel {false};
-    connect(&progress, &QProgressDialog::canceled, this, [&cancel] { cancel = true; });
+    QEventLoop loop;
+    // 取消, Esc and closing the dialog all stop the run; the window waits for
+    // its end without taking input (the search stops within milliseconds).
+    const auto stop = [&cancel, &loop] {
+        cancel = true;
+        loop.quit();
+    };
+    connect(&progress, &QProgressDialog::canceled, &loop, stop);
+    connect(&progress, &QDialog::rejected, &loop, stop);
 
     OptimiseControl control;
     control.cancel = &cancel;
     // Called on the worker: the dialog hears of it through its own event queue.
-    control.progress = [this, &progress](double fraction) {
+    control.progress = [this, &progress, &cancel](double fraction) {
         QMetaObject::invokeMethod(
             &progress,
-            [this, &progress, fraction] {
+            [this, &progress, &cancel, fraction] {
+                if (cancel)
+                    return; // stopped: no more reports
                 progress.setValue(static_cast<int>(fraction * ProgressSteps));
                 emit balanceProgressed(fraction);
             },
             Qt::QueuedConnection);
     };
-    QEventLoop loop;
-    OptimiseResult result;
+    OptimisedDivision answer;
     std::exception_ptr failure;
     std::thread worker([&] {
         try {
-            result = OptimiseDivision(FState, classCount, rules, control);
+            answer = Optimise(input, control);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -378,30 +426,28 @@ OptimiseResult TForm1::RunOptimiser(const DivisionRules& rules, int classCount)
     progress.hide();
     if (failure)
         std::rethrow_exception(failure);
-    return result;
+    return answer;
 }
 
 void TForm1::ShowAverages()
 {
-    QStringList subjectNames;
-    for (int s = 0; s < ui->cmbSubject->count(); ++s)
-        subjectNames << ui->cmbSubject->itemText(s);
-    ShowClassAverages(*FAvgGridModel, FState, subjectNames, DecimalSeparator());
+    ShowClassAverages(*FAvgGridModel, division_.shown(), DecimalSeparator());
     ShowBalancePanel();
 }
 
 void TForm1::ShowBalancePanel()
 {
+    const DivisionState& s = division_.state();
     QStringList subjectNames;
-    for (int s = 0; s < ui->cmbSubject->count(); ++s)
-        subjectNames << ui->cmbSubject->itemText(s);
-    TintClassAverages(*FAvgGridModel, FState);
-    ShowAverageGaps(*balanceGridModel, FState, subjectNames, DecimalSeparator());
+    for (const std::string& name : division_.settings().subjectNames)
+        subjectNames << QString::fromStdString(name);
+    TintClassAverages(*FAvgGridModel, s);
+    ShowAverageGaps(*balanceGridModel, s, subjectNames, DecimalSeparator());
     // The labels of both grids share one width, so the gaps stand under their subjects.
     ui->gdBalance->verticalHeader()->setMinimumWidth(
         std::max(ui->gdAvg->verticalHeader()->sizeHint().width(), ui->gdAvg->verticalHeader()->minimumWidth()));
     ui->lblTotalDeviation->setText(QStringLiteral("总偏差：")
-        + QString::fromStdString(FormatNumber(TotalDeviation(FState.FDevSum), DecimalSeparator())));
+        + QString::fromStdString(FormatNumber(TotalDeviation(s.FDevSum), DecimalSeparator())));
     ShowBrokenRules();
 }
 
@@ -411,14 +457,15 @@ void TForm1::ShowBrokenRules()
     label->clear();
     label->setToolTip(QString());
     label->setStyleSheet(QString());
-    const int classCount = ui->SpinEdit1->value();
-    if (!HasDivision(FState, classCount))
+    const DivisionState& s = division_.state();
+    const int classCount = division_.classCount();
+    if (!HasDivision(s, classCount))
         return;
     try {
-        const DivisionRules rules = BuildDivisionRules(FState, classCount, ui->chkSoundAlike->isChecked());
+        const DivisionRules rules = BuildDivisionRules(s, classCount, division_.settings().soundAlike);
         if (rules.empty())
             return;
-        const std::vector<int> classOf = ClassesOfRecords(FState);
+        const std::vector<int> classOf = ClassesOfRecords(s);
         const std::vector<RuleBreach> broken = FindRuleBreaches(rules, classOf, classCount);
         if (broken.empty()) {
             label->setText(QStringLiteral("规则全部满足"));
@@ -428,7 +475,7 @@ void TForm1::ShowBrokenRules()
         for (const RuleBreach& breach : broken) {
             if (lines.size() == MostBreachesListed)
                 break;
-            lines << QString::fromStdString(DescribeRuleBreach(breach, rules, FState, classOf, classCount));
+            lines << QString::fromStdString(DescribeRuleBreach(breach, rules, s, classOf, classCount));
         }
         const auto listed = static_cast<qsizetype>(lines.size());
         if (static_cast<qsizetype>(broken.size()) > listed)
@@ -444,8 +491,7 @@ void TForm1::ShowBrokenRules()
 
 void TForm1::StrGridSelectCell(int col, int row)
 {
-    FState.FSelCol = col;
-    FState.FSelRow = row;
+    division_.setSelectedCell(col, row);
 }
 
 void TForm1::StrGridContextMenu(const QPoint& pos)
@@ -456,17 +502,15 @@ void TForm1::StrGridContextMenu(const QPoint& pos)
 
 void TForm1::MoveToClassClick(QAction* item)
 {
-    if (FState.FSelCol < 1 || FState.FSelRow < 1)
+    const DivisionState& s = division_.state();
+    if (s.FSelCol < 1 || s.FSelRow < 1)
         return; // no student row chosen since the roster was built
+    // The student of the chosen row, by the number the listing wrote in column 0.
     bool isNumber = false;
-    const int rowNumber = QString::fromStdString(FStrGridModel->grid().cell(0, FState.FSelRow)).toInt(&isNumber);
+    const int rowNumber = QString::fromStdString(FStrGridModel->grid().cell(0, s.FSelRow)).toInt(&isNumber);
     if (!isNumber)
         return;
-    if (!MoveStudentToClass(FState, rowNumber - 1, item->data().toInt() - 1))
-        return;
-    ShowStudents(
-        FState.FShownClass == -1 ? FState.FStudents : FState.FClasses[static_cast<std::size_t>(FState.FShownClass)]);
-    ShowBrokenRules(); // the class lists changed; the statistics stay as they were
+    division_.move(rowNumber - 1, item->data().toInt() - 1); // shown by DivisionChanged
 }
 
 void TForm1::BitBtn3Click()

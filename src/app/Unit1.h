@@ -1,10 +1,10 @@
 #pragma once
 
+#include "common/FileSaving.h"
+#include "document/Division.h"
 #include "engine/DivisionState.h"
-#include "engine/Optimiser.h"
 #include "roster/PastedTable.h"
 #include "session/Snapshot.h"
-#include "xls/FileSaving.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -27,8 +27,8 @@ class StringGridModel;
 struct RosterSummary;
 } // namespace fenban
 
-// The program's one window: the help, roster and averages tabs. It gathers
-// control values, calls the roster and engine logic, and redraws.
+// The program's one window: the help, roster and averages tabs. A view of
+// its Division: the controls send it commands and show what it holds.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 
@@ -36,7 +36,8 @@ public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    const fenban::DivisionState& state() const { return FState; }
+    const fenban::DivisionState& state() const { return division_.state(); }
+    const fenban::Division& division() const { return division_; }
     const fenban::StringGridModel& rosterGrid() const { return *FStrGridModel; }
     const fenban::StringGridModel& averagesGrid() const { return *FAvgGridModel; }
 
@@ -52,6 +53,8 @@ public:
     fenban::Choices currentChoices() const;
     void recordStep(const std::string& name, const fenban::Choices& before);
     const fenban::Session& session() const { return *FSession; }
+    // Returns when the recovery file follows the last step (it is written in the background).
+    void flushRecovery();
 
 signals:
     // A progress report of 一键均衡 has reached the window (fraction done,
@@ -69,7 +72,11 @@ private:
     void BitBtn1Click(); // paste
     // The table in the roster grid: the row numbers, then its fields.
     void ShowTable(const fenban::FieldRows& table);
+    // The roster from the cells of the table just shown; the work is untitled from here on.
     void BuildRoster();
+    // What a step changed, shown (the document's listener).
+    void DivisionChanged(const fenban::DivisionChange& change);
+    void ShowSubjects();
     void SpinEdit1Change();
     void BuildClassTree(int classCount); // the tree's nodes and the grid menu's items
     void trvClassListChange(QTreeWidgetItem* node);
@@ -81,8 +88,9 @@ private:
     void BitBtn2Click(); // assign; a bad 固定 value is a warning
     void Button4Click(); // balance
     void btnBalanceAllClick(); // the best-balanced division within the rules, in one press
-    // OptimiseDivision on a worker thread under a modal progress dialog; returns when it has ended.
-    fenban::OptimiseResult RunOptimiser(const fenban::DivisionRules& rules, int classCount);
+    // The search on a worker thread, on the input's copy, under a modal
+    // progress dialog; returns when it has ended. 取消 and Esc stop it alike.
+    fenban::OptimisedDivision RunOptimiser(const fenban::OptimiseInput& input);
     void ShowAverages(); // the averages table, its tint and the balance figures
     // The broken-rules figure of the balance panel, from the class lists as they stand.
     void ShowBrokenRules();
@@ -110,7 +118,6 @@ private:
     // Keeping the work (SessionActions.cpp)
     void CreateSessionActions(); // the 文件 and 编辑 menus' items, the toolbar, status bar and recovery bar
     void StartSession(); // the undo history, the recovery file, left-over work of a run that ended
-    fenban::Controls CurrentControls() const;
     fenban::Snapshot LiveSnapshot() const;
     void ShowSnapshot(const fenban::Snapshot& snapshot);
     void ShowSessionState(); // title, undo and redo texts, what was read
@@ -133,12 +140,12 @@ private:
     fenban::StringGridModel* FStrGridModel = nullptr;
     fenban::StringGridModel* FAvgGridModel = nullptr;
     fenban::StringGridModel* balanceGridModel = nullptr; // gdBalance: the largest gap per subject
-    fenban::DivisionState FState;
+    fenban::Division division_;
     std::shared_ptr<fenban::FileSystem> files_ = fenban::DiskFileSystem();
     QString lastFolder_; // of the file opened or exported last
     std::unique_ptr<fenban::Session> FSession;
-    fenban::RosterSource FSource; // the table the roster was built from
-    bool FTableShown = true; // StrGrid shows the pasted table, no listing
+    bool tableShown_ = true; // StrGrid shows the pasted table, no listing
+    bool newWork_ = false; // the step read a table: the work belongs to no file
     int FStepDepth = 0;
     std::vector<fenban::LeftOverRecovery> FLeftOvers; // offered by the recovery bar, the first now
     std::unique_ptr<fenban::RosterSummary> FSummary;

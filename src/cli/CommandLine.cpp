@@ -13,7 +13,7 @@
 #include "roster/Gb18030.h"
 #include "roster/RosterBuilder.h"
 #include "session/DivisionFile.h"
-#include "xls/FileSaving.h"
+#include "common/FileSaving.h"
 
 #include <QCoreApplication>
 #include <QDate>

@@ -2,7 +2,7 @@
 
 #include "audit/OperationRecord.h"
 #include "io/OutputTables.h"
-#include "xls/FileSaving.h"
+#include "common/FileSaving.h"
 
 #include <QDate>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/Failure.h"
+#include "common/FileSaving.h"
 #include "io/OutputTables.h"
-#include "xls/FileSaving.h"
 
 #include <filesystem>
 #include <functional>

@@ -10,6 +10,12 @@ namespace fenban {
 
 namespace {
 
+// A data row of the grid as the spreadsheet numbers it: the header is row 1.
+int SheetRow(int gridRow)
+{
+    return gridRow + 1;
+}
+
 // As the score reading sees it: only characters of code 32 or less.
 bool IsBlank(const std::string& text)
 {
@@ -68,13 +74,13 @@ RosterSummary SummarizeRoster(
         else if (student.Gender == FemaleGender)
             ++summary.girls;
         if (IsEmptyRow(grid, row)) {
-            emptyRows.push_back(row);
+            emptyRows.push_back(SheetRow(row));
             continue;
         }
         if (!(student.Gender == MaleGender) && !(student.Gender == FemaleGender))
-            AddRow(genders, genderAt, grid.cell(GenderColumn, row), row);
+            AddRow(genders, genderAt, grid.cell(GenderColumn, row), SheetRow(row));
         if (const std::string name = Trimmed(grid.cell(NameColumn, row)); !name.empty())
-            AddRow(names, nameAt, name, row);
+            AddRow(names, nameAt, name, SheetRow(row));
     }
 
     if (!emptyRows.empty())
@@ -86,12 +92,15 @@ RosterSummary SummarizeRoster(
             summary.warnings.push_back({ReadWarningKind::DuplicateName, text, -1, std::move(rows)});
 
     const int dataRows = static_cast<int>(students.size());
-    for (int s = 0; s < SubjectCount; ++s) {
+    // The score columns end before the first rule column, as the roster reads them.
+    const std::vector<RuleColumn> rules = FindRuleColumns(grid);
+    const int scoreEnd = rules.empty() ? FirstScoreColumn + SubjectCount : rules.front().gridColumn;
+    for (int s = 0; s < SubjectCount && FirstScoreColumn + s < scoreEnd; ++s) {
         const int col = FirstScoreColumn + s;
         std::vector<int> filled;
         for (int row = 1; row <= dataRows; ++row)
             if (!IsBlank(grid.cell(col, row)))
-                filled.push_back(row);
+                filled.push_back(SheetRow(row));
         const bool named = !IsBlank(grid.cell(col, 0));
         if (s > 0 && (named || !filled.empty()))
             ++summary.subjects;

@@ -16,8 +16,8 @@ enum class ReadWarningKind {
     UnnamedScoreColumn, // a score column with values under an empty header
 };
 
-// Something in the table that would spoil the division. Rows are grid rows,
-// the numbers the roster grid shows in column 0 (the first student is 1).
+// Something in the table that would spoil the division. Rows are numbered as
+// the spreadsheet numbers them: the header is row 1, the first student row 2.
 struct ReadWarning {
     ReadWarningKind kind;
     std::string text; // the gender or the name as written; empty for the other kinds

@@ -75,7 +75,7 @@ int StudentAt(const std::vector<int>& records, std::size_t at)
 
 std::string StudentLabel(const DivisionState& state, int record)
 {
-    const std::string row = "第" + Num(record + 1) + "行";
+    const std::string row = "第" + Num(record + 2) + "行"; // as the spreadsheet numbers it: the header is row 1
     if (record < 0 || static_cast<std::size_t>(record) >= state.Records.size())
         return row + "的学生";
     const std::string name = Gb18030ToUtf8(state.Records[static_cast<std::size_t>(record)]->Name);

@@ -1,15 +1,17 @@
 #include "session/DivisionFile.h"
 
+#include "common/FileSaving.h"
 #include "roster/RosterBuilder.h"
 #include "session/SessionErrors.h"
-#include "xls/FileSaving.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -21,6 +23,8 @@ namespace {
 
 constexpr std::string_view BitsPrefix = "bits:";
 constexpr int MaxColumns = 1'000'000;
+// Columns a table may have beyond its widest row (empty ones at its end).
+constexpr qsizetype SpareColumns = 256;
 
 QString Text(std::string_view utf8)
 {
@@ -226,85 +230,223 @@ TSubjectValues ValuesOf(const QJsonValue& value, const char* key)
 
 std::vector<TSubjectValues> RowsOf(const QJsonObject& object, const char* key)
 {
+    const QJsonArray array = ArrayOf(object, key);
+    if (array.size() > MaxClassCount)
+        Wrong(key, "至多 100 个班的数");
     std::vector<TSubjectValues> rows;
-    for (const QJsonValue& row : ArrayOf(object, key))
+    for (const QJsonValue& row : array)
         rows.push_back(ValuesOf(row, key));
     return rows;
 }
 
-std::shared_ptr<const PackedGrid> TableOf(const QJsonObject& parent, const char* key)
+// A table of the file. The declared counts are checked against the rows
+// listed before anything is made, so a file cannot ask for a huge grid.
+CellGrid GridOf(const QJsonObject& parent, const char* key, int maxColumns, int maxRows)
 {
     const QJsonObject object = ObjectOf(parent, key);
-    const int cols = IntOf(object, "columns", 1, MaxColumns);
-    const int rows = IntOf(object, "rows", 1, std::numeric_limits<int>::max());
+    const int cols = IntOf(object, "columns", 1, maxColumns);
+    const int rows = IntOf(object, "rows", 1, maxRows);
     const QJsonArray cells = ArrayOf(object, "cells");
     if (cells.size() != rows)
         throw SnapshotError(std::string("“") + key + "”的行数不对");
+    qsizetype widest = 0;
+    for (const QJsonValue& line : cells)
+        widest = std::max(widest, ArrayOf(line, "cells").size());
+    if (widest > cols)
+        throw SnapshotError(std::string("“") + key + "”中有一行超出了列数");
+    if (cols > widest + SpareColumns)
+        throw SnapshotError(std::string("“") + key + "”的列数不对");
     CellGrid grid(cols, rows);
     for (int row = 0; row < rows; ++row) {
-        const QJsonArray line = ArrayOf(cells[row], "cells");
-        if (line.size() > cols)
-            throw SnapshotError(std::string("“") + key + "”中有一行超出了列数");
+        const QJsonArray line = cells[row].toArray();
         for (int col = 0; col < line.size(); ++col)
             grid.setCell(col, row, TextOf(line[col], "cells"));
     }
-    return PackedGrid::Pack(grid);
+    return grid;
 }
 
-Snapshot SnapshotOf(const QJsonObject& root)
+std::shared_ptr<const PackedGrid> TableOf(const QJsonObject& parent, const char* key)
 {
-    Snapshot s;
+    return PackedGrid::Pack(GridOf(parent, key, MaxColumns, std::numeric_limits<int>::max()));
+}
+
+// A number as the window wrote it (general format, the roster's separator).
+std::optional<long double> ShownNumber(std::string text, const std::string& separator)
+{
+    if (separator != "." && !separator.empty())
+        if (const auto at = text.find(separator); at != std::string::npos)
+            text.replace(at, separator.size(), ".");
+    return ParseExtendedText(text);
+}
+
+// Version 1 kept the averages grid as drawn: its figures are read back from
+// the texts, which give the same texts when drawn again.
+ShownFigures ShownFromDrawnTable(const CellGrid& grid, const std::string& separator)
+{
+    ShownFigures shown;
+    if (grid.colCount() != SubjectCount + 1)
+        return shown; // never drawn: the grid of the start
+    const int classes = grid.rowCount() - 2;
+    if (classes < 0)
+        throw SnapshotError("“averagesTable”的行数不对");
+    shown.averagesDrawn = true;
+    for (int s = 0; s < SubjectCount; ++s)
+        shown.subjectNames.push_back(grid.cell(s + 1, 0));
+    const auto number = [&](int col, int row) {
+        const std::optional<long double> value = ShownNumber(grid.cell(col, row), separator);
+        if (!value)
+            throw SnapshotError("“averagesTable”中有读不成数的平均分");
+        return *value;
+    };
+    for (int row = 1; row <= classes; ++row) {
+        TSubjectValues values {};
+        for (int s = 0; s < SubjectCount; ++s)
+            values[static_cast<std::size_t>(s)] = number(s + 1, row);
+        shown.classAverages.push_back(values);
+        Headcount count;
+        char tail = 0;
+        const std::string label = grid.cell(0, row);
+        int classNo = 0;
+        if (std::sscanf(label.c_str(), "%d (%d/%d%c", &classNo, &count.boys, &count.size, &tail) != 4 || tail != ')'
+            || classNo != row)
+            throw SnapshotError("“averagesTable”中有无效的班级标签");
+        shown.headcounts.push_back(count);
+    }
+    for (int s = 0; s < SubjectCount; ++s)
+        shown.gradeAverages[static_cast<std::size_t>(s)] = number(s + 1, classes + 1);
+    return shown;
+}
+
+// The parts both versions keep alike: the roster, the lists, the statistics.
+void ReadDivision(const QJsonObject& root, Snapshot& s)
+{
     s.roster.table = TableOf(root, "table");
     s.roster.decimalSeparator = TextOf(Member(root, "decimalSeparator"), "decimalSeparator");
     s.roster.built = FlagOf(root, "rosterBuilt");
+    const std::size_t students = s.roster.built ? static_cast<std::size_t>(s.roster.table->rowCount() - 1) : 0;
 
+    // Every list is checked against the roster's size before it is read.
+    const auto sized = [students](const QJsonArray& array, const char* key) {
+        if (static_cast<std::size_t>(array.size()) > students)
+            Wrong(key, "不多于学生人数的列表");
+        return array;
+    };
+    const QJsonArray numbers = ArrayOf(root, "classNumbers");
+    if (static_cast<std::size_t>(numbers.size()) != students)
+        throw SnapshotError("学生人数与表格的行数不符");
     auto classNos = std::make_shared<std::vector<std::int32_t>>();
-    for (const QJsonValue& value : ArrayOf(root, "classNumbers"))
+    classNos->reserve(students);
+    for (const QJsonValue& value : numbers)
         classNos->push_back(static_cast<std::int32_t>(IntegerOf(value, "classNumbers",
             std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max())));
     s.classNos = std::move(classNos);
-    s.handPlaced = IndicesOf(Member(root, "handPlaced"), "handPlaced");
-    s.students = IndicesOf(Member(root, "rosterOrder"), "rosterOrder");
+    s.handPlaced = IndicesOf(sized(ArrayOf(root, "handPlaced"), "handPlaced"), "handPlaced");
+    s.students = IndicesOf(sized(ArrayOf(root, "rosterOrder"), "rosterOrder"), "rosterOrder");
     const QJsonArray groups = ArrayOf(root, "genderGroups");
     if (groups.size() != 2)
         Wrong("genderGroups", "两个名单");
-    s.groupA = IndicesOf(groups[0], "genderGroups");
-    s.groupB = IndicesOf(groups[1], "genderGroups");
-    for (const QJsonValue& list : ArrayOf(root, "classes"))
-        s.classes.push_back(IndicesOf(list, "classes"));
+    s.groupA = IndicesOf(sized(ArrayOf(groups[0], "genderGroups"), "genderGroups"), "genderGroups");
+    s.groupB = IndicesOf(sized(ArrayOf(groups[1], "genderGroups"), "genderGroups"), "genderGroups");
+    const QJsonArray classes = ArrayOf(root, "classes");
+    if (classes.size() > MaxClassCount)
+        Wrong("classes", "至多 100 个名单");
+    for (const QJsonValue& list : classes)
+        s.classes.push_back(IndicesOf(sized(ArrayOf(list, "classes"), "classes"), "classes"));
 
     const QJsonObject stats = ObjectOf(root, "statistics");
     s.statistics = std::make_shared<const StatisticsTables>(
         StatisticsTables {ValuesOf(Member(stats, "gradeAverages"), "gradeAverages"),
             ValuesOf(Member(stats, "deviationSums"), "deviationSums"), RowsOf(stats, "classAverages"),
             RowsOf(stats, "classDeviations")});
+}
 
-    const QJsonObject controls = ObjectOf(root, "controls");
-    Controls& c = s.controls;
-    c.classCount = IntOf(controls, "classCount", 1, MaxClassCount);
-    const QJsonArray pair = ArrayOf(controls, "exchangeClasses");
+void ReadSettings(const QJsonObject& object, Settings& c)
+{
+    c.classCount = IntOf(object, "classCount", 1, MaxClassCount);
+    const QJsonArray pair = ArrayOf(object, "exchangeClasses");
     if (pair.size() != 2)
         Wrong("exchangeClasses", "两个班号");
     c.classA = static_cast<int>(IntegerOf(pair[0], "exchangeClasses", 1, MaxClassCount));
     c.classB = static_cast<int>(IntegerOf(pair[1], "exchangeClasses", 1, MaxClassCount));
-    c.subject = IntOf(controls, "subject", -1, SubjectCount - 1);
-    c.coefficient = static_cast<std::int32_t>(IntegerOf(Member(controls, "coefficient"), "coefficient",
+    c.subject = IntOf(object, "subject", -1, SubjectCount - 1);
+    c.coefficient = static_cast<std::int32_t>(IntegerOf(Member(object, "coefficient"), "coefficient",
         std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-    c.manual = FlagOf(controls, "manual");
-    c.soundAlike = FlagOf(controls, "soundAlike");
-    for (const QJsonValue& name : ArrayOf(controls, "subjectNames"))
+    c.manual = FlagOf(object, "manual");
+    c.soundAlike = FlagOf(object, "soundAlike");
+    const QJsonArray names = ArrayOf(object, "subjectNames");
+    if (names.size() > SubjectCount)
+        Wrong("subjectNames", "0 或 11 个科目名");
+    for (const QJsonValue& name : names)
         c.subjectNames.push_back(TextOf(name, "subjectNames"));
-    c.edit1 = TextOf(Member(controls, "edit1"), "edit1");
-    c.averages = TableOf(root, "averagesTable");
+}
+
+Snapshot SnapshotOfVersion1(const QJsonObject& root)
+{
+    Snapshot s;
+    ReadDivision(root, s);
+    const QJsonObject controls = ObjectOf(root, "controls");
+    ReadSettings(controls, s.settings);
+    auto shown = std::make_shared<ShownFigures>(ShownFromDrawnTable(
+        GridOf(root, "averagesTable", SubjectCount + 1, MaxClassCount + 2), s.roster.decimalSeparator));
+    // Edit1's text: the total as the window wrote it; anything typed there is no figure.
+    if (const std::optional<long double> total
+        = ShownNumber(TextOf(Member(controls, "edit1"), "edit1"), s.roster.decimalSeparator)) {
+        shown->hasTotal = true;
+        shown->total = *total;
+    }
+    s.shown = std::move(shown);
 
     const QJsonObject view = ObjectOf(root, "view");
-    c.tableShown = FlagOf(view, "tableShown");
+    s.tableShown = FlagOf(view, "tableShown");
     s.shownClass = IntOf(view, "shownClass", -1, MaxClassCount - 1);
     const QJsonArray cell = ArrayOf(view, "selectedCell");
     if (cell.size() != 2)
         Wrong("selectedCell", "列和行两个数");
     s.selCol = static_cast<int>(IntegerOf(cell[0], "selectedCell", -1, std::numeric_limits<int>::max()));
     s.selRow = static_cast<int>(IntegerOf(cell[1], "selectedCell", -1, std::numeric_limits<int>::max()));
+    return s;
+}
+
+Snapshot SnapshotOfVersion2(const QJsonObject& root)
+{
+    Snapshot s;
+    ReadDivision(root, s);
+    ReadSettings(ObjectOf(root, "settings"), s.settings);
+
+    const QJsonObject figures = ObjectOf(root, "shown");
+    auto shown = std::make_shared<ShownFigures>();
+    shown->averagesDrawn = FlagOf(figures, "averagesDrawn");
+    const QJsonArray names = ArrayOf(figures, "subjectNames");
+    if (names.size() > SubjectCount)
+        Wrong("subjectNames", "0 或 11 个科目名");
+    for (const QJsonValue& name : names)
+        shown->subjectNames.push_back(TextOf(name, "subjectNames"));
+    const QJsonArray averages = ArrayOf(figures, "classAverages");
+    const QJsonArray headcounts = ArrayOf(figures, "headcounts");
+    if (averages.size() > MaxClassCount || headcounts.size() != averages.size())
+        Wrong("headcounts", "与各班平均分一样多的人数");
+    shown->classAverages = RowsOf(figures, "classAverages");
+    for (const QJsonValue& entry : headcounts) {
+        const QJsonArray pair = ArrayOf(entry, "headcounts");
+        if (pair.size() != 2)
+            Wrong("headcounts", "男生人数和班级人数两个数");
+        shown->headcounts.push_back({static_cast<int>(IntegerOf(pair[0], "headcounts", 0, 1 << 30)),
+            static_cast<int>(IntegerOf(pair[1], "headcounts", 0, 1 << 30))});
+    }
+    shown->gradeAverages = ValuesOf(Member(figures, "gradeAverages"), "gradeAverages");
+    const QJsonValue total = Member(figures, "total");
+    if (!total.isNull()) {
+        const std::optional<long double> value = ParseExtendedText(TextOf(total, "total"));
+        if (!value)
+            Wrong("total", "写成文字的数或 null");
+        shown->hasTotal = true;
+        shown->total = *value;
+    }
+    s.shown = std::move(shown);
+
+    const QJsonObject view = ObjectOf(root, "view");
+    s.tableShown = FlagOf(view, "tableShown");
+    s.shownClass = IntOf(view, "shownClass", -1, MaxClassCount - 1);
     return s;
 }
 
@@ -338,14 +480,20 @@ QByteArray DivisionJsonWriter::json(const Snapshot& s, const QJsonObject& extra)
     root[Key("statistics")] = QJsonObject {{Key("gradeAverages"), ValuesJson(stats.gradeAvg)},
         {Key("deviationSums"), ValuesJson(stats.devSum)}, {Key("classAverages"), RowsJson(stats.classAvg)},
         {Key("classDeviations"), RowsJson(stats.classDev)}};
-    const Controls& c = s.controls;
-    root[Key("controls")] = QJsonObject {{Key("classCount"), c.classCount},
-        {Key("exchangeClasses"), QJsonArray {c.classA, c.classB}}, {Key("subject"), c.subject},
-        {Key("coefficient"), c.coefficient}, {Key("manual"), c.manual}, {Key("soundAlike"), c.soundAlike},
-        {Key("subjectNames"), TextsJson(c.subjectNames)}, {Key("edit1"), Text(c.edit1)}};
-    root[Key("view")] = QJsonObject {{Key("tableShown"), c.tableShown}, {Key("shownClass"), s.shownClass},
-        {Key("selectedCell"), QJsonArray {s.selCol, s.selRow}}};
-    root[Key("averagesTable")] = TableJson(*c.averages);
+    const Settings& c = s.settings;
+    root[Key("settings")]
+        = QJsonObject {{Key("classCount"), c.classCount}, {Key("exchangeClasses"), QJsonArray {c.classA, c.classB}},
+            {Key("subject"), c.subject}, {Key("coefficient"), c.coefficient}, {Key("manual"), c.manual},
+            {Key("soundAlike"), c.soundAlike}, {Key("subjectNames"), TextsJson(c.subjectNames)}};
+    const ShownFigures& shown = *s.shown;
+    QJsonArray headcounts;
+    for (const Headcount& count : shown.headcounts)
+        headcounts.append(QJsonArray {count.boys, count.size});
+    root[Key("shown")] = QJsonObject {{Key("averagesDrawn"), shown.averagesDrawn},
+        {Key("subjectNames"), TextsJson(shown.subjectNames)}, {Key("classAverages"), RowsJson(shown.classAverages)},
+        {Key("headcounts"), headcounts}, {Key("gradeAverages"), ValuesJson(shown.gradeAverages)},
+        {Key("total"), shown.hasTotal ? QJsonValue(Text(ExtendedText(shown.total))) : QJsonValue()}};
+    root[Key("view")] = QJsonObject {{Key("tableShown"), s.tableShown}, {Key("shownClass"), s.shownClass}};
     for (auto it = extra.begin(); it != extra.end(); ++it)
         if (it.key() != Key("table"))
             root[it.key()] = it.value();
@@ -378,7 +526,7 @@ Snapshot ParseDivisionJson(const QByteArray& bytes, const std::string& fileName,
     try {
         if (!version.isDouble() || version.toDouble() != std::floor(version.toDouble()) || version.toDouble() < 1)
             throw SnapshotError("文件格式的版本号无效");
-        Snapshot snapshot = SnapshotOf(root);
+        Snapshot snapshot = version.toDouble() == 1 ? SnapshotOfVersion1(root) : SnapshotOfVersion2(root);
         CheckSnapshot(snapshot);
         BuildSnapshotRecords(snapshot);
         if (whole != nullptr)

@@ -16,7 +16,7 @@ class FileSystem;
 
 // A division file (suffix .fenban) is one JSON object; see docs/file-format.md.
 inline constexpr std::string_view DivisionFormatName = "fenban-division";
-inline constexpr int DivisionFormatVersion = 1;
+inline constexpr int DivisionFormatVersion = 2;
 inline constexpr std::string_view DivisionFileSuffix = "fenban";
 
 // The shortest decimal text that reads back as the same extended value:

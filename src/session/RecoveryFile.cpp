@@ -1,8 +1,8 @@
 #include "session/RecoveryFile.h"
 
+#include "common/FileSaving.h"
 #include "session/DivisionFile.h"
 #include "session/SessionErrors.h"
-#include "xls/FileSaving.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -7,11 +7,25 @@
 
 namespace fenban {
 
-Session::Session(Snapshot start, std::unique_ptr<RecoveryFile> recovery, HistoryLimits limits)
+Session::Session(Snapshot start, std::unique_ptr<RecoveryFile> recovery, HistoryLimits limits, bool inBackground)
     : history_(std::move(start), limits)
     , recovery_(std::move(recovery))
     , documents_ {{0, {}}}
 {
+    if (inBackground && recovery_)
+        writer_ = std::thread([this] { writerLoop(); });
+}
+
+Session::~Session()
+{
+    if (!writer_.joinable())
+        return;
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    writer_.join(); // writes what was pending first
 }
 
 void Session::record(std::string name, const Choices& before, Snapshot after)
@@ -67,25 +81,76 @@ const std::filesystem::path& Session::document() const
 
 void Session::close()
 {
-    if (recovery_)
-        recovery_->remove();
+    if (!recovery_)
+        return;
+    flushRecovery();
+    recovery_->remove();
+}
+
+void Session::flushRecovery()
+{
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return !pending_ && !busy_; });
+}
+
+std::string Session::recoveryProblem() const
+{
+    const std::lock_guard lock(mutex_);
+    return recoveryProblem_;
 }
 
 void Session::followWithRecovery(const Snapshot& now)
 {
     if (!recovery_)
         return;
-    if (!history_.modified()) {
-        recovery_->remove(); // nothing unsaved to recover
-        recoveryProblem_.clear();
+    RecoveryJob job;
+    if (history_.modified()) { // else nothing unsaved to recover: the file goes
+        job.snapshot = now;
+        job.document = PathText(document());
+        job.step = history_.canUndo() ? history_.undoName() : std::string();
+    }
+    if (!writer_.joinable()) {
+        runRecovery(job);
         return;
     }
-    try {
-        const std::string step = history_.canUndo() ? history_.undoName() : std::string();
-        recovery_->write(now, PathText(document()), step);
-        recoveryProblem_.clear();
-    } catch (const Failure& e) {
-        recoveryProblem_ = e.what();
+    {
+        const std::lock_guard lock(mutex_);
+        pending_ = std::move(job); // a write not begun yet is of an older state
+    }
+    wake_.notify_all();
+}
+
+void Session::runRecovery(const RecoveryJob& job)
+{
+    std::string problem;
+    if (!job.snapshot) {
+        recovery_->remove();
+    } else {
+        try {
+            recovery_->write(*job.snapshot, job.document, job.step);
+        } catch (const Failure& e) {
+            problem = e.what();
+        }
+    }
+    const std::lock_guard lock(mutex_);
+    recoveryProblem_ = std::move(problem);
+}
+
+void Session::writerLoop()
+{
+    std::unique_lock lock(mutex_);
+    while (true) {
+        wake_.wait(lock, [this] { return pending_ || stopping_; });
+        if (!pending_)
+            return; // stopping, nothing left
+        const RecoveryJob job = std::move(*pending_);
+        pending_.reset();
+        busy_ = true;
+        lock.unlock();
+        runRecovery(job);
+        lock.lock();
+        busy_ = false;
+        idle_.notify_all();
     }
 }
 

@@ -3,12 +3,16 @@
 #include "session/History.h"
 #include "session/RecoveryFile.h"
 
+#include <condition_variable>
 #include <cstddef>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace fenban {
 
@@ -22,8 +26,15 @@ namespace fenban {
 // the steps since that open.
 class Session {
 public:
-    // `recovery` may be null: no recovery file is kept.
-    explicit Session(Snapshot start, std::unique_ptr<RecoveryFile> recovery = nullptr, HistoryLimits limits = {});
+    // `recovery` may be null: no recovery file is kept. With `inBackground`
+    // the recovery file is written on a thread of its own (the snapshot's
+    // parts are never changed, so it reads them safely), the latest state
+    // replacing one not written yet; flushRecovery() waits for it.
+    explicit Session(Snapshot start, std::unique_ptr<RecoveryFile> recovery = nullptr, HistoryLimits limits = {},
+        bool inBackground = false);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     // A step done (读入数据, 分班数, 编班, 调整, 一键均衡, 调班): the snapshot after it.
     void record(std::string name, const Choices& before, Snapshot after);
@@ -42,6 +53,8 @@ public:
 
     // A clean close: the recovery file goes.
     void close();
+    // Returns when the recovery file follows the last step.
+    void flushRecovery();
 
     const History& history() const { return history_; }
     bool modified() const { return history_.modified(); }
@@ -54,17 +67,33 @@ public:
     // "初一.fenban*": the file name and a mark while changed; empty before any file.
     std::string documentTitle() const;
 
-    // Why the recovery file could not be written at the last step; empty when it was.
-    const std::string& recoveryProblem() const { return recoveryProblem_; }
+    // Why the recovery file could not be written at the last step written; empty when it was.
+    std::string recoveryProblem() const;
 
 private:
+    // What the recovery file is to become: a snapshot to write, or none (removed).
+    struct RecoveryJob {
+        std::optional<Snapshot> snapshot;
+        std::string document;
+        std::string step;
+    };
     void followWithRecovery(const Snapshot& now);
+    void runRecovery(const RecoveryJob& job); // on the writer's thread, or the caller's
+    void writerLoop();
 
     History history_;
     std::unique_ptr<RecoveryFile> recovery_;
     std::size_t step_ = 0; // steps done since the start, undone ones not counted
     std::map<std::size_t, std::filesystem::path> documents_; // from this step on, up to the next entry
+
+    mutable std::mutex mutex_; // guards what follows
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::optional<RecoveryJob> pending_;
+    bool busy_ = false;
+    bool stopping_ = false;
     std::string recoveryProblem_;
+    std::thread writer_; // last: started when all else is ready
 };
 
 // "初一.fenban* — 均衡分班", or the product alone before any file.

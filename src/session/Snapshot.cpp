@@ -45,23 +45,15 @@ template <class T> bool SameContent(const std::shared_ptr<const T>& a, const std
     return a == b || *a == *b;
 }
 
-bool operator==(const Controls& a, const Controls& b)
-{
-    return a.classCount == b.classCount && a.classA == b.classA && a.classB == b.classB && a.subject == b.subject
-        && a.coefficient == b.coefficient && a.manual == b.manual && a.soundAlike == b.soundAlike
-        && a.tableShown == b.tableShown && a.subjectNames == b.subjectNames && a.edit1 == b.edit1
-        && SameContent(a.averages, b.averages);
-}
-
 bool SameRoster(const RosterSource& a, const RosterSource& b)
 {
     return a.built == b.built && a.decimalSeparator == b.decimalSeparator && SameContent(a.table, b.table);
 }
 
-// "第 5 行的学生": a student by its row in the table.
+// "第 5 行的学生": a student by its row as the spreadsheet numbers it (the header is row 1).
 std::string StudentAt(std::size_t index)
 {
-    return "第 " + std::to_string(index + 1) + " 行的学生";
+    return "第 " + std::to_string(index + 2) + " 行的学生";
 }
 
 void Require(bool holds, const std::string& reason)
@@ -94,7 +86,21 @@ TStudentList Pointers(const IndexList& list, const std::vector<std::unique_ptr<T
     return pointers;
 }
 
+const std::shared_ptr<const ShownFigures>& NothingShown()
+{
+    static const std::shared_ptr<const ShownFigures> none = std::make_shared<const ShownFigures>();
+    return none;
+}
+
 } // namespace
+
+bool operator==(const ShownFigures& a, const ShownFigures& b)
+{
+    return a.averagesDrawn == b.averagesDrawn && a.subjectNames == b.subjectNames
+        && SameTables(a.classAverages, b.classAverages) && a.headcounts == b.headcounts
+        && SameValues(a.gradeAverages, b.gradeAverages) && a.hasTotal == b.hasTotal
+        && (!a.hasTotal || SameBits(a.total, b.total));
+}
 
 const std::shared_ptr<const PackedGrid>& EmptyTable()
 {
@@ -109,6 +115,7 @@ Snapshot::Snapshot()
     , groupA(EmptyIndices())
     , groupB(EmptyIndices())
     , statistics(std::make_shared<const StatisticsTables>())
+    , shown(NothingShown())
 {
 }
 
@@ -118,11 +125,12 @@ bool operator==(const Snapshot& a, const Snapshot& b)
         && SameContent(a.handPlaced, b.handPlaced) && SameContent(a.students, b.students)
         && SameContent(a.groupA, b.groupA) && SameContent(a.groupB, b.groupB)
         && std::equal(a.classes.begin(), a.classes.end(), b.classes.begin(), b.classes.end(), SameContent<IndexList>)
-        && SameContent(a.statistics, b.statistics) && a.shownClass == b.shownClass && a.selCol == b.selCol
-        && a.selRow == b.selRow && a.controls == b.controls;
+        && SameContent(a.statistics, b.statistics) && SameContent(a.shown, b.shown) && a.settings == b.settings
+        && a.tableShown == b.tableShown && a.shownClass == b.shownClass && a.selCol == b.selCol && a.selRow == b.selRow;
 }
 
-Snapshot CaptureSnapshot(const DivisionState& state, const RosterSource& source, const Controls& controls)
+Snapshot CaptureSnapshot(const DivisionState& state, const RosterSource& source, const Settings& settings,
+    std::shared_ptr<const ShownFigures> shown, bool tableShown)
 {
     const std::size_t n = state.Records.size();
     std::unordered_map<const TStudent*, std::uint32_t> index;
@@ -164,36 +172,32 @@ Snapshot CaptureSnapshot(const DivisionState& state, const RosterSource& source,
         snapshot.classes.push_back(indices(list));
     snapshot.statistics = std::make_shared<const StatisticsTables>(
         StatisticsTables {state.FGradeAvg, state.FDevSum, state.FClassAvg, state.FClassDev});
+    snapshot.shown = shown ? std::move(shown) : NothingShown();
+    snapshot.settings = settings;
+    snapshot.tableShown = tableShown;
     snapshot.shownClass = state.FShownClass;
     snapshot.selCol = state.FSelCol;
     snapshot.selRow = state.FSelRow;
-    snapshot.controls = controls;
     return snapshot;
-}
-
-Choices ChoicesOf(const DivisionState& state, const Controls& c)
-{
-    return {c.classA, c.classB, c.subject, c.coefficient, c.manual, c.soundAlike, c.tableShown, state.FShownClass,
-        state.FSelCol, state.FSelRow};
 }
 
 Choices ChoicesOf(const Snapshot& s)
 {
-    const Controls& c = s.controls;
-    return {c.classA, c.classB, c.subject, c.coefficient, c.manual, c.soundAlike, c.tableShown, s.shownClass, s.selCol,
+    const Settings& c = s.settings;
+    return {c.classA, c.classB, c.subject, c.coefficient, c.manual, c.soundAlike, s.tableShown, s.shownClass, s.selCol,
         s.selRow};
 }
 
 void SetChoices(Snapshot& s, const Choices& choices)
 {
-    Controls& c = s.controls;
+    Settings& c = s.settings;
     c.classA = choices.classA;
     c.classB = choices.classB;
     c.subject = choices.subject;
     c.coefficient = choices.coefficient;
     c.manual = choices.manual;
     c.soundAlike = choices.soundAlike;
-    c.tableShown = choices.tableShown;
+    s.tableShown = choices.tableShown;
     s.shownClass = choices.shownClass;
     s.selCol = choices.selCol;
     s.selRow = choices.selRow;
@@ -201,8 +205,8 @@ void SetChoices(Snapshot& s, const Choices& choices)
 
 void CheckSnapshot(const Snapshot& s)
 {
-    Require(s.roster.table && s.controls.averages && s.classNos && s.handPlaced && s.students && s.groupA && s.groupB
-            && s.statistics,
+    Require(
+        s.roster.table && s.shown && s.classNos && s.handPlaced && s.students && s.groupA && s.groupB && s.statistics,
         "缺少内容");
     const std::size_t n = s.studentCount();
     if (s.roster.built)
@@ -240,7 +244,13 @@ void CheckSnapshot(const Snapshot& s)
     Require(stats.classAvg.size() == stats.classDev.size(), "各班平均分与离差的班数不一致");
     Require(stats.classAvg.size() <= static_cast<std::size_t>(MaxClassCount), "平均分表超过 100 个班");
 
-    const Controls& c = s.controls;
+    const ShownFigures& shown = *s.shown;
+    Require(shown.classAverages.size() == shown.headcounts.size(), "平均分表的班数与各班人数不一致");
+    Require(shown.classAverages.size() <= static_cast<std::size_t>(MaxClassCount), "平均分表超过 100 个班");
+    Require(shown.subjectNames.empty() || shown.subjectNames.size() == static_cast<std::size_t>(SubjectCount),
+        "平均分表的科目名个数不对");
+
+    const Settings& c = s.settings;
     const auto inClassRange = [](int k) { return k >= 1 && k <= MaxClassCount; };
     Require(inClassRange(c.classCount), "分班数 " + std::to_string(c.classCount) + " 不在 1 到 100 之间");
     Require(inClassRange(c.classA) && inClassRange(c.classB), "互换班级的班号不在 1 到 100 之间");
@@ -251,7 +261,7 @@ void CheckSnapshot(const Snapshot& s)
     Require(s.selCol >= -1 && s.selRow >= -1, "所选单元格的位置无效");
 }
 
-std::vector<std::unique_ptr<TStudent>> BuildSnapshotRecords(const Snapshot& snapshot)
+BuiltRoster BuildSnapshotRecords(const Snapshot& snapshot)
 {
     if (!snapshot.roster.built)
         return {};
@@ -276,7 +286,7 @@ std::vector<std::unique_ptr<TStudent>> BuildSnapshotRecords(const Snapshot& snap
         throw;
     }
     Require(built.students.size() == snapshot.studentCount(), "学生人数与表格的行数不符");
-    return std::move(built.students);
+    return built;
 }
 
 void RestoreSnapshot(const Snapshot& s, DivisionState& state, RosterSource& source)
@@ -284,12 +294,14 @@ void RestoreSnapshot(const Snapshot& s, DivisionState& state, RosterSource& sour
     CheckSnapshot(s);
     const std::size_t n = s.studentCount();
     const bool keep = source.built && SameRoster(source, s.roster) && state.Records.size() == n;
-    std::vector<std::unique_ptr<TStudent>> fresh;
+    BuiltRoster fresh;
     if (!keep)
         fresh = BuildSnapshotRecords(s);
     // Checked: from here on nothing fails.
-    if (!keep)
-        state.Records = std::move(fresh);
+    if (!keep) {
+        state.Records = std::move(fresh.students);
+        state.RuleTexts = std::move(fresh.rules); // the rule columns come with the roster
+    }
     for (std::size_t i = 0; i < n; ++i) {
         state.Records[i]->ClassNo = (*s.classNos)[i];
         state.Records[i]->Mark = {};
@@ -347,7 +359,7 @@ void ShareUnchanged(Snapshot& next, const Snapshot& previous)
     for (std::size_t c = 0; c < std::min(next.classes.size(), previous.classes.size()); ++c)
         ShareIfEqual(next.classes[c], previous.classes[c]);
     ShareIfEqual(next.statistics, previous.statistics);
-    ShareIfEqual(next.controls.averages, previous.controls.averages);
+    ShareIfEqual(next.shown, previous.shown);
 }
 
 void CountHeldBytes(const Snapshot& s, std::unordered_set<const void*>& counted, std::size_t& bytes)
@@ -356,13 +368,16 @@ void CountHeldBytes(const Snapshot& s, std::unordered_set<const void*>& counted,
         if (counted.insert(part).second)
             bytes += size;
     };
-    std::size_t own = sizeof(Snapshot) + s.classes.capacity() * sizeof(SharedIndices) + StringBytes(s.controls.edit1)
-        + StringBytes(s.roster.decimalSeparator) + s.controls.subjectNames.capacity() * sizeof(std::string);
-    for (const std::string& name : s.controls.subjectNames)
+    std::size_t own = sizeof(Snapshot) + s.classes.capacity() * sizeof(SharedIndices)
+        + StringBytes(s.roster.decimalSeparator) + s.settings.subjectNames.capacity() * sizeof(std::string);
+    for (const std::string& name : s.settings.subjectNames)
         own += StringBytes(name);
     add(&s, own);
     add(s.roster.table.get(), s.roster.table->heldBytes() + SharedBlock);
-    add(s.controls.averages.get(), s.controls.averages->heldBytes() + SharedBlock);
+    const ShownFigures& shown = *s.shown;
+    add(&shown,
+        sizeof(shown) + SharedBlock + shown.classAverages.capacity() * sizeof(TSubjectValues)
+            + shown.headcounts.capacity() * sizeof(Headcount) + shown.subjectNames.capacity() * sizeof(std::string));
     add(s.classNos.get(), VectorBytes(*s.classNos));
     for (const SharedIndices* list : {&s.handPlaced, &s.students, &s.groupA, &s.groupB})
         add(list->get(), VectorBytes(**list));

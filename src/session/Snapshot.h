@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/DivisionState.h"
+#include "roster/RosterBuilder.h"
 #include "session/PackedGrid.h"
 
 #include <cstddef>
@@ -35,20 +36,42 @@ struct StatisticsTables {
     std::vector<TSubjectValues> classDev; // FClassDev
 };
 
-// The window's controls that carry state; texts UTF-8.
-struct Controls {
-    int classCount = 1; // SpinEdit1
-    int classA = 1; // speClassA and speClassB, the 手动调班 pair
+// The settings of the division: what the steps read besides the roster and
+// the class lists. Texts UTF-8. Balance options (score bands, a seed) join here.
+struct Settings {
+    int classCount = 1; // 分班数
+    int classA = 1; // the 手动调班 pair
     int classB = 2;
-    int subject = -1; // cmbSubject's current index, -1: none
-    std::int32_t coefficient = 1; // speSystem, 较正系数
-    bool manual = false; // chkAuto ticked
-    bool soundAlike = false; // chkSoundAlike ticked
-    bool tableShown = true; // StrGrid shows the pasted table: no listing drawn since the roster was built
-    std::vector<std::string> subjectNames; // cmbSubject's items
-    std::string edit1; // Edit1's text
-    std::shared_ptr<const PackedGrid> averages = EmptyTable(); // gdAvg as shown
+    int subject = -1; // 调整's subject, -1: none chosen
+    std::int32_t coefficient = 1; // 较正系数
+    bool manual = false; // 手动调班 ticked
+    bool soundAlike = true; // sound-alike names kept apart (ticked at the start)
+    std::vector<std::string> subjectNames; // of the roster's score columns; none before the first roster
+
+    friend bool operator==(const Settings&, const Settings&) = default;
 };
+
+// A class's row label on the averages tab: its boys and its size when drawn.
+struct Headcount {
+    int boys = 0;
+    int size = 0;
+    friend bool operator==(const Headcount&, const Headcount&) = default;
+};
+
+// The figures last published to the averages tab and the total box: 编班
+// publishes the averages, 调整 and 一键均衡 the averages and the total. A
+// hand move or a new roster publishes nothing, so these may describe an
+// earlier division than the lists.
+struct ShownFigures {
+    bool averagesDrawn = false; // false: the averages grid is as at the start
+    std::vector<std::string> subjectNames; // the column headers
+    std::vector<TSubjectValues> classAverages; // one row per class
+    std::vector<Headcount> headcounts; // as many as classAverages
+    TSubjectValues gradeAverages {};
+    bool hasTotal = false; // false: the total box is empty
+    long double total = 0;
+};
+bool operator==(const ShownFigures& a, const ShownFigures& b);
 
 // Everything needed to carry on exactly, in plain data. Students are named by
 // their index in Records, which is their data row in the table less one.
@@ -63,10 +86,15 @@ struct Snapshot {
     SharedIndices groupB; // FGroupB
     std::vector<SharedIndices> classes; // FClasses
     std::shared_ptr<const StatisticsTables> statistics;
+    std::shared_ptr<const ShownFigures> shown;
+    Settings settings;
+    // The window's view of it: the listing (tableShown: the roster grid shows
+    // the pasted table, no listing drawn since the roster was built) and the
+    // cell chosen. Kept for undo; a file keeps the listing, not the cell.
+    bool tableShown = true;
     int shownClass = -1; // FShownClass
     int selCol = -1; // FSelCol, FSelRow
     int selRow = -1;
-    Controls controls;
 
     Snapshot();
     std::size_t studentCount() const { return classNos->size(); }
@@ -89,30 +117,31 @@ struct Choices {
     friend bool operator==(const Choices&, const Choices&) = default;
 };
 
-Choices ChoicesOf(const DivisionState& state, const Controls& controls);
 Choices ChoicesOf(const Snapshot& snapshot);
 void SetChoices(Snapshot& snapshot, const Choices& choices);
 
 // Equal contents; extended values compared bit for bit.
 bool operator==(const Snapshot& a, const Snapshot& b);
 
-// The state as a snapshot. `source` is what the state's Records were built
-// from. Throws SnapshotError when a list holds a student that is not one of
+// The state as a snapshot; the view fields from the state (FShownClass,
+// FSelCol, FSelRow). `source` is what the state's Records were built from.
+// Throws SnapshotError when a list holds a student that is not one of
 // Records, or a mark is neither empty nor "F" (neither can happen through
-// the window's handlers).
-Snapshot CaptureSnapshot(const DivisionState& state, const RosterSource& source, const Controls& controls);
+// the document's operations).
+Snapshot CaptureSnapshot(const DivisionState& state, const RosterSource& source, const Settings& settings,
+    std::shared_ptr<const ShownFigures> shown, bool tableShown);
 
 // Throws SnapshotError, with the reason in Chinese, unless the snapshot
 // describes a possible state: counts agree; FStudents holds every student
 // once; the gender groups are empty or hold every student once between
 // them; no student stands in two class lists and a listed student carries
-// its list's class number; controls within their ranges. Does not build the roster.
+// its list's class number; settings and figures within their ranges. Does not build the roster.
 void CheckSnapshot(const Snapshot& snapshot);
 
-// The records built from the snapshot's table, as the paste builds them;
-// none when it holds no roster. Throws SnapshotError when a cell does not
-// convert or the count differs from the snapshot's.
-std::vector<std::unique_ptr<TStudent>> BuildSnapshotRecords(const Snapshot& snapshot);
+// The roster built from the snapshot's table, as the paste builds it (the
+// records and their rule texts); none when it holds no roster. Throws
+// SnapshotError when a cell does not convert or the count differs from the snapshot's.
+BuiltRoster BuildSnapshotRecords(const Snapshot& snapshot);
 
 // Checks the snapshot fully (nothing changes when it throws SnapshotError),
 // then makes the state and the source those of the snapshot. The records

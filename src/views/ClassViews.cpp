@@ -86,27 +86,33 @@ std::string ClassLabel(int classNo, const TStudentList& members)
     return std::to_string(classNo) + " (" + std::to_string(boys) + "/" + std::to_string(members.size()) + ")";
 }
 
-void ShowClassAverages(StringGridModel& grid, const DivisionState& state, const QStringList& subjectNames,
-    const std::string& decimalSeparator)
+void ShowClassAverages(StringGridModel& grid, const ShownFigures& shown, const std::string& decimalSeparator)
 {
-    const int classCount = static_cast<int>(state.FClassAvg.size());
+    if (!shown.averagesDrawn) { // the empty grid of the start
+        grid.setColCount(StartAverageColumns);
+        grid.setRowCount(StartAverageRows);
+        grid.updateCells([](CellGrid& cells) { cells.clearCells(); });
+        return;
+    }
+    const int classCount = static_cast<int>(shown.classAverages.size());
     grid.setColCount(AverageColumns);
     grid.setRowCount(classCount + 2);
-    const TStudentList noMembers;
     grid.updateCells([&](CellGrid& cells) {
         for (int i = 0; i < classCount; ++i) {
             const auto index = static_cast<std::size_t>(i);
             for (int s = 0; s < SubjectCount; ++s)
-                cells.setCell(
-                    s + 1, i + 1, FormatNumber(state.FClassAvg[index][static_cast<std::size_t>(s)], decimalSeparator));
-            const TStudentList& members = index < state.FClasses.size() ? state.FClasses[index] : noMembers;
-            cells.setCell(0, i + 1, ClassLabel(i + 1, members));
+                cells.setCell(s + 1, i + 1,
+                    FormatNumber(shown.classAverages[index][static_cast<std::size_t>(s)], decimalSeparator));
+            const Headcount& count = shown.headcounts[index];
+            cells.setCell(0, i + 1,
+                std::to_string(i + 1) + " (" + std::to_string(count.boys) + "/" + std::to_string(count.size) + ")");
         }
         cells.setCell(0, classCount + 1, "年级平均分");
+        const auto names = static_cast<int>(shown.subjectNames.size());
         for (int s = 0; s < SubjectCount; ++s) {
-            cells.setCell(
-                s + 1, classCount + 1, FormatNumber(state.FGradeAvg[static_cast<std::size_t>(s)], decimalSeparator));
-            cells.setCell(s + 1, 0, s < subjectNames.size() ? subjectNames[s].toStdString() : std::string());
+            cells.setCell(s + 1, classCount + 1,
+                FormatNumber(shown.gradeAverages[static_cast<std::size_t>(s)], decimalSeparator));
+            cells.setCell(s + 1, 0, s < names ? shown.subjectNames[static_cast<std::size_t>(s)] : std::string());
         }
     });
 }

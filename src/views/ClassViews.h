@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/DivisionState.h"
+#include "session/Snapshot.h"
 
 #include <QStringList>
 #include <string>
@@ -25,11 +26,15 @@ void ListStudents(
 // The averages table's columns: the class label, then one per score column.
 inline constexpr int AverageColumns = SubjectCount + 1;
 
-// The averages table: one row per class of the last division, labelled like
-// "3 (24/49)" (class number, boys, size), then the grade-average row; the
-// subject names head the columns.
-void ShowClassAverages(StringGridModel& grid, const DivisionState& state, const QStringList& subjectNames,
-    const std::string& decimalSeparator);
+// The averages grid before anything was published: 5 columns, 5 rows, empty.
+inline constexpr int StartAverageColumns = 5;
+inline constexpr int StartAverageRows = 5;
+
+// The averages table of the figures last published: one row per class,
+// labelled like "3 (24/49)" (class number, boys, size), then the
+// grade-average row; the subject names head the columns. The empty grid of
+// the start when none were published.
+void ShowClassAverages(StringGridModel& grid, const ShownFigures& shown, const std::string& decimalSeparator);
 
 // "3 (24/49)": class number, the students whose gender is 男, the class size.
 std::string ClassLabel(int classNo, const TStudentList& members);

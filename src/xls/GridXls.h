@@ -1,6 +1,6 @@
 #pragma once
 
-#include "xls/FileSaving.h"
+#include "common/FileSaving.h"
 
 #include <filesystem>
 #include <functional>

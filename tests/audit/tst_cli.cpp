@@ -13,7 +13,7 @@
 #include "roster/PastedTable.h"
 #include "roster/RosterBuilder.h"
 #include "session/DivisionFile.h"
-#include "xls/FileSaving.h"
+#include "common/FileSaving.h"
 
 #include <QDir>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "TableMakers.h"
 
-#include "xls/ByteSink.h"
+#include "common/ByteSink.h"
 #include "xls/CompoundFile.h"
 
 #include <span>

@@ -6,6 +6,7 @@
 #include "engine/Statistics.h"
 #include "roster/NumberText.h"
 #include "rules/RuleBuilder.h"
+#include "session/Session.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -231,7 +232,7 @@ private slots:
         QCOMPARE(boxes[0].title, fenban::ProductName());
         QCOMPARE(boxes[0].text,
             u"这些规则不能同时满足，没有移动任何学生：\n1. 不同班「甲」有 3 人，多于班级数 2："
-            u"学生1（第1行）、学生2（第2行）、学生3（第3行）。"_s);
+            u"学生1（第2行）、学生2（第3行）、学生3（第4行）。"_s);
         QCOMPARE(QString::fromStdString(FirstDifference(before, w.window.state())), QString());
         QVERIFY(w.control<QLineEdit>("Edit1")->text().isEmpty());
     }
@@ -289,6 +290,25 @@ private slots:
         QCOMPARE(Composition(state), Composition(before));
         QVERIFY(TotalHundredths(state) <= TotalHundredths(before));
         QVERIFY(w.window.findChild<QProgressDialog*>() == nullptr); // gone with the run
+    }
+
+    // Esc in the progress dialog stops the run exactly as 取消 does: no
+    // report after it (the run ends, the window waits for it), the result
+    // shown, one step.
+    void escapeStopsTheRunAsCancelDoes()
+    {
+        for (const bool escape : {false, true}) {
+            WindowDriver w;
+            QVERIFY(w.paste(GradeText(600, Points::Half)).isEmpty());
+            w.control<QSpinBox>("SpinEdit1")->setValue(12);
+            QVERIFY(w.click("BitBtn2").isEmpty());
+            const std::size_t steps = w.window.session().history().stepsDone();
+            QVERIFY(w.balanceAll(true, escape).isEmpty());
+            QCOMPARE(w.reportsAfterStop(), 0);
+            CheckShownResult(w);
+            QCOMPARE(w.window.session().history().stepsDone(), steps + 1);
+            QCOMPARE(w.action("actUndo")->text(), u"撤销 一键均衡"_s);
+        }
     }
 };
 

@@ -176,7 +176,7 @@ private slots:
         QCOMPARE(boxes[0].icon, QMessageBox::Warning);
         QCOMPARE(boxes[0].title, ProductName());
         QCOMPARE(
-            boxes[0].text, u"固定班级有误，请在表格中改正后重新粘贴：\nA（第1行）的固定班级「3」不在 1 到 2 之间。"_s);
+            boxes[0].text, u"固定班级有误，请在表格中改正后重新粘贴：\nA（第2行）的固定班级「3」不在 1 到 2 之间。"_s);
         QVERIFY(!busyAtBox);
         QCOMPARE(QString::fromStdString(FirstDifference(before, w.window.state())), QString());
         QCOMPARE(Cells(w, "StrGrid"), roster);
@@ -189,8 +189,8 @@ private slots:
         const QStringList undivided = Cells(w, "gdAvg");
         const QStringList lines = w.click("BitBtn2").value(0).text.split(u'\n');
         QCOMPARE(lines,
-            QStringList({u"固定班级有误，请在表格中改正后重新粘贴："_s, u"A（第1行）的固定班级「三班」不是整数。"_s,
-                u"C（第3行）的固定班级「1.5」不是整数。"_s}));
+            QStringList({u"固定班级有误，请在表格中改正后重新粘贴："_s, u"A（第2行）的固定班级「三班」不是整数。"_s,
+                u"C（第4行）的固定班级「1.5」不是整数。"_s}));
         QCOMPARE(QString::fromStdString(FirstDifference(pasted, w.window.state())), QString());
         QCOMPARE(Cells(w, "gdAvg"), undivided);
     }

@@ -2,7 +2,7 @@
 #include "GradeText.h"
 #include "WindowDriver.h"
 #include "XlsReaders.h"
-#include "xls/FileSaving.h"
+#include "common/FileSaving.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

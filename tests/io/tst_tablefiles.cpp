@@ -1,12 +1,12 @@
 // The table readers: files saved by LibreOffice Calc against the same table
 // as a copy gives it, random tables through libxlsxwriter and a reference
 // .csv writer, the number text against the C library, and broken files.
+#include "common/ByteSink.h"
 #include "io/CellText.h"
 #include "io/SheetBuilder.h"
 #include "io/TableFile.h"
 #include "io/TextTable.h"
 #include "roster/PastedTable.h"
-#include "xls/ByteSink.h"
 #include "xls/CompoundFile.h"
 
 #include <QFile>

@@ -1,10 +1,12 @@
 #include "GradeText.h"
 #include "WindowDriver.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QTabWidget>
 
 using namespace fenban::testkit;
@@ -20,7 +22,35 @@ class TestLayout : public QObject {
         w.window.resize(size);
         auto* pages = w.control<QTabWidget>("PageControl1");
         pages->setCurrentWidget(w.control<QWidget>(tab));
-        QApplication::processEvents();
+        Settle(w.window);
+    }
+
+    // Lays the window out completely before anything is measured, however
+    // busy the machine: every posted event is handled, the item views lay
+    // out now rather than on their timers, and every layout is activated,
+    // until no geometry changes.
+    static void Settle(QWidget& window)
+    {
+        for (int round = 0; round < 10; ++round) {
+            QCoreApplication::sendPostedEvents();
+            for (QAbstractItemView* view : window.findChildren<QAbstractItemView*>())
+                view->doItemsLayout();
+            QList<QRect> before;
+            const QList<QWidget*> widgets = window.findChildren<QWidget*>();
+            for (const QWidget* widget : widgets)
+                before << widget->geometry();
+            if (window.layout() != nullptr)
+                window.layout()->activate();
+            for (QWidget* widget : widgets)
+                if (widget->layout() != nullptr)
+                    widget->layout()->activate();
+            QCoreApplication::sendPostedEvents();
+            bool moved = false;
+            for (qsizetype i = 0; i < widgets.size(); ++i)
+                moved = moved || widgets[i]->geometry() != before[i];
+            if (!moved)
+                return;
+        }
     }
 
     // The width a control needs to show its text whole. Push buttons, labels

@@ -255,7 +255,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("classCount");
         QTest::addColumn<QString>("message"); // empty: accepted
-        const QString head = u"固定班级有误，请在表格中改正后重新粘贴：\n李四（第2行）的固定班级"_s;
+        const QString head = u"固定班级有误，请在表格中改正后重新粘贴：\n李四（第3行）的固定班级"_s;
         QTest::newRow("in range") << u"12"_s << 12 << u""_s;
         QTest::newRow("not whole") << u"3.5"_s << 12 << head + u"「3.5」不是整数。"_s;
         QTest::newRow("word") << u" 三班 "_s << 12 << head + u"「三班」不是整数。"_s;
@@ -298,7 +298,7 @@ private slots:
         } catch (const RuleValueError& failure) {
             const QStringList lines = QString::fromUtf8(failure.what()).split(u'\n');
             QCOMPARE(lines.size(), 12); // heading, ten students, the rest counted
-            QCOMPARE(lines[1], u"第1行的学生的固定班级「x0」不是整数。"_s);
+            QCOMPARE(lines[1], u"第2行的学生的固定班级「x0」不是整数。"_s);
             QCOMPARE(lines[11], u"……另有 3 处。"_s);
         }
         table.resize(1);
@@ -308,7 +308,7 @@ private slots:
             ReadFixedClasses(StateOf(table), 4);
             QFAIL("no failure");
         } catch (const RuleValueError& failure) {
-            QVERIFY(QString::fromUtf8(failure.what()).endsWith(u"\n周九（第1行）的固定班级「2」与「第3班」不一致。"_s));
+            QVERIFY(QString::fromUtf8(failure.what()).endsWith(u"\n周九（第2行）的固定班级「2」与「第3班」不一致。"_s));
         }
     }
 
@@ -371,10 +371,10 @@ private slots:
         QTest::newRow("unplaced students are left out") << QList<int> {1, 0, 2, 2, 1, 0} << QStringList {};
         QTest::newRow("together, apart and fixed broken")
             << QList<int> {1, 2, 1, 1, 2, 2}
-            << QStringList {u"同班「A」：张三（第1行）在第1班，李四（第2行）在第2班。"_s,
-                   u"同班「B」：赵六（第4行）在第1班，孙八（第6行）在第2班。"_s,
-                   u"不同班「x」：张三（第1行）、王五（第3行）同在第1班。"_s,
-                   u"固定：王五（第3行）应在第2班，现在第1班。"_s, u"固定：钱七（第5行）应在第1班，现在第2班。"_s};
+            << QStringList {u"同班「A」：张三（第2行）在第1班，李四（第3行）在第2班。"_s,
+                   u"同班「B」：赵六（第5行）在第1班，孙八（第7行）在第2班。"_s,
+                   u"不同班「x」：张三（第2行）、王五（第4行）同在第1班。"_s,
+                   u"固定：王五（第4行）应在第2班，现在第1班。"_s, u"固定：钱七（第6行）应在第1班，现在第2班。"_s};
         QTest::newRow("spread broken") << QList<int> {
             1, 1, 2, 1, 1, 1} << QStringList {u"均衡生源「实验」：共 3 人，每班应有 1 或 2 人，第1班有 3 人。"_s};
     }
@@ -472,13 +472,13 @@ private slots:
             {Kind::SpreadPinned, {2, 6}, 1},
         };
         const QStringList expected {
-            u"不同班「x」有 3 人，多于班级数 2：张三（第1行）、王五（第3行）、周九（第7行）。"_s,
-            u"同班的钱七（第5行）固定在第1班，赵六（第4行）已手动放在第2班，无法同班。"_s,
-            u"张三（第1行）和周九（第7行）既在同班「A」，又在不同班「x」。"_s,
-            u"不同班「x」的张三（第1行）已手动放在第2班，王五（第3行）固定在第2班，无法分开。"_s,
-            u"同班「A」的 3 人（男 2 人、女 1 人）没有一个班容得下：张三（第1行）、李四（第2行）、周九（第7行）。"_s,
-            u"同班「A」的 2 人都属均衡生源「实验」，而它每班至多 1 人：张三（第1行）、李四（第2行）。"_s,
-            u"均衡生源「城关」共 3 人，每班至多 1 人，但王五（第3行）、周九（第7行）都已定在第2班。"_s,
+            u"不同班「x」有 3 人，多于班级数 2：张三（第2行）、王五（第4行）、周九（第8行）。"_s,
+            u"同班的钱七（第6行）固定在第1班，赵六（第5行）已手动放在第2班，无法同班。"_s,
+            u"张三（第2行）和周九（第8行）既在同班「A」，又在不同班「x」。"_s,
+            u"不同班「x」的张三（第2行）已手动放在第2班，王五（第4行）固定在第2班，无法分开。"_s,
+            u"同班「A」的 3 人（男 2 人、女 1 人）没有一个班容得下：张三（第2行）、李四（第3行）、周九（第8行）。"_s,
+            u"同班「A」的 2 人都属均衡生源「实验」，而它每班至多 1 人：张三（第2行）、李四（第3行）。"_s,
+            u"均衡生源「城关」共 3 人，每班至多 1 人，但王五（第4行）、周九（第8行）都已定在第2班。"_s,
         };
         for (std::size_t k = 0; k < conflicts.size(); ++k)
             QCOMPARE(Q(DescribeConflict(conflicts[k], rules, state, 3)), expected[static_cast<qsizetype>(k)]);
@@ -491,23 +491,23 @@ private slots:
         DivisionRules twice = rules;
         twice.fixed.emplace_back(2, 3);
         QCOMPARE(Q(DescribeConflict({Kind::FixedTwice, {2}}, twice, state, 3)),
-            u"王五（第3行）固定在第2班，又固定在第3班。"_s);
+            u"王五（第4行）固定在第2班，又固定在第3班。"_s);
         DivisionRules byHand = rules;
         byHand.fixed.emplace_back(3, 3);
         QCOMPARE(Q(DescribeConflict({Kind::FixedTwice, {3}}, byHand, state, 3)),
-            u"赵六（第4行）已手动放在第2班，又固定在第3班。"_s);
+            u"赵六（第5行）已手动放在第2班，又固定在第3班。"_s);
         QCOMPARE(Q(DescribeConflict({Kind::Unresolved, {1, 5}}, rules, state, 3)),
-            u"没有找到能同时满足全部规则的分班，仍未满足的规则涉及李四（第2行）、孙八（第6行）。"_s);
+            u"没有找到能同时满足全部规则的分班，仍未满足的规则涉及李四（第3行）、孙八（第7行）。"_s);
         QCOMPARE(Q(DescribeConflict({Kind::FixedOutOfRange, {4}, 5}, rules, state, 3)),
-            u"钱七（第5行）的固定班级 5 不在 1 到 3 之间。"_s);
+            u"钱七（第6行）的固定班级 5 不在 1 到 3 之间。"_s);
         state.FClasses = {{}, {state.Records[0].get(), state.Records[1].get(), state.Records[6].get()}};
         QCOMPARE(Q(DescribeConflict({Kind::FixedOverfull, {0, 2, 4}, 2}, rules, state, 3)),
-            u"第2班有男生 2 人，却有 3 名男生定在这个班：张三（第1行）、王五（第3行）、钱七（第5行）。"_s);
+            u"第2班有男生 2 人，却有 3 名男生定在这个班：张三（第2行）、王五（第4行）、钱七（第6行）。"_s);
         const std::vector<RuleConflict> many(15, conflicts[2]);
         const QStringList cut = Q(ConflictMessage(many, rules, state, 3)).split(u'\n');
         QCOMPARE(cut.size(), 14);
         QCOMPARE(cut.last(), u"……另有 3 处。"_s);
-        QCOMPARE(Q(StudentLabels(state, {0, 1, 2, 3}, 2)), u"张三（第1行）、李四（第2行）等 4 人"_s);
+        QCOMPARE(Q(StudentLabels(state, {0, 1, 2, 3}, 2)), u"张三（第2行）、李四（第3行）等 4 人"_s);
     }
 
     void assignPlacesFixedStudents()

@@ -49,9 +49,9 @@ QJsonObject ValidObject()
 {
     std::mt19937_64 rng(23);
     World world = RandomWorld(rng, 30, 0);
-    world.controls.classCount = 3;
-    AssignClasses(world.state, 3);
-    MoveStudentToClass(world.state, 4, 0);
+    world.division.setClassCount(3);
+    world.division.assign();
+    world.division.move(4, 0);
     return QJsonDocument::fromJson(DivisionJson(world.capture())).object();
 }
 
@@ -125,6 +125,9 @@ private slots:
     void damagedFiles();
     void unreadableFiles();
     void failedWriteLeavesNoPartialFile();
+    void versionOneFilesOpen();
+    void hostileVersionOneFiles_data();
+    void hostileVersionOneFiles();
 };
 
 void TestDivisionFile::extendedValuesReadBackBitForBit()
@@ -193,15 +196,15 @@ void TestDivisionFile::roundTripOfRandomDivisions()
     std::mt19937_64 rng(31);
     for (int round = 0; round < 40; ++round) {
         World world = RandomWorld(rng, 3 + static_cast<int>(rng() % 90), static_cast<int>(rng() % 50));
-        world.controls.soundAlike = rng() % 2;
-        world.controls.edit1 = "12.3\t\"引号\"\\,\"table\":null"; // any text
+        world.division.setSoundAlike(rng() % 2);
         const Snapshot saved = world.capture();
         WriteDivisionFile(file, saved);
         const Snapshot read = ReadDivisionFile(file);
-        QVERIFY(read == saved);
+        QVERIFY(read == Filed(saved));
         World opened;
         opened.restore(read);
-        QCOMPARE(StateDifference(opened.state, world.state), std::string());
+        world.division.setSelectedCell(-1, -1); // a file keeps no chosen cell
+        QCOMPARE(StateDifference(opened.state(), world.state()), std::string());
     }
     QCOMPARE(FilesIn(dir.path().toStdString()).size(), std::size_t {1});
 }
@@ -217,7 +220,7 @@ void TestDivisionFile::writerKeepsOnlyTheTableItWrote()
         const QJsonObject extra {{QStringLiteral("recovery"), QJsonObject {{QStringLiteral("step"), step}}}};
         const Snapshot snapshot = world.capture();
         QCOMPARE(writer.json(snapshot, extra), DivisionJson(snapshot, extra));
-        QVERIFY(ParseDivisionJson(writer.json(snapshot), "x") == snapshot);
+        QVERIFY(ParseDivisionJson(writer.json(snapshot), "x") == Filed(snapshot));
         if (step % 10 == 9)
             Paste(world, RandomTable(rng, 20, 1)); // a new table
         else
@@ -250,7 +253,7 @@ void TestDivisionFile::independentReaderSeesTheDivision()
     std::size_t listed = 0;
     for (const SharedIndices& list : s.classes)
         listed += list->size();
-    const std::string expected = "fenban-division|1|" + std::to_string(s.roster.table->rowCount()) + "|"
+    const std::string expected = "fenban-division|2|" + std::to_string(s.roster.table->rowCount()) + "|"
         + std::to_string(s.studentCount()) + "|" + std::to_string(listed) + "|" + s.roster.table->Unpack().cell(1, 1)
         + "|" + ExtendedText(s.statistics->gradeAvg[0]) + "\n";
     QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()), QString::fromStdString(expected));
@@ -261,7 +264,7 @@ void TestDivisionFile::damagedFiles_data()
     QTest::addColumn<Edit>("edit");
     QTest::addColumn<bool>("newer");
     const auto key = [](const char* k) { return QString::fromLatin1(k); };
-    QTest::newRow("newer version") << Set(key("version"), 2) << true;
+    QTest::newRow("newer version") << Set(key("version"), 3) << true;
     QTest::newRow("version zero") << Set(key("version"), 0) << false;
     QTest::newRow("other format") << Set(key("format"), key("spreadsheet")) << false;
     QTest::newRow("no classes") << Remove(key("classes")) << false;
@@ -280,8 +283,11 @@ void TestDivisionFile::damagedFiles_data()
     QTest::newRow("cell not text") << Set(key("table/cells/1/1"), 7) << false;
     QTest::newRow("row wider than the table") << Set(key("table/columns"), 2) << false;
     QTest::newRow("score does not convert") << Set(key("table/cells/1/4"), QStringLiteral("八十")) << false;
-    QTest::newRow("class count 0") << Set(key("controls/classCount"), 0) << false;
-    QTest::newRow("flag as number") << Set(key("controls/manual"), 1) << false;
+    QTest::newRow("class count 0") << Set(key("settings/classCount"), 0) << false;
+    QTest::newRow("flag as number") << Set(key("settings/manual"), 1) << false;
+    QTest::newRow("headcounts miscounted") << Set(key("shown/headcounts"), QJsonArray {}) << false;
+    QTest::newRow("total not a number") << Set(key("shown/total"), key("abc")) << false;
+    QTest::newRow("table of 30 million columns") << Set(key("table/columns"), 30'000'000) << false;
     QTest::newRow("no view") << Remove(key("view")) << false;
 }
 
@@ -354,10 +360,63 @@ void TestDivisionFile::failedWriteLeavesNoPartialFile()
                 continue;
             }
             QVERIFY(failAt > 3); // create, write, close and rename could each fail
-            QVERIFY(ReadDivisionFile(file) == snapshot);
+            QVERIFY(ReadDivisionFile(file) == Filed(snapshot));
             break;
         }
     }
+}
+
+// Files the program wrote in version 1 open: the figures shown come back
+// from the drawn table and Edit1's text, and a version-2 file of them reads
+// back the same.
+void TestDivisionFile::versionOneFilesOpen()
+{
+    QTemporaryDir dir;
+    for (const char* name : {"v1-before-division.fenban", "v1-rules-moved.fenban", "v1-random.fenban"}) {
+        const std::filesystem::path v1 = std::filesystem::path(FENBAN_TEST_DATA) / name;
+        QJsonObject whole;
+        const Snapshot read = ReadDivisionFile(v1, &whole);
+        QCOMPARE(whole.value(QStringLiteral("version")).toInt(), 1);
+        const QJsonObject table = whole.value(QStringLiteral("averagesTable")).toObject();
+        QCOMPARE(read.shown->averagesDrawn, table.value(QStringLiteral("columns")).toInt() == SubjectCount + 1);
+        if (read.shown->averagesDrawn)
+            QCOMPARE(
+                static_cast<int>(read.shown->classAverages.size()), table.value(QStringLiteral("rows")).toInt() - 2);
+        const QString edit1
+            = whole.value(QStringLiteral("controls")).toObject().value(QStringLiteral("edit1")).toString();
+        QCOMPARE(read.shown->hasTotal, !edit1.isEmpty());
+        World world;
+        world.restore(read); // a possible state
+        const std::filesystem::path v2 = PathOf(dir, name);
+        WriteDivisionFile(v2, read);
+        QVERIFY(ReadDivisionFile(v2) == Filed(read));
+    }
+}
+
+void TestDivisionFile::hostileVersionOneFiles_data()
+{
+    QTest::addColumn<Edit>("edit");
+    const auto key = [](const char* k) { return QString::fromLatin1(k); };
+    QTest::newRow("30 million averages columns") << Set(key("averagesTable/columns"), 30'000'000);
+    QTest::newRow("averages of 200 classes") << Set(key("averagesTable/rows"), 202);
+    QTest::newRow("class label of another class") << Set(key("averagesTable/cells/1/0"), key("7 (1/2)"));
+    QTest::newRow("average not a number") << Set(key("averagesTable/cells/1/1"), key("abc"));
+    QTest::newRow("more class numbers than students") << Set(key("classNumbers/5000"), 1);
+    QTest::newRow("a class list longer than the roster") << Set(key("classes/0/600"), 1);
+}
+
+// Version-1 files whose counts lie are refused before anything is made of them.
+void TestDivisionFile::hostileVersionOneFiles()
+{
+    QFETCH(Edit, edit);
+    QFile original(QStringLiteral(FENBAN_TEST_DATA "/v1-rules-moved.fenban"));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QJsonObject root = QJsonDocument::fromJson(original.readAll()).object();
+    edit(root);
+    QTemporaryDir dir;
+    const std::filesystem::path file = PathOf(dir, "坏.fenban");
+    WriteBytes(file, QJsonDocument(root).toJson());
+    QVERIFY_THROWS_EXCEPTION(DamagedFileError, ReadDivisionFile(file));
 }
 
 QTEST_GUILESS_MAIN(TestDivisionFile)

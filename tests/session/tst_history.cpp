@@ -27,7 +27,7 @@ struct Walk {
         std::string name;
         Choices before;
         while (name.empty()) {
-            before = ChoicesOf(world.state, world.controls);
+            before = world.choices();
             name = RandomAction(world, rng, false);
         }
         history.record(name, before, world.capture());
@@ -89,41 +89,41 @@ void TestHistory::choicesStayUnlessTheStepChangedThem()
 {
     std::mt19937_64 rng(47);
     World world = RandomWorld(rng, 40, 0);
-    AssignClasses(world.state, world.controls.classCount);
-    world.state.FShownClass = 0; // listing class 1
-    world.controls.tableShown = false;
+    world.division.assign();
+    world.division.setListing(0); // listing class 1
+    world.tableShown = false;
     History history(world.capture());
     const Snapshot beforePaste = world.capture();
 
-    Choices before = ChoicesOf(world.state, world.controls);
+    Choices before = world.choices();
     Paste(world, RandomTable(rng, 60, 2)); // changes the listing: the table is shown
     history.record("读入数据", before, world.capture());
-    world.controls.coefficient = 5; // choices, no step
-    world.controls.manual = true;
-    world.state.FShownClass = 1;
-    before = ChoicesOf(world.state, world.controls);
-    AssignClasses(world.state, world.controls.classCount);
+    world.division.setCoefficient(5); // choices, no step
+    world.division.setManual(true);
+    world.division.setListing(1);
+    before = world.choices();
+    world.division.assign();
     history.record("编班", before, world.capture());
-    world.controls.coefficient = 9;
+    world.division.setCoefficient(9);
 
     Snapshot target = history.undo(world.capture());
-    QCOMPARE(target.controls.coefficient, 9); // undoing 编班 keeps what was typed since
+    QCOMPARE(target.settings.coefficient, 9); // undoing 编班 keeps what was typed since
     QCOMPARE(target.shownClass, 1);
-    QVERIFY(target.controls.manual);
+    QVERIFY(target.settings.manual);
     QVERIFY(*target.classNos == *history.current().classNos);
     world.restore(target);
 
     target = history.undo(world.capture());
     QCOMPARE(target.shownClass, 0); // the paste changed the listing: it comes back
-    QVERIFY(!target.controls.tableShown);
-    QCOMPARE(target.controls.coefficient, 9);
+    QVERIFY(!target.tableShown);
+    QCOMPARE(target.settings.coefficient, 9);
     QVERIFY(*target.classNos == *beforePaste.classNos);
     QCOMPARE(history.redoName(), std::string("读入数据"));
     world.restore(target);
 
     target = history.redo(world.capture());
     QCOMPARE(target.shownClass, -1);
-    QVERIFY(target.controls.tableShown);
+    QVERIFY(target.tableShown);
     QCOMPARE(history.undoName(), std::string("读入数据"));
     QCOMPARE(history.redoName(), std::string("编班"));
 }
@@ -133,16 +133,16 @@ void TestHistory::undoingTheFirstPasteDropsItsSubject()
     std::mt19937_64 rng(59);
     World world; // as at start: no table, no subject names
     History history(world.capture());
-    const Choices before = ChoicesOf(world.state, world.controls);
+    const Choices before = world.choices();
     Paste(world, RandomTable(rng, 20, 0));
     history.record("读入数据", before, world.capture());
-    world.controls.subject = 4; // a choice: no step
+    world.division.setSubject(4); // a choice: no step
 
     const Snapshot target = history.undo(world.capture());
-    QCOMPARE(target.controls.subject, -1); // the start has no subject 4
+    QCOMPARE(target.settings.subject, -1); // the start has no subject 4
     world.restore(target); // a possible state: it does not throw
     QVERIFY(world.capture() == target);
-    QCOMPARE(history.redo(world.capture()).controls.subject, -1);
+    QCOMPARE(history.redo(world.capture()).settings.subject, -1);
 }
 
 void TestHistory::oldestStepsGoBeyondTheLimits()
@@ -194,15 +194,16 @@ void TestHistory::stepsShareWhatTheyLeaveAlone()
 {
     std::mt19937_64 rng(61);
     World world = RandomWorld(rng, 500, 0);
-    AssignClasses(world.state, world.controls.classCount);
+    world.division.assign();
     History history(world.capture());
     std::size_t full = 0;
     std::unordered_set<const void*> counted;
     CountHeldBytes(world.capture(), counted, full);
     for (int press = 0; press < 50; ++press) {
-        const Choices before = ChoicesOf(world.state, world.controls);
-        const BalanceRequest request {false, 1, 2, -1, static_cast<std::int32_t>(press % 3), world.controls.classCount};
-        QCOMPARE(Balance(world.state, request), BalanceOutcome::Swapped);
+        const Choices before = world.choices();
+        world.division.setPair(1, 2);
+        world.division.setCoefficient(static_cast<std::int32_t>(press % 3));
+        QCOMPARE(world.division.press(), BalanceOutcome::Swapped);
         history.record("调整", before, world.capture());
     }
     const Snapshot last = history.current();

@@ -40,6 +40,7 @@ class TestRecovery : public QObject {
 
 private slots:
     void killedRunLeavesItsWorkForTheNextStart();
+    void recoveryFollowsTheUnsavedWork_data();
     void recoveryFollowsTheUnsavedWork();
     void leftOversSortedOut();
     void titlesAndStepNames();
@@ -61,7 +62,7 @@ void TestRecovery::killedRunLeavesItsWorkForTheNextStart()
     QVERIFY(child.waitForFinished());
     std::vector<LeftOverRecovery> found = ClaimLeftOverRecoveries(Folder(dir));
     QCOMPARE(found.size(), std::size_t {1});
-    QVERIFY(found[0].snapshot() == RecoveryChildWork(71));
+    QVERIFY(found[0].snapshot() == Filed(RecoveryChildWork(71)));
     QCOMPARE(found[0].info().pid, pid);
     QCOMPARE(found[0].info().step, std::string("调整"));
     QVERIFY(!found[0].info().written.empty());
@@ -71,43 +72,60 @@ void TestRecovery::killedRunLeavesItsWorkForTheNextStart()
     QVERIFY(FilesIn(dir).empty());
 }
 
+// Written on the step's thread or in the background: once flushed, the file
+// follows the work alike.
+void TestRecovery::recoveryFollowsTheUnsavedWork_data()
+{
+    QTest::addColumn<bool>("inBackground");
+    QTest::newRow("on the step's thread") << false;
+    QTest::newRow("in the background") << true;
+}
+
 void TestRecovery::recoveryFollowsTheUnsavedWork()
 {
+    QFETCH(bool, inBackground);
     QTemporaryDir dir;
     QTemporaryDir documents;
     const std::filesystem::path document = Folder(documents) / "初一.fenban";
     auto recovery = std::make_unique<RecoveryFile>(Folder(dir));
     const std::filesystem::path file = recovery->path();
-    Session session(Work(1, 0), std::move(recovery));
+    Session session(Work(1, 0), std::move(recovery), {}, inBackground);
     QVERIFY(!std::filesystem::exists(file)); // nothing unsaved yet
 
     session.record("编班", ChoicesOf(Work(1, 0)), Work(1, 10));
-    QVERIFY(ReadDivisionFile(file) == Work(1, 10));
+    session.flushRecovery();
+    QVERIFY(ReadDivisionFile(file) == Filed(Work(1, 10)));
     QVERIFY(ClaimLeftOverRecoveries(Folder(dir)).empty()); // this run holds it
     session.record("调整", ChoicesOf(Work(1, 10)), Work(1, 20));
-    QVERIFY(ReadDivisionFile(file) == Work(1, 20));
+    session.flushRecovery();
+    QVERIFY(ReadDivisionFile(file) == Filed(Work(1, 20)));
 
     session.save(document, Work(1, 20));
+    session.flushRecovery();
     QVERIFY(!std::filesystem::exists(file)); // saved: nothing to recover
-    QVERIFY(ReadDivisionFile(document) == Work(1, 20));
+    QVERIFY(ReadDivisionFile(document) == Filed(Work(1, 20)));
 
     const Snapshot undone = session.undo(Work(1, 20));
+    session.flushRecovery();
     QVERIFY(undone == Work(1, 10));
     QJsonObject whole;
-    QVERIFY(ReadDivisionFile(file, &whole) == Work(1, 10));
+    QVERIFY(ReadDivisionFile(file, &whole) == Filed(Work(1, 10)));
     QCOMPARE(whole.value(QStringLiteral("recovery")).toObject().value(QStringLiteral("document")).toString(),
         QString::fromStdString(PathText(document)));
 
     session.redo(undone); // back at the saved step
+    session.flushRecovery();
     QVERIFY(!std::filesystem::exists(file));
     session.record("调班", Choices(), Work(1, 30));
+    session.flushRecovery();
     QVERIFY(std::filesystem::exists(file));
     session.close();
     QVERIFY(FilesIn(dir).empty());
 
     // A folder that cannot be made: the step stands, the problem is told.
-    Session blocked(Work(1, 0), std::make_unique<RecoveryFile>(document / "sub"));
+    Session blocked(Work(1, 0), std::make_unique<RecoveryFile>(document / "sub"), {}, inBackground);
     blocked.record("编班", Choices(), Work(1, 10));
+    blocked.flushRecovery();
     QVERIFY(blocked.recoveryProblem().find("不能保存文件") == 0);
     QVERIFY(blocked.history().canUndo());
 }
@@ -126,8 +144,8 @@ void TestRecovery::leftOversSortedOut()
 
     const std::vector<LeftOverRecovery> found = ClaimLeftOverRecoveries(Folder(dir));
     QCOMPARE(found.size(), std::size_t {2});
-    QVERIFY(found[0].snapshot() == Work(2, 15)); // the newest first
-    QVERIFY(found[1].snapshot() == Work(2, 5));
+    QVERIFY(found[0].snapshot() == Filed(Work(2, 15))); // the newest first
+    QVERIFY(found[1].snapshot() == Filed(Work(2, 5)));
     const std::vector<std::string> left = FilesIn(dir);
     QVERIFY(std::find(left.begin(), left.end(), "recovery-1-1-1.fenban") == left.end()); // damaged: gone
     QVERIFY(std::find(left.begin(), left.end(), "recovery-2-2-1.fenban") != left.end()); // a newer program's

@@ -20,6 +20,7 @@ private slots:
     void captureRestoreCapture();
     void balancingAfterRestoreMakesTheSameExchanges();
     void restoreOfTheSameTableKeepsRecords();
+    void ruleColumnsComeBackWithTheRoster();
     void inconsistentSnapshotChangesNothing_data();
     void inconsistentSnapshotChangesNothing();
 };
@@ -55,8 +56,8 @@ void TestSnapshot::captureRestoreCapture()
         World restored; // fresh records, built from the table
         restored.restore(snapshot);
         QVERIFY(restored.capture() == snapshot);
-        QCOMPARE(StateDifference(restored.state, world.state), std::string());
-        QVERIFY(restored.source.table == snapshot.roster.table);
+        QCOMPARE(StateDifference(restored.state(), world.state()), std::string());
+        QVERIFY(restored.division.source().table == snapshot.roster.table);
     }
 }
 
@@ -72,13 +73,20 @@ void TestSnapshot::balancingAfterRestoreMakesTheSameExchanges()
         copy.restore(world.capture());
         for (int press = 0; press < 6; ++press) {
             const bool manual = rng() % 3 == 0;
-            const BalanceRequest request {manual, 1 + static_cast<int>(rng() % 4), 1 + static_cast<int>(rng() % 4),
-                static_cast<int>(rng() % SubjectCount), static_cast<std::int32_t>(rng() % 5),
-                world.controls.classCount};
-            const BalanceOutcome outcome = Balance(world.state, request);
-            QCOMPARE(Balance(copy.state, request), outcome);
+            const int classA = 1 + static_cast<int>(rng() % 4);
+            const int classB = 1 + static_cast<int>(rng() % 4);
+            const int subject = static_cast<int>(rng() % SubjectCount);
+            const auto coefficient = static_cast<std::int32_t>(rng() % 5);
+            for (Division* d : {&world.division, &copy.division}) {
+                d->setManual(manual);
+                d->setPair(classA, classB);
+                d->setSubject(subject);
+                d->setCoefficient(coefficient);
+            }
+            const BalanceOutcome outcome = world.division.press();
+            QCOMPARE(copy.division.press(), outcome);
             swaps += outcome == BalanceOutcome::Swapped;
-            QCOMPARE(StateDifference(copy.state, world.state), std::string());
+            QCOMPARE(StateDifference(copy.state(), world.state()), std::string());
         }
     }
     QVERIFY(swaps > 100); // the property was exercised
@@ -89,13 +97,34 @@ void TestSnapshot::restoreOfTheSameTableKeepsRecords()
     std::mt19937_64 rng(17);
     World world = RandomWorld(rng, 40, 30);
     const Snapshot before = world.capture();
-    const TStudent* const first = world.state.Records.front().get();
-    AssignClasses(world.state, 4);
-    MoveStudentToClass(world.state, 3, 1);
-    Balance(world.state, {false, 1, 2, -1, 1, 4});
+    const TStudent* const first = world.state().Records.front().get();
+    world.division.setClassCount(4);
+    world.division.assign();
+    world.division.setListing(-1);
+    world.division.move(3, 1);
+    world.division.setManual(false);
+    world.division.press();
     world.restore(before);
-    QCOMPARE(world.state.Records.front().get(), first);
+    QCOMPARE(world.state().Records.front().get(), first);
     QVERIFY(world.capture() == before);
+}
+
+// A roster with rule columns restored into a document that never read it
+// (an opened file, a recovery) has the rule columns of the one saved.
+void TestSnapshot::ruleColumnsComeBackWithTheRoster()
+{
+    std::mt19937_64 rng(29);
+    CellGrid table = RandomTable(rng, 50, 2);
+    table.setCell(FirstScoreColumn + SubjectCount, 0, "同班");
+    table.setCell(FirstScoreColumn + SubjectCount + 1, 0, "不同班");
+    World world;
+    Paste(world, table);
+    world.division.assign();
+    QCOMPARE(world.state().RuleTexts.columns.size(), std::size_t {2});
+    World opened;
+    opened.restore(world.capture());
+    QCOMPARE(StateDifference(opened.state(), world.state()), std::string());
+    QVERIFY(opened.capture() == world.capture());
 }
 
 Q_DECLARE_METATYPE(std::function<void(Snapshot&)>)
@@ -124,8 +153,9 @@ void TestSnapshot::inconsistentSnapshotChangesNothing()
     std::mt19937_64 rng(19);
     World world;
     Paste(world, RandomTable(rng, 30, 1));
-    AssignClasses(world.state, 3);
-    MoveStudentToClass(world.state, 0, 2);
+    world.division.setClassCount(3);
+    world.division.assign();
+    world.division.move(0, 2);
     Snapshot damaged = world.capture();
     damage(damaged);
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "xls/FileSaving.h"
+#include "common/FileSaving.h"
 
 #include <memory>
 #include <system_error>

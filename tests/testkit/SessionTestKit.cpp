@@ -39,17 +39,6 @@ std::string RandomScore(std::mt19937_64& rng, int top)
     }
 }
 
-void ShowAverages(World& world)
-{
-    const DivisionState& s = world.state;
-    CellGrid grid(SubjectCount + 1, static_cast<int>(s.FClassAvg.size()) + 2);
-    for (std::size_t c = 0; c < s.FClassAvg.size(); ++c)
-        for (int j = 0; j < SubjectCount; ++j)
-            grid.setCell(j + 1, static_cast<int>(c) + 1, FormatNumber(s.FClassAvg[c][j], "."));
-    grid.setCell(0, grid.rowCount() - 1, "年级平均分");
-    world.controls.averages = PackedGrid::Pack(grid);
-}
-
 } // namespace
 
 CellGrid RandomTable(std::mt19937_64& rng, int students, int extraColumns)
@@ -85,32 +74,20 @@ CellGrid RandomTable(std::mt19937_64& rng, int students, int extraColumns)
 
 void World::restore(const Snapshot& snapshot)
 {
-    RestoreSnapshot(snapshot, state, source);
-    controls = snapshot.controls;
+    division.restore(snapshot);
+    tableShown = snapshot.tableShown;
 }
 
 void Paste(World& world, const CellGrid& table)
 {
-    DivisionState& s = world.state;
-    s.FSelCol = s.FSelRow = s.FShownClass = -1;
-    EndDivision(s);
-    world.source = {PackedGrid::Pack(table), ".", false};
-    world.controls.tableShown = true;
-    BuiltRoster built = BuildRosterFromGrid(table, ".");
-    s.Records = std::move(built.students);
-    for (const auto& record : s.Records)
-        s.FStudents.push_back(record.get());
-    world.source.built = true;
-    world.controls.subjectNames.assign(built.subjectNames.begin(), built.subjectNames.end());
-    world.controls.subject = -1;
-    world.controls.classCount = built.proposedClassCount;
-    ResizeClassLists(s, world.controls.classCount);
+    world.tableShown = true;
+    world.division.readTable(table, ".");
 }
 
 std::string RandomAction(World& world, std::mt19937_64& rng, bool withChoices)
 {
-    DivisionState& s = world.state;
-    Controls& c = world.controls;
+    Division& d = world.division;
+    const DivisionState& s = d.state();
     const int roll = static_cast<int>(rng() % (withChoices ? 100 : 80));
     if (roll < 5) {
         Paste(world, RandomTable(rng, 3 + static_cast<int>(rng() % 60), static_cast<int>(rng() % 3)));
@@ -118,28 +95,28 @@ std::string RandomAction(World& world, std::mt19937_64& rng, bool withChoices)
     }
     if (roll < 12) {
         const int count = 1 + static_cast<int>(rng() % 8);
-        if (count == c.classCount)
+        if (count == d.classCount())
             return {};
-        c.classCount = count;
-        ResizeClassLists(s, count);
+        d.setClassCount(count);
         return "分班数";
     }
-    if (roll < 25) {
-        if (!AssignClasses(s, c.classCount))
-            return {};
-        ShowAverages(world);
-        return "编班";
-    }
+    if (roll < 25)
+        return d.assign() ? "编班" : "";
     if (roll < 60) {
+        const Settings kept = d.settings();
         const bool manual = rng() % 3 == 0;
-        const BalanceRequest request {manual, 1 + static_cast<int>(rng() % 4), 1 + static_cast<int>(rng() % 4),
-            manual ? static_cast<int>(rng() % SubjectCount) : c.subject, static_cast<std::int32_t>(rng() % 4),
-            c.classCount};
-        if (Balance(s, request) != BalanceOutcome::Swapped)
-            return {};
-        c.edit1 = FormatNumber(TotalDeviation(s.FDevSum), ".");
-        ShowAverages(world);
-        return "调整";
+        d.setManual(manual);
+        d.setPair(1 + static_cast<int>(rng() % 4), 1 + static_cast<int>(rng() % 4));
+        if (manual)
+            d.setSubject(static_cast<int>(rng() % SubjectCount));
+        d.setCoefficient(static_cast<std::int32_t>(rng() % 4));
+        const bool swapped = d.press() == BalanceOutcome::Swapped;
+        // The press's own choices are the user's between steps: put back.
+        d.setManual(kept.manual);
+        d.setPair(kept.classA, kept.classB);
+        d.setSubject(kept.subject);
+        d.setCoefficient(kept.coefficient);
+        return swapped ? "调整" : "";
     }
     if (roll < 80) {
         // A hand move from a listing; the listing chosen for it is part of the step.
@@ -147,36 +124,42 @@ std::string RandomAction(World& world, std::mt19937_64& rng, bool withChoices)
         const std::size_t listed = shown < 0 ? s.FStudents.size() : s.FClasses[shown].size();
         if (listed == 0 || s.FClasses.empty())
             return {};
-        const int before = std::exchange(s.FShownClass, shown);
+        const int before = s.FShownClass;
+        d.setListing(shown);
         const int position = static_cast<int>(rng() % listed);
-        if (!MoveStudentToClass(s, position, static_cast<int>(rng() % s.FClasses.size()))) {
-            s.FShownClass = before;
+        if (!d.move(position, static_cast<int>(rng() % s.FClasses.size()))) {
+            d.setListing(before);
             return {};
         }
-        c.tableShown = false;
+        world.tableShown = false;
         return "调班";
     }
     // Choices: none is a step.
     switch (rng() % 4) {
     case 0:
-        c.coefficient = static_cast<std::int32_t>(rng() % 7) - 1;
+        d.setCoefficient(static_cast<std::int32_t>(rng() % 7) - 1);
         break;
     case 1:
-        c.manual = !c.manual;
-        c.classA = 1 + static_cast<int>(rng() % 4);
-        c.classB = 1 + static_cast<int>(rng() % 4);
+        d.setManual(!d.settings().manual);
+        d.setPair(1 + static_cast<int>(rng() % 4), 1 + static_cast<int>(rng() % 4));
         break;
     case 2:
-        s.FShownClass = static_cast<int>(rng() % (s.FClasses.size() + 1)) - 1;
-        c.tableShown = false;
+        d.setListing(static_cast<int>(rng() % (s.FClasses.size() + 1)) - 1);
+        world.tableShown = false;
         break;
     default:
-        s.FSelCol = static_cast<int>(rng() % 15);
-        s.FSelRow = static_cast<int>(rng() % 30);
-        c.subject = static_cast<int>(rng() % 12) - 1;
+        d.setSelectedCell(static_cast<int>(rng() % 15), static_cast<int>(rng() % 30));
+        d.setSubject(static_cast<int>(rng() % 12) - 1);
         break;
     }
     return {};
+}
+
+Snapshot Filed(Snapshot snapshot)
+{
+    snapshot.selCol = -1;
+    snapshot.selRow = -1;
+    return snapshot;
 }
 
 World RandomWorld(std::mt19937_64& rng, int students, int actions)
@@ -217,6 +200,18 @@ std::string StateDifference(const DivisionState& a, const DivisionState& b)
             || !std::equal(x.Scores.begin(), x.Scores.end(), y.Scores.begin(), testkit::SameBits))
             return "record " + std::to_string(i);
     }
+    const RosterRuleTexts& ra = a.RuleTexts;
+    const RosterRuleTexts& rb = b.RuleTexts;
+    const auto sameColumn = [](const RuleColumn& x, const RuleColumn& y) {
+        return x.kind == y.kind && x.gridColumn == y.gridColumn && x.header == y.header;
+    };
+    const auto sameCells = [](const std::vector<RuleCell>& x, const std::vector<RuleCell>& y) {
+        return std::equal(x.begin(), x.end(), y.begin(), y.end(),
+            [](const RuleCell& p, const RuleCell& q) { return p.column == q.column && p.text == q.text; });
+    };
+    if (!std::equal(ra.columns.begin(), ra.columns.end(), rb.columns.begin(), rb.columns.end(), sameColumn)
+        || !std::equal(ra.cells.begin(), ra.cells.end(), rb.cells.begin(), rb.cells.end(), sameCells))
+        return "rule columns";
     if (a.FShownClass != b.FShownClass || a.FSelCol != b.FSelCol || a.FSelRow != b.FSelRow)
         return "listing or chosen cell";
     return {};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/Division.h"
 #include "engine/DivisionState.h"
 #include "roster/CellGrid.h"
 #include "session/Snapshot.h"
@@ -14,23 +15,28 @@ namespace fenban::sessiontest {
 // Names repeat now and then; some genders are odd, some cells blank.
 CellGrid RandomTable(std::mt19937_64& rng, int students, int extraColumns);
 
-// The window's state as the handlers change it, without the window.
+// The division document as the window drives it, without the window: the
+// document and whether the roster grid shows the table (the view's part of a snapshot).
 struct World {
-    DivisionState state;
-    RosterSource source;
-    Controls controls;
+    Division division;
+    bool tableShown = true;
 
-    Snapshot capture() const { return CaptureSnapshot(state, source, controls); }
+    const DivisionState& state() const { return division.state(); }
+    Snapshot capture() const { return division.capture(tableShown); }
+    Choices choices() const { return ChoicesOf(capture()); }
     void restore(const Snapshot& snapshot);
 };
 
-// The paste's roster building (读入数据): the table, the subject names, the proposed class count.
+// 读入数据: the document reads the table.
 void Paste(World& world, const CellGrid& table);
 
 // One random action. Returns the name of the step when it changed the
 // division (分班数, 编班, 调整, 调班, 读入数据), empty for a choice that is
 // no step (listing, cell, coefficient, pair) or a press that changed nothing.
 std::string RandomAction(World& world, std::mt19937_64& rng, bool withChoices);
+
+// What a division file keeps of a snapshot: all but the chosen cell.
+Snapshot Filed(Snapshot snapshot);
 
 // A world after a paste of `students` and `actions` random actions.
 World RandomWorld(std::mt19937_64& rng, int students, int actions);

@@ -66,6 +66,7 @@ QList<SeenBox> WindowDriver::run(const std::function<void()>& action)
 {
     const qsizetype before = dialogs.boxes().size();
     action();
+    window.flushRecovery(); // what a test reads of the recovery file follows the action
     return dialogs.boxes().mid(before);
 }
 
@@ -126,19 +127,25 @@ QList<SeenBox> WindowDriver::moveToClass(int classNo)
     return {};
 }
 
-QList<SeenBox> WindowDriver::balanceAll(bool cancelAtFirstReport)
+QList<SeenBox> WindowDriver::balanceAll(bool cancelAtFirstReport, bool byEscape)
 {
     bool cancelled = false;
-    const QMetaObject::Connection hook
-        = QObject::connect(&window, &TForm1::balanceProgressed, &window, [this, cancelAtFirstReport, &cancelled] {
-              if (!cancelAtFirstReport || cancelled)
-                  return;
-              const auto* dialog = window.findChild<QProgressDialog*>(QStringLiteral("dlgBalanceProgress"));
-              if (auto* cancel = dialog ? dialog->findChild<QPushButton*>() : nullptr) {
-                  cancel->click();
-                  cancelled = true;
-              }
-          });
+    reportsAfterStop_ = 0;
+    const QMetaObject::Connection hook = QObject::connect(
+        &window, &TForm1::balanceProgressed, &window, [this, cancelAtFirstReport, byEscape, &cancelled] {
+            if (cancelled)
+                ++reportsAfterStop_;
+            if (!cancelAtFirstReport || cancelled)
+                return;
+            auto* dialog = window.findChild<QProgressDialog*>(QStringLiteral("dlgBalanceProgress"));
+            if (dialog != nullptr && byEscape) {
+                QTest::keyClick(dialog, Qt::Key_Escape);
+                cancelled = true;
+            } else if (auto* cancel = dialog ? dialog->findChild<QPushButton*>() : nullptr) {
+                cancel->click();
+                cancelled = true;
+            }
+        });
     QList<SeenBox> boxes = click("btnBalanceAll");
     QObject::disconnect(hook);
     if (cancelAtFirstReport && !cancelled)

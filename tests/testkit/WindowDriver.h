@@ -81,9 +81,11 @@ public:
     QList<SeenBox> moveToClass(int classNo);
     // Presses 一键均衡 and returns when its work has ended. With
     // cancelAtFirstReport, presses 取消 in its progress dialog
-    // ("dlgBalanceProgress") as the first progress report arrives; a check
-    // fails when there was none.
-    QList<SeenBox> balanceAll(bool cancelAtFirstReport = false);
+    // ("dlgBalanceProgress") as the first progress report arrives (byEscape:
+    // the Esc key instead); a check fails when there was none.
+    QList<SeenBox> balanceAll(bool cancelAtFirstReport = false, bool byEscape = false);
+    // Progress reports that reached the window after the last balanceAll stopped its run.
+    int reportsAfterStop() const { return reportsAfterStop_; }
 
     // Cell (col, row) of a grid as the user sees it: headers for the fixed
     // row and column. Counts include the fixed row and column.
@@ -106,6 +108,7 @@ private:
     QList<SeenBox> withFile(const QString& fileName, const std::function<void()>& action);
 
     std::vector<std::unique_ptr<QAbstractItemModelTester>> testers_;
+    int reportsAfterStop_ = 0;
 };
 
 } // namespace fenban::testkit

@@ -1,4 +1,4 @@
-#include "xls/FileSaving.h"
+#include "common/FileSaving.h"
 
 #include "common/Failure.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "xls/ByteSink.h"
+#include "common/ByteSink.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,0 +1,257 @@
+#include "document/Division.h"
+
+#include "engine/Division.h"
+#include "engine/Statistics.h"
+#include "roster/RosterBuilder.h"
+#include "rules/RuleBuilder.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <utility>
+
+namespace fenban {
+
+DivisionState CopyOf(const DivisionState& state)
+{
+    DivisionState copy;
+    std::unordered_map<const TStudent*, PStudent> to;
+    to.reserve(state.Records.size());
+    copy.Records.reserve(state.Records.size());
+    for (const auto& record : state.Records) {
+        copy.Records.push_back(std::make_unique<TStudent>(*record));
+        to.emplace(record.get(), copy.Records.back().get());
+    }
+    const auto map = [&to](const TStudentList& list) {
+        TStudentList mapped;
+        mapped.reserve(list.size());
+        for (const PStudent student : list)
+            mapped.push_back(to.at(student));
+        return mapped;
+    };
+    copy.RuleTexts = state.RuleTexts;
+    copy.FStudents = map(state.FStudents);
+    copy.FGroupA = map(state.FGroupA);
+    copy.FGroupB = map(state.FGroupB);
+    for (const TStudentList& list : state.FClasses)
+        copy.FClasses.push_back(map(list));
+    copy.FClassAvg = state.FClassAvg;
+    copy.FClassDev = state.FClassDev;
+    copy.FGradeAvg = state.FGradeAvg;
+    copy.FDevSum = state.FDevSum;
+    copy.FSelCol = state.FSelCol;
+    copy.FSelRow = state.FSelRow;
+    copy.FShownClass = state.FShownClass;
+    return copy;
+}
+
+OptimisedDivision Optimise(const OptimiseInput& input, const OptimiseControl& control)
+{
+    DivisionState work = CopyOf(*input.state);
+    OptimisedDivision answer;
+    answer.result = OptimiseDivision(work, input.classCount, input.rules, control);
+    std::unordered_map<const TStudent*, std::uint32_t> index;
+    index.reserve(work.Records.size());
+    answer.classNos.reserve(work.Records.size());
+    for (std::size_t i = 0; i < work.Records.size(); ++i) {
+        index.emplace(work.Records[i].get(), static_cast<std::uint32_t>(i));
+        answer.classNos.push_back(work.Records[i]->ClassNo);
+    }
+    for (const TStudentList& list : work.FClasses) {
+        IndexList& indices = answer.classes.emplace_back();
+        indices.reserve(list.size());
+        for (const PStudent student : list)
+            indices.push_back(index.at(student));
+    }
+    answer.statistics = {work.FGradeAvg, work.FDevSum, work.FClassAvg, work.FClassDev};
+    return answer;
+}
+
+Division::Division()
+    : shown_(std::make_shared<const ShownFigures>())
+{
+}
+
+void Division::notify(const DivisionChange& change) const
+{
+    for (const Listener& listener : listeners_)
+        listener(change);
+}
+
+void Division::readTable(const CellGrid& table, const std::string& decimalSeparator)
+{
+    state_.FSelCol = -1;
+    state_.FSelRow = -1;
+    state_.FShownClass = -1;
+    EndDivision(state_);
+    source_ = {PackedGrid::Pack(table), decimalSeparator, false};
+    DivisionChange change {DivisionStep::ReadTable};
+    change.roster = change.lists = change.statistics = true;
+    BuiltRoster built;
+    try {
+        built = BuildRosterFromGrid(table, decimalSeparator);
+    } catch (...) {
+        notify(change); // the table stays, without a roster
+        throw;
+    }
+    state_.Records = std::move(built.students);
+    state_.RuleTexts = std::move(built.rules);
+    state_.FStudents.reserve(state_.Records.size());
+    for (const auto& record : state_.Records)
+        state_.FStudents.push_back(record.get());
+    source_.built = true;
+    settings_.subjectNames.assign(built.subjectNames.begin(), built.subjectNames.end());
+    settings_.subject = -1;
+    if (built.proposedClassCount != settings_.classCount) {
+        settings_.classCount = built.proposedClassCount;
+        ResizeClassLists(state_, settings_.classCount);
+        change.classCount = true;
+    }
+    notify(change);
+}
+
+void Division::setClassCount(int classCount)
+{
+    settings_.classCount = classCount;
+    ResizeClassLists(state_, classCount);
+    DivisionChange change {DivisionStep::ClassCount};
+    change.classCount = change.lists = true;
+    notify(change);
+}
+
+bool Division::assign()
+{
+    if (!AssignClassesWithRules(state_, settings_.classCount))
+        return false;
+    publishAverages(false);
+    DivisionChange change {DivisionStep::Assign};
+    change.lists = change.statistics = change.shown = true;
+    notify(change);
+    return true;
+}
+
+BalanceOutcome Division::press()
+{
+    const BalanceRequest request {settings_.manual, settings_.classA, settings_.classB, settings_.subject,
+        settings_.coefficient, settings_.classCount};
+    const BalanceOutcome outcome = Balance(state_, request);
+    if (outcome != BalanceOutcome::Swapped)
+        return outcome;
+    publishAverages(true);
+    DivisionChange change {DivisionStep::Press};
+    change.lists = change.statistics = change.shown = true;
+    notify(change);
+    return outcome;
+}
+
+bool Division::move(int position, int target)
+{
+    if (!MoveStudentToClass(state_, position, target))
+        return false;
+    DivisionChange change {DivisionStep::Move};
+    change.lists = true;
+    notify(change);
+    return true;
+}
+
+OptimiseInput Division::optimiseInput(DivisionRules rules) const
+{
+    return {std::make_shared<const DivisionState>(CopyOf(state_)), std::move(rules), settings_.classCount};
+}
+
+void Division::apply(const OptimisedDivision& answer)
+{
+    for (std::size_t i = 0; i < state_.Records.size() && i < answer.classNos.size(); ++i)
+        state_.Records[i]->ClassNo = answer.classNos[i];
+    state_.FClasses.clear();
+    for (const IndexList& list : answer.classes) {
+        TStudentList& members = state_.FClasses.emplace_back();
+        members.reserve(list.size());
+        for (const std::uint32_t i : list)
+            members.push_back(state_.Records[i].get());
+    }
+    state_.FGradeAvg = answer.statistics.gradeAvg;
+    state_.FDevSum = answer.statistics.devSum;
+    state_.FClassAvg = answer.statistics.classAvg;
+    state_.FClassDev = answer.statistics.classDev;
+    publishAverages(true);
+    DivisionChange change {DivisionStep::Optimise};
+    change.lists = change.statistics = change.shown = true;
+    notify(change);
+}
+
+void Division::publishAverages(bool withTotal)
+{
+    auto shown = std::make_shared<ShownFigures>();
+    shown->averagesDrawn = true;
+    shown->subjectNames = settings_.subjectNames;
+    shown->classAverages = state_.FClassAvg;
+    shown->gradeAverages = state_.FGradeAvg;
+    for (std::size_t c = 0; c < state_.FClassAvg.size(); ++c) {
+        Headcount count;
+        if (c < state_.FClasses.size()) {
+            const TStudentList& members = state_.FClasses[c];
+            count.size = static_cast<int>(members.size());
+            count.boys = static_cast<int>(std::count_if(
+                members.begin(), members.end(), [](const TStudent* student) { return student->Gender == MaleGender; }));
+        }
+        shown->headcounts.push_back(count);
+    }
+    // 编班 leaves the total of the last press; 调整 and 一键均衡 publish theirs.
+    shown->hasTotal = withTotal || shown_->hasTotal;
+    shown->total = withTotal ? TotalDeviation(state_.FDevSum) : shown_->total;
+    shown_ = std::move(shown);
+}
+
+void Division::setPair(int classA, int classB)
+{
+    settings_.classA = classA;
+    settings_.classB = classB;
+}
+
+void Division::setSubject(int subject)
+{
+    settings_.subject = subject;
+}
+
+void Division::setCoefficient(std::int32_t coefficient)
+{
+    settings_.coefficient = coefficient;
+}
+
+void Division::setManual(bool manual)
+{
+    settings_.manual = manual;
+}
+
+void Division::setSoundAlike(bool soundAlike)
+{
+    settings_.soundAlike = soundAlike;
+}
+
+void Division::setListing(int shownClass)
+{
+    state_.FShownClass = shownClass;
+}
+
+void Division::setSelectedCell(int col, int row)
+{
+    state_.FSelCol = col;
+    state_.FSelRow = row;
+}
+
+Snapshot Division::capture(bool tableShown) const
+{
+    return CaptureSnapshot(state_, source_, settings_, shown_, tableShown);
+}
+
+void Division::restore(const Snapshot& snapshot)
+{
+    RestoreSnapshot(snapshot, state_, source_);
+    settings_ = snapshot.settings;
+    shown_ = snapshot.shown;
+    DivisionChange change {DivisionStep::Restore};
+    change.roster = change.classCount = change.lists = change.statistics = change.shown = true;
+    notify(change);
+}
+
+} // namespace fenban

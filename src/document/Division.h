@@ -1,0 +1,135 @@
+#pragma once
+
+#include "engine/Balancing.h"
+#include "engine/DivisionState.h"
+#include "engine/Optimiser.h"
+#include "session/Snapshot.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fenban {
+
+class CellGrid;
+
+// What a step of the division is; the views redraw by it (the listing is
+// redrawn after a hand move and 一键均衡, not after 编班 or 调整).
+enum class DivisionStep {
+    ReadTable, // 读入数据 or a table file opened
+    ClassCount, // 分班数
+    Assign, // 编班
+    Press, // 调整
+    Optimise, // 一键均衡's result applied
+    Move, // a hand move
+    Restore, // undo, redo, a division file or a recovery opened
+    Choice, // a setting that is no step (pair, subject, coefficient, check boxes, listing)
+};
+
+// What changed in one notification.
+struct DivisionChange {
+    DivisionStep step = DivisionStep::Choice;
+    bool roster = false; // another roster: records, rule texts, subject names
+    bool classCount = false; // the class count (and with it the number of class lists)
+    bool lists = false; // class membership or list orders
+    bool statistics = false; // the statistics tables
+    bool shown = false; // the published figures: the averages tab and the total
+};
+
+// 一键均衡's input: a private copy of the division, the rules and the class
+// count, so that the search runs on another thread while nothing it reads
+// can change.
+struct OptimiseInput {
+    std::shared_ptr<const DivisionState> state;
+    DivisionRules rules;
+    int classCount = 0;
+};
+
+// 一键均衡's answer: the class of each record (by index), the class lists
+// (record indices), the statistics of that division and the search's figures.
+struct OptimisedDivision {
+    std::vector<std::int32_t> classNos;
+    std::vector<IndexList> classes;
+    StatisticsTables statistics;
+    OptimiseResult result;
+};
+
+// Runs OptimiseDivision on a working copy of the input's division (on any
+// thread: the input is never changed) and returns its answer.
+OptimisedDivision Optimise(const OptimiseInput& input, const OptimiseControl& control);
+
+// A deep copy: new records, the lists pointing at them.
+DivisionState CopyOf(const DivisionState& state);
+
+// The division being worked on: the roster and the table it was read from,
+// the class membership and list orders the presses read, the settings, the
+// statistics and the figures last published to the averages tab. Every
+// step is an operation here; the window shows it and sends it commands.
+// Listeners hear of every change after it is complete.
+//
+// Room for what comes: balance options join Settings (and the file's
+// "settings"), class teachers and extra per-student columns join the roster
+// beside RuleTexts, an operation record listens to the changes.
+class Division {
+public:
+    Division();
+
+    using Listener = std::function<void(const DivisionChange&)>;
+    void listen(Listener listener) { listeners_.push_back(std::move(listener)); }
+
+    const DivisionState& state() const { return state_; }
+    const RosterSource& source() const { return source_; }
+    const Settings& settings() const { return settings_; }
+    const ShownFigures& shown() const { return *shown_; }
+    int classCount() const { return settings_.classCount; }
+    bool hasRoster() const { return source_.built; }
+
+    // The table before any roster: the roster grid of the start.
+    void setStartTable(const CellGrid& table) { source_.table = PackedGrid::Pack(table); }
+    // 读入数据: the roster from the table's cells (row 0 the header, column 0
+    // the row numbers), its subject names and the proposed class count (set
+    // as the class count when it differs). The division of the old roster
+    // ends. Throws the roster's ConversionError when a cell does not convert:
+    // the table is then kept without a roster.
+    void readTable(const CellGrid& table, const std::string& decimalSeparator);
+    // 分班数: the class count and the number of class lists.
+    void setClassCount(int classCount);
+    // 编班; false when there was nothing to divide. Throws RuleValueError (nothing changes).
+    bool assign();
+    // 调整 with the settings' pair, subject, coefficient and mode.
+    BalanceOutcome press();
+    // The hand move: the student at `position` of the listing (the whole
+    // roster, or the class of setListing) to class index `target`.
+    bool move(int position, int target);
+    // 一键均衡: the input for the search, and its answer applied as one step.
+    OptimiseInput optimiseInput(DivisionRules rules) const;
+    void apply(const OptimisedDivision& answer);
+
+    // Choices (no steps).
+    void setPair(int classA, int classB);
+    void setSubject(int subject);
+    void setCoefficient(std::int32_t coefficient);
+    void setManual(bool manual);
+    void setSoundAlike(bool soundAlike);
+    // The listing shown and the grid cell chosen: the window's, kept with the
+    // division for the hand move and for undo.
+    void setListing(int shownClass);
+    void setSelectedCell(int col, int row);
+
+    // The document as data, and back (CheckSnapshot first: nothing changes when it throws).
+    Snapshot capture(bool tableShown) const;
+    void restore(const Snapshot& snapshot);
+
+private:
+    void publishAverages(bool withTotal); // the averages tab's figures; withTotal: the total too
+    void notify(const DivisionChange& change) const;
+
+    DivisionState state_;
+    RosterSource source_;
+    Settings settings_;
+    std::shared_ptr<const ShownFigures> shown_;
+    std::vector<Listener> listeners_;
+};
+
+} // namespace fenban

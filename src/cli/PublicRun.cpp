@@ -80,7 +80,7 @@ DivisionCheck ReadDivisionFileCheck(const std::filesystem::path& file, DivisionS
     if (recorded.Records.empty())
         throw DivisionInputError("分班文件“" + PathText(file) + "”中没有学生。");
     DivisionCheck check;
-    check.options = {snapshot.controls.classCount, snapshot.controls.soundAlike, kept.bands};
+    check.options = {snapshot.settings.classCount, snapshot.settings.soundAlike, kept.bands};
     check.seedText = kept.seedText.empty() ? std::string(DefaultSeedText) : NormalSeedText(kept.seedText);
     check.expected = ResultFingerprint(recorded);
     ReadRosterFromGrid(snapshot.roster.table->Unpack(), snapshot.roster.decimalSeparator, redone);

@@ -8,12 +8,12 @@
 #include "audit/PublicDivision.h"
 #include "audit/PublicSeed.h"
 #include "cli/PublicRun.h"
+#include "common/FileSaving.h"
 #include "engine/Division.h"
 #include "roster/Gb18030.h"
 #include "roster/PastedTable.h"
 #include "roster/RosterBuilder.h"
 #include "session/DivisionFile.h"
-#include "common/FileSaving.h"
 
 #include <QDir>
 #include <QProcess>
@@ -223,13 +223,15 @@ void CommandLine::checkFindsASingleMovedStudent()
     OptimiseControl control;
     control.seed = SeedOfText("8675309");
     DivideAndBalance(state, {3, false, 10}, control);
-    Controls controls;
-    controls.classCount = 3;
+    Settings settings;
+    settings.classCount = 3;
     PublicDivision extra;
     extra.seedText = "8675309";
     const QString saved = path(QStringLiteral("公开.fenban"));
     WriteDivisionFile(*DiskFileSystem(), saved.toStdU16String(),
-        DivisionJson(CaptureSnapshot(state, {PackedGrid::Pack(grid), ".", true}, controls), PublicDivisionJson(extra)));
+        DivisionJson(CaptureSnapshot(state, {PackedGrid::Pack(grid), ".", true}, settings,
+                         std::make_shared<const ShownFigures>(), false),
+            PublicDivisionJson(extra)));
     const Run match = RunCli({QStringLiteral("check"), saved, QStringLiteral("--threads"), QStringLiteral("1")});
     QVERIFY2(match.code == 0, qPrintable(match.err));
     QCOMPARE(match.out.value(1), QString::fromStdString(ResultFingerprint(state)));
@@ -243,7 +245,9 @@ void CommandLine::checkFindsASingleMovedStudent()
     QVERIFY(MoveStudentToClass(state, 4, 2));
     const QString moved = path(QStringLiteral("改过.fenban"));
     WriteDivisionFile(*DiskFileSystem(), moved.toStdU16String(),
-        DivisionJson(CaptureSnapshot(state, {PackedGrid::Pack(grid), ".", true}, controls), PublicDivisionJson(extra)));
+        DivisionJson(CaptureSnapshot(state, {PackedGrid::Pack(grid), ".", true}, settings,
+                         std::make_shared<const ShownFigures>(), false),
+            PublicDivisionJson(extra)));
     const Run differs = RunCli({QStringLiteral("check"), moved});
     QCOMPARE(differs.code, 1);
     QVERIFY(differs.err.contains(QStringLiteral("核验不一致")));

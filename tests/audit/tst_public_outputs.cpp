@@ -158,9 +158,10 @@ void PublicOutputs::divisionFileKeepsWholeNamesAndTheRecord()
     CellGrid grid(RosterColumns, 2);
     SizeGridForTable(grid, rows);
     FillGridWithTable(grid, rows);
-    Controls controls;
-    controls.classCount = 4;
-    const Snapshot snapshot = CaptureSnapshot(divided.state, {PackedGrid::Pack(grid), ".", true}, controls);
+    Settings settings;
+    settings.classCount = 4;
+    const Snapshot snapshot = CaptureSnapshot(
+        divided.state, {PackedGrid::Pack(grid), ".", true}, settings, std::make_shared<const ShownFigures>(), false);
     PublicDivision extra;
     extra.seedText = "123";
     extra.teachers = divided.teachers;

@@ -13,7 +13,7 @@ namespace fenban {
 struct DivisionOptions {
     int classCount = 1;
     bool soundAlike = true; // sound-alike names in different classes (chkSoundAlike, ticked at start)
-    int bands = 10; // score bands the optimiser keeps even across the classes
+    int bands = 0; // score bands the optimiser keeps even across the classes
 };
 
 // The canonical text of the input (docs/fingerprint.md): UTF-8, lines ended

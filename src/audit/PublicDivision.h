@@ -13,7 +13,7 @@ namespace fenban {
 // teachers and the record of every step.
 struct PublicDivision {
     std::string seedText; // empty: no 一键均衡 yet
-    int bands = 10;
+    int bands = 0;
     std::vector<std::string> teachers; // teachers[k]: class k + 1; empty: none
     bool teachersDrawn = false; // drawn with the seed; false: set by hand
     OperationRecord record;
@@ -27,7 +27,7 @@ struct PublicDivision {
 QJsonObject PublicDivisionJson(const PublicDivision& division);
 
 // Those members of a file's whole object; a file without them gives the
-// defaults (no seed, 10 bands, no teachers, an empty record). Throws Failure
+// defaults (no seed, no score bands, no teachers, an empty record). Throws Failure
 // (a Chinese sentence) when they are there but malformed.
 PublicDivision ReadPublicDivision(const QJsonObject& whole);
 

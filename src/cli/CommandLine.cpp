@@ -5,6 +5,8 @@
 #include "audit/PublicSeed.h"
 #include "audit/TeacherDraw.h"
 #include "cli/PublicRun.h"
+#include "common/FileSaving.h"
+#include "engine/RankGroups.h"
 #include "engine/RuleCheck.h"
 #include "io/ClassListPrint.h"
 #include "io/OutputTables.h"
@@ -13,7 +15,6 @@
 #include "roster/Gb18030.h"
 #include "roster/RosterBuilder.h"
 #include "session/DivisionFile.h"
-#include "common/FileSaving.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -21,6 +22,7 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -60,7 +62,7 @@ check   重做一次分班，比较结果指纹：一致时退出码为 0，不�
   --classes N     分班数，1 到 100。
   --seed S        公开抽取的种子：一串数字（最多 64 位）；默认 20240611，
                   即窗口中一键均衡的种子。
-  --bands B       成绩分段数，1 到 50，默认 10。
+  --bands B       一键均衡保持均匀的分数段数：0（不分）、5、10 或 20，默认 0。
   --no-sound-alike  同名或读音相同的学生不必分开（窗口中取消“同音姓名分班”）；
                   默认与窗口一样分开。
   --teachers F    班主任名单（UTF-8 或 GB18030 文本，一行一位），用种子抽签到各班，
@@ -115,6 +117,15 @@ int IntegerOption(const std::string& option, const std::string& text, int low, i
     return value;
 }
 
+// The score bands 一键均衡 keeps even: one of the choices the window offers.
+int BandsOption(const std::string& option, const std::string& text)
+{
+    const int bands = IntegerOption(option, text, 0, 20, "分段数");
+    if (std::find(std::begin(RankBandChoices), std::end(RankBandChoices), bands) == std::end(RankBandChoices))
+        throw UsageError("分段数只能是 0（不分）、5、10 或 20（" + option + " “" + text + "”）。");
+    return bands;
+}
+
 std::string Suffix(const std::filesystem::path& file)
 {
     return QString::fromStdU16String(file.extension().u16string()).toLower().toStdString();
@@ -140,7 +151,7 @@ Arguments Parse(int argc, char** argv)
             arguments.seedText = NormalSeedText(value(argument));
             arguments.seedGiven = true;
         } else if (argument == "--bands") {
-            arguments.options.bands = IntegerOption(argument, value(argument), 1, 50, "分段数");
+            arguments.options.bands = BandsOption(argument, value(argument));
             arguments.bandsGiven = true;
         } else if (argument == "--sound-alike") {
             arguments.options.soundAlike = true;

@@ -48,7 +48,9 @@ OptimiseResult DivideAndBalance(DivisionState& state, const DivisionOptions& opt
     std::vector<RuleConflict> conflicts = FindRuleConflicts(state, classCount, rules);
     OptimiseResult result;
     if (conflicts.empty()) {
-        result = OptimiseDivision(state, classCount, rules, control);
+        OptimiseControl banded = control;
+        banded.balance.bands = options.bands;
+        result = OptimiseDivision(state, classCount, rules, banded);
         conflicts = std::move(result.conflicts);
     }
     if (!conflicts.empty())

@@ -163,7 +163,7 @@ void CommandLine::windowDividesAlike()
     QVERIFY(w.trigger("actOpen", tableFile_).isEmpty());
     w.run([&] { w.control<QSpinBox>("SpinEdit1")->setValue(3); });
     QVERIFY(w.click("BitBtn2").isEmpty());
-    const DivisionOptions options {3, true, 10}; // 同音姓名分班 is ticked at start
+    const DivisionOptions options {3, true, 0}; // 同音姓名分班 is ticked at start; no score bands
     QCOMPARE(QString::fromStdString(InputFingerprint(w.window.state(), options)), run.out.value(0));
     QVERIFY(w.balanceAll().isEmpty());
     QCOMPARE(QString::fromStdString(ResultFingerprint(w.window.state())), run.out.value(1));
@@ -222,9 +222,10 @@ void CommandLine::checkFindsASingleMovedStudent()
     ReadRosterFromGrid(grid, ".", state);
     OptimiseControl control;
     control.seed = SeedOfText("8675309");
-    DivideAndBalance(state, {3, false, 10}, control);
+    DivideAndBalance(state, {3, false, 0}, control);
     Settings settings;
     settings.classCount = 3;
+    settings.soundAlike = false;
     PublicDivision extra;
     extra.seedText = "8675309";
     const QString saved = path(QStringLiteral("公开.fenban"));

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "audit/OperationRecord.h"
-#include "io/OutputTables.h"
 #include "common/FileSaving.h"
+#include "io/OutputTables.h"
 
 #include <QDate>
 #include <filesystem>

@@ -317,8 +317,15 @@ void DrawCopyableText(QPainter& painter, const QRectF& box, int flags, const QSt
             ++end;
         const QString part = text.mid(at, end - at);
         const double advance = metrics.horizontalAdvance(part);
+        // Any letter spacing turns ligatures off: "ff" in a fingerprint must
+        // copy out of the PDF as two letters, not as one ligature character.
+        const QFont font = painter.font();
+        QFont unligated = font;
+        unligated.setLetterSpacing(QFont::AbsoluteSpacing, 0.05);
+        painter.setFont(unligated);
         painter.drawText(
             QRectF(x, box.top(), advance + metrics.averageCharWidth(), box.height()), Qt::AlignLeft | vertical, part);
+        painter.setFont(font);
         x += advance;
         at = end;
     }

@@ -131,6 +131,9 @@ void PublicOutputs::workbookAndPdfKeepWholeNames()
     const std::string result = ResultFingerprint(divided.state);
     record.add(RecordKind::BalanceAll, BalanceAllRecordText(DefaultSeedText, result));
     record.add(RecordKind::Move, MoveRecordText("迪丽热巴·热依扎", 1, 2));
+    // Letter pairs that fonts join into ligatures must copy out as letters.
+    const std::string ligatures = "0ff1ffe2fa3ff4ffff5eff6aff7fff8cff9dff0eff1ffa2ffb3ffc4ffd5ffe6f";
+    record.add(RecordKind::BalanceAll, BalanceAllRecordText(DefaultSeedText, ligatures));
     std::vector<OutputTable> printed = PrintedTables(tables);
     printed.push_back(RecordTable(record));
     const QString pdf = folder.filePath(QStringLiteral("名单.pdf"));
@@ -146,6 +149,8 @@ void PublicOutputs::workbookAndPdfKeepWholeNames()
     QVERIFY(text.mid(recordAt).contains(QStringLiteral("调班：迪丽热巴·热依扎 从 1 班 调到 2 班")));
     QVERIFY(
         text.mid(recordAt).remove(QRegularExpression(QStringLiteral("\\s"))).contains(QString::fromStdString(result)));
+    QVERIFY(
+        QString(text).remove(QRegularExpression(QStringLiteral("\\s"))).contains(QString::fromStdString(ligatures)));
     QVERIFY(text.contains(QStringLiteral("班主任：") + QString::fromStdString(divided.teachers[2])));
 }
 

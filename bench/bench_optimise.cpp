@@ -223,7 +223,7 @@ public:
         for (std::size_t c = 0; c < n_; ++c)
             for (const PStudent s : state_.FClasses[c])
                 s->ClassNo = static_cast<int>(c) + 1;
-        ComputeClassStats(state_, true);
+        ComputeClassStats(state_);
     }
 
 private:

@@ -265,9 +265,9 @@ Snapshot TForm1::LiveSnapshot() const
 Choices TForm1::currentChoices() const
 {
     const Settings& c = division_.settings();
-    const DivisionState& s = division_.state();
-    return {c.classA, c.classB, c.subject, c.coefficient, c.manual, c.soundAlike, tableShown_, s.FShownClass, s.FSelCol,
-        s.FSelRow};
+    const ViewState& v = division_.view();
+    return {c.classA, c.classB, c.subject, c.coefficient, c.manual, c.soundAlike, tableShown_, v.FShownClass, v.FSelCol,
+        v.FSelRow};
 }
 
 void TForm1::runStep(const std::string& name, const std::function<void()>& work)

@@ -244,7 +244,8 @@ void TForm1::DivisionChanged(const DivisionChange& change)
         return;
     case DivisionStep::Move: {
         const DivisionState& s = division_.state();
-        ShowStudents(s.FShownClass == -1 ? s.FStudents : s.FClasses[static_cast<std::size_t>(s.FShownClass)]);
+        const int shown = division_.view().FShownClass;
+        ShowStudents(shown == -1 ? s.FStudents : s.FClasses[static_cast<std::size_t>(shown)]);
         ShowBrokenRules(); // the class lists changed; the statistics stay as they were
         return;
     }
@@ -303,10 +304,11 @@ void TForm1::RedrawListing()
     if (tableShown_)
         return;
     const DivisionState& s = division_.state();
-    if (s.FShownClass == -1)
+    const int shown = division_.view().FShownClass;
+    if (shown == -1)
         ShowStudents(s.FStudents);
-    else if (static_cast<std::size_t>(s.FShownClass) < s.FClasses.size())
-        ShowStudents(s.FClasses[static_cast<std::size_t>(s.FShownClass)]);
+    else if (static_cast<std::size_t>(shown) < s.FClasses.size())
+        ShowStudents(s.FClasses[static_cast<std::size_t>(shown)]);
 }
 
 void TForm1::BitBtn2Click()
@@ -502,7 +504,7 @@ void TForm1::StrGridContextMenu(const QPoint& pos)
 
 void TForm1::MoveToClassClick(QAction* item)
 {
-    const DivisionState& s = division_.state();
+    const ViewState& s = division_.view();
     if (s.FSelCol < 1 || s.FSelRow < 1)
         return; // no student row chosen since the roster was built
     // The student of the chosen row, by the number the listing wrote in column 0.

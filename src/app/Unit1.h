@@ -37,6 +37,7 @@ public:
     ~TForm1() override;
 
     const fenban::DivisionState& state() const { return division_.state(); }
+    const fenban::ViewState& view() const { return division_.view(); }
     const fenban::Division& division() const { return division_; }
     const fenban::StringGridModel& rosterGrid() const { return *FStrGridModel; }
     const fenban::StringGridModel& averagesGrid() const { return *FAvgGridModel; }

@@ -38,9 +38,6 @@ DivisionState CopyOf(const DivisionState& state)
     copy.FClassDev = state.FClassDev;
     copy.FGradeAvg = state.FGradeAvg;
     copy.FDevSum = state.FDevSum;
-    copy.FSelCol = state.FSelCol;
-    copy.FSelRow = state.FSelRow;
-    copy.FShownClass = state.FShownClass;
     return copy;
 }
 
@@ -79,9 +76,7 @@ void Division::notify(const DivisionChange& change) const
 
 void Division::readTable(const CellGrid& table, const std::string& decimalSeparator)
 {
-    state_.FSelCol = -1;
-    state_.FSelRow = -1;
-    state_.FShownClass = -1;
+    view_ = {};
     EndDivision(state_);
     source_ = {PackedGrid::Pack(table), decimalSeparator, false};
     DivisionChange change {DivisionStep::ReadTable};
@@ -145,7 +140,7 @@ BalanceOutcome Division::press()
 
 bool Division::move(int position, int target)
 {
-    if (!MoveStudentToClass(state_, position, target))
+    if (!MoveStudentToClass(state_, view_.FShownClass, position, target))
         return false;
     DivisionChange change {DivisionStep::Move};
     change.lists = true;
@@ -230,23 +225,28 @@ void Division::setSoundAlike(bool soundAlike)
 
 void Division::setListing(int shownClass)
 {
-    state_.FShownClass = shownClass;
+    view_.FShownClass = shownClass;
 }
 
 void Division::setSelectedCell(int col, int row)
 {
-    state_.FSelCol = col;
-    state_.FSelRow = row;
+    view_.FSelCol = col;
+    view_.FSelRow = row;
 }
 
 Snapshot Division::capture(bool tableShown) const
 {
-    return CaptureSnapshot(state_, source_, settings_, shown_, tableShown);
+    Snapshot snapshot = CaptureSnapshot(state_, source_, settings_, shown_, tableShown);
+    snapshot.shownClass = view_.FShownClass;
+    snapshot.selCol = view_.FSelCol;
+    snapshot.selRow = view_.FSelRow;
+    return snapshot;
 }
 
 void Division::restore(const Snapshot& snapshot)
 {
     RestoreSnapshot(snapshot, state_, source_);
+    view_ = {snapshot.selCol, snapshot.selRow, snapshot.shownClass};
     settings_ = snapshot.settings;
     shown_ = snapshot.shown;
     DivisionChange change {DivisionStep::Restore};

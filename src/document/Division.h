@@ -59,6 +59,14 @@ struct OptimisedDivision {
 // thread: the input is never changed) and returns its answer.
 OptimisedDivision Optimise(const OptimiseInput& input, const OptimiseControl& control);
 
+// What the window shows of the division: the listing and the grid cell last
+// reported as selected. Kept by the document for the hand move and for undo.
+struct ViewState {
+    int FSelCol = -1; // -1: none
+    int FSelRow = -1;
+    int FShownClass = -1; // -1: the whole roster is listed, else a class index
+};
+
 // A deep copy: new records, the lists pointing at them.
 DivisionState CopyOf(const DivisionState& state);
 
@@ -79,6 +87,7 @@ public:
     void listen(Listener listener) { listeners_.push_back(std::move(listener)); }
 
     const DivisionState& state() const { return state_; }
+    const ViewState& view() const { return view_; }
     const RosterSource& source() const { return source_; }
     const Settings& settings() const { return settings_; }
     const ShownFigures& shown() const { return *shown_; }
@@ -126,6 +135,7 @@ private:
     void notify(const DivisionChange& change) const;
 
     DivisionState state_;
+    ViewState view_;
     RosterSource source_;
     Settings settings_;
     std::shared_ptr<const ShownFigures> shown_;

@@ -113,7 +113,7 @@ bool AssignClasses(DivisionState& state, int classCount)
 
     state.FClassAvg.assign(static_cast<std::size_t>(classCount), TSubjectValues {});
     state.FClassDev.assign(static_cast<std::size_t>(classCount), TSubjectValues {});
-    ComputeClassStats(state, true);
+    ComputeClassStats(state);
     return true;
 }
 

@@ -74,7 +74,7 @@ void ExchangeStudents(DivisionState& state, const SwapTarget& target, int slotA,
     fromB->ClassNo = target.classA + 1;
     listB[slotB] = fromA;
     fromA->ClassNo = target.classB + 1;
-    ComputeClassStats(state, true);
+    ComputeClassStats(state);
 }
 
 BalanceOutcome Balance(DivisionState& state, const BalanceRequest& request)

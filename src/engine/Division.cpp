@@ -9,7 +9,6 @@ void EndDivision(DivisionState& state)
 {
     for (TStudentList& list : state.FClasses)
         list.clear();
-    state.FWorkClasses.clear();
     state.FGroupA.clear();
     state.FGroupB.clear();
     state.FClassAvg.clear();
@@ -25,14 +24,14 @@ void ResizeClassLists(DivisionState& state, int classCount)
     state.FClasses.resize(static_cast<std::size_t>(std::max(classCount, 0)));
 }
 
-bool MoveStudentToClass(DivisionState& state, int position, int target)
+bool MoveStudentToClass(DivisionState& state, int shownClass, int position, int target)
 {
     const auto classCount = static_cast<int>(state.FClasses.size());
     if (target < 0 || target >= classCount || position < 0)
         return false;
     const auto at = static_cast<std::size_t>(position);
     PStudent student = nullptr;
-    if (state.FShownClass == -1) {
+    if (shownClass == -1) {
         if (at >= state.FStudents.size())
             return false;
         student = state.FStudents[at];
@@ -45,9 +44,9 @@ bool MoveStudentToClass(DivisionState& state, int position, int target)
                 oldList.erase(found);
         }
     } else {
-        if (state.FShownClass < 0 || state.FShownClass >= classCount || state.FShownClass == target)
+        if (shownClass < 0 || shownClass >= classCount || shownClass == target)
             return false;
-        TStudentList& shown = state.FClasses[static_cast<std::size_t>(state.FShownClass)];
+        TStudentList& shown = state.FClasses[static_cast<std::size_t>(shownClass)];
         if (at >= shown.size())
             return false;
         student = shown[at];

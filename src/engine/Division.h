@@ -16,12 +16,12 @@ void EndDivision(DivisionState& state);
 void ResizeClassLists(DivisionState& state, int classCount);
 
 // Moves the student at `position` of the listed list (the whole roster when
-// FShownClass is -1, else that class) to the end of class list `target` and
+// shownClass is -1, else that class index) to the end of class list `target` and
 // marks it as placed by hand. From the whole roster, the student leaves its
 // old class's list only if it stands there. False, and nothing changes, when
 // the position or a list does not exist or the student is in the target
 // class already.
-bool MoveStudentToClass(DivisionState& state, int position, int target);
+bool MoveStudentToClass(DivisionState& state, int shownClass, int position, int target);
 
 // The class (1..N) of each record as the class lists hold it; 0 for a
 // record that no list holds. The one lookup from a student to its class.

@@ -9,7 +9,7 @@
 
 namespace fenban {
 
-// Everything the window knows about the roster and its division, as data.
+// The roster, its division into classes and the statistics, as data.
 // Lists hold pointers into Records; a record lives as long as its roster.
 struct DivisionState {
     std::vector<std::unique_ptr<TStudent>> Records; // owns the current roster's students
@@ -19,16 +19,11 @@ struct DivisionState {
     TStudentList FStudents; // the roster, in its current order
     TStudentList FGroupA, FGroupB; // gender groups of the last assignment
     std::vector<TStudentList> FClasses; // one list per class, index = class number - 1
-    std::vector<TStudentList> FWorkClasses; // working copy while balancing
 
     std::vector<TSubjectValues> FClassAvg; // per class, two decimals
     std::vector<TSubjectValues> FClassDev; // class average minus grade average
     TSubjectValues FGradeAvg {};
     TSubjectValues FDevSum {}; // per subject, sum of |deviation| over classes
-
-    int FSelCol = -1; // grid cell last reported as selected; -1: none
-    int FSelRow = -1;
-    int FShownClass = -1; // -1: the whole roster is listed, else a class index
 };
 
 } // namespace fenban

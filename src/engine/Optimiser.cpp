@@ -826,7 +826,7 @@ void Apply(DivisionState& state, const Problem& problem, const ChainOutcome& out
     for (std::size_t c = 0; c < state.FClasses.size(); ++c)
         for (const PStudent student : state.FClasses[c])
             student->ClassNo = static_cast<std::int32_t>(c) + 1;
-    ComputeClassStats(state, true);
+    ComputeClassStats(state);
 }
 
 } // namespace
@@ -919,7 +919,7 @@ OptimiseResult OptimiseDivision(
     if (control.balance.enabled())
         problem.EnableSpread(SpreadTolerance, SpreadCostPerPoint);
     // The start, with its statistics recomputed: hand moves leave them stale.
-    ComputeClassStats(state, true);
+    ComputeClassStats(state);
     result.before = FiguresOf(state);
 
     problem.Settle(start.cls, frozen, Neighbours);
@@ -966,7 +966,7 @@ OptimiseResult OptimiseDivision(
         for (std::size_t c = 0; c < state.FClasses.size(); ++c)
             for (const PStudent student : state.FClasses[c])
                 student->ClassNo = static_cast<std::int32_t>(c) + 1;
-        ComputeClassStats(state, true);
+        ComputeClassStats(state);
         result.outcome = OptimiseOutcome::Unchanged;
     }
     result.after = FiguresOf(state);

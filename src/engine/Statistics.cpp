@@ -60,9 +60,13 @@ long double Deviation(long double classAverage, long double gradeAverage)
     return RoundTwoDecimals(classAverage - gradeAverage);
 }
 
-void ComputeClassStats(DivisionState& state, bool fromClasses)
+void ComputeClassStats(DivisionState& state)
 {
-    const std::vector<TStudentList>& lists = fromClasses ? state.FClasses : state.FWorkClasses;
+    ComputeClassStats(state, state.FClasses);
+}
+
+void ComputeClassStats(DivisionState& state, const std::vector<TStudentList>& lists)
+{
     const std::size_t classCount = state.FClassAvg.size();
     state.FClassDev.resize(classCount);
     const TStudentList none;

@@ -36,8 +36,10 @@ long double ClassAverageFromSum(long double sum, std::size_t count);
 long double Deviation(long double classAverage, long double gradeAverage);
 
 // Recomputes FClassAvg, FClassDev and FDevSum for the FClassAvg.size() classes
-// from FClasses (fromClasses) or FWorkClasses. A missing list counts as empty.
-void ComputeClassStats(DivisionState& state, bool fromClasses);
+// from FClasses, or from `lists` (working lists while balancing). A missing
+// list counts as empty.
+void ComputeClassStats(DivisionState& state);
+void ComputeClassStats(DivisionState& state, const std::vector<TStudentList>& lists);
 
 // 0 + devSum[0] + ... + devSum[10], in this order, in extended precision.
 long double TotalDeviation(const TSubjectValues& devSum);

@@ -175,9 +175,6 @@ Snapshot CaptureSnapshot(const DivisionState& state, const RosterSource& source,
     snapshot.shown = shown ? std::move(shown) : NothingShown();
     snapshot.settings = settings;
     snapshot.tableShown = tableShown;
-    snapshot.shownClass = state.FShownClass;
-    snapshot.selCol = state.FSelCol;
-    snapshot.selRow = state.FSelRow;
     return snapshot;
 }
 
@@ -315,14 +312,10 @@ void RestoreSnapshot(const Snapshot& s, DivisionState& state, RosterSource& sour
     state.FClasses.clear();
     for (const SharedIndices& list : s.classes)
         state.FClasses.push_back(Pointers(*list, state.Records));
-    state.FWorkClasses.clear();
     state.FGradeAvg = s.statistics->gradeAvg;
     state.FDevSum = s.statistics->devSum;
     state.FClassAvg = s.statistics->classAvg;
     state.FClassDev = s.statistics->classDev;
-    state.FShownClass = s.shownClass;
-    state.FSelCol = s.selCol;
-    state.FSelRow = s.selRow;
     source = s.roster;
 }
 

@@ -92,8 +92,8 @@ struct Snapshot {
     // the pasted table, no listing drawn since the roster was built) and the
     // cell chosen. Kept for undo; a file keeps the listing, not the cell.
     bool tableShown = true;
-    int shownClass = -1; // FShownClass
-    int selCol = -1; // FSelCol, FSelRow
+    int shownClass = -1; // -1: the whole roster, else a class index
+    int selCol = -1; // -1: no cell chosen
     int selRow = -1;
 
     Snapshot();
@@ -123,8 +123,8 @@ void SetChoices(Snapshot& snapshot, const Choices& choices);
 // Equal contents; extended values compared bit for bit.
 bool operator==(const Snapshot& a, const Snapshot& b);
 
-// The state as a snapshot; the view fields from the state (FShownClass,
-// FSelCol, FSelRow). `source` is what the state's Records were built from.
+// The state as a snapshot, the view fields left at none (the document fills
+// them in). `source` is what the state's Records were built from.
 // Throws SnapshotError when a list holds a student that is not one of
 // Records, or a mark is neither empty nor "F" (neither can happen through
 // the document's operations).
@@ -147,7 +147,7 @@ BuiltRoster BuildSnapshotRecords(const Snapshot& snapshot);
 // then makes the state and the source those of the snapshot. The records
 // are kept when `source` is already the snapshot's roster (only class
 // numbers and marks change); otherwise they are built anew from the table.
-// FWorkClasses is emptied: it has no meaning between presses.
+// The view fields are left to the document.
 void RestoreSnapshot(const Snapshot& snapshot, DivisionState& state, RosterSource& source);
 
 // Gives `next` the parts of `previous` that are equal in content, so that the

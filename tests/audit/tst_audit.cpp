@@ -142,9 +142,8 @@ void Audit::resultFingerprintFollowsEveryStudent()
     DivideAndBalance(other, Options(3), QuickControl(2));
     QVERIFY(ResultFingerprint(other) != first);
     // One student moved by hand.
-    state.FShownClass = 0;
     const TStudent* moved = state.FClasses[0][2];
-    QVERIFY(MoveStudentToClass(state, 2, 1)); // to class 2
+    QVERIFY(MoveStudentToClass(state, 0, 2, 1)); // from class 1's listing to class 2
     QVERIFY(ResultFingerprint(state) != first);
     const std::vector<int> classes = ClassesOfRecords(state);
     for (std::size_t i = 0; i < state.Records.size(); ++i)

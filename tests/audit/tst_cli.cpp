@@ -238,12 +238,11 @@ void CommandLine::checkFindsASingleMovedStudent()
     QCOMPARE(match.out.value(1), QString::fromStdString(ResultFingerprint(state)));
 
     // One student of class 2 moved to class 3 by hand.
-    state.FShownClass = 1;
     const std::string name = Gb18030ToUtf8(state.FClasses[1][4]->Name);
     const auto row = std::find_if(state.Records.begin(), state.Records.end(),
                          [&](const auto& record) { return record.get() == state.FClasses[1][4]; })
         - state.Records.begin() + 2;
-    QVERIFY(MoveStudentToClass(state, 4, 2));
+    QVERIFY(MoveStudentToClass(state, 1, 4, 2)); // from the listing of class 2
     const QString moved = path(QStringLiteral("改过.fenban"));
     WriteDivisionFile(*DiskFileSystem(), moved.toStdU16String(),
         DivisionJson(CaptureSnapshot(state, {PackedGrid::Pack(grid), ".", true}, settings,

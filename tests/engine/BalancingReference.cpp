@@ -37,13 +37,13 @@ Press Balance(DivisionState& state, const BalanceRequest& request)
     const int subject = press.target.subject;
     const int n = request.classCount;
 
-    state.FWorkClasses.assign(static_cast<std::size_t>(n), {});
+    std::vector<TStudentList> work(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
-        state.FWorkClasses[i].resize(state.FClasses[i].size());
-    const auto resetWorkClasses = [&state, n] {
+        work[i].resize(state.FClasses[i].size());
+    const auto resetWorkClasses = [&state, &work, n] {
         for (int i = 0; i < n; ++i)
-            for (std::size_t e = 0; e < state.FWorkClasses[i].size(); ++e)
-                state.FWorkClasses[i][e] = state.FClasses[i][e];
+            for (std::size_t e = 0; e < work[i].size(); ++e)
+                work[i][e] = state.FClasses[i][e];
     };
     resetWorkClasses();
 
@@ -51,8 +51,8 @@ Press Balance(DivisionState& state, const BalanceRequest& request)
     const auto savedDev = state.FClassDev;
     const auto savedDevSum = state.FDevSum;
 
-    TStudentList& workA = state.FWorkClasses[classA];
-    TStudentList& workB = state.FWorkClasses[classB];
+    TStudentList& workA = work[classA];
+    TStudentList& workB = work[classB];
     std::vector<TSwapCandidate> table(workA.size() * workB.size(), TSwapCandidate {0, 0, 0.0L, 0.0L});
     std::size_t written = 0;
     for (std::size_t j = 0; j < workA.size(); ++j) {
@@ -62,7 +62,7 @@ Press Balance(DivisionState& state, const BalanceRequest& request)
             if (!(workA[j]->Gender == workB[k]->Gender) || MarkedF(*workB[k]))
                 continue;
             std::swap(workA[j], workB[k]);
-            ComputeClassStats(state, false);
+            ComputeClassStats(state, work);
             TSwapCandidate& entry = table[written++];
             entry.IndexA = static_cast<std::int32_t>(j);
             entry.IndexB = static_cast<std::int32_t>(k);
@@ -104,7 +104,7 @@ Press Balance(DivisionState& state, const BalanceRequest& request)
     q->ClassNo = classA + 1;
     state.FClasses[classB][chosenK] = p;
     p->ClassNo = classB + 1;
-    ComputeClassStats(state, true);
+    ComputeClassStats(state);
     result.outcome = BalanceOutcome::Swapped;
     return result;
 }

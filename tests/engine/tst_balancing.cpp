@@ -28,7 +28,7 @@ DivisionState Divided(DivisionState state, const std::vector<std::vector<int>>& 
     for (int s = 0; s < SubjectCount; ++s)
         state.FGradeAvg[s] = SubjectAverage(state.FStudents, s);
     state.FClassAvg.resize(lists.size());
-    ComputeClassStats(state, true);
+    ComputeClassStats(state);
     return state;
 }
 

@@ -82,7 +82,7 @@ void CheckDivision(const DivisionState& before, const DivisionState& after, cons
         std::accumulate(before.FClasses.begin(), before.FClasses.end(), std::size_t {0},
             [](std::size_t n, const TStudentList& list) { return n + list.size(); }));
     DivisionState fresh = Clone(after);
-    ComputeClassStats(fresh, true);
+    ComputeClassStats(fresh);
     QCOMPARE(FirstDifference(fresh, copy), std::string());
     QVERIFY(SameBits(result.total, TotalDeviation(after.FDevSum)));
     QCOMPARE(result.after, FiguresOf(after));
@@ -180,7 +180,7 @@ void TestOptimiser::keepsTheDivisionValid()
     DivisionState state = RandomDivision(static_cast<std::uint64_t>(students), students, classes, kind, handMoves);
     const DivisionState before = Clone(state);
     DivisionState start = Clone(state);
-    ComputeClassStats(start, true); // hand moves leave the statistics stale
+    ComputeClassStats(start); // hand moves leave the statistics stale
     OptimiseControl control;
     control.effort = TestEffort;
     const OptimiseResult result = OptimiseDivision(state, classes, {}, control);
@@ -215,7 +215,7 @@ void TestOptimiser::searchFiguresMatchTheStatistics()
     QFETCH(int, classes);
     QFETCH(ScoreKind, kind);
     DivisionState state = RandomDivision(7, students, classes, kind, 2);
-    ComputeClassStats(state, true);
+    ComputeClassStats(state);
     optimise::Problem problem(state, classes);
     problem.Settle(problem.startClass, std::vector<char>(static_cast<std::size_t>(problem.itemCount), 0), 4);
     optimise::Chain chain(problem, problem.startClass, problem.startPos);
@@ -244,7 +244,7 @@ void TestOptimiser::searchFiguresMatchTheStatistics()
                          [static_cast<std::size_t>(chain.pos[static_cast<std::size_t>(k)])]
                 = copy.Records[static_cast<std::size_t>(at - state.Records.begin())].get();
         }
-        ComputeClassStats(copy, true);
+        ComputeClassStats(copy);
         if (!(chain.Figures() == FiguresOf(copy)))
             ++mismatches;
     }

@@ -115,7 +115,7 @@ void TestStatistics::classStatistics()
     state.FGradeAvg[0] = 85;
     state.FGradeAvg[1] = 80.38;
     state.FClassAvg.resize(2);
-    ComputeClassStats(state, true);
+    ComputeClassStats(state);
     QVERIFY(SameBits(state.FClassDev[0][0], 1) && SameBits(state.FClassDev[1][0], -1));
     QVERIFY(SameBits(state.FDevSum[0], 2));
     QVERIFY(SameBits(state.FClassAvg[1][1], 70.25L));
@@ -133,7 +133,7 @@ void TestStatistics::emptyAndMissingClasses()
     state.FClasses.resize(1); // the second class has no list at all
     state.FGradeAvg[4] = 71.5L;
     state.FClassAvg.resize(2);
-    ComputeClassStats(state, true);
+    ComputeClassStats(state);
     QCOMPARE(state.FClassDev.size(), std::size_t(2));
     for (std::size_t c = 0; c < 2; ++c) {
         QVERIFY(SameBits(state.FClassAvg[c][4], 0));
@@ -148,17 +148,17 @@ void TestStatistics::workingListsLeaveClassesAlone()
     state.FClasses = {{AddStudent(state, Male, {90}), AddStudent(state, Male, {80})}, {AddStudent(state, Male, {60})}};
     state.FGradeAvg[0] = 76.67L;
     state.FClassAvg.resize(2);
-    ComputeClassStats(state, true);
+    ComputeClassStats(state);
     const DivisionState before = Clone(state);
 
-    state.FWorkClasses = state.FClasses;
-    std::swap(state.FWorkClasses[0][0], state.FWorkClasses[1][0]);
-    ComputeClassStats(state, false);
+    std::vector<TStudentList> work = state.FClasses;
+    std::swap(work[0][0], work[1][0]);
+    ComputeClassStats(state, work);
     QVERIFY(SameBits(state.FClassAvg[0][0], 70) && SameBits(state.FClassAvg[1][0], 90));
     QVERIFY(SameBits(state.FClassDev[1][0], RoundTwoDecimals(90 - 76.67L)));
     QCOMPARE(state.FClasses[0][0]->Scores[0], 90.0L);
 
-    ComputeClassStats(state, true);
+    ComputeClassStats(state);
     QCOMPARE(QString::fromStdString(FirstDifference(state, before)), QString());
 }
 

@@ -181,7 +181,7 @@ private:
             return; // nothing pasted, nothing changed
         tracking_ = {};
         const DivisionState& state = window_.state();
-        if (!state.FClassAvg.empty() || !state.FWorkClasses.empty())
+        if (!state.FClassAvg.empty())
             Broken("a new roster keeps statistics of the old one");
         for (const TStudentList& list : state.FClasses)
             if (!list.empty())
@@ -282,7 +282,7 @@ private:
     void checkListing()
     {
         const DivisionState& state = window_.state();
-        const int shown = state.FShownClass;
+        const int shown = window_.view().FShownClass;
         if (shown >= static_cast<int>(state.FClasses.size()))
             return;
         const TStudentList& list = shown == -1 ? state.FStudents : state.FClasses[static_cast<std::size_t>(shown)];

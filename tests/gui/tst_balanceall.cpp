@@ -29,7 +29,7 @@ namespace {
 DivisionState Recomputed(const DivisionState& state)
 {
     DivisionState fresh = Clone(state);
-    ComputeClassStats(fresh, true);
+    ComputeClassStats(fresh);
     return fresh;
 }
 

@@ -56,14 +56,14 @@ private slots:
         WindowDriver w;
         PrepareTwoClasses(w);
         w.chooseNode(u"2"_s);
-        QCOMPARE(w.window.state().FShownClass, 1);
+        QCOMPARE(w.window.view().FShownClass, 1);
         QCOMPARE(w.rows("StrGrid"), 5);
         QCOMPARE(w.column("StrGrid", 1), QStringList({u"C"_s, u"E"_s, u"B"_s, u"F"_s}));
         QCOMPARE(w.column("StrGrid", 3), QStringList({u"2"_s, u"2"_s, u"2"_s, u"2"_s}));
         QCOMPARE(w.column("StrGrid", 0), QStringList({u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
         QCOMPARE(w.cell("StrGrid", 4, 0), QStringLiteral("总分")); // the header row stays
         w.chooseNode(u"全部"_s);
-        QCOMPARE(w.window.state().FShownClass, -1);
+        QCOMPARE(w.window.view().FShownClass, -1);
         QCOMPARE(w.column("StrGrid", 1), QStringList({u"A"_s, u"D"_s, u"C"_s, u"E"_s, u"B"_s, u"F"_s}));
         QCOMPARE(w.row("StrGrid", 2, 1, 5), QStringList({u"D"_s, u"女"_s, u"1"_s, u"95"_s, u"0"_s}));
     }
@@ -76,7 +76,7 @@ private slots:
         w.clickCell("StrGrid", 2, 6);
         w.chooseNode(u"1"_s); // no division yet: an empty list
         QCOMPARE(w.rows("StrGrid"), 1);
-        QCOMPARE(w.window.state().FSelRow, 0);
+        QCOMPARE(w.window.view().FSelRow, 0);
         QCOMPARE(w.cell("StrGrid", 4, 0), QStringLiteral("总分"));
         w.click("BitBtn2");
         w.chooseNode(u"全部"_s);
@@ -95,12 +95,12 @@ private slots:
         const QList<SeenBox> boxes = w.run([&] { tree->setCurrentItem(node); });
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].text, QStringLiteral("'二班' is not a valid integer value."));
-        QCOMPARE(w.window.state().FShownClass, 0);
+        QCOMPARE(w.window.view().FShownClass, 0);
         QCOMPARE(w.rows("StrGrid"), 3);
         node->setText(0, QStringLiteral("7")); // names no class: nothing happens
         tree->setCurrentItem(tree->topLevelItem(0));
         QVERIFY(w.run([&] { tree->setCurrentItem(node); }).isEmpty());
-        QCOMPARE(w.window.state().FShownClass, -1);
+        QCOMPARE(w.window.view().FShownClass, -1);
     }
 
     void balancingMakesTheBestExchange()

@@ -78,7 +78,7 @@ private slots:
         const int to = from == 1 ? 2 : 1;
         std::vector<TStudentList> before = state.FClasses;
         w.rightClickCell("StrGrid", 1, 40); // a right-click chooses the row it points at
-        QCOMPARE(state.FSelRow, 40);
+        QCOMPARE(w.window.view().FSelRow, 40);
         w.moveToClass(to);
         QCOMPARE(state.FClasses[from - 1].size(), before[from - 1].size() - 1);
         std::erase(before[from - 1], student);

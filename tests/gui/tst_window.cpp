@@ -120,8 +120,8 @@ private slots:
         QCOMPARE(state.FStudents.size(), std::size_t(2));
         QCOMPARE(QString::fromStdString(Gb18030ToUtf8(state.FStudents[1]->Name)), QStringLiteral("李四"));
         QCOMPARE(double(state.FStudents[1]->Scores[2]), 88.0);
-        QCOMPARE(state.FShownClass, -1);
-        QCOMPARE(state.FSelRow, -1);
+        QCOMPARE(w.window.view().FShownClass, -1);
+        QCOMPARE(w.window.view().FSelRow, -1);
 
         auto* chooser = w.control<QComboBox>("cmbSubject");
         QCOMPARE(chooser->count(), 11);
@@ -195,7 +195,7 @@ private slots:
         WindowDriver w;
         w.paste(Table(Students(8)));
         w.clickCell("StrGrid", 5, 6);
-        QCOMPARE(w.window.state().FSelRow, 6);
+        QCOMPARE(w.window.view().FSelRow, 6);
 
         auto* imageOnly = new QMimeData;
         imageOnly->setData(QStringLiteral("image/png"), QByteArray("\x89PNG"));
@@ -207,8 +207,8 @@ private slots:
         QCOMPARE(boxes[0].icon, QMessageBox::Information);
         // The grid was cut to two rows first, and the current cell moved with it.
         QCOMPARE(w.rows("StrGrid"), 2);
-        QCOMPARE(w.window.state().FSelRow, 1);
-        QCOMPARE(w.window.state().FSelCol, 5);
+        QCOMPARE(w.window.view().FSelRow, 1);
+        QCOMPARE(w.window.view().FSelCol, 5);
         QCOMPARE(w.window.state().FStudents.size(), std::size_t(8));
         QCOMPARE(w.control<QComboBox>("cmbSubject")->count(), 11);
     }

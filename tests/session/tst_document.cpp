@@ -31,7 +31,7 @@ private slots:
                 if (rng() % 3 == 0) {
                     const int position = static_cast<int>(rng() % plain.FStudents.size());
                     const int target = static_cast<int>(rng() % static_cast<unsigned>(c.classCount));
-                    QCOMPARE(world.division.move(position, target), MoveStudentToClass(plain, position, target));
+                    QCOMPARE(world.division.move(position, target), MoveStudentToClass(plain, -1, position, target));
                 } else {
                     world.division.setPair(1, 1 + static_cast<int>(rng() % static_cast<unsigned>(c.classCount)));
                     world.division.setManual(rng() % 2 == 0);

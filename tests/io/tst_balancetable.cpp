@@ -51,10 +51,13 @@ void BalanceTableTest::sheetReadsBackAsTheReport()
     const QJsonArray sheets = ReadWithOpenpyxl(QString::fromStdString(file.string()), error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QCOMPARE(sheets.size(), 1);
-    QCOMPARE(sheets[0][QStringLiteral("name")].toString(), QStringLiteral("均衡"));
-    const QJsonArray rows = sheets[0][QStringLiteral("rows")].toArray();
-    const auto cell
-        = [&](int row, int column) { return rows[row].toArray()[column].toObject()[QStringLiteral("value")]; };
+    // Values, not references into temporaries: at() and value() copy.
+    const QJsonObject sheet = sheets.at(0).toObject();
+    QCOMPARE(sheet.value(QStringLiteral("name")).toString(), QStringLiteral("均衡"));
+    const QJsonArray rows = sheet.value(QStringLiteral("rows")).toArray();
+    const auto cell = [&](int row, int column) {
+        return rows.at(row).toArray().at(column).toObject().value(QStringLiteral("value"));
+    };
     QCOMPARE(cell(0, 0).toString(), QStringLiteral("班级"));
     QCOMPARE(cell(0, 8).toString(), QStringLiteral("前5%"));
     int students = 0;

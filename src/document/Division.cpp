@@ -11,36 +11,6 @@
 
 namespace fenban {
 
-DivisionState CopyOf(const DivisionState& state)
-{
-    DivisionState copy;
-    std::unordered_map<const TStudent*, PStudent> to;
-    to.reserve(state.Records.size());
-    copy.Records.reserve(state.Records.size());
-    for (const auto& record : state.Records) {
-        copy.Records.push_back(std::make_unique<TStudent>(*record));
-        to.emplace(record.get(), copy.Records.back().get());
-    }
-    const auto map = [&to](const TStudentList& list) {
-        TStudentList mapped;
-        mapped.reserve(list.size());
-        for (const PStudent student : list)
-            mapped.push_back(to.at(student));
-        return mapped;
-    };
-    copy.RuleTexts = state.RuleTexts;
-    copy.FStudents = map(state.FStudents);
-    copy.FGroupA = map(state.FGroupA);
-    copy.FGroupB = map(state.FGroupB);
-    for (const TStudentList& list : state.FClasses)
-        copy.FClasses.push_back(map(list));
-    copy.FClassAvg = state.FClassAvg;
-    copy.FClassDev = state.FClassDev;
-    copy.FGradeAvg = state.FGradeAvg;
-    copy.FDevSum = state.FDevSum;
-    return copy;
-}
-
 OptimisedDivision Optimise(const OptimiseInput& input, const OptimiseControl& control)
 {
     DivisionState work = CopyOf(*input.state);

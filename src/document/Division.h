@@ -67,9 +67,6 @@ struct ViewState {
     int FShownClass = -1; // -1: the whole roster is listed, else a class index
 };
 
-// A deep copy: new records, the lists pointing at them.
-DivisionState CopyOf(const DivisionState& state);
-
 // The division being worked on: the roster and the table it was read from,
 // the class membership and list orders the presses read, the settings, the
 // statistics and the figures last published to the averages tab. Every

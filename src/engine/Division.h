@@ -6,6 +6,10 @@
 
 namespace fenban {
 
+// A deep copy: new records (rule and extra texts with them), the lists and
+// the statistics pointing at and describing the copies.
+DivisionState CopyOf(const DivisionState& state);
+
 // A new roster ends the division of the previous one: the class lists are
 // emptied (their number stays), the statistics tables and the roster cleared.
 void EndDivision(DivisionState& state);

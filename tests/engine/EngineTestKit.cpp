@@ -1,5 +1,7 @@
 #include "EngineTestKit.h"
 
+#include "engine/Division.h"
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
@@ -87,30 +89,7 @@ void FillRandomRoster(DivisionState& state, std::mt19937_64& rng, int students, 
 
 DivisionState Clone(const DivisionState& state)
 {
-    DivisionState copy;
-    std::unordered_map<PStudent, PStudent> to;
-    for (const auto& record : state.Records) {
-        copy.Records.push_back(std::make_unique<TStudent>(*record));
-        to[record.get()] = copy.Records.back().get();
-    }
-    const auto map = [&to](const TStudentList& list) {
-        TStudentList mapped;
-        for (const PStudent student : list)
-            mapped.push_back(to.at(student));
-        return mapped;
-    };
-    copy.FStudents = map(state.FStudents);
-    copy.FGroupA = map(state.FGroupA);
-    copy.FGroupB = map(state.FGroupB);
-    for (const TStudentList& list : state.FClasses)
-        copy.FClasses.push_back(map(list));
-    copy.FClassAvg = state.FClassAvg;
-    copy.FClassDev = state.FClassDev;
-    copy.FGradeAvg = state.FGradeAvg;
-    copy.FDevSum = state.FDevSum;
-    copy.RuleTexts = state.RuleTexts;
-    copy.ExtraTexts = state.ExtraTexts;
-    return copy;
+    return CopyOf(state);
 }
 
 bool SameBits(long double a, long double b)

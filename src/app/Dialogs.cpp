@@ -67,6 +67,11 @@ bool ModalDialogs::choosePrinter(QWidget* parent, QPrinter& printer)
     return dialog.exec() == QDialog::Accepted;
 }
 
+int ModalDialogs::runDialog(QDialog& dialog)
+{
+    return dialog.exec();
+}
+
 Dialogs& CurrentDialogs()
 {
     static ModalDialogs modal;

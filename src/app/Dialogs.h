@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QString>
 
+class QDialog;
 class QPrinter;
 class QWidget;
 
@@ -54,6 +55,9 @@ public:
     // The print dialog for `printer`: true when the user chose to print, the
     // printer then set up as chosen (printer, pages, copies, paper).
     virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
+    // One of the program's own modal dialogs (import, public division, …),
+    // set up by the caller: its exec() result, QDialog::Accepted on OK.
+    virtual int runDialog(QDialog& dialog) = 0;
 };
 
 // The real modal QMessageBox, QFileDialog (never a native one) and QPrintDialog.
@@ -64,6 +68,7 @@ public:
     QString saveFileName(QWidget* parent, const FileRequest& request) override;
     QString openFileName(QWidget* parent, const FileRequest& request) override;
     bool choosePrinter(QWidget* parent, QPrinter& printer) override;
+    int runDialog(QDialog& dialog) override;
 };
 
 // The dialogs in use in this process: the installed ones, else ModalDialogs.

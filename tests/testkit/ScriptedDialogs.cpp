@@ -1,5 +1,6 @@
 #include "ScriptedDialogs.h"
 
+#include <QDialog>
 #include <QFileInfo>
 #include <QPrinter>
 
@@ -20,6 +21,7 @@ void ScriptedDialogs::clearAnswers()
     questionAnswers_.clear();
     fileAnswers_.clear();
     printAnswers_.clear();
+    dialogAnswers_.clear();
 }
 
 void ScriptedDialogs::record(const SeenBox& box)
@@ -77,6 +79,14 @@ bool ScriptedDialogs::choosePrinter(QWidget*, QPrinter& printer)
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(answer);
     return true;
+}
+
+int ScriptedDialogs::runDialog(QDialog& dialog)
+{
+    dialogsShown_.append(dialog.objectName());
+    if (dialogAnswers_.isEmpty())
+        return QDialog::Rejected;
+    return dialogAnswers_.dequeue()(dialog);
 }
 
 } // namespace fenban::testkit

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPageLayout>
 #include <QQueue>
+#include <QStringList>
 #include <functional>
 
 namespace fenban::testkit {
@@ -48,6 +49,9 @@ struct SeenPrintRequest {
 // - A print dialog takes the next queued PDF file name: the printer then
 //   prints into that file, as printing to a file does. Without one (or with
 //   an empty name) it is cancelled.
+// - One of the program's own dialogs goes to the next queued handler, which
+//   fills it in as a user would and returns its result; without one it is
+//   cancelled (QDialog::Rejected).
 class ScriptedDialogs final : public Dialogs {
 public:
     ScriptedDialogs();
@@ -56,14 +60,20 @@ public:
     void answerQuestion(QMessageBox::StandardButton button) { questionAnswers_.enqueue(button); }
     void answerFile(const QString& fileName) { fileAnswers_.enqueue(fileName); }
     void answerPrint(const QString& pdfFile) { printAnswers_.enqueue(pdfFile); }
+    void answerDialog(std::function<int(QDialog&)> handler) { dialogAnswers_.enqueue(std::move(handler)); }
     // Queued answers not asked for yet.
-    qsizetype pendingAnswers() const { return questionAnswers_.size() + fileAnswers_.size() + printAnswers_.size(); }
+    qsizetype pendingAnswers() const
+    {
+        return questionAnswers_.size() + fileAnswers_.size() + printAnswers_.size() + dialogAnswers_.size();
+    }
     void clearAnswers();
 
     // Every box and file request so far, oldest first.
     const QList<SeenBox>& boxes() const { return boxes_; }
     const QList<SeenFileRequest>& fileRequests() const { return fileRequests_; }
     const QList<SeenPrintRequest>& printRequests() const { return printRequests_; }
+    // The objectNames of the program's own dialogs shown so far.
+    const QStringList& dialogsShown() const { return dialogsShown_; }
     QList<SeenBox> takeBoxes() { return std::exchange(boxes_, {}); }
     QList<SeenFileRequest> takeFileRequests() { return std::exchange(fileRequests_, {}); }
 
@@ -76,6 +86,7 @@ public:
     QString saveFileName(QWidget* parent, const FileRequest& request) override;
     QString openFileName(QWidget* parent, const FileRequest& request) override;
     bool choosePrinter(QWidget* parent, QPrinter& printer) override;
+    int runDialog(QDialog& dialog) override;
 
 private:
     void record(const SeenBox& box);
@@ -85,6 +96,8 @@ private:
     QQueue<QMessageBox::StandardButton> questionAnswers_;
     QQueue<QString> fileAnswers_;
     QQueue<QString> printAnswers_;
+    QQueue<std::function<int(QDialog&)>> dialogAnswers_;
+    QStringList dialogsShown_;
     QList<SeenBox> boxes_;
     QList<SeenFileRequest> fileRequests_;
     QList<SeenPrintRequest> printRequests_;

@@ -268,26 +268,8 @@ int PaintTables(QPagedPaintDevice& device, std::span<const OutputTable> tables)
 
 void WriteTablesPdf(FileSystem& files, const std::filesystem::path& file, std::span<const OutputTable> tables)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter pdf(&buffer);
-        pdf.setPageLayout(ClassListPageLayout());
-        pdf.setResolution(600);
-        pdf.setTitle(QStringLiteral("班级名单"));
-        pdf.setCreator(QStringLiteral("均衡分班"));
-        try {
-            PaintTables(pdf, tables);
-        } catch (const Failure&) {
-            throw WriteError("不能保存文件“" + Utf8(file) + "”：不能生成PDF。");
-        }
-    }
-    QByteArray bytes = buffer.data();
-    MapRadicalsToTheirCharacters(bytes, tables);
-    SaveFileSafely(files, file, [&bytes](ByteSink& out) {
-        out.write(std::span(
-            reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
-    });
+    WritePaintedPdf(
+        files, file, QStringLiteral("班级名单"), [&](QPagedPaintDevice& pdf) { PaintTables(pdf, tables); }, tables);
 }
 
 void ExportClassListsPdf(const std::filesystem::path& file, const DivisionTables& tables)

@@ -300,11 +300,17 @@ void TForm1::recordStep(const std::string& name, const Choices& before)
 {
     if (!FSession)
         return; // the window is still being made: its start is the first state
-    Snapshot after = LiveSnapshot();
+    const Snapshot after = LiveSnapshot();
+    const Snapshot previous = FSession->history().current();
+    bool kept = true;
     if (newWork_) // a table read: new work, which belongs to no file until saved
-        FSession->recordOpened(name, before, std::move(after), {}, false);
-    else if (ChangedWork(after, FSession->history().current()))
-        FSession->record(name, before, std::move(after));
+        FSession->recordOpened(name, before, after, {}, false);
+    else if (ChangedWork(after, previous))
+        FSession->record(name, before, after);
+    else
+        kept = false;
+    if (kept)
+        NoteStep(name, previous, after);
     newWork_ = false;
     ShowSessionState();
 }
@@ -363,6 +369,7 @@ void TForm1::ShowSessionState()
     actRedo->setText(Text(FSession->redoText()));
     actRedo->setEnabled(FSession->history().canRedo());
     ShowRosterSummary();
+    ShowFingerprints();
     if (!FSession->recoveryProblem().empty())
         statusBar()->showMessage(QStringLiteral("恢复文件没有写成：%1").arg(Text(FSession->recoveryProblem())), 10000);
 }
@@ -401,11 +408,15 @@ void TForm1::btnReadWarningsClick()
 
 void TForm1::OpenDivisionFile(const QString& fileName)
 {
-    Snapshot opened = ReadDivisionFile(PathOf(fileName)); // a damaged file changes nothing
+    QJsonObject whole;
+    Snapshot opened = ReadDivisionFile(PathOf(fileName), &whole); // a damaged file changes nothing
+    PublicDivision kept = ReadPublicDivision(whole);
     const Choices before = currentChoices();
     division_.restore(opened);
+    division_.setPublicState(std::move(kept));
     ShowSnapshot(opened);
     FSession->recordOpened("打开", before, std::move(opened), PathOf(fileName), true);
+    NoteOpenedDivision(fileName);
     ShowSessionState();
 }
 
@@ -423,7 +434,7 @@ bool TForm1::SaveWork()
 {
     if (FSession->document().empty())
         return SaveWorkAs();
-    FSession->save(FSession->document(), LiveSnapshot());
+    SaveDivisionFile(FileNameOf(FSession->document()));
     ShowSessionState();
     return true;
 }
@@ -441,7 +452,7 @@ bool TForm1::SaveWorkAs()
     const QString fileName = CurrentDialogs().saveFileName(this, request);
     if (fileName.isEmpty())
         return false;
-    FSession->save(PathOf(fileName), LiveSnapshot());
+    SaveDivisionFile(fileName);
     ShowSessionState();
     return true;
 }
@@ -450,8 +461,10 @@ void TForm1::actUndoClick()
 {
     if (!FSession->history().canUndo())
         return;
+    const std::string undone = FSession->undoText();
     const Snapshot target = FSession->undo(LiveSnapshot());
     division_.restore(target);
+    NoteHistoryStep(RecordKind::Undo, undone);
     ShowSnapshot(target);
     ShowSessionState();
 }
@@ -460,8 +473,10 @@ void TForm1::actRedoClick()
 {
     if (!FSession->history().canRedo())
         return;
+    const std::string redone = FSession->redoText();
     const Snapshot target = FSession->redo(LiveSnapshot());
     division_.restore(target);
+    NoteHistoryStep(RecordKind::Redo, redone);
     ShowSnapshot(target);
     ShowSessionState();
 }

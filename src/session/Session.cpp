@@ -1,6 +1,7 @@
 #include "session/Session.h"
 
 #include "common/Failure.h"
+#include "common/FileSaving.h"
 #include "session/DivisionFile.h"
 
 #include <iterator>
@@ -66,9 +67,9 @@ Snapshot Session::redo(const Snapshot& live)
     return target;
 }
 
-void Session::save(const std::filesystem::path& file, const Snapshot& live)
+void Session::save(const std::filesystem::path& file, const Snapshot& live, const QJsonObject& extra)
 {
-    WriteDivisionFile(file, live);
+    WriteDivisionFile(*DiskFileSystem(), file, DivisionJson(live, extra));
     std::prev(documents_.upper_bound(step_))->second = file;
     history_.markSaved();
     followWithRecovery(live);

@@ -3,6 +3,7 @@
 #include "session/History.h"
 #include "session/RecoveryFile.h"
 
+#include <QJsonObject>
 #include <condition_variable>
 #include <cstddef>
 #include <filesystem>
@@ -49,7 +50,8 @@ public:
 
     // Writes `live` to the file (WriteError naming it when that fails; nothing
     // else changes then); the work then belongs to it and is unchanged.
-    void save(const std::filesystem::path& file, const Snapshot& live);
+    // `extra`: further members of the file (DivisionJson's).
+    void save(const std::filesystem::path& file, const Snapshot& live, const QJsonObject& extra = {});
 
     // A clean close: the recovery file goes.
     void close();

@@ -112,6 +112,9 @@ void PublicWindow::publicDivisionIsTheCommandLines()
         QCOMPARE(run.out.value(1), QString::fromStdString(result));
         cli << out;
     }
+    // fenban check of the command line's file redoes it alike.
+    const CliRun check = RunProgram(QStringLiteral(FENBAN_CLI), {QStringLiteral("check"), cli[1]});
+    QVERIFY2(check.code == 0, qPrintable(check.err));
     // The status bar names both, short.
     const QString status = w.control<QLabel>("lblFingerprint")->text();
     QVERIFY2(status.contains(QString::fromStdString(ShortFingerprint(input))), qPrintable(status));

@@ -329,6 +329,7 @@ void TForm1::actTeacherDrawExecute()
     }
     division_.setTeachers(teachers, !dialog.byHand());
     division_.note(RecordKind::TeacherDraw, TeacherRecordText(teachers, seedText));
+    FSession->markChanged(); // the teachers go into the file, which asks to be saved now
     ShowSessionState();
 }
 

@@ -53,6 +53,9 @@ public:
     // `extra`: further members of the file (DivisionJson's).
     void save(const std::filesystem::path& file, const Snapshot& live, const QJsonObject& extra = {});
 
+    // What the file keeps beside the steps changed (the class teachers): the work is unsaved.
+    void markChanged() { history_.markChanged(); }
+
     // A clean close: the recovery file goes.
     void close();
     // Returns when the recovery file follows the last step.

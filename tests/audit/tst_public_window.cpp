@@ -10,6 +10,7 @@
 #include "audit/PublicSeed.h"
 #include "engine/Division.h"
 #include "roster/Gb18030.h"
+#include "session/Session.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -178,11 +179,22 @@ void PublicWindow::recordAndTeachersSurviveSaveAndOpen()
     });
     again.trigger("actRecord");
     QCOMPARE(again.dialogs.dialogsShown().last(), QStringLiteral("dlgRecord"));
+    // Teachers set by hand: in list order, recorded, and the work asks to be saved.
+    QVERIFY(!again.window.session().modified());
+    again.dialogs.answerDialog([](QDialog& dialog) {
+        dialog.findChild<QPlainTextEdit*>(QStringLiteral("edtTeacherList"))->setPlainText(QStringLiteral("甲\n乙\n丙"));
+        dialog.findChild<QCheckBox*>(QStringLiteral("chkTeachersByHand"))->setChecked(true);
+        return int(QDialog::Accepted);
+    });
+    QVERIFY(again.trigger("actTeacherDraw").isEmpty());
+    QCOMPARE(again.window.division().publicState().teachers, (std::vector<std::string> {"甲", "乙", "丙"}));
+    QCOMPARE(RecordTexts(again.window.division()).last(), QStringLiteral("班主任（指定）：1班 甲，2班 乙，3班 丙"));
+    QVERIFY(again.window.session().modified());
     const QString pdf = path(QStringLiteral("名单.pdf"));
     QVERIFY(again.trigger("actExportPdf", pdf).isEmpty());
     const QString text = testkit::PdfText(pdf);
-    for (const std::string& teacher : after.teachers)
-        QVERIFY(text.contains(QStringLiteral("班主任：") + QString::fromStdString(teacher)));
+    for (const QString& teacher : {QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")})
+        QVERIFY(text.contains(QStringLiteral("班主任：") + teacher));
     const QStringList pages = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
     QVERIFY(pages.last().contains(QStringLiteral("操作记录")) || pages.last().contains(QStringLiteral("公开分班")));
 }

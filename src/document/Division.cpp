@@ -40,6 +40,7 @@ Division::Division()
 
 void Division::notify(const DivisionChange& change) const
 {
+    resultPrint_.reset();
     for (const Listener& listener : listeners_)
         listener(change);
 }
@@ -180,6 +181,13 @@ std::string Division::inputFingerprint(int bands) const
     if (inputPrint_.table != source_.table || inputPrint_.options != key)
         inputPrint_ = {source_.table, key, InputFingerprint(state_, chosen)};
     return inputPrint_.fingerprint;
+}
+
+std::string Division::resultFingerprint() const
+{
+    if (!resultPrint_)
+        resultPrint_ = ResultFingerprint(state_);
+    return *resultPrint_;
 }
 
 void Division::publishAverages(bool withTotal)

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -130,7 +131,7 @@ public:
     DivisionOptions options(int bands) const;
     // Of the roster as read with options(bands) (cached: a step rarely changes it); empty without a roster.
     std::string inputFingerprint(int bands) const;
-    std::string resultFingerprint() const { return ResultFingerprint(state_); }
+    std::string resultFingerprint() const; // kept until the next change
 
     // Choices (no steps).
     void setPair(int classA, int classB);
@@ -163,6 +164,7 @@ private:
         std::string fingerprint;
     };
     mutable InputPrint inputPrint_;
+    mutable std::optional<std::string> resultPrint_; // dropped by every notification
     std::vector<Listener> listeners_;
 };
 

@@ -236,14 +236,31 @@ void TForm1::NoteHistoryStep(RecordKind kind, const std::string& menuText)
     division_.note(kind, kind == RecordKind::Undo ? UndoRecordText(step) : RedoRecordText(step));
 }
 
+void TForm1::KeepRecordInSession()
+{
+    FSession->setFileMembers(PublicDivisionJson(division_.publicState()));
+}
+
+void TForm1::RecoverRecord(const QJsonObject& whole)
+{
+    try {
+        division_.setPublicState(ReadPublicDivision(whole));
+    } catch (const Failure&) {
+        division_.setPublicState({}); // the work is what matters; its record was damaged
+    }
+    KeepRecordInSession();
+}
+
 void TForm1::SaveDivisionFile(const QString& fileName)
 {
     // The file holds its own save as the record's last entry; the document
     // takes that record once the file is written.
     PublicDivision kept = division_.publicState();
     kept.record.add(RecordKind::Save, SaveRecordText(FileNameText(fileName), division_.resultFingerprint()));
-    FSession->save(FilePath(fileName), LiveSnapshot(), PublicDivisionJson(kept));
+    const QJsonObject members = PublicDivisionJson(kept);
+    FSession->save(FilePath(fileName), LiveSnapshot(), members);
     division_.setPublicState(std::move(kept));
+    FSession->setFileMembers(members);
 }
 
 void TForm1::actPublicDivisionExecute()
@@ -284,18 +301,20 @@ void TForm1::actPublicDivisionExecute()
             return; // stopped: a division in public runs to its end, or nothing changes
         division_.applyDivided(std::move(state));
         division_.setBalanceSeed(seedText, options.bands);
+        // Recorded even when the division is the one already there (no step to undo then).
+        division_.note(
+            RecordKind::BalanceAll, PublicDivisionRecordText(seedText, options.bands, division_.resultFingerprint()));
+        if (!listed.empty()) {
+            const std::vector<std::string> drawn = DrawTeachers(listed, classCount, SeedOfText(seedText));
+            division_.setTeachers(drawn, true);
+            division_.note(RecordKind::TeacherDraw, TeacherRecordText(drawn, seedText));
+        }
         divided = true;
     });
     if (!divided)
         return;
-    // Recorded even when the division is the one already there (no step to undo then).
+    KeepRecordInSession(); // when the division was the one already there
     const std::string result = division_.resultFingerprint();
-    division_.note(RecordKind::BalanceAll, PublicDivisionRecordText(seedText, options.bands, result));
-    if (!listed.empty()) {
-        const std::vector<std::string> drawn = DrawTeachers(listed, classCount, SeedOfText(seedText));
-        division_.setTeachers(drawn, true);
-        division_.note(RecordKind::TeacherDraw, TeacherRecordText(drawn, seedText));
-    }
     ShowSessionState();
     CurrentDialogs().showMessage(this, QMessageBox::Information, ProductName(),
         QStringLiteral("公开分班完成。\n种子：%1\n结果指纹：%2\n%3")
@@ -330,6 +349,7 @@ void TForm1::actTeacherDrawExecute()
     division_.setTeachers(teachers, !dialog.byHand());
     division_.note(RecordKind::TeacherDraw, TeacherRecordText(teachers, seedText));
     FSession->markChanged(); // the teachers go into the file, which asks to be saved now
+    KeepRecordInSession();
     ShowSessionState();
 }
 

@@ -302,15 +302,14 @@ void TForm1::recordStep(const std::string& name, const Choices& before)
         return; // the window is still being made: its start is the first state
     const Snapshot after = LiveSnapshot();
     const Snapshot previous = FSession->history().current();
-    bool kept = true;
-    if (newWork_) // a table read: new work, which belongs to no file until saved
-        FSession->recordOpened(name, before, after, {}, false);
-    else if (ChangedWork(after, previous))
-        FSession->record(name, before, after);
-    else
-        kept = false;
-    if (kept)
-        NoteStep(name, previous, after);
+    if (newWork_ || ChangedWork(after, previous)) {
+        NoteStep(name, previous, after); // first, so that the recovery file has the step's entry
+        KeepRecordInSession();
+        if (newWork_) // a table read: new work, which belongs to no file until saved
+            FSession->recordOpened(name, before, after, {}, false);
+        else
+            FSession->record(name, before, after);
+    }
     newWork_ = false;
     ShowSessionState();
 }
@@ -414,9 +413,10 @@ void TForm1::OpenDivisionFile(const QString& fileName)
     const Choices before = currentChoices();
     division_.restore(opened);
     division_.setPublicState(std::move(kept));
+    NoteOpenedDivision(fileName);
+    KeepRecordInSession();
     ShowSnapshot(opened);
     FSession->recordOpened("打开", before, std::move(opened), PathOf(fileName), true);
-    NoteOpenedDivision(fileName);
     ShowSessionState();
 }
 
@@ -461,10 +461,10 @@ void TForm1::actUndoClick()
 {
     if (!FSession->history().canUndo())
         return;
-    const std::string undone = FSession->undoText();
+    NoteHistoryStep(RecordKind::Undo, FSession->undoText());
+    KeepRecordInSession();
     const Snapshot target = FSession->undo(LiveSnapshot());
     division_.restore(target);
-    NoteHistoryStep(RecordKind::Undo, undone);
     ShowSnapshot(target);
     ShowSessionState();
 }
@@ -473,10 +473,10 @@ void TForm1::actRedoClick()
 {
     if (!FSession->history().canRedo())
         return;
-    const std::string redone = FSession->redoText();
+    NoteHistoryStep(RecordKind::Redo, FSession->redoText());
+    KeepRecordInSession();
     const Snapshot target = FSession->redo(LiveSnapshot());
     division_.restore(target);
-    NoteHistoryStep(RecordKind::Redo, redone);
     ShowSnapshot(target);
     ShowSessionState();
 }
@@ -547,6 +547,7 @@ void TForm1::btnRecoverClick()
     Snapshot recovered = left.snapshot();
     const Choices before = currentChoices();
     division_.restore(recovered);
+    RecoverRecord(left.info().whole);
     ShowSnapshot(recovered);
     FSession->recordOpened("恢复", before, std::move(recovered), PathOf(Text(left.info().document)), false);
     left.discard(); // this run's recovery file holds the work now

@@ -17,6 +17,7 @@ class TForm1;
 }
 
 class QAction;
+class QJsonObject;
 class QMenu;
 class QTreeWidgetItem;
 
@@ -151,6 +152,10 @@ private:
     void NoteOpenedDivision(const QString& fileName);
     // 撤销 or 重做 of the step the menu named ("撤销 调整").
     void NoteHistoryStep(fenban::RecordKind kind, const std::string& menuText);
+    // The record, seed and teachers handed to the session for the recovery file.
+    void KeepRecordInSession();
+    // Those of a recovery file taken over; none when it has none (or they are damaged).
+    void RecoverRecord(const QJsonObject& whole);
     // Saves the work with its record, seed and teachers; the save is the record's last entry.
     void SaveDivisionFile(const QString& fileName);
     void ShowFingerprints(); // lblFingerprint: the input's and the result's, short

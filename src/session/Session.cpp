@@ -109,6 +109,7 @@ void Session::followWithRecovery(const Snapshot& now)
         job.snapshot = now;
         job.document = PathText(document());
         job.step = history_.canUndo() ? history_.undoName() : std::string();
+        job.members = members_;
     }
     if (!writer_.joinable()) {
         runRecovery(job);
@@ -128,7 +129,7 @@ void Session::runRecovery(const RecoveryJob& job)
         recovery_->remove();
     } else {
         try {
-            recovery_->write(*job.snapshot, job.document, job.step);
+            recovery_->write(*job.snapshot, job.document, job.step, job.members);
         } catch (const Failure& e) {
             problem = e.what();
         }

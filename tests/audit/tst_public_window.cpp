@@ -6,14 +6,17 @@
 #include "AuditTestKit.h"
 #include "OutputReaders.h"
 #include "WindowDriver.h"
+#include "app/SessionActions.h"
 #include "audit/PublicDivision.h"
 #include "audit/PublicSeed.h"
 #include "engine/Division.h"
 #include "roster/Gb18030.h"
+#include "session/DivisionFile.h"
 #include "session/Session.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -113,6 +116,15 @@ void PublicWindow::publicDivisionIsTheCommandLines()
         QCOMPARE(run.out.value(1), QString::fromStdString(result));
         cli << out;
     }
+    // The recovery file, written after every step, carries the record too.
+    w.window.flushRecovery();
+    bool recovered = false;
+    for (const QFileInfo& file : QDir(RecoveryFolder()).entryInfoList({QStringLiteral("recovery-*.fenban")})) {
+        QJsonObject whole;
+        ReadDivisionFile(file.filesystemFilePath(), &whole);
+        recovered = recovered || ReadPublicDivision(whole) == division.publicState();
+    }
+    QVERIFY(recovered);
     // fenban check of the command line's file redoes it alike.
     const CliRun check = RunProgram(QStringLiteral(FENBAN_CLI), {QStringLiteral("check"), cli[1]});
     QVERIFY2(check.code == 0, qPrintable(check.err));

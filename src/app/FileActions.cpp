@@ -1,5 +1,6 @@
 // The 文件 menu and the toolbar: open a table file, export the division as a
 // workbook or PDF, print the class lists; Ctrl+C in the roster grid.
+#include "app/ActionHelpers.h"
 #include "app/BusyCursor.h"
 #include "app/Dialogs.h"
 #include "app/HandlerGuard.h"
@@ -9,6 +10,7 @@
 #include "common/Failure.h"
 #include "io/ClassListPrint.h"
 #include "io/OutputTables.h"
+#include "io/PublicOutputs.h"
 #include "io/TableFile.h"
 #include "io/WorkbookFile.h"
 #include "session/DivisionFile.h"
@@ -34,39 +36,17 @@ std::filesystem::path FilePath(const QString& fileName)
     return std::filesystem::path(fileName.toStdU16String());
 }
 
-// A division exists once a class list holds a student (编班 or a hand move).
-bool HasDivision(const DivisionState& state)
-{
-    return std::any_of(
-        state.FClasses.begin(), state.FClasses.end(), [](const TStudentList& list) { return !list.empty(); });
-}
-
 DivisionTables DivisionOutput(const Division& division)
 {
-    return MakeDivisionTables(division.state(), division.settings().subjectNames);
+    DivisionTables tables = MakeDivisionTables(division.state(), division.settings().subjectNames);
+    AddTeachersToTitles(tables, division.publicState().teachers);
+    return tables;
 }
 
-// A file's failure (a table that cannot be read, a file that cannot be
-// written) is told in a warning box of its own, its message as written.
-template <class Work> bool ToldFailure(QWidget* parent, Work&& work)
+// The class lists as printed, the record (操作记录) as the last page.
+std::vector<OutputTable> PrintedOutput(const Division& division)
 {
-    std::optional<QString> message;
-    {
-        const BusyCursor busy;
-        try {
-            std::forward<Work>(work)();
-        } catch (const Failure& failure) {
-            message = QString::fromUtf8(failure.what());
-        }
-    }
-    if (message)
-        CurrentDialogs().showMessage(parent, QMessageBox::Warning, ProductName(), ShortenedForBox(*message));
-    return message.has_value();
-}
-
-void TellNoDivision(QWidget* parent)
-{
-    CurrentDialogs().showMessage(parent, QMessageBox::Information, ProductName(), QStringLiteral("请先编班。"));
+    return PrintedTablesWithRecord(DivisionOutput(division), division.publicState().record);
 }
 
 // The copy key (Ctrl+C) in a grid does what `copy` does, in place of the
@@ -153,7 +133,10 @@ void TForm1::OpenFile(const QString& fileName)
     if (QFileInfo(fileName).suffix().compare(QLatin1String(DivisionFileSuffix.data()), Qt::CaseInsensitive) == 0)
         OpenDivisionFile(fileName);
     else
-        runStep("打开", [&] { OpenTableFile(fileName); });
+        runStep("打开", [&] {
+            openedFile_ = fileName;
+            OpenTableFile(fileName);
+        });
 }
 
 // The file's table goes the way of a pasted text once it is cut into fields:
@@ -214,7 +197,7 @@ void TForm1::actExportPdfExecute()
         QStringLiteral("pdf"), QStringLiteral("PdfDialog"), QStringLiteral("班级名单.pdf"));
     if (fileName.isEmpty())
         return;
-    ToldFailure(this, [&] { WriteTablesPdf(*files_, FilePath(fileName), PrintedTables(DivisionOutput(division_))); });
+    ToldFailure(this, [&] { WriteTablesPdf(*files_, FilePath(fileName), PrintedOutput(division_)); });
 }
 
 void TForm1::actPrintExecute()
@@ -228,5 +211,5 @@ void TForm1::actPrintExecute()
     printer.setDocName(QStringLiteral("班级名单"));
     if (!CurrentDialogs().choosePrinter(this, printer))
         return;
-    ToldFailure(this, [&] { PaintTables(printer, PrintedTables(DivisionOutput(division_))); });
+    ToldFailure(this, [&] { PaintTables(printer, PrintedOutput(division_)); });
 }

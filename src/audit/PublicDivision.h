@@ -8,6 +8,10 @@
 
 namespace fenban {
 
+// The score bands of 公开分班 and `fenban divide`, the same in both so that
+// one table, class count and seed give one division.
+inline constexpr int DefaultPublicBands = 10;
+
 // What a division file keeps besides the window's state, so that anyone can
 // redo the division: the seed and options of the last 一键均衡, the class
 // teachers and the record of every step.

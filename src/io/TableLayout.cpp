@@ -118,14 +118,15 @@ struct Place {
     std::string sheetPrefix; // "工作表“2班”" when several sheets are read, else empty
     std::string sheetName;
     int rowNumber;
+    int firstColumn = 0; // of the sheet's table, for the column's letters
 };
 
 [[noreturn]] void ThrowBadCell(
     const Place& place, std::size_t column, const std::string& header, const std::string& text, std::string_view what)
 {
     throw ImportError("不能读入表格：工作表“" + place.sheetName + "”第 " + std::to_string(place.rowNumber) + " 行第 "
-        + ColumnLetters(static_cast<int>(column)) + " 列（" + header + "）的“" + text + "”不是" + std::string(what)
-        + "。");
+        + ColumnLetters(static_cast<int>(column) + place.firstColumn) + " 列（" + header + "）的“" + text + "”不是"
+        + std::string(what) + "。");
 }
 
 struct Layout {
@@ -431,13 +432,15 @@ ImportProposal ProposeImport(const std::vector<TableSheet>& sheets, std::string_
     const TableRows& rows = sheets[static_cast<std::size_t>(first)].rows;
     ImportChoice& choice = proposal.choice;
     choice.sheet = first;
-    if (SheetsShareHeader(sheets)) {
-        choice.sheet = ImportChoice::MergeSheets;
-        proposal.doubts.push_back("各工作表的表头相同：合并所有工作表，一个接一个读入");
-    } else if (IsOwnLayout(rows, decimalSeparator)) {
+    // The own layout opens as it always has: its first sheet with cells, unasked.
+    if (IsOwnLayout(rows, decimalSeparator)) {
         choice.headerRow = 0;
         choice.asIs = true;
         return proposal;
+    }
+    if (SheetsShareHeader(sheets)) {
+        choice.sheet = ImportChoice::MergeSheets;
+        proposal.doubts.push_back("各工作表的表头相同：合并所有工作表，一个接一个读入");
     }
     choice.headerRow = FindHeaderRow(rows);
     if (choice.headerRow < 0) {
@@ -508,11 +511,11 @@ ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportCho
                 throw ImportError("不能合并：工作表“" + sheet.name + "”没有与“"
                     + sheets[static_cast<std::size_t>(firstSheet)].name + "”相同的表头。");
         }
-        Place place {merge ? "工作表“" + sheet.name + "”" : std::string(), sheet.name, 0};
+        Place place {merge ? "工作表“" + sheet.name + "”" : std::string(), sheet.name, 0, sheet.firstColumn};
         for (std::size_t r = static_cast<std::size_t>(headerRow) + 1; r < sheet.rows.size(); ++r) {
             if (BlankRow(sheet.rows[r]))
                 continue;
-            place.rowNumber = static_cast<int>(r) + firstRowNumber;
+            place.rowNumber = static_cast<int>(r) + sheet.firstRow + firstRowNumber;
             importer.readRow(sheet.rows[r], place, table);
         }
     }

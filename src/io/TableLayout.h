@@ -76,16 +76,18 @@ std::vector<ColumnRole> ProposeRoles(
 bool SheetsShareHeader(const std::vector<TableSheet>& sheets);
 
 // The choice proposed for a file's sheets: the first sheet with cells, as it
-// stands when it is in the own layout; otherwise its header row and roles by
-// header, and all sheets merged when they share their header.
+// stands when it is in the own layout (whatever the other sheets hold);
+// otherwise its header row and roles by header, and all sheets merged when
+// they share their header.
 ImportProposal ProposeImport(const std::vector<TableSheet>& sheets, std::string_view decimalSeparator);
 
 // The header words of the choice's header row, the key under which a choice
 // is remembered.
 std::vector<std::string> ChosenHeader(const std::vector<TableSheet>& sheets, const ImportChoice& choice);
 
-// Reads the sheets as chosen. Rows are numbered as the spreadsheet numbers
-// them: the table's first row is firstRowNumber. Empty rows are skipped.
+// Reads the sheets as chosen. Rows and columns are named as the spreadsheet
+// names them: a sheet's table starts at its firstRow and firstColumn, row 0
+// of the sheet being numbered firstRowNumber. Empty rows are skipped.
 // Scores written as 缺考, 缺, 免考, 作弊, —, / count as empty, each one
 // named in a warning. Without a total column the total is the sum of the
 // subjects, added in column order in the extended type, and written so

@@ -198,6 +198,13 @@ private slots:
         const QString saved = folder.filePath(u"初一.fenban"_s);
         QVERIFY(w.trigger("actSaveAs", saved).isEmpty());
 
+        // Another table has none; undo brings them back.
+        w.paste(GradeText(20, Points::Whole));
+        QVERIFY(w.window.state().ExtraTexts.empty());
+        QVERIFY(w.trigger("actUndo").isEmpty());
+        w.chooseNode(u"全部"_s);
+        QVERIFY(ColumnHeaded(w, u"学号"_s) > 14);
+
         WindowDriver again;
         QVERIFY(again.trigger("actOpen", saved).isEmpty());
         again.chooseNode(u"2"_s);

@@ -105,6 +105,7 @@ TForm1::TForm1(QWidget* parent)
     CreateFileActions();
     CreateClerkActions();
     FormCreate();
+    ShowHelpDetails();
     CreateSessionActions();
     StartSession();
     setGeometry(270, 150, 696, 480); // the normal geometry; the window opens maximised

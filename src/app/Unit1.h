@@ -71,6 +71,7 @@ protected:
 
 private:
     void FormCreate();
+    void ShowHelpDetails(); // the help text in full below the pictures (HelpDetails.cpp)
     void ConnectHandlers();
 
     // Roster tab

@@ -13,8 +13,11 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 
 using namespace fenban;
 using namespace fenban::testkit;
@@ -316,6 +319,23 @@ private slots:
         w.selectBlock("StrGrid", 2, 1, 4, last); // not from the first column: as before
         w.click("BitBtn3");
         QCOMPARE(QGuiApplication::clipboard()->text().split(u"\r\n"_s).size(), last);
+    }
+
+    // The help's details below the pictures, whole at their height; no English.
+    void helpDetailsReadWhole()
+    {
+        WindowDriver w;
+        w.window.resize(1366, 740);
+        w.control<QTabWidget>("PageControl1")->setCurrentIndex(0);
+        auto* details = w.control<QTextBrowser>("txtHelpDetails");
+        const QString text = details->document()->toPlainText();
+        for (const char* word : {"导入设置", "附加", "合并所有工作表", "缺考", "当前班级", "Ctrl+F", "F5", "F6", "撤销",
+                 "恢复上次未保存的分班"})
+            QVERIFY2(text.contains(QString::fromUtf8(word)), word);
+        QVERIFY(!text.contains(u"is not a valid"_s));
+        QCOMPARE(details->verticalScrollBar()->maximum(), 0);
+        QVERIFY(w.control("ScrollBox1Contents")->rect().contains(details->geometry()));
+        QVERIFY(details->geometry().top() > w.control("Image2")->geometry().bottom());
     }
 
 private:

@@ -333,8 +333,8 @@ bool IsOwnLayout(const TableRows& rows, std::string_view decimalSeparator)
     return true;
 }
 
-std::vector<ColumnRole> ProposeRoles(
-    const TableRows& rows, int headerRow, std::string_view decimalSeparator, std::vector<std::string>& doubts)
+std::vector<ColumnRole> ProposeRoles(const TableRows& rows, int headerRow, std::string_view decimalSeparator,
+    std::vector<std::string>& doubts, int firstColumn)
 {
     const auto first = static_cast<std::size_t>(std::max(headerRow, 0));
     const std::size_t width = rows.empty() ? 0 : WidthFrom(rows, first);
@@ -355,7 +355,7 @@ std::vector<ColumnRole> ProposeRoles(
             else
                 others = true;
         }
-        const std::string place = "第 " + ColumnLetters(static_cast<int>(c)) + " 列";
+        const std::string place = "第 " + ColumnLetters(static_cast<int>(c) + firstColumn) + " 列";
         const auto once = [&](bool& seen, ColumnRole role) {
             if (seen) {
                 doubts.push_back(place + "“" + word + "”重复，当作附加列");
@@ -429,7 +429,8 @@ ImportProposal ProposeImport(const std::vector<TableSheet>& sheets, std::string_
     const int first = FirstSheetWithCells(sheets);
     if (first < 0)
         throw ImportError("表格里没有数据。");
-    const TableRows& rows = sheets[static_cast<std::size_t>(first)].rows;
+    const TableSheet& sheet = sheets[static_cast<std::size_t>(first)];
+    const TableRows& rows = sheet.rows;
     ImportChoice& choice = proposal.choice;
     choice.sheet = first;
     // The own layout opens as it always has: its first sheet with cells, unasked.
@@ -447,9 +448,10 @@ ImportProposal ProposeImport(const std::vector<TableSheet>& sheets, std::string_
         proposal.doubts.push_back("没有找到含“姓名”和“性别”的表头行");
         choice.headerRow = 0;
     } else if (choice.headerRow > 0) {
-        proposal.doubts.push_back("表头在第 " + std::to_string(choice.headerRow + 1) + " 行，上面的行不读");
+        proposal.doubts.push_back(
+            "表头在第 " + std::to_string(sheet.firstRow + choice.headerRow + 1) + " 行，上面的行不读");
     }
-    choice.roles = ProposeRoles(rows, choice.headerRow, decimalSeparator, proposal.doubts);
+    choice.roles = ProposeRoles(rows, choice.headerRow, decimalSeparator, proposal.doubts, sheet.firstColumn);
     proposal.askUser = true;
     return proposal;
 }

@@ -68,8 +68,10 @@ bool IsOwnLayout(const TableRows& rows, std::string_view decimalSeparator);
 
 // The roles proposed for the columns under the given header row, and the
 // doubts about them (appended to `doubts`).
-std::vector<ColumnRole> ProposeRoles(
-    const TableRows& rows, int headerRow, std::string_view decimalSeparator, std::vector<std::string>& doubts);
+// Columns are named by their letters in the sheet, the table's first being
+// the sheet's column firstColumn.
+std::vector<ColumnRole> ProposeRoles(const TableRows& rows, int headerRow, std::string_view decimalSeparator,
+    std::vector<std::string>& doubts, int firstColumn = 0);
 
 // Whether every sheet with cells has a header row with the same header words.
 // False when fewer than two sheets have cells.

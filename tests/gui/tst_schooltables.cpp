@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 
@@ -158,13 +159,20 @@ private slots:
 
         // 确定 tells it in the dialog, which stays open; the user cancels.
         QString told;
-        w.dialogs.answerDialog([&told](QDialog& dialog) {
+        QStringList shown; // the header row, the first column's letters, the doubts, as the sheet names them
+        w.dialogs.answerDialog([&told, &shown](QDialog& dialog) {
+            const auto* preview = dialog.findChild<QTableWidget*>(u"grdImportPreview"_s);
+            shown << QString::number(dialog.findChild<QSpinBox*>(u"speImportHeaderRow"_s)->value())
+                  << preview->horizontalHeaderItem(0)->text() << preview->verticalHeaderItem(2)->text()
+                  << dialog.findChild<QLabel*>(u"lblImportDoubts"_s)->text();
             dialog.findChild<QPushButton*>(u"btnImportOk"_s)->click();
             told = dialog.findChild<QLabel*>(u"lblImportError"_s)->text();
             return dialog.result();
         });
         QVERIFY(w.trigger("actOpen", DataFolder + u"school-offset.xlsx"_s).isEmpty());
         QCOMPARE(told, u"不能读入表格：工作表“成绩”第 8 行第 F 列（数学）的“良好”不是分数。"_s);
+        QCOMPARE(shown.mid(0, 3), (QStringList {u"4"_s, u"B"_s, u"4"_s}));
+        QVERIFY2(shown[3].contains(u"表头在第 4 行"_s), qPrintable(shown[3]));
         // Accepted as it stands, the window tells it.
         w.dialogs.answerDialog([](QDialog&) { return int(QDialog::Accepted); });
         const QList<SeenBox> boxes = w.trigger("actOpen", DataFolder + u"school-offset.xlsx"_s);

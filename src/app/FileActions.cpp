@@ -181,6 +181,7 @@ void TForm1::OpenTableFile(const QString& fileName)
     BuildRoster(std::move(imported.extras));
     importTable_ = division_.source().table;
     importWarnings_ = std::move(imported.warnings);
+    importRows_ = std::move(imported.rowNumbers);
     ui->PageControl1->setCurrentWidget(ui->TabSheet1); // the table, wherever the menu was used
 }
 

@@ -192,10 +192,17 @@ QString TForm1::ReadWarningText() const
 QString TForm1::ReadWarningDetails() const
 {
     QStringList lines;
-    if (importTable_ == division_.source().table)
+    RosterSummary summary = *FSummary;
+    if (importTable_ == division_.source().table) {
         for (const std::string& warning : importWarnings_)
             lines << QString::fromStdString(warning);
-    if (const std::string details = SummaryWarningDetails(*FSummary); !details.empty())
+        // Rows as the opened sheet numbers them (the summary counts the header as row 1).
+        for (ReadWarning& warning : summary.warnings)
+            for (int& row : warning.rows)
+                if (row >= 2 && static_cast<std::size_t>(row - 2) < importRows_.size())
+                    row = importRows_[static_cast<std::size_t>(row - 2)];
+    }
+    if (const std::string details = SummaryWarningDetails(summary); !details.empty())
         lines << QString::fromStdString(details);
     return ReadWarningText() + QStringLiteral("\n\n") + lines.join(u'\n');
 }

@@ -178,4 +178,5 @@ private:
     // What opening the table `importTable_` had to say (缺考 read as empty, the summed total).
     std::shared_ptr<const fenban::PackedGrid> importTable_;
     std::vector<std::string> importWarnings_;
+    std::vector<int> importRows_; // the sheet's row of each of its students (none: as the table stands)
 };

@@ -471,7 +471,7 @@ ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportCho
     if (!merge && (choice.sheet < 0 || static_cast<std::size_t>(choice.sheet) >= sheets.size()))
         throw ImportError("没有这个工作表。");
     if (choice.asIs && !merge)
-        return {sheets[static_cast<std::size_t>(choice.sheet)].rows, {}, {}};
+        return {sheets[static_cast<std::size_t>(choice.sheet)].rows, {}, {}, {}};
 
     const Layout layout = CheckedLayout(choice.roles);
     const std::vector<std::string> chosen = ChosenHeader(sheets, choice);
@@ -519,6 +519,8 @@ ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportCho
                 continue;
             place.rowNumber = static_cast<int>(r) + sheet.firstRow + firstRowNumber;
             importer.readRow(sheet.rows[r], place, table);
+            if (!merge)
+                table.rowNumbers.push_back(place.rowNumber);
         }
     }
     return table;

@@ -46,6 +46,8 @@ struct ImportedTable {
     TableRows rows;
     RosterExtraTexts extras; // entry i for the student of rows[i + 1]
     std::vector<std::string> warnings; // "第 12 行 数学：缺考", the summed total, …
+    // The spreadsheet's row of each student, when they come from one sheet; empty when taken as it stands.
+    std::vector<int> rowNumbers;
 };
 
 // A table that cannot be read with the choice made: the message names the

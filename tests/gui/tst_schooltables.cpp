@@ -192,6 +192,10 @@ private slots:
         const QList<SeenBox> listed = w.click("btnReadWarnings");
         QCOMPARE(listed.size(), 1);
         QVERIFY2(listed[0].text.contains(u"第 6 行 语文：缺考"_s), qPrintable(listed[0].text));
+        // The roster's own warnings name the sheet's rows too.
+        QVERIFY2(listed[0].text.contains(u"性别写作“F”，不是“男”或“女”：第 9 行"_s), qPrintable(listed[0].text));
+        QCOMPARE(w.control<QPushButton>("btnReadWarnings")->text(),
+            u"请注意：1 人的性别不是“男”或“女”；1 个成绩不是分数，记作空分；没有总分列，总分是各科之和。"_s);
         // Cancelling 导入设置 changes nothing.
         const QStringList opened = Roster(w);
         QVERIFY(w.trigger("actOpen", DataFolder + u"school-title.xlsx"_s).isEmpty());

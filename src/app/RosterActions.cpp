@@ -15,6 +15,8 @@
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <algorithm>
 #include <optional>
 
@@ -116,6 +118,10 @@ void TForm1::CreateClerkActions()
     find->setShortcutContext(Qt::WindowShortcut);
     connect(find, &QAction::triggered, this, Guarded(this, &TForm1::actFindExecute));
     addAction(find);
+    if (auto* edit = menuBar()->findChild<QMenu*>(QStringLiteral("menuEdit"), Qt::FindDirectChildrenOnly)) {
+        edit->addSeparator();
+        edit->addAction(find);
+    }
 }
 
 void TForm1::actFindExecute()

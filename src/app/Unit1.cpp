@@ -103,10 +103,10 @@ TForm1::TForm1(QWidget* parent)
     setWindowTitle(ProductName());
     ConnectHandlers();
     CreateFileActions();
-    CreateClerkActions();
     FormCreate();
     ShowHelpDetails();
     CreateSessionActions();
+    CreateClerkActions();
     StartSession();
     setGeometry(270, 150, 696, 480); // the normal geometry; the window opens maximised
     setWindowState(windowState() | Qt::WindowMaximized);

@@ -74,8 +74,9 @@ struct ViewState {
 // Listeners hear of every change after it is complete.
 //
 // Room for what comes: balance options join Settings (and the file's
-// "settings"), class teachers and extra per-student columns join the roster
-// beside RuleTexts, an operation record listens to the changes.
+// "settings"), class teachers join the roster beside RuleTexts and the
+// extra columns (ExtraTexts, kept in RosterSource), an operation record
+// listens to the changes.
 class Division {
 public:
     Division();

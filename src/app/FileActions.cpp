@@ -12,6 +12,7 @@
 #include "io/OutputTables.h"
 #include "io/PublicOutputs.h"
 #include "io/TableFile.h"
+#include "io/TableLayout.h"
 #include "io/WorkbookFile.h"
 #include "session/DivisionFile.h"
 #include "ui_Unit1.h"
@@ -41,12 +42,6 @@ DivisionTables DivisionOutput(const Division& division)
     DivisionTables tables = MakeDivisionTables(division.state(), division.settings().subjectNames);
     AddTeachersToTitles(tables, division.publicState().teachers);
     return tables;
-}
-
-// The class lists as printed, the record (操作记录) as the last page.
-std::vector<OutputTable> PrintedOutput(const Division& division)
-{
-    return PrintedTablesWithRecord(DivisionOutput(division), division.publicState().record);
 }
 
 // The copy key (Ctrl+C) in a grid does what `copy` does, in place of the
@@ -144,17 +139,26 @@ void TForm1::OpenFile(const QString& fileName)
 // the 名单 page shows it. A file that cannot be read changes nothing.
 void TForm1::OpenTableFile(const QString& fileName)
 {
-    TableRows cells;
-    if (ToldFailure(this, [&] { cells = ReadTableFile(FilePath(fileName)); }))
+    std::vector<TableSheet> sheets;
+    const auto read = [&] {
+        sheets = ReadTableSheets(FilePath(fileName));
+        if (std::all_of(sheets.begin(), sheets.end(), [](const TableSheet& sheet) { return sheet.rows.empty(); }))
+            ReadTableFile(FilePath(fileName)); // tells that the file holds no table
+    };
+    ImportedTable imported;
+    if (ToldFailure(this, read) || !ImportSheets(sheets, imported))
         return;
     const BusyCursor busy;
     FieldRows table;
-    table.reserve(cells.size());
-    for (const std::vector<std::string>& row : cells)
+    table.reserve(imported.rows.size());
+    for (const std::vector<std::string>& row : imported.rows)
         table.emplace_back(row.begin(), row.end());
     FStrGridModel->setRowCount(2);
     ShowTable(table);
-    BuildRoster();
+    BuildRoster(std::move(imported.extras));
+    importTable_ = division_.source().table;
+    importWarnings_ = std::move(imported.warnings);
+    importRows_ = std::move(imported.rowNumbers);
     ui->PageControl1->setCurrentWidget(ui->TabSheet1); // the table, wherever the menu was used
 }
 
@@ -193,11 +197,16 @@ void TForm1::actExportPdfExecute()
         TellNoDivision(this);
         return;
     }
+    std::vector<OutputTable> tables;
+    if (!ChoosePrintedTables(tables))
+        return;
+    const QString proposed = tables.size() == 1 ? QString::fromStdString(tables[0].name) + QStringLiteral("名单.pdf")
+                                                : QStringLiteral("班级名单.pdf");
     const QString fileName = ExportFileName(QStringLiteral("导出PDF"), QStringLiteral("PDF 文件 (*.pdf)"),
-        QStringLiteral("pdf"), QStringLiteral("PdfDialog"), QStringLiteral("班级名单.pdf"));
+        QStringLiteral("pdf"), QStringLiteral("PdfDialog"), proposed);
     if (fileName.isEmpty())
         return;
-    ToldFailure(this, [&] { WriteTablesPdf(*files_, FilePath(fileName), PrintedOutput(division_)); });
+    ToldFailure(this, [&] { WriteTablesPdf(*files_, FilePath(fileName), tables); });
 }
 
 void TForm1::actPrintExecute()
@@ -206,10 +215,43 @@ void TForm1::actPrintExecute()
         TellNoDivision(this);
         return;
     }
+    std::vector<OutputTable> tables;
+    if (!ChoosePrintedTables(tables))
+        return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(ClassListPageLayout());
     printer.setDocName(QStringLiteral("班级名单"));
     if (!CurrentDialogs().choosePrinter(this, printer))
         return;
-    ToldFailure(this, [&] { PaintTables(printer, PrintedOutput(division_)); });
+    ToldFailure(this, [&] { PaintTables(printer, tables); });
+}
+
+// With a class listed, 打印 and 导出PDF ask whether all classes or that one
+// go out; otherwise all of them (and the averages) do.
+bool TForm1::ChoosePrintedTables(std::vector<OutputTable>& tables)
+{
+    DivisionTables output = DivisionOutput(division_);
+    const int shown = division_.view().FShownClass;
+    if (tableShown_ || shown < 0 || static_cast<std::size_t>(shown) >= output.classes.size()) {
+        tables = PrintedTablesWithRecord(output, division_.publicState().record);
+        return true;
+    }
+    Question question;
+    question.title = ProductName();
+    question.text = QStringLiteral("要全部班级的名单，还是只要当前列出的第 %1 班？").arg(shown + 1);
+    question.buttons = QMessageBox::YesToAll | QMessageBox::Yes | QMessageBox::Cancel;
+    question.buttonTexts = {{QMessageBox::YesToAll, QStringLiteral("全部班级")},
+        {QMessageBox::Yes, QStringLiteral("当前班级")}, {QMessageBox::Cancel, QStringLiteral("取消")}};
+    question.defaultButton = QMessageBox::YesToAll;
+    question.escapeButton = QMessageBox::Cancel;
+    switch (CurrentDialogs().ask(this, question)) {
+    case QMessageBox::YesToAll:
+        tables = PrintedTablesWithRecord(output, division_.publicState().record);
+        return true;
+    case QMessageBox::Yes:
+        tables = {std::move(output.classes[static_cast<std::size_t>(shown)])};
+        return true;
+    default:
+        return false;
+    }
 }

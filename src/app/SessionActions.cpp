@@ -392,7 +392,7 @@ void TForm1::ShowRosterSummary()
     }
     FSummary->classes = division_.classCount();
     summary->setText(Text(SummaryStatusText(*FSummary)));
-    const QString warningText = Text(SummaryWarningText(*FSummary));
+    const QString warningText = ReadWarningText();
     warnings->setText(warningText);
     warnings->setVisible(!warningText.isEmpty());
 }
@@ -401,8 +401,7 @@ void TForm1::btnReadWarningsClick()
 {
     if (!FSummary)
         return;
-    CurrentDialogs().showMessage(this, QMessageBox::Information, ProductName(),
-        Text(SummaryWarningText(*FSummary)) + QStringLiteral("\n\n") + Text(SummaryWarningDetails(*FSummary)));
+    CurrentDialogs().showMessage(this, QMessageBox::Information, ProductName(), ReadWarningDetails());
 }
 
 void TForm1::OpenDivisionFile(const QString& fileName)

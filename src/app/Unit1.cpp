@@ -104,8 +104,10 @@ TForm1::TForm1(QWidget* parent)
     ConnectHandlers();
     CreateFileActions();
     FormCreate();
+    ShowHelpDetails();
     CreateSessionActions();
     CreatePublicActions();
+    CreateClerkActions();
     StartSession();
     setGeometry(270, 150, 696, 480); // the normal geometry; the window opens maximised
     setWindowState(windowState() | Qt::WindowMaximized);
@@ -187,11 +189,11 @@ void TForm1::ShowTable(const FieldRows& table)
     tableShown_ = true;
 }
 
-void TForm1::BuildRoster()
+void TForm1::BuildRoster(RosterExtraTexts extras)
 {
     ui->StrGrid->forgetCurrentCell();
     newWork_ = true;
-    division_.readTable(FStrGridModel->grid(), DecimalSeparator());
+    division_.readTable(FStrGridModel->grid(), DecimalSeparator(), std::move(extras));
 }
 
 void TForm1::SpinEdit1Change()
@@ -542,6 +544,9 @@ void TForm1::BitBtn3Click()
     }
     if (left < 0 || top < 0)
         return; // no cell chosen
+    // A whole listing copied from its first column carries its header row.
+    if (!tableShown_ && left == 1 && top == 1 && bottom == cells.rowCount() - 1)
+        top = 0;
     const BusyCursor busy; // the whole of a hostile paste's grid takes seconds
     QGuiApplication::clipboard()->setText(QString::fromStdString(BlockText(cells, left, top, right, bottom)));
 }

@@ -3,6 +3,7 @@
 #include "common/FileSaving.h"
 #include "document/Division.h"
 #include "engine/DivisionState.h"
+#include "io/OutputTables.h"
 #include "roster/PastedTable.h"
 #include "session/Snapshot.h"
 
@@ -22,10 +23,13 @@ class QMenu;
 class QTreeWidgetItem;
 
 namespace fenban {
+class FindBar;
 class LeftOverRecovery;
 class Session;
 class StringGridModel;
+struct ImportedTable;
 struct RosterSummary;
+struct TableSheet;
 } // namespace fenban
 
 // The program's one window: the help, roster and averages tabs. A view of
@@ -68,14 +72,16 @@ protected:
 
 private:
     void FormCreate();
+    void ShowHelpDetails(); // the help text in full below the pictures (HelpDetails.cpp)
     void ConnectHandlers();
 
     // Roster tab
     void BitBtn1Click(); // paste
     // The table in the roster grid: the row numbers, then its fields.
     void ShowTable(const fenban::FieldRows& table);
-    // The roster from the cells of the table just shown; the work is untitled from here on.
-    void BuildRoster();
+    // The roster from the cells of the table just shown, with an opened
+    // table's extra columns; the work is untitled from here on.
+    void BuildRoster(fenban::RosterExtraTexts extras = {});
     // What a step changed, shown (the document's listener).
     void DivisionChanged(const fenban::DivisionChange& change);
     void ShowSubjects();
@@ -114,11 +120,23 @@ private:
     void actOpenExecute();
     void OpenFile(const QString& fileName);
     void OpenTableFile(const QString& fileName);
+    // The sheets read as the user chooses (RosterActions.cpp): a table in the
+    // program's own layout as it stands, another through 导入设置. False:
+    // cancelled, or told why it cannot be read; nothing has changed then.
+    bool ImportSheets(const std::vector<fenban::TableSheet>& sheets, fenban::ImportedTable& imported);
+    // 全部班级 or 当前班级 for 打印 and 导出PDF: the class tables to put out;
+    // false when cancelled.
+    bool ChoosePrintedTables(std::vector<fenban::OutputTable>& tables);
     void actExportWorkbookExecute();
     void actExportPdfExecute();
     void actPrintExecute();
     QString ExportFileName(const QString& caption, const QString& filter, const QString& suffix,
         const QString& objectName, const QString& proposedName);
+
+    // 查找 and the keys of 编班 and 一键均衡 (RosterActions.cpp)
+    void CreateClerkActions();
+    void actFindExecute();
+    void ShowFoundStudent(const fenban::TStudent* student, int classNo);
 
     // Keeping the work (SessionActions.cpp)
     void CreateSessionActions(); // the 文件 and 编辑 menus' items, the toolbar, status bar and recovery bar
@@ -135,6 +153,9 @@ private:
     void actRedoClick();
     bool MayEndWork(); // asks 保存 / 不保存 / 取消 when something is unsaved
     void ShowRosterSummary();
+    // The read warnings of the roster, those of opening its table first (RosterActions.cpp).
+    QString ReadWarningText() const;
+    QString ReadWarningDetails() const;
     void btnReadWarningsClick();
     void ShowLeftOverRecovery();
     void btnRecoverClick();
@@ -179,4 +200,9 @@ private:
     std::shared_ptr<const fenban::PackedGrid> FSummaryTable; // the table FSummary was made of
     QAction* actUndo = nullptr;
     QAction* actRedo = nullptr;
+    fenban::FindBar* findBar_ = nullptr;
+    // What opening the table `importTable_` had to say (缺考 read as empty, the summed total).
+    std::shared_ptr<const fenban::PackedGrid> importTable_;
+    std::vector<std::string> importWarnings_;
+    std::vector<int> importRows_; // the sheet's row of each of its students (none: as the table stands)
 };

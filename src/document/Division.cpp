@@ -45,7 +45,7 @@ void Division::notify(const DivisionChange& change) const
         listener(change);
 }
 
-void Division::readTable(const CellGrid& table, const std::string& decimalSeparator)
+void Division::readTable(const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras)
 {
     view_ = {};
     EndDivision(state_);
@@ -61,6 +61,11 @@ void Division::readTable(const CellGrid& table, const std::string& decimalSepara
     }
     state_.Records = std::move(built.students);
     state_.RuleTexts = std::move(built.rules);
+    if (!extras.empty()) {
+        extras.cells.resize(std::min(extras.cells.size(), state_.Records.size()));
+        source_.extras = std::make_shared<const RosterExtraTexts>(extras);
+        state_.ExtraTexts = std::move(extras);
+    }
     state_.FStudents.reserve(state_.Records.size());
     for (const auto& record : state_.Records)
         state_.FStudents.push_back(record.get());

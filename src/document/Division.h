@@ -77,7 +77,7 @@ struct ViewState {
 // Listeners hear of every change after it is complete.
 //
 // Room for what comes: balance options join Settings (and the file's
-// "settings"), extra per-student columns join the roster beside RuleTexts.
+// "settings"); the extra columns (ExtraTexts) are kept in RosterSource.
 class Division {
 public:
     Division();
@@ -99,8 +99,9 @@ public:
     // the row numbers), its subject names and the proposed class count (set
     // as the class count when it differs). The division of the old roster
     // ends. Throws the roster's ConversionError when a cell does not convert:
-    // the table is then kept without a roster.
-    void readTable(const CellGrid& table, const std::string& decimalSeparator);
+    // the table is then kept without a roster. `extras`: the opened table's
+    // extra columns, entry i for the student of table row i + 1.
+    void readTable(const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras = {});
     // 分班数: the class count and the number of class lists.
     void setClassCount(int classCount);
     // 编班; false when there was nothing to divide. Throws RuleValueError (nothing changes).

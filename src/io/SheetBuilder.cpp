@@ -69,4 +69,21 @@ TableRows SheetBuilder::rows()
     return rows;
 }
 
+TableSheet SheetBuilder::sheet(std::string name)
+{
+    TableSheet made {std::move(name), {}};
+    if (!cells_.empty()) {
+        made.firstRow
+            = static_cast<int>(std::min_element(cells_.begin(), cells_.end(), [](const Cell& a, const Cell& b) {
+                  return a.row < b.row;
+              })->row);
+        made.firstColumn
+            = static_cast<int>(std::min_element(cells_.begin(), cells_.end(), [](const Cell& a, const Cell& b) {
+                  return a.column < b.column;
+              })->column);
+    }
+    made.rows = rows();
+    return made;
+}
+
 } // namespace fenban

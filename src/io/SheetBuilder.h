@@ -35,6 +35,8 @@ public:
     // The table, trimmed; throws TableProblem (too large) when the block of
     // its rows would hold more than MaxTableCells cells.
     TableRows rows();
+    // The sheet as TableSheet holds it: rows() and where they start.
+    TableSheet sheet(std::string name);
 
 private:
     struct Cell {

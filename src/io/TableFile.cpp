@@ -91,7 +91,7 @@ std::vector<TableSheet> ReadTextSheets(std::string_view bytes, const std::filesy
     SheetBuilder sheet(budget);
     SplitDelimited(text, tabs ? '\t' : GuessSeparator(text), sheet);
     std::vector<TableSheet> sheets;
-    sheets.push_back({Utf8(name.stem()), sheet.rows()});
+    sheets.push_back(sheet.sheet(Utf8(name.stem())));
     return sheets;
 }
 

@@ -20,6 +20,10 @@ using TableRows = std::vector<std::vector<std::string>>;
 struct TableSheet {
     std::string name;
     TableRows rows;
+    // Where rows[0][0] stands in the sheet (0-based): the empty rows above
+    // and empty columns left of the table that were dropped.
+    int firstRow = 0;
+    int firstColumn = 0;
 };
 
 // A table must lie within the first MaxTableRows rows and MaxTableColumns

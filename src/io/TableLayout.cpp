@@ -118,14 +118,15 @@ struct Place {
     std::string sheetPrefix; // "工作表“2班”" when several sheets are read, else empty
     std::string sheetName;
     int rowNumber;
+    int firstColumn = 0; // of the sheet's table, for the column's letters
 };
 
 [[noreturn]] void ThrowBadCell(
     const Place& place, std::size_t column, const std::string& header, const std::string& text, std::string_view what)
 {
     throw ImportError("不能读入表格：工作表“" + place.sheetName + "”第 " + std::to_string(place.rowNumber) + " 行第 "
-        + ColumnLetters(static_cast<int>(column)) + " 列（" + header + "）的“" + text + "”不是" + std::string(what)
-        + "。");
+        + ColumnLetters(static_cast<int>(column) + place.firstColumn) + " 列（" + header + "）的“" + text + "”不是"
+        + std::string(what) + "。");
 }
 
 struct Layout {
@@ -332,8 +333,8 @@ bool IsOwnLayout(const TableRows& rows, std::string_view decimalSeparator)
     return true;
 }
 
-std::vector<ColumnRole> ProposeRoles(
-    const TableRows& rows, int headerRow, std::string_view decimalSeparator, std::vector<std::string>& doubts)
+std::vector<ColumnRole> ProposeRoles(const TableRows& rows, int headerRow, std::string_view decimalSeparator,
+    std::vector<std::string>& doubts, int firstColumn)
 {
     const auto first = static_cast<std::size_t>(std::max(headerRow, 0));
     const std::size_t width = rows.empty() ? 0 : WidthFrom(rows, first);
@@ -354,7 +355,7 @@ std::vector<ColumnRole> ProposeRoles(
             else
                 others = true;
         }
-        const std::string place = "第 " + ColumnLetters(static_cast<int>(c)) + " 列";
+        const std::string place = "第 " + ColumnLetters(static_cast<int>(c) + firstColumn) + " 列";
         const auto once = [&](bool& seen, ColumnRole role) {
             if (seen) {
                 doubts.push_back(place + "“" + word + "”重复，当作附加列");
@@ -428,25 +429,29 @@ ImportProposal ProposeImport(const std::vector<TableSheet>& sheets, std::string_
     const int first = FirstSheetWithCells(sheets);
     if (first < 0)
         throw ImportError("表格里没有数据。");
-    const TableRows& rows = sheets[static_cast<std::size_t>(first)].rows;
+    const TableSheet& sheet = sheets[static_cast<std::size_t>(first)];
+    const TableRows& rows = sheet.rows;
     ImportChoice& choice = proposal.choice;
     choice.sheet = first;
-    if (SheetsShareHeader(sheets)) {
-        choice.sheet = ImportChoice::MergeSheets;
-        proposal.doubts.push_back("各工作表的表头相同：合并所有工作表，一个接一个读入");
-    } else if (IsOwnLayout(rows, decimalSeparator)) {
+    // The own layout opens as it always has: its first sheet with cells, unasked.
+    if (IsOwnLayout(rows, decimalSeparator)) {
         choice.headerRow = 0;
         choice.asIs = true;
         return proposal;
+    }
+    if (SheetsShareHeader(sheets)) {
+        choice.sheet = ImportChoice::MergeSheets;
+        proposal.doubts.push_back("各工作表的表头相同：合并所有工作表，一个接一个读入");
     }
     choice.headerRow = FindHeaderRow(rows);
     if (choice.headerRow < 0) {
         proposal.doubts.push_back("没有找到含“姓名”和“性别”的表头行");
         choice.headerRow = 0;
     } else if (choice.headerRow > 0) {
-        proposal.doubts.push_back("表头在第 " + std::to_string(choice.headerRow + 1) + " 行，上面的行不读");
+        proposal.doubts.push_back(
+            "表头在第 " + std::to_string(sheet.firstRow + choice.headerRow + 1) + " 行，上面的行不读");
     }
-    choice.roles = ProposeRoles(rows, choice.headerRow, decimalSeparator, proposal.doubts);
+    choice.roles = ProposeRoles(rows, choice.headerRow, decimalSeparator, proposal.doubts, sheet.firstColumn);
     proposal.askUser = true;
     return proposal;
 }
@@ -466,7 +471,7 @@ ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportCho
     if (!merge && (choice.sheet < 0 || static_cast<std::size_t>(choice.sheet) >= sheets.size()))
         throw ImportError("没有这个工作表。");
     if (choice.asIs && !merge)
-        return {sheets[static_cast<std::size_t>(choice.sheet)].rows, {}, {}};
+        return {sheets[static_cast<std::size_t>(choice.sheet)].rows, {}, {}, {}};
 
     const Layout layout = CheckedLayout(choice.roles);
     const std::vector<std::string> chosen = ChosenHeader(sheets, choice);
@@ -508,12 +513,14 @@ ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportCho
                 throw ImportError("不能合并：工作表“" + sheet.name + "”没有与“"
                     + sheets[static_cast<std::size_t>(firstSheet)].name + "”相同的表头。");
         }
-        Place place {merge ? "工作表“" + sheet.name + "”" : std::string(), sheet.name, 0};
+        Place place {merge ? "工作表“" + sheet.name + "”" : std::string(), sheet.name, 0, sheet.firstColumn};
         for (std::size_t r = static_cast<std::size_t>(headerRow) + 1; r < sheet.rows.size(); ++r) {
             if (BlankRow(sheet.rows[r]))
                 continue;
-            place.rowNumber = static_cast<int>(r) + firstRowNumber;
+            place.rowNumber = static_cast<int>(r) + sheet.firstRow + firstRowNumber;
             importer.readRow(sheet.rows[r], place, table);
+            if (!merge)
+                table.rowNumbers.push_back(place.rowNumber);
         }
     }
     return table;

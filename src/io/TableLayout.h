@@ -46,6 +46,8 @@ struct ImportedTable {
     TableRows rows;
     RosterExtraTexts extras; // entry i for the student of rows[i + 1]
     std::vector<std::string> warnings; // "第 12 行 数学：缺考", the summed total, …
+    // The spreadsheet's row of each student, when they come from one sheet; empty when taken as it stands.
+    std::vector<int> rowNumbers;
 };
 
 // A table that cannot be read with the choice made: the message names the
@@ -68,24 +70,28 @@ bool IsOwnLayout(const TableRows& rows, std::string_view decimalSeparator);
 
 // The roles proposed for the columns under the given header row, and the
 // doubts about them (appended to `doubts`).
-std::vector<ColumnRole> ProposeRoles(
-    const TableRows& rows, int headerRow, std::string_view decimalSeparator, std::vector<std::string>& doubts);
+// Columns are named by their letters in the sheet, the table's first being
+// the sheet's column firstColumn.
+std::vector<ColumnRole> ProposeRoles(const TableRows& rows, int headerRow, std::string_view decimalSeparator,
+    std::vector<std::string>& doubts, int firstColumn = 0);
 
 // Whether every sheet with cells has a header row with the same header words.
 // False when fewer than two sheets have cells.
 bool SheetsShareHeader(const std::vector<TableSheet>& sheets);
 
 // The choice proposed for a file's sheets: the first sheet with cells, as it
-// stands when it is in the own layout; otherwise its header row and roles by
-// header, and all sheets merged when they share their header.
+// stands when it is in the own layout (whatever the other sheets hold);
+// otherwise its header row and roles by header, and all sheets merged when
+// they share their header.
 ImportProposal ProposeImport(const std::vector<TableSheet>& sheets, std::string_view decimalSeparator);
 
 // The header words of the choice's header row, the key under which a choice
 // is remembered.
 std::vector<std::string> ChosenHeader(const std::vector<TableSheet>& sheets, const ImportChoice& choice);
 
-// Reads the sheets as chosen. Rows are numbered as the spreadsheet numbers
-// them: the table's first row is firstRowNumber. Empty rows are skipped.
+// Reads the sheets as chosen. Rows and columns are named as the spreadsheet
+// names them: a sheet's table starts at its firstRow and firstColumn, row 0
+// of the sheet being numbered firstRowNumber. Empty rows are skipped.
 // Scores written as 缺考, 缺, 免考, 作弊, —, / count as empty, each one
 // named in a warning. Without a total column the total is the sum of the
 // subjects, added in column order in the extended type, and written so

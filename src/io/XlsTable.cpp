@@ -286,7 +286,8 @@ Globals ReadGlobals(std::string_view stream)
 }
 
 // The cells of the sheet whose BOF is at offset.
-TableRows ReadSheet(std::string_view stream, const Globals& globals, std::uint32_t offset, CellBudget& budget)
+TableSheet ReadSheet(
+    std::string name, std::string_view stream, const Globals& globals, std::uint32_t offset, CellBudget& budget)
 {
     SheetBuilder sheet(budget);
     Records records(stream, offset);
@@ -374,7 +375,7 @@ TableRows ReadSheet(std::string_view stream, const Globals& globals, std::uint32
                 sheet.put(row, column, ErrorText(value));
         }
     }
-    return sheet.rows();
+    return sheet.sheet(std::move(name));
 }
 
 } // namespace
@@ -411,7 +412,7 @@ std::vector<TableSheet> ReadXlsSheets(std::string_view bytes, SheetsWanted wante
         const auto next = std::upper_bound(starts.begin(), starts.end(), entry.offset);
         const std::string_view records
             = next == starts.end() ? std::string_view(*stream) : std::string_view(*stream).substr(0, *next);
-        sheets.push_back({entry.name, ReadSheet(records, globals, entry.offset, budget)});
+        sheets.push_back(ReadSheet(entry.name, records, globals, entry.offset, budget));
         if (wanted == SheetsWanted::FirstWithData && !sheets.back().rows.empty())
             break;
     }

@@ -270,7 +270,8 @@ bool ParseRowNumber(QStringView text, long long& row)
     return true;
 }
 
-TableRows ReadSheet(const ZipArchive& zip, const QString& name, const StringPool& shared, CellBudget& budget)
+TableSheet ReadSheet(
+    std::string sheetName, const ZipArchive& zip, const QString& name, const StringPool& shared, CellBudget& budget)
 {
     Part part(zip, name);
     if (!part.found())
@@ -313,7 +314,7 @@ TableRows ReadSheet(const ZipArchive& zip, const QString& name, const StringPool
         }
     }
     part.finish();
-    return sheet.rows();
+    return sheet.sheet(std::move(sheetName));
 }
 
 int HexDigit(char c)
@@ -408,7 +409,7 @@ std::vector<TableSheet> ReadXlsxSheets(std::string_view bytes, SheetsWanted want
     CellBudget budget;
     std::vector<TableSheet> sheets;
     for (const Listed& sheet : listed) {
-        sheets.push_back({sheet.name.toStdString(), ReadSheet(zip, sheet.part, shared, budget)});
+        sheets.push_back(ReadSheet(sheet.name.toStdString(), zip, sheet.part, shared, budget));
         if (wanted == SheetsWanted::FirstWithData && !sheets.back().rows.empty())
             break;
     }

@@ -15,6 +15,7 @@ struct RosterExtraTexts {
     std::vector<std::vector<std::string>> cells; // per record, one text per header (a row may be shorter)
 
     bool empty() const { return headers.empty(); }
+    friend bool operator==(const RosterExtraTexts&, const RosterExtraTexts&) = default;
     // Empty outside the texts held.
     std::string_view text(std::size_t record, std::size_t column) const
     {

@@ -317,6 +317,32 @@ ShownFigures ShownFromDrawnTable(const CellGrid& grid, const std::string& separa
     return shown;
 }
 
+// The opened table's extra columns; none in a file without them.
+std::shared_ptr<const RosterExtraTexts> ExtraTextsOf(const QJsonObject& root, std::size_t students)
+{
+    if (!root.contains(Key("extraColumns")))
+        return NoExtraTexts();
+    const QJsonObject object = ObjectOf(root, "extraColumns");
+    const QJsonArray headers = ArrayOf(object, "headers");
+    const QJsonArray cells = ArrayOf(object, "cells");
+    if (static_cast<std::size_t>(cells.size()) > students)
+        Wrong("cells", "不多于学生人数的列表");
+    auto extras = std::make_shared<RosterExtraTexts>();
+    for (const QJsonValue& header : headers)
+        extras->headers.push_back(TextOf(header, "headers"));
+    for (const QJsonValue& line : cells) {
+        const QJsonArray texts = ArrayOf(line, "cells");
+        if (texts.size() > headers.size())
+            Wrong("cells", "不多于附加列数的文字");
+        std::vector<std::string>& row = extras->cells.emplace_back();
+        for (const QJsonValue& text : texts)
+            row.push_back(TextOf(text, "cells"));
+    }
+    if (extras->empty() && extras->cells.empty())
+        return NoExtraTexts();
+    return extras;
+}
+
 // The parts both versions keep alike: the roster, the lists, the statistics.
 void ReadDivision(const QJsonObject& root, Snapshot& s)
 {
@@ -340,6 +366,7 @@ void ReadDivision(const QJsonObject& root, Snapshot& s)
         classNos->push_back(static_cast<std::int32_t>(IntegerOf(value, "classNumbers",
             std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max())));
     s.classNos = std::move(classNos);
+    s.roster.extras = ExtraTextsOf(root, students);
     s.handPlaced = IndicesOf(sized(ArrayOf(root, "handPlaced"), "handPlaced"), "handPlaced");
     s.students = IndicesOf(sized(ArrayOf(root, "rosterOrder"), "rosterOrder"), "rosterOrder");
     const QJsonArray groups = ArrayOf(root, "genderGroups");
@@ -494,6 +521,12 @@ QByteArray DivisionJsonWriter::json(const Snapshot& s, const QJsonObject& extra)
         {Key("headcounts"), headcounts}, {Key("gradeAverages"), ValuesJson(shown.gradeAverages)},
         {Key("total"), shown.hasTotal ? QJsonValue(Text(ExtendedText(shown.total))) : QJsonValue()}};
     root[Key("view")] = QJsonObject {{Key("tableShown"), s.tableShown}, {Key("shownClass"), s.shownClass}};
+    if (const RosterExtraTexts& extras = *s.roster.extras; !extras.empty()) {
+        QJsonArray cells;
+        for (const std::vector<std::string>& row : extras.cells)
+            cells.append(TextsJson(row));
+        root[Key("extraColumns")] = QJsonObject {{Key("headers"), TextsJson(extras.headers)}, {Key("cells"), cells}};
+    }
     for (auto it = extra.begin(); it != extra.end(); ++it)
         if (it.key() != Key("table"))
             root[it.key()] = it.value();

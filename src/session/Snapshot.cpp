@@ -47,7 +47,8 @@ template <class T> bool SameContent(const std::shared_ptr<const T>& a, const std
 
 bool SameRoster(const RosterSource& a, const RosterSource& b)
 {
-    return a.built == b.built && a.decimalSeparator == b.decimalSeparator && SameContent(a.table, b.table);
+    return a.built == b.built && a.decimalSeparator == b.decimalSeparator && SameContent(a.table, b.table)
+        && SameContent(a.extras, b.extras);
 }
 
 // "第 5 行的学生": a student by its row as the spreadsheet numbers it (the header is row 1).
@@ -106,6 +107,12 @@ const std::shared_ptr<const PackedGrid>& EmptyTable()
 {
     static const std::shared_ptr<const PackedGrid> empty = PackedGrid::Pack(CellGrid(1, 1));
     return empty;
+}
+
+const std::shared_ptr<const RosterExtraTexts>& NoExtraTexts()
+{
+    static const std::shared_ptr<const RosterExtraTexts> none = std::make_shared<const RosterExtraTexts>();
+    return none;
 }
 
 Snapshot::Snapshot()
@@ -202,10 +209,11 @@ void SetChoices(Snapshot& s, const Choices& choices)
 
 void CheckSnapshot(const Snapshot& s)
 {
-    Require(
-        s.roster.table && s.shown && s.classNos && s.handPlaced && s.students && s.groupA && s.groupB && s.statistics,
+    Require(s.roster.table && s.roster.extras && s.shown && s.classNos && s.handPlaced && s.students && s.groupA
+            && s.groupB && s.statistics,
         "缺少内容");
     const std::size_t n = s.studentCount();
+    Require(s.roster.extras->cells.size() <= n, "附加列的行数多于学生人数");
     if (s.roster.built)
         Require(n == static_cast<std::size_t>(s.roster.table->rowCount() - 1), "学生人数与表格的行数不符");
     else
@@ -298,6 +306,7 @@ void RestoreSnapshot(const Snapshot& s, DivisionState& state, RosterSource& sour
     if (!keep) {
         state.Records = std::move(fresh.students);
         state.RuleTexts = std::move(fresh.rules); // the rule columns come with the roster
+        state.ExtraTexts = *s.roster.extras;
     }
     for (std::size_t i = 0; i < n; ++i) {
         state.Records[i]->ClassNo = (*s.classNos)[i];
@@ -344,6 +353,7 @@ std::size_t StringBytes(const std::string& text)
 void ShareUnchanged(Snapshot& next, const Snapshot& previous)
 {
     ShareIfEqual(next.roster.table, previous.roster.table);
+    ShareIfEqual(next.roster.extras, previous.roster.extras);
     ShareIfEqual(next.classNos, previous.classNos);
     ShareIfEqual(next.handPlaced, previous.handPlaced);
     ShareIfEqual(next.students, previous.students);
@@ -367,6 +377,15 @@ void CountHeldBytes(const Snapshot& s, std::unordered_set<const void*>& counted,
         own += StringBytes(name);
     add(&s, own);
     add(s.roster.table.get(), s.roster.table->heldBytes() + SharedBlock);
+    std::size_t extraBytes = sizeof(RosterExtraTexts) + SharedBlock;
+    for (const std::string& header : s.roster.extras->headers)
+        extraBytes += sizeof(std::string) + StringBytes(header);
+    for (const std::vector<std::string>& row : s.roster.extras->cells) {
+        extraBytes += VectorBytes(row);
+        for (const std::string& text : row)
+            extraBytes += StringBytes(text);
+    }
+    add(s.roster.extras.get(), extraBytes);
     const ShownFigures& shown = *s.shown;
     add(&shown,
         sizeof(shown) + SharedBlock + shown.classAverages.capacity() * sizeof(TSubjectValues)

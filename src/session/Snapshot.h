@@ -18,6 +18,8 @@ using SharedIndices = std::shared_ptr<const IndexList>;
 
 // The grid of one row and one column, shared.
 const std::shared_ptr<const PackedGrid>& EmptyTable();
+// No extra columns, shared.
+const std::shared_ptr<const RosterExtraTexts>& NoExtraTexts();
 
 // The table the current roster was built from and how its numbers were read.
 // The window keeps one beside its DivisionState and sets it where it builds
@@ -26,6 +28,8 @@ struct RosterSource {
     std::shared_ptr<const PackedGrid> table = EmptyTable(); // as pasted, every column
     std::string decimalSeparator = ".";
     bool built = false; // false: no roster (at start, or a cell of the table does not convert)
+    // The opened table's extra columns (学号…), entry i for record i; empty for a paste.
+    std::shared_ptr<const RosterExtraTexts> extras = NoExtraTexts();
 };
 
 // The engine's statistics, in its types.

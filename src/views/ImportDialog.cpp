@@ -99,8 +99,9 @@ ImportDialog::ImportDialog(
     resize(760, 460);
 
     updating_ = true;
-    headerRow_->setRange(1, std::max<int>(1, static_cast<int>(shownRows().size())));
-    headerRow_->setValue(std::max(proposal.choice.headerRow, 0) + 1);
+    const int above = shownSheet().firstRow; // rows named as the spreadsheet names them
+    headerRow_->setRange(above + 1, above + std::max<int>(1, static_cast<int>(shownRows().size())));
+    headerRow_->setValue(above + std::max(proposal.choice.headerRow, 0) + 1);
     updating_ = false;
     showPreview();
     if (!applyRemembered())
@@ -127,7 +128,7 @@ ImportChoice ImportDialog::choice() const
 {
     ImportChoice chosen;
     chosen.sheet = sheet_->currentData().toInt();
-    chosen.headerRow = headerRow_->value() - 1;
+    chosen.headerRow = headerIndex();
     for (const QComboBox* box : roleBoxes_)
         chosen.roles.push_back(AllColumnRoles[static_cast<std::size_t>(std::max(box->currentIndex(), 0))]);
     return chosen;
@@ -151,25 +152,34 @@ void ImportDialog::accept()
     QDialog::accept();
 }
 
-const TableRows& ImportDialog::shownRows() const
+const TableSheet& ImportDialog::shownSheet() const
 {
-    static const TableRows none;
+    static const TableSheet none;
     int sheet = sheet_->currentData().toInt();
     if (sheet == ImportChoice::MergeSheets) {
         const auto first = std::find_if(
             sheets_.begin(), sheets_.end(), [](const TableSheet& candidate) { return !candidate.rows.empty(); });
-        return first == sheets_.end() ? none : first->rows;
+        return first == sheets_.end() ? none : *first;
     }
-    return sheet >= 0 && static_cast<std::size_t>(sheet) < sheets_.size()
-        ? sheets_[static_cast<std::size_t>(sheet)].rows
-        : none;
+    return sheet >= 0 && static_cast<std::size_t>(sheet) < sheets_.size() ? sheets_[static_cast<std::size_t>(sheet)]
+                                                                          : none;
+}
+
+const TableRows& ImportDialog::shownRows() const
+{
+    return shownSheet().rows;
+}
+
+int ImportDialog::headerIndex() const
+{
+    return headerRow_->value() - 1 - shownSheet().firstRow;
 }
 
 std::vector<std::string> ImportDialog::headerWords() const
 {
     std::vector<std::string> words;
     const TableRows& rows = shownRows();
-    const auto row = static_cast<std::size_t>(headerRow_->value() - 1);
+    const auto row = static_cast<std::size_t>(headerIndex());
     if (row < rows.size())
         for (const std::string& cell : rows[row])
             words.push_back(HeaderWord(cell));
@@ -211,7 +221,7 @@ void ImportDialog::showPreview()
     for (const auto& row : rows)
         width = std::max(width, row.size());
     const int shown = std::min<int>(PreviewRows, static_cast<int>(rows.size()));
-    const int header = headerRow_->value() - 1;
+    const int header = headerIndex();
     // The view would delete the old boxes later; they go now, so no stale one is found by name.
     for (QComboBox* box : roleBoxes_)
         delete box;
@@ -221,11 +231,11 @@ void ImportDialog::showPreview()
     preview_->setRowCount(shown + 1);
     QStringList letters;
     for (std::size_t c = 0; c < width; ++c)
-        letters << Text(ColumnLetters(static_cast<int>(c)));
+        letters << Text(ColumnLetters(static_cast<int>(c) + shownSheet().firstColumn));
     preview_->setHorizontalHeaderLabels(letters);
     QStringList numbers {QStringLiteral("用作")};
     for (int r = 0; r < shown; ++r)
-        numbers << QString::number(r + 1);
+        numbers << QString::number(shownSheet().firstRow + r + 1);
     preview_->setVerticalHeaderLabels(numbers);
 
     for (std::size_t c = 0; c < width; ++c) {
@@ -260,8 +270,9 @@ void ImportDialog::sheetChosen()
     const TableRows& rows = shownRows();
     const int found = FindHeaderRow(rows);
     updating_ = true;
-    headerRow_->setRange(1, std::max<int>(1, static_cast<int>(rows.size())));
-    headerRow_->setValue(std::max(found, 0) + 1);
+    const int above = shownSheet().firstRow;
+    headerRow_->setRange(above + 1, above + std::max<int>(1, static_cast<int>(rows.size())));
+    headerRow_->setValue(above + std::max(found, 0) + 1);
     updating_ = false;
     headerRowChosen();
 }
@@ -274,7 +285,7 @@ void ImportDialog::headerRowChosen()
     showPreview();
     proposalDoubts_.clear();
     const std::vector<ColumnRole> roles
-        = ProposeRoles(shownRows(), headerRow_->value() - 1, separator_, proposalDoubts_);
+        = ProposeRoles(shownRows(), headerIndex(), separator_, proposalDoubts_, shownSheet().firstColumn);
     if (!applyRemembered())
         showRoles(roles);
     showDoubts();

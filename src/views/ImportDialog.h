@@ -50,7 +50,9 @@ private:
     void showRoles(const std::vector<ColumnRole>& roles);
     void showPreview();
     void showDoubts();
+    const TableSheet& shownSheet() const;
     const TableRows& shownRows() const;
+    int headerIndex() const; // the header row chosen, as an index into shownRows()
     std::vector<std::string> headerWords() const;
     bool applyRemembered();
 

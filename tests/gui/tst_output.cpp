@@ -156,10 +156,12 @@ private slots:
         w.chooseNode(u"1"_s);
         w.selectBlock("StrGrid", 1, 1, 14, 2);
         w.click("BitBtn3");
+        // The whole class from its first column: its header row comes first.
         const QStringList lines = Clipboard().split(QStringLiteral("\r\n"));
-        QCOMPARE(lines.size(), 2);
-        QCOMPARE(lines[0].split(u'\t').size(), 14);
-        QCOMPARE(lines[0].split(u'\t').mid(0, 4), QStringList({u"A"_s, u"男"_s, u"1"_s, u"90"_s}));
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0].split(u'\t').mid(0, 4), QStringList({u"姓名"_s, u"性别"_s, u"班级"_s, u"总分"_s}));
+        QCOMPARE(lines[1].split(u'\t').size(), 14);
+        QCOMPARE(lines[1].split(u'\t').mid(0, 4), QStringList({u"A"_s, u"男"_s, u"1"_s, u"90"_s}));
     }
 
     void exportsTheWholeListing()

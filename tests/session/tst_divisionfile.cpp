@@ -119,6 +119,7 @@ private slots:
     void extendedTexts_data();
     void extendedTexts();
     void roundTripOfRandomDivisions();
+    void extraColumnsTravel();
     void writerKeepsOnlyTheTableItWrote();
     void independentReaderSeesTheDivision();
     void damagedFiles_data();
@@ -209,6 +210,44 @@ void TestDivisionFile::roundTripOfRandomDivisions()
     QCOMPARE(FilesIn(dir.path().toStdString()).size(), std::size_t {1});
 }
 
+// An opened table's extra columns (学号, 备注…) come back from the file with
+// every text, through any steps; a file without them opens with none.
+void TestDivisionFile::extraColumnsTravel()
+{
+    QTemporaryDir dir;
+    const std::filesystem::path file = PathOf(dir, "学号.fenban");
+    std::mt19937_64 rng(41);
+    const std::string texts[] = {"", "住校", "带\"引号\"", "两行\n文字", "  空格  ", "𠮷"};
+    for (int round = 0; round < 12; ++round) {
+        const int students = 3 + static_cast<int>(rng() % 50);
+        RosterExtraTexts extras {{"学号", "备注", ""}, {}};
+        for (int i = 0; i < students; ++i) {
+            std::vector<std::string> row {std::to_string(2026001 + i), texts[rng() % std::size(texts)]};
+            row.resize(rng() % 4); // rows end at their last cell, some before the first
+            extras.cells.push_back(std::move(row));
+        }
+        World world;
+        world.division.readTable(RandomTable(rng, students, static_cast<int>(rng() % 3)), ".", extras);
+        QVERIFY(world.state().ExtraTexts == extras);
+        for (int step = 0; step < 8; ++step)
+            RandomAction(world, rng, false);
+        const Snapshot saved = world.capture();
+        WriteDivisionFile(file, saved);
+        const Snapshot read = ReadDivisionFile(file);
+        QVERIFY(read == Filed(saved));
+        World opened;
+        opened.restore(read);
+        world.division.setSelectedCell(-1, -1);
+        QCOMPARE(StateDifference(opened.state(), world.state()), std::string());
+        // Back to a roster without them, as undo does.
+        opened.restore(RandomWorld(rng, 10, 0).capture());
+        QVERIFY(opened.state().ExtraTexts.empty());
+    }
+    const QJsonObject plain = ValidObject();
+    QVERIFY(!plain.contains(QStringLiteral("extraColumns")));
+    QVERIFY(ParseDivisionJson(QJsonDocument(plain).toJson(), "x").roster.extras->empty());
+}
+
 // The writer of the recovery file reuses the text of the table it wrote
 // last, and only for that table.
 void TestDivisionFile::writerKeepsOnlyTheTableItWrote()
@@ -289,6 +328,21 @@ void TestDivisionFile::damagedFiles_data()
     QTest::newRow("total not a number") << Set(key("shown/total"), key("abc")) << false;
     QTest::newRow("table of 30 million columns") << Set(key("table/columns"), 30'000'000) << false;
     QTest::newRow("no view") << Remove(key("view")) << false;
+    const QJsonArray number {key("2026001")};
+    QTest::newRow("extra columns not a list") << Set(key("extraColumns/headers"), 7) << false;
+    QJsonArray tooMany;
+    for (int i = 0; i < 31; ++i)
+        tooMany.append(number);
+    QTest::newRow("extra texts of 31 students")
+        << Set(key("extraColumns"), QJsonObject {{key("headers"), QJsonArray {key("学号")}}, {key("cells"), tooMany}})
+        << false;
+    QTest::newRow("extra text not text") << Set(key("extraColumns"),
+        QJsonObject {{key("headers"), QJsonArray {key("学号")}}, {key("cells"), QJsonArray {QJsonArray {7}}}})
+                                         << false;
+    QTest::newRow("extra texts beyond the headers") << Set(key("extraColumns"),
+        QJsonObject {
+            {key("headers"), QJsonArray {key("学号")}}, {key("cells"), QJsonArray {QJsonArray {key("1"), key("2")}}}})
+                                                    << false;
 }
 
 void TestDivisionFile::damagedFiles()

@@ -212,6 +212,8 @@ std::string StateDifference(const DivisionState& a, const DivisionState& b)
     if (!std::equal(ra.columns.begin(), ra.columns.end(), rb.columns.begin(), rb.columns.end(), sameColumn)
         || !std::equal(ra.cells.begin(), ra.cells.end(), rb.cells.begin(), rb.cells.end(), sameCells))
         return "rule columns";
+    if (!(a.ExtraTexts == b.ExtraTexts))
+        return "extra columns";
     return {};
 }
 

@@ -41,11 +41,6 @@ bool HasDivision(const DivisionState& state)
         state.FClasses.begin(), state.FClasses.end(), [](const TStudentList& list) { return !list.empty(); });
 }
 
-DivisionTables DivisionOutput(const Division& division)
-{
-    return MakeDivisionTables(division.state(), division.settings().subjectNames);
-}
-
 // A file's failure (a table that cannot be read, a file that cannot be
 // written) is told in a warning box of its own, its message as written.
 template <class Work> bool ToldFailure(QWidget* parent, Work&& work)
@@ -201,7 +196,7 @@ void TForm1::actExportWorkbookExecute()
         QStringLiteral("xlsx"), QStringLiteral("WorkbookDialog"), QStringLiteral("分班名单.xlsx"));
     if (fileName.isEmpty())
         return;
-    ToldFailure(this, [&] { WriteWorkbook(*files_, FilePath(fileName), WorkbookTables(DivisionOutput(division_))); });
+    ToldFailure(this, [&] { WriteWorkbook(*files_, FilePath(fileName), WorkbookSheets()); });
 }
 
 void TForm1::actExportPdfExecute()
@@ -214,7 +209,11 @@ void TForm1::actExportPdfExecute()
         QStringLiteral("pdf"), QStringLiteral("PdfDialog"), QStringLiteral("班级名单.pdf"));
     if (fileName.isEmpty())
         return;
-    ToldFailure(this, [&] { WriteTablesPdf(*files_, FilePath(fileName), PrintedTables(DivisionOutput(division_))); });
+    ToldFailure(this, [&] {
+        TablePictures pictures;
+        const std::vector<OutputTable> pages = PrintedPages(pictures);
+        WriteTablesPdf(*files_, FilePath(fileName), pages, pictures);
+    });
 }
 
 void TForm1::actPrintExecute()
@@ -228,5 +227,9 @@ void TForm1::actPrintExecute()
     printer.setDocName(QStringLiteral("班级名单"));
     if (!CurrentDialogs().choosePrinter(this, printer))
         return;
-    ToldFailure(this, [&] { PaintTables(printer, PrintedTables(DivisionOutput(division_))); });
+    ToldFailure(this, [&] {
+        TablePictures pictures;
+        const std::vector<OutputTable> pages = PrintedPages(pictures);
+        PaintTables(printer, pages, pictures);
+    });
 }

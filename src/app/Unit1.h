@@ -3,6 +3,7 @@
 #include "common/FileSaving.h"
 #include "document/Division.h"
 #include "engine/DivisionState.h"
+#include "io/OutputTables.h"
 #include "roster/PastedTable.h"
 #include "session/Snapshot.h"
 
@@ -17,10 +18,13 @@ class TForm1;
 }
 
 class QAction;
+class QComboBox;
+class QLabel;
 class QMenu;
 class QTreeWidgetItem;
 
 namespace fenban {
+class BalancePage;
 class LeftOverRecovery;
 class Session;
 class StringGridModel;
@@ -116,6 +120,14 @@ private:
     QString ExportFileName(const QString& caption, const QString& filter, const QString& suffix,
         const QString& objectName, const QString& proposedName);
 
+    // The balance report (BalanceControls.cpp): the tab 均衡, the 分数段 choice
+    // and the worst band figure of the balance strip, the report in the exports.
+    void CreateBalanceControls();
+    void ShowBalanceReport(); // of the division as it stands, after every step and choice
+    std::vector<fenban::OutputTable> WorkbookSheets() const; // the workbook's sheets, 均衡 last
+    // The class lists, 平均分 and the balance report; its pictures below it.
+    std::vector<fenban::OutputTable> PrintedPages(fenban::TablePictures& pictures) const;
+
     // Keeping the work (SessionActions.cpp)
     void CreateSessionActions(); // the 文件 and 编辑 menus' items, the toolbar, status bar and recovery bar
     void StartSession(); // the undo history, the recovery file, left-over work of a run that ended
@@ -153,4 +165,7 @@ private:
     std::shared_ptr<const fenban::PackedGrid> FSummaryTable; // the table FSummary was made of
     QAction* actUndo = nullptr;
     QAction* actRedo = nullptr;
+    fenban::BalancePage* tabBalance = nullptr;
+    QComboBox* cmbBands = nullptr;
+    QLabel* lblWorstBand = nullptr;
 };

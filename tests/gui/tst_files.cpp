@@ -243,7 +243,7 @@ private slots:
         QStringList sheetNames;
         for (const QJsonValue sheet : sheets)
             sheetNames << sheet[u"name"_s].toString();
-        QCOMPARE(sheetNames, (QStringList {u"全部"_s, u"1班"_s, u"2班"_s, u"3班"_s, u"平均分"_s}));
+        QCOMPARE(sheetNames, (QStringList {u"全部"_s, u"1班"_s, u"2班"_s, u"3班"_s, u"平均分"_s, u"均衡"_s}));
 
         std::map<QString, int> inGrade;
         std::map<QString, int> inClass;

@@ -45,8 +45,9 @@ std::vector<OutputCell> Row(
 
 std::string SubjectName(const std::vector<std::string>& names, int column)
 {
+    // A column without a header has a name of spaces.
     if (column >= 0 && static_cast<std::size_t>(column) < names.size()
-        && !names[static_cast<std::size_t>(column)].empty())
+        && names[static_cast<std::size_t>(column)].find_first_not_of(' ') != std::string::npos)
         return names[static_cast<std::size_t>(column)];
     return column == 0 ? "总分" : "第" + std::to_string(column) + "科";
 }

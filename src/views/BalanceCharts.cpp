@@ -125,12 +125,9 @@ std::unique_ptr<QChart> GapBarChart(const BalanceReport& report, const std::vect
     gaps->setColor(QColor(0x2F, 0x7F, 0xD0));
     auto* series = new QBarSeries(chart.get());
     series->append(gaps);
-    series->setLabelsVisible(true);
-    series->setLabelsPrecision(3);
-    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
     chart->addSeries(series);
     QBarCategoryAxis* x = CategoryAxis(*chart, subjects);
-    QValueAxis* y = ValueAxis(*chart, 0, high > 0 ? high * 1.15 : 1);
+    QValueAxis* y = ValueAxis(*chart, 0, high > 0 ? high : 1);
     series->attachAxis(x);
     series->attachAxis(y);
     chart->legend()->setAlignment(Qt::AlignTop);
@@ -153,10 +150,10 @@ std::vector<OutputPicture> BalancePictures(
     std::vector<ScoreBox> boxes, const BalanceReport& report, const std::vector<std::string>& subjectNames)
 {
     std::vector<OutputPicture> pictures;
-    pictures.push_back({"各班总分分布（箱线图，虚线为年级平均）", 0.5,
+    pictures.push_back({"各班总分分布（箱线图，虚线为年级平均）", 0.4,
         [boxes = std::move(boxes), mean = report.grade.mean](
             QPainter& painter, const QRectF& box) { PaintChart(*ScoreBoxChart(boxes, mean), painter, box); }});
-    pictures.push_back({"各科班级平均分最大差", 0.4, [report, subjectNames](QPainter& painter, const QRectF& box) {
+    pictures.push_back({"各科班级平均分最大差", 0.3, [report, subjectNames](QPainter& painter, const QRectF& box) {
                             PaintChart(*GapBarChart(report, subjectNames), painter, box);
                         }});
     return pictures;

@@ -10,7 +10,10 @@
 #include "views/BalancePage.h"
 
 #include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <algorithm>
 
 using namespace fenban;
 
@@ -25,21 +28,33 @@ BalanceReport ReportOf(const Division& division)
 
 void TForm1::CreateBalanceControls()
 {
-    QHBoxLayout* const strip = ui->pnlBalanceLayout;
-    auto* label = new QLabel(QStringLiteral("分数段："), ui->pnlBalance);
+    // A second line of the balance strip, right under it: the strip is full
+    // at the window's normal size.
+    auto* strip = new QFrame(ui->TabSheet2);
+    strip->setObjectName(QStringLiteral("pnlBands"));
+    strip->setFrameShape(QFrame::StyledPanel);
+    auto* row = new QHBoxLayout(strip);
+    row->setContentsMargins(ui->pnlBalanceLayout->contentsMargins());
+    row->setSpacing(ui->pnlBalanceLayout->spacing());
+    auto* label = new QLabel(QStringLiteral("分数段："), strip);
     label->setObjectName(QStringLiteral("lblBands"));
-    cmbBands = new QComboBox(ui->pnlBalance);
+    cmbBands = new QComboBox(strip);
     cmbBands->setObjectName(QStringLiteral("cmbBands"));
     cmbBands->setToolTip(QStringLiteral("一键均衡时，男女生各按总分名次分成这么多段，每段在各班的人数保持均匀"));
     for (const int bands : RankBandChoices)
         cmbBands->addItem(bands == 0 ? QStringLiteral("不分") : QString::number(bands), bands);
+    int widest = 0; // room for the widest choice beside the arrow, in any font
+    for (int i = 0; i < cmbBands->count(); ++i)
+        widest = std::max(widest, cmbBands->fontMetrics().horizontalAdvance(cmbBands->itemText(i)));
+    cmbBands->setMinimumWidth(widest + 40);
     label->setBuddy(cmbBands);
-    const int after = strip->indexOf(ui->chkSoundAlike) + 1;
-    strip->insertWidget(after, label);
-    strip->insertWidget(after + 1, cmbBands);
-    lblWorstBand = new QLabel(ui->pnlBalance);
+    lblWorstBand = new QLabel(strip);
     lblWorstBand->setObjectName(QStringLiteral("lblWorstBand"));
-    strip->insertWidget(strip->indexOf(ui->lblBrokenRules) + 1, lblWorstBand);
+    row->addWidget(label);
+    row->addWidget(cmbBands);
+    row->addWidget(lblWorstBand);
+    row->addStretch();
+    ui->averagesLayout->insertWidget(ui->averagesLayout->indexOf(ui->pnlBalance) + 1, strip);
 
     tabBalance = new BalancePage(ui->PageControl1);
     tabBalance->setObjectName(QStringLiteral("tabBalance"));

@@ -137,6 +137,15 @@ private slots:
         QCOMPARE(opened.window.division().settings().rankBands, 5);
         QCOMPARE(opened.control<QLabel>("lblWorstBand")->text(), w.control<QLabel>("lblWorstBand")->text());
         QCOMPARE(opened.column("gdBalanceReport", Column(w, u"标准差"_s)), w.column("gdBalanceReport", deviation));
+
+        // A hand move redraws the report: the lists as they stand now.
+        opened.chooseNode(u"1"_s);
+        opened.clickCell("StrGrid", 1, 1);
+        QVERIFY(opened.moveToClass(2).isEmpty());
+        const CountedBalance moved = CountBalanceByHand(opened.window.state(), Classes, 5);
+        QCOMPARE(opened.cell("gdBalanceReport", Column(w, u"人数"_s), 1), u"39"_s);
+        QCOMPARE(opened.cell("gdBalanceReport", Column(w, u"人数"_s), 2), u"41"_s);
+        QCOMPARE(opened.control<QLabel>("lblWorstBand")->text(), u"分数段最大差 %1"_s.arg(moved.worstBandDifference));
     }
 
     // The workbook's last sheet and the PDF's last pages are the report, its pictures drawn.

@@ -97,12 +97,6 @@ std::map<QString, int> NamesInPdf(const QString& file)
     return names;
 }
 
-int PdfPages(const QString& file)
-{
-    const QString info = QString::fromUtf8(RunReader(QStringLiteral("pdfinfo"), {file}));
-    return QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
-}
-
 } // namespace
 
 class TestFiles : public QObject {

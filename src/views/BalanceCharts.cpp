@@ -150,10 +150,10 @@ std::vector<OutputPicture> BalancePictures(
     std::vector<ScoreBox> boxes, const BalanceReport& report, const std::vector<std::string>& subjectNames)
 {
     std::vector<OutputPicture> pictures;
-    pictures.push_back({"各班总分分布（箱线图，虚线为年级平均）", 0.4,
+    pictures.push_back({"各班总分分布（箱线图，虚线为年级平均）", 0.34,
         [boxes = std::move(boxes), mean = report.grade.mean](
             QPainter& painter, const QRectF& box) { PaintChart(*ScoreBoxChart(boxes, mean), painter, box); }});
-    pictures.push_back({"各科班级平均分最大差", 0.3, [report, subjectNames](QPainter& painter, const QRectF& box) {
+    pictures.push_back({"各科班级平均分最大差", 0.26, [report, subjectNames](QPainter& painter, const QRectF& box) {
                             PaintChart(*GapBarChart(report, subjectNames), painter, box);
                         }});
     return pictures;

@@ -121,6 +121,7 @@ void BalancePage::showReport(
     grid_->setBackgrounds([out = OutOfBounds(report, table)](int col, int row) {
         return out.count({col, row}) != 0 ? OutOfBoundsTint() : QColor();
     });
+    view_->resizeColumnsToContents();
     report_ = report;
     boxes_ = std::move(boxes);
     subjectNames_ = std::move(subjectNames);

@@ -55,6 +55,7 @@ void TForm1::CreateBalanceControls()
     row->addWidget(lblWorstBand);
     row->addStretch();
     ui->averagesLayout->insertWidget(ui->averagesLayout->indexOf(ui->pnlBalance) + 1, strip);
+    setTabOrder(ui->chkSoundAlike, cmbBands); // the keyboard reaches it after the strip's controls
 
     tabBalance = new BalancePage(ui->PageControl1);
     tabBalance->setObjectName(QStringLiteral("tabBalance"));

@@ -81,7 +81,7 @@ private slots:
         WindowDriver w;
         const QStringList order {u"BitBtn1"_s, u"SpinEdit1"_s, u"BitBtn2"_s, u"trvClassList"_s, u"BitBtn3"_s,
             u"Button1"_s, u"StrGrid"_s, u"Button4"_s, u"Edit1"_s, u"chkAuto"_s, u"speClassA"_s, u"speClassB"_s,
-            u"cmbSubject"_s, u"speSystem"_s, u"gdAvg"_s};
+            u"cmbSubject"_s, u"speSystem"_s, u"btnBalanceAll"_s, u"chkSoundAlike"_s, u"cmbBands"_s, u"gdAvg"_s};
         for (qsizetype i = 0; i + 1 < order.size(); ++i) {
             QWidget* next = w.control<QWidget>(qPrintable(order[i]))->nextInFocusChain();
             while (!order.contains(next->objectName()))

@@ -1,5 +1,6 @@
 // The balance report: the tab 均衡 beside 平均分, the 分数段 choice and the
-// worst band figure of the balance strip, and the report in the exports.
+// worst band figure under the balance strip, and the report in the exports.
+#include "app/BalanceOutput.h"
 #include "app/HandlerGuard.h"
 #include "app/Unit1.h"
 #include "engine/BalanceReport.h"
@@ -61,9 +62,14 @@ void TForm1::CreateBalanceControls()
     tabBalance->setObjectName(QStringLiteral("tabBalance"));
     ui->PageControl1->insertTab(ui->PageControl1->indexOf(ui->TabSheet2) + 1, tabBalance, QStringLiteral("均衡"));
 
-    // A choice, no step: the document keeps it, the report is redrawn by its notice.
-    connect(cmbBands, &QComboBox::currentIndexChanged, this,
-        [this](int index) { RunGuarded(this, [&] { division_.setRankBands(cmbBands->itemData(index).toInt()); }); });
+    // A choice, no step: the document keeps it, the report is redrawn by its
+    // notice; the input fingerprint names the bands.
+    connect(cmbBands, &QComboBox::currentIndexChanged, this, [this](int index) {
+        RunGuarded(this, [&] {
+            division_.setRankBands(cmbBands->itemData(index).toInt());
+            ShowFingerprints();
+        });
+    });
     // After every step and choice, once the window has shown what the step changed.
     division_.listen([this](const DivisionChange&) { ShowBalanceReport(); });
     ShowBalanceReport();
@@ -86,21 +92,18 @@ void TForm1::ShowBalanceReport()
         report, ClassScoreBoxes(division_.state(), report.classCount), division_.settings().subjectNames);
 }
 
-std::vector<OutputTable> TForm1::WorkbookSheets() const
+namespace fenban {
+
+OutputTable BalanceOutput(const Division& division)
 {
-    const std::vector<std::string>& names = division_.settings().subjectNames;
-    std::vector<OutputTable> sheets = WorkbookTables(MakeDivisionTables(division_.state(), names));
-    sheets.push_back(BalanceTable(ReportOf(division_), names));
-    return sheets;
+    return BalanceTable(ReportOf(division), division.settings().subjectNames);
 }
 
-std::vector<OutputTable> TForm1::PrintedPages(TablePictures& pictures) const
+std::vector<OutputPicture> BalanceOutputPictures(const Division& division)
 {
-    const std::vector<std::string>& names = division_.settings().subjectNames;
-    std::vector<OutputTable> pages = PrintedTables(MakeDivisionTables(division_.state(), names));
-    const BalanceReport report = ReportOf(division_);
-    pages.push_back(BalanceTable(report, names));
-    pictures.resize(pages.size());
-    pictures.back() = BalancePictures(ClassScoreBoxes(division_.state(), report.classCount), report, names);
-    return pages;
+    const BalanceReport report = ReportOf(division);
+    return BalancePictures(
+        ClassScoreBoxes(division.state(), report.classCount), report, division.settings().subjectNames);
 }
+
+} // namespace fenban

@@ -1,5 +1,7 @@
 // The 文件 menu and the toolbar: open a table file, export the division as a
 // workbook or PDF, print the class lists; Ctrl+C in the roster grid.
+#include "app/ActionHelpers.h"
+#include "app/BalanceOutput.h"
 #include "app/BusyCursor.h"
 #include "app/Dialogs.h"
 #include "app/HandlerGuard.h"
@@ -9,6 +11,7 @@
 #include "common/Failure.h"
 #include "io/ClassListPrint.h"
 #include "io/OutputTables.h"
+#include "io/PublicOutputs.h"
 #include "io/TableFile.h"
 #include "io/WorkbookFile.h"
 #include "session/DivisionFile.h"
@@ -34,34 +37,24 @@ std::filesystem::path FilePath(const QString& fileName)
     return std::filesystem::path(fileName.toStdU16String());
 }
 
-// A division exists once a class list holds a student (编班 or a hand move).
-bool HasDivision(const DivisionState& state)
+DivisionTables DivisionOutput(const Division& division)
 {
-    return std::any_of(
-        state.FClasses.begin(), state.FClasses.end(), [](const TStudentList& list) { return !list.empty(); });
+    DivisionTables tables = MakeDivisionTables(division.state(), division.settings().subjectNames);
+    AddTeachersToTitles(tables, division.publicState().teachers);
+    return tables;
 }
 
-// A file's failure (a table that cannot be read, a file that cannot be
-// written) is told in a warning box of its own, its message as written.
-template <class Work> bool ToldFailure(QWidget* parent, Work&& work)
+// The class lists as printed, the balance report after the averages (its
+// pictures below it), the record (操作记录) as the last page.
+std::vector<OutputTable> PrintedOutput(const Division& division, TablePictures& pictures)
 {
-    std::optional<QString> message;
-    {
-        const BusyCursor busy;
-        try {
-            std::forward<Work>(work)();
-        } catch (const Failure& failure) {
-            message = QString::fromUtf8(failure.what());
-        }
-    }
-    if (message)
-        CurrentDialogs().showMessage(parent, QMessageBox::Warning, ProductName(), ShortenedForBox(*message));
-    return message.has_value();
-}
-
-void TellNoDivision(QWidget* parent)
-{
-    CurrentDialogs().showMessage(parent, QMessageBox::Information, ProductName(), QStringLiteral("请先编班。"));
+    const DivisionTables tables = DivisionOutput(division);
+    std::vector<OutputTable> printed = PrintedTablesWithRecord(tables, division.publicState().record);
+    const auto at = static_cast<std::ptrdiff_t>(PrintedTables(tables).size());
+    printed.insert(printed.begin() + at, BalanceOutput(division));
+    pictures.resize(printed.size());
+    pictures[static_cast<std::size_t>(at)] = BalanceOutputPictures(division);
+    return printed;
 }
 
 // The copy key (Ctrl+C) in a grid does what `copy` does, in place of the
@@ -148,7 +141,10 @@ void TForm1::OpenFile(const QString& fileName)
     if (QFileInfo(fileName).suffix().compare(QLatin1String(DivisionFileSuffix.data()), Qt::CaseInsensitive) == 0)
         OpenDivisionFile(fileName);
     else
-        runStep("打开", [&] { OpenTableFile(fileName); });
+        runStep("打开", [&] {
+            openedFile_ = fileName;
+            OpenTableFile(fileName);
+        });
 }
 
 // The file's table goes the way of a pasted text once it is cut into fields:
@@ -196,7 +192,11 @@ void TForm1::actExportWorkbookExecute()
         QStringLiteral("xlsx"), QStringLiteral("WorkbookDialog"), QStringLiteral("分班名单.xlsx"));
     if (fileName.isEmpty())
         return;
-    ToldFailure(this, [&] { WriteWorkbook(*files_, FilePath(fileName), WorkbookSheets()); });
+    ToldFailure(this, [&] {
+        std::vector<OutputTable> sheets = WorkbookTables(DivisionOutput(division_));
+        sheets.push_back(BalanceOutput(division_));
+        WriteWorkbook(*files_, FilePath(fileName), sheets);
+    });
 }
 
 void TForm1::actExportPdfExecute()
@@ -211,7 +211,7 @@ void TForm1::actExportPdfExecute()
         return;
     ToldFailure(this, [&] {
         TablePictures pictures;
-        const std::vector<OutputTable> pages = PrintedPages(pictures);
+        const std::vector<OutputTable> pages = PrintedOutput(division_, pictures);
         WriteTablesPdf(*files_, FilePath(fileName), pages, pictures);
     });
 }
@@ -229,7 +229,7 @@ void TForm1::actPrintExecute()
         return;
     ToldFailure(this, [&] {
         TablePictures pictures;
-        const std::vector<OutputTable> pages = PrintedPages(pictures);
+        const std::vector<OutputTable> pages = PrintedOutput(division_, pictures);
         PaintTables(printer, pages, pictures);
     });
 }

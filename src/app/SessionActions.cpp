@@ -300,11 +300,16 @@ void TForm1::recordStep(const std::string& name, const Choices& before)
 {
     if (!FSession)
         return; // the window is still being made: its start is the first state
-    Snapshot after = LiveSnapshot();
-    if (newWork_) // a table read: new work, which belongs to no file until saved
-        FSession->recordOpened(name, before, std::move(after), {}, false);
-    else if (ChangedWork(after, FSession->history().current()))
-        FSession->record(name, before, std::move(after));
+    const Snapshot after = LiveSnapshot();
+    const Snapshot previous = FSession->history().current();
+    if (newWork_ || ChangedWork(after, previous)) {
+        NoteStep(name, previous, after); // first, so that the recovery file has the step's entry
+        KeepRecordInSession();
+        if (newWork_) // a table read: new work, which belongs to no file until saved
+            FSession->recordOpened(name, before, after, {}, false);
+        else
+            FSession->record(name, before, after);
+    }
     newWork_ = false;
     ShowSessionState();
 }
@@ -363,6 +368,7 @@ void TForm1::ShowSessionState()
     actRedo->setText(Text(FSession->redoText()));
     actRedo->setEnabled(FSession->history().canRedo());
     ShowRosterSummary();
+    ShowFingerprints();
     if (!FSession->recoveryProblem().empty())
         statusBar()->showMessage(QStringLiteral("恢复文件没有写成：%1").arg(Text(FSession->recoveryProblem())), 10000);
 }
@@ -401,9 +407,14 @@ void TForm1::btnReadWarningsClick()
 
 void TForm1::OpenDivisionFile(const QString& fileName)
 {
-    Snapshot opened = ReadDivisionFile(PathOf(fileName)); // a damaged file changes nothing
+    QJsonObject whole;
+    Snapshot opened = ReadDivisionFile(PathOf(fileName), &whole); // a damaged file changes nothing
+    PublicDivision kept = ReadPublicDivision(whole);
     const Choices before = currentChoices();
     division_.restore(opened);
+    division_.setPublicState(std::move(kept));
+    NoteOpenedDivision(fileName);
+    KeepRecordInSession();
     ShowSnapshot(opened);
     FSession->recordOpened("打开", before, std::move(opened), PathOf(fileName), true);
     ShowSessionState();
@@ -423,7 +434,7 @@ bool TForm1::SaveWork()
 {
     if (FSession->document().empty())
         return SaveWorkAs();
-    FSession->save(FSession->document(), LiveSnapshot());
+    SaveDivisionFile(FileNameOf(FSession->document()));
     ShowSessionState();
     return true;
 }
@@ -441,7 +452,7 @@ bool TForm1::SaveWorkAs()
     const QString fileName = CurrentDialogs().saveFileName(this, request);
     if (fileName.isEmpty())
         return false;
-    FSession->save(PathOf(fileName), LiveSnapshot());
+    SaveDivisionFile(fileName);
     ShowSessionState();
     return true;
 }
@@ -450,6 +461,8 @@ void TForm1::actUndoClick()
 {
     if (!FSession->history().canUndo())
         return;
+    NoteHistoryStep(RecordKind::Undo, FSession->undoText());
+    KeepRecordInSession();
     const Snapshot target = FSession->undo(LiveSnapshot());
     division_.restore(target);
     ShowSnapshot(target);
@@ -460,6 +473,8 @@ void TForm1::actRedoClick()
 {
     if (!FSession->history().canRedo())
         return;
+    NoteHistoryStep(RecordKind::Redo, FSession->redoText());
+    KeepRecordInSession();
     const Snapshot target = FSession->redo(LiveSnapshot());
     division_.restore(target);
     ShowSnapshot(target);
@@ -532,6 +547,7 @@ void TForm1::btnRecoverClick()
     Snapshot recovered = left.snapshot();
     const Choices before = currentChoices();
     division_.restore(recovered);
+    RecoverRecord(left.info().whole);
     ShowSnapshot(recovered);
     FSession->recordOpened("恢复", before, std::move(recovered), PathOf(Text(left.info().document)), false);
     left.discard(); // this run's recovery file holds the work now

@@ -106,6 +106,7 @@ TForm1::TForm1(QWidget* parent)
     CreateFileActions();
     FormCreate();
     CreateSessionActions();
+    CreatePublicActions();
     StartSession();
     setGeometry(270, 150, 696, 480); // the normal geometry; the window opens maximised
     setWindowState(windowState() | Qt::WindowMaximized);
@@ -381,6 +382,13 @@ void TForm1::btnBalanceAllClick()
 
 OptimisedDivision TForm1::RunOptimiser(const OptimiseInput& input)
 {
+    OptimisedDivision answer;
+    RunWithProgress([&](const OptimiseControl& control) { answer = Optimise(input, control); });
+    return answer;
+}
+
+bool TForm1::RunWithProgress(const std::function<void(const OptimiseControl&)>& work)
+{
     QProgressDialog progress(QStringLiteral("正在均衡分班…"), QStringLiteral("取消"), 0, ProgressSteps, this);
     progress.setObjectName(QStringLiteral("dlgBalanceProgress"));
     progress.setWindowTitle(ProductName());
@@ -414,11 +422,10 @@ OptimisedDivision TForm1::RunOptimiser(const OptimiseInput& input)
             },
             Qt::QueuedConnection);
     };
-    OptimisedDivision answer;
     std::exception_ptr failure;
     std::thread worker([&] {
         try {
-            answer = Optimise(input, control);
+            work(control);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -429,7 +436,7 @@ OptimisedDivision TForm1::RunOptimiser(const OptimiseInput& input)
     progress.hide();
     if (failure)
         std::rethrow_exception(failure);
-    return answer;
+    return !cancel;
 }
 
 void TForm1::ShowAverages()

@@ -3,7 +3,6 @@
 #include "common/FileSaving.h"
 #include "document/Division.h"
 #include "engine/DivisionState.h"
-#include "io/OutputTables.h"
 #include "roster/PastedTable.h"
 #include "session/Snapshot.h"
 
@@ -19,6 +18,7 @@ class TForm1;
 
 class QAction;
 class QComboBox;
+class QJsonObject;
 class QLabel;
 class QMenu;
 class QTreeWidgetItem;
@@ -96,6 +96,9 @@ private:
     // The search on a worker thread, on the input's copy, under a modal
     // progress dialog; returns when it has ended. 取消 and Esc stop it alike.
     fenban::OptimisedDivision RunOptimiser(const fenban::OptimiseInput& input);
+    // The same for any long work given the control (cancel flag, progress):
+    // false when it was cancelled.
+    bool RunWithProgress(const std::function<void(const fenban::OptimiseControl&)>& work);
     void ShowAverages(); // the averages table, its tint and the balance figures
     // The broken-rules figure of the balance panel, from the class lists as they stand.
     void ShowBrokenRules();
@@ -121,12 +124,9 @@ private:
         const QString& objectName, const QString& proposedName);
 
     // The balance report (BalanceControls.cpp): the tab 均衡, the 分数段 choice
-    // and the worst band figure of the balance strip, the report in the exports.
+    // and the worst band figure under the balance strip.
     void CreateBalanceControls();
     void ShowBalanceReport(); // of the division as it stands, after every step and choice
-    std::vector<fenban::OutputTable> WorkbookSheets() const; // the workbook's sheets, 均衡 last
-    // The class lists, 平均分 and the balance report; its pictures below it.
-    std::vector<fenban::OutputTable> PrintedPages(fenban::TablePictures& pictures) const;
 
     // Keeping the work (SessionActions.cpp)
     void CreateSessionActions(); // the 文件 and 编辑 menus' items, the toolbar, status bar and recovery bar
@@ -147,6 +147,28 @@ private:
     void ShowLeftOverRecovery();
     void btnRecoverClick();
     void btnIgnoreRecoveryClick();
+
+    // Dividing in public (PublicActions.cpp): 公开分班, 公示名单, 核验, 操作记录, 班主任抽签.
+    void CreatePublicActions();
+    void actPublicDivisionExecute();
+    void actExportNoticeExecute();
+    void actCheckDivisionExecute();
+    void actRecordExecute();
+    void actTeacherDrawExecute();
+    // The record's entry of a step just kept by the history (`previous` the state before it).
+    void NoteStep(const std::string& name, const fenban::Snapshot& previous, const fenban::Snapshot& after);
+    void NoteOpenedDivision(const QString& fileName);
+    // 撤销 or 重做 of the step the menu named ("撤销 调整").
+    void NoteHistoryStep(fenban::RecordKind kind, const std::string& menuText);
+    // The record, seed and teachers handed to the session for the recovery file.
+    void KeepRecordInSession();
+    // Those of a recovery file taken over; none when it has none (or they are damaged).
+    void RecoverRecord(const QJsonObject& whole);
+    // Saves the work with its record, seed and teachers; the save is the record's last entry.
+    void SaveDivisionFile(const QString& fileName);
+    void ShowFingerprints(); // lblFingerprint: the input's and the result's, short
+    int DivisionBands() const; // the score bands of 公开分班 and of the input fingerprint
+    QString openedFile_; // the table file being opened, for the record
 
     std::unique_ptr<Ui::TForm1> ui;
     QMenu* ppmClass = nullptr;

@@ -150,6 +150,12 @@ std::string BalanceAllRecordText(std::string_view seedText, std::string_view res
     return "一键均衡：种子 " + Str(seedText) + "；结果指纹 " + Str(resultFingerprint);
 }
 
+std::string PublicDivisionRecordText(std::string_view seedText, int bands, std::string_view resultFingerprint)
+{
+    return "公开分班：按读入的名单编班并一键均衡，种子 " + Str(seedText) + "，分数段 " + std::to_string(bands)
+        + "；结果指纹 " + Str(resultFingerprint);
+}
+
 std::string MoveRecordText(std::string_view name, int fromClass, int toClass)
 {
     return "调班：" + Str(name) + " 从 " + ClassText(fromClass) + " 调到 " + ClassText(toClass);

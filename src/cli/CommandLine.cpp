@@ -6,6 +6,7 @@
 #include "audit/TeacherDraw.h"
 #include "cli/PublicRun.h"
 #include "common/FileSaving.h"
+#include "document/Division.h"
 #include "engine/RankGroups.h"
 #include "engine/RuleCheck.h"
 #include "io/ClassListPrint.h"
@@ -62,13 +63,15 @@ check   重做一次分班，比较结果指纹：一致时退出码为 0，不�
   --classes N     分班数，1 到 100。
   --seed S        公开抽取的种子：一串数字（最多 64 位）；默认 20240611，
                   即窗口中一键均衡的种子。
-  --bands B       一键均衡保持均匀的分数段数：0（不分）、5、10 或 20，默认 0。
+  --bands B       一键均衡保持均匀的分数段数：0（不分）、5、10 或 20，默认 10，
+                  即窗口中“公开分班”的分段。
   --no-sound-alike  同名或读音相同的学生不必分开（窗口中取消“同音姓名分班”）；
                   默认与窗口一样分开。
   --teachers F    班主任名单（UTF-8 或 GB18030 文本，一行一位），用种子抽签到各班，
                   写入各班标题。
   --threads T     计算用的线程数，1 到 64，默认 2；结果与线程数无关。
-  --out F         .xlsx（分班工作簿）、.pdf（班级名单）或 .csv（原表格，
+  --out F         .xlsx（分班工作簿）、.pdf（班级名单）、.fenban（分班文件，
+                  窗口可以打开，记有种子、班主任和操作记录）或 .csv（原表格，
                   班级一列填好）。
   --notice F      另写公示名单（.pdf 或 .xlsx）：每班序号、姓名、性别、班主任，
                   不列分数；名单下注明结果指纹、种子、日期和签字栏。
@@ -83,7 +86,7 @@ check   重做一次分班，比较结果指纹：一致时退出码为 0，不�
 struct Arguments {
     std::string command;
     std::filesystem::path input;
-    DivisionOptions options;
+    DivisionOptions options {1, true, DefaultPublicBands};
     bool classesGiven = false;
     std::string seedText = std::string(DefaultSeedText);
     bool seedGiven = false;
@@ -196,10 +199,9 @@ Arguments Parse(int argc, char** argv)
         if (!arguments.out)
             throw UsageError("缺少输出文件（--out）。");
         const std::string suffix = Suffix(*arguments.out);
-        if (suffix == "." + std::string(DivisionFileSuffix))
-            throw UsageError("命令行还不能写分班文件（.fenban）；请写 .xlsx、.pdf 或 .csv。");
-        if (suffix != ".xlsx" && suffix != ".pdf" && suffix != ".csv")
-            throw UsageError("输出文件必须是 .xlsx、.pdf 或 .csv：“" + PathText(*arguments.out) + "”。");
+        if (suffix != ".xlsx" && suffix != ".pdf" && suffix != ".csv"
+            && suffix != "." + std::string(DivisionFileSuffix))
+            throw UsageError("输出文件必须是 .xlsx、.pdf、.fenban 或 .csv：“" + PathText(*arguments.out) + "”。");
         if (arguments.notice && Suffix(*arguments.notice) != ".pdf" && Suffix(*arguments.notice) != ".xlsx")
             throw UsageError("公示名单必须是 .pdf 或 .xlsx：“" + PathText(*arguments.notice) + "”。");
         if (arguments.notice
@@ -259,12 +261,11 @@ void CheckCount(const DivisionState& state, int classCount)
             "分班数 " + std::to_string(classCount) + " 多于学生人数 " + std::to_string(state.Records.size()) + "。");
 }
 
-// The roster of a table file, a cell that does not convert named with the file.
-std::vector<std::string> ReadTableRoster(
-    const std::filesystem::path& file, const TableRows& table, DivisionState& state)
+// Reads a table file's roster by `read`, a cell that does not convert named with the file.
+template <class Read> void ReadTableRoster(const std::filesystem::path& file, Read&& read)
 {
     try {
-        return ReadRoster(table, DecimalSeparator(), state);
+        std::forward<Read>(read)();
     } catch (const ConversionError& problem) {
         // The roster's message quotes the cell: 'abc' is not a valid … value.
         const std::string what = problem.what();
@@ -320,46 +321,70 @@ void WriteCsv(const std::filesystem::path& file, TableRows table, const std::vec
     });
 }
 
+std::string FileNameText(const std::filesystem::path& file)
+{
+    return QString::fromStdU16String(file.filename().u16string()).toStdString();
+}
+
 int Divide(const Arguments& arguments)
 {
     std::vector<std::string> teacherList;
     if (arguments.teachers)
         teacherList = ReadTeachers(*arguments.teachers);
     const TableRows table = ReadTableFile(arguments.input);
-    DivisionState state;
-    const std::vector<std::string> subjects = ReadTableRoster(arguments.input, table, state);
-    CheckCount(state, arguments.options.classCount);
+    // The window's document and its steps: 打开, 分班数, 公开分班.
+    Division division;
+    ReadTableRoster(arguments.input, [&] { division.readTable(TableGrid(table), DecimalSeparator()); });
+    const DivisionOptions& options = arguments.options;
+    division.setSoundAlike(options.soundAlike);
+    division.setClassCount(options.classCount);
+    const DivisionState& state = division.state();
+    CheckCount(state, options.classCount);
     const std::vector<std::string> teachers = arguments.teachers
-        ? DrawTeachers(teacherList, arguments.options.classCount, SeedOfText(arguments.seedText))
+        ? DrawTeachers(teacherList, options.classCount, SeedOfText(arguments.seedText))
         : std::vector<std::string>();
-    const std::string input = InputFingerprint(state, arguments.options);
-    Tell("读入 " + std::to_string(state.Records.size()) + " 人，分 " + std::to_string(arguments.options.classCount)
-        + " 个班；种子 " + arguments.seedText);
-    DivideAndBalance(state, arguments.options, Control(arguments));
-    const std::string result = ResultFingerprint(state);
+    const std::string input = division.inputFingerprint(options.bands);
+    const int students = static_cast<int>(state.Records.size());
+    division.note(RecordKind::Open, OpenRecordText(FileNameText(arguments.input), students, options.classCount, input));
+    Tell("读入 " + std::to_string(students) + " 人，分 " + std::to_string(options.classCount) + " 个班；种子 "
+        + arguments.seedText);
+    division.applyDivided(DivideInPublic(division.source(), division.options(options.bands), Control(arguments)));
+    division.setBalanceSeed(arguments.seedText, options.bands);
+    const std::string result = division.resultFingerprint();
+    division.note(RecordKind::BalanceAll, PublicDivisionRecordText(arguments.seedText, options.bands, result));
+    if (!teachers.empty()) {
+        division.setTeachers(teachers, true);
+        division.note(RecordKind::TeacherDraw, TeacherRecordText(teachers, arguments.seedText));
+    }
+    const std::vector<std::string>& subjects = division.settings().subjectNames;
 
     const std::string suffix = Suffix(*arguments.out);
     if (suffix == ".csv") {
         WriteCsv(*arguments.out, table, ClassesOfRecords(state));
+    } else if (suffix == "." + std::string(DivisionFileSuffix)) {
+        // Opened in the window, it shows the whole roster's listing.
+        WriteDivisionFile(*DiskFileSystem(), *arguments.out,
+            DivisionJson(division.capture(false), PublicDivisionJson(division.publicState())));
     } else {
         DivisionTables tables = MakeDivisionTables(state, subjects);
         AddTeachersToTitles(tables, teachers);
         if (suffix == ".xlsx")
             WriteWorkbook(*DiskFileSystem(), *arguments.out, WorkbookTables(tables));
         else
-            WriteTablesPdf(*DiskFileSystem(), *arguments.out, PrintedTables(tables));
+            WriteTablesPdf(
+                *DiskFileSystem(), *arguments.out, PrintedTablesWithRecord(tables, division.publicState().record));
     }
     if (arguments.notice) {
-        NoticeOptions options = arguments.noticeOptions;
-        options.resultFingerprint = result;
-        options.seedText = arguments.seedText;
-        options.date = QDate::currentDate();
-        const std::vector<OutputTable> notice = NoticeTables(state, teachers, options);
+        NoticeOptions posted = arguments.noticeOptions;
+        posted.resultFingerprint = result;
+        posted.seedText = arguments.seedText;
+        posted.date = QDate::currentDate();
+        const std::vector<OutputTable> notice = NoticeTables(state, teachers, posted);
         try {
             if (Suffix(*arguments.notice) == ".pdf")
-                WriteNoticePdf(*DiskFileSystem(), *arguments.notice, notice, options);
+                WriteNoticePdf(*DiskFileSystem(), *arguments.notice, notice, posted);
             else
-                WriteNoticeWorkbook(*DiskFileSystem(), *arguments.notice, notice, options);
+                WriteNoticeWorkbook(*DiskFileSystem(), *arguments.notice, notice, posted);
         } catch (...) {
             DiskFileSystem()->remove(*arguments.out); // all or nothing
             throw;
@@ -387,7 +412,7 @@ int CheckTable(const Arguments& arguments)
 {
     const TableRows table = ReadTableFile(arguments.input);
     DivisionState state;
-    ReadTableRoster(arguments.input, table, state);
+    ReadTableRoster(arguments.input, [&] { ReadRoster(table, DecimalSeparator(), state); });
     CheckCount(state, arguments.options.classCount);
     DivisionCheck check;
     check.options = arguments.options;

@@ -13,7 +13,7 @@
 
 namespace fenban {
 
-std::vector<std::string> ReadRoster(const TableRows& table, std::string_view decimalSeparator, DivisionState& state)
+CellGrid TableGrid(const TableRows& table)
 {
     FieldRows rows;
     rows.reserve(table.size());
@@ -22,7 +22,12 @@ std::vector<std::string> ReadRoster(const TableRows& table, std::string_view dec
     CellGrid grid(RosterColumns, 2);
     SizeGridForTable(grid, rows);
     FillGridWithTable(grid, rows);
-    return ReadRosterFromGrid(grid, decimalSeparator, state);
+    return grid;
+}
+
+std::vector<std::string> ReadRoster(const TableRows& table, std::string_view decimalSeparator, DivisionState& state)
+{
+    return ReadRosterFromGrid(TableGrid(table), decimalSeparator, state);
 }
 
 std::vector<std::string> ReadRosterFromGrid(
@@ -56,6 +61,14 @@ OptimiseResult DivideAndBalance(DivisionState& state, const DivisionOptions& opt
     if (!conflicts.empty())
         throw DivisionInputError(ConflictMessage(conflicts, rules, state, classCount));
     return result;
+}
+
+DivisionState DivideInPublic(const RosterSource& source, const DivisionOptions& options, const OptimiseControl& control)
+{
+    DivisionState state;
+    ReadRosterFromGrid(source.table->Unpack(), source.decimalSeparator, state);
+    DivideAndBalance(state, options, control);
+    return state;
 }
 
 std::vector<std::string> FirstDifferences(

@@ -6,6 +6,7 @@
 #include "engine/Optimiser.h"
 #include "io/TableFile.h"
 #include "roster/CellGrid.h"
+#include "session/Snapshot.h"
 
 #include <filesystem>
 #include <string>
@@ -21,8 +22,11 @@ public:
     using Failure::Failure;
 };
 
-// The roster of a table as 打开 builds it: the table in a grid as a paste
-// fills it, then every data row a student (BuildRosterFromGrid). Throws
+// The table in a grid as a paste fills it: row 0 the header, column 0 the row numbers.
+CellGrid TableGrid(const TableRows& table);
+
+// The roster of a table as 打开 builds it: TableGrid, then every data row a
+// student (BuildRosterFromGrid). Throws
 // ConversionError for a cell that does not convert. Returns the subject
 // names (UTF-8, "  " for an empty one).
 std::vector<std::string> ReadRoster(const TableRows& table, std::string_view decimalSeparator, DivisionState& state);
@@ -37,6 +41,13 @@ std::vector<std::string> ReadRosterFromGrid(
 // DivisionInputError (nothing divided) when 编班 cannot divide or the rules
 // conflict; RuleValueError from 编班 passes unchanged.
 OptimiseResult DivideAndBalance(DivisionState& state, const DivisionOptions& options, const OptimiseControl& control);
+
+// The division of 公开分班 and `fenban divide`: the roster as read from the
+// source's table, then DivideAndBalance with the options and the control's
+// seed. On any thread (the source's table is shared, never changed); the
+// document takes the answer with Division::applyDivided.
+DivisionState DivideInPublic(
+    const RosterSource& source, const DivisionOptions& options, const OptimiseControl& control);
 
 // "第 12 行 张三：记录为 3 班，重做为 5 班" for up to `most` records whose
 // classes differ (first: recorded, second: redone), rows as the spreadsheet

@@ -42,6 +42,7 @@ Division::Division()
 
 void Division::notify(const DivisionChange& change) const
 {
+    resultPrint_.reset();
     for (const Listener& listener : listeners_)
         listener(change);
 }
@@ -145,6 +146,51 @@ void Division::apply(const OptimisedDivision& answer)
     DivisionChange change {DivisionStep::Optimise};
     change.lists = change.statistics = change.shown = true;
     notify(change);
+}
+
+void Division::applyDivided(DivisionState divided)
+{
+    state_ = std::move(divided);
+    settings_.classCount = static_cast<int>(state_.FClasses.size());
+    publishAverages(true);
+    DivisionChange change {DivisionStep::Optimise};
+    change.lists = change.statistics = change.shown = true;
+    notify(change);
+}
+
+void Division::setBalanceSeed(std::string seedText, int bands)
+{
+    public_.seedText = std::move(seedText);
+    public_.bands = bands;
+}
+
+void Division::setTeachers(std::vector<std::string> teachers, bool drawn)
+{
+    public_.teachers = std::move(teachers);
+    public_.teachersDrawn = drawn;
+}
+
+DivisionOptions Division::options(int bands) const
+{
+    return {settings_.classCount, settings_.soundAlike, bands};
+}
+
+std::string Division::inputFingerprint(int bands) const
+{
+    if (!hasRoster())
+        return {};
+    const DivisionOptions chosen = options(bands);
+    const std::string key = std::to_string(chosen.classCount) + (chosen.soundAlike ? "+" : "-") + std::to_string(bands);
+    if (inputPrint_.table != source_.table || inputPrint_.options != key)
+        inputPrint_ = {source_.table, key, InputFingerprint(state_, chosen)};
+    return inputPrint_.fingerprint;
+}
+
+std::string Division::resultFingerprint() const
+{
+    if (!resultPrint_)
+        resultPrint_ = ResultFingerprint(state_);
+    return *resultPrint_;
 }
 
 void Division::publishAverages(bool withTotal)

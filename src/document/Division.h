@@ -1,5 +1,7 @@
 #pragma once
 
+#include "audit/Fingerprint.h"
+#include "audit/PublicDivision.h"
 #include "engine/Balancing.h"
 #include "engine/DivisionState.h"
 #include "engine/Optimiser.h"
@@ -7,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,8 +79,7 @@ struct ViewState {
 // Listeners hear of every change after it is complete.
 //
 // Room for what comes: balance options join Settings (and the file's
-// "settings"), class teachers and extra per-student columns join the roster
-// beside RuleTexts, an operation record listens to the changes.
+// "settings"), extra per-student columns join the roster beside RuleTexts.
 class Division {
 public:
     Division();
@@ -113,6 +115,25 @@ public:
     // 一键均衡: the input for the search, and its answer applied as one step.
     OptimiseInput optimiseInput(DivisionRules rules) const;
     void apply(const OptimisedDivision& answer);
+    // 公开分班: a division made afresh from the roster as read (the records
+    // rebuilt from source().table, divided and balanced) takes the place of
+    // this one as one step, the step of 一键均衡.
+    void applyDivided(DivisionState divided);
+
+    // What a division made in public keeps beside the steps: the seed and
+    // score bands of the last 一键均衡, the class teachers and the record
+    // (操作记录). Not part of a snapshot: undo and redo leave it, since the
+    // record is a log of what was done (the undo is itself an entry).
+    const PublicDivision& publicState() const { return public_; }
+    void setPublicState(PublicDivision kept) { public_ = std::move(kept); }
+    void note(RecordKind kind, std::string text) { public_.record.add(kind, std::move(text)); }
+    void setBalanceSeed(std::string seedText, int bands);
+    void setTeachers(std::vector<std::string> teachers, bool drawn);
+    // The class count and sound-alike choice of the settings, with `bands`.
+    DivisionOptions options(int bands) const;
+    // Of the roster as read with options(bands) (cached: a step rarely changes it); empty without a roster.
+    std::string inputFingerprint(int bands) const;
+    std::string resultFingerprint() const; // kept until the next change
 
     // Choices (no steps).
     void setPair(int classA, int classB);
@@ -140,6 +161,14 @@ private:
     RosterSource source_;
     Settings settings_;
     std::shared_ptr<const ShownFigures> shown_;
+    PublicDivision public_;
+    struct InputPrint {
+        std::shared_ptr<const PackedGrid> table;
+        std::string options;
+        std::string fingerprint;
+    };
+    mutable InputPrint inputPrint_;
+    mutable std::optional<std::string> resultPrint_; // dropped by every notification
     std::vector<Listener> listeners_;
 };
 

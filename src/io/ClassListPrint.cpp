@@ -248,13 +248,9 @@ private:
 // character it comes from: 女 would be copied as ⼥ (KANGXI RADICAL WOMAN),
 // 黄 as ⻩. The characters the tables use put such entries of the PDF's
 // ToUnicode maps right; both are four hex digits, so no offset moves.
-void MapRadicalsToTheirCharacters(
-    QByteArray& pdf, std::span<const OutputTable> tables, const TablePictures& pictures = {})
+void MapRadicalsToTheirCharacters(QByteArray& pdf, std::span<const OutputTable> tables)
 {
     QString drawn = QStringLiteral("（续）第页共");
-    for (const std::vector<OutputPicture>& below : pictures)
-        for (const OutputPicture& picture : below)
-            drawn += Text(picture.title);
     for (const OutputTable& table : tables) {
         drawn += Text(table.title) + Text(table.name);
         for (const std::string& text : table.header)
@@ -326,26 +322,15 @@ int PaintTables(QPagedPaintDevice& device, std::span<const OutputTable> tables, 
 void WriteTablesPdf(FileSystem& files, const std::filesystem::path& file, std::span<const OutputTable> tables,
     const TablePictures& pictures)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter pdf(&buffer);
-        pdf.setPageLayout(ClassListPageLayout());
-        pdf.setResolution(600);
-        pdf.setTitle(QStringLiteral("班级名单"));
-        pdf.setCreator(QStringLiteral("均衡分班"));
-        try {
-            PaintTables(pdf, tables, pictures);
-        } catch (const Failure&) {
-            throw WriteError("不能保存文件“" + Utf8(file) + "”：不能生成PDF。");
-        }
-    }
-    QByteArray bytes = buffer.data();
-    MapRadicalsToTheirCharacters(bytes, tables, pictures);
-    SaveFileSafely(files, file, [&bytes](ByteSink& out) {
-        out.write(std::span(
-            reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
-    });
+    // The pictures' titles are drawn text too: one more table of them, for the PDF's text maps.
+    std::vector<OutputTable> drawn(tables.begin(), tables.end());
+    OutputTable& titles = drawn.emplace_back();
+    for (const std::vector<OutputPicture>& below : pictures)
+        for (const OutputPicture& picture : below)
+            titles.header.push_back(picture.title);
+    WritePaintedPdf(
+        files, file, QStringLiteral("班级名单"), [&](QPagedPaintDevice& pdf) { PaintTables(pdf, tables, pictures); },
+        drawn);
 }
 
 void ExportClassListsPdf(const std::filesystem::path& file, const DivisionTables& tables)

@@ -194,6 +194,14 @@ OutputTable RecordTable(const OperationRecord& record)
     return table;
 }
 
+std::vector<OutputTable> PrintedTablesWithRecord(const DivisionTables& tables, const OperationRecord& record)
+{
+    std::vector<OutputTable> printed = PrintedTables(tables);
+    if (!record.empty())
+        printed.push_back(RecordTable(record));
+    return printed;
+}
+
 void AddTeachersToTitles(DivisionTables& tables, const std::vector<std::string>& teachers)
 {
     for (std::size_t k = 0; k < tables.classes.size(); ++k) {

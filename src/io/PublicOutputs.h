@@ -15,6 +15,8 @@ namespace fenban {
 // The record (操作记录) as a table: 序号, 时间, 操作, 内容; printed as the
 // last page of the class lists' PDF (append it to PrintedTables).
 OutputTable RecordTable(const OperationRecord& record);
+// The class lists as printed (PrintedTables), the record's page last when it holds a step.
+std::vector<OutputTable> PrintedTablesWithRecord(const DivisionTables& tables, const OperationRecord& record);
 
 // Puts each class's teacher into its title (班级 3　男 24　女 25　共 49　班主任：王芳);
 // teachers[k] is the teacher of class k + 1, missing or empty ones leave the title.

@@ -127,46 +127,10 @@ std::string FileBytes(const std::filesystem::path& file)
 
 } // namespace
 
-void WriteWorkbook(FileSystem& files, const std::filesystem::path& file, std::span<const OutputTable> tables)
+void WriteXlsxWith(FileSystem& files, const std::filesystem::path& file, const std::function<void(lxw_workbook*)>& fill)
 {
     // libxlsxwriter writes to a path of its own: a private folder, from which
     // the finished bytes go through the safe save.
-    const QTemporaryDir scratch;
-    if (!scratch.isValid())
-        throw WriteError("不能保存文件“" + Utf8(file) + "”：不能建立临时文件夹。");
-    const std::filesystem::path folder(scratch.path().toStdU16String());
-    const std::filesystem::path book = folder / "book.xlsx";
-    {
-        Workbook workbook(book.string(), folder.string());
-        lxw_format* const bold = workbook_add_format(workbook.get());
-        format_set_bold(bold);
-        for (std::size_t k = 0; k < tables.size(); ++k) {
-            lxw_worksheet* const sheet = workbook_add_worksheet(workbook.get(), SheetName(tables[k].name, k).c_str());
-            if (sheet == nullptr)
-                Check(LXW_ERROR_SHEETNAME_ALREADY_USED, file);
-            WriteSheet(sheet, bold, tables[k], file);
-        }
-        Check(workbook.close(), file);
-    }
-    std::string bytes;
-    try {
-        bytes = FileBytes(book);
-    } catch (const std::system_error&) {
-        throw WriteError("不能保存文件“" + Utf8(file) + "”：读不回临时文件。");
-    }
-    SaveFileSafely(files, file, [&bytes](ByteSink& out) {
-        out.write(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-    });
-}
-
-void ExportDivisionWorkbook(const std::filesystem::path& file, const DivisionTables& tables)
-{
-    const std::vector<OutputTable> sheets = WorkbookTables(tables);
-    WriteWorkbook(*DiskFileSystem(), file, sheets);
-}
-
-void WriteXlsxWith(FileSystem& files, const std::filesystem::path& file, const std::function<void(lxw_workbook*)>& fill)
-{
     const QTemporaryDir scratch;
     if (!scratch.isValid())
         throw WriteError("不能保存文件“" + Utf8(file) + "”：不能建立临时文件夹。");
@@ -186,6 +150,26 @@ void WriteXlsxWith(FileSystem& files, const std::filesystem::path& file, const s
     SaveFileSafely(files, file, [&bytes](ByteSink& out) {
         out.write(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
     });
+}
+
+void WriteWorkbook(FileSystem& files, const std::filesystem::path& file, std::span<const OutputTable> tables)
+{
+    WriteXlsxWith(files, file, [&](lxw_workbook* workbook) {
+        lxw_format* const bold = workbook_add_format(workbook);
+        format_set_bold(bold);
+        for (std::size_t k = 0; k < tables.size(); ++k) {
+            lxw_worksheet* const sheet = workbook_add_worksheet(workbook, SheetName(tables[k].name, k).c_str());
+            if (sheet == nullptr)
+                Check(LXW_ERROR_SHEETNAME_ALREADY_USED, file);
+            WriteSheet(sheet, bold, tables[k], file);
+        }
+    });
+}
+
+void ExportDivisionWorkbook(const std::filesystem::path& file, const DivisionTables& tables)
+{
+    const std::vector<OutputTable> sheets = WorkbookTables(tables);
+    WriteWorkbook(*DiskFileSystem(), file, sheets);
 }
 
 void CheckXlsxError(int error, const std::filesystem::path& file)

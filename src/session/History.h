@@ -49,6 +49,8 @@ public:
 
     // Changes since markSaved(): false only at the step the file was saved at.
     void markSaved() { saved_ = position_; }
+    // The work changed outside the steps (the class teachers drawn): unsaved at every step.
+    void markChanged() { saved_ = Nowhere; }
     bool modified() const { return saved_ != position_; }
 
     // Memory held by the snapshots, every shared part counted once.

@@ -46,7 +46,8 @@ RecoveryInfo InfoOf(const QJsonObject& whole)
 {
     const QJsonObject recovery = whole.value(Key("recovery")).toObject();
     return {recovery.value(Key("pid")).toInteger(), recovery.value(Key("written")).toString().toStdString(),
-        recovery.value(Key("document")).toString().toStdString(), recovery.value(Key("step")).toString().toStdString()};
+        recovery.value(Key("document")).toString().toStdString(), recovery.value(Key("step")).toString().toStdString(),
+        whole};
 }
 
 } // namespace
@@ -69,7 +70,8 @@ RecoveryFile::RecoveryFile(std::filesystem::path folder, std::shared_ptr<FileSys
 
 RecoveryFile::~RecoveryFile() = default;
 
-void RecoveryFile::write(const Snapshot& snapshot, const std::string& document, const std::string& step)
+void RecoveryFile::write(
+    const Snapshot& snapshot, const std::string& document, const std::string& step, const QJsonObject& members)
 {
     if (!lock_) {
         std::error_code ignored; // a folder that cannot be made fails the write below
@@ -79,7 +81,9 @@ void RecoveryFile::write(const Snapshot& snapshot, const std::string& document, 
     const QJsonObject recovery {{Key("pid"), QCoreApplication::applicationPid()},
         {Key("written"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
         {Key("document"), QString::fromStdString(document)}, {Key("step"), QString::fromStdString(step)}};
-    WriteDivisionFile(*files_, path_, writer_.json(snapshot, QJsonObject {{Key("recovery"), recovery}}));
+    QJsonObject extra = members;
+    extra.insert(Key("recovery"), recovery);
+    WriteDivisionFile(*files_, path_, writer_.json(snapshot, extra));
 }
 
 void RecoveryFile::remove()

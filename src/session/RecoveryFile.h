@@ -3,6 +3,7 @@
 #include "session/DivisionFile.h"
 #include "session/Snapshot.h"
 
+#include <QJsonObject>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -21,6 +22,7 @@ struct RecoveryInfo {
     std::string written; // UTC time of the write, ISO 8601 ("2024-06-11T08:30:15.250Z")
     std::string document; // the division file the work belongs to (UTF-8 path), empty when none
     std::string step; // name of the last step
+    QJsonObject whole; // the file's whole object: the members it carries beside the snapshot (the record)
 };
 
 // This run's recovery file in a folder (the window passes
@@ -39,7 +41,9 @@ public:
     const std::filesystem::path& path() const { return path_; }
 
     // Writes the snapshot atomically, creating the folder. Throws WriteError.
-    void write(const Snapshot& snapshot, const std::string& document, const std::string& step);
+    // `members`: further members of the file (the record), as a save writes them.
+    void write(const Snapshot& snapshot, const std::string& document, const std::string& step,
+        const QJsonObject& members = {});
     // Removes the file and its lock (a clean close, or nothing left unsaved).
     void remove();
 

@@ -1,6 +1,7 @@
 #include "session/Session.h"
 
 #include "common/Failure.h"
+#include "common/FileSaving.h"
 #include "session/DivisionFile.h"
 
 #include <iterator>
@@ -66,9 +67,9 @@ Snapshot Session::redo(const Snapshot& live)
     return target;
 }
 
-void Session::save(const std::filesystem::path& file, const Snapshot& live)
+void Session::save(const std::filesystem::path& file, const Snapshot& live, const QJsonObject& extra)
 {
-    WriteDivisionFile(file, live);
+    WriteDivisionFile(*DiskFileSystem(), file, DivisionJson(live, extra));
     std::prev(documents_.upper_bound(step_))->second = file;
     history_.markSaved();
     followWithRecovery(live);
@@ -108,6 +109,7 @@ void Session::followWithRecovery(const Snapshot& now)
         job.snapshot = now;
         job.document = PathText(document());
         job.step = history_.canUndo() ? history_.undoName() : std::string();
+        job.members = members_;
     }
     if (!writer_.joinable()) {
         runRecovery(job);
@@ -127,7 +129,7 @@ void Session::runRecovery(const RecoveryJob& job)
         recovery_->remove();
     } else {
         try {
-            recovery_->write(*job.snapshot, job.document, job.step);
+            recovery_->write(*job.snapshot, job.document, job.step, job.members);
         } catch (const Failure& e) {
             problem = e.what();
         }

@@ -3,6 +3,7 @@
 #include "session/History.h"
 #include "session/RecoveryFile.h"
 
+#include <QJsonObject>
 #include <condition_variable>
 #include <cstddef>
 #include <filesystem>
@@ -49,7 +50,15 @@ public:
 
     // Writes `live` to the file (WriteError naming it when that fails; nothing
     // else changes then); the work then belongs to it and is unchanged.
-    void save(const std::filesystem::path& file, const Snapshot& live);
+    // `extra`: further members of the file (DivisionJson's).
+    void save(const std::filesystem::path& file, const Snapshot& live, const QJsonObject& extra = {});
+
+    // The members the division file carries beside the snapshot (the record):
+    // the recovery file written from now on carries them too.
+    void setFileMembers(QJsonObject members) { members_ = std::move(members); }
+
+    // What the file keeps beside the steps changed (the class teachers): the work is unsaved.
+    void markChanged() { history_.markChanged(); }
 
     // A clean close: the recovery file goes.
     void close();
@@ -76,6 +85,7 @@ private:
         std::optional<Snapshot> snapshot;
         std::string document;
         std::string step;
+        QJsonObject members;
     };
     void followWithRecovery(const Snapshot& now);
     void runRecovery(const RecoveryJob& job); // on the writer's thread, or the caller's
@@ -85,6 +95,7 @@ private:
     std::unique_ptr<RecoveryFile> recovery_;
     std::size_t step_ = 0; // steps done since the start, undone ones not counted
     std::map<std::size_t, std::filesystem::path> documents_; // from this step on, up to the next entry
+    QJsonObject members_;
 
     mutable std::mutex mutex_; // guards what follows
     std::condition_variable wake_;

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QTemporaryDir>
 
 namespace fenban::audittest {
@@ -26,6 +27,19 @@ TableRows Grade(int students)
                              : "三中"});
     }
     return table;
+}
+
+CliRun RunProgram(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    CliRun run;
+    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.code = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
 }
 
 QString WriteTsv(const TableRows& table, const QString& file)

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,15 @@ QString WriteTsv(const TableRows& table, const QString& file);
 
 // Every text cell of an openpyxl reading, sheet after sheet.
 QStringList TextsOf(const QJsonArray& sheets);
+
+// A program run to its end: its exit code (-1: it did not end normally), the
+// lines of its stdout and its stderr.
+struct CliRun {
+    int code = -1;
+    QStringList out;
+    QString err;
+};
+CliRun RunProgram(const QString& program, const QStringList& arguments);
 
 // recompute.py's answer: the fingerprints and the draw from docs/fingerprint.md alone.
 QJsonObject Recompute(const TableRows& table, const DivisionOptions& options, const std::vector<int>& classes,

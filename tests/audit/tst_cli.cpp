@@ -27,23 +27,11 @@ using namespace fenban::audittest;
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QStringList out; // stdout lines
-    QString err;
-};
+using Run = CliRun;
 
 Run RunCli(const QStringList& arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(FENBAN_CLI), arguments);
-    Run run;
-    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.code = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return RunProgram(QStringLiteral(FENBAN_CLI), arguments);
 }
 
 bool IsFingerprint(const QString& line)
@@ -119,6 +107,7 @@ void CommandLine::sameFingerprintsOnAnyThreads()
         // recomputed from the documented text.
         DivisionOptions options;
         options.classCount = 3;
+        options.bands = DefaultPublicBands; // --bands left at its default
         const QJsonObject python = Recompute(table_, options, CsvClasses(out), {}, "271828");
         QCOMPARE(python[QStringLiteral("input")].toString(), run.out[0]);
         QCOMPARE(python[QStringLiteral("result")].toString(), run.out[1]);

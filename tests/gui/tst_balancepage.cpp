@@ -72,8 +72,10 @@ private slots:
         QCOMPARE(bands->currentText(), u"10"_s); // the default of a new division
         QCOMPARE(bands->itemText(0), u"不分"_s);
         Divide(w);
+        const QString fingerprint = w.control<QLabel>("lblFingerprint")->toolTip();
         bands->setCurrentIndex(bands->findText(u"5"_s));
         QCOMPARE(w.window.division().settings().rankBands, 5);
+        QVERIFY(w.control<QLabel>("lblFingerprint")->toolTip() != fingerprint); // the input names its bands
         QVERIFY(w.balanceAll().isEmpty());
         auto* pages = w.control<QTabWidget>("PageControl1");
         pages->setCurrentWidget(w.control<QWidget>("tabBalance"));

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-charts-dev libqt6opengl6-dev  # the balance tab's pictures (Qt Charts' CMake files need Qt OpenGL's)
   fonts-noto-cjk                # the Chinese interface needs a CJK font
   libicu-dev pkg-config         # sound-alike names: ICU's Han-Latin transliteration (src/rules)
   qt6-translations-l10n         # Qt's own texts (dialogs, buttons, menus) in Chinese

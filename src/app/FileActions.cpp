@@ -1,6 +1,7 @@
 // The 文件 menu and the toolbar: open a table file, export the division as a
 // workbook or PDF, print the class lists; Ctrl+C in the roster grid.
 #include "app/ActionHelpers.h"
+#include "app/BalanceOutput.h"
 #include "app/BusyCursor.h"
 #include "app/Dialogs.h"
 #include "app/HandlerGuard.h"
@@ -42,6 +43,19 @@ DivisionTables DivisionOutput(const Division& division)
     DivisionTables tables = MakeDivisionTables(division.state(), division.settings().subjectNames);
     AddTeachersToTitles(tables, division.publicState().teachers);
     return tables;
+}
+
+// The class lists as printed, the balance report after the averages (its
+// pictures below it), the record (操作记录) as the last page.
+std::vector<OutputTable> PrintedOutput(const Division& division, TablePictures& pictures)
+{
+    const DivisionTables tables = DivisionOutput(division);
+    std::vector<OutputTable> printed = PrintedTablesWithRecord(tables, division.publicState().record);
+    const auto at = static_cast<std::ptrdiff_t>(PrintedTables(tables).size());
+    printed.insert(printed.begin() + at, BalanceOutput(division));
+    pictures.resize(printed.size());
+    pictures[static_cast<std::size_t>(at)] = BalanceOutputPictures(division);
+    return printed;
 }
 
 // The copy key (Ctrl+C) in a grid does what `copy` does, in place of the
@@ -188,7 +202,11 @@ void TForm1::actExportWorkbookExecute()
         QStringLiteral("xlsx"), QStringLiteral("WorkbookDialog"), QStringLiteral("分班名单.xlsx"));
     if (fileName.isEmpty())
         return;
-    ToldFailure(this, [&] { WriteWorkbook(*files_, FilePath(fileName), WorkbookTables(DivisionOutput(division_))); });
+    ToldFailure(this, [&] {
+        std::vector<OutputTable> sheets = WorkbookTables(DivisionOutput(division_));
+        sheets.push_back(BalanceOutput(division_));
+        WriteWorkbook(*files_, FilePath(fileName), sheets);
+    });
 }
 
 void TForm1::actExportPdfExecute()
@@ -198,7 +216,8 @@ void TForm1::actExportPdfExecute()
         return;
     }
     std::vector<OutputTable> tables;
-    if (!ChoosePrintedTables(tables))
+    TablePictures pictures;
+    if (!ChoosePrintedTables(tables, pictures))
         return;
     const QString proposed = tables.size() == 1 ? QString::fromStdString(tables[0].name) + QStringLiteral("名单.pdf")
                                                 : QStringLiteral("班级名单.pdf");
@@ -206,7 +225,7 @@ void TForm1::actExportPdfExecute()
         QStringLiteral("pdf"), QStringLiteral("PdfDialog"), proposed);
     if (fileName.isEmpty())
         return;
-    ToldFailure(this, [&] { WriteTablesPdf(*files_, FilePath(fileName), tables); });
+    ToldFailure(this, [&] { WriteTablesPdf(*files_, FilePath(fileName), tables, pictures); });
 }
 
 void TForm1::actPrintExecute()
@@ -216,24 +235,26 @@ void TForm1::actPrintExecute()
         return;
     }
     std::vector<OutputTable> tables;
-    if (!ChoosePrintedTables(tables))
+    TablePictures pictures;
+    if (!ChoosePrintedTables(tables, pictures))
         return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(ClassListPageLayout());
     printer.setDocName(QStringLiteral("班级名单"));
     if (!CurrentDialogs().choosePrinter(this, printer))
         return;
-    ToldFailure(this, [&] { PaintTables(printer, tables); });
+    ToldFailure(this, [&] { PaintTables(printer, tables, pictures); });
 }
 
 // With a class listed, 打印 and 导出PDF ask whether all classes or that one
-// go out; otherwise all of them (and the averages) do.
-bool TForm1::ChoosePrintedTables(std::vector<OutputTable>& tables)
+// go out; otherwise all of them (the averages, the balance report with its
+// pictures, the record) do.
+bool TForm1::ChoosePrintedTables(std::vector<OutputTable>& tables, TablePictures& pictures)
 {
     DivisionTables output = DivisionOutput(division_);
     const int shown = division_.view().FShownClass;
     if (tableShown_ || shown < 0 || static_cast<std::size_t>(shown) >= output.classes.size()) {
-        tables = PrintedTablesWithRecord(output, division_.publicState().record);
+        tables = PrintedOutput(division_, pictures);
         return true;
     }
     Question question;
@@ -246,7 +267,7 @@ bool TForm1::ChoosePrintedTables(std::vector<OutputTable>& tables)
     question.escapeButton = QMessageBox::Cancel;
     switch (CurrentDialogs().ask(this, question)) {
     case QMessageBox::YesToAll:
-        tables = PrintedTablesWithRecord(output, division_.publicState().record);
+        tables = PrintedOutput(division_, pictures);
         return true;
     case QMessageBox::Yes:
         tables = {std::move(output.classes[static_cast<std::size_t>(shown)])};

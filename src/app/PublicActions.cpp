@@ -141,9 +141,7 @@ void TForm1::CreatePublicActions()
 
 int TForm1::DivisionBands() const
 {
-    // The score bands of 公开分班 until the division's settings carry the
-    // window's own choice; then that setting goes here.
-    return DefaultPublicBands;
+    return division_.settings().rankBands; // 分数段, which 一键均衡 keeps too
 }
 
 void TForm1::ShowFingerprints()
@@ -204,8 +202,8 @@ void TForm1::NoteStep(const std::string& name, const Snapshot& previous, const S
         return;
     }
     case RecordKind::BalanceAll:
-        // The button's 一键均衡: the default seed, the optimiser's own bands.
-        division_.setBalanceSeed(std::string(DefaultSeedText), OptimiseControl {}.balance.bands);
+        // The button's 一键均衡: the default seed, the bands of 分数段.
+        division_.setBalanceSeed(std::string(DefaultSeedText), division_.settings().rankBands);
         division_.note(*kind, BalanceAllRecordText(DefaultSeedText, result()));
         return;
     case RecordKind::Move: {

@@ -267,7 +267,7 @@ Choices TForm1::currentChoices() const
     const Settings& c = division_.settings();
     const ViewState& v = division_.view();
     return {c.classA, c.classB, c.subject, c.coefficient, c.manual, c.soundAlike, tableShown_, v.FShownClass, v.FSelCol,
-        v.FSelRow};
+        v.FSelRow, c.rankBands};
 }
 
 void TForm1::runStep(const std::string& name, const std::function<void()>& work)

@@ -102,6 +102,7 @@ TForm1::TForm1(QWidget* parent)
     PaintLegend(*ui->lblTintBelow, DeviationTint(-1, 1));
     setWindowTitle(ProductName());
     ConnectHandlers();
+    CreateBalanceControls();
     CreateFileActions();
     FormCreate();
     ShowHelpDetails();

@@ -18,12 +18,15 @@ class TForm1;
 }
 
 class QAction;
+class QComboBox;
 class QJsonObject;
+class QLabel;
 class QMenu;
 class QTreeWidgetItem;
 
 namespace fenban {
 class FindBar;
+class BalancePage;
 class LeftOverRecovery;
 class Session;
 class StringGridModel;
@@ -126,7 +129,7 @@ private:
     bool ImportSheets(const std::vector<fenban::TableSheet>& sheets, fenban::ImportedTable& imported);
     // 全部班级 or 当前班级 for 打印 and 导出PDF: the class tables to put out;
     // false when cancelled.
-    bool ChoosePrintedTables(std::vector<fenban::OutputTable>& tables);
+    bool ChoosePrintedTables(std::vector<fenban::OutputTable>& tables, fenban::TablePictures& pictures);
     void actExportWorkbookExecute();
     void actExportPdfExecute();
     void actPrintExecute();
@@ -137,6 +140,10 @@ private:
     void CreateClerkActions();
     void actFindExecute();
     void ShowFoundStudent(const fenban::TStudent* student, int classNo);
+    // The balance report (BalanceControls.cpp): the tab 均衡, the 分数段 choice
+    // and the worst band figure under the balance strip.
+    void CreateBalanceControls();
+    void ShowBalanceReport(); // of the division as it stands, after every step and choice
 
     // Keeping the work (SessionActions.cpp)
     void CreateSessionActions(); // the 文件 and 编辑 menus' items, the toolbar, status bar and recovery bar
@@ -205,4 +212,7 @@ private:
     std::shared_ptr<const fenban::PackedGrid> importTable_;
     std::vector<std::string> importWarnings_;
     std::vector<int> importRows_; // the sheet's row of each of its students (none: as the table stands)
+    fenban::BalancePage* tabBalance = nullptr;
+    QComboBox* cmbBands = nullptr;
+    QLabel* lblWorstBand = nullptr;
 };

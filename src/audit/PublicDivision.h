@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audit/OperationRecord.h"
+#include "engine/RankGroups.h"
 
 #include <QJsonObject>
 #include <string>
@@ -8,9 +9,9 @@
 
 namespace fenban {
 
-// The score bands of 公开分班 and `fenban divide`, the same in both so that
-// one table, class count and seed give one division.
-inline constexpr int DefaultPublicBands = 10;
+// The score bands of `fenban divide`, and of the window's 分数段 in new work,
+// the same in both so that one table, class count and seed give one division.
+inline constexpr int DefaultPublicBands = DefaultRankBands;
 
 // What a division file keeps besides the window's state, so that anyone can
 // redo the division: the seed and options of the last 一键均衡, the class

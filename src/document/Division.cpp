@@ -14,8 +14,10 @@ namespace fenban {
 OptimisedDivision Optimise(const OptimiseInput& input, const OptimiseControl& control)
 {
     DivisionState work = CopyOf(*input.state);
+    OptimiseControl banded = control;
+    banded.balance = input.balance;
     OptimisedDivision answer;
-    answer.result = OptimiseDivision(work, input.classCount, input.rules, control);
+    answer.result = OptimiseDivision(work, input.classCount, input.rules, banded);
     std::unordered_map<const TStudent*, std::uint32_t> index;
     index.reserve(work.Records.size());
     answer.classNos.reserve(work.Records.size());
@@ -126,7 +128,8 @@ bool Division::move(int position, int target)
 
 OptimiseInput Division::optimiseInput(DivisionRules rules) const
 {
-    return {std::make_shared<const DivisionState>(CopyOf(state_)), std::move(rules), settings_.classCount};
+    return {std::make_shared<const DivisionState>(CopyOf(state_)), std::move(rules), settings_.classCount,
+        RankBalance {settings_.rankBands}};
 }
 
 void Division::apply(const OptimisedDivision& answer)
@@ -242,6 +245,12 @@ void Division::setManual(bool manual)
 void Division::setSoundAlike(bool soundAlike)
 {
     settings_.soundAlike = soundAlike;
+}
+
+void Division::setRankBands(int bands)
+{
+    settings_.rankBands = bands;
+    notify(DivisionChange {DivisionStep::Choice});
 }
 
 void Division::setListing(int shownClass)

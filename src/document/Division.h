@@ -47,6 +47,7 @@ struct OptimiseInput {
     std::shared_ptr<const DivisionState> state;
     DivisionRules rules;
     int classCount = 0;
+    RankBalance balance; // the settings' score bands
 };
 
 // 一键均衡's answer: the class of each record (by index), the class lists
@@ -59,7 +60,8 @@ struct OptimisedDivision {
 };
 
 // Runs OptimiseDivision on a working copy of the input's division (on any
-// thread: the input is never changed) and returns its answer.
+// thread: the input is never changed) and returns its answer; the input's
+// balance takes the place of the control's.
 OptimisedDivision Optimise(const OptimiseInput& input, const OptimiseControl& control);
 
 // What the window shows of the division: the listing and the grid cell last
@@ -140,6 +142,8 @@ public:
     void setCoefficient(std::int32_t coefficient);
     void setManual(bool manual);
     void setSoundAlike(bool soundAlike);
+    // 分数段: the score bands 一键均衡 keeps even (one of RankBandChoices); tells a Choice.
+    void setRankBands(int bands);
     // The listing shown and the grid cell chosen: the window's, kept with the
     // division for the hand move and for undo.
     void setListing(int shownClass);

@@ -13,14 +13,6 @@ double Rounded(double value, double unit)
     return std::round(value / unit) * unit;
 }
 
-std::string SubjectName(const std::vector<std::string>& names, int column)
-{
-    if (column >= 0 && static_cast<std::size_t>(column) < names.size()
-        && !names[static_cast<std::size_t>(column)].empty())
-        return names[static_cast<std::size_t>(column)];
-    return column == 0 ? "总分" : "第" + std::to_string(column) + "科";
-}
-
 std::vector<OutputCell> Row(
     const std::string& label, const BalanceReport::Row& row, const std::vector<std::string>& subjectNames, bool flags)
 {
@@ -50,6 +42,15 @@ std::vector<OutputCell> Row(
 }
 
 } // namespace
+
+std::string SubjectName(const std::vector<std::string>& names, int column)
+{
+    // A column without a header has a name of spaces.
+    if (column >= 0 && static_cast<std::size_t>(column) < names.size()
+        && names[static_cast<std::size_t>(column)].find_first_not_of(' ') != std::string::npos)
+        return names[static_cast<std::size_t>(column)];
+    return column == 0 ? "总分" : "第" + std::to_string(column) + "科";
+}
 
 std::string RankGroupName(const RankGroup& group)
 {

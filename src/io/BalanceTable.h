@@ -18,6 +18,9 @@ namespace fenban {
 // the total first, as the listings head them.
 OutputTable BalanceTable(const BalanceReport& report, const std::vector<std::string>& subjectNames);
 
+// A score column's name in the report: its subject name, else (none, or spaces) 总分 or 第k科.
+std::string SubjectName(const std::vector<std::string>& subjectNames, int column);
+
 // What a rank group is called in the report: "男 第3段" (the band's gender as
 // UTF-8, bands from 1 = the best), "前N名", "前2N名", "前5%".
 std::string RankGroupName(const RankGroup& group);

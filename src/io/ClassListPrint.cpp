@@ -33,12 +33,21 @@ QString Text(const std::string& utf8)
     return QString::fromStdString(utf8);
 }
 
+// Where a picture lies: its page of the table and its top, in device units.
+struct PicturePlace {
+    int part = 0;
+    double top = 0;
+    double height = 0; // of the picture, its title line above it
+};
+
 // Where everything of one table lies, in device units before scaling.
 struct TableLayout {
     std::vector<double> widths;
     double scale = 1; // applied to the painter when the columns are too wide
     int rowsPerPage = 1;
+    int rowPages = 1; // pages with rows; the pictures may need more
     int pages = 1;
+    std::vector<PicturePlace> pictures;
 };
 
 class Painter {
@@ -52,7 +61,7 @@ public:
     {
     }
 
-    TableLayout layout(const OutputTable& table) const
+    TableLayout layout(const OutputTable& table, const std::vector<OutputPicture>& pictures) const
     {
         TableLayout layout;
         const QFontMetricsF body(body_, &device_);
@@ -77,16 +86,33 @@ public:
         const double free = height - titleHeight() - rowHeight() - footHeight();
         layout.rowsPerPage = std::max(1, static_cast<int>(free / rowHeight()));
         const auto rows = static_cast<int>(table.rows.size());
-        layout.pages = std::max(1, (rows + layout.rowsPerPage - 1) / layout.rowsPerPage);
+        layout.rowPages = layout.pages = std::max(1, (rows + layout.rowsPerPage - 1) / layout.rowsPerPage);
+        // The pictures follow the rows, each on the page where it fits whole.
+        const int lastRows = rows - (layout.rowPages - 1) * layout.rowsPerPage;
+        double top = (titleHeight() + rowHeight() * (2 + lastRows)) * layout.scale;
+        const double bottom = device_.height() - footHeight();
+        for (const OutputPicture& picture : pictures) {
+            const double tall = titleHeight() + std::min(device_.width() * picture.aspect, bottom - titleHeight() * 2);
+            if (top + tall > bottom) {
+                ++layout.pages;
+                top = titleHeight();
+            }
+            layout.pictures.push_back({layout.pages - 1, top, tall});
+            top += tall;
+        }
         return layout;
     }
 
-    int paint(std::span<const OutputTable> tables)
+    int paint(std::span<const OutputTable> tables, const TablePictures& pictures)
     {
+        const std::vector<OutputPicture> none;
+        const auto picturesOf = [&](std::size_t t) -> const std::vector<OutputPicture>& {
+            return t < pictures.size() ? pictures[t] : none;
+        };
         std::vector<TableLayout> layouts;
         int pageCount = 0;
-        for (const OutputTable& table : tables) {
-            layouts.push_back(layout(table));
+        for (std::size_t t = 0; t < tables.size(); ++t) {
+            layouts.push_back(layout(tables[t], picturesOf(t)));
             pageCount += layouts.back().pages;
         }
         const QPageRanges ranges = device_.pageRanges();
@@ -105,7 +131,7 @@ public:
                 } else if (!device_.newPage()) {
                     throw Failure("不能开始新的一页：打印机或文件不可用。");
                 }
-                paintPage(painter, tables[t], layouts[t], part, page, pageCount);
+                paintPage(painter, tables[t], picturesOf(t), layouts[t], part, page, pageCount);
             }
         }
         if (begun && !painter.end())
@@ -118,22 +144,54 @@ private:
     double titleHeight() const { return QFontMetricsF(title_, &device_).height() * 1.8; }
     double footHeight() const { return QFontMetricsF(foot_, &device_).height() * 2; }
 
-    void paintPage(
-        QPainter& painter, const OutputTable& table, const TableLayout& layout, int part, int page, int pageCount) const
+    void paintPage(QPainter& painter, const OutputTable& table, const std::vector<OutputPicture>& pictures,
+        const TableLayout& layout, int part, int page, int pageCount) const
+    {
+        if (part < layout.rowPages)
+            paintRows(painter, table, layout, part);
+        else
+            paintTitle(painter, table, device_.width(), true);
+        for (std::size_t p = 0; p < pictures.size(); ++p) {
+            const PicturePlace& place = layout.pictures[p];
+            if (place.part != part)
+                continue;
+            const OutputPicture& picture = pictures[p];
+            painter.save();
+            painter.setFont(bold_);
+            painter.drawText(QRectF(0, place.top, device_.width(), titleHeight()), Qt::AlignLeft | Qt::AlignVCenter,
+                Text(picture.title));
+            const QRectF box(0, place.top + titleHeight(), device_.width(), place.height - titleHeight());
+            painter.setClipRect(box);
+            picture.paint(painter, box);
+            painter.restore();
+        }
+        painter.save();
+        painter.setPen(Qt::black);
+        painter.setFont(foot_);
+        painter.drawText(QRectF(0, device_.height() - footHeight(), device_.width(), footHeight()),
+            Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("第 %1 页，共 %2 页").arg(page).arg(pageCount));
+        painter.restore();
+    }
+
+    void paintTitle(QPainter& painter, const OutputTable& table, double width, bool continued) const
+    {
+        painter.setFont(title_);
+        QString title = Text(table.title.empty() ? table.name : table.title);
+        if (continued)
+            title += QStringLiteral("（续）");
+        painter.drawText(QRectF(0, 0, width, titleHeight()), Qt::AlignLeft | Qt::AlignVCenter, title);
+    }
+
+    void paintRows(QPainter& painter, const OutputTable& table, const TableLayout& layout, int part) const
     {
         painter.save();
         painter.scale(layout.scale, layout.scale);
         const double width = device_.width() / layout.scale;
-        const double height = device_.height() / layout.scale;
         double tableWidth = 0;
         for (const double w : layout.widths)
             tableWidth += w;
 
-        painter.setFont(title_);
-        QString title = Text(table.title.empty() ? table.name : table.title);
-        if (part > 0)
-            title += QStringLiteral("（续）");
-        painter.drawText(QRectF(0, 0, width, titleHeight()), Qt::AlignLeft | Qt::AlignVCenter, title);
+        paintTitle(painter, table, width, part > 0);
 
         const double row = rowHeight();
         const double pad = QFontMetricsF(body_, &device_).height() * 0.3;
@@ -175,11 +233,6 @@ private:
             x += w;
             painter.drawLine(QPointF(x, top), QPointF(x, y));
         }
-
-        painter.setPen(Qt::black);
-        painter.setFont(foot_);
-        painter.drawText(QRectF(0, height - footHeight(), width, footHeight()), Qt::AlignHCenter | Qt::AlignBottom,
-            QStringLiteral("第 %1 页，共 %2 页").arg(page).arg(pageCount));
         painter.restore();
     }
 
@@ -261,15 +314,23 @@ QPageLayout ClassListPageLayout()
         QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
 }
 
-int PaintTables(QPagedPaintDevice& device, std::span<const OutputTable> tables)
+int PaintTables(QPagedPaintDevice& device, std::span<const OutputTable> tables, const TablePictures& pictures)
 {
-    return Painter(device).paint(tables);
+    return Painter(device).paint(tables, pictures);
 }
 
-void WriteTablesPdf(FileSystem& files, const std::filesystem::path& file, std::span<const OutputTable> tables)
+void WriteTablesPdf(FileSystem& files, const std::filesystem::path& file, std::span<const OutputTable> tables,
+    const TablePictures& pictures)
 {
+    // The pictures' titles are drawn text too: one more table of them, for the PDF's text maps.
+    std::vector<OutputTable> drawn(tables.begin(), tables.end());
+    OutputTable& titles = drawn.emplace_back();
+    for (const std::vector<OutputPicture>& below : pictures)
+        for (const OutputPicture& picture : below)
+            titles.header.push_back(picture.title);
     WritePaintedPdf(
-        files, file, QStringLiteral("班级名单"), [&](QPagedPaintDevice& pdf) { PaintTables(pdf, tables); }, tables);
+        files, file, QStringLiteral("班级名单"), [&](QPagedPaintDevice& pdf) { PaintTables(pdf, tables, pictures); },
+        drawn);
 }
 
 void ExportClassListsPdf(const std::filesystem::path& file, const DivisionTables& tables)

@@ -2,15 +2,28 @@
 
 #include "engine/DivisionState.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
 
+class QPainter;
+class QRectF;
+
 namespace fenban {
 
 // A cell of an output table: a UTF-8 text or a number.
 using OutputCell = std::variant<std::string, double>;
+
+// A picture printed under a table (a workbook has none): `paint` draws it
+// into the box it is given, as wide as the page and `aspect` times as high,
+// under the line `title`.
+struct OutputPicture {
+    std::string title;
+    double aspect = 0.5;
+    std::function<void(QPainter&, const QRectF&)> paint;
+};
 
 // One table of an output: a sheet of the workbook, a section of the printed
 // class lists. Rows may be wider than the header (columns added later carry
@@ -21,6 +34,9 @@ struct OutputTable {
     std::vector<std::string> header;
     std::vector<std::vector<OutputCell>> rows;
 };
+
+// The pictures printed below each table: entry i below table i (fewer entries: none).
+using TablePictures = std::vector<std::vector<OutputPicture>>;
 
 // The division as tables: the whole grade, one table per class, the averages.
 struct DivisionTables {

@@ -405,6 +405,10 @@ void ReadSettings(const QJsonObject& object, Settings& c)
         Wrong("subjectNames", "0 或 11 个科目名");
     for (const QJsonValue& name : names)
         c.subjectNames.push_back(TextOf(name, "subjectNames"));
+    // Files written before the score bands keep the default; a count the window does not offer is refused.
+    c.rankBands = object.contains(Key("rankBands")) ? IntOf(object, "rankBands", 0, 20) : DefaultRankBands;
+    if (std::find(std::begin(RankBandChoices), std::end(RankBandChoices), c.rankBands) == std::end(RankBandChoices))
+        Wrong("rankBands", " 0、5、10 或 20");
 }
 
 Snapshot SnapshotOfVersion1(const QJsonObject& root)
@@ -508,10 +512,10 @@ QByteArray DivisionJsonWriter::json(const Snapshot& s, const QJsonObject& extra)
         {Key("deviationSums"), ValuesJson(stats.devSum)}, {Key("classAverages"), RowsJson(stats.classAvg)},
         {Key("classDeviations"), RowsJson(stats.classDev)}};
     const Settings& c = s.settings;
-    root[Key("settings")]
-        = QJsonObject {{Key("classCount"), c.classCount}, {Key("exchangeClasses"), QJsonArray {c.classA, c.classB}},
-            {Key("subject"), c.subject}, {Key("coefficient"), c.coefficient}, {Key("manual"), c.manual},
-            {Key("soundAlike"), c.soundAlike}, {Key("subjectNames"), TextsJson(c.subjectNames)}};
+    root[Key("settings")] = QJsonObject {{Key("classCount"), c.classCount},
+        {Key("exchangeClasses"), QJsonArray {c.classA, c.classB}}, {Key("subject"), c.subject},
+        {Key("coefficient"), c.coefficient}, {Key("manual"), c.manual}, {Key("soundAlike"), c.soundAlike},
+        {Key("subjectNames"), TextsJson(c.subjectNames)}, {Key("rankBands"), c.rankBands}};
     const ShownFigures& shown = *s.shown;
     QJsonArray headcounts;
     for (const Headcount& count : shown.headcounts)

@@ -28,6 +28,7 @@ Snapshot WithChoices(
     take(&Choices::shownClass);
     take(&Choices::selCol);
     take(&Choices::selRow);
+    take(&Choices::rankBands);
     if (c.subject >= static_cast<int>(target.settings.subjectNames.size()))
         c.subject = farSide.subject; // the user's subject is not one of the target's (before the first paste)
     SetChoices(target, c);

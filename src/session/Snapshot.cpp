@@ -189,7 +189,7 @@ Choices ChoicesOf(const Snapshot& s)
 {
     const Settings& c = s.settings;
     return {c.classA, c.classB, c.subject, c.coefficient, c.manual, c.soundAlike, s.tableShown, s.shownClass, s.selCol,
-        s.selRow};
+        s.selRow, c.rankBands};
 }
 
 void SetChoices(Snapshot& s, const Choices& choices)
@@ -205,6 +205,7 @@ void SetChoices(Snapshot& s, const Choices& choices)
     s.shownClass = choices.shownClass;
     s.selCol = choices.selCol;
     s.selRow = choices.selRow;
+    c.rankBands = choices.rankBands;
 }
 
 void CheckSnapshot(const Snapshot& s)
@@ -262,6 +263,8 @@ void CheckSnapshot(const Snapshot& s)
     Require(
         c.subjectNames.empty() || c.subjectNames.size() == static_cast<std::size_t>(SubjectCount), "科目名的个数不对");
     Require(c.subject >= -1 && c.subject < static_cast<int>(c.subjectNames.size()), "调整科目的序号超出科目数");
+    Require(std::find(std::begin(RankBandChoices), std::end(RankBandChoices), c.rankBands) != std::end(RankBandChoices),
+        "分数段数 " + std::to_string(c.rankBands) + " 不是 0、5、10 或 20");
     Require(s.shownClass >= -1 && s.shownClass < MaxClassCount, "所列班级的序号无效");
     Require(s.selCol >= -1 && s.selRow >= -1, "所选单元格的位置无效");
 }

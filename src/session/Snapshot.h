@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/DivisionState.h"
+#include "engine/RankGroups.h"
 #include "roster/RosterBuilder.h"
 #include "session/PackedGrid.h"
 
@@ -51,6 +52,7 @@ struct Settings {
     bool manual = false; // 手动调班 ticked
     bool soundAlike = true; // sound-alike names kept apart (ticked at the start)
     std::vector<std::string> subjectNames; // of the roster's score columns; none before the first roster
+    int rankBands = DefaultRankBands; // 分数段 cmbBands: score bands 一键均衡 keeps even, 0 none
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };
@@ -105,7 +107,7 @@ struct Snapshot {
 };
 
 // The choices the user makes between steps (changing them is no step): the
-// 手动调班 pair, subject, 较正系数, check boxes, the listing and the cell.
+// 手动调班 pair, subject, 较正系数, check boxes, the listing and the cell, the score bands.
 struct Choices {
     int classA = 1;
     int classB = 2;
@@ -117,6 +119,7 @@ struct Choices {
     int shownClass = -1;
     int selCol = -1;
     int selRow = -1;
+    int rankBands = DefaultRankBands;
 
     friend bool operator==(const Choices&, const Choices&) = default;
 };

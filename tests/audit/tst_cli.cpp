@@ -141,18 +141,19 @@ void CommandLine::anotherSeedAnotherDivision()
     QCOMPARE(results[2], results[0]); // 0001 is the seed 1
 }
 
-// 打开, 分班数, 编班 and 一键均衡 in the window give the division the command
-// line gives with the default seed.
+// 打开, 分班数, 编班 and 一键均衡 in the window (its 分数段 as a new division
+// has it: 10) give the division the command line gives with the default seed
+// and 10 bands.
 void CommandLine::windowDividesAlike()
 {
     const Run run = RunCli({QStringLiteral("divide"), tableFile_, QStringLiteral("--classes"), QStringLiteral("3"),
-        QStringLiteral("--bands"), QStringLiteral("0"), QStringLiteral("--out"), path(QStringLiteral("window.csv"))});
+        QStringLiteral("--bands"), QStringLiteral("10"), QStringLiteral("--out"), path(QStringLiteral("window.csv"))});
     QVERIFY2(run.code == 0, qPrintable(run.err));
     testkit::WindowDriver w;
     QVERIFY(w.trigger("actOpen", tableFile_).isEmpty());
     w.run([&] { w.control<QSpinBox>("SpinEdit1")->setValue(3); });
     QVERIFY(w.click("BitBtn2").isEmpty());
-    const DivisionOptions options {3, true, 0}; // 同音姓名分班 is ticked at start; no score bands
+    const DivisionOptions options {3, true, 10}; // 同音姓名分班 is ticked at start
     QCOMPARE(QString::fromStdString(InputFingerprint(w.window.state(), options)), run.out.value(0));
     QVERIFY(w.balanceAll().isEmpty());
     QCOMPARE(QString::fromStdString(ResultFingerprint(w.window.state())), run.out.value(1));

@@ -3,7 +3,10 @@
 #include "engine/Division.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <map>
+#include <numeric>
 #include <unordered_map>
 
 namespace fenban::testkit {
@@ -144,6 +147,92 @@ std::string FirstDifference(const DivisionState& a, const DivisionState& b)
         || !SameTable({a.FDevSum, a.FGradeAvg}, {b.FDevSum, b.FGradeAvg}))
         return "statistics";
     return {};
+}
+
+std::vector<PStudent> RankedByHand(const DivisionState& state)
+{
+    std::vector<PStudent> ranked;
+    for (const auto& record : state.Records)
+        if (record->ClassNo >= 1 && record->ClassNo <= static_cast<int>(state.FClasses.size()))
+            ranked.push_back(record.get());
+    std::stable_sort(
+        ranked.begin(), ranked.end(), [](const TStudent* a, const TStudent* b) { return a->Scores[0] > b->Scores[0]; });
+    return ranked;
+}
+
+namespace {
+
+int Share(int n, int percent)
+{
+    return n == 0 ? 0 : std::max(1, static_cast<int>(std::floor(n * percent / 100.0 + 0.5)));
+}
+
+} // namespace
+
+CountedBalance CountBalanceByHand(const DivisionState& state, int classes, int bands)
+{
+    CountedBalance counted;
+    const std::vector<PStudent> ranked = RankedByHand(state);
+    const auto n = static_cast<int>(ranked.size());
+    counted.students = n;
+    counted.topFivePercent = Share(n, 5);
+    std::map<const TStudent*, int> rank;
+    for (int r = 0; r < n; ++r)
+        rank[ranked[static_cast<std::size_t>(r)]] = r;
+    double gradeSum = 0;
+    for (const TStudent* s : ranked)
+        gradeSum += static_cast<double>(s->Scores[0]);
+    double gradeSquares = 0;
+    for (const TStudent* s : ranked)
+        gradeSquares += std::pow(static_cast<double>(s->Scores[0]) - gradeSum / n, 2);
+    counted.gradeDeviation = n == 0 ? 0 : std::sqrt(gradeSquares / n);
+
+    for (int c = 0; c < classes; ++c) {
+        const TStudentList& list = state.FClasses[static_cast<std::size_t>(c)];
+        CountedClass& row = counted.classes.emplace_back();
+        double sum = 0;
+        for (const PStudent s : list) {
+            row.boys += s->Gender == ShortString<2>(Male);
+            row.girls += s->Gender == ShortString<2>(Female);
+            sum += static_cast<double>(s->Scores[0]);
+            const int r = rank.at(s);
+            row.topFivePercent += r < Share(n, 5);
+            row.topTenPercent += r < Share(n, 10);
+            row.bottomTenPercent += r >= n - Share(n, 10);
+            row.topN += r < classes;
+        }
+        double squares = 0;
+        for (const PStudent s : list)
+            squares += std::pow(static_cast<double>(s->Scores[0]) - sum / list.size(), 2);
+        row.size = static_cast<int>(list.size());
+        row.mean = list.empty() ? 0 : sum / list.size();
+        row.deviation = list.empty() ? 0 : std::sqrt(squares / list.size());
+    }
+    if (bands <= 0)
+        return counted;
+
+    // Each gender's ranked students cut into equal bands.
+    std::map<std::string, std::vector<PStudent>> byGender;
+    for (const PStudent s : ranked)
+        byGender[std::string(s->Gender.view())].push_back(s);
+    for (const auto& [gender, list] : byGender) {
+        std::vector<std::vector<int>> counts(static_cast<std::size_t>(bands), std::vector<int>(classes, 0));
+        for (std::size_t at = 0; at < list.size(); ++at)
+            ++counts[at * static_cast<std::size_t>(bands) / list.size()]
+                    [static_cast<std::size_t>(list[at]->ClassNo - 1)];
+        for (int b = 0; b < bands; ++b) {
+            const std::vector<int>& band = counts[static_cast<std::size_t>(b)];
+            const int k = std::accumulate(band.begin(), band.end(), 0);
+            counted.worstBandDifference = std::max(counted.worstBandDifference,
+                *std::max_element(band.begin(), band.end()) - *std::min_element(band.begin(), band.end()));
+            for (int c = 0; c < classes; ++c) {
+                const int count = band[static_cast<std::size_t>(c)];
+                if (count < k / classes || count > (k + classes - 1) / classes)
+                    counted.bandsOutOfBounds.push_back({gender, b, c + 1, count});
+            }
+        }
+    }
+    return counted;
 }
 
 } // namespace fenban::testkit

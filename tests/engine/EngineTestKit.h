@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fenban::testkit {
 
@@ -39,5 +40,32 @@ bool SameBits(long double a, long double b);
 // Empty when both states hold the same roster order, lists, class numbers,
 // marks and statistics, bit for bit; otherwise the first difference.
 std::string FirstDifference(const DivisionState& a, const DivisionState& b);
+
+// Every listed student (class 1..FClasses.size()), ranked by 总分 as a
+// teacher sorts a spreadsheet: higher first, equal scores in roster order.
+std::vector<PStudent> RankedByHand(const DivisionState& state);
+
+// The balance figures counted straight from the class lists: the reference
+// the balance report is checked against. Standard deviations over n.
+struct CountedClass {
+    int size = 0, boys = 0, girls = 0;
+    double mean = 0, deviation = 0;
+    int topN = 0, topFivePercent = 0, topTenPercent = 0, bottomTenPercent = 0;
+};
+struct BandCount {
+    std::string gender; // bytes
+    int band = 0; // 0 = the best
+    int classNo = 0; // 1-based
+    int count = 0;
+};
+struct CountedBalance {
+    std::vector<CountedClass> classes;
+    int students = 0;
+    double gradeDeviation = 0;
+    int topFivePercent = 0; // the size of the grade's top 5 %
+    int worstBandDifference = 0; // with bands: over every band of every gender
+    std::vector<BandCount> bandsOutOfBounds; // outside ⌊k/N⌋..⌈k/N⌉
+};
+CountedBalance CountBalanceByHand(const DivisionState& state, int classes, int bands);
 
 } // namespace fenban::testkit

@@ -49,23 +49,6 @@ DivisionState SchoolGrade(std::uint64_t seed, int students, int classes)
     return state;
 }
 
-// Rank of every listed student, counted here: by 总分, higher first, equal scores in roster order.
-std::vector<PStudent> RankedByHand(const DivisionState& state)
-{
-    std::vector<PStudent> ranked;
-    for (const auto& record : state.Records)
-        if (record->ClassNo >= 1 && record->ClassNo <= static_cast<int>(state.FClasses.size()))
-            ranked.push_back(record.get());
-    std::stable_sort(
-        ranked.begin(), ranked.end(), [](const TStudent* a, const TStudent* b) { return a->Scores[0] > b->Scores[0]; });
-    return ranked;
-}
-
-int Share(int n, int percent)
-{
-    return n == 0 ? 0 : std::max(1, static_cast<int>(std::floor(n * percent / 100.0 + 0.5)));
-}
-
 } // namespace
 
 class TestBalanceReport : public QObject {
@@ -98,87 +81,41 @@ void TestBalanceReport::countsMatchTheClassLists()
     const BalanceReport report = MakeBalanceReport(state, classes, bands);
     QCOMPARE(static_cast<int>(report.classes.size()), classes);
 
-    const std::vector<PStudent> ranked = RankedByHand(state);
-    const auto n = static_cast<int>(ranked.size());
-    std::map<const TStudent*, int> rank;
-    for (int r = 0; r < n; ++r)
-        rank[ranked[static_cast<std::size_t>(r)]] = r;
-    double gradeSum = 0;
-    for (const TStudent* s : ranked)
-        gradeSum += static_cast<double>(s->Scores[0]);
-    double gradeSquares = 0;
-    for (const TStudent* s : ranked)
-        gradeSquares += std::pow(static_cast<double>(s->Scores[0]) - gradeSum / n, 2);
-    const double gradeDeviation = std::sqrt(gradeSquares / n);
-    QVERIFY(std::fabs(report.grade.deviation - gradeDeviation) < 1e-9 * (1 + gradeDeviation));
-    QCOMPARE(report.grade.size, n);
+    const CountedBalance counted = CountBalanceByHand(state, classes, bands);
+    QVERIFY(std::fabs(report.grade.deviation - counted.gradeDeviation) < 1e-9 * (1 + counted.gradeDeviation));
+    QCOMPARE(report.grade.size, counted.students);
 
     for (int c = 0; c < classes; ++c) {
-        const TStudentList& list = state.FClasses[static_cast<std::size_t>(c)];
+        const CountedClass& expected = counted.classes[static_cast<std::size_t>(c)];
         const BalanceReport::Row& row = report.classes[static_cast<std::size_t>(c)];
-        int boys = 0, girls = 0, top5 = 0, top10 = 0, bottom10 = 0, topN = 0;
-        double sum = 0;
-        for (const PStudent s : list) {
-            boys += s->Gender == ShortString<2>(Male);
-            girls += s->Gender == ShortString<2>(Female);
-            sum += static_cast<double>(s->Scores[0]);
-            const int r = rank.at(s);
-            top5 += r < Share(n, 5);
-            top10 += r < Share(n, 10);
-            bottom10 += r >= n - Share(n, 10);
-            topN += r < classes;
-        }
-        double squares = 0;
-        for (const PStudent s : list)
-            squares += std::pow(static_cast<double>(s->Scores[0]) - sum / list.size(), 2);
-        const double deviation = list.empty() ? 0 : std::sqrt(squares / list.size());
-        QCOMPARE(row.size, static_cast<int>(list.size()));
-        QCOMPARE(row.boys, boys);
-        QCOMPARE(row.girls, girls);
-        QCOMPARE(row.topFivePercent, top5);
-        QCOMPARE(row.topTenPercent, top10);
-        QCOMPARE(row.bottomTenPercent, bottom10);
-        QCOMPARE(row.topN, topN);
-        QVERIFY(std::fabs(row.mean - (list.empty() ? 0 : sum / list.size())) < 1e-9 * (1 + std::fabs(row.mean)));
-        QVERIFY(std::fabs(row.deviation - deviation) < 1e-9 * (1 + deviation));
-        QCOMPARE(row.deviationOut, std::fabs(deviation - gradeDeviation) > 0.05 * gradeDeviation);
-        const int k = Share(n, 5);
-        QCOMPARE(row.topFivePercentOut, top5 < k / classes || top5 > (k + classes - 1) / classes);
+        QCOMPARE(row.size, expected.size);
+        QCOMPARE(row.boys, expected.boys);
+        QCOMPARE(row.girls, expected.girls);
+        QCOMPARE(row.topFivePercent, expected.topFivePercent);
+        QCOMPARE(row.topTenPercent, expected.topTenPercent);
+        QCOMPARE(row.bottomTenPercent, expected.bottomTenPercent);
+        QCOMPARE(row.topN, expected.topN);
+        QVERIFY(std::fabs(row.mean - expected.mean) < 1e-9 * (1 + std::fabs(row.mean)));
+        QVERIFY(std::fabs(row.deviation - expected.deviation) < 1e-9 * (1 + expected.deviation));
+        QCOMPARE(
+            row.deviationOut, std::fabs(expected.deviation - counted.gradeDeviation) > 0.05 * counted.gradeDeviation);
+        const int k = counted.topFivePercent;
+        QCOMPARE(row.topFivePercentOut,
+            expected.topFivePercent < k / classes || expected.topFivePercent > (k + classes - 1) / classes);
     }
 
-    // Bands of each gender, cut here, against the worst difference and the named breaches.
-    std::map<std::string, std::vector<PStudent>> byGender;
-    for (const PStudent s : ranked)
-        byGender[std::string(s->Gender.view())].push_back(s);
-    int worst = 0;
-    std::size_t breaches = 0;
-    for (const auto& [gender, list] : byGender) {
-        std::vector<std::vector<int>> counts(static_cast<std::size_t>(bands), std::vector<int>(classes, 0));
-        for (std::size_t at = 0; at < list.size(); ++at)
-            ++counts[at * static_cast<std::size_t>(bands) / list.size()]
-                    [static_cast<std::size_t>(list[at]->ClassNo - 1)];
-        for (int b = 0; b < bands; ++b) {
-            const std::vector<int>& band = counts[static_cast<std::size_t>(b)];
-            const int k = std::accumulate(band.begin(), band.end(), 0);
-            worst = std::max(
-                worst, *std::max_element(band.begin(), band.end()) - *std::min_element(band.begin(), band.end()));
-            for (int c = 0; c < classes; ++c) {
-                const int count = band[static_cast<std::size_t>(c)];
-                if (count < k / classes || count > (k + classes - 1) / classes) {
-                    ++breaches;
-                    const bool named = std::any_of(report.breaches.begin(), report.breaches.end(), [&](const auto& x) {
-                        return x.group.kind == RankGroup::Kind::Band && x.group.gender == gender && x.group.band == b
-                            && x.classNo == c + 1 && x.count == count;
-                    });
-                    QVERIFY2(named, qPrintable(QStringLiteral("band %1, class %2").arg(b).arg(c + 1)));
-                }
-            }
-        }
+    // Bands of each gender, cut by hand, against the worst difference and the named breaches.
+    for (const BandCount& out : counted.bandsOutOfBounds) {
+        const bool named = std::any_of(report.breaches.begin(), report.breaches.end(), [&](const auto& x) {
+            return x.group.kind == RankGroup::Kind::Band && x.group.gender == out.gender && x.group.band == out.band
+                && x.classNo == out.classNo && x.count == out.count;
+        });
+        QVERIFY2(named, qPrintable(QStringLiteral("band %1, class %2").arg(out.band).arg(out.classNo)));
     }
-    QCOMPARE(report.worstBandDifference, worst);
+    QCOMPARE(report.worstBandDifference, counted.worstBandDifference);
     const auto bandBreaches = std::count_if(report.breaches.begin(), report.breaches.end(),
         [](const BalanceReport::BandBreach& x) { return x.group.kind == RankGroup::Kind::Band; });
-    QCOMPARE(static_cast<std::size_t>(bandBreaches), breaches);
+    QCOMPARE(static_cast<std::size_t>(bandBreaches), counted.bandsOutOfBounds.size());
 }
 
 void TestBalanceReport::bandsAndTopStudentsAfterBalancing_data()

@@ -31,13 +31,15 @@ private slots:
         WindowDriver w;
         QCOMPARE(w.window.windowTitle(), QStringLiteral("均衡分班"));
         auto* pages = w.control<QTabWidget>("PageControl1");
-        QCOMPARE(pages->count(), 3);
+        QCOMPARE(pages->count(), 4);
         QCOMPARE(pages->widget(0), w.control<QWidget>("TabSheet3"));
         QCOMPARE(pages->widget(1), w.control<QWidget>("TabSheet1"));
         QCOMPARE(pages->widget(2), w.control<QWidget>("TabSheet2"));
         QCOMPARE(pages->tabText(0), QStringLiteral("帮助"));
         QCOMPARE(pages->tabText(1), QStringLiteral("名单"));
         QCOMPARE(pages->tabText(2), QStringLiteral("平均分"));
+        QCOMPARE(pages->widget(3), w.control<QWidget>("tabBalance"));
+        QCOMPARE(pages->tabText(3), QStringLiteral("均衡"));
         QCOMPARE(pages->currentIndex(), 0);
 
         const QList<std::pair<const char*, QString>> captions {{"BitBtn1", u"读入数据"_s}, {"BitBtn2", u"编班"_s},
@@ -79,7 +81,7 @@ private slots:
         WindowDriver w;
         const QStringList order {u"BitBtn1"_s, u"SpinEdit1"_s, u"BitBtn2"_s, u"trvClassList"_s, u"BitBtn3"_s,
             u"Button1"_s, u"StrGrid"_s, u"Button4"_s, u"Edit1"_s, u"chkAuto"_s, u"speClassA"_s, u"speClassB"_s,
-            u"cmbSubject"_s, u"speSystem"_s, u"gdAvg"_s};
+            u"cmbSubject"_s, u"speSystem"_s, u"btnBalanceAll"_s, u"chkSoundAlike"_s, u"cmbBands"_s, u"gdAvg"_s};
         for (qsizetype i = 0; i + 1 < order.size(); ++i) {
             QWidget* next = w.control<QWidget>(qPrintable(order[i]))->nextInFocusChain();
             while (!order.contains(next->objectName()))

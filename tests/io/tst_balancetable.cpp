@@ -1,4 +1,5 @@
-// The balance report's sheet 均衡 and printed page, read back by openpyxl and pdftotext.
+// The balance report's sheet 均衡 and printed page, read back by openpyxl and
+// pdftotext; pictures printed below tables.
 #include "EngineTestKit.h"
 #include "OutputReaders.h"
 #include "engine/Assignment.h"
@@ -10,6 +11,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -23,6 +25,7 @@ private slots:
     void init();
     void sheetReadsBackAsTheReport();
     void pageInThePdf();
+    void picturesBelowTheTable();
 
 private:
     DivisionState state_;
@@ -92,6 +95,39 @@ void BalanceTableTest::pageInThePdf()
     QVERIFY(text.contains(QStringLiteral("年级")));
     for (int c = 1; c <= 5; ++c)
         QVERIFY(text.contains(QStringLiteral("%1班").arg(c)));
+}
+
+// Pictures follow their table's rows where they fit whole, else on a page of
+// their own, each under its title, inside the box it was given.
+void BalanceTableTest::picturesBelowTheTable()
+{
+    const std::filesystem::path file = std::filesystem::path(folder_.path().toStdString()) / "图.pdf";
+    std::vector<QRectF> boxes;
+    const auto picture = [&boxes](const char* title, double aspect, const QString& text) {
+        return OutputPicture {title, aspect, [&boxes, text](QPainter& painter, const QRectF& box) {
+                                  boxes.push_back(box);
+                                  painter.drawText(box, Qt::AlignCenter, text);
+                              }};
+    };
+    const OutputTable shortTable {"表", "短表", {"甲"}, {{1.0}, {2.0}, {3.0}}};
+    const std::vector<OutputTable> tables {shortTable, shortTable};
+    // The small picture and the first tall one share their tables' pages; the second tall one takes a page.
+    const TablePictures pictures {{picture("小图", 0.2, QStringLiteral("SMALL"))},
+        {picture("大图一", 1.0, QStringLiteral("TALLONE")), picture("大图二", 1.0, QStringLiteral("TALLTWO"))}};
+    WriteTablesPdf(*DiskFileSystem(), file, tables, pictures);
+    const QString name = QString::fromStdString(file.string());
+    QCOMPARE(PdfPages(name), 3);
+    const auto page = [&name](int n) { return PdfText(name, n); };
+    QVERIFY(page(1).contains(QStringLiteral("小图")) && page(1).contains(QStringLiteral("SMALL")));
+    QVERIFY(page(2).contains(QStringLiteral("短表")) && page(2).contains(QStringLiteral("TALLONE")));
+    QVERIFY(!page(2).contains(QStringLiteral("TALLTWO")));
+    QVERIFY(page(3).contains(QStringLiteral("短表（续）")) && page(3).contains(QStringLiteral("大图二")));
+    QVERIFY(page(3).contains(QStringLiteral("TALLTWO")) && page(3).contains(QStringLiteral("第 3 页，共 3 页")));
+    // Each as wide as the page and its aspect times as high.
+    QCOMPARE(boxes.size(), std::size_t {3});
+    QCOMPARE(boxes[1].width(), boxes[0].width());
+    QVERIFY(std::fabs(boxes[0].height() - 0.2 * boxes[0].width()) < 1);
+    QVERIFY(std::fabs(boxes[2].height() - boxes[2].width()) < 1);
 }
 
 QTEST_MAIN(BalanceTableTest)

@@ -136,6 +136,8 @@ private slots:
         CheckWhole(w, "Panel1", {"Button4", "Edit1", "GroupBox1", "Label2", "speSystem"});
         CheckWhole(w, "pnlBalance",
             {"btnBalanceAll", "chkSoundAlike", "lblTotalDeviation", "lblBrokenRules", "lblTintAbove", "lblTintBelow"});
+        QVERIFY(!w.control<QLabel>("lblWorstBand")->text().isEmpty());
+        CheckWhole(w, "pnlBands", {"lblBands", "cmbBands", "lblWorstBand"});
         // 一键均衡 stands under 调整; the gaps' columns under the averages'.
         QCOMPARE(w.control("btnBalanceAll")->mapTo(&w.window, QPoint(0, 0)).x(),
             w.control("Button4")->mapTo(&w.window, QPoint(0, 0)).x());

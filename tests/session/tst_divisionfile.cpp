@@ -324,6 +324,8 @@ void TestDivisionFile::damagedFiles_data()
     QTest::newRow("score does not convert") << Set(key("table/cells/1/4"), QStringLiteral("八十")) << false;
     QTest::newRow("class count 0") << Set(key("settings/classCount"), 0) << false;
     QTest::newRow("flag as number") << Set(key("settings/manual"), 1) << false;
+    QTest::newRow("score bands not offered") << Set(key("settings/rankBands"), 7) << false;
+    QTest::newRow("score bands as text") << Set(key("settings/rankBands"), key("10")) << false;
     QTest::newRow("headcounts miscounted") << Set(key("shown/headcounts"), QJsonArray {}) << false;
     QTest::newRow("total not a number") << Set(key("shown/total"), key("abc")) << false;
     QTest::newRow("table of 30 million columns") << Set(key("table/columns"), 30'000'000) << false;
@@ -439,6 +441,7 @@ void TestDivisionFile::versionOneFilesOpen()
         const QString edit1
             = whole.value(QStringLiteral("controls")).toObject().value(QStringLiteral("edit1")).toString();
         QCOMPARE(read.shown->hasTotal, !edit1.isEmpty());
+        QCOMPARE(read.settings.rankBands, DefaultRankBands); // written before the score bands
         World world;
         world.restore(read); // a possible state
         const std::filesystem::path v2 = PathOf(dir, name);

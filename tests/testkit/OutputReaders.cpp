@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
@@ -57,6 +58,18 @@ QJsonArray ReadWithOpenpyxl(const QString& file, QString& error)
 QString PdfText(const QString& file)
 {
     return QString::fromUtf8(RunReader(u"pdftotext"_s, {file, u"-"_s}));
+}
+
+QString PdfText(const QString& file, int page)
+{
+    const QString n = QString::number(page);
+    return QString::fromUtf8(RunReader(u"pdftotext"_s, {u"-f"_s, n, u"-l"_s, n, file, u"-"_s}));
+}
+
+int PdfPages(const QString& file)
+{
+    const QString info = QString::fromUtf8(RunReader(u"pdfinfo"_s, {file}));
+    return QRegularExpression(u"Pages:\\s+(\\d+)"_s).match(info).captured(1).toInt();
 }
 
 } // namespace fenban::testkit

@@ -19,7 +19,12 @@ QByteArray RunReader(const QString& program, const QStringList& arguments);
 // array is empty.
 QJsonArray ReadWithOpenpyxl(const QString& file, QString& error);
 
-// The text of a PDF as poppler's pdftotext extracts it (poppler-utils).
+// The text of a PDF as poppler's pdftotext extracts it (poppler-utils); with
+// a page number, of that page alone (from 1).
 QString PdfText(const QString& file);
+QString PdfText(const QString& file, int page);
+
+// The number of pages of a PDF as poppler's pdfinfo counts them; 0 when it cannot.
+int PdfPages(const QString& file);
 
 } // namespace fenban::testkit

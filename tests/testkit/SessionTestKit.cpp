@@ -138,6 +138,7 @@ std::string RandomAction(World& world, std::mt19937_64& rng, bool withChoices)
     switch (rng() % 4) {
     case 0:
         d.setCoefficient(static_cast<std::int32_t>(rng() % 7) - 1);
+        d.setRankBands(RankBandChoices[rng() % std::size(RankBandChoices)]);
         break;
     case 1:
         d.setManual(!d.settings().manual);

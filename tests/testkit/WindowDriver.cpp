@@ -50,7 +50,7 @@ WindowDriver::WindowDriver(Mode mode)
     if (mode == Mode::Plain)
         return;
     window.show();
-    for (const char* name : {"StrGrid", "gdAvg"})
+    for (const char* name : {"StrGrid", "gdAvg", "gdBalanceReport"})
         testers_.push_back(std::make_unique<QAbstractItemModelTester>(
             view(name)->model(), QAbstractItemModelTester::FailureReportingMode::QtTest));
 }

@@ -43,8 +43,9 @@ void Press(const QWidget& window, const char* button);
 void Paste(const QWidget& window, const QString& text);
 
 // The real window with dialogs answered from a script. Tested: shown
-// offscreen, both grids under QAbstractItemModelTester. Plain: neither (a
-// benchmark's or a huge grid's window; show it when it should draw).
+// offscreen, its grids (StrGrid, gdAvg, gdBalanceReport) under
+// QAbstractItemModelTester. Plain: neither (a benchmark's or a huge grid's
+// window; show it when it should draw).
 class WindowDriver {
     // First of all: the window's recovery files go to Qt's test folders
     // (QStandardPaths test mode), never to the user's data folder.

@@ -6,6 +6,7 @@
 #include "engine/Statistics.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <condition_variable>
 #include <exception>
@@ -45,7 +46,6 @@ constexpr int Keep = 6; // sets tried exactly per pair of classes
 constexpr long long OutlierFrom = 12;
 constexpr long long OutlierWeight = 2;
 constexpr int MostClassesForWeights = 30;
-constexpr double SpreadEffort = 3; // times the steps with spread rules
 constexpr int MostClassesForTriples = 30; // beyond, sets of three cost more than they bring
 constexpr int MostClassesForSoftTriples = 16; // the same with rank groups alone: beyond, too slow for the time aimed at
 constexpr int Partners = 12; // classes searched with each class when there are many
@@ -75,6 +75,7 @@ public:
         , guard_(problem, rules, cls)
         , rng_(seed)
         , softCategories_(static_cast<int>(rules.soft.size()))
+        , softInKey_(rules.spread.empty())
         , triples_((!rules.spread.empty() && problem.classCount <= MostClassesForTriples)
               || (!rules.soft.empty() && problem.classCount <= MostClassesForSoftTriples))
     {
@@ -107,9 +108,12 @@ public:
         for (const auto* list : {&rules.spread, &rules.soft})
             for (const std::vector<int>& category : *list) {
                 categoryCode_.push_back(optimise::SplitMix(seedCodes));
+                if (list == &rules.soft && !softInKey_)
+                    continue;
                 for (const int i : category)
                     code_[At(i)] += categoryCode_.back();
             }
+        hardCategories_ = static_cast<int>(rules.spread.size());
     }
 
     template <class Tick> ChainOutcome Run(std::uint64_t budget, const std::atomic<bool>* cancel, Tick&& tick)
@@ -123,26 +127,20 @@ public:
             return out;
         chain_.Reset(out.cls, out.pos);
         guard_ = RuleGuard(chain_.problem, rules_, chain_.cls);
-        while (step < budget) {
-            if (cancel && cancel->load(std::memory_order_relaxed))
-                break;
+        log_.clear();
+        logged_ = true;
+        const auto stopped = [&] { return step >= budget || (cancel && cancel->load(std::memory_order_relaxed)); };
+        while (!stopped()) {
             tick(step);
-            for (bool improved = true; improved && step < budget;) {
-                step += Exchanges(2, out, improved);
-                if (!improved && triples_ && step < budget)
-                    step += Exchanges(3, out, improved);
+            for (bool improved = true; improved && !stopped();) {
+                step += Exchanges(2, out, improved, step, budget, cancel, tick);
+                if (!improved && triples_ && !stopped())
+                    step += Exchanges(3, out, improved, step, budget, cancel, tick);
             }
-            if (step >= budget)
+            if (stopped())
                 break;
-            if (!(chain_.Figures() < out.best)) {
-                for (int i = 0; i < chain_.problem.itemCount; ++i)
-                    if (chain_.cls[At(i)] != out.cls[At(i)]) {
-                        Touch(chain_.cls[At(i)]);
-                        Touch(out.cls[At(i)]);
-                    }
-                chain_.Reset(out.cls, out.pos);
-                guard_ = RuleGuard(chain_.problem, rules_, chain_.cls);
-            }
+            if (!(chain_.Figures() < out.best))
+                BackToBest(out);
             for (int n = 0; n < Kicks; ++n) {
                 const int i = movers_[At(rng_.Below(static_cast<int>(movers_.size())))];
                 const int j = Near(i);
@@ -163,16 +161,59 @@ private:
     {
         guard_.Swapped(i, j, chain_.cls[At(i)], chain_.cls[At(j)]);
         chain_.ApplySwap(i, j);
+        if (!logged_)
+            return;
+        log_.emplace_back(i, j);
+        // A long way from the best (annealing): copying the whole division is cheaper.
+        if (log_.size() > movers_.size()) {
+            logged_ = false;
+            log_.clear();
+        }
     }
 
+    // Keeps the division as the best when it is better: the exchanges since
+    // the last best are made in the copy too, or it is copied whole.
     void Record(ChainOutcome& out)
     {
         const BalanceFigures now = chain_.Figures();
-        if (now < out.best) {
-            out.best = now;
+        if (!(now < out.best))
+            return;
+        out.best = now;
+        if (logged_) {
+            for (const auto& [i, j] : log_) {
+                std::swap(out.cls[At(i)], out.cls[At(j)]);
+                std::swap(out.pos[At(i)], out.pos[At(j)]);
+            }
+        } else {
             out.cls = chain_.cls;
             out.pos = chain_.pos;
         }
+        log_.clear();
+        logged_ = true;
+    }
+
+    // Goes back to the best division: the exchanges since are undone, last
+    // first, and the pairs of classes they touched are searched again.
+    void BackToBest(const ChainOutcome& out)
+    {
+        if (logged_) {
+            logged_ = false;
+            for (auto at = log_.rbegin(); at != log_.rend(); ++at) {
+                Swap(at->first, at->second);
+                Touch(chain_.cls[At(at->first)]);
+                Touch(chain_.cls[At(at->second)]);
+            }
+        } else {
+            for (int i = 0; i < chain_.problem.itemCount; ++i)
+                if (chain_.cls[At(i)] != out.cls[At(i)]) {
+                    Touch(chain_.cls[At(i)]);
+                    Touch(out.cls[At(i)]);
+                }
+            chain_.Reset(out.cls, out.pos);
+            guard_ = RuleGuard(chain_.problem, rules_, chain_.cls);
+        }
+        log_.clear();
+        logged_ = true;
     }
 
     // A random student of a random other class, of item i's group (with
@@ -431,7 +472,9 @@ private:
     // stops where that column alone is too far from the exchange that would
     // even the two classes out; the few nearest are tried exactly and the
     // best that lowers the total is made. Returns the work done in steps.
-    std::uint64_t Exchanges(int k, ChainOutcome& out, bool& improved)
+    template <class Tick>
+    std::uint64_t Exchanges(int k, ChainOutcome& out, bool& improved, std::uint64_t step, std::uint64_t budget,
+        const std::atomic<bool>* cancel, Tick& tick)
     {
         const Problem& p = chain_.problem;
         const int dims = p.active;
@@ -446,6 +489,13 @@ private:
         std::uint64_t work = 1;
         PairsToSearch(k);
         for (const auto& [a, b] : pairs_) {
+            // Budget and cancel flag are looked at between pairs: a sweep may take long.
+            if (step + work >= budget || (cancel && cancel->load(std::memory_order_relaxed)))
+                break;
+            if ((step + work) / CheckEvery != reported_) {
+                reported_ = (step + work) / CheckEvery;
+                tick(step + work);
+            }
             const std::size_t pair = At(a) * classes + At(b);
             // A pair that found nothing and has not changed since is passed over.
             std::uint64_t& settled = settledAt[pair];
@@ -526,12 +576,42 @@ private:
         return kept;
     }
 
+    // Where each key of the second class's sets starts and ends, by a hash of the key.
+    struct KeyRange {
+        std::uint64_t key = 0;
+        std::size_t first = 0, end = 0; // empty: a free slot
+    };
+    std::size_t Slot(std::uint64_t key) const
+    {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> keyShift_) & (keyIndex_.size() - 1);
+    }
+    void IndexKeys()
+    {
+        std::size_t size = 16;
+        while (size < 2 * setsB_.Count())
+            size *= 2;
+        keyShift_ = 64 - std::countr_zero(size);
+        keyIndex_.assign(size, KeyRange {});
+        for (std::size_t v = 0; v < setsB_.Count();) {
+            std::size_t end = v + 1;
+            while (end < setsB_.Count() && setsB_.keys[end] == setsB_.keys[v])
+                ++end;
+            const auto key = static_cast<std::uint64_t>(setsB_.keys[v]);
+            std::size_t at = Slot(key);
+            while (keyIndex_[at].first != keyIndex_[at].end)
+                at = (at + 1) & (size - 1);
+            keyIndex_[at] = {key, v, end};
+            v = end;
+        }
+    }
+
     // Fills best_ with the Keep exchanges nearest to the target; returns how many were measured.
     std::size_t Nearest(int dims, std::size_t m)
     {
         kept_ = 0;
         std::size_t scanned = 0;
         const auto d = At(dims);
+        IndexKeys();
         for (std::size_t u = 0; u < setsA_.Count(); ++u) {
             const double* pa = &setsA_.sums[u * d];
             const double want = pa[m] + target_[m];
@@ -539,13 +619,18 @@ private:
                 // The sets of the second class whose keys differ from this one's by an allowed shift.
                 ranges_.clear();
                 for (const long long shift : shifts_) {
-                    const long long wanted = static_cast<long long>(
-                        static_cast<std::uint64_t>(setsA_.keys[u]) - static_cast<std::uint64_t>(shift));
-                    const auto range = std::equal_range(setsB_.keys.begin(), setsB_.keys.end(), wanted);
-                    if (range.first != range.second)
-                        ranges_.emplace_back(static_cast<std::size_t>(range.first - setsB_.keys.begin()),
-                            static_cast<std::size_t>(range.second - setsB_.keys.begin()));
+                    const auto wanted = static_cast<std::uint64_t>(setsA_.keys[u]) - static_cast<std::uint64_t>(shift);
+                    for (std::size_t at = Slot(wanted);; at = (at + 1) & (keyIndex_.size() - 1)) {
+                        const KeyRange& entry = keyIndex_[at];
+                        if (entry.first == entry.end)
+                            break;
+                        if (entry.key == wanted) {
+                            ranges_.emplace_back(entry.first, entry.end);
+                            break;
+                        }
+                    }
                 }
+                scanned += shifts_.size() / 4;
             }
             for (const auto& [first, end] : ranges_)
                 Scan(u, first, end, want, pa, d, m, scanned);
@@ -578,6 +663,10 @@ private:
                 const double e = pb[c] - pa[c] - target_[c];
                 e2 += e * e;
             }
+            if (e2 < bound && !softInKey_ && guard_.HasSoft()
+                && !guard_.AllowsExchange(
+                    chain_.cls, &setsA_.items[u * At(setsA_.size)], &setsB_.items[v * At(setsB_.size)], setsA_.size))
+                return true;
             if (e2 < bound) {
                 int at = kept_ < Keep ? kept_++ : Keep - 1;
                 while (at > 0 && best_[at - 1].first > e2) {
@@ -614,12 +703,12 @@ private:
         shifts_.assign(1, 0);
         if (categoryCode_.empty())
             return;
-        if (softCategories_) {
+        if (softCategories_ && softInKey_) {
             SoftShifts(a, b);
             return;
         }
         std::vector<std::uint64_t> moves;
-        for (int c = 0; c < guard_.CategoryCount(); ++c) {
+        for (int c = 0; c < hardCategories_; ++c) {
             if (guard_.CanMove(c, a, b))
                 moves.push_back(categoryCode_[At(c)]);
             else if (guard_.CanMove(c, b, a))
@@ -670,6 +759,12 @@ private:
     RuleGuard guard_;
     Rng rng_;
     int softCategories_ = 0; // rank groups among the categories
+    int hardCategories_ = 0;
+    // Rank groups in the sets' keys, so that sets match band for band; with
+    // spread rules as well that leaves too few matches: there the keys hold
+    // the spread categories alone, and the scan passes over sets whose
+    // exchange would take a rank group out of its bounds.
+    bool softInKey_;
     bool triples_; // sets of three as well: with spread rules (sets of two seldom match) and not too many classes
     std::vector<std::vector<int>> groupClasses_; // per group: classes with movable items of it
     std::vector<int> movers_;
@@ -688,6 +783,11 @@ private:
     std::vector<std::uint64_t> visitedAt_[2]; // per set size, per class: when its partners were last chosen
     std::vector<std::pair<int, int>> pairs_; // the pairs of classes of the sweep
     std::uint64_t clock_ = 0;
+    std::vector<KeyRange> keyIndex_;
+    int keyShift_ = 60;
+    std::vector<std::pair<int, int>> log_; // exchanges since the best division, when logged_
+    bool logged_ = false;
+    std::uint64_t reported_ = 0; // steps / CheckEvery at the last tick of a sweep
 };
 
 // The rules and rank groups over items; a student in no class list is left out.
@@ -842,7 +942,7 @@ std::uint64_t DefaultOptimiseEffort(std::size_t students, int classCount)
 {
     (void)classCount;
     return static_cast<std::uint64_t>(
-        45000.0 * std::pow(static_cast<double>(std::max<std::size_t>(students, 1)), 0.625));
+        750000.0 * std::pow(static_cast<double>(std::max<std::size_t>(students, 1)), 0.4));
 }
 
 BalanceFigures FiguresOf(const DivisionState& state)
@@ -933,10 +1033,7 @@ OptimiseResult OptimiseDivision(
 
     const std::uint64_t budget
         = control.effort ? control.effort : DefaultOptimiseEffort(state.FStudents.size(), classCount);
-    // Spread rules leave fewer exchanges: the search gets more steps.
-    const ChainOutcome chosen = RunChains(problem, itemRules, start,
-        itemRules.spread.empty() ? budget : static_cast<std::uint64_t>(SpreadEffort * static_cast<double>(budget)),
-        control);
+    const ChainOutcome chosen = RunChains(problem, itemRules, start, budget, control);
     result.steps = chosen.steps;
     result.cancelled = control.cancel && control.cancel->load();
 

@@ -35,6 +35,10 @@ public:
     // Whether items i and j may trade places: no apart mate waits in the
     // other's class, and no spread category leaves its bounds.
     bool Allowed(const std::vector<int>& cls, int i, int j) const;
+    // Whether items from[0..k) of one class may trade places with to[0..k)
+    // of another, member by member, as one exchange: no apart mates meet and
+    // no category leaves its bounds in either class.
+    bool AllowsExchange(const std::vector<int>& cls, const int* from, const int* to, int k) const;
     // Whether the rules hold for the given items and the classes they stand in, after moves.
     bool HoldsFor(const std::vector<int>& cls, std::initializer_list<int> items) const;
     // Change in the number of broken apart pairs and spread excesses and shortfalls.

@@ -52,6 +52,7 @@ constexpr int Partners = 12; // classes searched with each class when there are 
 constexpr std::size_t MostShifts = 64; // key differences searched per pair of classes with spread rules
 constexpr std::size_t MostSoftShifts = 32; // the same with rank groups: more cost time and found nothing more
 constexpr std::uint64_t CheckEvery = 4096; // steps between looks at the cancel flag
+constexpr double SetupShare = 0.02; // of the progress, for the repair and the neighbours before the search
 // With rank balance: a class's standard deviation of 总分 costs nothing within
 // this share of the grade's, beyond it this many hundredths per point.
 constexpr double SpreadTolerance = 0.035;
@@ -844,7 +845,7 @@ ChainOutcome RunChains(const Problem& problem, const ItemRules& rules, const Cha
         double sum = 0;
         for (const auto& d : done)
             sum += static_cast<double>(d.load(std::memory_order_relaxed));
-        const double fraction = std::min(sum / whole, 1.0);
+        const double fraction = SetupShare + (1 - SetupShare) * std::min(sum / whole, 1.0);
         if (fraction - reported >= 0.005) {
             reported = fraction;
             control.progress(fraction);
@@ -974,6 +975,25 @@ OptimiseResult OptimiseDivision(
     }
     result.brokenBefore = static_cast<int>(FindRuleBreaches(rules, ClassesOfRecords(state), classCount).size());
 
+    const auto cancelled = [&] { return control.cancel && control.cancel->load(std::memory_order_relaxed); };
+    const auto report = [&](double fraction) {
+        if (control.progress)
+            control.progress(fraction);
+    };
+    // Cancelled before the search: the start stays as it is, its statistics recomputed.
+    const auto keepStart = [&] {
+        for (std::size_t c = 0; c < state.FClasses.size(); ++c)
+            for (const PStudent student : state.FClasses[c])
+                student->ClassNo = static_cast<std::int32_t>(c) + 1;
+        ComputeClassStats(state);
+        result.before = result.after = FiguresOf(state);
+        result.total = TotalDeviation(state.FDevSum);
+        result.outcome = OptimiseOutcome::Unchanged;
+        result.cancelled = true;
+        report(1.0);
+        return result;
+    };
+    report(0.0);
     Problem problem(state, classCount);
     const std::vector<RankGroup> ranks = MakeRankGroups(state, ClassesOfRecords(state), classCount, control.balance);
     ItemRules itemRules = RulesOverItems(state, problem, rules, ranks);
@@ -986,7 +1006,11 @@ OptimiseResult OptimiseDivision(
     if (!itemRules.empty() || !itemRules.soft.empty()) {
         std::uint64_t seed = control.seed ^ 0x5EEDULL;
         Rng rng(optimise::SplitMix(seed));
-        if (!optimise::RepairRules(problem, itemRules, start.cls, start.pos, frozen, rng)) {
+        const bool repaired
+            = optimise::RepairRules(problem, itemRules, start.cls, start.pos, frozen, rng, control.cancel);
+        if (cancelled())
+            return keepStart();
+        if (!repaired) {
             std::vector<int> students;
             for (const RuleBreach& broken : FindRuleBreaches(rules, ClassesOfRecords(state), classCount))
                 students.insert(students.end(), broken.students.begin(), broken.students.end());
@@ -1022,7 +1046,11 @@ OptimiseResult OptimiseDivision(
     ComputeClassStats(state);
     result.before = FiguresOf(state);
 
-    problem.Settle(start.cls, frozen, Neighbours);
+    report(SetupShare / 2);
+    problem.Settle(start.cls, frozen, Neighbours, control.cancel);
+    if (cancelled())
+        return keepStart();
+    report(SetupShare);
     problem.outlierFrom = OutlierFrom;
     problem.outlierWeight = classCount <= MostClassesForWeights ? OutlierWeight : 0;
     {

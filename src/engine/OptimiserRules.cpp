@@ -446,7 +446,7 @@ bool PlaceTogether(Placement& place, const ItemRules& rules, std::vector<char>& 
 // Descent on the broken apart pairs and spread bounds: each offender makes
 // the exchange that mends most; when none mends, a few exchanges that break
 // nothing more shake the division.
-bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng& rng)
+bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng& rng, const std::atomic<bool>* cancel)
 {
     const Problem& p = place.problem;
     int broken = guard.Violations(place.cls);
@@ -455,6 +455,8 @@ bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng
     for (int attempt = 0; broken > 0 && attempt < 200 && idle < IdleRoundsForSoft; ++attempt) {
         bool mended = false;
         for (const int i : guard.Offenders(place.cls)) {
+            if (cancel && cancel->load(std::memory_order_relaxed))
+                return false;
             if (frozen[At(i)] || !p.movable[At(i)])
                 continue;
             int best = -1, bestDelta = 0;
@@ -502,12 +504,12 @@ bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng
 } // namespace
 
 bool RepairRules(const Problem& problem, const ItemRules& rules, std::vector<int>& cls, std::vector<int>& pos,
-    std::vector<char>& frozen, Rng& rng)
+    std::vector<char>& frozen, Rng& rng, const std::atomic<bool>* cancel)
 {
     Placement place(problem, cls, pos);
     RuleGuard guard(problem, rules, cls);
     return PlaceFixed(place, rules, frozen, guard) && PlaceTogether(place, rules, frozen, guard)
-        && MendRest(place, frozen, guard, rng);
+        && MendRest(place, frozen, guard, rng, cancel);
 }
 
 } // namespace fenban::optimise

@@ -5,6 +5,7 @@
 
 #include "engine/OptimiserModel.h"
 
+#include <atomic>
 #include <initializer_list>
 #include <utility>
 #include <vector>
@@ -86,8 +87,9 @@ private:
 // fixed items into their classes, each together group into one class, then
 // apart groups and spread categories by a descent on the broken ones.
 // frozen: in, the items that may not move; out, also the fixed items and
-// the members of together groups. False when no such division was found.
+// the members of together groups. False when no such division was found,
+// or when cancel was set meanwhile (looked at offender by offender).
 bool RepairRules(const Problem& problem, const ItemRules& rules, std::vector<int>& cls, std::vector<int>& pos,
-    std::vector<char>& frozen, Rng& rng);
+    std::vector<char>& frozen, Rng& rng, const std::atomic<bool>* cancel = nullptr);
 
 } // namespace fenban::optimise

@@ -140,6 +140,7 @@ private slots:
     void sameResultEveryRunAndThreadCount();
     void improvesASchoolGrade();
     void cancelKeepsAValidDivision();
+    void cancelDuringTheRepairKeepsTheStart();
     void needsADivision();
     void rulesHoldAfterARun_data();
     void rulesHoldAfterARun();
@@ -311,6 +312,33 @@ void TestOptimiser::cancelKeepsAValidDivision()
         QVERIFY(std::is_sorted(reports.begin(), reports.end()));
         QCOMPARE(reports.back(), 1.0);
     }
+}
+
+// Cancelled at the first progress report, while the start that breaks rules
+// and bands would be repaired: no search step is made and the start stays.
+void TestOptimiser::cancelDuringTheRepairKeepsTheStart()
+{
+    DivisionState state = RandomDivision(17, 300, 6, ScoreKind::Half, 0);
+    const DivisionRules rules = SchoolLikeRules(state.Records.size(), 7, 6);
+    ComputeClassStats(state);
+    const DivisionState before = Clone(state);
+    std::atomic<bool> cancel {false};
+    std::vector<double> reports;
+    OptimiseControl control;
+    control.cancel = &cancel;
+    control.balance.bands = DefaultRankBands;
+    control.progress = [&](double fraction) {
+        reports.push_back(fraction);
+        cancel = true;
+    };
+    const OptimiseResult result = OptimiseDivision(state, 6, rules, control);
+    QVERIFY(result.brokenBefore > 0);
+    QVERIFY(result.cancelled);
+    QCOMPARE(result.outcome, OptimiseOutcome::Unchanged);
+    QCOMPARE(result.steps, std::uint64_t {0});
+    QCOMPARE(result.after, FiguresOf(before));
+    QCOMPARE(FirstDifference(before, state), std::string());
+    QCOMPARE(reports, (std::vector<double> {0.0, 1.0}));
 }
 
 void TestOptimiser::needsADivision()

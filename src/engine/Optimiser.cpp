@@ -46,6 +46,7 @@ constexpr int Keep = 6; // sets tried exactly per pair of classes
 constexpr long long OutlierFrom = 12;
 constexpr long long OutlierWeight = 2;
 constexpr int MostClassesForWeights = 30;
+constexpr double SpreadEffort = 1.5; // times the steps with spread rules
 constexpr int MostClassesForTriples = 30; // beyond, sets of three cost more than they bring
 constexpr int MostClassesForSoftTriples = 16; // the same with rank groups alone: beyond, too slow for the time aimed at
 constexpr int Partners = 12; // classes searched with each class when there are many
@@ -1061,7 +1062,10 @@ OptimiseResult OptimiseDivision(
 
     const std::uint64_t budget
         = control.effort ? control.effort : DefaultOptimiseEffort(state.FStudents.size(), classCount);
-    const ChainOutcome chosen = RunChains(problem, itemRules, start, budget, control);
+    // Spread rules leave fewer exchanges: the search gets more steps.
+    const ChainOutcome chosen = RunChains(problem, itemRules, start,
+        itemRules.spread.empty() ? budget : static_cast<std::uint64_t>(SpreadEffort * static_cast<double>(budget)),
+        control);
     result.steps = chosen.steps;
     result.cancelled = control.cancel && control.cancel->load();
 

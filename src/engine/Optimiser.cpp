@@ -415,6 +415,32 @@ private:
         sets = std::move(sorted);
     }
 
+    // The sets of k students of class c, by key and along the widest column;
+    // made again only when the class has changed since.
+    const Sets& SetsOf(int c, int k, std::uint64_t& work)
+    {
+        const Problem& p = chain_.problem;
+        auto& cache = cache_[At(k - 2)];
+        auto& at = cachedAt_[At(k - 2)];
+        if (cache.empty()) {
+            cache.resize(At(p.classCount));
+            at.assign(At(p.classCount), 0);
+        }
+        Sets& sets = cache[At(c)];
+        if (at[At(c)] && stamp_[At(c)] < at[At(c)])
+            return sets;
+        list_.clear();
+        for (int g = 0; g < p.groupCount; ++g)
+            list_.insert(list_.end(), chain_.pool[At(c * p.groupCount + g)].begin(),
+                chain_.pool[At(c * p.groupCount + g)].end());
+        MakeSets(list_, k, sets);
+        SortAlong(sets, p.active, p.mainDim);
+        at[At(c)] = ++clock_;
+        // Sets of three are many more to build and sort than the scan measures.
+        work += sets.Count() * (k == 2 ? 3 : 10) / 2;
+        return sets;
+    }
+
     // Marks a class as changed since the pairs with it were last searched.
     void Touch(int c)
     {
@@ -503,39 +529,23 @@ private:
             std::uint64_t& settled = settledAt[pair];
             if (settled && stamp_[At(a)] < settled && stamp_[At(b)] < settled)
                 continue;
-            const auto members = [&](int c, std::vector<int>& list) {
-                list.clear();
-                for (int g = 0; g < p.groupCount; ++g)
-                    list.insert(list.end(), chain_.pool[At(c * p.groupCount + g)].begin(),
-                        chain_.pool[At(c * p.groupCount + g)].end());
-            };
-            members(a, listA_);
-            members(b, listB_);
-            if (static_cast<int>(listA_.size()) < k || static_cast<int>(listB_.size()) < k) {
+            setsA_ = &SetsOf(a, k, work);
+            setsB_ = &SetsOf(b, k, work);
+            if (setsA_->Count() == 0 || setsB_->Count() == 0) {
                 settled = ++clock_;
                 continue;
             }
-            MakeSets(listA_, k, setsA_);
-            MakeSets(listB_, k, setsB_);
-            // With spread rules, sets of the first class by key too, so that
-            // the sets of the second with allowed keys are looked up once per key.
-            if (!categoryCode_.empty())
-                SortAlong(setsA_, dims, p.mainDim);
-            SortAlong(setsB_, dims, p.mainDim);
             Shifts(a, b);
             target_.resize(At(dims));
             for (int c = 0; c < dims; ++c)
                 target_[At(c)] = 0.5 * (chain_.Residual(b, c) - chain_.Residual(a, c));
             const std::size_t scanned = Nearest(dims, m);
-            // Sets of three are many more to build and sort than the scan measures.
-            work += scanned / 4 + setsA_.Count() + setsB_.Count() * (k == 2 ? 1 : 8) / 2 + Keep;
-            if (!categoryCode_.empty())
-                work += setsA_.Count() * (k == 2 ? 1 : 8) / 2;
+            work += scanned / 4 + Keep;
             long long bestDelta = 0;
             int pick = -1;
             for (int n = 0; n < kept_; ++n) {
-                const int* from = &setsA_.items[At(best_[n].second.first * k)];
-                const int* to = &setsB_.items[At(best_[n].second.second * k)];
+                const int* from = &setsA_->items[At(best_[n].second.first * k)];
+                const int* to = &setsB_->items[At(best_[n].second.second * k)];
                 const long long d = chain_.SetDelta(from, to, k);
                 if (d < bestDelta && Keeps(from, to, k)) {
                     bestDelta = d;
@@ -546,8 +556,8 @@ private:
                 settled = ++clock_;
                 continue;
             }
-            const int* from = &setsA_.items[At(best_[pick].second.first * k)];
-            const int* to = &setsB_.items[At(best_[pick].second.second * k)];
+            const int* from = &setsA_->items[At(best_[pick].second.first * k)];
+            const int* to = &setsB_->items[At(best_[pick].second.second * k)];
             for (int n = 0; n < k; ++n)
                 Swap(from[n], to[n]);
             improved = true;
@@ -590,15 +600,15 @@ private:
     void IndexKeys()
     {
         std::size_t size = 16;
-        while (size < 2 * setsB_.Count())
+        while (size < 2 * setsB_->Count())
             size *= 2;
         keyShift_ = 64 - std::countr_zero(size);
         keyIndex_.assign(size, KeyRange {});
-        for (std::size_t v = 0; v < setsB_.Count();) {
+        for (std::size_t v = 0; v < setsB_->Count();) {
             std::size_t end = v + 1;
-            while (end < setsB_.Count() && setsB_.keys[end] == setsB_.keys[v])
+            while (end < setsB_->Count() && setsB_->keys[end] == setsB_->keys[v])
                 ++end;
-            const auto key = static_cast<std::uint64_t>(setsB_.keys[v]);
+            const auto key = static_cast<std::uint64_t>(setsB_->keys[v]);
             std::size_t at = Slot(key);
             while (keyIndex_[at].first != keyIndex_[at].end)
                 at = (at + 1) & (size - 1);
@@ -614,14 +624,14 @@ private:
         std::size_t scanned = 0;
         const auto d = At(dims);
         IndexKeys();
-        for (std::size_t u = 0; u < setsA_.Count(); ++u) {
-            const double* pa = &setsA_.sums[u * d];
+        for (std::size_t u = 0; u < setsA_->Count(); ++u) {
+            const double* pa = &setsA_->sums[u * d];
             const double want = pa[m] + target_[m];
-            if (u == 0 || setsA_.keys[u] != setsA_.keys[u - 1]) {
+            if (u == 0 || setsA_->keys[u] != setsA_->keys[u - 1]) {
                 // The sets of the second class whose keys differ from this one's by an allowed shift.
                 ranges_.clear();
                 for (const long long shift : shifts_) {
-                    const auto wanted = static_cast<std::uint64_t>(setsA_.keys[u]) - static_cast<std::uint64_t>(shift);
+                    const auto wanted = static_cast<std::uint64_t>(setsA_->keys[u]) - static_cast<std::uint64_t>(shift);
                     for (std::size_t at = Slot(wanted);; at = (at + 1) & (keyIndex_.size() - 1)) {
                         const KeyRange& entry = keyIndex_[at];
                         if (entry.first == entry.end)
@@ -644,7 +654,7 @@ private:
     void Scan(std::size_t u, std::size_t first, std::size_t end, double want, const double* pa, std::size_t d,
         std::size_t m, std::size_t& scanned)
     {
-        const auto key = [&](std::size_t v) { return setsB_.sums[v * d + m]; };
+        const auto key = [&](std::size_t v) { return setsB_->sums[v * d + m]; };
         std::size_t lo = first, hi = end;
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;
@@ -659,15 +669,15 @@ private:
             if (gap * gap >= bound)
                 return false;
             ++scanned;
-            const double* pb = &setsB_.sums[v * d];
+            const double* pb = &setsB_->sums[v * d];
             double e2 = 0;
             for (std::size_t c = 0; c < d && e2 < bound; ++c) {
                 const double e = pb[c] - pa[c] - target_[c];
                 e2 += e * e;
             }
             if (e2 < bound && !softInKey_ && guard_.HasSoft()
-                && !guard_.AllowsExchange(
-                    chain_.cls, &setsA_.items[u * At(setsA_.size)], &setsB_.items[v * At(setsB_.size)], setsA_.size))
+                && !guard_.AllowsExchange(chain_.cls, &setsA_->items[u * At(setsA_->size)],
+                    &setsB_->items[v * At(setsB_->size)], setsA_->size))
                 return true;
             if (e2 < bound) {
                 int at = kept_ < Keep ? kept_++ : Keep - 1;
@@ -776,8 +786,12 @@ private:
     std::vector<long long> shifts_; // key differences the pair of classes being searched allows
     std::vector<std::pair<std::size_t, std::size_t>> ranges_; // sets of the second class with such keys
     std::vector<double> target_;
-    Sets setsA_, setsB_;
-    std::vector<int> listA_, listB_;
+    const Sets* setsA_ = nullptr;
+    const Sets* setsB_ = nullptr;
+    // Per set size and class: its sets, sorted, and when they were made (0: never).
+    std::vector<Sets> cache_[2];
+    std::vector<std::uint64_t> cachedAt_[2];
+    std::vector<int> list_;
     std::pair<double, std::pair<int, int>> best_[Keep];
     int kept_ = 0;
     std::vector<std::uint64_t> settledAt_[2]; // per set size, per pair of classes: when last searched in vain, 0: never

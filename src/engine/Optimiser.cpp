@@ -48,7 +48,11 @@ constexpr long long OutlierWeight = 2;
 constexpr int MostClassesForWeights = 30;
 constexpr double SpreadEffort = 1.25; // times the steps with spread rules
 constexpr int MostClassesForTriples = 30; // beyond, sets of three cost more than they bring
-constexpr int MostClassesForSoftTriples = 16; // the same with rank groups alone: beyond, too slow for the time aimed at
+// The same with rank groups alone: beyond, too slow for the time aimed at.
+// Above 16 classes they cost more per step, and the search gets half as many steps again.
+constexpr int MostClassesForSoftTriples = 30;
+constexpr int MostClassesForPlainSoftTriples = 16;
+constexpr double WideTripleEffort = 1.5;
 constexpr int Partners = 12; // classes searched with each class when there are many
 constexpr std::size_t MostShifts = 64; // key differences searched per pair of classes with spread rules
 constexpr std::size_t MostSoftShifts = 32; // the same with rank groups: more cost time and found nothing more
@@ -1074,8 +1078,10 @@ OptimiseResult OptimiseDivision(
         start.best = repaired.Figures();
     }
 
-    const std::uint64_t budget
-        = control.effort ? control.effort : DefaultOptimiseEffort(state.FStudents.size(), classCount);
+    std::uint64_t budget = control.effort ? control.effort : DefaultOptimiseEffort(state.FStudents.size(), classCount);
+    if (!control.effort && itemRules.spread.empty() && !itemRules.soft.empty()
+        && classCount > MostClassesForPlainSoftTriples && classCount <= MostClassesForSoftTriples)
+        budget = static_cast<std::uint64_t>(WideTripleEffort * static_cast<double>(budget));
     // Spread rules leave fewer exchanges: the search gets more steps.
     const ChainOutcome chosen = RunChains(problem, itemRules, start,
         itemRules.spread.empty() ? budget : static_cast<std::uint64_t>(SpreadEffort * static_cast<double>(budget)),

@@ -50,20 +50,20 @@ double ProcessorSecondsSince(std::clock_t start)
 
 // The rank columns of the table: the widths of the count ranges of top N,
 // top 2N, top 5 %, top and bottom 10 %, the farthest standard deviation
-// from the grade's (percent), the worst band difference and the band
-// counts out of bounds.
+// from the grade's (percent), the range of the classes' standard deviations
+// (points), the worst band difference and the band counts out of bounds.
 std::string RankColumns(const DivisionState& state, int classes)
 {
     const BalanceReport r = MakeBalanceReport(state, classes, Bands > 0 ? Bands : DefaultRankBands);
     const double sd = std::max(r.highestDeviation / r.grade.deviation - 1, 1 - r.lowestDeviation / r.grade.deviation);
     char text[128];
-    std::snprintf(text, sizeof text, "%3d %3d %3d %3d %3d %5.1f %3d %4zu", r.topN.Width(), r.top2N.Width(),
-        r.topFivePercent.Width(), r.topTenPercent.Width(), r.bottomTenPercent.Width(), sd * 100, r.worstBandDifference,
-        r.breaches.size());
+    std::snprintf(text, sizeof text, "%3d %3d %3d %3d %3d %5.1f %5.1f %3d %4zu", r.topN.Width(), r.top2N.Width(),
+        r.topFivePercent.Width(), r.topTenPercent.Width(), r.bottomTenPercent.Width(), sd * 100,
+        r.highestDeviation - r.lowestDeviation, r.worstBandDifference, r.breaches.size());
     return text;
 }
 
-constexpr const char* RankHeader = " tN t2N t5% t10 b10   sd% bnd  out";
+constexpr const char* RankHeader = " tN t2N t5% t10 b10   sd%   sdr bnd  out";
 
 double SecondsSince(Clock::time_point start)
 {

@@ -6,6 +6,7 @@
 #include "engine/Statistics.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <condition_variable>
 #include <exception>
@@ -40,18 +41,24 @@ constexpr int Kicks = 3; // random exchanges between two descents
 constexpr int Keep = 6; // sets tried exactly per pair of classes
 // The search weighs the part of a deviation beyond 0.12 three times: the
 // largest gap between class averages falls by a sixth for a total 5 % higher.
-// With many classes the total pays more for it than the 3 % lead over the
-// exchange method allows, so there the plain total leads.
+// With many classes it counts twice: at 5,000/100 the gap falls from 0.52 to
+// 0.44 for the same total (three times cost the total 3 %).
 constexpr long long OutlierFrom = 12;
 constexpr long long OutlierWeight = 2;
+constexpr long long ManyClassesOutlierWeight = 1;
 constexpr int MostClassesForWeights = 30;
-constexpr double SpreadEffort = 3; // times the steps with spread rules
+constexpr double SpreadEffort = 1.25; // times the steps with spread rules
 constexpr int MostClassesForTriples = 30; // beyond, sets of three cost more than they bring
-constexpr int MostClassesForSoftTriples = 16; // the same with rank groups alone: beyond, too slow for the time aimed at
+// The same with rank groups alone: beyond, too slow for the time aimed at.
+// Above 16 classes they cost more per step, and the search gets half as many steps again.
+constexpr int MostClassesForSoftTriples = 30;
+constexpr int MostClassesForPlainSoftTriples = 16;
+constexpr double WideTripleEffort = 1.5;
 constexpr int Partners = 12; // classes searched with each class when there are many
 constexpr std::size_t MostShifts = 64; // key differences searched per pair of classes with spread rules
 constexpr std::size_t MostSoftShifts = 32; // the same with rank groups: more cost time and found nothing more
 constexpr std::uint64_t CheckEvery = 4096; // steps between looks at the cancel flag
+constexpr double SetupShare = 0.02; // of the progress, for the repair and the neighbours before the search
 // With rank balance: a class's standard deviation of 总分 costs nothing within
 // this share of the grade's, beyond it this many hundredths per point.
 constexpr double SpreadTolerance = 0.035;
@@ -75,6 +82,7 @@ public:
         , guard_(problem, rules, cls)
         , rng_(seed)
         , softCategories_(static_cast<int>(rules.soft.size()))
+        , softInKey_(rules.spread.empty())
         , triples_((!rules.spread.empty() && problem.classCount <= MostClassesForTriples)
               || (!rules.soft.empty() && problem.classCount <= MostClassesForSoftTriples))
     {
@@ -107,9 +115,12 @@ public:
         for (const auto* list : {&rules.spread, &rules.soft})
             for (const std::vector<int>& category : *list) {
                 categoryCode_.push_back(optimise::SplitMix(seedCodes));
+                if (list == &rules.soft && !softInKey_)
+                    continue;
                 for (const int i : category)
                     code_[At(i)] += categoryCode_.back();
             }
+        hardCategories_ = static_cast<int>(rules.spread.size());
     }
 
     template <class Tick> ChainOutcome Run(std::uint64_t budget, const std::atomic<bool>* cancel, Tick&& tick)
@@ -123,26 +134,20 @@ public:
             return out;
         chain_.Reset(out.cls, out.pos);
         guard_ = RuleGuard(chain_.problem, rules_, chain_.cls);
-        while (step < budget) {
-            if (cancel && cancel->load(std::memory_order_relaxed))
-                break;
+        log_.clear();
+        logged_ = true;
+        const auto stopped = [&] { return step >= budget || (cancel && cancel->load(std::memory_order_relaxed)); };
+        while (!stopped()) {
             tick(step);
-            for (bool improved = true; improved && step < budget;) {
-                step += Exchanges(2, out, improved);
-                if (!improved && triples_ && step < budget)
-                    step += Exchanges(3, out, improved);
+            for (bool improved = true; improved && !stopped();) {
+                step += Exchanges(2, out, improved, step, budget, cancel, tick);
+                if (!improved && triples_ && !stopped())
+                    step += Exchanges(3, out, improved, step, budget, cancel, tick);
             }
-            if (step >= budget)
+            if (stopped())
                 break;
-            if (!(chain_.Figures() < out.best)) {
-                for (int i = 0; i < chain_.problem.itemCount; ++i)
-                    if (chain_.cls[At(i)] != out.cls[At(i)]) {
-                        Touch(chain_.cls[At(i)]);
-                        Touch(out.cls[At(i)]);
-                    }
-                chain_.Reset(out.cls, out.pos);
-                guard_ = RuleGuard(chain_.problem, rules_, chain_.cls);
-            }
+            if (!(chain_.Figures() < out.best))
+                BackToBest(out);
             for (int n = 0; n < Kicks; ++n) {
                 const int i = movers_[At(rng_.Below(static_cast<int>(movers_.size())))];
                 const int j = Near(i);
@@ -163,16 +168,59 @@ private:
     {
         guard_.Swapped(i, j, chain_.cls[At(i)], chain_.cls[At(j)]);
         chain_.ApplySwap(i, j);
+        if (!logged_)
+            return;
+        log_.emplace_back(i, j);
+        // A long way from the best (annealing): copying the whole division is cheaper.
+        if (log_.size() > movers_.size()) {
+            logged_ = false;
+            log_.clear();
+        }
     }
 
+    // Keeps the division as the best when it is better: the exchanges since
+    // the last best are made in the copy too, or it is copied whole.
     void Record(ChainOutcome& out)
     {
         const BalanceFigures now = chain_.Figures();
-        if (now < out.best) {
-            out.best = now;
+        if (!(now < out.best))
+            return;
+        out.best = now;
+        if (logged_) {
+            for (const auto& [i, j] : log_) {
+                std::swap(out.cls[At(i)], out.cls[At(j)]);
+                std::swap(out.pos[At(i)], out.pos[At(j)]);
+            }
+        } else {
             out.cls = chain_.cls;
             out.pos = chain_.pos;
         }
+        log_.clear();
+        logged_ = true;
+    }
+
+    // Goes back to the best division: the exchanges since are undone, last
+    // first, and the pairs of classes they touched are searched again.
+    void BackToBest(const ChainOutcome& out)
+    {
+        if (logged_) {
+            logged_ = false;
+            for (auto at = log_.rbegin(); at != log_.rend(); ++at) {
+                Swap(at->first, at->second);
+                Touch(chain_.cls[At(at->first)]);
+                Touch(chain_.cls[At(at->second)]);
+            }
+        } else {
+            for (int i = 0; i < chain_.problem.itemCount; ++i)
+                if (chain_.cls[At(i)] != out.cls[At(i)]) {
+                    Touch(chain_.cls[At(i)]);
+                    Touch(out.cls[At(i)]);
+                }
+            chain_.Reset(out.cls, out.pos);
+            guard_ = RuleGuard(chain_.problem, rules_, chain_.cls);
+        }
+        log_.clear();
+        logged_ = true;
     }
 
     // A random student of a random other class, of item i's group (with
@@ -372,6 +420,32 @@ private:
         sets = std::move(sorted);
     }
 
+    // The sets of k students of class c, by key and along the widest column;
+    // made again only when the class has changed since.
+    const Sets& SetsOf(int c, int k, std::uint64_t& work)
+    {
+        const Problem& p = chain_.problem;
+        auto& cache = cache_[At(k - 2)];
+        auto& at = cachedAt_[At(k - 2)];
+        if (cache.empty()) {
+            cache.resize(At(p.classCount));
+            at.assign(At(p.classCount), 0);
+        }
+        Sets& sets = cache[At(c)];
+        if (at[At(c)] && stamp_[At(c)] < at[At(c)])
+            return sets;
+        list_.clear();
+        for (int g = 0; g < p.groupCount; ++g)
+            list_.insert(list_.end(), chain_.pool[At(c * p.groupCount + g)].begin(),
+                chain_.pool[At(c * p.groupCount + g)].end());
+        MakeSets(list_, k, sets);
+        SortAlong(sets, p.active, p.mainDim);
+        at[At(c)] = ++clock_;
+        // Sets of three are many more to build and sort than the scan measures.
+        work += sets.Count() * (k == 2 ? 3 : 10) / 2;
+        return sets;
+    }
+
     // Marks a class as changed since the pairs with it were last searched.
     void Touch(int c)
     {
@@ -431,7 +505,9 @@ private:
     // stops where that column alone is too far from the exchange that would
     // even the two classes out; the few nearest are tried exactly and the
     // best that lowers the total is made. Returns the work done in steps.
-    std::uint64_t Exchanges(int k, ChainOutcome& out, bool& improved)
+    template <class Tick>
+    std::uint64_t Exchanges(int k, ChainOutcome& out, bool& improved, std::uint64_t step, std::uint64_t budget,
+        const std::atomic<bool>* cancel, Tick& tick)
     {
         const Problem& p = chain_.problem;
         const int dims = p.active;
@@ -446,44 +522,35 @@ private:
         std::uint64_t work = 1;
         PairsToSearch(k);
         for (const auto& [a, b] : pairs_) {
+            // Budget and cancel flag are looked at between pairs: a sweep may take long.
+            if (step + work >= budget || (cancel && cancel->load(std::memory_order_relaxed)))
+                break;
+            if ((step + work) / CheckEvery != reported_) {
+                reported_ = (step + work) / CheckEvery;
+                tick(step + work);
+            }
             const std::size_t pair = At(a) * classes + At(b);
             // A pair that found nothing and has not changed since is passed over.
             std::uint64_t& settled = settledAt[pair];
             if (settled && stamp_[At(a)] < settled && stamp_[At(b)] < settled)
                 continue;
-            const auto members = [&](int c, std::vector<int>& list) {
-                list.clear();
-                for (int g = 0; g < p.groupCount; ++g)
-                    list.insert(list.end(), chain_.pool[At(c * p.groupCount + g)].begin(),
-                        chain_.pool[At(c * p.groupCount + g)].end());
-            };
-            members(a, listA_);
-            members(b, listB_);
-            if (static_cast<int>(listA_.size()) < k || static_cast<int>(listB_.size()) < k) {
+            setsA_ = &SetsOf(a, k, work);
+            setsB_ = &SetsOf(b, k, work);
+            if (setsA_->Count() == 0 || setsB_->Count() == 0) {
                 settled = ++clock_;
                 continue;
             }
-            MakeSets(listA_, k, setsA_);
-            MakeSets(listB_, k, setsB_);
-            // With spread rules, sets of the first class by key too, so that
-            // the sets of the second with allowed keys are looked up once per key.
-            if (!categoryCode_.empty())
-                SortAlong(setsA_, dims, p.mainDim);
-            SortAlong(setsB_, dims, p.mainDim);
             Shifts(a, b);
             target_.resize(At(dims));
             for (int c = 0; c < dims; ++c)
                 target_[At(c)] = 0.5 * (chain_.Residual(b, c) - chain_.Residual(a, c));
             const std::size_t scanned = Nearest(dims, m);
-            // Sets of three are many more to build and sort than the scan measures.
-            work += scanned / 4 + setsA_.Count() + setsB_.Count() * (k == 2 ? 1 : 8) / 2 + Keep;
-            if (!categoryCode_.empty())
-                work += setsA_.Count() * (k == 2 ? 1 : 8) / 2;
+            work += scanned / 4 + Keep;
             long long bestDelta = 0;
             int pick = -1;
             for (int n = 0; n < kept_; ++n) {
-                const int* from = &setsA_.items[At(best_[n].second.first * k)];
-                const int* to = &setsB_.items[At(best_[n].second.second * k)];
+                const int* from = &setsA_->items[At(best_[n].second.first * k)];
+                const int* to = &setsB_->items[At(best_[n].second.second * k)];
                 const long long d = chain_.SetDelta(from, to, k);
                 if (d < bestDelta && Keeps(from, to, k)) {
                     bestDelta = d;
@@ -494,8 +561,8 @@ private:
                 settled = ++clock_;
                 continue;
             }
-            const int* from = &setsA_.items[At(best_[pick].second.first * k)];
-            const int* to = &setsB_.items[At(best_[pick].second.second * k)];
+            const int* from = &setsA_->items[At(best_[pick].second.first * k)];
+            const int* to = &setsB_->items[At(best_[pick].second.second * k)];
             for (int n = 0; n < k; ++n)
                 Swap(from[n], to[n]);
             improved = true;
@@ -526,26 +593,61 @@ private:
         return kept;
     }
 
+    // Where each key of the second class's sets starts and ends, by a hash of the key.
+    struct KeyRange {
+        std::uint64_t key = 0;
+        std::size_t first = 0, end = 0; // empty: a free slot
+    };
+    std::size_t Slot(std::uint64_t key) const
+    {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> keyShift_) & (keyIndex_.size() - 1);
+    }
+    void IndexKeys()
+    {
+        std::size_t size = 16;
+        while (size < 2 * setsB_->Count())
+            size *= 2;
+        keyShift_ = 64 - std::countr_zero(size);
+        keyIndex_.assign(size, KeyRange {});
+        for (std::size_t v = 0; v < setsB_->Count();) {
+            std::size_t end = v + 1;
+            while (end < setsB_->Count() && setsB_->keys[end] == setsB_->keys[v])
+                ++end;
+            const auto key = static_cast<std::uint64_t>(setsB_->keys[v]);
+            std::size_t at = Slot(key);
+            while (keyIndex_[at].first != keyIndex_[at].end)
+                at = (at + 1) & (size - 1);
+            keyIndex_[at] = {key, v, end};
+            v = end;
+        }
+    }
+
     // Fills best_ with the Keep exchanges nearest to the target; returns how many were measured.
     std::size_t Nearest(int dims, std::size_t m)
     {
         kept_ = 0;
         std::size_t scanned = 0;
         const auto d = At(dims);
-        for (std::size_t u = 0; u < setsA_.Count(); ++u) {
-            const double* pa = &setsA_.sums[u * d];
+        IndexKeys();
+        for (std::size_t u = 0; u < setsA_->Count(); ++u) {
+            const double* pa = &setsA_->sums[u * d];
             const double want = pa[m] + target_[m];
-            if (u == 0 || setsA_.keys[u] != setsA_.keys[u - 1]) {
+            if (u == 0 || setsA_->keys[u] != setsA_->keys[u - 1]) {
                 // The sets of the second class whose keys differ from this one's by an allowed shift.
                 ranges_.clear();
                 for (const long long shift : shifts_) {
-                    const long long wanted = static_cast<long long>(
-                        static_cast<std::uint64_t>(setsA_.keys[u]) - static_cast<std::uint64_t>(shift));
-                    const auto range = std::equal_range(setsB_.keys.begin(), setsB_.keys.end(), wanted);
-                    if (range.first != range.second)
-                        ranges_.emplace_back(static_cast<std::size_t>(range.first - setsB_.keys.begin()),
-                            static_cast<std::size_t>(range.second - setsB_.keys.begin()));
+                    const auto wanted = static_cast<std::uint64_t>(setsA_->keys[u]) - static_cast<std::uint64_t>(shift);
+                    for (std::size_t at = Slot(wanted);; at = (at + 1) & (keyIndex_.size() - 1)) {
+                        const KeyRange& entry = keyIndex_[at];
+                        if (entry.first == entry.end)
+                            break;
+                        if (entry.key == wanted) {
+                            ranges_.emplace_back(entry.first, entry.end);
+                            break;
+                        }
+                    }
                 }
+                scanned += shifts_.size() / 4;
             }
             for (const auto& [first, end] : ranges_)
                 Scan(u, first, end, want, pa, d, m, scanned);
@@ -557,7 +659,7 @@ private:
     void Scan(std::size_t u, std::size_t first, std::size_t end, double want, const double* pa, std::size_t d,
         std::size_t m, std::size_t& scanned)
     {
-        const auto key = [&](std::size_t v) { return setsB_.sums[v * d + m]; };
+        const auto key = [&](std::size_t v) { return setsB_->sums[v * d + m]; };
         std::size_t lo = first, hi = end;
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;
@@ -572,12 +674,16 @@ private:
             if (gap * gap >= bound)
                 return false;
             ++scanned;
-            const double* pb = &setsB_.sums[v * d];
+            const double* pb = &setsB_->sums[v * d];
             double e2 = 0;
             for (std::size_t c = 0; c < d && e2 < bound; ++c) {
                 const double e = pb[c] - pa[c] - target_[c];
                 e2 += e * e;
             }
+            if (e2 < bound && !softInKey_ && guard_.HasSoft()
+                && !guard_.AllowsExchange(chain_.cls, &setsA_->items[u * At(setsA_->size)],
+                    &setsB_->items[v * At(setsB_->size)], setsA_->size))
+                return true;
             if (e2 < bound) {
                 int at = kept_ < Keep ? kept_++ : Keep - 1;
                 while (at > 0 && best_[at - 1].first > e2) {
@@ -614,12 +720,12 @@ private:
         shifts_.assign(1, 0);
         if (categoryCode_.empty())
             return;
-        if (softCategories_) {
+        if (softCategories_ && softInKey_) {
             SoftShifts(a, b);
             return;
         }
         std::vector<std::uint64_t> moves;
-        for (int c = 0; c < guard_.CategoryCount(); ++c) {
+        for (int c = 0; c < hardCategories_; ++c) {
             if (guard_.CanMove(c, a, b))
                 moves.push_back(categoryCode_[At(c)]);
             else if (guard_.CanMove(c, b, a))
@@ -670,6 +776,12 @@ private:
     RuleGuard guard_;
     Rng rng_;
     int softCategories_ = 0; // rank groups among the categories
+    int hardCategories_ = 0;
+    // Rank groups in the sets' keys, so that sets match band for band; with
+    // spread rules as well that leaves too few matches: there the keys hold
+    // the spread categories alone, and the scan passes over sets whose
+    // exchange would take a rank group out of its bounds.
+    bool softInKey_;
     bool triples_; // sets of three as well: with spread rules (sets of two seldom match) and not too many classes
     std::vector<std::vector<int>> groupClasses_; // per group: classes with movable items of it
     std::vector<int> movers_;
@@ -679,8 +791,12 @@ private:
     std::vector<long long> shifts_; // key differences the pair of classes being searched allows
     std::vector<std::pair<std::size_t, std::size_t>> ranges_; // sets of the second class with such keys
     std::vector<double> target_;
-    Sets setsA_, setsB_;
-    std::vector<int> listA_, listB_;
+    const Sets* setsA_ = nullptr;
+    const Sets* setsB_ = nullptr;
+    // Per set size and class: its sets, sorted, and when they were made (0: never).
+    std::vector<Sets> cache_[2];
+    std::vector<std::uint64_t> cachedAt_[2];
+    std::vector<int> list_;
     std::pair<double, std::pair<int, int>> best_[Keep];
     int kept_ = 0;
     std::vector<std::uint64_t> settledAt_[2]; // per set size, per pair of classes: when last searched in vain, 0: never
@@ -688,6 +804,11 @@ private:
     std::vector<std::uint64_t> visitedAt_[2]; // per set size, per class: when its partners were last chosen
     std::vector<std::pair<int, int>> pairs_; // the pairs of classes of the sweep
     std::uint64_t clock_ = 0;
+    std::vector<KeyRange> keyIndex_;
+    int keyShift_ = 60;
+    std::vector<std::pair<int, int>> log_; // exchanges since the best division, when logged_
+    bool logged_ = false;
+    std::uint64_t reported_ = 0; // steps / CheckEvery at the last tick of a sweep
 };
 
 // The rules and rank groups over items; a student in no class list is left out.
@@ -744,7 +865,7 @@ ChainOutcome RunChains(const Problem& problem, const ItemRules& rules, const Cha
         double sum = 0;
         for (const auto& d : done)
             sum += static_cast<double>(d.load(std::memory_order_relaxed));
-        const double fraction = std::min(sum / whole, 1.0);
+        const double fraction = SetupShare + (1 - SetupShare) * std::min(sum / whole, 1.0);
         if (fraction - reported >= 0.005) {
             reported = fraction;
             control.progress(fraction);
@@ -842,7 +963,7 @@ std::uint64_t DefaultOptimiseEffort(std::size_t students, int classCount)
 {
     (void)classCount;
     return static_cast<std::uint64_t>(
-        45000.0 * std::pow(static_cast<double>(std::max<std::size_t>(students, 1)), 0.625));
+        750000.0 * std::pow(static_cast<double>(std::max<std::size_t>(students, 1)), 0.4));
 }
 
 BalanceFigures FiguresOf(const DivisionState& state)
@@ -874,6 +995,25 @@ OptimiseResult OptimiseDivision(
     }
     result.brokenBefore = static_cast<int>(FindRuleBreaches(rules, ClassesOfRecords(state), classCount).size());
 
+    const auto cancelled = [&] { return control.cancel && control.cancel->load(std::memory_order_relaxed); };
+    const auto report = [&](double fraction) {
+        if (control.progress)
+            control.progress(fraction);
+    };
+    // Cancelled before the search: the start stays as it is, its statistics recomputed.
+    const auto keepStart = [&] {
+        for (std::size_t c = 0; c < state.FClasses.size(); ++c)
+            for (const PStudent student : state.FClasses[c])
+                student->ClassNo = static_cast<std::int32_t>(c) + 1;
+        ComputeClassStats(state);
+        result.before = result.after = FiguresOf(state);
+        result.total = TotalDeviation(state.FDevSum);
+        result.outcome = OptimiseOutcome::Unchanged;
+        result.cancelled = true;
+        report(1.0);
+        return result;
+    };
+    report(0.0);
     Problem problem(state, classCount);
     const std::vector<RankGroup> ranks = MakeRankGroups(state, ClassesOfRecords(state), classCount, control.balance);
     ItemRules itemRules = RulesOverItems(state, problem, rules, ranks);
@@ -886,7 +1026,11 @@ OptimiseResult OptimiseDivision(
     if (!itemRules.empty() || !itemRules.soft.empty()) {
         std::uint64_t seed = control.seed ^ 0x5EEDULL;
         Rng rng(optimise::SplitMix(seed));
-        if (!optimise::RepairRules(problem, itemRules, start.cls, start.pos, frozen, rng)) {
+        const bool repaired
+            = optimise::RepairRules(problem, itemRules, start.cls, start.pos, frozen, rng, control.cancel);
+        if (cancelled())
+            return keepStart();
+        if (!repaired) {
             std::vector<int> students;
             for (const RuleBreach& broken : FindRuleBreaches(rules, ClassesOfRecords(state), classCount))
                 students.insert(students.end(), broken.students.begin(), broken.students.end());
@@ -922,17 +1066,23 @@ OptimiseResult OptimiseDivision(
     ComputeClassStats(state);
     result.before = FiguresOf(state);
 
-    problem.Settle(start.cls, frozen, Neighbours);
+    report(SetupShare / 2);
+    problem.Settle(start.cls, frozen, Neighbours, control.cancel);
+    if (cancelled())
+        return keepStart();
+    report(SetupShare);
     problem.outlierFrom = OutlierFrom;
-    problem.outlierWeight = classCount <= MostClassesForWeights ? OutlierWeight : 0;
+    problem.outlierWeight = classCount <= MostClassesForWeights ? OutlierWeight : ManyClassesOutlierWeight;
     {
         // The repaired division's figures: the bar every chain must clear.
         const Chain repaired(problem, start.cls, start.pos);
         start.best = repaired.Figures();
     }
 
-    const std::uint64_t budget
-        = control.effort ? control.effort : DefaultOptimiseEffort(state.FStudents.size(), classCount);
+    std::uint64_t budget = control.effort ? control.effort : DefaultOptimiseEffort(state.FStudents.size(), classCount);
+    if (!control.effort && itemRules.spread.empty() && !itemRules.soft.empty()
+        && classCount > MostClassesForPlainSoftTriples && classCount <= MostClassesForSoftTriples)
+        budget = static_cast<std::uint64_t>(WideTripleEffort * static_cast<double>(budget));
     // Spread rules leave fewer exchanges: the search gets more steps.
     const ChainOutcome chosen = RunChains(problem, itemRules, start,
         itemRules.spread.empty() ? budget : static_cast<std::uint64_t>(SpreadEffort * static_cast<double>(budget)),

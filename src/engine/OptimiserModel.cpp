@@ -225,7 +225,8 @@ void Problem::Refine(const std::vector<int>& key)
     groupCount = static_cast<int>(fine.size());
 }
 
-void Problem::Settle(const std::vector<int>& classes, const std::vector<char>& frozen, int count)
+void Problem::Settle(
+    const std::vector<int>& classes, const std::vector<char>& frozen, int count, const std::atomic<bool>* cancel)
 {
     for (int i = 0; i < itemCount; ++i)
         if (frozen[static_cast<std::size_t>(i)])
@@ -280,6 +281,8 @@ void Problem::Settle(const std::vector<int>& classes, const std::vector<char>& f
         std::sort(list.begin(), list.end(),
             [&](int a, int b) { return along(a) < along(b) || (along(a) == along(b) && a < b); });
         for (std::size_t at = 0; at < list.size(); ++at) {
+            if (at % 1024 == 0 && cancel && cancel->load(std::memory_order_relaxed))
+                return;
             const int i = list[at];
             const double* xi = x.data() + static_cast<std::size_t>(i * active);
             near.clear();

@@ -8,6 +8,7 @@
 #include "engine/Optimiser.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -66,8 +67,10 @@ struct Problem {
     // Splits the gender groups by a further key per item (its spread categories).
     void Refine(const std::vector<int>& key);
     // Keeps the frozen items where they are, and every item of a group whose
-    // movable items all stand in one class; then finds the neighbours.
-    void Settle(const std::vector<int>& classes, const std::vector<char>& frozen, int neighbourCount);
+    // movable items all stand in one class; then finds the neighbours
+    // (stopping early, some lists short, when cancel is set).
+    void Settle(const std::vector<int>& classes, const std::vector<char>& frozen, int neighbourCount,
+        const std::atomic<bool>* cancel = nullptr);
 
     // Columns that no exchange changes: their deviations and gaps as they stay.
     long long fixedTotal = 0;

@@ -94,6 +94,56 @@ bool RuleGuard::Allowed(const std::vector<int>& cls, int i, int j) const
     return true;
 }
 
+bool RuleGuard::AllowsExchange(const std::vector<int>& cls, const int* from, const int* to, int k) const
+{
+    if (!active_)
+        return true;
+    const int a = cls[At(from[0])];
+    const int b = cls[At(to[0])];
+    const auto among = [k](const int* list, int item) { return std::find(list, list + k, item) != list + k; };
+    // Where a student stands after the exchange.
+    const auto after = [&](int item) { return among(from, item) ? b : among(to, item) ? a : cls[At(item)]; };
+    for (int n = 0; n < k; ++n) {
+        for (const int m : mates_[At(from[n])])
+            if (after(m) == b)
+                return false;
+        for (const int m : mates_[At(to[n])])
+            if (after(m) == a)
+                return false;
+    }
+    // Net change of each category in class a (class b changes by the opposite).
+    std::pair<int, int> change[64];
+    int changes = 0;
+    const auto add = [&](int item, int step) {
+        for (const int category : categories_[At(item)]) {
+            int at = 0;
+            while (at < changes && change[at].first != category)
+                ++at;
+            if (at == changes) {
+                if (changes == 64)
+                    return false;
+                change[changes++] = {category, 0};
+            }
+            change[at].second += step;
+        }
+        return true;
+    };
+    for (int n = 0; n < k; ++n)
+        if (!add(from[n], -1) || !add(to[n], 1))
+            return false;
+    for (int at = 0; at < changes; ++at) {
+        const auto [category, d] = change[at];
+        if (d == 0)
+            continue;
+        const std::size_t base = At(category) * At(classCount_);
+        const int na = count_[base + At(a)] + d, nb = count_[base + At(b)] - d;
+        if ((d < 0 && na < low_[base + At(a)]) || (d > 0 && na > high_[base + At(a)])
+            || (d > 0 && nb < low_[base + At(b)]) || (d < 0 && nb > high_[base + At(b)]))
+            return false;
+    }
+    return true;
+}
+
 bool RuleGuard::HoldsFor(const std::vector<int>& cls, std::initializer_list<int> items) const
 {
     if (!active_)
@@ -396,7 +446,7 @@ bool PlaceTogether(Placement& place, const ItemRules& rules, std::vector<char>& 
 // Descent on the broken apart pairs and spread bounds: each offender makes
 // the exchange that mends most; when none mends, a few exchanges that break
 // nothing more shake the division.
-bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng& rng)
+bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng& rng, const std::atomic<bool>* cancel)
 {
     const Problem& p = place.problem;
     int broken = guard.Violations(place.cls);
@@ -405,6 +455,8 @@ bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng
     for (int attempt = 0; broken > 0 && attempt < 200 && idle < IdleRoundsForSoft; ++attempt) {
         bool mended = false;
         for (const int i : guard.Offenders(place.cls)) {
+            if (cancel && cancel->load(std::memory_order_relaxed))
+                return false;
             if (frozen[At(i)] || !p.movable[At(i)])
                 continue;
             int best = -1, bestDelta = 0;
@@ -452,12 +504,12 @@ bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng
 } // namespace
 
 bool RepairRules(const Problem& problem, const ItemRules& rules, std::vector<int>& cls, std::vector<int>& pos,
-    std::vector<char>& frozen, Rng& rng)
+    std::vector<char>& frozen, Rng& rng, const std::atomic<bool>* cancel)
 {
     Placement place(problem, cls, pos);
     RuleGuard guard(problem, rules, cls);
     return PlaceFixed(place, rules, frozen, guard) && PlaceTogether(place, rules, frozen, guard)
-        && MendRest(place, frozen, guard, rng);
+        && MendRest(place, frozen, guard, rng, cancel);
 }
 
 } // namespace fenban::optimise

@@ -5,6 +5,7 @@
 
 #include "engine/OptimiserModel.h"
 
+#include <atomic>
 #include <initializer_list>
 #include <utility>
 #include <vector>
@@ -35,6 +36,10 @@ public:
     // Whether items i and j may trade places: no apart mate waits in the
     // other's class, and no spread category leaves its bounds.
     bool Allowed(const std::vector<int>& cls, int i, int j) const;
+    // Whether items from[0..k) of one class may trade places with to[0..k)
+    // of another, member by member, as one exchange: no apart mates meet and
+    // no category leaves its bounds in either class.
+    bool AllowsExchange(const std::vector<int>& cls, const int* from, const int* to, int k) const;
     // Whether the rules hold for the given items and the classes they stand in, after moves.
     bool HoldsFor(const std::vector<int>& cls, std::initializer_list<int> items) const;
     // Change in the number of broken apart pairs and spread excesses and shortfalls.
@@ -82,8 +87,9 @@ private:
 // fixed items into their classes, each together group into one class, then
 // apart groups and spread categories by a descent on the broken ones.
 // frozen: in, the items that may not move; out, also the fixed items and
-// the members of together groups. False when no such division was found.
+// the members of together groups. False when no such division was found,
+// or when cancel was set meanwhile (looked at offender by offender).
 bool RepairRules(const Problem& problem, const ItemRules& rules, std::vector<int>& cls, std::vector<int>& pos,
-    std::vector<char>& frozen, Rng& rng);
+    std::vector<char>& frozen, Rng& rng, const std::atomic<bool>* cancel = nullptr);
 
 } // namespace fenban::optimise

@@ -361,7 +361,8 @@ void TForm1::actExportNoticeExecute()
     initial.resultFingerprint = division_.resultFingerprint();
     initial.seedText = division_.publicState().seedText;
     initial.date = QDate::currentDate();
-    NoticeDialog dialog(this, initial);
+    initial.extraColumns = DefaultPostedColumns(division_.state().ExtraTexts);
+    NoticeDialog dialog(this, initial, division_.state().ExtraTexts.headers);
     if (CurrentDialogs().runDialog(dialog) != QDialog::Accepted)
         return;
     const NoticeOptions options = dialog.options();

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace fenban {
 
@@ -41,7 +42,7 @@ QDialogButtonBox* Buttons(QDialog& dialog, QDialogButtonBox::StandardButtons whi
 
 } // namespace
 
-NoticeDialog::NoticeDialog(QWidget* parent, const NoticeOptions& initial)
+NoticeDialog::NoticeDialog(QWidget* parent, const NoticeOptions& initial, const std::vector<std::string>& extraHeaders)
     : QDialog(parent)
     , initial_(initial)
 {
@@ -65,6 +66,14 @@ NoticeDialog::NoticeDialog(QWidget* parent, const NoticeOptions& initial)
     form->addRow(QStringLiteral("顺序："), cmbNoticeOrder);
     form->addRow(chkMaskNames);
     form->addRow(chkSignatures);
+    for (std::size_t c = 0; c < extraHeaders.size(); ++c) {
+        auto* box = new QCheckBox(QStringLiteral("列出“%1”").arg(Text(extraHeaders[c])), this);
+        box->setObjectName(QStringLiteral("chkNoticeExtra%1").arg(c));
+        box->setChecked(
+            std::find(initial.extraColumns.begin(), initial.extraColumns.end(), c) != initial.extraColumns.end());
+        extraBoxes_.push_back(box);
+        form->addRow(box);
+    }
     auto* footer = new QLabel(QStringLiteral("每班名单下注明结果指纹、种子和日期；不列分数。"), this);
     footer->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
@@ -80,6 +89,12 @@ NoticeOptions NoticeDialog::options() const
     options.order = cmbNoticeOrder->currentIndex() == 1 ? NoticeOrder::Name : NoticeOrder::List;
     options.heading = edtNoticeHeading->text().trimmed().toStdString();
     options.signatures = chkSignatures->isChecked();
+    if (!extraBoxes_.empty()) {
+        options.extraColumns.clear();
+        for (std::size_t c = 0; c < extraBoxes_.size(); ++c)
+            if (extraBoxes_[c]->isChecked())
+                options.extraColumns.push_back(c);
+    }
     return options;
 }
 

@@ -20,7 +20,8 @@ class NoticeDialog final : public QDialog {
     Q_OBJECT
 
 public:
-    NoticeDialog(QWidget* parent, const NoticeOptions& initial);
+    // `extraHeaders`: the roster's extra columns, each offered to post.
+    NoticeDialog(QWidget* parent, const NoticeOptions& initial, const std::vector<std::string>& extraHeaders = {});
     // The initial options with the choices made here.
     NoticeOptions options() const;
 
@@ -30,6 +31,7 @@ private:
     QComboBox* cmbNoticeOrder = nullptr;
     QLineEdit* edtNoticeHeading = nullptr;
     QCheckBox* chkSignatures = nullptr;
+    std::vector<QCheckBox*> extraBoxes_; // chkNoticeExtra<c>, one per extra column
 };
 
 // 公开分班… ("dlgPublicDivision"): the input fingerprint to read out before

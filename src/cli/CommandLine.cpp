@@ -379,6 +379,7 @@ int Divide(const Arguments& arguments)
         posted.resultFingerprint = result;
         posted.seedText = arguments.seedText;
         posted.date = QDate::currentDate();
+        posted.extraColumns = DefaultPostedColumns(state.ExtraTexts);
         const std::vector<OutputTable> notice = NoticeTables(state, teachers, posted);
         try {
             if (Suffix(*arguments.notice) == ".pdf")

@@ -11,6 +11,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <algorithm>
+#include <unordered_map>
 #include <xlsxwriter.h>
 
 namespace fenban {
@@ -214,6 +215,14 @@ void AddTeachersToTitles(DivisionTables& tables, const std::vector<std::string>&
 std::vector<OutputTable> NoticeTables(
     const DivisionState& state, const std::vector<std::string>& teachers, const NoticeOptions& options)
 {
+    std::vector<std::size_t> posted;
+    for (const std::size_t c : options.extraColumns)
+        if (c < state.ExtraTexts.headers.size())
+            posted.push_back(c);
+    std::unordered_map<const TStudent*, std::size_t> recordOf;
+    if (!posted.empty())
+        for (std::size_t r = 0; r < state.Records.size(); ++r)
+            recordOf.emplace(state.Records[r].get(), r);
     std::vector<OutputTable> tables;
     for (std::size_t k = 0; k < state.FClasses.size(); ++k) {
         const TStudentList& members = state.FClasses[k];
@@ -221,7 +230,10 @@ std::vector<OutputTable> NoticeTables(
         const int classNo = static_cast<int>(k) + 1;
         OutputTable table {std::to_string(classNo) + "班",
             ClassTitleWithTeacher(classNo, teacher) + "　共 " + std::to_string(members.size()) + " 人",
-            {"序号", "姓名", "性别", "班主任"}, {}};
+            {"序号", "姓名", "性别"}, {}};
+        for (const std::size_t c : posted)
+            table.header.push_back(state.ExtraTexts.headers[c]);
+        table.header.push_back("班主任");
         std::vector<std::string> names;
         for (const TStudent* student : members)
             names.push_back(Gb18030ToUtf8(student->Name));
@@ -231,12 +243,32 @@ std::vector<OutputTable> NoticeTables(
         if (options.order == NoticeOrder::Name)
             order = OrderByName(names);
         for (const std::size_t i : order) {
-            table.rows.push_back({static_cast<double>(table.rows.size() + 1),
-                options.maskNames ? MaskName(names[i]) : names[i], Gb18030ToUtf8(members[i]->Gender.view()), teacher});
+            std::vector<OutputCell> row {static_cast<double>(table.rows.size() + 1),
+                options.maskNames ? MaskName(names[i]) : names[i], Gb18030ToUtf8(members[i]->Gender.view())};
+            for (const std::size_t c : posted)
+                row.emplace_back(std::string(state.ExtraTexts.text(recordOf.at(members[i]), c)));
+            row.emplace_back(teacher);
+            table.rows.push_back(std::move(row));
         }
         tables.push_back(std::move(table));
     }
     return tables;
+}
+
+bool PostedByDefault(std::string_view header)
+{
+    static constexpr std::string_view Private[] = {"身份证", "证件", "电话", "手机", "住址", "地址", "家长", "监护人"};
+    return std::none_of(std::begin(Private), std::end(Private),
+        [header](std::string_view word) { return header.find(word) != std::string_view::npos; });
+}
+
+std::vector<std::size_t> DefaultPostedColumns(const RosterExtraTexts& extras)
+{
+    std::vector<std::size_t> columns;
+    for (std::size_t c = 0; c < extras.headers.size(); ++c)
+        if (PostedByDefault(extras.headers[c]))
+            columns.push_back(c);
+    return columns;
 }
 
 std::vector<std::string> NoticeFooter(const NoticeOptions& options)

@@ -3,11 +3,13 @@
 #include "audit/OperationRecord.h"
 #include "common/FileSaving.h"
 #include "io/OutputTables.h"
+#include "roster/ExtraColumns.h"
 
 #include <QDate>
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fenban {
@@ -36,10 +38,18 @@ struct NoticeOptions {
     std::string seedText; // empty: left out
     QDate date; // invalid: left out
     bool signatures = true; // the lines for 监督人 and 经办人
+    // The roster's extra columns (学号…) posted, by index, after 性别.
+    std::vector<std::size_t> extraColumns;
 };
 
-// One posted class: its table (序号, 姓名, 性别, 班主任; no scores, no rule
-// columns), titled with the class and its teacher.
+// Whether an extra column is posted unless the user says otherwise: not one
+// that holds what must not hang on a notice board (身份证号, 电话, 住址…).
+bool PostedByDefault(std::string_view header);
+// The extra columns posted by default.
+std::vector<std::size_t> DefaultPostedColumns(const RosterExtraTexts& extras);
+
+// One posted class: its table (序号, 姓名, 性别, the chosen extra columns,
+// 班主任; no scores, no rule columns), titled with the class and its teacher.
 std::vector<OutputTable> NoticeTables(
     const DivisionState& state, const std::vector<std::string>& teachers, const NoticeOptions& options);
 

@@ -82,6 +82,7 @@ private slots:
     void postedListsShowNoScores_data();
     void postedListsShowNoScores();
     void postedListsAreSavedWhole();
+    void postedListsCarryOnlyTheChosenExtraColumns();
 };
 
 void PublicOutputs::listingAndXlsKeepWholeNames()
@@ -231,6 +232,34 @@ void PublicOutputs::postedListsShowNoScores()
         students += static_cast<int>(table.rows.size());
     }
     QCOMPARE(students, 48);
+}
+
+// 学号 goes on the notice board by default, 身份证号 and a parent's phone
+// never unless chosen; each posted text is its own student's.
+void PublicOutputs::postedListsCarryOnlyTheChosenExtraColumns()
+{
+    Divided divided;
+    RosterExtraTexts& extras = divided.state.ExtraTexts;
+    extras.headers = {"身份证号", "学号", "家长电话"};
+    for (std::size_t r = 0; r < divided.state.Records.size(); ++r)
+        extras.cells.push_back({"ID" + std::to_string(r), "S" + std::to_string(r), "T" + std::to_string(r)});
+    NoticeOptions options;
+    options.extraColumns = DefaultPostedColumns(extras);
+    QCOMPARE(options.extraColumns, (std::vector<std::size_t> {1}));
+    const std::vector<OutputTable> tables = NoticeTables(divided.state, divided.teachers, options);
+    for (std::size_t k = 0; k < tables.size(); ++k) {
+        QCOMPARE(tables[k].header, (std::vector<std::string> {"序号", "姓名", "性别", "学号", "班主任"}));
+        const TStudentList& members = divided.state.FClasses[k];
+        for (std::size_t r = 0; r < members.size(); ++r) {
+            const auto record = std::find_if(divided.state.Records.begin(), divided.state.Records.end(),
+                [&](const auto& kept) { return kept.get() == members[r]; });
+            const auto index = static_cast<std::size_t>(record - divided.state.Records.begin());
+            QCOMPARE(std::get<std::string>(tables[k].rows[r][3]), "S" + std::to_string(index));
+        }
+    }
+    options.extraColumns = {2, 0, 7}; // chosen by hand; a column past the end is ignored
+    QCOMPARE(NoticeTables(divided.state, divided.teachers, options).front().header,
+        (std::vector<std::string> {"序号", "姓名", "性别", "家长电话", "身份证号", "班主任"}));
 }
 
 void PublicOutputs::postedListsAreSavedWhole()

@@ -204,7 +204,7 @@ void TForm1::NoteStep(const std::string& name, const Snapshot& previous, const S
     case RecordKind::BalanceAll:
         // The button's 一键均衡: the default seed, the bands of 分数段.
         division_.setBalanceSeed(std::string(DefaultSeedText), division_.settings().rankBands);
-        division_.note(*kind, BalanceAllRecordText(DefaultSeedText, result()));
+        division_.note(*kind, BalanceAllRecordText(DefaultSeedText, division_.settings().rankBands, result()));
         return;
     case RecordKind::Move: {
         const std::vector<int> before = ClassesOf(previous);

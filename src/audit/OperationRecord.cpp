@@ -145,15 +145,27 @@ std::string AdjustRecordText(int classA, int classB, std::string_view subject, s
     return text + "；结果指纹 " + Str(resultFingerprint);
 }
 
-std::string BalanceAllRecordText(std::string_view seedText, std::string_view resultFingerprint)
+namespace {
+
+// The search may divide differently in another version of the program, so
+// the entries of a search name the version that made the division.
+std::string ProgramVersionText()
 {
-    return "一键均衡：种子 " + Str(seedText) + "；结果指纹 " + Str(resultFingerprint);
+    return std::string("；程序版本 ") + FENBAN_VERSION;
+}
+
+} // namespace
+
+std::string BalanceAllRecordText(std::string_view seedText, int bands, std::string_view resultFingerprint)
+{
+    return "一键均衡：种子 " + Str(seedText) + "，分数段 " + std::to_string(bands) + "；结果指纹 "
+        + Str(resultFingerprint) + ProgramVersionText();
 }
 
 std::string PublicDivisionRecordText(std::string_view seedText, int bands, std::string_view resultFingerprint)
 {
     return "公开分班：按读入的名单编班并一键均衡，种子 " + Str(seedText) + "，分数段 " + std::to_string(bands)
-        + "；结果指纹 " + Str(resultFingerprint);
+        + "；结果指纹 " + Str(resultFingerprint) + ProgramVersionText();
 }
 
 std::string MoveRecordText(std::string_view name, int fromClass, int toClass)

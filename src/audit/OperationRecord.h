@@ -75,7 +75,7 @@ std::string OpenRecordText(std::string_view fileName, int students, int classCou
 std::string ClassCountRecordText(int classCount);
 std::string AssignRecordText(int classCount, std::string_view resultFingerprint);
 std::string AdjustRecordText(int classA, int classB, std::string_view subject, std::string_view resultFingerprint);
-std::string BalanceAllRecordText(std::string_view seedText, std::string_view resultFingerprint);
+std::string BalanceAllRecordText(std::string_view seedText, int bands, std::string_view resultFingerprint);
 // 公开分班 (and `fenban divide`): 编班 and 一键均衡 from the roster as read.
 std::string PublicDivisionRecordText(std::string_view seedText, int bands, std::string_view resultFingerprint);
 std::string MoveRecordText(std::string_view name, int fromClass, int toClass);

@@ -259,7 +259,7 @@ void Audit::recordReadsBackFromTheFile()
     record.add(RecordKind::ClassCount, ClassCountRecordText(2), at);
     record.add(RecordKind::Assign, AssignRecordText(2, result), at);
     record.add(RecordKind::Adjust, AdjustRecordText(1, 2, "数学", result), at);
-    record.add(RecordKind::BalanceAll, BalanceAllRecordText("31415926", result), at);
+    record.add(RecordKind::BalanceAll, BalanceAllRecordText("31415926", 10, result), at);
     record.add(RecordKind::Move, MoveRecordText("迪丽热巴·热依扎", 1, 2), at);
     record.add(RecordKind::Undo, UndoRecordText("调班"), at);
     record.add(RecordKind::Redo, RedoRecordText("调班"), at);

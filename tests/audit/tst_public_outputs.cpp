@@ -130,11 +130,11 @@ void PublicOutputs::workbookAndPdfKeepWholeNames()
 
     OperationRecord record;
     const std::string result = ResultFingerprint(divided.state);
-    record.add(RecordKind::BalanceAll, BalanceAllRecordText(DefaultSeedText, result));
+    record.add(RecordKind::BalanceAll, BalanceAllRecordText(DefaultSeedText, 10, result));
     record.add(RecordKind::Move, MoveRecordText("迪丽热巴·热依扎", 1, 2));
     // Letter pairs that fonts join into ligatures must copy out as letters.
     const std::string ligatures = "0ff1ffe2fa3ff4ffff5eff6aff7fff8cff9dff0eff1ffa2ffb3ffc4ffd5ffe6f";
-    record.add(RecordKind::BalanceAll, BalanceAllRecordText(DefaultSeedText, ligatures));
+    record.add(RecordKind::BalanceAll, BalanceAllRecordText(DefaultSeedText, 10, ligatures));
     std::vector<OutputTable> printed = PrintedTables(tables);
     printed.push_back(RecordTable(record));
     const QString pdf = folder.filePath(QStringLiteral("名单.pdf"));

@@ -4,7 +4,6 @@
 #include "app/HandlerGuard.h"
 #include "app/Unit1.h"
 #include "engine/BalanceReport.h"
-#include "io/BalanceTable.h"
 #include "io/OutputTables.h"
 #include "ui_Unit1.h"
 #include "views/BalanceCharts.h"
@@ -17,15 +16,6 @@
 #include <algorithm>
 
 using namespace fenban;
-
-namespace {
-
-BalanceReport ReportOf(const Division& division)
-{
-    return MakeBalanceReport(division.state(), division.classCount(), division.settings().rankBands);
-}
-
-} // namespace
 
 void TForm1::CreateBalanceControls()
 {
@@ -81,7 +71,7 @@ void TForm1::ShowBalanceReport()
         const QSignalBlocker blocker(cmbBands);
         cmbBands->setCurrentIndex(cmbBands->findData(division_.settings().rankBands));
     }
-    const BalanceReport report = ReportOf(division_);
+    const BalanceReport report = BalanceReportOf(division_);
     if (report.grade.size == 0) { // no student in a class list yet
         lblWorstBand->clear();
         tabBalance->clear();
@@ -94,14 +84,9 @@ void TForm1::ShowBalanceReport()
 
 namespace fenban {
 
-OutputTable BalanceOutput(const Division& division)
-{
-    return BalanceTable(ReportOf(division), division.settings().subjectNames);
-}
-
 std::vector<OutputPicture> BalanceOutputPictures(const Division& division)
 {
-    const BalanceReport report = ReportOf(division);
+    const BalanceReport report = BalanceReportOf(division);
     return BalancePictures(
         ClassScoreBoxes(division.state(), report.classCount), report, division.settings().subjectNames);
 }

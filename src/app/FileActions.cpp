@@ -38,26 +38,6 @@ std::filesystem::path FilePath(const QString& fileName)
     return std::filesystem::path(fileName.toStdU16String());
 }
 
-DivisionTables DivisionOutput(const Division& division)
-{
-    DivisionTables tables = MakeDivisionTables(division.state(), division.settings().subjectNames);
-    AddTeachersToTitles(tables, division.publicState().teachers);
-    return tables;
-}
-
-// The class lists as printed, the balance report after the averages (its
-// pictures below it), the record (操作记录) as the last page.
-std::vector<OutputTable> PrintedOutput(const Division& division, TablePictures& pictures)
-{
-    const DivisionTables tables = DivisionOutput(division);
-    std::vector<OutputTable> printed = PrintedTablesWithRecord(tables, division.publicState().record);
-    const auto at = static_cast<std::ptrdiff_t>(PrintedTables(tables).size());
-    printed.insert(printed.begin() + at, BalanceOutput(division));
-    pictures.resize(printed.size());
-    pictures[static_cast<std::size_t>(at)] = BalanceOutputPictures(division);
-    return printed;
-}
-
 // The copy key (Ctrl+C) in a grid does what `copy` does, in place of the
 // view's own copy of the current cell. Owned by the grid.
 class CopyKey final : public QObject {
@@ -202,11 +182,7 @@ void TForm1::actExportWorkbookExecute()
         QStringLiteral("xlsx"), QStringLiteral("WorkbookDialog"), QStringLiteral("分班名单.xlsx"));
     if (fileName.isEmpty())
         return;
-    ToldFailure(this, [&] {
-        std::vector<OutputTable> sheets = WorkbookTables(DivisionOutput(division_));
-        sheets.push_back(BalanceOutput(division_));
-        WriteWorkbook(*files_, FilePath(fileName), sheets);
-    });
+    ToldFailure(this, [&] { WriteWorkbook(*files_, FilePath(fileName), WorkbookOutput(division_)); });
 }
 
 void TForm1::actExportPdfExecute()
@@ -254,7 +230,7 @@ bool TForm1::ChoosePrintedTables(std::vector<OutputTable>& tables, TablePictures
     DivisionTables output = DivisionOutput(division_);
     const int shown = division_.view().FShownClass;
     if (tableShown_ || shown < 0 || static_cast<std::size_t>(shown) >= output.classes.size()) {
-        tables = PrintedOutput(division_, pictures);
+        tables = PrintedOutput(division_, BalanceOutputPictures(division_), pictures);
         return true;
     }
     Question question;
@@ -267,7 +243,7 @@ bool TForm1::ChoosePrintedTables(std::vector<OutputTable>& tables, TablePictures
     question.escapeButton = QMessageBox::Cancel;
     switch (CurrentDialogs().ask(this, question)) {
     case QMessageBox::YesToAll:
-        tables = PrintedOutput(division_, pictures);
+        tables = PrintedOutput(division_, BalanceOutputPictures(division_), pictures);
         return true;
     case QMessageBox::Yes:
         tables = {std::move(output.classes[static_cast<std::size_t>(shown)])};

@@ -4,6 +4,7 @@
 #include "audit/PublicDivision.h"
 #include "audit/PublicSeed.h"
 #include "audit/TeacherDraw.h"
+#include "cli/DivisionOutputs.h"
 #include "cli/PublicRun.h"
 #include "common/FileSaving.h"
 #include "document/Division.h"
@@ -338,6 +339,7 @@ int Divide(const Arguments& arguments)
     const DivisionOptions& options = arguments.options;
     division.setSoundAlike(options.soundAlike);
     division.setClassCount(options.classCount);
+    division.setRankBands(options.bands); // the 分数段 of the balance report, as in the window
     const DivisionState& state = division.state();
     CheckCount(state, options.classCount);
     const std::vector<std::string> teachers = arguments.teachers
@@ -356,7 +358,6 @@ int Divide(const Arguments& arguments)
         division.setTeachers(teachers, true);
         division.note(RecordKind::TeacherDraw, TeacherRecordText(teachers, arguments.seedText));
     }
-    const std::vector<std::string>& subjects = division.settings().subjectNames;
 
     const std::string suffix = Suffix(*arguments.out);
     if (suffix == ".csv") {
@@ -365,14 +366,13 @@ int Divide(const Arguments& arguments)
         // Opened in the window, it shows the whole roster's listing.
         WriteDivisionFile(*DiskFileSystem(), *arguments.out,
             DivisionJson(division.capture(false), PublicDivisionJson(division.publicState())));
+    } else if (suffix == ".xlsx") {
+        WriteWorkbook(*DiskFileSystem(), *arguments.out, WorkbookOutput(division));
     } else {
-        DivisionTables tables = MakeDivisionTables(state, subjects);
-        AddTeachersToTitles(tables, teachers);
-        if (suffix == ".xlsx")
-            WriteWorkbook(*DiskFileSystem(), *arguments.out, WorkbookTables(tables));
-        else
-            WriteTablesPdf(
-                *DiskFileSystem(), *arguments.out, PrintedTablesWithRecord(tables, division.publicState().record));
+        // The balance report without its pictures: those are drawn with widgets.
+        TablePictures pictures;
+        const std::vector<OutputTable> printed = PrintedOutput(division, {}, pictures);
+        WriteTablesPdf(*DiskFileSystem(), *arguments.out, printed, pictures);
     }
     if (arguments.notice) {
         NoticeOptions posted = arguments.noticeOptions;

@@ -158,6 +158,23 @@ void CommandLine::windowDividesAlike()
     QVERIFY(w.balanceAll().isEmpty());
     QCOMPARE(QString::fromStdString(ResultFingerprint(w.window.state())), run.out.value(1));
     QCOMPARE(QString::fromStdString(InputFingerprint(w.window.state(), options)), run.out.value(0));
+    // The workbooks' last sheet: the balance report, the same from both.
+    const QString cliBook = path(QStringLiteral("命令行.xlsx"));
+    const QString windowBook = path(QStringLiteral("窗口.xlsx"));
+    const Run book = RunCli({QStringLiteral("divide"), tableFile_, QStringLiteral("--classes"), QStringLiteral("3"),
+        QStringLiteral("--bands"), QStringLiteral("10"), QStringLiteral("--out"), cliBook});
+    QVERIFY2(book.code == 0, qPrintable(book.err));
+    QVERIFY(w.trigger("actExportWorkbook", windowBook).isEmpty());
+    QString error;
+    const QJsonArray cliSheets = testkit::ReadWithOpenpyxl(cliBook, error);
+    const QJsonArray windowSheets = testkit::ReadWithOpenpyxl(windowBook, error);
+    QVERIFY2(error.isEmpty() && !cliSheets.isEmpty() && !windowSheets.isEmpty(), qPrintable(error));
+    const QJsonObject cliSheet = cliSheets.last().toObject();
+    const QJsonObject windowSheet = windowSheets.last().toObject();
+    QCOMPARE(cliSheet[QStringLiteral("name")].toString(), QStringLiteral("均衡"));
+    const QJsonArray rows = cliSheet[QStringLiteral("rows")].toArray();
+    QVERIFY(rows.size() > 3 && rows[3].toArray()[0].toObject()[QStringLiteral("value")] == QStringLiteral("3班"));
+    QCOMPARE(rows, windowSheet[QStringLiteral("rows")].toArray());
 }
 
 void CommandLine::outputsKeepWholeNames()
@@ -197,6 +214,10 @@ void CommandLine::outputsKeepWholeNames()
         QVERIFY(text.contains(QString::fromStdString(name)));
     for (const QString& teacher : {QStringLiteral("王芳"), QStringLiteral("李强"), QStringLiteral("司马相如")})
         QVERIFY(text.contains(QStringLiteral("班主任：") + teacher));
+    // The balance report's page after the averages, before the record's.
+    const qsizetype report = text.indexOf(QStringLiteral("各班均衡情况"));
+    QVERIFY(report > text.indexOf(QStringLiteral("年级平均分")));
+    QVERIFY(report < text.lastIndexOf(QStringLiteral("操作记录")));
 }
 
 void CommandLine::checkFindsASingleMovedStudent()

@@ -1,0 +1,45 @@
+#include "cli/DivisionOutputs.h"
+
+#include "io/BalanceTable.h"
+#include "io/PublicOutputs.h"
+
+namespace fenban {
+
+DivisionTables DivisionOutput(const Division& division)
+{
+    DivisionTables tables = MakeDivisionTables(division.state(), division.settings().subjectNames);
+    AddTeachersToTitles(tables, division.publicState().teachers);
+    return tables;
+}
+
+BalanceReport BalanceReportOf(const Division& division)
+{
+    return MakeBalanceReport(division.state(), division.classCount(), division.settings().rankBands);
+}
+
+OutputTable BalanceOutput(const Division& division)
+{
+    return BalanceTable(BalanceReportOf(division), division.settings().subjectNames);
+}
+
+std::vector<OutputTable> WorkbookOutput(const Division& division)
+{
+    std::vector<OutputTable> sheets = WorkbookTables(DivisionOutput(division));
+    sheets.push_back(BalanceOutput(division));
+    return sheets;
+}
+
+std::vector<OutputTable> PrintedOutput(
+    const Division& division, std::vector<OutputPicture> balancePictures, TablePictures& pictures)
+{
+    const DivisionTables tables = DivisionOutput(division);
+    std::vector<OutputTable> printed = PrintedTablesWithRecord(tables, division.publicState().record);
+    const auto at = static_cast<std::ptrdiff_t>(PrintedTables(tables).size());
+    printed.insert(printed.begin() + at, BalanceOutput(division));
+    pictures.clear();
+    pictures.resize(printed.size());
+    pictures[static_cast<std::size_t>(at)] = std::move(balancePictures);
+    return printed;
+}
+
+} // namespace fenban

@@ -257,7 +257,8 @@ std::vector<OutputTable> NoticeTables(
 
 bool PostedByDefault(std::string_view header)
 {
-    static constexpr std::string_view Private[] = {"身份证", "证件", "电话", "手机", "住址", "地址", "家长", "监护人"};
+    static constexpr std::string_view Private[]
+        = {"序号", "身份证", "证件", "电话", "手机", "住址", "地址", "家长", "监护人", "备注"};
     return std::none_of(std::begin(Private), std::end(Private),
         [header](std::string_view word) { return header.find(word) != std::string_view::npos; });
 }

@@ -42,8 +42,9 @@ struct NoticeOptions {
     std::vector<std::size_t> extraColumns;
 };
 
-// Whether an extra column is posted unless the user says otherwise: not one
-// that holds what must not hang on a notice board (身份证号, 电话, 住址…).
+// Whether an extra column is posted unless the user says otherwise: not the
+// table's own 序号 (the notice numbers its rows), nor one that may hold what
+// must not hang on a notice board (身份证号, 电话, 住址, 备注…).
 bool PostedByDefault(std::string_view header);
 // The extra columns posted by default.
 std::vector<std::size_t> DefaultPostedColumns(const RosterExtraTexts& extras);

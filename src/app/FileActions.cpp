@@ -227,9 +227,8 @@ void TForm1::actPrintExecute()
 // pictures, the record) do.
 bool TForm1::ChoosePrintedTables(std::vector<OutputTable>& tables, TablePictures& pictures)
 {
-    DivisionTables output = DivisionOutput(division_);
     const int shown = division_.view().FShownClass;
-    if (tableShown_ || shown < 0 || static_cast<std::size_t>(shown) >= output.classes.size()) {
+    if (tableShown_ || shown < 0 || static_cast<std::size_t>(shown) >= division_.state().FClasses.size()) {
         tables = PrintedOutput(division_, BalanceOutputPictures(division_), pictures);
         return true;
     }
@@ -246,7 +245,7 @@ bool TForm1::ChoosePrintedTables(std::vector<OutputTable>& tables, TablePictures
         tables = PrintedOutput(division_, BalanceOutputPictures(division_), pictures);
         return true;
     case QMessageBox::Yes:
-        tables = {std::move(output.classes[static_cast<std::size_t>(shown)])};
+        tables = {std::move(DivisionOutput(division_).classes[static_cast<std::size_t>(shown)])};
         return true;
     default:
         return false;

@@ -484,13 +484,18 @@ void PrintRules()
         const std::clock_t cpu = std::clock();
         const OptimiseResult with = OptimiseDivision(ruled, grade.classes, rules, Control());
         const double seconds = SecondsSince(t), cpuSeconds = ProcessorSecondsSince(cpu);
+        BalanceReport report = MakeBalanceReport(ruled, grade.classes, Bands > 0 ? Bands : DefaultRankBands);
+        MarkForcedBreaches(report, ruled, rules);
+        const auto forced = std::count_if(report.breaches.begin(), report.breaches.end(),
+            [](const BalanceReport::BandBreach& b) { return b.forced; });
         std::printf("%-18s rules broken %3d -> %zu  total %s with rules, %s without rules and bands (x %.2f), gap %s, "
-                    "%.2f s (cpu %.2f) | %s\n",
+                    "%.2f s (cpu %.2f) | %s, %td forced\n",
             grade.name.c_str(), with.brokenBefore,
             FindRuleBreaches(rules, ClassesOfRecords(ruled), grade.classes).size(),
             Hundredths(with.after.total).c_str(), Hundredths(without.after.total).c_str(),
             static_cast<double>(with.after.total) / static_cast<double>(without.after.total),
-            Hundredths(with.after.largestGap).c_str(), seconds, cpuSeconds, RankColumns(ruled, grade.classes).c_str());
+            Hundredths(with.after.largestGap).c_str(), seconds, cpuSeconds, RankColumns(ruled, grade.classes).c_str(),
+            forced);
     }
 }
 
@@ -504,8 +509,10 @@ void PrintRulesSeeds(int seeds)
         const DivisionRules rules = SchoolRules(grade.state, grade.classes);
         double ratios = 0, slowest = 0, cpu = 0;
         std::size_t broken = 0;
+        std::size_t out = 0;
+        double totals = 0;
         for (int s = 0; s < seeds; ++s) {
-            OptimiseControl control;
+            OptimiseControl control = Control();
             control.seed += static_cast<std::uint64_t>(s) * 7919;
             DivisionState plain = Clone(grade.state);
             const OptimiseResult without = OptimiseDivision(plain, grade.classes, {}, control);
@@ -516,10 +523,17 @@ void PrintRulesSeeds(int seeds)
             slowest = std::max(slowest, SecondsSince(t));
             cpu += static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
             broken += FindRuleBreaches(rules, ClassesOfRecords(ruled), grade.classes).size();
+            BalanceReport report = MakeBalanceReport(ruled, grade.classes, Bands > 0 ? Bands : DefaultRankBands);
+            MarkForcedBreaches(report, ruled, rules);
+            out += static_cast<std::size_t>(std::count_if(report.breaches.begin(), report.breaches.end(),
+                [](const BalanceReport::BandBreach& b) { return !b.forced; }));
             ratios += static_cast<double>(with.after.total) / static_cast<double>(without.after.total);
+            totals += static_cast<double>(with.after.total) / 100;
         }
-        std::printf("%-18s %d seeds: rules broken after %zu, mean ratio %.3f, slowest %.2f s, processor %.2f s a run\n",
-            grade.name.c_str(), seeds, broken, ratios / seeds, slowest, cpu / seeds);
+        std::printf("%-18s %d seeds: rules broken after %zu, rank counts out of bounds unforced %zu, mean total %.2f "
+                    "(ratio %.3f), "
+                    "slowest %.2f s, processor %.2f s a run\n",
+            grade.name.c_str(), seeds, broken, out, totals / seeds, ratios / seeds, slowest, cpu / seeds);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "app/HandlerGuard.h"
 #include "app/Unit1.h"
 #include "engine/BalanceReport.h"
+#include "io/BalanceTable.h"
 #include "io/OutputTables.h"
 #include "ui_Unit1.h"
 #include "views/BalanceCharts.h"
@@ -78,6 +79,17 @@ void TForm1::ShowBalanceReport()
         return;
     }
     lblWorstBand->setText(QString::fromStdString(WorstBandText(report)));
+    // Each count out of bounds, named; the 均衡 tab lists them too.
+    QStringList breaches;
+    for (const BalanceReport::BandBreach& breach : report.breaches)
+        breaches << QStringLiteral("%1班 %2：%3 人，应为 %4–%5 人%6")
+                        .arg(breach.classNo)
+                        .arg(QString::fromStdString(RankGroupName(breach.group)))
+                        .arg(breach.count)
+                        .arg(breach.low)
+                        .arg(breach.high)
+                        .arg(breach.forced ? QStringLiteral("（固定、手工或同班学生所致）") : QString());
+    lblWorstBand->setToolTip(breaches.join(QLatin1Char('\n')));
     tabBalance->showReport(
         report, ClassScoreBoxes(division_.state(), report.classCount), division_.settings().subjectNames);
 }

@@ -2,6 +2,7 @@
 
 #include "io/BalanceTable.h"
 #include "io/PublicOutputs.h"
+#include "rules/RuleBuilder.h"
 
 namespace fenban {
 
@@ -14,7 +15,17 @@ DivisionTables DivisionOutput(const Division& division)
 
 BalanceReport BalanceReportOf(const Division& division)
 {
-    return MakeBalanceReport(division.state(), division.classCount(), division.settings().rankBands);
+    BalanceReport report = MakeBalanceReport(division.state(), division.classCount(), division.settings().rankBands);
+    if (!report.breaches.empty()) {
+        try {
+            // Sound-alike names only keep students apart: they force no count.
+            MarkForcedBreaches(
+                report, division.state(), BuildDivisionRules(division.state(), division.classCount(), false));
+        } catch (const RuleValueError&) {
+            // A bad 固定 value: no rules to go by, so no breach counts as forced.
+        }
+    }
+    return report;
 }
 
 OutputTable BalanceOutput(const Division& division)

@@ -14,7 +14,8 @@ namespace fenban {
 // The class lists, the averages: each class titled with its teacher.
 DivisionTables DivisionOutput(const Division& division);
 
-// The balance report of the division as it stands, by its 分数段.
+// The balance report of the division as it stands, by its 分数段, with the
+// breaches its school rules force marked.
 BalanceReport BalanceReportOf(const Division& division);
 
 // The report as the workbook's sheet 均衡 and the printed page (BalanceTable).

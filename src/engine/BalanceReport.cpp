@@ -1,6 +1,7 @@
 #include "engine/BalanceReport.h"
 
 #include "engine/Division.h"
+#include "engine/UnionFind.h"
 
 #include <algorithm>
 #include <cmath>
@@ -53,6 +54,112 @@ BalanceReport::Range RangeOf(const std::vector<BalanceReport::Row>& rows, int Ba
         range.high = std::max(range.high, row.*field);
     }
     return range;
+}
+
+// How far a count lies outside low..high.
+int Beyond(int count, int low, int high)
+{
+    return count < low ? low - count : count > high ? count - high : 0;
+}
+
+// Where the rules hold students: per record the class it stays in (0: free)
+// and, for a free member of a free 同班 group, the group's representative (-1: none).
+struct Anchors {
+    std::vector<int> stays, unit;
+};
+
+Anchors AnchorsOf(
+    const DivisionState& state, const std::vector<int>& classOf, int classCount, const DivisionRules& rules)
+{
+    const std::size_t n = state.Records.size();
+    Anchors anchors {std::vector<int>(n, 0), std::vector<int>(n, -1)};
+    const auto listed = [&](int r) {
+        return r >= 0 && At(r) < n && At(r) < classOf.size() && classOf[At(r)] >= 1 && classOf[At(r)] <= classCount;
+    };
+    for (std::size_t r = 0; r < n; ++r)
+        if (listed(static_cast<int>(r)) && state.Records[r]->IsHandPlacedForBalancing())
+            anchors.stays[r] = classOf[r];
+    for (const auto& [r, number] : rules.fixed)
+        if (listed(r))
+            anchors.stays[At(r)] = classOf[At(r)]; // where it stands: the rule check names a misplaced one
+    UnionFind groups(n);
+    std::vector<char> grouped(n, 0), anchored(n, 0);
+    for (const std::vector<int>& together : rules.together) {
+        int first = -1;
+        for (const int r : together)
+            if (listed(r)) {
+                if (first < 0)
+                    first = r;
+                groups.Join(first, r);
+                grouped[At(r)] = 1;
+            }
+    }
+    for (std::size_t r = 0; r < n; ++r)
+        if (grouped[r] && anchors.stays[r] != 0)
+            anchored[At(groups.Find(static_cast<int>(r)))] = 1;
+    for (std::size_t r = 0; r < n; ++r) {
+        if (!grouped[r])
+            continue;
+        const auto root = At(groups.Find(static_cast<int>(r)));
+        if (anchored[root])
+            anchors.stays[r] = classOf[r];
+        else
+            anchors.unit[r] = static_cast<int>(root);
+    }
+    return anchors;
+}
+
+// The least a division keeping the anchors can leave the group's counts out
+// of low..high, summed over the classes; `forcedOut` gets, per class, whether
+// the anchors alone put it out.
+int LeastBeyond(const RankGroup& group, const DivisionState& state, const std::vector<int>& classOf, int classCount,
+    const Anchors& anchors, std::vector<char>& forcedOut, const std::vector<int>& counts)
+{
+    const auto k = static_cast<int>(group.records.size());
+    const int low = k / classCount, high = (k + classCount - 1) / classCount;
+    std::vector<char> member(state.Records.size(), 0);
+    for (const int r : group.records)
+        member[At(r)] = 1;
+    // Per class: the anchored members (least), the largest free 同班 group's
+    // members, and the places left beside the anchored others (most).
+    std::vector<int> least(At(classCount), 0), places(At(classCount), 0);
+    std::vector<std::vector<std::pair<int, int>>> units(At(classCount)); // (group, members)
+    for (std::size_t r = 0; r < state.Records.size() && r < classOf.size(); ++r) {
+        const int c = classOf[r] - 1;
+        if (c < 0 || c >= classCount)
+            continue;
+        if (group.kind == RankGroup::Kind::Band && state.Records[r]->Gender.view() != group.gender)
+            continue;
+        if (!member[r] && anchors.stays[r] == 0)
+            ++places[At(c)];
+        if (!member[r])
+            continue;
+        ++places[At(c)];
+        if (anchors.stays[r] != 0)
+            ++least[At(c)];
+        else if (anchors.unit[r] >= 0) {
+            auto& list = units[At(c)];
+            auto at = std::find_if(list.begin(), list.end(), [&](const auto& u) { return u.first == anchors.unit[r]; });
+            if (at == list.end())
+                list.emplace_back(anchors.unit[r], 1);
+            else
+                ++at->second;
+        }
+    }
+    int beyond = 0, lowest = 0, highest = 0;
+    forcedOut.assign(At(classCount), 0);
+    for (int c = 0; c < classCount; ++c) {
+        int floor = least[At(c)];
+        for (const auto& unit : units[At(c)])
+            floor = std::max(floor, unit.second);
+        const int ceiling = std::max(floor, places[At(c)]);
+        beyond += std::max(0, floor - high) + std::max(0, low - ceiling);
+        lowest += std::max(floor, std::min(low, ceiling));
+        highest += std::max(floor, std::min(high, ceiling));
+        const int count = counts[At(c)];
+        forcedOut[At(c)] = (count > high && count <= floor) || (count < low && count >= ceiling);
+    }
+    return beyond + std::max(0, lowest - k) + std::max(0, k - highest);
 }
 
 } // namespace
@@ -171,11 +278,48 @@ BalanceReport MakeBalanceReport(const DivisionState& state, int classCount, int 
     return report;
 }
 
+void MarkForcedBreaches(BalanceReport& report, const DivisionState& state, const DivisionRules& rules)
+{
+    if (report.breaches.empty() || report.classCount < 1)
+        return;
+    const std::vector<int> classOf = ClassesOfRecords(state);
+    const Anchors anchors = AnchorsOf(state, classOf, report.classCount, rules);
+    for (const RankGroup& group : MakeRankGroups(state, classOf, report.classCount, RankBalance {report.bands})) {
+        const auto same = [&group](const BalanceReport::BandBreach& b) {
+            return b.group.kind == group.kind && b.group.gender == group.gender && b.group.band == group.band;
+        };
+        if (std::none_of(report.breaches.begin(), report.breaches.end(), same))
+            continue;
+        std::vector<int> counts(At(report.classCount), 0);
+        for (const int r : group.records)
+            ++counts[At(classOf[At(r)] - 1)];
+        std::vector<char> forcedOut;
+        const int least = LeastBeyond(group, state, classOf, report.classCount, anchors, forcedOut, counts);
+        int beyond = 0;
+        for (BalanceReport::BandBreach& b : report.breaches)
+            if (same(b))
+                beyond += Beyond(b.count, b.low, b.high);
+        for (BalanceReport::BandBreach& b : report.breaches)
+            if (same(b))
+                b.forced = beyond <= least || forcedOut[At(b.classNo - 1)];
+    }
+}
+
 std::string WorstBandText(const BalanceReport& report)
 {
     if (report.bands <= 0)
         return {};
-    return "分数段最大差 " + std::to_string(report.worstBandDifference);
+    std::string text = "分数段最大差 " + std::to_string(report.worstBandDifference);
+    if (report.breaches.empty())
+        return text;
+    const auto forced = std::count_if(
+        report.breaches.begin(), report.breaches.end(), [](const BalanceReport::BandBreach& b) { return b.forced; });
+    text += "，超出 " + std::to_string(report.breaches.size()) + " 处";
+    if (forced == static_cast<std::ptrdiff_t>(report.breaches.size()))
+        text += "（规则所致）";
+    else if (forced > 0)
+        text += "（" + std::to_string(forced) + " 处规则所致）";
+    return text;
 }
 
 } // namespace fenban

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/DivisionRules.h"
 #include "engine/DivisionState.h"
 #include "engine/RankGroups.h"
 
@@ -31,6 +32,8 @@ struct BalanceReport {
         RankGroup group; // its kind, gender and band (records left out)
         int classNo = 0; // 1-based
         int count = 0, low = 0, high = 0;
+        // School rules leave no division with this group closer to its bounds (MarkForcedBreaches).
+        bool forced = false;
     };
     struct Range {
         int low = 0, high = 0;
@@ -61,7 +64,15 @@ struct BalanceReport {
 // left out); bands: score bands per gender, 0 for none.
 BalanceReport MakeBalanceReport(const DivisionState& state, int classCount, int bands);
 
+// Marks the breaches the school rules force. 固定 and hand-placed students
+// stay where they stand, a 同班 group holding one of them stays with it, and
+// any other 同班 group lands whole in some class. A breach is forced when
+// those students alone put its class out of bounds, or when no division
+// keeping them could leave its group less far out of bounds over all classes.
+void MarkForcedBreaches(BalanceReport& report, const DivisionState& state, const DivisionRules& rules);
+
 // The text of the status line's figure: "分数段最大差 1"; empty without bands.
+// With counts out of bounds it adds how many and whether the rules force them.
 std::string WorstBandText(const BalanceReport& report);
 
 } // namespace fenban

@@ -3,6 +3,7 @@
 #include "engine/UnionFind.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace fenban::optimise {
 
@@ -349,31 +350,40 @@ bool PlaceTogether(Placement& place, const ItemRules& rules, std::vector<char>& 
             for (const int j : group)
                 if (i != j)
                     mates[At(i)].push_back(j);
-    for (std::size_t c = 0; c < rules.spread.size(); ++c)
-        for (const int i : rules.spread[c])
+    // Spread categories first, then the rank groups.
+    std::vector<const std::vector<int>*> lists;
+    for (const std::vector<int>& list : rules.spread)
+        lists.push_back(&list);
+    for (const std::vector<int>& list : rules.soft)
+        lists.push_back(&list);
+    for (std::size_t c = 0; c < lists.size(); ++c)
+        for (const int i : *lists[c])
             categories[At(i)].push_back(static_cast<int>(c));
     // Whether class c can take the group without breaking a rule among the
-    // students that no longer move: an apart mate there, a category full.
-    const auto fitsAmongFrozen = [&](const std::vector<int>& group, const std::vector<char>& inGroup, int c) {
-        std::vector<int> load(rules.spread.size(), 0);
-        for (const int j : place.members[At(c)])
-            if (frozen[At(j)] && !inGroup[At(j)])
-                for (const int category : categories[At(j)])
-                    ++load[At(category)];
-        for (const int i : group) {
-            for (const int m : mates[At(i)])
-                if (frozen[At(m)] && place.cls[At(m)] == c)
-                    return false;
-            for (const int category : categories[At(i)])
-                ++load[At(category)];
-        }
-        for (std::size_t category = 0; category < load.size(); ++category) {
-            const auto k = static_cast<int>(rules.spread[category].size());
-            if (load[category] > (k + p.classCount - 1) / p.classCount)
-                return false;
-        }
-        return true;
-    };
+    // students that no longer move: an apart mate there, a category full;
+    // withSoft: a rank group full counts as well.
+    const auto fitsAmongFrozen
+        = [&](const std::vector<int>& group, const std::vector<char>& inGroup, int c, bool withSoft) {
+              std::vector<int> load(lists.size(), 0);
+              for (const int j : place.members[At(c)])
+                  if (frozen[At(j)] && !inGroup[At(j)])
+                      for (const int category : categories[At(j)])
+                          ++load[At(category)];
+              for (const int i : group) {
+                  for (const int m : mates[At(i)])
+                      if (frozen[At(m)] && place.cls[At(m)] == c)
+                          return false;
+                  for (const int category : categories[At(i)])
+                      ++load[At(category)];
+              }
+              const std::size_t checked = withSoft ? lists.size() : rules.spread.size();
+              for (std::size_t category = 0; category < checked; ++category) {
+                  const auto k = static_cast<int>(lists[category]->size());
+                  if (load[category] > (k + p.classCount - 1) / p.classCount)
+                      return false;
+              }
+              return true;
+          };
     for (const std::vector<int>& group : MergedGroups(rules.together, At(p.itemCount), [](int) { return true; })) {
         std::vector<char> inGroup(At(p.itemCount), 0);
         int anchor = -1;
@@ -403,25 +413,27 @@ bool PlaceTogether(Placement& place, const ItemRules& rules, std::vector<char>& 
                     list.push_back(j);
             return list;
         };
+        // A class where the rank groups have room too, else any where the rules hold.
         int target = -1;
-        for (const auto& [present, c] : order) {
-            bool room = true;
-            for (int g = 0; g < p.groupCount && room; ++g) {
-                int need = 0, first = -1;
+        for (int pass = rules.soft.empty() ? 1 : 0; pass < 2 && target < 0; ++pass)
+            for (const auto& [present, c] : order) {
+                bool room = true;
+                for (int g = 0; g < p.groupCount && room; ++g) {
+                    int need = 0, first = -1;
+                    for (const int i : group)
+                        if (p.group[At(i)] == g && place.cls[At(i)] != c) {
+                            ++need;
+                            first = i;
+                        }
+                    room = need == 0 || (p.movable[At(first)] && static_cast<int>(partnersIn(c, first).size()) >= need);
+                }
                 for (const int i : group)
-                    if (p.group[At(i)] == g && place.cls[At(i)] != c) {
-                        ++need;
-                        first = i;
-                    }
-                room = need == 0 || (p.movable[At(first)] && static_cast<int>(partnersIn(c, first).size()) >= need);
+                    room = room && (place.cls[At(i)] == c || (p.movable[At(i)] && !frozen[At(i)]));
+                if (room && fitsAmongFrozen(group, inGroup, c, pass == 0)) {
+                    target = c;
+                    break;
+                }
             }
-            for (const int i : group)
-                room = room && (place.cls[At(i)] == c || (p.movable[At(i)] && !frozen[At(i)]));
-            if (room && fitsAmongFrozen(group, inGroup, c)) {
-                target = c;
-                break;
-            }
-        }
         if (target < 0)
             return false;
         for (const int i : group) {
@@ -441,6 +453,60 @@ bool PlaceTogether(Placement& place, const ItemRules& rules, std::vector<char>& 
             frozen[At(i)] = 1;
     }
     return true;
+}
+
+// With rank groups: two exchanges that together mend what no single one
+// does. A top student moves to the class lacking one, and the second
+// exchange puts right what the first upset in either class. Made when the
+// pair lowers the violations; true if one was made.
+bool MendByTwo(Placement& place, const std::vector<char>& frozen, RuleGuard& guard, int& broken)
+{
+    const Problem& p = place.problem;
+    const auto free = [&](int i) { return !frozen[At(i)] && p.movable[At(i)]; };
+    // The best single exchange of an offender but the two, as (delta, i, j).
+    const auto bestSecond = [&](int first, int firstPartner) {
+        std::tuple<int, int, int> best {0, -1, -1};
+        for (const int i : guard.Offenders(place.cls)) {
+            if (!free(i) || i == first || i == firstPartner)
+                continue;
+            for (int c = 0; c < p.classCount; ++c) {
+                if (c == place.cls[At(i)] || !guard.MayMend(place.cls, i, c))
+                    continue;
+                for (const int j : place.members[At(c)])
+                    if (free(j) && j != first && j != firstPartner && p.group[At(j)] == p.group[At(i)]) {
+                        const int delta = guard.ViolationDelta(place.cls, i, j);
+                        if (delta < std::get<0>(best))
+                            best = {delta, i, j};
+                    }
+            }
+        }
+        return best;
+    };
+    for (const int i : guard.Offenders(place.cls)) {
+        if (!free(i))
+            continue;
+        const int a = place.cls[At(i)];
+        for (int c = 0; c < p.classCount; ++c) {
+            if (c == a || !guard.MayMend(place.cls, i, c))
+                continue;
+            for (const int j : std::vector<int>(place.members[At(c)])) {
+                if (!free(j) || p.group[At(j)] != p.group[At(i)])
+                    continue;
+                const int first = guard.ViolationDelta(place.cls, i, j);
+                if (first >= 2 * SoftOutweighed) // through one broken rule at most, mended by the second
+                    continue;
+                place.Swap(i, j, guard);
+                const auto [second, k, l] = bestSecond(i, j);
+                if (k >= 0 && first + second < 0) {
+                    place.Swap(k, l, guard);
+                    broken += first + second;
+                    return true;
+                }
+                place.Swap(i, j, guard); // back
+            }
+        }
+    }
+    return false;
 }
 
 // Descent on the broken apart pairs and spread bounds: each offender makes
@@ -482,8 +548,11 @@ bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng
         }
         if (mended)
             continue;
-        if (broken == guard.SoftViolations())
+        if (broken == guard.SoftViolations()) {
+            if (guard.HasSoft() && MendByTwo(place, frozen, guard, broken))
+                continue;
             ++idle;
+        }
         const std::vector<int> offenders = guard.Offenders(place.cls);
         for (int kick = 0; kick < 20 && !offenders.empty(); ++kick) {
             const int i = offenders[At(rng.Below(static_cast<int>(offenders.size())))];

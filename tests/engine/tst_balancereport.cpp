@@ -174,7 +174,8 @@ void TestBalanceReport::rulesHoldWithBands()
     for (int i = 20; i < 360; i += 3)
         rules.spread.back().push_back(i);
     QVERIFY(FindRuleConflicts(state, 9, rules).empty());
-    const BalanceReport before = MakeBalanceReport(state, 9, 10);
+    BalanceReport before = MakeBalanceReport(state, 9, 10);
+    MarkForcedBreaches(before, state, rules);
     OptimiseControl control;
     control.effort = 100000;
     control.balance.bands = 10;
@@ -184,7 +185,35 @@ void TestBalanceReport::rulesHoldWithBands()
     for (int n = 0; n < 4; ++n)
         QCOMPARE(best[static_cast<std::size_t>(n)]->ClassNo, 1);
     // Every count out of bounds is named, and the run left fewer of them than it found.
-    const BalanceReport report = MakeBalanceReport(state, 9, 10);
+    BalanceReport report = MakeBalanceReport(state, 9, 10);
+    MarkForcedBreaches(report, state, rules);
+    const auto forced = [](const BalanceReport& r) {
+        return std::count_if(r.breaches.begin(), r.breaches.end(), [](const auto& b) { return b.forced; });
+    };
+    QVERIFY(forced(before) < static_cast<std::ptrdiff_t>(before.breaches.size()));
+    // The top groups are forced wholly. (Bands are coupled through the class
+    // sizes the hand moves made unequal, which the check does not weigh.)
+    for (const auto& b : report.breaches)
+        QVERIFY(b.group.kind == RankGroup::Kind::Band || b.forced);
+    const auto topInFirst = std::find_if(report.breaches.begin(), report.breaches.end(),
+        [](const auto& b) { return b.group.kind == RankGroup::Kind::TopN && b.classNo == 1; });
+    QVERIFY(topInFirst != report.breaches.end());
+    QCOMPARE(topInFirst->count, 4);
+    // Without the hand marks nothing holds those four there: nothing is forced.
+    for (int n = 0; n < 4; ++n)
+        best[static_cast<std::size_t>(n)]->Mark = ShortString<3>("");
+    BalanceReport unmarked = MakeBalanceReport(state, 9, 10);
+    MarkForcedBreaches(unmarked, state, DivisionRules {});
+    QCOMPARE(forced(unmarked), 0);
+    // A 同班 group of the four forces them wherever it stands.
+    DivisionRules twins;
+    twins.together.push_back({});
+    for (std::size_t r = 0; r < state.Records.size(); ++r)
+        if (std::find(best.begin(), best.begin() + 4, state.Records[r].get()) != best.begin() + 4)
+            twins.together.back().push_back(static_cast<int>(r));
+    MarkForcedBreaches(unmarked, state, twins);
+    QVERIFY(std::any_of(unmarked.breaches.begin(), unmarked.breaches.end(),
+        [](const auto& b) { return b.group.kind == RankGroup::Kind::TopN && b.classNo == 1 && b.forced; }));
     QVERIFY(!report.breaches.empty());
     QVERIFY(report.breaches.size() < before.breaches.size());
     std::size_t named = 0;
@@ -206,6 +235,13 @@ void TestBalanceReport::worstBandText()
     report.bands = 10;
     report.worstBandDifference = 1;
     QCOMPARE(WorstBandText(report), std::string("分数段最大差 1"));
+    report.worstBandDifference = 3;
+    report.breaches.resize(2);
+    QCOMPARE(WorstBandText(report), std::string("分数段最大差 3，超出 2 处"));
+    report.breaches[0].forced = true;
+    QCOMPARE(WorstBandText(report), std::string("分数段最大差 3，超出 2 处（1 处规则所致）"));
+    report.breaches[1].forced = true;
+    QCOMPARE(WorstBandText(report), std::string("分数段最大差 3，超出 2 处（规则所致）"));
 }
 
 QTEST_GUILESS_MAIN(TestBalanceReport)

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <limits>
+#include <queue>
 
 namespace fenban {
 
@@ -109,20 +112,21 @@ Anchors AnchorsOf(
     return anchors;
 }
 
-// The least a division keeping the anchors can leave the group's counts out
-// of low..high, summed over the classes; `forcedOut` gets, per class, whether
-// the anchors alone put it out.
-int LeastBeyond(const RankGroup& group, const DivisionState& state, const std::vector<int>& classOf, int classCount,
-    const Anchors& anchors, std::vector<char>& forcedOut, const std::vector<int>& counts)
+// What the anchors leave a rank group in each class: at least `floor` of
+// its students (anchored ones, or the largest free 同班 group's), at most
+// `ceiling` (the places beside the anchored students of other groups).
+struct Limits {
+    std::vector<int> floor, ceiling, count;
+};
+
+Limits LimitsOf(const RankGroup& group, const DivisionState& state, const std::vector<int>& classOf, int classCount,
+    const Anchors& anchors)
 {
-    const auto k = static_cast<int>(group.records.size());
-    const int low = k / classCount, high = (k + classCount - 1) / classCount;
     std::vector<char> member(state.Records.size(), 0);
     for (const int r : group.records)
         member[At(r)] = 1;
-    // Per class: the anchored members (least), the largest free 同班 group's
-    // members, and the places left beside the anchored others (most).
-    std::vector<int> least(At(classCount), 0), places(At(classCount), 0);
+    Limits limits {
+        std::vector<int>(At(classCount), 0), std::vector<int>(At(classCount), 0), std::vector<int>(At(classCount), 0)};
     std::vector<std::vector<std::pair<int, int>>> units(At(classCount)); // (group, members)
     for (std::size_t r = 0; r < state.Records.size() && r < classOf.size(); ++r) {
         const int c = classOf[r] - 1;
@@ -130,14 +134,15 @@ int LeastBeyond(const RankGroup& group, const DivisionState& state, const std::v
             continue;
         if (group.kind == RankGroup::Kind::Band && state.Records[r]->Gender.view() != group.gender)
             continue;
-        if (!member[r] && anchors.stays[r] == 0)
-            ++places[At(c)];
-        if (!member[r])
+        if (!member[r]) {
+            limits.ceiling[At(c)] += anchors.stays[r] == 0;
             continue;
-        ++places[At(c)];
-        if (anchors.stays[r] != 0)
-            ++least[At(c)];
-        else if (anchors.unit[r] >= 0) {
+        }
+        ++limits.ceiling[At(c)];
+        ++limits.count[At(c)];
+        if (anchors.stays[r] != 0) {
+            ++limits.floor[At(c)];
+        } else if (anchors.unit[r] >= 0) {
             auto& list = units[At(c)];
             auto at = std::find_if(list.begin(), list.end(), [&](const auto& u) { return u.first == anchors.unit[r]; });
             if (at == list.end())
@@ -146,22 +151,197 @@ int LeastBeyond(const RankGroup& group, const DivisionState& state, const std::v
                 ++at->second;
         }
     }
-    int beyond = 0, lowest = 0, highest = 0;
-    forcedOut.assign(At(classCount), 0);
-    for (int c = 0; c < classCount; ++c) {
-        int floor = least[At(c)];
+    for (int c = 0; c < classCount; ++c)
         for (const auto& unit : units[At(c)])
-            floor = std::max(floor, unit.second);
-        const int ceiling = std::max(floor, places[At(c)]);
+            limits.floor[At(c)] = std::max(limits.floor[At(c)], unit.second);
+    return limits;
+}
+
+// The least a division keeping the anchors can leave one group's counts out
+// of low..high, summed over the classes.
+int LeastBeyond(const Limits& limits, int k, int classCount)
+{
+    const int low = k / classCount, high = (k + classCount - 1) / classCount;
+    int beyond = 0, lowest = 0, highest = 0;
+    for (int c = 0; c < classCount; ++c) {
+        const int floor = limits.floor[At(c)], ceiling = std::max(floor, limits.ceiling[At(c)]);
         beyond += std::max(0, floor - high) + std::max(0, low - ceiling);
         lowest += std::max(floor, std::min(low, ceiling));
         highest += std::max(floor, std::min(high, ceiling));
-        const int count = counts[At(c)];
-        forcedOut[At(c)] = (count > high && count <= floor) || (count < low && count >= ceiling);
     }
     return beyond + std::max(0, lowest - k) + std::max(0, k - highest);
 }
 
+// Least-cost flow, every cost at least 0: shortest paths by Dijkstra over
+// reduced costs give the node potentials, then as much as fits is sent at once
+// along the edges of zero reduced cost (a blocking flow by levels), and again.
+// The costs here are 0, 1 and 2, so there are few rounds.
+class LeastCostFlow {
+public:
+    explicit LeastCostFlow(int nodes)
+        : first_(At(nodes), -1)
+        , potential_(At(nodes), 0)
+        , level_(At(nodes))
+        , next_(At(nodes))
+    {
+    }
+    void Add(int from, int to, long long capacity, long long cost)
+    {
+        if (capacity <= 0)
+            return;
+        edges_.push_back({to, first_[At(from)], capacity, cost});
+        first_[At(from)] = static_cast<int>(edges_.size()) - 1;
+        edges_.push_back({from, first_[At(to)], 0, -cost});
+        first_[At(to)] = static_cast<int>(edges_.size()) - 1;
+    }
+    // The cost of sending everything that fits from source to sink.
+    long long Send(int source, int sink)
+    {
+        long long total = 0;
+        while (Potentials(source, sink))
+            while (Levels(source, sink)) {
+                next_ = first_;
+                for (;;) {
+                    const long long cost = Push(source, sink, std::numeric_limits<long long>::max());
+                    if (pushed_ == 0)
+                        break;
+                    total += cost;
+                }
+            }
+        return total;
+    }
+
+private:
+    struct Edge {
+        int to, next;
+        long long capacity, cost;
+    };
+    long long Reduced(int from, const Edge& edge) const
+    {
+        return edge.cost + potential_[At(from)] - potential_[At(edge.to)];
+    }
+    // Dijkstra from the source; false when the sink is out of reach.
+    bool Potentials(int source, int sink)
+    {
+        constexpr long long None = std::numeric_limits<long long>::max();
+        std::vector<long long> distance(first_.size(), None);
+        std::priority_queue<std::pair<long long, int>, std::vector<std::pair<long long, int>>, std::greater<>> queue;
+        distance[At(source)] = 0;
+        queue.emplace(0, source);
+        while (!queue.empty()) {
+            const auto [d, u] = queue.top();
+            queue.pop();
+            if (d > distance[At(u)])
+                continue;
+            for (int e = first_[At(u)]; e >= 0; e = edges_[At(e)].next) {
+                const Edge& edge = edges_[At(e)];
+                const long long next = d + Reduced(u, edge);
+                if (edge.capacity > 0 && next < distance[At(edge.to)]) {
+                    distance[At(edge.to)] = next;
+                    queue.emplace(next, edge.to);
+                }
+            }
+        }
+        if (distance[At(sink)] == None)
+            return false;
+        // Nodes out of reach stay so: new edges appear only along paths sent.
+        for (std::size_t v = 0; v < first_.size(); ++v)
+            if (distance[v] != None)
+                potential_[v] += distance[v];
+        return true;
+    }
+    // Levels over the edges of zero reduced cost; false when the sink is out of reach.
+    bool Levels(int source, int sink)
+    {
+        std::fill(level_.begin(), level_.end(), -1);
+        std::queue<int> queue;
+        level_[At(source)] = 0;
+        queue.push(source);
+        while (!queue.empty()) {
+            const int u = queue.front();
+            queue.pop();
+            for (int e = first_[At(u)]; e >= 0; e = edges_[At(e)].next) {
+                const Edge& edge = edges_[At(e)];
+                if (edge.capacity > 0 && Reduced(u, edge) == 0 && level_[At(edge.to)] < 0) {
+                    level_[At(edge.to)] = level_[At(u)] + 1;
+                    queue.push(edge.to);
+                }
+            }
+        }
+        return level_[At(sink)] >= 0;
+    }
+    // Sends up to `most` from u towards the sink along rising levels: the
+    // amount in pushed_ (0: none), the cost returned.
+    long long Push(int u, int sink, long long most)
+    {
+        pushed_ = 0;
+        return PushFrom(u, sink, most);
+    }
+    long long PushFrom(int u, int sink, long long most)
+    {
+        if (u == sink) {
+            pushed_ = most;
+            return 0;
+        }
+        for (int& e = next_[At(u)]; e >= 0; e = edges_[At(e)].next) {
+            Edge& edge = edges_[At(e)];
+            if (edge.capacity <= 0 || Reduced(u, edge) != 0 || level_[At(edge.to)] != level_[At(u)] + 1)
+                continue;
+            const long long cost = PushFrom(edge.to, sink, std::min(most, edge.capacity));
+            if (pushed_ > 0) {
+                edge.capacity -= pushed_;
+                edges_[At(e ^ 1)].capacity += pushed_;
+                return cost + pushed_ * edge.cost;
+            }
+        }
+        return 0;
+    }
+
+    std::vector<Edge> edges_;
+    std::vector<int> first_;
+    std::vector<long long> potential_;
+    std::vector<int> level_, next_;
+    long long pushed_ = 0;
+};
+
+// The least a division keeping the anchors and every class's count of the
+// gender can leave that gender's bands out of bounds, summed over bands and
+// classes: the bands share the class's places, so a class that hand moves
+// made larger must hold more of some band. A flow from the bands to the
+// classes; each band-class cell costs 1 a student below ⌊k/N⌋, 2 above
+// ⌈k/N⌉, 1 between (all shifted by 1 to keep costs at least 0).
+long long LeastBandsBeyond(const std::vector<const Limits*>& bands, const std::vector<int>& sizes, int classCount)
+{
+    const auto count = static_cast<int>(bands.size());
+    const int source = 0, sink = 1 + count + classCount;
+    LeastCostFlow flow(sink + 1);
+    long long fixedCost = 0, sent = 0;
+    std::vector<long long> demand(sizes.begin(), sizes.end());
+    for (int b = 0; b < count; ++b) {
+        const Limits& limits = *bands[At(b)];
+        int k = 0;
+        for (int c = 0; c < classCount; ++c)
+            k += limits.count[At(c)];
+        const int low = k / classCount, high = (k + classCount - 1) / classCount;
+        long long supply = k;
+        for (int c = 0; c < classCount; ++c) {
+            const int floor = limits.floor[At(c)];
+            fixedCost += Beyond(floor, low, high);
+            supply -= floor;
+            demand[At(c)] -= floor;
+            const int room = std::max(0, limits.ceiling[At(c)] - floor);
+            const int below = std::max(0, low - floor), within = std::max(0, high - std::max(low, floor));
+            flow.Add(1 + b, 1 + count + c, std::min(below, room), 0);
+            flow.Add(1 + b, 1 + count + c, std::min(within, room - std::min(below, room)), 1);
+            flow.Add(1 + b, 1 + count + c, room - std::min(below + within, room), 2);
+        }
+        flow.Add(source, 1 + b, supply, 0);
+        sent += supply;
+    }
+    for (int c = 0; c < classCount; ++c)
+        flow.Add(1 + count + c, sink, demand[At(c)], 0);
+    return fixedCost + flow.Send(source, sink) - sent;
+}
 } // namespace
 
 BalanceReport MakeBalanceReport(const DivisionState& state, int classCount, int bands)
@@ -282,27 +462,65 @@ void MarkForcedBreaches(BalanceReport& report, const DivisionState& state, const
 {
     if (report.breaches.empty() || report.classCount < 1)
         return;
+    const int classCount = report.classCount;
     const std::vector<int> classOf = ClassesOfRecords(state);
-    const Anchors anchors = AnchorsOf(state, classOf, report.classCount, rules);
-    for (const RankGroup& group : MakeRankGroups(state, classOf, report.classCount, RankBalance {report.bands})) {
-        const auto same = [&group](const BalanceReport::BandBreach& b) {
-            return b.group.kind == group.kind && b.group.gender == group.gender && b.group.band == group.band;
-        };
-        if (std::none_of(report.breaches.begin(), report.breaches.end(), same))
-            continue;
-        std::vector<int> counts(At(report.classCount), 0);
-        for (const int r : group.records)
-            ++counts[At(classOf[At(r)] - 1)];
-        std::vector<char> forcedOut;
-        const int least = LeastBeyond(group, state, classOf, report.classCount, anchors, forcedOut, counts);
+    const Anchors anchors = AnchorsOf(state, classOf, classCount, rules);
+    const std::vector<RankGroup> groups = MakeRankGroups(state, classOf, classCount, RankBalance {report.bands});
+    std::vector<Limits> limits;
+    for (const RankGroup& group : groups)
+        limits.push_back(LimitsOf(group, state, classOf, classCount, anchors));
+    const auto sameGroup = [](const RankGroup& a, const RankGroup& b) {
+        return a.kind == b.kind && a.gender == b.gender && a.band == b.band;
+    };
+    const auto beyondOf = [&](const auto& belongs) {
         int beyond = 0;
-        for (BalanceReport::BandBreach& b : report.breaches)
-            if (same(b))
+        for (const BalanceReport::BandBreach& b : report.breaches)
+            if (belongs(b.group))
                 beyond += Beyond(b.count, b.low, b.high);
-        for (BalanceReport::BandBreach& b : report.breaches)
-            if (same(b))
-                b.forced = beyond <= least || forcedOut[At(b.classNo - 1)];
+        return beyond;
+    };
+    // A breach is forced where the anchors alone put its class out, or where
+    // no division keeping them leaves its group (for bands: all the bands of
+    // its gender, which share the classes' places) less far out in all.
+    std::vector<char> wholly(groups.size(), 0);
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const RankGroup& group = groups[g];
+        if (group.kind == RankGroup::Kind::Band) {
+            if (group.band != 0)
+                continue; // once per gender, at its first band
+            std::vector<const Limits*> bands;
+            std::vector<std::size_t> members;
+            for (std::size_t h = g; h < groups.size(); ++h)
+                if (groups[h].kind == RankGroup::Kind::Band && groups[h].gender == group.gender) {
+                    bands.push_back(&limits[h]);
+                    members.push_back(h);
+                }
+            const int beyond = beyondOf([&](const RankGroup& other) {
+                return other.kind == RankGroup::Kind::Band && other.gender == group.gender;
+            });
+            if (beyond == 0)
+                continue;
+            std::vector<int> sizes(At(classCount), 0);
+            for (const Limits* band : bands)
+                for (int c = 0; c < classCount; ++c)
+                    sizes[At(c)] += band->count[At(c)];
+            if (beyond <= LeastBandsBeyond(bands, sizes, classCount))
+                for (const std::size_t h : members)
+                    wholly[h] = 1;
+        } else {
+            const int beyond = beyondOf([&](const RankGroup& other) { return sameGroup(other, group); });
+            wholly[g]
+                = beyond > 0 && beyond <= LeastBeyond(limits[g], static_cast<int>(group.records.size()), classCount);
+        }
     }
+    for (BalanceReport::BandBreach& b : report.breaches)
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            if (!sameGroup(b.group, groups[g]))
+                continue;
+            const int floor = limits[g].floor[At(b.classNo - 1)];
+            const int ceiling = std::max(floor, limits[g].ceiling[At(b.classNo - 1)]);
+            b.forced = wholly[g] || (b.count > b.high && b.count <= floor) || (b.count < b.low && b.count >= ceiling);
+        }
 }
 
 std::string WorstBandText(const BalanceReport& report)
@@ -316,9 +534,9 @@ std::string WorstBandText(const BalanceReport& report)
         report.breaches.begin(), report.breaches.end(), [](const BalanceReport::BandBreach& b) { return b.forced; });
     text += "，超出 " + std::to_string(report.breaches.size()) + " 处";
     if (forced == static_cast<std::ptrdiff_t>(report.breaches.size()))
-        text += "（规则所致）";
+        text += "（手工或规则所致）";
     else if (forced > 0)
-        text += "（" + std::to_string(forced) + " 处规则所致）";
+        text += "（" + std::to_string(forced) + " 处手工或规则所致）";
     return text;
 }
 

@@ -64,11 +64,13 @@ struct BalanceReport {
 // left out); bands: score bands per gender, 0 for none.
 BalanceReport MakeBalanceReport(const DivisionState& state, int classCount, int bands);
 
-// Marks the breaches the school rules force. 固定 and hand-placed students
-// stay where they stand, a 同班 group holding one of them stays with it, and
-// any other 同班 group lands whole in some class. A breach is forced when
-// those students alone put its class out of bounds, or when no division
-// keeping them could leave its group less far out of bounds over all classes.
+// Marks the breaches the school rules and hand moves force. 固定 and
+// hand-placed students stay where they stand, a 同班 group holding one of
+// them stays with it, any other 同班 group counts whole in the class where it
+// stands, and every class keeps its count of each gender (exchanges never
+// change it). A breach is forced when those students alone put its class out
+// of bounds, or when no division keeping them could leave its group (for a
+// band: all the bands of its gender together) less far out of bounds.
 void MarkForcedBreaches(BalanceReport& report, const DivisionState& state, const DivisionRules& rules);
 
 // The text of the status line's figure: "分数段最大差 1"; empty without bands.

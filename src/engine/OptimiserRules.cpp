@@ -455,56 +455,57 @@ bool PlaceTogether(Placement& place, const ItemRules& rules, std::vector<char>& 
     return true;
 }
 
-// With rank groups: two exchanges that together mend what no single one
-// does. A top student moves to the class lacking one, and the second
-// exchange puts right what the first upset in either class. Made when the
-// pair lowers the violations; true if one was made.
-bool MendByTwo(Placement& place, const std::vector<char>& frozen, RuleGuard& guard, int& broken)
+// With rank groups: a chain of up to three exchanges that together mend
+// what no single one does. A top student moves to the class lacking one, and
+// the next exchanges put right what the first upset (a top 2N count here, a
+// band there). Made when the chain lowers the violations; true if one was.
+bool MendByChain(Placement& place, const std::vector<char>& frozen, RuleGuard& guard, int& broken)
 {
     const Problem& p = place.problem;
     const auto free = [&](int i) { return !frozen[At(i)] && p.movable[At(i)]; };
-    // The best single exchange of an offender but the two, as (delta, i, j).
-    const auto bestSecond = [&](int first, int firstPartner) {
-        std::tuple<int, int, int> best {0, -1, -1};
+    using Exchange = std::tuple<int, int, int>; // delta, item, partner
+    // The `most` best exchanges of an offender with a student where its move
+    // mends something, leaving out the students already moved.
+    const auto best = [&](const std::vector<int>& moved, std::size_t most) {
+        std::vector<Exchange> found;
+        const auto taken = [&](int i) { return std::find(moved.begin(), moved.end(), i) != moved.end(); };
         for (const int i : guard.Offenders(place.cls)) {
-            if (!free(i) || i == first || i == firstPartner)
+            if (!free(i) || taken(i))
                 continue;
             for (int c = 0; c < p.classCount; ++c) {
                 if (c == place.cls[At(i)] || !guard.MayMend(place.cls, i, c))
                     continue;
                 for (const int j : place.members[At(c)])
-                    if (free(j) && j != first && j != firstPartner && p.group[At(j)] == p.group[At(i)]) {
-                        const int delta = guard.ViolationDelta(place.cls, i, j);
-                        if (delta < std::get<0>(best))
-                            best = {delta, i, j};
-                    }
+                    if (free(j) && !taken(j) && p.group[At(j)] == p.group[At(i)])
+                        found.emplace_back(guard.ViolationDelta(place.cls, i, j), i, j);
             }
         }
-        return best;
+        const std::size_t kept = std::min(most, found.size());
+        std::partial_sort(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(kept), found.end());
+        found.resize(kept);
+        return found;
     };
-    for (const int i : guard.Offenders(place.cls)) {
-        if (!free(i))
-            continue;
-        const int a = place.cls[At(i)];
-        for (int c = 0; c < p.classCount; ++c) {
-            if (c == a || !guard.MayMend(place.cls, i, c))
-                continue;
-            for (const int j : std::vector<int>(place.members[At(c)])) {
-                if (!free(j) || p.group[At(j)] != p.group[At(i)])
-                    continue;
-                const int first = guard.ViolationDelta(place.cls, i, j);
-                if (first >= 2 * SoftOutweighed) // through one broken rule at most, mended by the second
-                    continue;
-                place.Swap(i, j, guard);
-                const auto [second, k, l] = bestSecond(i, j);
-                if (k >= 0 && first + second < 0) {
-                    place.Swap(k, l, guard);
-                    broken += first + second;
-                    return true;
-                }
-                place.Swap(i, j, guard); // back
+    constexpr std::size_t Firsts = 64, Seconds = 6;
+    for (const auto& [first, i, j] : best({}, Firsts)) {
+        if (first >= 2 * SoftOutweighed) // through one broken rule at most, mended by the next
+            break;
+        place.Swap(i, j, guard);
+        for (const auto& [second, k, l] : best({i, j}, Seconds)) {
+            if (first + second < 0) {
+                place.Swap(k, l, guard);
+                broken += first + second;
+                return true;
             }
+            place.Swap(k, l, guard);
+            const std::vector<Exchange> third = best({i, j, k, l}, 1);
+            if (!third.empty() && first + second + std::get<0>(third[0]) < 0) {
+                place.Swap(std::get<1>(third[0]), std::get<2>(third[0]), guard);
+                broken += first + second + std::get<0>(third[0]);
+                return true;
+            }
+            place.Swap(k, l, guard); // back
         }
+        place.Swap(i, j, guard); // back
     }
     return false;
 }
@@ -549,7 +550,7 @@ bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng
         if (mended)
             continue;
         if (broken == guard.SoftViolations()) {
-            if (guard.HasSoft() && MendByTwo(place, frozen, guard, broken))
+            if (guard.HasSoft() && MendByChain(place, frozen, guard, broken))
                 continue;
             ++idle;
         }

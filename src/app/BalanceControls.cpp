@@ -44,8 +44,9 @@ void TForm1::CreateBalanceControls()
     lblWorstBand->setObjectName(QStringLiteral("lblWorstBand"));
     row->addWidget(label);
     row->addWidget(cmbBands);
-    row->addWidget(lblWorstBand);
-    row->addStretch();
+    // The rest of the line: a long figure (with counts out of bounds) must not widen the window.
+    lblWorstBand->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    row->addWidget(lblWorstBand, 1);
     ui->averagesLayout->insertWidget(ui->averagesLayout->indexOf(ui->pnlBalance) + 1, strip);
     setTabOrder(ui->chkSoundAlike, cmbBands); // the keyboard reaches it after the strip's controls
 
@@ -82,13 +83,12 @@ void TForm1::ShowBalanceReport()
     // Each count out of bounds, named; the 均衡 tab lists them too.
     QStringList breaches;
     for (const BalanceReport::BandBreach& breach : report.breaches)
-        breaches << QStringLiteral("%1班 %2：%3 人，应为 %4–%5 人%6")
+        breaches << QStringLiteral("%1班 %2：%3 人，应为 %4 人%5")
                         .arg(breach.classNo)
                         .arg(QString::fromStdString(RankGroupName(breach.group)))
                         .arg(breach.count)
-                        .arg(breach.low)
-                        .arg(breach.high)
-                        .arg(breach.forced ? QStringLiteral("（固定、手工或同班学生所致）") : QString());
+                        .arg(QString::fromStdString(BoundsText(breach)))
+                        .arg(breach.forced ? QStringLiteral("（手工调班、固定或同班学生所致）") : QString());
     lblWorstBand->setToolTip(breaches.join(QLatin1Char('\n')));
     tabBalance->showReport(
         report, ClassScoreBoxes(division_.state(), report.classCount), division_.settings().subjectNames);

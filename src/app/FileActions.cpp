@@ -116,6 +116,14 @@ void TForm1::actOpenExecute()
     OpenFile(fileName);
 }
 
+void TForm1::openNamedFile(const QString& fileName)
+{
+    RunGuarded(this, [&] {
+        lastFolder_ = QFileInfo(fileName).absolutePath();
+        OpenFile(fileName);
+    });
+}
+
 // Every kind of file the window opens comes here; the name's suffix chooses.
 void TForm1::OpenFile(const QString& fileName)
 {

@@ -64,6 +64,8 @@ public:
     const fenban::Session& session() const { return *FSession; }
     // Returns when the recovery file follows the last step (it is written in the background).
     void flushRecovery();
+    // A file named on the command line (or opened from the file manager), opened as 打开 opens it.
+    void openNamedFile(const QString& fileName);
 
 signals:
     // A progress report of 一键均衡 has reached the window (fraction done,

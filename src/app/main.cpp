@@ -5,6 +5,7 @@
 #include "cli/CommandLine.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char* argv[])
 {
@@ -18,5 +19,8 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("fenban")); // packaging/fenban.desktop
     TForm1 window;
     window.show();
+    // fenban FILE: the file opened once the window stands (the file manager's 打开方式).
+    if (const QStringList arguments = QApplication::arguments(); arguments.size() == 2)
+        QTimer::singleShot(0, &window, [&window, file = arguments[1]] { window.openNamedFile(file); });
     return QApplication::exec();
 }

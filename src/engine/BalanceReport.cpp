@@ -523,6 +523,12 @@ void MarkForcedBreaches(BalanceReport& report, const DivisionState& state, const
         }
 }
 
+std::string BoundsText(const BalanceReport::BandBreach& breach)
+{
+    return breach.low == breach.high ? std::to_string(breach.low)
+                                     : std::to_string(breach.low) + "–" + std::to_string(breach.high);
+}
+
 std::string WorstBandText(const BalanceReport& report)
 {
     if (report.bands <= 0)

@@ -73,6 +73,9 @@ BalanceReport MakeBalanceReport(const DivisionState& state, int classCount, int 
 // band: all the bands of its gender together) less far out of bounds.
 void MarkForcedBreaches(BalanceReport& report, const DivisionState& state, const DivisionRules& rules);
 
+// A breach's fair share as written: "2–3", or "1" where both bounds are one.
+std::string BoundsText(const BalanceReport::BandBreach& breach);
+
 // The text of the status line's figure: "分数段最大差 1"; empty without bands.
 // With counts out of bounds it adds how many and whether the rules force them.
 std::string WorstBandText(const BalanceReport& report);

@@ -91,9 +91,8 @@ OutputTable BalanceTable(const BalanceReport& report, const std::vector<std::str
             double(report.worstBandDifference)});
         for (const BalanceReport::BandBreach& breach : report.breaches)
             table.rows.push_back({std::string("超出范围"), RankGroupName(breach.group),
-                std::to_string(breach.classNo) + "班", double(breach.count),
-                "应为" + std::to_string(breach.low) + "–" + std::to_string(breach.high) + "人",
-                std::string(breach.forced ? "固定、手工或同班学生所致" : "")});
+                std::to_string(breach.classNo) + "班", double(breach.count), "应为" + BoundsText(breach) + "人",
+                std::string(breach.forced ? "手工调班、固定或同班学生所致" : "")});
     }
     return table;
 }

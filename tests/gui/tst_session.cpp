@@ -211,6 +211,11 @@ private slots:
         QCOMPARE(sessiontest::StateDifference(first.window.state(), second.window.state()), std::string());
         QCOMPARE(second.window.view().FShownClass, first.window.view().FShownClass); // a file keeps the listing
         QCOMPARE(AllCells(second, "StrGrid"), grid);
+        // The same file named on the command line, as the file manager opens it.
+        WindowDriver third;
+        third.window.openNamedFile(dir.filePath(u"初一.fenban"_s));
+        QCOMPARE(third.window.windowTitle(), u"初一.fenban — 均衡分班"_s);
+        QCOMPARE(AllCells(third, "StrGrid"), grid);
         for (const char* box : {"chkAuto"})
             QCOMPARE(second.control<QCheckBox>(box)->isChecked(), first.control<QCheckBox>(box)->isChecked());
         for (const char* spin : {"speClassA", "speClassB", "speSystem", "SpinEdit1"})

@@ -21,9 +21,9 @@ if(NOT IS_DIRECTORY "${PREFIX}/bin" OR IS_DIRECTORY "${PREFIX}/bin/fenban")
   message(FATAL_ERROR "bin/fenban is no program")
 endif()
 
-# The entry starts the installed binary and names the installed icon.
+# The entry starts the installed binary on the file opened with it, and names the installed icon.
 file(STRINGS "${entry}" lines ENCODING UTF-8)
-foreach(key Type=Application Exec=fenban Icon=fenban Name=均衡分班 Terminal=false)
+foreach(key Type=Application "Exec=fenban %f" Icon=fenban Name=均衡分班 Terminal=false)
   if(NOT key IN_LIST lines)
     message(FATAL_ERROR "${entry} lacks ${key}")
   endif()

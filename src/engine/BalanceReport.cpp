@@ -1,7 +1,6 @@
 #include "engine/BalanceReport.h"
 
 #include "engine/Division.h"
-#include "engine/UnionFind.h"
 
 #include <algorithm>
 #include <cmath>
@@ -65,69 +64,46 @@ int Beyond(int count, int low, int high)
     return count < low ? low - count : count > high ? count - high : 0;
 }
 
-// Where the rules hold students: per record the class it stays in (0: free)
-// and, for a free member of a free 同班 group, the group's representative (-1: none).
-struct Anchors {
-    std::vector<int> stays, unit;
-};
-
-Anchors AnchorsOf(
+// Where the rules and hand moves hold students: per record the class it
+// stays in, 0 when free. 固定 and hand-placed students stay, and so does
+// every member of a 同班 group: the repair placed the group where the rank
+// groups had room, and the search never moves it.
+std::vector<int> AnchorsOf(
     const DivisionState& state, const std::vector<int>& classOf, int classCount, const DivisionRules& rules)
 {
     const std::size_t n = state.Records.size();
-    Anchors anchors {std::vector<int>(n, 0), std::vector<int>(n, -1)};
-    const auto listed = [&](int r) {
-        return r >= 0 && At(r) < n && At(r) < classOf.size() && classOf[At(r)] >= 1 && classOf[At(r)] <= classCount;
+    std::vector<int> stays(n, 0);
+    const auto hold = [&](int r) {
+        if (r >= 0 && At(r) < n && At(r) < classOf.size() && classOf[At(r)] >= 1 && classOf[At(r)] <= classCount)
+            stays[At(r)] = classOf[At(r)]; // where it stands: the rule check names a misplaced one
     };
     for (std::size_t r = 0; r < n; ++r)
-        if (listed(static_cast<int>(r)) && state.Records[r]->IsHandPlacedForBalancing())
-            anchors.stays[r] = classOf[r];
-    for (const auto& [r, number] : rules.fixed)
-        if (listed(r))
-            anchors.stays[At(r)] = classOf[At(r)]; // where it stands: the rule check names a misplaced one
-    UnionFind groups(n);
-    std::vector<char> grouped(n, 0), anchored(n, 0);
-    for (const std::vector<int>& together : rules.together) {
-        int first = -1;
-        for (const int r : together)
-            if (listed(r)) {
-                if (first < 0)
-                    first = r;
-                groups.Join(first, r);
-                grouped[At(r)] = 1;
-            }
-    }
-    for (std::size_t r = 0; r < n; ++r)
-        if (grouped[r] && anchors.stays[r] != 0)
-            anchored[At(groups.Find(static_cast<int>(r)))] = 1;
-    for (std::size_t r = 0; r < n; ++r) {
-        if (!grouped[r])
-            continue;
-        const auto root = At(groups.Find(static_cast<int>(r)));
-        if (anchored[root])
-            anchors.stays[r] = classOf[r];
-        else
-            anchors.unit[r] = static_cast<int>(root);
-    }
-    return anchors;
+        if (state.Records[r]->IsHandPlacedForBalancing())
+            hold(static_cast<int>(r));
+    for (const auto& entry : rules.fixed)
+        hold(entry.first);
+    for (const std::vector<int>& together : rules.together)
+        if (together.size() > 1)
+            for (const int r : together)
+                hold(r);
+    return stays;
 }
 
 // What the anchors leave a rank group in each class: at least `floor` of
-// its students (anchored ones, or the largest free 同班 group's), at most
-// `ceiling` (the places beside the anchored students of other groups).
+// its students (the anchored ones), at most `ceiling` (the places beside the
+// anchored students of other groups).
 struct Limits {
     std::vector<int> floor, ceiling, count;
 };
 
 Limits LimitsOf(const RankGroup& group, const DivisionState& state, const std::vector<int>& classOf, int classCount,
-    const Anchors& anchors)
+    const std::vector<int>& stays)
 {
     std::vector<char> member(state.Records.size(), 0);
     for (const int r : group.records)
         member[At(r)] = 1;
     Limits limits {
         std::vector<int>(At(classCount), 0), std::vector<int>(At(classCount), 0), std::vector<int>(At(classCount), 0)};
-    std::vector<std::vector<std::pair<int, int>>> units(At(classCount)); // (group, members)
     for (std::size_t r = 0; r < state.Records.size() && r < classOf.size(); ++r) {
         const int c = classOf[r] - 1;
         if (c < 0 || c >= classCount)
@@ -135,25 +111,13 @@ Limits LimitsOf(const RankGroup& group, const DivisionState& state, const std::v
         if (group.kind == RankGroup::Kind::Band && state.Records[r]->Gender.view() != group.gender)
             continue;
         if (!member[r]) {
-            limits.ceiling[At(c)] += anchors.stays[r] == 0;
+            limits.ceiling[At(c)] += stays[r] == 0;
             continue;
         }
         ++limits.ceiling[At(c)];
         ++limits.count[At(c)];
-        if (anchors.stays[r] != 0) {
-            ++limits.floor[At(c)];
-        } else if (anchors.unit[r] >= 0) {
-            auto& list = units[At(c)];
-            auto at = std::find_if(list.begin(), list.end(), [&](const auto& u) { return u.first == anchors.unit[r]; });
-            if (at == list.end())
-                list.emplace_back(anchors.unit[r], 1);
-            else
-                ++at->second;
-        }
+        limits.floor[At(c)] += stays[r] != 0;
     }
-    for (int c = 0; c < classCount; ++c)
-        for (const auto& unit : units[At(c)])
-            limits.floor[At(c)] = std::max(limits.floor[At(c)], unit.second);
     return limits;
 }
 
@@ -342,6 +306,59 @@ long long LeastBandsBeyond(const std::vector<const Limits*>& bands, const std::v
         flow.Add(1 + count + c, sink, demand[At(c)], 0);
     return fixedCost + flow.Send(source, sink) - sent;
 }
+// The same for the top groups together: each is a prefix of one ranking
+// (top N within top 2N within top 5 %, or the other way round in a small
+// grade), so a class's count of the larger includes its count of the smaller.
+// A flow from the ranks between two prefixes (layers) to the classes,
+// through one node per class and prefix; the edge from a class's node for
+// one prefix to its node for the next carries its count of that prefix.
+long long LeastTopsBeyond(
+    std::vector<const RankGroup*> tops, const std::vector<int>& classOf, int classCount, const std::vector<int>& stays)
+{
+    std::sort(tops.begin(), tops.end(),
+        [](const RankGroup* a, const RankGroup* b) { return a->records.size() < b->records.size(); });
+    const auto layers = static_cast<int>(tops.size());
+    // Nodes: source, one per layer, one per class and layer, sink.
+    const int source = 0, sink = 1 + layers + classCount * layers;
+    const auto node = [&](int c, int layer) { return 1 + layers + c * layers + layer; };
+    LeastCostFlow flow(sink + 1);
+    std::vector<std::vector<long long>> held(At(layers), std::vector<long long>(At(classCount), 0));
+    std::vector<long long> free(At(layers), 0);
+    std::size_t from = 0;
+    for (int layer = 0; layer < layers; ++layer) {
+        const std::vector<int>& records = tops[At(layer)]->records;
+        for (std::size_t at = from; at < records.size(); ++at) {
+            const auto r = At(records[at]);
+            if (stays[r] != 0)
+                for (int up = layer; up < layers; ++up)
+                    ++held[At(up)][At(classOf[r] - 1)];
+            else
+                ++free[At(layer)];
+        }
+        from = std::max(from, records.size());
+        flow.Add(source, 1 + layer, free[At(layer)], 0);
+        for (int c = 0; c < classCount; ++c)
+            flow.Add(1 + layer, node(c, layer), free[At(layer)], 0);
+    }
+    long long fixedCost = 0, shift = 0, through = 0;
+    for (int layer = 0; layer < layers; ++layer) {
+        const auto k = static_cast<int>(tops[At(layer)]->records.size());
+        const int low = k / classCount, high = (k + classCount - 1) / classCount;
+        through += free[At(layer)];
+        shift += through; // every student below this prefix passes its edge once
+        for (int c = 0; c < classCount; ++c) {
+            const long long f = held[At(layer)][At(c)];
+            fixedCost += Beyond(static_cast<int>(f), low, high);
+            const long long below = std::max(0LL, low - f), within = std::max(0LL, high - std::max<long long>(low, f));
+            const int to = layer + 1 < layers ? node(c, layer + 1) : sink;
+            flow.Add(node(c, layer), to, below, 0);
+            flow.Add(node(c, layer), to, within, 1);
+            flow.Add(node(c, layer), to, through, 2);
+        }
+    }
+    return fixedCost + flow.Send(source, sink) - shift;
+}
+
 } // namespace
 
 BalanceReport MakeBalanceReport(const DivisionState& state, int classCount, int bands)
@@ -464,11 +481,11 @@ void MarkForcedBreaches(BalanceReport& report, const DivisionState& state, const
         return;
     const int classCount = report.classCount;
     const std::vector<int> classOf = ClassesOfRecords(state);
-    const Anchors anchors = AnchorsOf(state, classOf, classCount, rules);
+    const std::vector<int> stays = AnchorsOf(state, classOf, classCount, rules);
     const std::vector<RankGroup> groups = MakeRankGroups(state, classOf, classCount, RankBalance {report.bands});
     std::vector<Limits> limits;
     for (const RankGroup& group : groups)
-        limits.push_back(LimitsOf(group, state, classOf, classCount, anchors));
+        limits.push_back(LimitsOf(group, state, classOf, classCount, stays));
     const auto sameGroup = [](const RankGroup& a, const RankGroup& b) {
         return a.kind == b.kind && a.gender == b.gender && a.band == b.band;
     };
@@ -513,6 +530,19 @@ void MarkForcedBreaches(BalanceReport& report, const DivisionState& state, const
                 = beyond > 0 && beyond <= LeastBeyond(limits[g], static_cast<int>(group.records.size()), classCount);
         }
     }
+    // The top groups together: a class filled with hand-placed students of
+    // the top 2N may leave no room for one of the top N.
+    std::vector<const RankGroup*> tops;
+    std::vector<std::size_t> topIndices;
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        if (groups[g].kind != RankGroup::Kind::Band) {
+            tops.push_back(&groups[g]);
+            topIndices.push_back(g);
+        }
+    const int topsBeyond = beyondOf([](const RankGroup& other) { return other.kind != RankGroup::Kind::Band; });
+    if (topsBeyond > 0 && topsBeyond <= LeastTopsBeyond(tops, classOf, classCount, stays))
+        for (const std::size_t g : topIndices)
+            wholly[g] = 1;
     for (BalanceReport::BandBreach& b : report.breaches)
         for (std::size_t g = 0; g < groups.size(); ++g) {
             if (!sameGroup(b.group, groups[g]))

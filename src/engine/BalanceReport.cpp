@@ -272,8 +272,9 @@ private:
 // gender can leave that gender's bands out of bounds, summed over bands and
 // classes: the bands share the class's places, so a class that hand moves
 // made larger must hold more of some band. A flow from the bands to the
-// classes; each band-class cell costs 1 a student below ⌊k/N⌋, 2 above
-// ⌈k/N⌉, 1 between (all shifted by 1 to keep costs at least 0).
+// classes: a student in a band-class cell below ⌊k/N⌋ lowers the total out of
+// bounds by one, within the bounds leaves it, above ⌈k/N⌉ raises it; as
+// costs 0, 1 and 2 (each shifted by one, so that none is negative).
 long long LeastBandsBeyond(const std::vector<const Limits*>& bands, const std::vector<int>& sizes, int classCount)
 {
     const auto count = static_cast<int>(bands.size());

@@ -51,6 +51,26 @@ DivisionState SchoolGrade(std::uint64_t seed, int students, int classes)
     return state;
 }
 
+// A small grade of alternating boys and girls, dealt at random into classes
+// (draws below `draw` taken modulo the class count: unequal classes, as
+// hand moves leave them), one student in `hand` placed by hand.
+DivisionState SmallGrade(std::uint64_t seed, int students, int classes, int draw, int hand)
+{
+    std::mt19937_64 rng(seed);
+    DivisionState state;
+    for (int n = 0; n < students; ++n)
+        AddStudent(state, n % 2 ? Male : Female, {static_cast<long double>(rng() % 40)});
+    ResizeClassLists(state, classes);
+    for (const PStudent s : state.FStudents) {
+        const int c = static_cast<int>(rng() % static_cast<unsigned>(draw) % static_cast<unsigned>(classes));
+        state.FClasses[static_cast<std::size_t>(c)].push_back(s);
+        s->ClassNo = c + 1;
+        if (rng() % static_cast<unsigned>(hand) == 0)
+            s->Mark = ShortString<3>("F");
+    }
+    return state;
+}
+
 } // namespace
 
 class TestBalanceReport : public QObject {
@@ -257,19 +277,7 @@ void TestBalanceReport::forcedBandsAgainstEveryDivision()
     constexpr int Classes = 3, Bands = 3;
     int wholly = 0, notWholly = 0;
     for (std::uint64_t seed = 1; seed <= 40; ++seed) {
-        std::mt19937_64 rng(seed);
-        DivisionState state;
-        for (int n = 0; n < 18; ++n)
-            AddStudent(state, n % 2 ? Male : Female, {static_cast<long double>(rng() % 40)});
-        ResizeClassLists(state, Classes);
-        // Unequal classes, as hand moves leave them; a few students placed by hand.
-        for (const PStudent s : state.FStudents) {
-            const int c = static_cast<int>(rng() % 5 % Classes);
-            state.FClasses[static_cast<std::size_t>(c)].push_back(s);
-            s->ClassNo = c + 1;
-            if (rng() % 6 == 0)
-                s->Mark = ShortString<3>("F");
-        }
+        DivisionState state = SmallGrade(seed, 18, Classes, 5, 6);
         BalanceReport report = MakeBalanceReport(state, Classes, Bands);
         MarkForcedBreaches(report, state, {});
         const std::vector<int> classOf = ClassesOfRecords(state);
@@ -351,18 +359,7 @@ void TestBalanceReport::forcedTopsHoldInEveryDivision()
     constexpr int Classes = 3;
     int forcedSeen = 0;
     for (std::uint64_t seed = 1; seed <= 60; ++seed) {
-        std::mt19937_64 rng(seed);
-        DivisionState state;
-        for (int n = 0; n < 12; ++n)
-            AddStudent(state, n % 2 ? Male : Female, {static_cast<long double>(rng() % 30)});
-        ResizeClassLists(state, Classes);
-        for (const PStudent s : state.FStudents) {
-            const int c = static_cast<int>(rng() % Classes);
-            state.FClasses[static_cast<std::size_t>(c)].push_back(s);
-            s->ClassNo = c + 1;
-            if (rng() % 4 == 0)
-                s->Mark = ShortString<3>("F");
-        }
+        DivisionState state = SmallGrade(seed, 12, Classes, Classes, 4);
         BalanceReport report = MakeBalanceReport(state, Classes, 5);
         MarkForcedBreaches(report, state, {});
         const auto tops = [](const BalanceReport& r) {

@@ -83,12 +83,7 @@ void TForm1::ShowBalanceReport()
     // Each count out of bounds, named; the 均衡 tab lists them too.
     QStringList breaches;
     for (const BalanceReport::BandBreach& breach : report.breaches)
-        breaches << QStringLiteral("%1班 %2：%3 人，应为 %4 人%5")
-                        .arg(breach.classNo)
-                        .arg(QString::fromStdString(RankGroupName(breach.group)))
-                        .arg(breach.count)
-                        .arg(QString::fromStdString(BoundsText(breach)))
-                        .arg(breach.forced ? QStringLiteral("（手工调班、固定或同班学生所致）") : QString());
+        breaches << QString::fromStdString(BreachText(breach));
     lblWorstBand->setToolTip(breaches.join(QLatin1Char('\n')));
     tabBalance->showReport(
         report, ClassScoreBoxes(division_.state(), report.classCount), division_.settings().subjectNames);

@@ -52,6 +52,18 @@ std::string SubjectName(const std::vector<std::string>& names, int column)
     return column == 0 ? "总分" : "第" + std::to_string(column) + "科";
 }
 
+namespace {
+
+const std::string ForcedCause = "手工调班、固定或同班学生所致";
+
+} // namespace
+
+std::string BreachText(const BalanceReport::BandBreach& breach)
+{
+    return std::to_string(breach.classNo) + "班 " + RankGroupName(breach.group) + "：" + std::to_string(breach.count)
+        + " 人，应为 " + BoundsText(breach) + " 人" + (breach.forced ? "（" + ForcedCause + "）" : "");
+}
+
 std::string RankGroupName(const RankGroup& group)
 {
     switch (group.kind) {
@@ -92,7 +104,7 @@ OutputTable BalanceTable(const BalanceReport& report, const std::vector<std::str
         for (const BalanceReport::BandBreach& breach : report.breaches)
             table.rows.push_back({std::string("超出范围"), RankGroupName(breach.group),
                 std::to_string(breach.classNo) + "班", double(breach.count), "应为" + BoundsText(breach) + "人",
-                std::string(breach.forced ? "手工调班、固定或同班学生所致" : "")});
+                breach.forced ? ForcedCause : std::string()});
     }
     return table;
 }

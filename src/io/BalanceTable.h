@@ -21,6 +21,10 @@ OutputTable BalanceTable(const BalanceReport& report, const std::vector<std::str
 // A score column's name in the report: its subject name, else (none, or spaces) 总分 or 第k科.
 std::string SubjectName(const std::vector<std::string>& subjectNames, int column);
 
+// One count out of bounds in words, for the band figure's tooltip:
+// "1班 男 第8段：4 人，应为 2–3 人", and its cause when the rules force it.
+std::string BreachText(const BalanceReport::BandBreach& breach);
+
 // What a rank group is called in the report: "男 第3段" (the band's gender as
 // UTF-8, bands from 1 = the best), "前N名", "前2N名", "前5%".
 std::string RankGroupName(const RankGroup& group);

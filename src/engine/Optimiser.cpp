@@ -124,6 +124,14 @@ public:
                     code_[At(i)] += categoryCode_.back();
             }
         hardCategories_ = static_cast<int>(rules.spread.size());
+        for (const auto* list : {&rules.spread, &rules.soft})
+            for (const std::vector<int>& category : *list) {
+                int gender = category.empty() ? -1 : problem.genderOf[At(problem.group[At(category[0])])];
+                for (const int i : category)
+                    if (problem.genderOf[At(problem.group[At(i)])] != gender)
+                        gender = -1;
+                categoryGender_.push_back(gender);
+            }
     }
 
     template <class Tick> ChainOutcome Run(std::uint64_t budget, const std::atomic<bool>* cancel, Tick&& tick)
@@ -751,27 +759,31 @@ private:
     }
 
     // With rank groups every student stands in one band of its gender, so
-    // sets of equal size trade a band for a band: one student of a category
-    // with room leaving a, one of another arriving from b, then single moves.
+    // sets of equal size trade a band for a band of the same gender (members
+    // pair by gender, so other shifts match no set): nearest bands first, as
+    // long as a category with room leaves a and one arrives from b; then the
+    // groups of both genders (the top students) alone.
     void SoftShifts(int a, int b)
     {
-        std::vector<std::uint64_t> out, in;
-        for (int c = 0; c < guard_.CategoryCount(); ++c) {
+        const int count = guard_.CategoryCount();
+        for (int distance = 1; distance < count && shifts_.size() < MostSoftShifts; ++distance)
+            for (int x = 0; x + distance < count && shifts_.size() < MostSoftShifts; ++x) {
+                const int y = x + distance;
+                if (categoryGender_[At(x)] < 0 || categoryGender_[At(x)] != categoryGender_[At(y)])
+                    continue;
+                if (guard_.CanMove(x, a, b) && guard_.CanMove(y, b, a))
+                    shifts_.push_back(static_cast<long long>(categoryCode_[At(x)] - categoryCode_[At(y)]));
+                if (guard_.CanMove(y, a, b) && guard_.CanMove(x, b, a) && shifts_.size() < MostSoftShifts)
+                    shifts_.push_back(static_cast<long long>(categoryCode_[At(y)] - categoryCode_[At(x)]));
+            }
+        for (int c = 0; c < count && shifts_.size() < MostSoftShifts; ++c) {
+            if (categoryGender_[At(c)] >= 0)
+                continue;
             if (guard_.CanMove(c, a, b))
-                out.push_back(categoryCode_[At(c)]);
-            if (guard_.CanMove(c, b, a))
-                in.push_back(categoryCode_[At(c)]);
+                shifts_.push_back(static_cast<long long>(categoryCode_[At(c)]));
+            if (guard_.CanMove(c, b, a) && shifts_.size() < MostSoftShifts)
+                shifts_.push_back(static_cast<long long>(0 - categoryCode_[At(c)]));
         }
-        for (const std::uint64_t x : out)
-            for (const std::uint64_t y : in)
-                if (x != y && shifts_.size() < MostSoftShifts)
-                    shifts_.push_back(static_cast<long long>(x - y));
-        for (const std::uint64_t x : out)
-            if (shifts_.size() < MostSoftShifts)
-                shifts_.push_back(static_cast<long long>(x));
-        for (const std::uint64_t y : in)
-            if (shifts_.size() < MostSoftShifts)
-                shifts_.push_back(static_cast<long long>(0 - y));
     }
 
     Chain chain_;
@@ -791,6 +803,7 @@ private:
     std::vector<std::vector<int>> kin_; // per gender: its groups with movable students
     std::vector<std::uint64_t> code_; // per item: its part of a set's key
     std::vector<std::uint64_t> categoryCode_; // per spread category: its part of a member's code
+    std::vector<int> categoryGender_; // per category: the gender all its members share, -1: both
     std::vector<long long> shifts_; // key differences the pair of classes being searched allows
     std::vector<std::pair<std::size_t, std::size_t>> ranges_; // sets of the second class with such keys
     std::vector<double> target_;

@@ -455,8 +455,10 @@ void TestBalanceReport::rankCountsOutOnlyWhereForced()
     MarkForcedBreaches(report, state, rules);
     // The top groups out of bounds only where forced. The check weighs the
     // top groups together and each gender's bands together, not the two
-    // with each other and the boarders' spread: one generated grade keeps a
-    // band count one over that it cannot show forced.
+    // with each other: in one generated grade a class holds two anchored
+    // students of the best band and one of the top N whose 不同班 mates stand
+    // in the class lacking one; any class it could go to then breaks the top
+    // 2N and 5 % counts, so its band count stays one over, not shown forced.
     int unforcedBands = 0;
     for (const BalanceReport::BandBreach& b : report.breaches) {
         if (b.group.kind == RankGroup::Kind::Band)

@@ -647,6 +647,7 @@ private:
             if (u == 0 || setsA_->keys[u] != setsA_->keys[u - 1]) {
                 // The sets of the second class whose keys differ from this one's by an allowed shift.
                 ranges_.clear();
+                starts_.clear();
                 for (const long long shift : shifts_) {
                     const auto wanted = static_cast<std::uint64_t>(setsA_->keys[u]) - static_cast<std::uint64_t>(shift);
                     for (std::size_t at = Slot(wanted);; at = (at + 1) & (keyIndex_.size() - 1)) {
@@ -655,41 +656,59 @@ private:
                             break;
                         if (entry.key == wanted) {
                             ranges_.emplace_back(entry.first, entry.end);
+                            starts_.push_back(entry.first);
                             break;
                         }
                     }
                 }
                 scanned += shifts_.size() / 4;
             }
-            for (const auto& [first, end] : ranges_)
-                Scan(u, first, end, want, pa, d, m, scanned);
+            for (std::size_t r = 0; r < ranges_.size(); ++r)
+                Scan(u, ranges_[r].first, ranges_[r].second, starts_[r], want, pa, d, m, scanned);
         }
         return scanned;
     }
 
     // The outward scan from the set of the second class nearest to want in column m, within first..end.
-    void Scan(std::size_t u, std::size_t first, std::size_t end, double want, const double* pa, std::size_t d,
-        std::size_t m, std::size_t& scanned)
+    // start: where the last scan of the range began. Sets of one key lie
+    // sorted along column m, so want only grows from one set of the first
+    // class to the next of the same key, and so does the start.
+    void Scan(std::size_t u, std::size_t first, std::size_t end, std::size_t& start, double want, const double* pa,
+        std::size_t d, std::size_t m, std::size_t& scanned)
     {
         const auto key = [&](std::size_t v) { return setsB_->sums[v * d + m]; };
-        std::size_t lo = first, hi = end;
-        while (lo < hi) {
-            const std::size_t mid = (lo + hi) / 2;
-            if (key(mid) < want)
-                lo = mid + 1;
-            else
-                hi = mid;
+        std::size_t lo = start;
+        if (lo < end && key(lo) < want) {
+            // Galloping from the last start, then halving: few steps where want moved little.
+            std::size_t hi = lo + 1;
+            for (std::size_t step = 2; hi < end && key(hi) < want; step *= 2) {
+                lo = hi;
+                hi = std::min(end, lo + step);
+            }
+            ++lo; // key(lo - 1) < want; the first at or above want lies in lo..hi
+            while (lo < hi) {
+                const std::size_t mid = (lo + hi) / 2;
+                if (key(mid) < want)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
         }
+        start = lo;
+        // Read through local pointers: the kept list below is written between
+        // reads, and the compiler would otherwise load every vector again.
+        const double* sums = setsB_->sums.data();
+        const double* target = target_.data();
+        double bound = kept_ < Keep ? 1e300 : best_[Keep - 1].first;
         const auto consider = [&](std::size_t v) {
-            const double gap = key(v) - want;
-            const double bound = kept_ < Keep ? 1e300 : best_[Keep - 1].first;
+            const double gap = sums[v * d + m] - want;
             if (gap * gap >= bound)
                 return false;
             ++scanned;
-            const double* pb = &setsB_->sums[v * d];
+            const double* pb = sums + v * d;
             double e2 = 0;
             for (std::size_t c = 0; c < d && e2 < bound; ++c) {
-                const double e = pb[c] - pa[c] - target_[c];
+                const double e = pb[c] - pa[c] - target[c];
                 e2 += e * e;
             }
             if (e2 < bound && !softInKey_ && guard_.HasSoft()
@@ -703,6 +722,8 @@ private:
                     --at;
                 }
                 best_[at] = {e2, {static_cast<int>(u), static_cast<int>(v)}};
+                if (kept_ == Keep)
+                    bound = best_[Keep - 1].first;
             }
             return true;
         };
@@ -807,6 +828,7 @@ private:
     std::vector<int> categoryGender_; // per category: the gender all its members share, -1: both
     std::vector<long long> shifts_; // key differences the pair of classes being searched allows
     std::vector<std::pair<std::size_t, std::size_t>> ranges_; // sets of the second class with such keys
+    std::vector<std::size_t> starts_; // per range: where its last scan began
     std::vector<double> target_;
     const Sets* setsA_ = nullptr;
     const Sets* setsB_ = nullptr;

@@ -116,23 +116,21 @@ public:
         code_.resize(At(problem.itemCount));
         for (int i = 0; i < problem.itemCount; ++i)
             code_[At(i)] = genderCode[At(problem.genderOf[At(problem.group[At(i)])])];
+        const auto genderOf = [&](int i) { return problem.genderOf[At(problem.group[At(i)])]; };
         for (const auto* list : {&rules.spread, &rules.soft})
             for (const std::vector<int>& category : *list) {
                 categoryCode_.push_back(optimise::SplitMix(seedCodes));
+                int gender = category.empty() ? -1 : genderOf(category[0]);
+                for (const int i : category)
+                    if (genderOf(i) != gender)
+                        gender = -1;
+                categoryGender_.push_back(gender);
                 if (list == &rules.soft && !softInKey_)
                     continue;
                 for (const int i : category)
                     code_[At(i)] += categoryCode_.back();
             }
         hardCategories_ = static_cast<int>(rules.spread.size());
-        for (const auto* list : {&rules.spread, &rules.soft})
-            for (const std::vector<int>& category : *list) {
-                int gender = category.empty() ? -1 : problem.genderOf[At(problem.group[At(category[0])])];
-                for (const int i : category)
-                    if (problem.genderOf[At(problem.group[At(i)])] != gender)
-                        gender = -1;
-                categoryGender_.push_back(gender);
-            }
     }
 
     template <class Tick> ChainOutcome Run(std::uint64_t budget, const std::atomic<bool>* cancel, Tick&& tick)
@@ -605,6 +603,10 @@ private:
         return kept;
     }
 
+    // Sets of the second class of one key, and where the last scan among them began.
+    struct Range {
+        std::size_t first = 0, end = 0, start = 0;
+    };
     // Where each key of the second class's sets starts and ends, by a hash of the key.
     struct KeyRange {
         std::uint64_t key = 0;
@@ -647,7 +649,6 @@ private:
             if (u == 0 || setsA_->keys[u] != setsA_->keys[u - 1]) {
                 // The sets of the second class whose keys differ from this one's by an allowed shift.
                 ranges_.clear();
-                starts_.clear();
                 for (const long long shift : shifts_) {
                     const auto wanted = static_cast<std::uint64_t>(setsA_->keys[u]) - static_cast<std::uint64_t>(shift);
                     for (std::size_t at = Slot(wanted);; at = (at + 1) & (keyIndex_.size() - 1)) {
@@ -655,29 +656,33 @@ private:
                         if (entry.first == entry.end)
                             break;
                         if (entry.key == wanted) {
-                            ranges_.emplace_back(entry.first, entry.end);
-                            starts_.push_back(entry.first);
+                            ranges_.push_back({entry.first, entry.end, entry.first});
                             break;
                         }
                     }
                 }
                 scanned += shifts_.size() / 4;
             }
-            for (std::size_t r = 0; r < ranges_.size(); ++r)
-                Scan(u, ranges_[r].first, ranges_[r].second, starts_[r], want, pa, d, m, scanned);
+            for (Range& range : ranges_)
+                Scan(u, range, want, pa, d, m, scanned);
         }
         return scanned;
     }
 
-    // The outward scan from the set of the second class nearest to want in column m, within first..end.
-    // start: where the last scan of the range began. Sets of one key lie
-    // sorted along column m, so want only grows from one set of the first
-    // class to the next of the same key, and so does the start.
-    void Scan(std::size_t u, std::size_t first, std::size_t end, std::size_t& start, double want, const double* pa,
-        std::size_t d, std::size_t m, std::size_t& scanned)
+    // The outward scan from the set of the second class nearest to want in
+    // column m, within the range; it begins looking where the range's last
+    // scan began: sets of one key lie sorted along column m, so want only
+    // grows from one set of the first class to the next of the same key.
+    void Scan(
+        std::size_t u, Range& range, double want, const double* pa, std::size_t d, std::size_t m, std::size_t& scanned)
     {
-        const auto key = [&](std::size_t v) { return setsB_->sums[v * d + m]; };
-        std::size_t lo = start;
+        // Read through local pointers: the kept list below is written between
+        // reads, and the compiler would otherwise load every vector again.
+        const double* sums = setsB_->sums.data();
+        const double* target = target_.data();
+        const auto key = [&](std::size_t v) { return sums[v * d + m]; };
+        const std::size_t first = range.first, end = range.end;
+        std::size_t lo = range.start;
         if (lo < end && key(lo) < want) {
             // Galloping from the last start, then halving: few steps where want moved little.
             std::size_t hi = lo + 1;
@@ -694,14 +699,10 @@ private:
                     hi = mid;
             }
         }
-        start = lo;
-        // Read through local pointers: the kept list below is written between
-        // reads, and the compiler would otherwise load every vector again.
-        const double* sums = setsB_->sums.data();
-        const double* target = target_.data();
+        range.start = lo;
         double bound = kept_ < Keep ? 1e300 : best_[Keep - 1].first;
         const auto consider = [&](std::size_t v) {
-            const double gap = sums[v * d + m] - want;
+            const double gap = key(v) - want;
             if (gap * gap >= bound)
                 return false;
             ++scanned;
@@ -827,8 +828,7 @@ private:
     std::vector<std::uint64_t> categoryCode_; // per spread category: its part of a member's code
     std::vector<int> categoryGender_; // per category: the gender all its members share, -1: both
     std::vector<long long> shifts_; // key differences the pair of classes being searched allows
-    std::vector<std::pair<std::size_t, std::size_t>> ranges_; // sets of the second class with such keys
-    std::vector<std::size_t> starts_; // per range: where its last scan began
+    std::vector<Range> ranges_; // sets of the second class with such keys
     std::vector<double> target_;
     const Sets* setsA_ = nullptr;
     const Sets* setsB_ = nullptr;

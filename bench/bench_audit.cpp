@@ -3,7 +3,7 @@
 // columns) and on ten copies of it (6000).
 #include "audit/Fingerprint.h"
 #include "audit/NoticeNames.h"
-#include "cli/PublicRun.h"
+#include "document/PublicRun.h"
 #include "engine/Division.h"
 #include "io/PublicOutputs.h"
 #include "rules/RuleBuilder.h"

@@ -58,12 +58,15 @@ void TForm1::CreateBalanceControls()
     // notice; the input fingerprint names the bands.
     connect(cmbBands, &QComboBox::currentIndexChanged, this, [this](int index) {
         RunGuarded(this, [&] {
-            division_.setRankBands(cmbBands->itemData(index).toInt());
+            work_.setRankBands(cmbBands->itemData(index).toInt());
             ShowFingerprints();
         });
     });
-    // After every step and choice, once the window has shown what the step changed.
-    division_.listen([this](const DivisionChange&) { ShowBalanceReport(); });
+    // After every step and the choice of bands, once the window has shown what the step changed.
+    work_.listen([this](const DivisionChange& change) {
+        if (change.step != DivisionStep::Choice || change.choice == ChoiceKind::Bands)
+            ShowBalanceReport();
+    });
     ShowBalanceReport();
 }
 

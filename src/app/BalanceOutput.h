@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cli/DivisionOutputs.h"
 #include "document/Division.h"
 #include "io/OutputTables.h"
+#include "outputs/DivisionOutputs.h"
 
 #include <vector>
 

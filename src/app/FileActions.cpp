@@ -24,6 +24,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <QToolBar>
 #include <algorithm>
 #include <functional>
@@ -130,10 +131,7 @@ void TForm1::OpenFile(const QString& fileName)
     if (QFileInfo(fileName).suffix().compare(QLatin1String(DivisionFileSuffix.data()), Qt::CaseInsensitive) == 0)
         OpenDivisionFile(fileName);
     else
-        runStep("打开", [&] {
-            openedFile_ = fileName;
-            OpenTableFile(fileName);
-        });
+        OpenTableFile(fileName);
 }
 
 // The file's table goes the way of a pasted text once it is cut into fields:
@@ -157,10 +155,13 @@ void TForm1::OpenTableFile(const QString& fileName)
         table.emplace_back(row.begin(), row.end());
     FStrGridModel->setRowCount(2);
     ShowTable(table);
-    BuildRoster(std::move(imported.extras));
-    importTable_ = division_.source().table;
+    // What opening it had to say goes with the roster it reads (DivisionChanged).
     importWarnings_ = std::move(imported.warnings);
     importRows_ = std::move(imported.rowNumbers);
+    importPending_ = true;
+    const auto done = qScopeGuard([this] { importPending_ = false; });
+    work_.openTable(FStrGridModel->grid(), DecimalSeparator(), std::move(imported.extras),
+        QFileInfo(fileName).fileName().toStdString());
     ui->PageControl1->setCurrentWidget(ui->TabSheet1); // the table, wherever the menu was used
 }
 
@@ -236,7 +237,8 @@ void TForm1::actPrintExecute()
 bool TForm1::ChoosePrintedTables(std::vector<OutputTable>& tables, TablePictures& pictures)
 {
     const int shown = division_.view().FShownClass;
-    if (tableShown_ || shown < 0 || static_cast<std::size_t>(shown) >= division_.state().FClasses.size()) {
+    if (division_.view().tableShown || shown < 0
+        || static_cast<std::size_t>(shown) >= division_.state().FClasses.size()) {
         tables = PrintedOutput(division_, BalanceOutputPictures(division_), pictures);
         return true;
     }

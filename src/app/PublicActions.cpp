@@ -7,7 +7,8 @@
 #include "app/Unit1.h"
 #include "audit/PublicSeed.h"
 #include "audit/TeacherDraw.h"
-#include "cli/PublicRun.h"
+#include "document/PublicRun.h"
+#include "document/Workbench.h"
 #include "io/PublicOutputs.h"
 #include "roster/Gb18030.h"
 #include "rules/RuleBuilder.h"
@@ -39,35 +40,6 @@ QString Text(const std::string& utf8)
 std::filesystem::path FilePath(const QString& fileName)
 {
     return std::filesystem::path(fileName.toStdU16String());
-}
-
-std::string FileNameText(const QString& fileName)
-{
-    return QFileInfo(fileName).fileName().toStdString();
-}
-
-// The class (1..N, 0 none) of each record as the snapshot's lists hold it.
-std::vector<int> ClassesOf(const Snapshot& snapshot)
-{
-    std::vector<int> classes(snapshot.studentCount(), 0);
-    for (std::size_t c = 0; c < snapshot.classes.size(); ++c)
-        for (const std::uint32_t i : *snapshot.classes[c])
-            if (i < classes.size())
-                classes[i] = static_cast<int>(c) + 1;
-    return classes;
-}
-
-// The two classes a press exchanged students between (0, 0 when not two).
-std::pair<int, int> ExchangedClasses(const std::vector<int>& before, const std::vector<int>& after)
-{
-    std::vector<int> classes;
-    for (std::size_t i = 0; i < before.size() && i < after.size(); ++i)
-        if (before[i] != after[i])
-            for (const int c : {before[i], after[i]})
-                if (std::find(classes.begin(), classes.end(), c) == classes.end())
-                    classes.push_back(c);
-    std::sort(classes.begin(), classes.end());
-    return classes.size() == 2 ? std::pair(classes[0], classes[1]) : std::pair(0, 0);
 }
 
 // 班主任抽签…: the teachers one a line, drawn with the seed or set in list order.
@@ -139,11 +111,6 @@ void TForm1::CreatePublicActions()
     statusBar()->addPermanentWidget(fingerprint);
 }
 
-int TForm1::DivisionBands() const
-{
-    return division_.settings().rankBands; // 分数段, which 一键均衡 keeps too
-}
-
 void TForm1::ShowFingerprints()
 {
     auto* label = findChild<QLabel*>(QStringLiteral("lblFingerprint"));
@@ -152,7 +119,7 @@ void TForm1::ShowFingerprints()
     QStringList shown;
     QStringList whole;
     if (division_.hasRoster()) {
-        const std::string input = division_.inputFingerprint(DivisionBands());
+        const std::string input = division_.inputFingerprint();
         shown << QStringLiteral("输入指纹 %1").arg(Text(ShortFingerprint(input)));
         whole << QStringLiteral("输入指纹：%1").arg(Text(input));
         if (HasDivision(division_.state())) {
@@ -165,158 +132,32 @@ void TForm1::ShowFingerprints()
     label->setToolTip(whole.join(QLatin1Char('\n')));
 }
 
-void TForm1::NoteStep(const std::string& name, const Snapshot& previous, const Snapshot& after)
-{
-    const int classCount = division_.classCount();
-    const int students = static_cast<int>(division_.state().Records.size());
-    const auto result = [this] { return division_.resultFingerprint(); };
-    const std::optional<RecordKind> kind = RecordKindOfStep(name);
-    if (!kind)
-        return;
-    switch (*kind) {
-    case RecordKind::Read:
-    case RecordKind::Open:
-        if (!division_.hasRoster())
-            return; // a cell that does not convert: no roster to record
-        division_.setPublicState({}); // new work: its own record, no seed, no teachers
-        division_.note(*kind,
-            *kind == RecordKind::Read
-                ? ReadRecordText(students, classCount, division_.inputFingerprint(DivisionBands()))
-                : OpenRecordText(
-                    FileNameText(openedFile_), students, classCount, division_.inputFingerprint(DivisionBands())));
-        return;
-    case RecordKind::ClassCount:
-        division_.note(*kind, ClassCountRecordText(classCount));
-        return;
-    case RecordKind::Assign:
-        division_.note(*kind, AssignRecordText(classCount, result()));
-        return;
-    case RecordKind::Adjust: {
-        const auto [classA, classB] = ExchangedClasses(ClassesOf(previous), ClassesOf(after));
-        const Settings& settings = division_.settings();
-        const std::string subject
-            = settings.subject >= 0 && static_cast<std::size_t>(settings.subject) < settings.subjectNames.size()
-            ? settings.subjectNames[static_cast<std::size_t>(settings.subject)]
-            : std::string();
-        division_.note(*kind, AdjustRecordText(classA, classB, subject, result()));
-        return;
-    }
-    case RecordKind::BalanceAll:
-        // The button's 一键均衡: the default seed, the bands of 分数段.
-        division_.setBalanceSeed(std::string(DefaultSeedText), division_.settings().rankBands);
-        division_.note(*kind, BalanceAllRecordText(DefaultSeedText, division_.settings().rankBands, result()));
-        return;
-    case RecordKind::Move: {
-        const std::vector<int> before = ClassesOf(previous);
-        const std::vector<int> now = ClassesOf(after);
-        for (std::size_t i = 0; i < before.size() && i < now.size(); ++i)
-            if (before[i] != now[i])
-                division_.note(
-                    *kind, MoveRecordText(Gb18030ToUtf8(division_.state().Records[i]->Name), before[i], now[i]));
-        return;
-    }
-    default:
-        return;
-    }
-}
-
-void TForm1::NoteOpenedDivision(const QString& fileName)
-{
-    division_.note(RecordKind::Open,
-        OpenRecordText(FileNameText(fileName), static_cast<int>(division_.state().Records.size()),
-            division_.classCount(), division_.inputFingerprint(DivisionBands())));
-}
-
-void TForm1::NoteHistoryStep(RecordKind kind, const std::string& menuText)
-{
-    const std::string verb = kind == RecordKind::Undo ? "撤销 " : "重做 ";
-    const std::string step = menuText.starts_with(verb) ? menuText.substr(verb.size()) : std::string();
-    division_.note(kind, kind == RecordKind::Undo ? UndoRecordText(step) : RedoRecordText(step));
-}
-
-void TForm1::KeepRecordInSession()
-{
-    FSession->setFileMembers(PublicDivisionJson(division_.publicState()));
-}
-
-void TForm1::RecoverRecord(const QJsonObject& whole)
-{
-    try {
-        division_.setPublicState(ReadPublicDivision(whole));
-    } catch (const Failure&) {
-        division_.setPublicState({}); // the work is what matters; its record was damaged
-    }
-    KeepRecordInSession();
-}
-
-void TForm1::SaveDivisionFile(const QString& fileName)
-{
-    // The file holds its own save as the record's last entry; the document
-    // takes that record once the file is written.
-    PublicDivision kept = division_.publicState();
-    kept.record.add(RecordKind::Save, SaveRecordText(FileNameText(fileName), division_.resultFingerprint()));
-    const QJsonObject members = PublicDivisionJson(kept);
-    FSession->save(FilePath(fileName), LiveSnapshot(), members);
-    division_.setPublicState(std::move(kept));
-    FSession->setFileMembers(members);
-}
-
 void TForm1::actPublicDivisionExecute()
 {
     if (!division_.hasRoster()) {
         CurrentDialogs().showMessage(this, QMessageBox::Information, ProductName(), QStringLiteral("请先读入数据。"));
         return;
     }
-    const int classCount = division_.classCount();
-    PublicDivisionDialog dialog(this, division_.inputFingerprint(DivisionBands()), classCount);
+    PublicDivisionDialog dialog(this, division_.inputFingerprint(), division_.classCount());
     if (CurrentDialogs().runDialog(dialog) != QDialog::Accepted)
         return;
-    const std::string seedText = dialog.seedText();
-    const std::vector<std::string> listed = ParseTeacherList(dialog.teacherText());
-    const DivisionOptions options = division_.options(DivisionBands());
-    bool divided = false;
-    runStep("公开分班", [&] {
-        const RosterSource source = division_.source();
-        DivisionState state;
-        std::optional<QString> problem;
-        bool ended = false;
-        try {
-            ended = RunWithProgress([&](const OptimiseControl& control) {
-                OptimiseControl seeded = control;
-                seeded.seed = SeedOfText(seedText);
-                state = DivideInPublic(source, options, seeded);
-            });
-        } catch (const DivisionInputError& error) {
-            problem = QString::fromUtf8(error.what());
-        } catch (const RuleValueError& error) {
-            problem = QString::fromUtf8(error.what());
-        }
-        if (problem) {
-            CurrentDialogs().showMessage(this, QMessageBox::Warning, ProductName(), *problem);
-            return;
-        }
-        if (!ended)
+    const PublicRequest request = work_.preparePublic(dialog.seedText(), ParseTeacherList(dialog.teacherText()));
+    DivisionState divided;
+    try {
+        if (!RunWithProgress([&](const OptimiseControl& control) { divided = RunPublicDivision(request, control); }))
             return; // stopped: a division in public runs to its end, or nothing changes
-        division_.applyDivided(std::move(state));
-        division_.setBalanceSeed(seedText, options.bands);
-        // Recorded even when the division is the one already there (no step to undo then).
-        division_.note(
-            RecordKind::BalanceAll, PublicDivisionRecordText(seedText, options.bands, division_.resultFingerprint()));
-        if (!listed.empty()) {
-            const std::vector<std::string> drawn = DrawTeachers(listed, classCount, SeedOfText(seedText));
-            division_.setTeachers(drawn, true);
-            division_.note(RecordKind::TeacherDraw, TeacherRecordText(drawn, seedText));
-        }
-        divided = true;
-    });
-    if (!divided)
+    } catch (const DivisionInputError& error) {
+        CurrentDialogs().showMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(error.what()));
         return;
-    KeepRecordInSession(); // when the division was the one already there
+    } catch (const RuleValueError& error) {
+        CurrentDialogs().showMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(error.what()));
+        return;
+    }
+    work_.finishPublic(request, std::move(divided));
     const std::string result = division_.resultFingerprint();
-    ShowSessionState();
     CurrentDialogs().showMessage(this, QMessageBox::Information, ProductName(),
         QStringLiteral("公开分班完成。\n种子：%1\n结果指纹：%2\n%3")
-            .arg(Text(seedText), Text(ShortFingerprint(result)), Text(result)));
+            .arg(Text(request.seedText), Text(ShortFingerprint(result)), Text(result)));
 }
 
 void TForm1::actTeacherDrawExecute()
@@ -344,11 +185,7 @@ void TForm1::actTeacherDrawExecute()
         CurrentDialogs().showMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(problem.what()));
         return;
     }
-    division_.setTeachers(teachers, !dialog.byHand());
-    division_.note(RecordKind::TeacherDraw, TeacherRecordText(teachers, seedText));
-    FSession->markChanged(); // the teachers go into the file, which asks to be saved now
-    KeepRecordInSession();
-    ShowSessionState();
+    work_.setTeachers(std::move(teachers), seedText);
 }
 
 void TForm1::actExportNoticeExecute()

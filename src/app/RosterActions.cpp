@@ -140,7 +140,7 @@ void TForm1::ShowFoundStudent(const TStudent* student, int classNo)
         const TStudentList& list = shown == -1 ? s.FStudents : s.FClasses[static_cast<std::size_t>(shown)];
         return std::find(list.begin(), list.end(), student) != list.end();
     };
-    if (tableShown_ || listing >= static_cast<int>(s.FClasses.size()) || !holds(listing)) {
+    if (division_.view().tableShown || listing >= static_cast<int>(s.FClasses.size()) || !holds(listing)) {
         listing = classNo > 0 && classNo <= static_cast<int>(s.FClasses.size()) ? classNo - 1 : -1;
         QTreeWidgetItem* root = ui->trvClassList->topLevelItem(0);
         {
@@ -149,7 +149,7 @@ void TForm1::ShowFoundStudent(const TStudent* student, int classNo)
                 ui->trvClassList->setCurrentItem(
                     listing == -1 || listing >= root->childCount() ? root : root->child(listing));
         }
-        division_.setListing(listing);
+        work_.setListing(listing);
         ShowStudents(listing == -1 ? s.FStudents : s.FClasses[static_cast<std::size_t>(listing)]);
     }
     const TStudentList& list = listing == -1 ? s.FStudents : s.FClasses[static_cast<std::size_t>(listing)];

@@ -138,14 +138,6 @@ void PutOnTop(QWidget* tab, QWidget* bar)
     box->addLayout(row.release(), 1);
 }
 
-// True when the live state differs from the recorded one in more than the choices.
-bool ChangedWork(const Snapshot& live, const Snapshot& recorded)
-{
-    Snapshot compared = live;
-    SetChoices(compared, ChoicesOf(recorded));
-    return !(compared == recorded);
-}
-
 // Where the file dialogs start before the work belongs to a file.
 QString DocumentsFolder()
 {
@@ -242,82 +234,27 @@ void TForm1::CreateSessionActions()
 
 void TForm1::StartSession()
 {
-    division_.setStartTable(FStrGridModel->grid()); // the grid of the start, numbers only
     const QString folder = RecoveryFolder();
     std::unique_ptr<RecoveryFile> recovery;
     if (!folder.isEmpty()) {
         recovery = std::make_unique<RecoveryFile>(PathOf(folder));
         FLeftOvers = ClaimLeftOverRecoveries(PathOf(folder));
     }
+    work_.listenToSteps([this](const StepNotice&) { ShowSessionState(); });
+    // The grid of the start, numbers only, is the table before any roster.
     // The recovery file is written on a thread of its own: a step returns without waiting for the disk.
-    FSession = std::make_unique<Session>(LiveSnapshot(), std::move(recovery), HistoryLimits {}, true);
+    work_.start(FStrGridModel->grid(), std::move(recovery), true);
     if (!FLeftOvers.empty())
         ui->PageControl1->setCurrentWidget(ui->TabSheet1); // where the bar is
     ShowLeftOverRecovery();
-    ShowSessionState();
 }
 
-Snapshot TForm1::LiveSnapshot() const
-{
-    return division_.capture(tableShown_);
-}
-
-Choices TForm1::currentChoices() const
+// Shows the document as restored (undo, redo, a file opened, a recovery),
+// with its listing and cell.
+void TForm1::ShowRestored()
 {
     const Settings& c = division_.settings();
     const ViewState& v = division_.view();
-    return {c.classA, c.classB, c.subject, c.coefficient, c.manual, c.soundAlike, tableShown_, v.FShownClass, v.FSelCol,
-        v.FSelRow, c.rankBands};
-}
-
-void TForm1::runStep(const std::string& name, const std::function<void()>& work)
-{
-    if (FStepDepth > 0 || !FSession) {
-        work(); // part of the step around it (the paste's class count), or before the session starts
-        return;
-    }
-    const Choices before = currentChoices();
-    newWork_ = false;
-    std::exception_ptr failure;
-    ++FStepDepth;
-    try {
-        work();
-    } catch (...) {
-        failure = std::current_exception(); // what it changed stays, and is a step
-    }
-    --FStepDepth;
-    recordStep(name, before);
-    if (failure)
-        std::rethrow_exception(failure);
-}
-
-void TForm1::flushRecovery()
-{
-    FSession->flushRecovery();
-}
-
-void TForm1::recordStep(const std::string& name, const Choices& before)
-{
-    if (!FSession)
-        return; // the window is still being made: its start is the first state
-    const Snapshot after = LiveSnapshot();
-    const Snapshot previous = FSession->history().current();
-    if (newWork_ || ChangedWork(after, previous)) {
-        NoteStep(name, previous, after); // first, so that the recovery file has the step's entry
-        KeepRecordInSession();
-        if (newWork_) // a table read: new work, which belongs to no file until saved
-            FSession->recordOpened(name, before, after, {}, false);
-        else
-            FSession->record(name, before, after);
-    }
-    newWork_ = false;
-    ShowSessionState();
-}
-
-// Shows the document as restored from `s`, with the snapshot's listing and cell.
-void TForm1::ShowSnapshot(const Snapshot& s)
-{
-    const Settings& c = division_.settings();
     const QSignalBlocker blockers[]
         = {QSignalBlocker(ui->SpinEdit1), QSignalBlocker(ui->speClassA), QSignalBlocker(ui->speClassB),
             QSignalBlocker(ui->speSystem), QSignalBlocker(ui->chkAuto), QSignalBlocker(ui->cmbSubject),
@@ -344,33 +281,32 @@ void TForm1::ShowSnapshot(const Snapshot& s)
     // The grid as it was: the table, or the listing drawn over it.
     ui->StrGrid->forgetCurrentCell();
     ShowPacked(*FStrGridModel, *division_.source().table);
-    tableShown_ = true;
     QTreeWidgetItem* root = ui->trvClassList->topLevelItem(0);
-    if (!s.tableShown && root != nullptr) {
+    if (!v.tableShown && root != nullptr) {
         const TStudentList none; // a listing of a class the count has dropped
-        const auto listed = static_cast<std::size_t>(s.shownClass);
-        ShowStudents(s.shownClass == -1          ? state.FStudents
+        const auto listed = static_cast<std::size_t>(v.FShownClass);
+        ShowStudents(v.FShownClass == -1         ? state.FStudents
                 : listed < state.FClasses.size() ? state.FClasses[listed]
                                                  : none);
-        ui->trvClassList->setCurrentItem(s.shownClass == -1 ? root : root->child(s.shownClass));
+        ui->trvClassList->setCurrentItem(v.FShownClass == -1 ? root : root->child(v.FShownClass));
     }
-    if (s.selCol >= 1 && s.selRow >= 1 && FStrGridModel->grid().contains(s.selCol, s.selRow))
+    if (v.FSelCol >= 1 && v.FSelRow >= 1 && FStrGridModel->grid().contains(v.FSelCol, v.FSelRow))
         ui->StrGrid->selectionModel()->setCurrentIndex(
-            FStrGridModel->index(s.selRow - 1, s.selCol - 1), QItemSelectionModel::ClearAndSelect);
-    division_.setSelectedCell(s.selCol, s.selRow);
+            FStrGridModel->index(v.FSelRow - 1, v.FSelCol - 1), QItemSelectionModel::ClearAndSelect);
 }
 
 void TForm1::ShowSessionState()
 {
-    setWindowTitle(Text(WindowTitle(FSession->documentTitle(), ProductName().toStdString())));
-    actUndo->setText(Text(FSession->undoText()));
-    actUndo->setEnabled(FSession->history().canUndo());
-    actRedo->setText(Text(FSession->redoText()));
-    actRedo->setEnabled(FSession->history().canRedo());
+    const Session& kept = work_.session();
+    setWindowTitle(Text(WindowTitle(kept.documentTitle(), ProductName().toStdString())));
+    actUndo->setText(Text(kept.undoText()));
+    actUndo->setEnabled(kept.history().canUndo());
+    actRedo->setText(Text(kept.redoText()));
+    actRedo->setEnabled(kept.history().canRedo());
     ShowRosterSummary();
     ShowFingerprints();
-    if (!FSession->recoveryProblem().empty())
-        statusBar()->showMessage(QStringLiteral("恢复文件没有写成：%1").arg(Text(FSession->recoveryProblem())), 10000);
+    if (!kept.recoveryProblem().empty())
+        statusBar()->showMessage(QStringLiteral("恢复文件没有写成：%1").arg(Text(kept.recoveryProblem())), 10000);
 }
 
 void TForm1::ShowRosterSummary()
@@ -406,17 +342,7 @@ void TForm1::btnReadWarningsClick()
 
 void TForm1::OpenDivisionFile(const QString& fileName)
 {
-    QJsonObject whole;
-    Snapshot opened = ReadDivisionFile(PathOf(fileName), &whole); // a damaged file changes nothing
-    PublicDivision kept = ReadPublicDivision(whole);
-    const Choices before = currentChoices();
-    division_.restore(opened);
-    division_.setPublicState(std::move(kept));
-    NoteOpenedDivision(fileName);
-    KeepRecordInSession();
-    ShowSnapshot(opened);
-    FSession->recordOpened("打开", before, std::move(opened), PathOf(fileName), true);
-    ShowSessionState();
+    work_.openDivision(PathOf(fileName)); // a damaged file changes nothing
 }
 
 void TForm1::actSaveClick()
@@ -431,10 +357,9 @@ void TForm1::actSaveAsClick()
 
 bool TForm1::SaveWork()
 {
-    if (FSession->document().empty())
+    if (work_.session().document().empty())
         return SaveWorkAs();
-    SaveDivisionFile(FileNameOf(FSession->document()));
-    ShowSessionState();
+    work_.save(work_.session().document());
     return true;
 }
 
@@ -445,51 +370,38 @@ bool TForm1::SaveWorkAs()
     request.filter = DivisionFileFilter();
     request.defaultSuffix = QLatin1String(DivisionFileSuffix.data());
     request.objectName = QStringLiteral("SaveDivisionDialog");
-    request.start = FSession->document().empty() ? QDir(DocumentsFolder()).filePath(QStringLiteral("分班.fenban"))
-                                                 : FileNameOf(FSession->document());
+    const std::filesystem::path& document = work_.session().document();
+    request.start
+        = document.empty() ? QDir(DocumentsFolder()).filePath(QStringLiteral("分班.fenban")) : FileNameOf(document);
     request.confirmOverwrite = true;
     const QString fileName = CurrentDialogs().saveFileName(this, request);
     if (fileName.isEmpty())
         return false;
-    SaveDivisionFile(fileName);
-    ShowSessionState();
+    work_.save(PathOf(fileName));
     return true;
 }
 
 void TForm1::actUndoClick()
 {
-    if (!FSession->history().canUndo())
-        return;
-    NoteHistoryStep(RecordKind::Undo, FSession->undoText());
-    KeepRecordInSession();
-    const Snapshot target = FSession->undo(LiveSnapshot());
-    division_.restore(target);
-    ShowSnapshot(target);
-    ShowSessionState();
+    work_.undo();
 }
 
 void TForm1::actRedoClick()
 {
-    if (!FSession->history().canRedo())
-        return;
-    NoteHistoryStep(RecordKind::Redo, FSession->redoText());
-    KeepRecordInSession();
-    const Snapshot target = FSession->redo(LiveSnapshot());
-    division_.restore(target);
-    ShowSnapshot(target);
-    ShowSessionState();
+    work_.redo();
 }
 
 bool TForm1::MayEndWork()
 {
-    if (!FSession->modified())
+    const Session& kept = work_.session();
+    if (!kept.modified())
         return true;
     Question question;
     question.icon = QMessageBox::Warning;
     question.title = ProductName();
-    question.text = FSession->document().empty()
+    question.text = kept.document().empty()
         ? QStringLiteral("分班还没有保存。要保存吗？")
-        : QStringLiteral("对“%1”的修改还没有保存。要保存吗？").arg(FileNameOf(FSession->document().filename()));
+        : QStringLiteral("对“%1”的修改还没有保存。要保存吗？").arg(FileNameOf(kept.document().filename()));
     question.buttons = QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
     question.buttonTexts = {{QMessageBox::Save, QStringLiteral("保存")},
         {QMessageBox::Discard, QStringLiteral("不保存")}, {QMessageBox::Cancel, QStringLiteral("取消")}};
@@ -511,7 +423,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     RunGuarded(this, [&] {
         if (!MayEndWork())
             return;
-        FSession->close();
+        work_.close();
         event->accept();
     });
 }
@@ -543,16 +455,10 @@ void TForm1::btnRecoverClick()
     if (FLeftOvers.empty())
         return;
     LeftOverRecovery& left = FLeftOvers.front();
-    Snapshot recovered = left.snapshot();
-    const Choices before = currentChoices();
-    division_.restore(recovered);
-    RecoverRecord(left.info().whole);
-    ShowSnapshot(recovered);
-    FSession->recordOpened("恢复", before, std::move(recovered), PathOf(Text(left.info().document)), false);
+    work_.recover(left.snapshot(), left.info().whole, PathOf(Text(left.info().document)));
     left.discard(); // this run's recovery file holds the work now
     FLeftOvers.erase(FLeftOvers.begin());
     ShowLeftOverRecovery();
-    ShowSessionState();
 }
 
 void TForm1::btnIgnoreRecoveryClick()

@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/HandlerGuard.h"
 #include "app/Product.h"
+#include "app/ProgressRun.h"
 #include "app/Resources.h"
 #include "common/Failure.h"
 #include "engine/Balancing.h"
@@ -26,7 +27,6 @@
 #include "xls/GridXls.h"
 
 #include <QClipboard>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLocale>
@@ -34,13 +34,10 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPixmap>
-#include <QProgressDialog>
 #include <QScrollBar>
 #include <QUrl>
 #include <algorithm>
-#include <atomic>
 #include <exception>
-#include <thread>
 
 using namespace fenban;
 
@@ -51,8 +48,6 @@ void ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption
     CurrentDialogs().showMessage(parent, icon, caption, text);
 }
 
-// The progress bar of 一键均衡 counts in thousandths.
-constexpr int ProgressSteps = 1000;
 // The broken rules named in the panel's tooltip; the rest are counted.
 constexpr qsizetype MostBreachesListed = 20;
 
@@ -64,14 +59,6 @@ void PaintLegend(QLabel& label, const QColor& tint)
                             .arg(tint.green())
                             .arg(tint.blue())
                             .arg(tint.alpha()));
-}
-
-// The handler as a guarded slot that is one named step of the work.
-template <class... Args> auto Step(TForm1* window, const char* name, void (TForm1::*handler)(Args...))
-{
-    return [window, name, handler](Args... args) {
-        RunGuarded(window, [&] { window->runStep(name, [&] { (window->*handler)(args...); }); });
-    };
 }
 
 } // namespace
@@ -116,28 +103,26 @@ TForm1::TForm1(QWidget* parent)
 
 TForm1::~TForm1()
 {
-    FSession->close(); // the program ends by its own code: nothing to recover
+    work_.close(); // the program ends by its own code: nothing to recover
 }
 
 void TForm1::ConnectHandlers()
 {
-    connect(ui->BitBtn1, &QPushButton::clicked, this, Step(this, "读入数据", &TForm1::BitBtn1Click));
-    connect(ui->SpinEdit1, &QSpinBox::valueChanged, this, Step(this, "分班数", &TForm1::SpinEdit1Change));
-    connect(ui->BitBtn2, &QPushButton::clicked, this, Step(this, "编班", &TForm1::BitBtn2Click));
-    connect(ui->Button4, &QPushButton::clicked, this, Step(this, "调整", &TForm1::Button4Click));
-    connect(ui->btnBalanceAll, &QPushButton::clicked, this, Step(this, "一键均衡", &TForm1::btnBalanceAllClick));
+    connect(ui->BitBtn1, &QPushButton::clicked, this, Guarded(this, &TForm1::BitBtn1Click));
+    connect(ui->SpinEdit1, &QSpinBox::valueChanged, this, Guarded(this, &TForm1::SpinEdit1Change));
+    connect(ui->BitBtn2, &QPushButton::clicked, this, Guarded(this, &TForm1::BitBtn2Click));
+    connect(ui->Button4, &QPushButton::clicked, this, Guarded(this, &TForm1::Button4Click));
+    connect(ui->btnBalanceAll, &QPushButton::clicked, this, Guarded(this, &TForm1::btnBalanceAllClick));
     // Choices: the document keeps them, changing them is no step.
-    connect(ui->chkSoundAlike, &QCheckBox::toggled, this, [this](bool on) {
-        division_.setSoundAlike(on);
-        RunGuarded(this, [this] { ShowBrokenRules(); });
-    });
-    const auto pairChanged = [this] { division_.setPair(ui->speClassA->value(), ui->speClassB->value()); };
+    connect(ui->chkSoundAlike, &QCheckBox::toggled, this,
+        [this](bool on) { RunGuarded(this, [&] { work_.setSoundAlike(on); }); });
+    const auto pairChanged = [this] { work_.setPair(ui->speClassA->value(), ui->speClassB->value()); };
     connect(ui->speClassA, &QSpinBox::valueChanged, this, pairChanged);
     connect(ui->speClassB, &QSpinBox::valueChanged, this, pairChanged);
-    connect(ui->speSystem, &QSpinBox::valueChanged, this, [this](int value) { division_.setCoefficient(value); });
-    connect(ui->chkAuto, &QCheckBox::toggled, this, [this](bool on) { division_.setManual(on); });
-    connect(ui->cmbSubject, &QComboBox::currentIndexChanged, this, [this](int index) { division_.setSubject(index); });
-    division_.listen([this](const DivisionChange& change) { DivisionChanged(change); });
+    connect(ui->speSystem, &QSpinBox::valueChanged, this, [this](int value) { work_.setCoefficient(value); });
+    connect(ui->chkAuto, &QCheckBox::toggled, this, [this](bool on) { work_.setManual(on); });
+    connect(ui->cmbSubject, &QComboBox::currentIndexChanged, this, [this](int index) { work_.setSubject(index); });
+    work_.listen([this](const DivisionChange& change) { DivisionChanged(change); });
     // The gaps stay under their subjects when the averages scroll sideways.
     connect(ui->gdAvg->horizontalScrollBar(), &QScrollBar::valueChanged, ui->gdBalance->horizontalScrollBar(),
         &QScrollBar::setValue);
@@ -180,26 +165,19 @@ void TForm1::BitBtn1Click()
     const BusyCursor busy;
     const std::string text = mime->text().toStdString();
     ShowTable(SplitTable(text));
-    BuildRoster();
+    work_.readTable(FStrGridModel->grid(), DecimalSeparator());
 }
 
 void TForm1::ShowTable(const FieldRows& table)
 {
     SizeGridForTable(*FStrGridModel, table);
     FStrGridModel->updateCells([&table](CellGrid& grid) { FillGridWithTable(grid, table); });
-    tableShown_ = true;
-}
-
-void TForm1::BuildRoster(RosterExtraTexts extras)
-{
     ui->StrGrid->forgetCurrentCell();
-    newWork_ = true;
-    division_.readTable(FStrGridModel->grid(), DecimalSeparator(), std::move(extras));
 }
 
 void TForm1::SpinEdit1Change()
 {
-    division_.setClassCount(ui->SpinEdit1->value());
+    work_.setClassCount(ui->SpinEdit1->value());
 }
 
 void TForm1::ShowSubjects()
@@ -222,6 +200,8 @@ void TForm1::DivisionChanged(const DivisionChange& change)
     case DivisionStep::ReadTable:
         if (!division_.hasRoster())
             return; // a cell that does not convert: the table stays, nothing else is shown
+        if (importPending_)
+            importTable_ = division_.source().table; // the opened table's warnings are this roster's
         ShowSubjects();
         if (change.classCount) {
             const QSignalBlocker blocker(ui->SpinEdit1);
@@ -253,8 +233,12 @@ void TForm1::DivisionChanged(const DivisionChange& change)
         ShowBrokenRules(); // the class lists changed; the statistics stay as they were
         return;
     }
-    case DivisionStep::Restore: // shown with the snapshot's listing by ShowSnapshot
+    case DivisionStep::Restore:
+        ShowRestored();
+        return;
     case DivisionStep::Choice:
+        if (change.choice == ChoiceKind::SoundAlike)
+            ShowBrokenRules();
         return;
     }
 }
@@ -270,8 +254,7 @@ void TForm1::BuildClassTree(int classCount)
         node->setFlags(node->flags() | Qt::ItemIsEditable);
         QAction* item = ppmClass->addAction(QStringLiteral("-->转到 %1 班级").arg(k));
         item->setData(k);
-        connect(item, &QAction::triggered, this,
-            [this, item] { RunGuarded(this, [&] { runStep("调班", [&] { MoveToClassClick(item); }); }); });
+        connect(item, &QAction::triggered, this, [this, item] { RunGuarded(this, [&] { MoveToClassClick(item); }); });
     }
     ui->trvClassList->expandAll();
 }
@@ -282,8 +265,8 @@ void TForm1::trvClassListChange(QTreeWidgetItem* node)
         return;
     const DivisionState& s = division_.state();
     if (node->parent() == nullptr) {
+        work_.setListing(-1);
         ShowStudents(s.FStudents);
-        division_.setListing(-1);
         return;
     }
     const QString text = node->text(0);
@@ -293,19 +276,18 @@ void TForm1::trvClassListChange(QTreeWidgetItem* node)
         throw Failure("'" + text.toStdString() + "' is not a valid integer value");
     if (classNo < 1 || classNo > static_cast<int>(s.FClasses.size()))
         return; // names no class of the current count
-    division_.setListing(classNo - 1);
+    work_.setListing(classNo - 1);
     ShowStudents(s.FClasses[static_cast<std::size_t>(classNo - 1)]);
 }
 
 void TForm1::ShowStudents(const TStudentList& list)
 {
-    tableShown_ = false;
     ListStudents(*FStrGridModel, list, DecimalSeparator(), division_.state());
 }
 
 void TForm1::RedrawListing()
 {
-    if (tableShown_)
+    if (division_.view().tableShown)
         return;
     const DivisionState& s = division_.state();
     const int shown = division_.view().FShownClass;
@@ -319,7 +301,7 @@ void TForm1::BitBtn2Click()
 {
     try {
         const BusyCursor busy;
-        division_.assign();
+        work_.assign();
     } catch (const RuleValueError& problem) {
         // Chinese sentences with their own full stops: shown as written, not
         // as the error box would end them. Nothing has changed.
@@ -332,7 +314,7 @@ void TForm1::Button4Click()
     BalanceOutcome outcome;
     {
         const BusyCursor busy;
-        outcome = division_.press();
+        outcome = work_.press();
     }
     switch (outcome) {
     case BalanceOutcome::NoSubject:
@@ -354,91 +336,27 @@ void TForm1::Button4Click()
 
 void TForm1::btnBalanceAllClick()
 {
-    const DivisionState& s = division_.state();
-    const int classCount = division_.classCount();
-    if (!HasDivision(s, classCount)) {
+    if (!HasDivision(division_.state(), division_.classCount())) {
         ShowMessage(this, QMessageBox::Information, ProductName(), QStringLiteral("请先编班。"));
         return;
     }
-    DivisionRules rules;
     try {
-        rules = BuildDivisionRules(s, classCount, division_.settings().soundAlike);
+        const OptimiseInput input = work_.prepareBalance();
+        OptimisedDivision answer;
+        RunWithProgress([&](const OptimiseControl& control) { answer = Optimise(input, control); });
+        work_.finishBalance(input, answer); // the step "一键均衡", shown by DivisionChanged
     } catch (const RuleValueError& problem) {
         // As for 编班: sentences of their own, shown as written; nothing has changed.
         ShowMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(problem.what()));
-        return;
+    } catch (const DivisionInputError& problem) {
+        // Rules that cannot all hold, before the search or found by it: nothing has moved.
+        ShowMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(problem.what()));
     }
-    std::vector<RuleConflict> conflicts = FindRuleConflicts(s, classCount, rules);
-    OptimisedDivision answer;
-    if (conflicts.empty()) {
-        answer = RunOptimiser(division_.optimiseInput(rules));
-        conflicts = answer.result.conflicts; // rules no search could keep; nothing has moved then
-    }
-    if (!conflicts.empty()) {
-        ShowMessage(this, QMessageBox::Warning, ProductName(),
-            QString::fromStdString(ConflictMessage(conflicts, rules, s, classCount)));
-        return;
-    }
-    division_.apply(answer); // the step "一键均衡", shown by DivisionChanged
-}
-
-OptimisedDivision TForm1::RunOptimiser(const OptimiseInput& input)
-{
-    OptimisedDivision answer;
-    RunWithProgress([&](const OptimiseControl& control) { answer = Optimise(input, control); });
-    return answer;
 }
 
 bool TForm1::RunWithProgress(const std::function<void(const OptimiseControl&)>& work)
 {
-    QProgressDialog progress(QStringLiteral("正在均衡分班…"), QStringLiteral("取消"), 0, ProgressSteps, this);
-    progress.setObjectName(QStringLiteral("dlgBalanceProgress"));
-    progress.setWindowTitle(ProductName());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setAutoReset(false);
-    progress.setAutoClose(false);
-    // Shown at once: it blocks the window from the start of the run.
-    progress.show();
-    std::atomic<bool> cancel {false};
-    QEventLoop loop;
-    // 取消, Esc and closing the dialog all stop the run; the window waits for
-    // its end without taking input (the search stops within milliseconds).
-    const auto stop = [&cancel, &loop] {
-        cancel = true;
-        loop.quit();
-    };
-    connect(&progress, &QProgressDialog::canceled, &loop, stop);
-    connect(&progress, &QDialog::rejected, &loop, stop);
-
-    OptimiseControl control;
-    control.cancel = &cancel;
-    // Called on the worker: the dialog hears of it through its own event queue.
-    control.progress = [this, &progress, &cancel](double fraction) {
-        QMetaObject::invokeMethod(
-            &progress,
-            [this, &progress, &cancel, fraction] {
-                if (cancel)
-                    return; // stopped: no more reports
-                progress.setValue(static_cast<int>(fraction * ProgressSteps));
-                emit balanceProgressed(fraction);
-            },
-            Qt::QueuedConnection);
-    };
-    std::exception_ptr failure;
-    std::thread worker([&] {
-        try {
-            work(control);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-    worker.join();
-    progress.hide();
-    if (failure)
-        std::rethrow_exception(failure);
-    return !cancel;
+    return RunInBackground(this, work, [this](double fraction) { emit balanceProgressed(fraction); });
 }
 
 void TForm1::ShowAverages()
@@ -503,7 +421,7 @@ void TForm1::ShowBrokenRules()
 
 void TForm1::StrGridSelectCell(int col, int row)
 {
-    division_.setSelectedCell(col, row);
+    work_.setSelectedCell(col, row);
 }
 
 void TForm1::StrGridContextMenu(const QPoint& pos)
@@ -522,7 +440,7 @@ void TForm1::MoveToClassClick(QAction* item)
     const int rowNumber = QString::fromStdString(FStrGridModel->grid().cell(0, s.FSelRow)).toInt(&isNumber);
     if (!isNumber)
         return;
-    division_.move(rowNumber - 1, item->data().toInt() - 1); // shown by DivisionChanged
+    work_.move(rowNumber - 1, item->data().toInt() - 1); // shown by DivisionChanged
 }
 
 void TForm1::BitBtn3Click()
@@ -546,7 +464,7 @@ void TForm1::BitBtn3Click()
     if (left < 0 || top < 0)
         return; // no cell chosen
     // A whole listing copied from its first column carries its header row.
-    if (!tableShown_ && left == 1 && top == 1 && bottom == cells.rowCount() - 1)
+    if (!division_.view().tableShown && left == 1 && top == 1 && bottom == cells.rowCount() - 1)
         top = 0;
     const BusyCursor busy; // the whole of a hostile paste's grid takes seconds
     QGuiApplication::clipboard()->setText(QString::fromStdString(BlockText(cells, left, top, right, bottom)));

@@ -2,6 +2,7 @@
 
 #include "common/FileSaving.h"
 #include "document/Division.h"
+#include "document/Workbench.h"
 #include "engine/DivisionState.h"
 #include "io/OutputTables.h"
 #include "roster/PastedTable.h"
@@ -19,7 +20,6 @@ class TForm1;
 
 class QAction;
 class QComboBox;
-class QJsonObject;
 class QLabel;
 class QMenu;
 class QTreeWidgetItem;
@@ -53,17 +53,11 @@ public:
     // Where the exports write their files; the disk by default.
     void setFileSystem(std::shared_ptr<fenban::FileSystem> files) { files_ = std::move(files); }
 
-    // Keeping the work (SessionActions.cpp). runStep runs `work` as one step
-    // named `name` (读入数据, 编班, 一键均衡…): when it changed the division,
-    // the step can be undone and the recovery file follows. A step inside
-    // another is part of it. recordStep does the same for work already done,
-    // given currentChoices() from just before it.
-    void runStep(const std::string& name, const std::function<void()>& work);
-    fenban::Choices currentChoices() const;
-    void recordStep(const std::string& name, const fenban::Choices& before);
-    const fenban::Session& session() const { return *FSession; }
+    // The work: every step is run by the Workbench, which keeps the history,
+    // the record and the recovery file.
+    const fenban::Session& session() const { return work_.session(); }
     // Returns when the recovery file follows the last step (it is written in the background).
-    void flushRecovery();
+    void flushRecovery() { work_.flushRecovery(); }
     // A file named on the command line (or opened from the file manager), opened as 打开 opens it.
     void openNamedFile(const QString& fileName);
 
@@ -84,9 +78,6 @@ private:
     void BitBtn1Click(); // paste
     // The table in the roster grid: the row numbers, then its fields.
     void ShowTable(const fenban::FieldRows& table);
-    // The roster from the cells of the table just shown, with an opened
-    // table's extra columns; the work is untitled from here on.
-    void BuildRoster(fenban::RosterExtraTexts extras = {});
     // What a step changed, shown (the document's listener).
     void DivisionChanged(const fenban::DivisionChange& change);
     void ShowSubjects();
@@ -101,11 +92,8 @@ private:
     void BitBtn2Click(); // assign; a bad 固定 value is a warning
     void Button4Click(); // balance
     void btnBalanceAllClick(); // the best-balanced division within the rules, in one press
-    // The search on a worker thread, on the input's copy, under a modal
-    // progress dialog; returns when it has ended. 取消 and Esc stop it alike.
-    fenban::OptimisedDivision RunOptimiser(const fenban::OptimiseInput& input);
-    // The same for any long work given the control (cancel flag, progress):
-    // false when it was cancelled.
+    // Long work on a worker under the progress dialog (ProgressRun.h), its
+    // reports told by balanceProgressed: false when it was cancelled.
     bool RunWithProgress(const std::function<void(const fenban::OptimiseControl&)>& work);
     void ShowAverages(); // the averages table, its tint and the balance figures
     // The broken-rules figure of the balance panel, from the class lists as they stand.
@@ -150,8 +138,7 @@ private:
     // Keeping the work (SessionActions.cpp)
     void CreateSessionActions(); // the 文件 and 编辑 menus' items, the toolbar, status bar and recovery bar
     void StartSession(); // the undo history, the recovery file, left-over work of a run that ended
-    fenban::Snapshot LiveSnapshot() const;
-    void ShowSnapshot(const fenban::Snapshot& snapshot);
+    void ShowRestored(); // the document as restored, with its listing and cell
     void ShowSessionState(); // title, undo and redo texts, what was read
     void OpenDivisionFile(const QString& fileName);
     void actSaveClick();
@@ -177,33 +164,17 @@ private:
     void actCheckDivisionExecute();
     void actRecordExecute();
     void actTeacherDrawExecute();
-    // The record's entry of a step just kept by the history (`previous` the state before it).
-    void NoteStep(const std::string& name, const fenban::Snapshot& previous, const fenban::Snapshot& after);
-    void NoteOpenedDivision(const QString& fileName);
-    // 撤销 or 重做 of the step the menu named ("撤销 调整").
-    void NoteHistoryStep(fenban::RecordKind kind, const std::string& menuText);
-    // The record, seed and teachers handed to the session for the recovery file.
-    void KeepRecordInSession();
-    // Those of a recovery file taken over; none when it has none (or they are damaged).
-    void RecoverRecord(const QJsonObject& whole);
-    // Saves the work with its record, seed and teachers; the save is the record's last entry.
-    void SaveDivisionFile(const QString& fileName);
     void ShowFingerprints(); // lblFingerprint: the input's and the result's, short
-    int DivisionBands() const; // the score bands of 公开分班 and of the input fingerprint
-    QString openedFile_; // the table file being opened, for the record
 
     std::unique_ptr<Ui::TForm1> ui;
     QMenu* ppmClass = nullptr;
     fenban::StringGridModel* FStrGridModel = nullptr;
     fenban::StringGridModel* FAvgGridModel = nullptr;
     fenban::StringGridModel* balanceGridModel = nullptr; // gdBalance: the largest gap per subject
-    fenban::Division division_;
+    fenban::Workbench work_; // owns the document and every step
+    const fenban::Division& division_ = work_.division(); // what the views show
     std::shared_ptr<fenban::FileSystem> files_ = fenban::DiskFileSystem();
     QString lastFolder_; // of the file opened or exported last
-    std::unique_ptr<fenban::Session> FSession;
-    bool tableShown_ = true; // StrGrid shows the pasted table, no listing
-    bool newWork_ = false; // the step read a table: the work belongs to no file
-    int FStepDepth = 0;
     std::vector<fenban::LeftOverRecovery> FLeftOvers; // offered by the recovery bar, the first now
     std::unique_ptr<fenban::RosterSummary> FSummary;
     std::shared_ptr<const fenban::PackedGrid> FSummaryTable; // the table FSummary was made of
@@ -214,6 +185,7 @@ private:
     std::shared_ptr<const fenban::PackedGrid> importTable_;
     std::vector<std::string> importWarnings_;
     std::vector<int> importRows_; // the sheet's row of each of its students (none: as the table stands)
+    bool importPending_ = false; // a table file is being opened: its roster takes the import's warnings
     fenban::BalancePage* tabBalance = nullptr;
     QComboBox* cmbBands = nullptr;
     QLabel* lblWorstBand = nullptr;

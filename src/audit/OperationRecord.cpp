@@ -69,15 +69,6 @@ std::optional<RecordKind> RecordKindOfKey(std::string_view key)
     return std::nullopt;
 }
 
-std::optional<RecordKind> RecordKindOfStep(std::string_view stepName)
-{
-    for (const KindNames& names : Kinds) {
-        if (names.name == stepName)
-            return names.kind;
-    }
-    return std::nullopt;
-}
-
 std::string RecordTimeText(const QDateTime& time)
 {
     return time.toString(TimeFormat).toStdString();

@@ -40,10 +40,6 @@ std::string_view RecordKindName(RecordKind kind);
 // The key of a kind in the division file: "read", "open", "classes"…
 std::string_view RecordKindKey(RecordKind kind);
 std::optional<RecordKind> RecordKindOfKey(std::string_view key);
-// The kind of a step by the name the window runs it under (runStep's
-// 读入数据, 打开, 分班数, 编班, 调整, 一键均衡, 调班) or names it in its
-// menus (撤销, 重做, 保存); none for any other name.
-std::optional<RecordKind> RecordKindOfStep(std::string_view stepName);
 
 // "2026-12-08 07:15:03": the time of an entry as shown and kept.
 std::string RecordTimeText(const QDateTime& time);

@@ -4,16 +4,16 @@
 #include "audit/PublicDivision.h"
 #include "audit/PublicSeed.h"
 #include "audit/TeacherDraw.h"
-#include "cli/DivisionOutputs.h"
-#include "cli/PublicRun.h"
 #include "common/FileSaving.h"
-#include "document/Division.h"
+#include "document/PublicRun.h"
+#include "document/Workbench.h"
 #include "engine/RankGroups.h"
 #include "engine/RuleCheck.h"
 #include "io/ClassListPrint.h"
 #include "io/OutputTables.h"
 #include "io/PublicOutputs.h"
 #include "io/WorkbookFile.h"
+#include "outputs/DivisionOutputs.h"
 #include "roster/Gb18030.h"
 #include "roster/RosterBuilder.h"
 #include "session/DivisionFile.h"
@@ -255,13 +255,6 @@ OptimiseControl Control(const Arguments& arguments)
     return control;
 }
 
-void CheckCount(const DivisionState& state, int classCount)
-{
-    if (static_cast<int>(state.Records.size()) < classCount)
-        throw DivisionInputError(
-            "分班数 " + std::to_string(classCount) + " 多于学生人数 " + std::to_string(state.Records.size()) + "。");
-}
-
 // Reads a table file's roster by `read`, a cell that does not convert named with the file.
 template <class Read> void ReadTableRoster(const std::filesystem::path& file, Read&& read)
 {
@@ -329,43 +322,31 @@ std::string FileNameText(const std::filesystem::path& file)
 
 int Divide(const Arguments& arguments)
 {
-    std::vector<std::string> teacherList;
+    std::vector<std::string> teachers;
     if (arguments.teachers)
-        teacherList = ReadTeachers(*arguments.teachers);
+        teachers = ReadTeachers(*arguments.teachers);
     const TableRows table = ReadTableFile(arguments.input);
-    // The window's document and its steps: 打开, 分班数, 公开分班.
-    Division division;
-    ReadTableRoster(arguments.input, [&] { division.readTable(TableGrid(table), DecimalSeparator()); });
-    const DivisionOptions& options = arguments.options;
-    division.setSoundAlike(options.soundAlike);
-    division.setClassCount(options.classCount);
-    division.setRankBands(options.bands); // the 分数段 of the balance report, as in the window
+    // The window's steps: 打开, 分班数, 公开分班.
+    Workbench work;
+    work.start(CellGrid(RosterColumns, 2), nullptr, false);
+    ReadTableRoster(arguments.input, [&] {
+        DivideTableInPublic(work, table, FileNameText(arguments.input), DecimalSeparator(), arguments.options,
+            arguments.seedText, std::move(teachers), Control(arguments));
+    });
+    const Division& division = work.division();
     const DivisionState& state = division.state();
-    CheckCount(state, options.classCount);
-    const std::vector<std::string> teachers = arguments.teachers
-        ? DrawTeachers(teacherList, options.classCount, SeedOfText(arguments.seedText))
-        : std::vector<std::string>();
-    const std::string input = division.inputFingerprint(options.bands);
-    const int students = static_cast<int>(state.Records.size());
-    division.note(RecordKind::Open, OpenRecordText(FileNameText(arguments.input), students, options.classCount, input));
-    Tell("读入 " + std::to_string(students) + " 人，分 " + std::to_string(options.classCount) + " 个班；种子 "
-        + arguments.seedText);
-    division.applyDivided(DivideInPublic(division.source(), division.options(options.bands), Control(arguments)));
-    division.setBalanceSeed(arguments.seedText, options.bands);
-    const std::string result = division.resultFingerprint();
-    division.note(RecordKind::BalanceAll, PublicDivisionRecordText(arguments.seedText, options.bands, result));
-    if (!teachers.empty()) {
-        division.setTeachers(teachers, true);
-        division.note(RecordKind::TeacherDraw, TeacherRecordText(teachers, arguments.seedText));
-    }
+    Tell("读入 " + std::to_string(state.Records.size()) + " 人，分 " + std::to_string(division.classCount())
+        + " 个班；种子 " + arguments.seedText);
 
     const std::string suffix = Suffix(*arguments.out);
     if (suffix == ".csv") {
         WriteCsv(*arguments.out, table, ClassesOfRecords(state));
     } else if (suffix == "." + std::string(DivisionFileSuffix)) {
         // Opened in the window, it shows the whole roster's listing.
-        WriteDivisionFile(*DiskFileSystem(), *arguments.out,
-            DivisionJson(division.capture(false), PublicDivisionJson(division.publicState())));
+        Snapshot listed = division.capture();
+        listed.tableShown = false;
+        WriteDivisionFile(
+            *DiskFileSystem(), *arguments.out, DivisionJson(listed, PublicDivisionJson(division.publicState())));
     } else if (suffix == ".xlsx") {
         WriteWorkbook(*DiskFileSystem(), *arguments.out, WorkbookOutput(division));
     } else {
@@ -376,11 +357,11 @@ int Divide(const Arguments& arguments)
     }
     if (arguments.notice) {
         NoticeOptions posted = arguments.noticeOptions;
-        posted.resultFingerprint = result;
+        posted.resultFingerprint = division.resultFingerprint();
         posted.seedText = arguments.seedText;
         posted.date = QDate::currentDate();
         posted.extraColumns = DefaultPostedColumns(state.ExtraTexts);
-        const std::vector<OutputTable> notice = NoticeTables(state, teachers, posted);
+        const std::vector<OutputTable> notice = NoticeTables(state, division.publicState().teachers, posted);
         try {
             if (Suffix(*arguments.notice) == ".pdf")
                 WriteNoticePdf(*DiskFileSystem(), *arguments.notice, notice, posted);
@@ -391,8 +372,8 @@ int Divide(const Arguments& arguments)
             throw;
         }
     }
-    Print(input);
-    Print(result);
+    Print(division.inputFingerprint());
+    Print(division.resultFingerprint());
     return ExitMatch;
 }
 
@@ -414,7 +395,7 @@ int CheckTable(const Arguments& arguments)
     const TableRows table = ReadTableFile(arguments.input);
     DivisionState state;
     ReadTableRoster(arguments.input, [&] { ReadRoster(table, DecimalSeparator(), state); });
-    CheckCount(state, arguments.options.classCount);
+    CheckClassCount(state, arguments.options.classCount);
     DivisionCheck check;
     check.options = arguments.options;
     check.seedText = arguments.seedText;

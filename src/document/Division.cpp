@@ -1,5 +1,6 @@
 #include "document/Division.h"
 
+#include "document/PublicRun.h"
 #include "engine/Division.h"
 #include "engine/Statistics.h"
 #include "roster/RosterBuilder.h"
@@ -42,9 +43,17 @@ Division::Division()
 
 void Division::notify(const DivisionChange& change) const
 {
-    resultPrint_.reset();
+    if (change.step != DivisionStep::Choice)
+        resultPrint_.reset();
     for (const Listener& listener : listeners_)
         listener(change);
+}
+
+void Division::notifyChoice(ChoiceKind kind) const
+{
+    DivisionChange change {DivisionStep::Choice};
+    change.choice = kind;
+    notify(change);
 }
 
 void Division::readTable(const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras)
@@ -54,28 +63,24 @@ void Division::readTable(const CellGrid& table, const std::string& decimalSepara
     source_ = {PackedGrid::Pack(table), decimalSeparator, false};
     DivisionChange change {DivisionStep::ReadTable};
     change.roster = change.lists = change.statistics = true;
-    BuiltRoster built;
+    std::vector<std::string> subjectNames;
+    int proposedClassCount = 1;
     try {
-        built = BuildRosterFromGrid(table, decimalSeparator);
+        subjectNames = ReadRosterFromGrid(table, decimalSeparator, state_, &proposedClassCount);
     } catch (...) {
         notify(change); // the table stays, without a roster
         throw;
     }
-    state_.Records = std::move(built.students);
-    state_.RuleTexts = std::move(built.rules);
     if (!extras.empty()) {
         extras.cells.resize(std::min(extras.cells.size(), state_.Records.size()));
         source_.extras = std::make_shared<const RosterExtraTexts>(extras);
         state_.ExtraTexts = std::move(extras);
     }
-    state_.FStudents.reserve(state_.Records.size());
-    for (const auto& record : state_.Records)
-        state_.FStudents.push_back(record.get());
     source_.built = true;
-    settings_.subjectNames.assign(built.subjectNames.begin(), built.subjectNames.end());
+    settings_.subjectNames = std::move(subjectNames);
     settings_.subject = -1;
-    if (built.proposedClassCount != settings_.classCount) {
-        settings_.classCount = built.proposedClassCount;
+    if (proposedClassCount != settings_.classCount) {
+        settings_.classCount = proposedClassCount;
         ResizeClassLists(state_, settings_.classCount);
         change.classCount = true;
     }
@@ -120,33 +125,21 @@ bool Division::move(int position, int target)
 {
     if (!MoveStudentToClass(state_, view_.FShownClass, position, target))
         return false;
+    view_.tableShown = false; // the listing shows where the student went
     DivisionChange change {DivisionStep::Move};
     change.lists = true;
     notify(change);
     return true;
 }
 
-OptimiseInput Division::optimiseInput(DivisionRules rules) const
+OptimiseInput Division::optimiseInput() const
 {
-    return {std::make_shared<const DivisionState>(CopyOf(state_)), std::move(rules), settings_.classCount,
-        RankBalance {settings_.rankBands}};
+    return PrepareBalance(state_, options());
 }
 
 void Division::apply(const OptimisedDivision& answer)
 {
-    for (std::size_t i = 0; i < state_.Records.size() && i < answer.classNos.size(); ++i)
-        state_.Records[i]->ClassNo = answer.classNos[i];
-    state_.FClasses.clear();
-    for (const IndexList& list : answer.classes) {
-        TStudentList& members = state_.FClasses.emplace_back();
-        members.reserve(list.size());
-        for (const std::uint32_t i : list)
-            members.push_back(state_.Records[i].get());
-    }
-    state_.FGradeAvg = answer.statistics.gradeAvg;
-    state_.FDevSum = answer.statistics.devSum;
-    state_.FClassAvg = answer.statistics.classAvg;
-    state_.FClassDev = answer.statistics.classDev;
+    ApplyOptimised(state_, answer);
     publishAverages(true);
     DivisionChange change {DivisionStep::Optimise};
     change.lists = change.statistics = change.shown = true;
@@ -163,10 +156,10 @@ void Division::applyDivided(DivisionState divided)
     notify(change);
 }
 
-void Division::setBalanceSeed(std::string seedText, int bands)
+void Division::setBalanceSeed(std::string seedText)
 {
     public_.seedText = std::move(seedText);
-    public_.bands = bands;
+    public_.bands = settings_.rankBands;
 }
 
 void Division::setTeachers(std::vector<std::string> teachers, bool drawn)
@@ -175,17 +168,18 @@ void Division::setTeachers(std::vector<std::string> teachers, bool drawn)
     public_.teachersDrawn = drawn;
 }
 
-DivisionOptions Division::options(int bands) const
+DivisionOptions Division::options() const
 {
-    return {settings_.classCount, settings_.soundAlike, bands};
+    return {settings_.classCount, settings_.soundAlike, settings_.rankBands};
 }
 
-std::string Division::inputFingerprint(int bands) const
+std::string Division::inputFingerprint() const
 {
     if (!hasRoster())
         return {};
-    const DivisionOptions chosen = options(bands);
-    const std::string key = std::to_string(chosen.classCount) + (chosen.soundAlike ? "+" : "-") + std::to_string(bands);
+    const DivisionOptions chosen = options();
+    const std::string key
+        = std::to_string(chosen.classCount) + (chosen.soundAlike ? "+" : "-") + std::to_string(chosen.bands);
     if (inputPrint_.table != source_.table || inputPrint_.options != key)
         inputPrint_ = {source_.table, key, InputFingerprint(state_, chosen)};
     return inputPrint_.fingerprint;
@@ -225,48 +219,62 @@ void Division::setPair(int classA, int classB)
 {
     settings_.classA = classA;
     settings_.classB = classB;
+    notifyChoice(ChoiceKind::Pair);
 }
 
 void Division::setSubject(int subject)
 {
     settings_.subject = subject;
+    notifyChoice(ChoiceKind::Subject);
 }
 
 void Division::setCoefficient(std::int32_t coefficient)
 {
     settings_.coefficient = coefficient;
+    notifyChoice(ChoiceKind::Coefficient);
 }
 
 void Division::setManual(bool manual)
 {
     settings_.manual = manual;
+    notifyChoice(ChoiceKind::Manual);
 }
 
 void Division::setSoundAlike(bool soundAlike)
 {
     settings_.soundAlike = soundAlike;
+    notifyChoice(ChoiceKind::SoundAlike);
 }
 
 void Division::setRankBands(int bands)
 {
     settings_.rankBands = bands;
-    notify(DivisionChange {DivisionStep::Choice});
+    notifyChoice(ChoiceKind::Bands);
 }
 
 void Division::setListing(int shownClass)
 {
     view_.FShownClass = shownClass;
+    view_.tableShown = false;
+    notifyChoice(ChoiceKind::Listing);
 }
 
 void Division::setSelectedCell(int col, int row)
 {
     view_.FSelCol = col;
     view_.FSelRow = row;
+    notifyChoice(ChoiceKind::Cell);
 }
 
-Snapshot Division::capture(bool tableShown) const
+Choices Division::choices() const
 {
-    Snapshot snapshot = CaptureSnapshot(state_, source_, settings_, shown_, tableShown);
+    return {settings_.classA, settings_.classB, settings_.subject, settings_.coefficient, settings_.manual,
+        settings_.soundAlike, view_.tableShown, view_.FShownClass, view_.FSelCol, view_.FSelRow, settings_.rankBands};
+}
+
+Snapshot Division::capture() const
+{
+    Snapshot snapshot = CaptureSnapshot(state_, source_, settings_, shown_, view_.tableShown);
     snapshot.shownClass = view_.FShownClass;
     snapshot.selCol = view_.FSelCol;
     snapshot.selRow = view_.FSelRow;
@@ -276,7 +284,7 @@ Snapshot Division::capture(bool tableShown) const
 void Division::restore(const Snapshot& snapshot)
 {
     RestoreSnapshot(snapshot, state_, source_);
-    view_ = {snapshot.selCol, snapshot.selRow, snapshot.shownClass};
+    view_ = {snapshot.selCol, snapshot.selRow, snapshot.shownClass, snapshot.tableShown};
     settings_ = snapshot.settings;
     shown_ = snapshot.shown;
     DivisionChange change {DivisionStep::Restore};

@@ -30,9 +30,23 @@ enum class DivisionStep {
     Choice, // a setting that is no step (pair, subject, coefficient, check boxes, listing)
 };
 
+// Which choice a Choice notice tells of.
+enum class ChoiceKind {
+    None,
+    Pair, // the 手动调班 pair
+    Subject, // 调整's subject
+    Coefficient, // 较正系数
+    Manual, // 手动调班 ticked
+    SoundAlike, // 同音姓名分班
+    Bands, // 分数段
+    Listing, // the listing shown (a tree node)
+    Cell, // the grid cell chosen
+};
+
 // What changed in one notification.
 struct DivisionChange {
     DivisionStep step = DivisionStep::Choice;
+    ChoiceKind choice = ChoiceKind::None; // with DivisionStep::Choice
     bool roster = false; // another roster: records, rule texts, subject names
     bool classCount = false; // the class count (and with it the number of class lists)
     bool lists = false; // class membership or list orders
@@ -70,6 +84,9 @@ struct ViewState {
     int FSelCol = -1; // -1: none
     int FSelRow = -1;
     int FShownClass = -1; // -1: the whole roster is listed, else a class index
+    // The roster grid shows the table as read (after 读入数据 and 打开), not
+    // a listing (after choosing a tree node or a hand move).
+    bool tableShown = true;
 };
 
 // The division being worked on: the roster and the table it was read from,
@@ -113,8 +130,9 @@ public:
     // The hand move: the student at `position` of the listing (the whole
     // roster, or the class of setListing) to class index `target`.
     bool move(int position, int target);
-    // 一键均衡: the input for the search, and its answer applied as one step.
-    OptimiseInput optimiseInput(DivisionRules rules) const;
+    // 一键均衡: the input for the search (PrepareBalance with options()), and
+    // its answer applied as one step.
+    OptimiseInput optimiseInput() const;
     void apply(const OptimisedDivision& answer);
     // 公开分班: a division made afresh from the roster as read (the records
     // rebuilt from source().table, divided and balanced) takes the place of
@@ -128,12 +146,13 @@ public:
     const PublicDivision& publicState() const { return public_; }
     void setPublicState(PublicDivision kept) { public_ = std::move(kept); }
     void note(RecordKind kind, std::string text) { public_.record.add(kind, std::move(text)); }
-    void setBalanceSeed(std::string seedText, int bands);
+    // The seed of the last 一键均衡, with the settings' score bands.
+    void setBalanceSeed(std::string seedText);
     void setTeachers(std::vector<std::string> teachers, bool drawn);
-    // The class count and sound-alike choice of the settings, with `bands`.
-    DivisionOptions options(int bands) const;
-    // Of the roster as read with options(bands) (cached: a step rarely changes it); empty without a roster.
-    std::string inputFingerprint(int bands) const;
+    // The class count, sound-alike choice and score bands of the settings.
+    DivisionOptions options() const;
+    // Of the roster as read with options() (cached: a step rarely changes it); empty without a roster.
+    std::string inputFingerprint() const;
     std::string resultFingerprint() const; // kept until the next change
 
     // Choices (no steps).
@@ -142,20 +161,23 @@ public:
     void setCoefficient(std::int32_t coefficient);
     void setManual(bool manual);
     void setSoundAlike(bool soundAlike);
-    // 分数段: the score bands 一键均衡 keeps even (one of RankBandChoices); tells a Choice.
+    // 分数段: the score bands 一键均衡 keeps even (one of RankBandChoices).
     void setRankBands(int bands);
-    // The listing shown and the grid cell chosen: the window's, kept with the
-    // division for the hand move and for undo.
+    // The listing shown (a listing from now on) and the grid cell chosen: the
+    // window's, kept with the division for the hand move and for undo.
     void setListing(int shownClass);
     void setSelectedCell(int col, int row);
+    // Every choice tells a Choice of its kind.
+    Choices choices() const;
 
     // The document as data, and back (CheckSnapshot first: nothing changes when it throws).
-    Snapshot capture(bool tableShown) const;
+    Snapshot capture() const;
     void restore(const Snapshot& snapshot);
 
 private:
     void publishAverages(bool withTotal); // the averages tab's figures; withTotal: the total too
     void notify(const DivisionChange& change) const;
+    void notifyChoice(ChoiceKind kind) const;
 
     DivisionState state_;
     ViewState view_;

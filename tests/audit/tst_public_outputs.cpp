@@ -9,7 +9,7 @@
 #include "audit/PublicDivision.h"
 #include "audit/PublicSeed.h"
 #include "audit/TeacherDraw.h"
-#include "cli/PublicRun.h"
+#include "document/PublicRun.h"
 #include "io/ClassListPrint.h"
 #include "io/PublicOutputs.h"
 #include "io/WorkbookFile.h"

@@ -101,7 +101,7 @@ void PublicWindow::publicDivisionIsTheCommandLines()
     testkit::WindowDriver w;
     divideInPublic(w);
     const Division& division = w.window.division();
-    const std::string input = division.inputFingerprint(DefaultPublicBands);
+    const std::string input = division.inputFingerprint();
     const std::string result = division.resultFingerprint();
 
     QStringList cli;
@@ -153,7 +153,7 @@ void PublicWindow::publicDivisionIsTheCommandLines()
     // back, and the record keeps both runs and the undo.
     AnswerPublicDivision(w.dialogs, QStringLiteral("27"), {});
     w.trigger("actPublicDivision");
-    QCOMPARE(division.inputFingerprint(DefaultPublicBands), input);
+    QCOMPARE(division.inputFingerprint(), input);
     QVERIFY(division.resultFingerprint() != result);
     const qsizetype entries = RecordTexts(division).size();
     QVERIFY(w.trigger("actUndo").isEmpty());

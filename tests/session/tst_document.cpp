@@ -45,13 +45,19 @@ private slots:
     }
 
     // Each step tells the listeners once, after it is complete, what changed;
-    // a step that changes nothing tells nothing.
+    // a step that changes nothing tells nothing; a choice tells its kind.
     void changeNotices()
     {
         std::mt19937_64 rng(7);
         World world;
         std::vector<DivisionChange> heard;
-        world.division.listen([&heard](const DivisionChange& change) { heard.push_back(change); });
+        std::vector<ChoiceKind> chosen;
+        world.division.listen([&](const DivisionChange& change) {
+            if (change.step == DivisionStep::Choice)
+                chosen.push_back(change.choice);
+            else
+                heard.push_back(change);
+        });
         Paste(world, RandomTable(rng, 120, 0));
         QCOMPARE(heard.size(), std::size_t {1});
         QVERIFY(heard.back().step == DivisionStep::ReadTable && heard.back().roster && heard.back().classCount);
@@ -62,6 +68,7 @@ private slots:
         world.division.setSubject(1);
         QCOMPARE(heard.size(), std::size_t {2}); // a choice is no step
         world.division.setManual(false);
+        QCOMPARE(chosen, (std::vector {ChoiceKind::Subject, ChoiceKind::Manual}));
         QCOMPARE(world.division.press(), BalanceOutcome::Swapped);
         QVERIFY(heard.back().step == DivisionStep::Press && world.division.shown().hasTotal);
         const ShownFigures published = world.division.shown();
@@ -96,7 +103,7 @@ private slots:
 
             World copy;
             copy.restore(world.capture());
-            const OptimiseInput input = copy.division.optimiseInput(rules);
+            const OptimiseInput input = copy.division.optimiseInput();
             const Snapshot before = copy.capture();
             const OptimisedDivision answer = Optimise(input, control);
             QVERIFY(copy.capture() == before); // the search never touched the document

@@ -91,7 +91,6 @@ void TestHistory::choicesStayUnlessTheStepChangedThem()
     World world = RandomWorld(rng, 40, 0);
     world.division.assign();
     world.division.setListing(0); // listing class 1
-    world.tableShown = false;
     History history(world.capture());
     const Snapshot beforePaste = world.capture();
 

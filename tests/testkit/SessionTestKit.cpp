@@ -75,12 +75,10 @@ CellGrid RandomTable(std::mt19937_64& rng, int students, int extraColumns)
 void World::restore(const Snapshot& snapshot)
 {
     division.restore(snapshot);
-    tableShown = snapshot.tableShown;
 }
 
 void Paste(World& world, const CellGrid& table)
 {
-    world.tableShown = true;
     world.division.readTable(table, ".");
 }
 
@@ -131,7 +129,6 @@ std::string RandomAction(World& world, std::mt19937_64& rng, bool withChoices)
             d.setListing(before);
             return {};
         }
-        world.tableShown = false;
         return "调班";
     }
     // Choices: none is a step.
@@ -146,7 +143,6 @@ std::string RandomAction(World& world, std::mt19937_64& rng, bool withChoices)
         break;
     case 2:
         d.setListing(static_cast<int>(rng() % (s.FClasses.size() + 1)) - 1);
-        world.tableShown = false;
         break;
     default:
         d.setSelectedCell(static_cast<int>(rng() % 15), static_cast<int>(rng() % 30));

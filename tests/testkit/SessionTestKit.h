@@ -15,15 +15,13 @@ namespace fenban::sessiontest {
 // Names repeat now and then; some genders are odd, some cells blank.
 CellGrid RandomTable(std::mt19937_64& rng, int students, int extraColumns);
 
-// The division document as the window drives it, without the window: the
-// document and whether the roster grid shows the table (the view's part of a snapshot).
+// The division document as the window drives it, without the window.
 struct World {
     Division division;
-    bool tableShown = true;
 
     const DivisionState& state() const { return division.state(); }
-    Snapshot capture() const { return division.capture(tableShown); }
-    Choices choices() const { return ChoicesOf(capture()); }
+    Snapshot capture() const { return division.capture(); }
+    Choices choices() const { return division.choices(); }
     void restore(const Snapshot& snapshot);
 };
 

@@ -1,4 +1,4 @@
-#include "cli/DivisionOutputs.h"
+#include "outputs/DivisionOutputs.h"
 
 #include "io/BalanceTable.h"
 #include "io/PublicOutputs.h"

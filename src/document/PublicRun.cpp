@@ -1,4 +1,4 @@
-#include "cli/PublicRun.h"
+#include "document/PublicRun.h"
 
 #include "audit/PublicDivision.h"
 #include "audit/PublicSeed.h"
@@ -31,7 +31,7 @@ std::vector<std::string> ReadRoster(const TableRows& table, std::string_view dec
 }
 
 std::vector<std::string> ReadRosterFromGrid(
-    const CellGrid& grid, std::string_view decimalSeparator, DivisionState& state)
+    const CellGrid& grid, std::string_view decimalSeparator, DivisionState& state, int* proposedClassCount)
 {
     EndDivision(state);
     BuiltRoster built = BuildRosterFromGrid(grid, decimalSeparator);
@@ -40,27 +40,61 @@ std::vector<std::string> ReadRosterFromGrid(
     state.FStudents.reserve(state.Records.size());
     for (const auto& record : state.Records)
         state.FStudents.push_back(record.get());
+    if (proposedClassCount != nullptr)
+        *proposedClassCount = built.proposedClassCount;
     return {built.subjectNames.begin(), built.subjectNames.end()};
+}
+
+void CheckClassCount(const DivisionState& state, int classCount)
+{
+    if (static_cast<int>(state.Records.size()) < classCount)
+        throw DivisionInputError(
+            "分班数 " + std::to_string(classCount) + " 多于学生人数 " + std::to_string(state.Records.size()) + "。");
+}
+
+OptimiseInput PrepareBalance(const DivisionState& state, const DivisionOptions& options)
+{
+    DivisionRules rules = BuildDivisionRules(state, options.classCount, options.soundAlike);
+    const std::vector<RuleConflict> conflicts = FindRuleConflicts(state, options.classCount, rules);
+    if (!conflicts.empty())
+        throw DivisionInputError(ConflictMessage(conflicts, rules, state, options.classCount));
+    return {std::make_shared<const DivisionState>(CopyOf(state)), std::move(rules), options.classCount,
+        RankBalance {options.bands}};
+}
+
+void CheckBalanced(const OptimiseInput& input, const OptimisedDivision& answer)
+{
+    if (!answer.result.conflicts.empty())
+        throw DivisionInputError(ConflictMessage(answer.result.conflicts, input.rules, *input.state, input.classCount));
+}
+
+void ApplyOptimised(DivisionState& state, const OptimisedDivision& answer)
+{
+    for (std::size_t i = 0; i < state.Records.size() && i < answer.classNos.size(); ++i)
+        state.Records[i]->ClassNo = answer.classNos[i];
+    state.FClasses.clear();
+    for (const IndexList& list : answer.classes) {
+        TStudentList& members = state.FClasses.emplace_back();
+        members.reserve(list.size());
+        for (const std::uint32_t i : list)
+            members.push_back(state.Records[i].get());
+    }
+    state.FGradeAvg = answer.statistics.gradeAvg;
+    state.FDevSum = answer.statistics.devSum;
+    state.FClassAvg = answer.statistics.classAvg;
+    state.FClassDev = answer.statistics.classDev;
 }
 
 OptimiseResult DivideAndBalance(DivisionState& state, const DivisionOptions& options, const OptimiseControl& control)
 {
-    const int classCount = options.classCount;
-    ResizeClassLists(state, classCount);
-    if (!AssignClassesWithRules(state, classCount))
+    ResizeClassLists(state, options.classCount);
+    if (!AssignClassesWithRules(state, options.classCount))
         throw DivisionInputError("学生不足 3 人，不能编班。");
-    const DivisionRules rules = BuildDivisionRules(state, classCount, options.soundAlike);
-    std::vector<RuleConflict> conflicts = FindRuleConflicts(state, classCount, rules);
-    OptimiseResult result;
-    if (conflicts.empty()) {
-        OptimiseControl banded = control;
-        banded.balance.bands = options.bands;
-        result = OptimiseDivision(state, classCount, rules, banded);
-        conflicts = std::move(result.conflicts);
-    }
-    if (!conflicts.empty())
-        throw DivisionInputError(ConflictMessage(conflicts, rules, state, classCount));
-    return result;
+    const OptimiseInput input = PrepareBalance(state, options);
+    const OptimisedDivision answer = Optimise(input, control);
+    CheckBalanced(input, answer);
+    ApplyOptimised(state, answer);
+    return answer.result;
 }
 
 DivisionState DivideInPublic(const RosterSource& source, const DivisionOptions& options, const OptimiseControl& control)

@@ -2,6 +2,7 @@
 
 #include "audit/Fingerprint.h"
 #include "common/Failure.h"
+#include "document/Division.h"
 #include "engine/DivisionState.h"
 #include "engine/Optimiser.h"
 #include "io/TableFile.h"
@@ -31,13 +32,31 @@ CellGrid TableGrid(const TableRows& table);
 // names (UTF-8, "  " for an empty one).
 std::vector<std::string> ReadRoster(const TableRows& table, std::string_view decimalSeparator, DivisionState& state);
 
-// The same from a grid of the roster's columns (a division file's table).
+// The same from a grid of the roster's columns (a pasted table, a division
+// file's table): the one way a roster is built. The division of `state`
+// ends first; `proposedClassCount` gets the class count a new roster proposes.
 std::vector<std::string> ReadRosterFromGrid(
-    const CellGrid& grid, std::string_view decimalSeparator, DivisionState& state);
+    const CellGrid& grid, std::string_view decimalSeparator, DivisionState& state, int* proposedClassCount = nullptr);
+
+// Throws DivisionInputError when there are fewer students than classes.
+void CheckClassCount(const DivisionState& state, int classCount);
+
+// 一键均衡's input for the division as it stands: the school rules built and
+// checked. Throws RuleValueError for a bad 固定 value and DivisionInputError
+// (the conflicts named) when the rules cannot all hold; nothing changes then.
+OptimiseInput PrepareBalance(const DivisionState& state, const DivisionOptions& options);
+
+// Throws DivisionInputError naming the rules no search could keep (nothing
+// moved then); the input's state is the division the search started from.
+void CheckBalanced(const OptimiseInput& input, const OptimisedDivision& answer);
+
+// The answer of a search taken by the division it started from: classes,
+// lists and statistics.
+void ApplyOptimised(DivisionState& state, const OptimisedDivision& answer);
 
 // 分班数, 编班 and 一键均衡 as the window's buttons run them, with the
 // control's seed: ResizeClassLists, AssignClassesWithRules, then
-// BuildDivisionRules, FindRuleConflicts and OptimiseDivision. Throws
+// PrepareBalance, Optimise, CheckBalanced and ApplyOptimised. Throws
 // DivisionInputError (nothing divided) when 编班 cannot divide or the rules
 // conflict; RuleValueError from 编班 passes unchanged.
 OptimiseResult DivideAndBalance(DivisionState& state, const DivisionOptions& options, const OptimiseControl& control);

@@ -1,0 +1,394 @@
+#include "document/Workbench.h"
+
+#include "audit/PublicSeed.h"
+#include "audit/TeacherDraw.h"
+#include "roster/CellGrid.h"
+#include "roster/Gb18030.h"
+#include "session/DivisionFile.h"
+#include "session/RecoveryFile.h"
+#include "session/Session.h"
+
+#include <algorithm>
+#include <array>
+#include <exception>
+
+namespace fenban {
+
+namespace {
+
+constexpr std::array<StepInfo, 14> Steps {{
+    {StepKind::Read, "读入数据", true, RecordKind::Read},
+    {StepKind::OpenTable, "打开", true, RecordKind::Open},
+    {StepKind::OpenDivision, "打开", true, RecordKind::Open},
+    {StepKind::Recover, "恢复", true, RecordKind::Open},
+    {StepKind::ClassCount, "分班数", true, RecordKind::ClassCount},
+    {StepKind::Assign, "编班", true, RecordKind::Assign},
+    {StepKind::Press, "调整", true, RecordKind::Adjust},
+    {StepKind::BalanceAll, "一键均衡", true, RecordKind::BalanceAll},
+    {StepKind::PublicDivision, "公开分班", true, RecordKind::BalanceAll},
+    {StepKind::Move, "调班", true, RecordKind::Move},
+    {StepKind::Undo, "撤销", false, RecordKind::Undo},
+    {StepKind::Redo, "重做", false, RecordKind::Redo},
+    {StepKind::Save, "保存", false, RecordKind::Save},
+    {StepKind::TeacherDraw, "班主任抽签", false, RecordKind::TeacherDraw},
+}};
+
+// True when the live state differs from the recorded one in more than the choices.
+bool ChangedWork(const Snapshot& live, const Snapshot& recorded)
+{
+    Snapshot compared = live;
+    SetChoices(compared, ChoicesOf(recorded));
+    return !(compared == recorded);
+}
+
+// The class (1..N, 0 none) of each record as the snapshot's lists hold it.
+std::vector<int> ClassesOf(const Snapshot& snapshot)
+{
+    std::vector<int> classes(snapshot.studentCount(), 0);
+    for (std::size_t c = 0; c < snapshot.classes.size(); ++c)
+        for (const std::uint32_t i : *snapshot.classes[c])
+            if (i < classes.size())
+                classes[i] = static_cast<int>(c) + 1;
+    return classes;
+}
+
+// The two classes a press exchanged students between (0, 0 when not two).
+std::pair<int, int> ExchangedClasses(const std::vector<int>& before, const std::vector<int>& after)
+{
+    std::vector<int> classes;
+    for (std::size_t i = 0; i < before.size() && i < after.size(); ++i)
+        if (before[i] != after[i])
+            for (const int c : {before[i], after[i]})
+                if (std::find(classes.begin(), classes.end(), c) == classes.end())
+                    classes.push_back(c);
+    std::sort(classes.begin(), classes.end());
+    return classes.size() == 2 ? std::pair(classes[0], classes[1]) : std::pair(0, 0);
+}
+
+std::string FileNameText(const std::filesystem::path& file)
+{
+    return PathText(file.filename());
+}
+
+} // namespace
+
+const StepInfo& StepInfoOf(StepKind kind)
+{
+    for (const StepInfo& info : Steps)
+        if (info.kind == kind)
+            return info;
+    return Steps.front();
+}
+
+DivisionState RunPublicDivision(const PublicRequest& request, const OptimiseControl& control)
+{
+    OptimiseControl seeded = control;
+    seeded.seed = SeedOfText(request.seedText);
+    return DivideInPublic(request.source, request.options, seeded);
+}
+
+Workbench::Workbench() = default;
+
+Workbench::~Workbench() = default;
+
+void Workbench::start(const CellGrid& startTable, std::unique_ptr<RecoveryFile> recovery, bool inBackground)
+{
+    division_.setStartTable(startTable);
+    session_ = std::make_unique<Session>(division_.capture(), std::move(recovery), HistoryLimits {}, inBackground);
+    tell(StepKind::Read, false);
+}
+
+void Workbench::listenToSteps(std::function<void(const StepNotice&)> listener)
+{
+    stepListeners_.push_back(std::move(listener));
+}
+
+void Workbench::tell(StepKind kind, bool recorded) const
+{
+    for (const auto& listener : stepListeners_)
+        listener(StepNotice {kind, recorded});
+}
+
+void Workbench::perform(StepKind kind, const std::function<void()>& work, const std::string& fileName)
+{
+    if (depth_ > 0 || !session_) {
+        work(); // part of the step around it, or before the history starts
+        return;
+    }
+    const Choices before = division_.choices();
+    newWork_ = false;
+    std::exception_ptr failure;
+    ++depth_;
+    try {
+        work();
+    } catch (...) {
+        failure = std::current_exception(); // what it changed stays, and is a step
+    }
+    --depth_;
+    const Snapshot after = division_.capture();
+    const Snapshot previous = session_->history().current();
+    const bool recorded = newWork_ || ChangedWork(after, previous);
+    if (recorded) {
+        note(kind, previous, after, fileName); // first, so that the recovery file has the step's entry
+        keepRecord();
+        const std::string name(StepInfoOf(kind).name);
+        if (newWork_) // a table read: new work, which belongs to no file until saved
+            session_->recordOpened(name, before, after, {}, false);
+        else
+            session_->record(name, before, after);
+    }
+    newWork_ = false;
+    tell(kind, recorded);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void Workbench::performOpened(StepKind kind, const Snapshot& opened, PublicDivision kept,
+    const std::filesystem::path& document, bool saved, const std::string& fileName)
+{
+    const Choices before = division_.choices();
+    division_.restore(opened);
+    division_.setPublicState(std::move(kept));
+    if (kind == StepKind::OpenDivision)
+        note(kind, opened, opened, fileName);
+    keepRecord();
+    session_->recordOpened(std::string(StepInfoOf(kind).name), before, opened, document, saved);
+    tell(kind, true);
+}
+
+void Workbench::note(StepKind kind, const Snapshot& previous, const Snapshot& after, const std::string& fileName)
+{
+    const RecordKind entry = StepInfoOf(kind).record;
+    const int classCount = division_.classCount();
+    const int students = static_cast<int>(division_.state().Records.size());
+    switch (kind) {
+    case StepKind::Read:
+    case StepKind::OpenTable:
+        if (!division_.hasRoster())
+            return; // a cell that does not convert: no roster to record
+        division_.setPublicState({}); // new work: its own record, no seed, no teachers
+        [[fallthrough]];
+    case StepKind::OpenDivision:
+        division_.note(entry,
+            kind == StepKind::Read ? ReadRecordText(students, classCount, division_.inputFingerprint())
+                                   : OpenRecordText(fileName, students, classCount, division_.inputFingerprint()));
+        return;
+    case StepKind::ClassCount:
+        division_.note(entry, ClassCountRecordText(classCount));
+        return;
+    case StepKind::Assign:
+        division_.note(entry, AssignRecordText(classCount, division_.resultFingerprint()));
+        return;
+    case StepKind::Press: {
+        const auto [classA, classB] = ExchangedClasses(ClassesOf(previous), ClassesOf(after));
+        const Settings& settings = division_.settings();
+        const std::string subject
+            = settings.subject >= 0 && static_cast<std::size_t>(settings.subject) < settings.subjectNames.size()
+            ? settings.subjectNames[static_cast<std::size_t>(settings.subject)]
+            : std::string();
+        division_.note(entry, AdjustRecordText(classA, classB, subject, division_.resultFingerprint()));
+        return;
+    }
+    case StepKind::BalanceAll:
+        // The button's 一键均衡: the default seed, the bands of 分数段.
+        division_.setBalanceSeed(std::string(DefaultSeedText));
+        division_.note(entry,
+            BalanceAllRecordText(DefaultSeedText, division_.settings().rankBands, division_.resultFingerprint()));
+        return;
+    case StepKind::Move: {
+        const std::vector<int> before = ClassesOf(previous);
+        const std::vector<int> now = ClassesOf(after);
+        for (std::size_t i = 0; i < before.size() && i < now.size(); ++i)
+            if (before[i] != now[i])
+                division_.note(
+                    entry, MoveRecordText(Gb18030ToUtf8(division_.state().Records[i]->Name), before[i], now[i]));
+        return;
+    }
+    case StepKind::PublicDivision: // its entries are written with the division, changed or not
+    case StepKind::Recover: // the record comes with the recovered work
+    case StepKind::Undo:
+    case StepKind::Redo:
+    case StepKind::Save:
+    case StepKind::TeacherDraw:
+        return;
+    }
+}
+
+void Workbench::keepRecord()
+{
+    if (session_)
+        session_->setFileMembers(PublicDivisionJson(division_.publicState()));
+}
+
+void Workbench::readTable(const CellGrid& table, const std::string& decimalSeparator)
+{
+    perform(StepKind::Read, [&] {
+        newWork_ = true;
+        division_.readTable(table, decimalSeparator);
+    });
+}
+
+void Workbench::openTable(
+    const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras, const std::string& fileName)
+{
+    perform(
+        StepKind::OpenTable,
+        [&] {
+            newWork_ = true;
+            division_.readTable(table, decimalSeparator, std::move(extras));
+        },
+        fileName);
+}
+
+void Workbench::openDivision(const std::filesystem::path& file)
+{
+    QJsonObject whole;
+    const Snapshot opened = ReadDivisionFile(file, &whole); // a damaged file changes nothing
+    performOpened(StepKind::OpenDivision, opened, ReadPublicDivision(whole), file, true, FileNameText(file));
+}
+
+void Workbench::recover(const Snapshot& recovered, const QJsonObject& whole, const std::filesystem::path& document)
+{
+    PublicDivision kept;
+    try {
+        kept = ReadPublicDivision(whole);
+    } catch (const Failure&) {
+        kept = {}; // the work is what matters; its record was damaged
+    }
+    performOpened(StepKind::Recover, recovered, std::move(kept), document, false, {});
+}
+
+void Workbench::setClassCount(int classCount)
+{
+    perform(StepKind::ClassCount, [&] { division_.setClassCount(classCount); });
+}
+
+bool Workbench::assign()
+{
+    bool assigned = false;
+    perform(StepKind::Assign, [&] { assigned = division_.assign(); });
+    return assigned;
+}
+
+BalanceOutcome Workbench::press()
+{
+    BalanceOutcome outcome = BalanceOutcome::NoCandidate;
+    perform(StepKind::Press, [&] { outcome = division_.press(); });
+    return outcome;
+}
+
+bool Workbench::move(int position, int target)
+{
+    bool moved = false;
+    perform(StepKind::Move, [&] { moved = division_.move(position, target); });
+    return moved;
+}
+
+OptimiseInput Workbench::prepareBalance() const
+{
+    return division_.optimiseInput();
+}
+
+void Workbench::finishBalance(const OptimiseInput& input, const OptimisedDivision& answer)
+{
+    CheckBalanced(input, answer);
+    perform(StepKind::BalanceAll, [&] { division_.apply(answer); });
+}
+
+PublicRequest Workbench::preparePublic(std::string seedText, std::vector<std::string> teachers) const
+{
+    PublicRequest request {division_.source(), division_.options(), std::move(seedText), std::move(teachers)};
+    if (!request.teachers.empty()) // a list that does not fit the classes stops it before the run
+        DrawTeachers(request.teachers, request.options.classCount, SeedOfText(request.seedText));
+    return request;
+}
+
+void Workbench::finishPublic(const PublicRequest& request, DivisionState divided)
+{
+    perform(StepKind::PublicDivision, [&] {
+        division_.applyDivided(std::move(divided));
+        division_.setBalanceSeed(request.seedText);
+        // Recorded even when the division is the one already there (no step to undo then).
+        division_.note(StepInfoOf(StepKind::PublicDivision).record,
+            PublicDivisionRecordText(request.seedText, request.options.bands, division_.resultFingerprint()));
+        if (!request.teachers.empty()) {
+            const std::vector<std::string> drawn
+                = DrawTeachers(request.teachers, request.options.classCount, SeedOfText(request.seedText));
+            division_.setTeachers(drawn, true);
+            division_.note(RecordKind::TeacherDraw, TeacherRecordText(drawn, request.seedText));
+        }
+    });
+    keepRecord(); // when the division was the one already there
+}
+
+void Workbench::undo()
+{
+    if (!session_->history().canUndo())
+        return;
+    const std::string menuText = session_->undoText();
+    const std::string verb = "撤销 ";
+    division_.note(RecordKind::Undo, UndoRecordText(menuText.starts_with(verb) ? menuText.substr(verb.size()) : ""));
+    keepRecord();
+    division_.restore(session_->undo(division_.capture()));
+    tell(StepKind::Undo, false);
+}
+
+void Workbench::redo()
+{
+    if (!session_->history().canRedo())
+        return;
+    const std::string menuText = session_->redoText();
+    const std::string verb = "重做 ";
+    division_.note(RecordKind::Redo, RedoRecordText(menuText.starts_with(verb) ? menuText.substr(verb.size()) : ""));
+    keepRecord();
+    division_.restore(session_->redo(division_.capture()));
+    tell(StepKind::Redo, false);
+}
+
+void Workbench::save(const std::filesystem::path& file)
+{
+    // The file holds its own save as the record's last entry; the document
+    // takes that record once the file is written.
+    PublicDivision kept = division_.publicState();
+    kept.record.add(RecordKind::Save, SaveRecordText(FileNameText(file), division_.resultFingerprint()));
+    const QJsonObject members = PublicDivisionJson(kept);
+    session_->save(file, division_.capture(), members);
+    division_.setPublicState(std::move(kept));
+    session_->setFileMembers(members);
+    tell(StepKind::Save, false);
+}
+
+void Workbench::setTeachers(std::vector<std::string> teachers, const std::string& seedText)
+{
+    division_.note(RecordKind::TeacherDraw, TeacherRecordText(teachers, seedText));
+    division_.setTeachers(std::move(teachers), !seedText.empty());
+    session_->markChanged(); // the teachers go into the file, which asks to be saved now
+    keepRecord();
+    tell(StepKind::TeacherDraw, false);
+}
+
+void Workbench::close()
+{
+    if (session_)
+        session_->close();
+}
+
+void Workbench::flushRecovery()
+{
+    session_->flushRecovery();
+}
+
+void DivideTableInPublic(Workbench& work, const TableRows& table, const std::string& fileName,
+    const std::string& decimalSeparator, const DivisionOptions& options, const std::string& seedText,
+    std::vector<std::string> teachers, const OptimiseControl& control)
+{
+    work.openTable(TableGrid(table), decimalSeparator, {}, fileName);
+    CheckClassCount(work.division().state(), options.classCount);
+    work.setSoundAlike(options.soundAlike);
+    work.setRankBands(options.bands);
+    work.setClassCount(options.classCount);
+    const PublicRequest request = work.preparePublic(seedText, std::move(teachers));
+    work.finishPublic(request, RunPublicDivision(request, control));
+}
+
+} // namespace fenban

@@ -1,0 +1,176 @@
+#pragma once
+
+#include "audit/OperationRecord.h"
+#include "document/Division.h"
+#include "document/PublicRun.h"
+#include "session/RecoveryFile.h"
+#include "session/Snapshot.h"
+
+#include <QJsonObject>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fenban {
+
+class CellGrid;
+class Session;
+
+// Every step the work knows. A new one gets a row in StepInfoOf's table and
+// an operation of the Workbench that runs it through perform().
+enum class StepKind {
+    Read, // 读入数据: a pasted table
+    OpenTable, // 打开 a table file
+    OpenDivision, // 打开 a division file
+    Recover, // 恢复: work a run left unsaved taken over
+    ClassCount, // 分班数
+    Assign, // 编班
+    Press, // 调整
+    BalanceAll, // 一键均衡
+    PublicDivision, // 公开分班
+    Move, // 调班 by hand
+    Undo, // 撤销
+    Redo, // 重做
+    Save, // 保存
+    TeacherDraw, // 班主任抽签
+};
+
+struct StepInfo {
+    StepKind kind;
+    std::string_view name; // the history's name ("撤销 调整") and the recovery file's last step
+    bool undoable; // a step of the undo history; otherwise only an entry of the record
+    RecordKind record; // the kind of its entry in the record (操作记录)
+};
+
+const StepInfo& StepInfoOf(StepKind kind);
+
+// Told after every step and every save: what the session shows (title, undo
+// and redo, the modified mark, the fingerprints) may have changed.
+struct StepNotice {
+    StepKind kind = StepKind::Read;
+    bool recorded = false; // the step changed the work and joined the history
+};
+
+// 公开分班's input: the roster as read, the options and seed, the teachers to
+// draw. Immutable: the division runs on a worker while the window waits.
+struct PublicRequest {
+    RosterSource source;
+    DivisionOptions options;
+    std::string seedText;
+    std::vector<std::string> teachers; // to draw with the seed; none: no draw
+};
+
+// The division made from a PublicRequest (DivideInPublic), on any thread.
+DivisionState RunPublicDivision(const PublicRequest& request, const OptimiseControl& control);
+
+// The work being done: the Division document, its Session (undo history,
+// modified mark, division file, recovery file) and its public state and
+// record. Every step is an operation here and runs through one bracket,
+// perform(): the document changes and tells its listeners, the history
+// keeps the step, the record gets its entry, the recovery file its snapshot,
+// and the step's listeners hear a StepNotice. The window and the command
+// line only gather input, ask, show and write files.
+//
+// Long work comes in three parts: prepare… (the immutable input, or the
+// failure that stops it), the run on a worker with a cancel flag, and
+// finish… (its answer applied as one step).
+class Workbench {
+public:
+    Workbench();
+    ~Workbench();
+    Workbench(const Workbench&) = delete;
+    Workbench& operator=(const Workbench&) = delete;
+
+    // The history starts at the document as it stands, with `startTable` as
+    // the table before any roster; the recovery file (may be null) follows
+    // every step, on a thread of its own with `inBackground`.
+    void start(const CellGrid& startTable, std::unique_ptr<RecoveryFile> recovery, bool inBackground);
+
+    const Division& division() const { return division_; }
+    const Session& session() const { return *session_; }
+    void listen(Division::Listener listener) { division_.listen(std::move(listener)); }
+    void listenToSteps(std::function<void(const StepNotice&)> listener);
+
+    // 读入数据 and 打开 of a table file: the roster of a table grid (row 0 the
+    // header, column 0 the row numbers); new work with a record of its own.
+    // Throw the roster's ConversionError for a cell that does not convert
+    // (the table is kept without a roster, which is the step).
+    void readTable(const CellGrid& table, const std::string& decimalSeparator);
+    void openTable(const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras,
+        const std::string& fileName);
+    // 打开 a division file; throws what ReadDivisionFile throws, changing nothing.
+    void openDivision(const std::filesystem::path& file);
+    // Work a run left unsaved: its snapshot, the file's members (its record)
+    // and the division file it belonged to.
+    void recover(const Snapshot& recovered, const QJsonObject& whole, const std::filesystem::path& document);
+
+    void setClassCount(int classCount);
+    bool assign(); // 编班; throws RuleValueError (nothing changes)
+    BalanceOutcome press(); // 调整
+    bool move(int position, int target); // 调班 by hand
+
+    // 一键均衡: the input (throws RuleValueError, or DivisionInputError naming
+    // the conflicting rules), and the search's answer applied as one step
+    // (throws DivisionInputError naming rules no search could keep).
+    OptimiseInput prepareBalance() const;
+    void finishBalance(const OptimiseInput& input, const OptimisedDivision& answer);
+
+    // 公开分班: the request (the teachers checked against the class count:
+    // Failure), and the division made from it taking the place of this one.
+    PublicRequest preparePublic(std::string seedText, std::vector<std::string> teachers) const;
+    void finishPublic(const PublicRequest& request, DivisionState divided);
+
+    void undo();
+    void redo();
+    // Writes the work with its record to the division file (WriteError when
+    // that fails; nothing changes then); the save is the record's last entry.
+    void save(const std::filesystem::path& file);
+    // 班主任抽签: drawn with `seedText`, or set by hand when it is empty.
+    void setTeachers(std::vector<std::string> teachers, const std::string& seedText);
+
+    // Choices: no steps; the document tells a Choice.
+    void setPair(int classA, int classB) { division_.setPair(classA, classB); }
+    void setSubject(int subject) { division_.setSubject(subject); }
+    void setCoefficient(std::int32_t coefficient) { division_.setCoefficient(coefficient); }
+    void setManual(bool manual) { division_.setManual(manual); }
+    void setSoundAlike(bool soundAlike) { division_.setSoundAlike(soundAlike); }
+    void setRankBands(int bands) { division_.setRankBands(bands); }
+    void setListing(int shownClass) { division_.setListing(shownClass); }
+    void setSelectedCell(int col, int row) { division_.setSelectedCell(col, row); }
+
+    // A clean end: the recovery file goes.
+    void close();
+    // Returns when the recovery file follows the last step.
+    void flushRecovery();
+
+private:
+    // Runs `work` as one step of `kind`: a step inside another is part of it.
+    void perform(StepKind kind, const std::function<void()>& work, const std::string& fileName = {});
+    // A snapshot taking the place of the work (a file opened, a recovery).
+    void performOpened(StepKind kind, const Snapshot& opened, PublicDivision kept,
+        const std::filesystem::path& document, bool saved, const std::string& fileName);
+    void note(StepKind kind, const Snapshot& previous, const Snapshot& after, const std::string& fileName);
+    void keepRecord(); // the record travels with the recovery file
+    void tell(StepKind kind, bool recorded) const;
+
+    Division division_;
+    std::unique_ptr<Session> session_;
+    int depth_ = 0;
+    bool newWork_ = false; // the step read a table: the work belongs to no file
+    std::vector<std::function<void(const StepNotice&)>> stepListeners_;
+};
+
+// `fenban divide`: a table file's rows opened (打开), the options set and
+// divided in public (公开分班) as the window does, synchronously. Throws the
+// roster's ConversionError, DivisionInputError (more classes than students,
+// conflicting rules), RuleValueError, and Failure for a teacher list that
+// does not fit the classes.
+void DivideTableInPublic(Workbench& work, const TableRows& table, const std::string& fileName,
+    const std::string& decimalSeparator, const DivisionOptions& options, const std::string& seedText,
+    std::vector<std::string> teachers, const OptimiseControl& control);
+
+} // namespace fenban

@@ -128,6 +128,8 @@ void TForm1::openNamedFile(const QString& fileName)
 // Every kind of file the window opens comes here; the name's suffix chooses.
 void TForm1::OpenFile(const QString& fileName)
 {
+    if (!MayChangePublicResult(QStringLiteral("打开另一个文件")))
+        return;
     if (QFileInfo(fileName).suffix().compare(QLatin1String(DivisionFileSuffix.data()), Qt::CaseInsensitive) == 0)
         OpenDivisionFile(fileName);
     else
@@ -146,7 +148,8 @@ void TForm1::OpenTableFile(const QString& fileName)
             ReadTableFile(FilePath(fileName)); // tells that the file holds no table
     };
     ImportedTable imported;
-    if (ToldFailure(this, read) || !ImportSheets(sheets, imported))
+    std::string note;
+    if (ToldFailure(this, read) || !ImportSheets(sheets, imported, note))
         return;
     const BusyCursor busy;
     FieldRows table;
@@ -161,7 +164,7 @@ void TForm1::OpenTableFile(const QString& fileName)
     importPending_ = true;
     const auto done = qScopeGuard([this] { importPending_ = false; });
     work_.openTable(FStrGridModel->grid(), DecimalSeparator(), std::move(imported.extras),
-        QFileInfo(fileName).fileName().toStdString());
+        QFileInfo(fileName).fileName().toStdString(), note);
     ui->PageControl1->setCurrentWidget(ui->TabSheet1); // the table, wherever the menu was used
 }
 

@@ -132,18 +132,37 @@ void TForm1::ShowFingerprints()
     label->setToolTip(whole.join(QLatin1Char('\n')));
 }
 
+bool TForm1::MayChangePublicResult(const QString& step)
+{
+    if (!division_.showsPublicResult())
+        return true;
+    Question question;
+    question.icon = QMessageBox::Warning;
+    question.title = ProductName();
+    question.text
+        = QStringLiteral("现在的分班是公开分班的结果（结果指纹 %1）。%2会改动它，改动后须重新公示。要继续吗？")
+              .arg(Text(ShortFingerprint(division_.resultFingerprint())), step);
+    question.buttons = QMessageBox::Yes | QMessageBox::Cancel;
+    question.buttonTexts = {{QMessageBox::Yes, QStringLiteral("继续")}, {QMessageBox::Cancel, QStringLiteral("取消")}};
+    question.defaultButton = QMessageBox::Cancel;
+    question.escapeButton = QMessageBox::Cancel;
+    return CurrentDialogs().ask(this, question) == QMessageBox::Yes;
+}
+
 void TForm1::actPublicDivisionExecute()
 {
     if (!division_.hasRoster()) {
         CurrentDialogs().showMessage(this, QMessageBox::Information, ProductName(), QStringLiteral("请先读入数据。"));
         return;
     }
-    PublicDivisionDialog dialog(this, division_.inputFingerprint(), division_.classCount());
+    PublicDivisionDialog dialog(this, division_.options(),
+        [this](const DivisionOptions& chosen) { return division_.inputFingerprint(chosen); });
     if (CurrentDialogs().runDialog(dialog) != QDialog::Accepted)
         return;
-    const PublicRequest request = work_.preparePublic(dialog.seedText(), ParseTeacherList(dialog.teacherText()));
     DivisionState divided;
+    PublicRequest request;
     try {
+        request = work_.preparePublic(dialog.options(), dialog.seedText(), ParseTeacherList(dialog.teacherText()));
         if (!RunWithProgress([&](const OptimiseControl& control) { divided = RunPublicDivision(request, control); }))
             return; // stopped: a division in public runs to its end, or nothing changes
     } catch (const DivisionInputError& error) {
@@ -168,13 +187,16 @@ void TForm1::actTeacherDrawExecute()
     }
     const int classCount = division_.classCount();
     const PublicDivision& kept = division_.publicState();
-    TeacherDrawDialog dialog(this, kept.teachers, kept.seedText, classCount);
+    // Every draw starts from the list as entered (older files kept only the teachers as drawn).
+    TeacherDrawDialog dialog(
+        this, kept.teacherList.empty() ? kept.teachers : kept.teacherList, kept.seedText, classCount);
     if (CurrentDialogs().runDialog(dialog) != QDialog::Accepted)
         return;
+    std::vector<std::string> listed;
     std::vector<std::string> teachers;
     std::string seedText;
     try {
-        const std::vector<std::string> listed = ParseTeacherList(dialog.listText());
+        listed = ParseTeacherList(dialog.listText());
         if (dialog.byHand()) {
             teachers = SetTeachers(listed, classCount);
         } else {
@@ -185,7 +207,7 @@ void TForm1::actTeacherDrawExecute()
         CurrentDialogs().showMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(problem.what()));
         return;
     }
-    work_.setTeachers(std::move(teachers), seedText);
+    work_.setTeachers(std::move(listed), std::move(teachers), seedText);
 }
 
 void TForm1::actExportNoticeExecute()
@@ -263,7 +285,7 @@ void TForm1::actCheckDivisionExecute()
                                   "重做的结果指纹：%3\n文件中的结果指纹：%4")
                        .arg(file, Text(check.seedText), Text(check.redone), Text(check.expected));
     if (!check.differences.empty()) {
-        text += QStringLiteral("\n\n最先不同的学生：");
+        text += QStringLiteral("\n\n%1。\n最先不同的学生：").arg(Text(DifferenceSummary(check)));
         for (const std::string& line : check.differences)
             text += QLatin1Char('\n') + Text(line);
     }

@@ -3,6 +3,8 @@
 #include "audit/Fingerprint.h"
 #include "audit/PublicSeed.h"
 #include "audit/TeacherDraw.h"
+#include "engine/RankGroups.h"
+#include "roster/RosterBuilder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -98,36 +101,68 @@ NoticeOptions NoticeDialog::options() const
     return options;
 }
 
-PublicDivisionDialog::PublicDivisionDialog(QWidget* parent, const std::string& inputFingerprint, int classCount)
+PublicDivisionDialog::PublicDivisionDialog(
+    QWidget* parent, const DivisionOptions& options, std::function<std::string(const DivisionOptions&)> fingerprintOf)
     : QDialog(parent)
-    , classCount_(classCount)
+    , fingerprintOf_(std::move(fingerprintOf))
 {
     setObjectName(QStringLiteral("dlgPublicDivision"));
     setWindowTitle(QStringLiteral("公开分班"));
-    auto* fingerprint = new QLabel(
-        QStringLiteral("输入指纹：%1\n%2").arg(Text(ShortFingerprint(inputFingerprint)), Text(inputFingerprint)), this);
-    fingerprint->setObjectName(QStringLiteral("lblInputFingerprint"));
-    fingerprint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblInputFingerprint = new QLabel(this);
+    lblInputFingerprint->setObjectName(QStringLiteral("lblInputFingerprint"));
+    lblInputFingerprint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    speDivisionClasses = new QSpinBox(this);
+    speDivisionClasses->setObjectName(QStringLiteral("speDivisionClasses"));
+    speDivisionClasses->setRange(1, MaxClassCount);
+    speDivisionClasses->setValue(options.classCount);
+    cmbDivisionBands = new QComboBox(this);
+    cmbDivisionBands->setObjectName(QStringLiteral("cmbDivisionBands"));
+    for (const int bands : RankBandChoices)
+        cmbDivisionBands->addItem(bands == 0 ? QStringLiteral("不分") : QString::number(bands), bands);
+    cmbDivisionBands->setCurrentIndex(std::max(0, cmbDivisionBands->findData(options.bands)));
+    chkDivisionSoundAlike = new QCheckBox(QStringLiteral("同音姓名分班"), this);
+    chkDivisionSoundAlike->setObjectName(QStringLiteral("chkDivisionSoundAlike"));
+    chkDivisionSoundAlike->setChecked(options.soundAlike);
+    showFingerprint();
+    connect(speDivisionClasses, &QSpinBox::valueChanged, this, [this] { showFingerprint(); });
+    connect(cmbDivisionBands, &QComboBox::currentIndexChanged, this, [this] { showFingerprint(); });
+    connect(chkDivisionSoundAlike, &QCheckBox::toggled, this, [this] { showFingerprint(); });
     edtSeed = new QLineEdit(this);
     edtSeed->setObjectName(QStringLiteral("edtSeed"));
     edtSeed->setPlaceholderText(QStringLiteral("当众抽取的数字，如掷骰子或开奖号码"));
     edtTeachers = new QPlainTextEdit(this);
     edtTeachers->setObjectName(QStringLiteral("edtTeachers"));
-    edtTeachers->setPlaceholderText(QStringLiteral("班主任名单（可不填）：一行一位，共 %1 位").arg(classCount));
+    edtTeachers->setPlaceholderText(QStringLiteral("班主任名单（可不填）：一行一位，每班一位"));
     lblProblem = new QLabel(this);
     lblProblem->setObjectName(QStringLiteral("lblSeedProblem"));
     lblProblem->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
     lblProblem->setWordWrap(true);
 
     auto* layout = new QVBoxLayout(this);
+    auto* parameters = new QFormLayout;
+    parameters->addRow(QStringLiteral("分班数："), speDivisionClasses);
+    parameters->addRow(QStringLiteral("分数段："), cmbDivisionBands);
+    parameters->addRow(chkDivisionSoundAlike);
+    layout->addLayout(parameters);
     layout->addWidget(new QLabel(QStringLiteral("抽取种子之前，请先公布输入指纹。"), this));
-    layout->addWidget(fingerprint);
+    layout->addWidget(lblInputFingerprint);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("种子："), edtSeed);
     form->addRow(QStringLiteral("班主任："), edtTeachers);
     layout->addLayout(form);
     layout->addWidget(lblProblem);
     layout->addWidget(Buttons(*this, QDialogButtonBox::Ok | QDialogButtonBox::Cancel));
+}
+
+void PublicDivisionDialog::showFingerprint()
+{
+    const std::string input = fingerprintOf_ ? fingerprintOf_(options()) : std::string();
+    lblInputFingerprint->setText(QStringLiteral("输入指纹：%1\n%2").arg(Text(ShortFingerprint(input)), Text(input)));
+}
+
+DivisionOptions PublicDivisionDialog::options() const
+{
+    return {speDivisionClasses->value(), chkDivisionSoundAlike->isChecked(), cmbDivisionBands->currentData().toInt()};
 }
 
 std::string PublicDivisionDialog::seedText() const
@@ -146,7 +181,7 @@ void PublicDivisionDialog::accept()
         seedText();
         const std::vector<std::string> teachers = ParseTeacherList(teacherText());
         if (!teachers.empty())
-            SetTeachers(teachers, classCount_);
+            SetTeachers(teachers, options().classCount);
     } catch (const Failure& problem) {
         lblProblem->setText(QString::fromUtf8(problem.what()));
         return;
@@ -163,18 +198,36 @@ RecordDialog::RecordDialog(QWidget* parent, const OperationRecord& record)
     table->setObjectName(QStringLiteral("tblRecord"));
     table->setHorizontalHeaderLabels({QStringLiteral("时间"), QStringLiteral("操作"), QStringLiteral("内容")});
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setWordWrap(true); // a long entry (fingerprints, teachers) reads whole
     table->horizontalHeader()->setStretchLastSection(true);
     for (int row = 0; row < table->rowCount(); ++row) {
         const RecordEntry& entry = record.entries()[static_cast<std::size_t>(row)];
         table->setItem(row, 0, new QTableWidgetItem(Text(RecordTimeText(entry.time))));
         table->setItem(row, 1, new QTableWidgetItem(QString::fromUtf8(RecordKindName(entry.kind))));
-        table->setItem(row, 2, new QTableWidgetItem(Text(entry.text)));
+        auto* text = new QTableWidgetItem(Text(entry.text));
+        text->setToolTip(Text(entry.text));
+        table->setItem(row, 2, text);
     }
-    table->resizeColumnsToContents();
+    table->resizeColumnToContents(0);
+    table->resizeColumnToContents(1);
+    // The chosen entry whole, selectable for copying.
+    auto* details = new QPlainTextEdit(this);
+    details->setObjectName(QStringLiteral("txtRecordEntry"));
+    details->setReadOnly(true);
+    details->setMaximumHeight(details->fontMetrics().lineSpacing() * 5);
+    connect(table, &QTableWidget::currentCellChanged, details, [table, details](int row) {
+        const QTableWidgetItem* text = row >= 0 ? table->item(row, 2) : nullptr;
+        details->setPlainText(text != nullptr ? text->text() : QString());
+    });
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(table);
+    layout->addWidget(table, 1);
+    layout->addWidget(details);
     layout->addWidget(Buttons(*this, QDialogButtonBox::Close));
     resize(900, 480);
+    table->resizeRowsToContents();
+    if (table->rowCount() > 0)
+        table->setCurrentCell(table->rowCount() - 1, 2); // the last step first
 }
 
 } // namespace fenban

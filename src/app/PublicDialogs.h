@@ -1,9 +1,11 @@
 #pragma once
 
+#include "audit/Fingerprint.h"
 #include "audit/OperationRecord.h"
 #include "io/PublicOutputs.h"
 
 #include <QDialog>
+#include <functional>
 #include <string>
 
 class QCheckBox;
@@ -11,6 +13,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QSpinBox;
 
 namespace fenban {
 
@@ -41,14 +44,27 @@ class PublicDivisionDialog final : public QDialog {
     Q_OBJECT
 
 public:
-    PublicDivisionDialog(QWidget* parent, const std::string& inputFingerprint, int classCount);
+    // Every parameter of the division is shown and may be changed: the class
+    // count (speDivisionClasses), 分数段 (cmbDivisionBands) and 同音姓名分班
+    // (chkDivisionSoundAlike), which enter the input fingerprint read out
+    // above them (`fingerprintOf` gives it for the options as they stand),
+    // then the seed, drawn once that fingerprint is published.
+    PublicDivisionDialog(QWidget* parent, const DivisionOptions& options,
+        std::function<std::string(const DivisionOptions&)> fingerprintOf);
+    DivisionOptions options() const;
     std::string seedText() const; // NormalSeedText of the field
     std::string teacherText() const; // empty: no draw
 
     void accept() override;
 
 private:
-    int classCount_;
+    void showFingerprint();
+
+    std::function<std::string(const DivisionOptions&)> fingerprintOf_;
+    QLabel* lblInputFingerprint = nullptr;
+    QSpinBox* speDivisionClasses = nullptr;
+    QComboBox* cmbDivisionBands = nullptr;
+    QCheckBox* chkDivisionSoundAlike = nullptr;
     QLineEdit* edtSeed = nullptr;
     QPlainTextEdit* edtTeachers = nullptr;
     QLabel* lblProblem = nullptr;

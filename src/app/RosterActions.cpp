@@ -60,7 +60,7 @@ private:
 
 } // namespace
 
-bool TForm1::ImportSheets(const std::vector<TableSheet>& sheets, ImportedTable& imported)
+bool TForm1::ImportSheets(const std::vector<TableSheet>& sheets, ImportedTable& imported, std::string& note)
 {
     const std::string separator = DecimalSeparator();
     std::optional<QString> problem;
@@ -76,6 +76,8 @@ bool TForm1::ImportSheets(const std::vector<TableSheet>& sheets, ImportedTable& 
         }
         const BusyCursor busy;
         imported = ImportTable(sheets, choice, separator);
+        const std::string taken = ImportChoiceText(sheets, choice);
+        note = taken.empty() ? std::string() : "按导入设置读入：" + taken;
     } catch (const ImportError& error) {
         problem = QString::fromUtf8(error.what());
     }

@@ -155,6 +155,8 @@ std::string TForm1::DecimalSeparator() const
 
 void TForm1::BitBtn1Click()
 {
+    if (!MayChangePublicResult(QStringLiteral("读入新的名单")))
+        return;
     FStrGridModel->setRowCount(2);
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     if (mime == nullptr || !mime->hasText()) {
@@ -198,6 +200,10 @@ void TForm1::DivisionChanged(const DivisionChange& change)
     };
     switch (change.step) {
     case DivisionStep::ReadTable:
+        if (change.shown) { // an opened table: its own work, none of the last one's figures
+            showTotal();
+            ShowAverages();
+        }
         if (!division_.hasRoster())
             return; // a cell that does not convert: the table stays, nothing else is shown
         if (importPending_)
@@ -299,6 +305,8 @@ void TForm1::RedrawListing()
 
 void TForm1::BitBtn2Click()
 {
+    if (!MayChangePublicResult(QStringLiteral("编班")))
+        return;
     try {
         const BusyCursor busy;
         work_.assign();
@@ -311,6 +319,8 @@ void TForm1::BitBtn2Click()
 
 void TForm1::Button4Click()
 {
+    if (!MayChangePublicResult(QStringLiteral("调整")))
+        return;
     BalanceOutcome outcome;
     {
         const BusyCursor busy;
@@ -340,6 +350,8 @@ void TForm1::btnBalanceAllClick()
         ShowMessage(this, QMessageBox::Information, ProductName(), QStringLiteral("请先编班。"));
         return;
     }
+    if (!MayChangePublicResult(QStringLiteral("一键均衡")))
+        return;
     try {
         const OptimiseInput input = work_.prepareBalance();
         OptimisedDivision answer;
@@ -438,7 +450,7 @@ void TForm1::MoveToClassClick(QAction* item)
     // The student of the chosen row, by the number the listing wrote in column 0.
     bool isNumber = false;
     const int rowNumber = QString::fromStdString(FStrGridModel->grid().cell(0, s.FSelRow)).toInt(&isNumber);
-    if (!isNumber)
+    if (!isNumber || !MayChangePublicResult(QStringLiteral("调班")))
         return;
     work_.move(rowNumber - 1, item->data().toInt() - 1); // shown by DivisionChanged
 }

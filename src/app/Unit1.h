@@ -116,7 +116,9 @@ private:
     // The sheets read as the user chooses (RosterActions.cpp): a table in the
     // program's own layout as it stands, another through 导入设置. False:
     // cancelled, or told why it cannot be read; nothing has changed then.
-    bool ImportSheets(const std::vector<fenban::TableSheet>& sheets, fenban::ImportedTable& imported);
+    // `note` says for the record how they were read ("按导入设置读入：表头在第 3 行"); empty as they stand.
+    bool ImportSheets(
+        const std::vector<fenban::TableSheet>& sheets, fenban::ImportedTable& imported, std::string& note);
     // 全部班级 or 当前班级 for 打印 and 导出PDF: the class tables to put out;
     // false when cancelled.
     bool ChoosePrintedTables(std::vector<fenban::OutputTable>& tables, fenban::TablePictures& pictures);
@@ -165,6 +167,9 @@ private:
     void actRecordExecute();
     void actTeacherDrawExecute();
     void ShowFingerprints(); // lblFingerprint: the input's and the result's, short
+    // While the division is the last 公开分班's, `step` (编班, 调整…) asks
+    // before it changes it; false: leave it.
+    bool MayChangePublicResult(const QString& step);
 
     std::unique_ptr<Ui::TForm1> ui;
     QMenu* ppmClass = nullptr;

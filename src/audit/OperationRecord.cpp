@@ -138,14 +138,32 @@ std::string AdjustRecordText(int classA, int classB, std::string_view subject, s
 
 namespace {
 
+constexpr std::string_view VersionLead = "；程序版本 ";
+
 // The search may divide differently in another version of the program, so
 // the entries of a search name the version that made the division.
 std::string ProgramVersionText()
 {
-    return std::string("；程序版本 ") + FENBAN_VERSION;
+    return Str(VersionLead) + ProgramVersion();
 }
 
 } // namespace
+
+std::string ProgramVersion()
+{
+    return FENBAN_VERSION;
+}
+
+std::string RecordedVersion(const OperationRecord& record)
+{
+    for (auto entry = record.entries().rbegin(); entry != record.entries().rend(); ++entry) {
+        if (entry->kind != RecordKind::BalanceAll)
+            continue;
+        const std::size_t at = entry->text.rfind(VersionLead);
+        return at == std::string::npos ? std::string() : entry->text.substr(at + VersionLead.size());
+    }
+    return {};
+}
 
 std::string BalanceAllRecordText(std::string_view seedText, int bands, std::string_view resultFingerprint)
 {
@@ -153,10 +171,12 @@ std::string BalanceAllRecordText(std::string_view seedText, int bands, std::stri
         + Str(resultFingerprint) + ProgramVersionText();
 }
 
-std::string PublicDivisionRecordText(std::string_view seedText, int bands, std::string_view resultFingerprint)
+std::string PublicDivisionRecordText(int classCount, int bands, bool soundAlike, std::string_view seedText,
+    std::string_view inputFingerprint, std::string_view resultFingerprint)
 {
-    return "公开分班：按读入的名单编班并一键均衡，种子 " + Str(seedText) + "，分数段 " + std::to_string(bands)
-        + "；结果指纹 " + Str(resultFingerprint) + ProgramVersionText();
+    return "公开分班：按读入的名单编班并一键均衡，分 " + std::to_string(classCount) + " 个班，分数段 "
+        + std::to_string(bands) + "，同音姓名" + (soundAlike ? "分班" : "不必分班") + "，种子 " + Str(seedText)
+        + "；输入指纹 " + Str(inputFingerprint) + "；结果指纹 " + Str(resultFingerprint) + ProgramVersionText();
 }
 
 std::string MoveRecordText(std::string_view name, int fromClass, int toClass)
@@ -179,9 +199,11 @@ std::string SaveRecordText(std::string_view fileName, std::string_view resultFin
     return "保存 " + Str(fileName) + "；结果指纹 " + Str(resultFingerprint);
 }
 
-std::string TeacherRecordText(const std::vector<std::string>& teachers, std::string_view seedText)
+std::string TeacherRecordText(const std::vector<std::string>& teachers, std::string_view seedText, bool redrawn)
 {
-    std::string text = seedText.empty() ? "班主任（指定）：" : "班主任抽签：种子 " + Str(seedText) + "；";
+    std::string text = seedText.empty()
+        ? std::string("班主任（指定）：")
+        : (redrawn ? "班主任重新抽签：种子 " : "班主任抽签：种子 ") + Str(seedText) + "；";
     for (std::size_t k = 0; k < teachers.size(); ++k)
         text += (k > 0 ? "，" : "") + std::to_string(k + 1) + "班 " + teachers[k];
     return text;

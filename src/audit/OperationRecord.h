@@ -64,6 +64,11 @@ private:
     std::vector<RecordEntry> entries_;
 };
 
+// This program's version, as the record names it.
+std::string ProgramVersion();
+// The version the record's last search (一键均衡, 公开分班) names; empty when none does.
+std::string RecordedVersion(const OperationRecord& record);
+
 // The texts of the steps (UTF-8). A file name is its name alone, a
 // fingerprint the whole 64 digits.
 std::string ReadRecordText(int students, int classCount, std::string_view inputFingerprint);
@@ -72,13 +77,17 @@ std::string ClassCountRecordText(int classCount);
 std::string AssignRecordText(int classCount, std::string_view resultFingerprint);
 std::string AdjustRecordText(int classA, int classB, std::string_view subject, std::string_view resultFingerprint);
 std::string BalanceAllRecordText(std::string_view seedText, int bands, std::string_view resultFingerprint);
-// 公开分班 (and `fenban divide`): 编班 and 一键均衡 from the roster as read.
-std::string PublicDivisionRecordText(std::string_view seedText, int bands, std::string_view resultFingerprint);
+// 公开分班 (and `fenban divide`): 编班 and 一键均衡 from the roster as read,
+// with every parameter of the division and both fingerprints.
+std::string PublicDivisionRecordText(int classCount, int bands, bool soundAlike, std::string_view seedText,
+    std::string_view inputFingerprint, std::string_view resultFingerprint);
 std::string MoveRecordText(std::string_view name, int fromClass, int toClass);
 std::string UndoRecordText(std::string_view stepName);
 std::string RedoRecordText(std::string_view stepName);
 std::string SaveRecordText(std::string_view fileName, std::string_view resultFingerprint);
 // teachers[k]: the teacher of class k + 1. An empty seed text: set by hand.
-std::string TeacherRecordText(const std::vector<std::string>& teachers, std::string_view seedText);
+// `redrawn`: a draw after an earlier draw.
+std::string TeacherRecordText(
+    const std::vector<std::string>& teachers, std::string_view seedText, bool redrawn = false);
 
 } // namespace fenban

@@ -21,6 +21,13 @@ struct PublicDivision {
     int bands = 0;
     std::vector<std::string> teachers; // teachers[k]: class k + 1; empty: none
     bool teachersDrawn = false; // drawn with the seed; false: set by hand
+    // The list as entered, which every draw starts from (so that the same
+    // list and seed give the same teachers); empty in files made before it
+    // was kept, where `teachers` stands for it.
+    std::vector<std::string> teacherList;
+    // The result fingerprint of the last 公开分班; a step that would change
+    // that division asks first while it stands. Empty: none.
+    std::string publicResult;
     OperationRecord record;
 
     friend bool operator==(const PublicDivision&, const PublicDivision&) = default;

@@ -12,6 +12,8 @@
 #include "io/ClassListPrint.h"
 #include "io/OutputTables.h"
 #include "io/PublicOutputs.h"
+#include "io/TableFile.h"
+#include "io/TableLayout.h"
 #include "io/WorkbookFile.h"
 #include "outputs/DivisionOutputs.h"
 #include "roster/Gb18030.h"
@@ -272,6 +274,21 @@ template <class Read> void ReadTableRoster(const std::filesystem::path& file, Re
     }
 }
 
+// The table of a file as 打开 reads it, with no one to ask: 导入设置's
+// proposal as it stands; what it took and what the reading found go to stderr.
+ProposedImport ReadLikeOpen(const std::filesystem::path& file)
+{
+    const std::vector<TableSheet> sheets = ReadTableSheets(file);
+    if (std::all_of(sheets.begin(), sheets.end(), [](const TableSheet& sheet) { return sheet.rows.empty(); }))
+        ReadTableFile(file); // tells that the file holds no table
+    ProposedImport imported = ImportAsProposed(sheets, DecimalSeparator());
+    if (!imported.taken.empty())
+        Tell(imported.taken + "。");
+    for (const std::string& warning : imported.table.warnings)
+        Tell(warning);
+    return imported;
+}
+
 std::vector<std::string> ReadTeachers(const std::filesystem::path& file)
 {
     QFile in(QString::fromStdU16String(file.u16string()));
@@ -325,12 +342,13 @@ int Divide(const Arguments& arguments)
     std::vector<std::string> teachers;
     if (arguments.teachers)
         teachers = ReadTeachers(*arguments.teachers);
-    const TableRows table = ReadTableFile(arguments.input);
-    // The window's steps: 打开, 分班数, 公开分班.
+    const ProposedImport imported = ReadLikeOpen(arguments.input);
+    const TableRows& table = imported.table.rows;
+    // The window's steps: 打开 and 公开分班.
     Workbench work;
     work.start(CellGrid(RosterColumns, 2), nullptr, false);
     ReadTableRoster(arguments.input, [&] {
-        DivideTableInPublic(work, table, FileNameText(arguments.input), DecimalSeparator(), arguments.options,
+        DivideTableInPublic(work, imported, FileNameText(arguments.input), DecimalSeparator(), arguments.options,
             arguments.seedText, std::move(teachers), Control(arguments));
     });
     const Division& division = work.division();
@@ -385,6 +403,8 @@ int Report(const DivisionCheck& check)
         return ExitMatch;
     }
     Tell("核验不一致：重做的结果指纹 " + check.redone + "，期望 " + check.expected + "。");
+    if (!check.differences.empty())
+        Tell(DifferenceSummary(check) + "。");
     for (const std::string& line : check.differences)
         Tell("  " + line);
     return ExitNoMatch;
@@ -392,9 +412,9 @@ int Report(const DivisionCheck& check)
 
 int CheckTable(const Arguments& arguments)
 {
-    const TableRows table = ReadTableFile(arguments.input);
+    const ProposedImport imported = ReadLikeOpen(arguments.input);
     DivisionState state;
-    ReadTableRoster(arguments.input, [&] { ReadRoster(table, DecimalSeparator(), state); });
+    ReadTableRoster(arguments.input, [&] { ReadRoster(imported.table.rows, DecimalSeparator(), state); });
     CheckClassCount(state, arguments.options.classCount);
     DivisionCheck check;
     check.options = arguments.options;

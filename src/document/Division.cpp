@@ -56,13 +56,19 @@ void Division::notifyChoice(ChoiceKind kind) const
     notify(change);
 }
 
-void Division::readTable(const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras)
+void Division::readTable(
+    const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras, bool ownWork)
 {
     view_ = {};
     EndDivision(state_);
     source_ = {PackedGrid::Pack(table), decimalSeparator, false};
     DivisionChange change {DivisionStep::ReadTable};
     change.roster = change.lists = change.statistics = true;
+    if (ownWork) {
+        shown_ = std::make_shared<const ShownFigures>();
+        settings_.rankBands = DefaultRankBands;
+        change.shown = true;
+    }
     std::vector<std::string> subjectNames;
     int proposedClassCount = 1;
     try {
@@ -162,8 +168,9 @@ void Division::setBalanceSeed(std::string seedText)
     public_.bands = settings_.rankBands;
 }
 
-void Division::setTeachers(std::vector<std::string> teachers, bool drawn)
+void Division::setTeachers(std::vector<std::string> list, std::vector<std::string> teachers, bool drawn)
 {
+    public_.teacherList = std::move(list);
     public_.teachers = std::move(teachers);
     public_.teachersDrawn = drawn;
 }
@@ -183,6 +190,16 @@ std::string Division::inputFingerprint() const
     if (inputPrint_.table != source_.table || inputPrint_.options != key)
         inputPrint_ = {source_.table, key, InputFingerprint(state_, chosen)};
     return inputPrint_.fingerprint;
+}
+
+std::string Division::inputFingerprint(const DivisionOptions& chosen) const
+{
+    return hasRoster() ? InputFingerprint(state_, chosen) : std::string();
+}
+
+bool Division::showsPublicResult() const
+{
+    return !public_.publicResult.empty() && public_.publicResult == resultFingerprint();
 }
 
 std::string Division::resultFingerprint() const

@@ -119,8 +119,11 @@ public:
     // as the class count when it differs). The division of the old roster
     // ends. Throws the roster's ConversionError when a cell does not convert:
     // the table is then kept without a roster. `extras`: the opened table's
-    // extra columns, entry i for the student of table row i + 1.
-    void readTable(const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras = {});
+    // extra columns, entry i for the student of table row i + 1. With
+    // `ownWork` (a table file opened) the work starts afresh: no figures
+    // published, the default score bands; a paste keeps them.
+    void readTable(
+        const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras = {}, bool ownWork = false);
     // 分班数: the class count and the number of class lists.
     void setClassCount(int classCount);
     // 编班; false when there was nothing to divide. Throws RuleValueError (nothing changes).
@@ -148,11 +151,17 @@ public:
     void note(RecordKind kind, std::string text) { public_.record.add(kind, std::move(text)); }
     // The seed of the last 一键均衡, with the settings' score bands.
     void setBalanceSeed(std::string seedText);
-    void setTeachers(std::vector<std::string> teachers, bool drawn);
+    // The teachers of the classes, drawn (or set by hand) from `list` as entered.
+    void setTeachers(std::vector<std::string> list, std::vector<std::string> teachers, bool drawn);
     // The class count, sound-alike choice and score bands of the settings.
     DivisionOptions options() const;
     // Of the roster as read with options() (cached: a step rarely changes it); empty without a roster.
     std::string inputFingerprint() const;
+    // The same with other options (公开分班's dialog reads it out as they change).
+    std::string inputFingerprint(const DivisionOptions& chosen) const;
+    // The public result stands: the division is the last 公开分班's, unchanged.
+    bool showsPublicResult() const;
+    void setPublicResult(std::string resultFingerprint) { public_.publicResult = std::move(resultFingerprint); }
     std::string resultFingerprint() const; // kept until the next change
 
     // Choices (no steps).

@@ -105,6 +105,14 @@ DivisionState DivideInPublic(const RosterSource& source, const DivisionOptions& 
     return state;
 }
 
+std::string DifferenceSummary(const DivisionCheck& check)
+{
+    const std::string version
+        = check.recordedVersion.empty() ? std::string("记录中没有版本") : "记录中的版本 " + check.recordedVersion;
+    return "文件中的分班与重做结果不同（" + std::to_string(check.differing)
+        + " 名学生）：文件在分班后被改动过，或由另一版本生成（" + version + "，本程序 " + ProgramVersion() + "）";
+}
+
 std::vector<std::string> FirstDifferences(
     const DivisionState& state, const std::vector<int>& first, const std::vector<int>& second, std::size_t most)
 {
@@ -132,6 +140,7 @@ DivisionCheck ReadDivisionFileCheck(const std::filesystem::path& file, DivisionS
     check.options = {snapshot.settings.classCount, snapshot.settings.soundAlike, kept.bands};
     check.seedText = kept.seedText.empty() ? std::string(DefaultSeedText) : NormalSeedText(kept.seedText);
     check.expected = ResultFingerprint(recorded);
+    check.recordedVersion = RecordedVersion(kept.record);
     ReadRosterFromGrid(snapshot.roster.table->Unpack(), snapshot.roster.decimalSeparator, redone);
     check.inputFingerprint = InputFingerprint(redone, check.options);
     return check;
@@ -142,9 +151,14 @@ void RedoDivision(DivisionState& state, DivisionCheck& check, OptimiseControl co
     control.seed = SeedOfText(check.seedText);
     DivideAndBalance(state, check.options, control);
     check.redone = ResultFingerprint(state);
-    if (recorded != nullptr)
-        check.differences
-            = FirstDifferences(state, ClassesOfRecords(*recorded), ClassesOfRecords(state), DifferencesNamed);
+    if (recorded != nullptr) {
+        const std::vector<int> first = ClassesOfRecords(*recorded);
+        const std::vector<int> second = ClassesOfRecords(state);
+        check.differences = FirstDifferences(state, first, second, DifferencesNamed);
+        check.differing = 0;
+        for (std::size_t i = 0; i < first.size() && i < second.size(); ++i)
+            check.differing += first[i] != second[i] ? 1 : 0;
+    }
 }
 
 } // namespace fenban

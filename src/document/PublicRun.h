@@ -82,9 +82,15 @@ struct DivisionCheck {
     std::string expected; // the result fingerprint recorded, or as typed (NormalFingerprint)
     std::string redone; // the result fingerprint of the division redone
     std::vector<std::string> differences; // FirstDifferences, when the recorded classes are known
+    std::size_t differing = 0; // students whose classes differ, when the recorded classes are known
+    std::string recordedVersion; // of the file's last search (RecordedVersion); empty when none
 
     bool matches() const { return FingerprintMatches(expected, redone); }
 };
+
+// Why a division file's classes differ from the replay, before the students
+// are named: "文件中的分班与重做结果不同（N 名学生）：…（记录中的版本 …）".
+std::string DifferenceSummary(const DivisionCheck& check);
 
 // How many differing students a check names.
 inline constexpr std::size_t DifferencesNamed = 10;

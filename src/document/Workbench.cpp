@@ -109,7 +109,7 @@ void Workbench::tell(StepKind kind, bool recorded) const
         listener(StepNotice {kind, recorded});
 }
 
-void Workbench::perform(StepKind kind, const std::function<void()>& work, const std::string& fileName)
+void Workbench::perform(StepKind kind, const std::function<void()>& work, const OpenedFile& opened)
 {
     if (depth_ > 0 || !session_) {
         work(); // part of the step around it, or before the history starts
@@ -129,7 +129,7 @@ void Workbench::perform(StepKind kind, const std::function<void()>& work, const 
     const Snapshot previous = session_->history().current();
     const bool recorded = newWork_ || ChangedWork(after, previous);
     if (recorded) {
-        note(kind, previous, after, fileName); // first, so that the recovery file has the step's entry
+        note(kind, previous, after, opened); // first, so that the recovery file has the step's entry
         keepRecord();
         const std::string name(StepInfoOf(kind).name);
         if (newWork_) // a table read: new work, which belongs to no file until saved
@@ -143,20 +143,20 @@ void Workbench::perform(StepKind kind, const std::function<void()>& work, const 
         std::rethrow_exception(failure);
 }
 
-void Workbench::performOpened(StepKind kind, const Snapshot& opened, PublicDivision kept,
-    const std::filesystem::path& document, bool saved, const std::string& fileName)
+void Workbench::performOpened(StepKind kind, const Snapshot& snapshot, PublicDivision kept,
+    const std::filesystem::path& document, bool saved, const OpenedFile& opened)
 {
     const Choices before = division_.choices();
-    division_.restore(opened);
+    division_.restore(snapshot);
     division_.setPublicState(std::move(kept));
     if (kind == StepKind::OpenDivision)
-        note(kind, opened, opened, fileName);
+        note(kind, snapshot, snapshot, opened);
     keepRecord();
-    session_->recordOpened(std::string(StepInfoOf(kind).name), before, opened, document, saved);
+    session_->recordOpened(std::string(StepInfoOf(kind).name), before, snapshot, document, saved);
     tell(kind, true);
 }
 
-void Workbench::note(StepKind kind, const Snapshot& previous, const Snapshot& after, const std::string& fileName)
+void Workbench::note(StepKind kind, const Snapshot& previous, const Snapshot& after, const OpenedFile& opened)
 {
     const RecordKind entry = StepInfoOf(kind).record;
     const int classCount = division_.classCount();
@@ -168,11 +168,17 @@ void Workbench::note(StepKind kind, const Snapshot& previous, const Snapshot& af
             return; // a cell that does not convert: no roster to record
         division_.setPublicState({}); // new work: its own record, no seed, no teachers
         [[fallthrough]];
-    case StepKind::OpenDivision:
-        division_.note(entry,
-            kind == StepKind::Read ? ReadRecordText(students, classCount, division_.inputFingerprint())
-                                   : OpenRecordText(fileName, students, classCount, division_.inputFingerprint()));
+    case StepKind::OpenDivision: {
+        if (kind == StepKind::Read) {
+            division_.note(entry, ReadRecordText(students, classCount, division_.inputFingerprint()));
+            return;
+        }
+        std::string text = OpenRecordText(opened.name, students, classCount, division_.inputFingerprint());
+        if (!opened.importNote.empty())
+            text += "；" + opened.importNote;
+        division_.note(entry, text);
         return;
+    }
     case StepKind::ClassCount:
         division_.note(entry, ClassCountRecordText(classCount));
         return;
@@ -228,23 +234,23 @@ void Workbench::readTable(const CellGrid& table, const std::string& decimalSepar
     });
 }
 
-void Workbench::openTable(
-    const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras, const std::string& fileName)
+void Workbench::openTable(const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras,
+    const std::string& fileName, const std::string& importNote)
 {
     perform(
         StepKind::OpenTable,
         [&] {
             newWork_ = true;
-            division_.readTable(table, decimalSeparator, std::move(extras));
+            division_.readTable(table, decimalSeparator, std::move(extras), true);
         },
-        fileName);
+        OpenedFile {fileName, importNote});
 }
 
 void Workbench::openDivision(const std::filesystem::path& file)
 {
     QJsonObject whole;
     const Snapshot opened = ReadDivisionFile(file, &whole); // a damaged file changes nothing
-    performOpened(StepKind::OpenDivision, opened, ReadPublicDivision(whole), file, true, FileNameText(file));
+    performOpened(StepKind::OpenDivision, opened, ReadPublicDivision(whole), file, true, {FileNameText(file), {}});
 }
 
 void Workbench::recover(const Snapshot& recovered, const QJsonObject& whole, const std::filesystem::path& document)
@@ -255,7 +261,7 @@ void Workbench::recover(const Snapshot& recovered, const QJsonObject& whole, con
     } catch (const Failure&) {
         kept = {}; // the work is what matters; its record was damaged
     }
-    performOpened(StepKind::Recover, recovered, std::move(kept), document, false, {});
+    performOpened(StepKind::Recover, recovered, std::move(kept), document, false, OpenedFile {});
 }
 
 void Workbench::setClassCount(int classCount)
@@ -295,9 +301,11 @@ void Workbench::finishBalance(const OptimiseInput& input, const OptimisedDivisio
     perform(StepKind::BalanceAll, [&] { division_.apply(answer); });
 }
 
-PublicRequest Workbench::preparePublic(std::string seedText, std::vector<std::string> teachers) const
+PublicRequest Workbench::preparePublic(
+    const DivisionOptions& options, std::string seedText, std::vector<std::string> teachers) const
 {
-    PublicRequest request {division_.source(), division_.options(), std::move(seedText), std::move(teachers)};
+    CheckClassCount(division_.state(), options.classCount);
+    PublicRequest request {division_.source(), options, std::move(seedText), std::move(teachers)};
     if (!request.teachers.empty()) // a list that does not fit the classes stops it before the run
         DrawTeachers(request.teachers, request.options.classCount, SeedOfText(request.seedText));
     return request;
@@ -306,16 +314,23 @@ PublicRequest Workbench::preparePublic(std::string seedText, std::vector<std::st
 void Workbench::finishPublic(const PublicRequest& request, DivisionState divided)
 {
     perform(StepKind::PublicDivision, [&] {
-        division_.applyDivided(std::move(divided));
+        const DivisionOptions& options = request.options;
+        division_.setSoundAlike(options.soundAlike);
+        division_.setRankBands(options.bands);
+        division_.applyDivided(std::move(divided)); // its class count too
         division_.setBalanceSeed(request.seedText);
+        const std::string result = division_.resultFingerprint();
+        division_.setPublicResult(result);
         // Recorded even when the division is the one already there (no step to undo then).
         division_.note(StepInfoOf(StepKind::PublicDivision).record,
-            PublicDivisionRecordText(request.seedText, request.options.bands, division_.resultFingerprint()));
+            PublicDivisionRecordText(options.classCount, options.bands, options.soundAlike, request.seedText,
+                division_.inputFingerprint(), result));
         if (!request.teachers.empty()) {
-            const std::vector<std::string> drawn
+            const bool redrawn = division_.publicState().teachersDrawn;
+            std::vector<std::string> drawn
                 = DrawTeachers(request.teachers, request.options.classCount, SeedOfText(request.seedText));
-            division_.setTeachers(drawn, true);
-            division_.note(RecordKind::TeacherDraw, TeacherRecordText(drawn, request.seedText));
+            division_.note(RecordKind::TeacherDraw, TeacherRecordText(drawn, request.seedText, redrawn));
+            division_.setTeachers(request.teachers, std::move(drawn), true);
         }
     });
     keepRecord(); // when the division was the one already there
@@ -323,26 +338,27 @@ void Workbench::finishPublic(const PublicRequest& request, DivisionState divided
 
 void Workbench::undo()
 {
-    if (!session_->history().canUndo())
-        return;
-    const std::string menuText = session_->undoText();
-    const std::string verb = "撤销 ";
-    division_.note(RecordKind::Undo, UndoRecordText(menuText.starts_with(verb) ? menuText.substr(verb.size()) : ""));
-    keepRecord();
-    division_.restore(session_->undo(division_.capture()));
-    tell(StepKind::Undo, false);
+    travel(StepKind::Undo);
 }
 
 void Workbench::redo()
 {
-    if (!session_->history().canRedo())
+    travel(StepKind::Redo);
+}
+
+void Workbench::travel(StepKind kind)
+{
+    const bool back = kind == StepKind::Undo;
+    if (back ? !session_->history().canUndo() : !session_->history().canRedo())
         return;
-    const std::string menuText = session_->redoText();
-    const std::string verb = "重做 ";
-    division_.note(RecordKind::Redo, RedoRecordText(menuText.starts_with(verb) ? menuText.substr(verb.size()) : ""));
+    // The menu names the step ("撤销 调整"); the record names it too.
+    const std::string menuText = back ? session_->undoText() : session_->redoText();
+    const std::string verb = std::string(StepInfoOf(kind).name) + " ";
+    const std::string step = menuText.starts_with(verb) ? menuText.substr(verb.size()) : std::string();
+    division_.note(StepInfoOf(kind).record, back ? UndoRecordText(step) : RedoRecordText(step));
     keepRecord();
-    division_.restore(session_->redo(division_.capture()));
-    tell(StepKind::Redo, false);
+    division_.restore(back ? session_->undo(division_.capture()) : session_->redo(division_.capture()));
+    tell(kind, false);
 }
 
 void Workbench::save(const std::filesystem::path& file)
@@ -358,10 +374,12 @@ void Workbench::save(const std::filesystem::path& file)
     tell(StepKind::Save, false);
 }
 
-void Workbench::setTeachers(std::vector<std::string> teachers, const std::string& seedText)
+void Workbench::setTeachers(
+    std::vector<std::string> list, std::vector<std::string> teachers, const std::string& seedText)
 {
-    division_.note(RecordKind::TeacherDraw, TeacherRecordText(teachers, seedText));
-    division_.setTeachers(std::move(teachers), !seedText.empty());
+    const bool redrawn = division_.publicState().teachersDrawn && !seedText.empty();
+    division_.note(RecordKind::TeacherDraw, TeacherRecordText(teachers, seedText, redrawn));
+    division_.setTeachers(std::move(list), std::move(teachers), !seedText.empty());
     session_->markChanged(); // the teachers go into the file, which asks to be saved now
     keepRecord();
     tell(StepKind::TeacherDraw, false);
@@ -378,16 +396,12 @@ void Workbench::flushRecovery()
     session_->flushRecovery();
 }
 
-void DivideTableInPublic(Workbench& work, const TableRows& table, const std::string& fileName,
+void DivideTableInPublic(Workbench& work, const ProposedImport& imported, const std::string& fileName,
     const std::string& decimalSeparator, const DivisionOptions& options, const std::string& seedText,
     std::vector<std::string> teachers, const OptimiseControl& control)
 {
-    work.openTable(TableGrid(table), decimalSeparator, {}, fileName);
-    CheckClassCount(work.division().state(), options.classCount);
-    work.setSoundAlike(options.soundAlike);
-    work.setRankBands(options.bands);
-    work.setClassCount(options.classCount);
-    const PublicRequest request = work.preparePublic(seedText, std::move(teachers));
+    work.openTable(TableGrid(imported.table.rows), decimalSeparator, imported.table.extras, fileName, imported.taken);
+    const PublicRequest request = work.preparePublic(options, seedText, std::move(teachers));
     work.finishPublic(request, RunPublicDivision(request, control));
 }
 

@@ -3,6 +3,7 @@
 #include "audit/OperationRecord.h"
 #include "document/Division.h"
 #include "document/PublicRun.h"
+#include "io/TableLayout.h"
 #include "session/RecoveryFile.h"
 #include "session/Snapshot.h"
 
@@ -100,8 +101,9 @@ public:
     // Throw the roster's ConversionError for a cell that does not convert
     // (the table is kept without a roster, which is the step).
     void readTable(const CellGrid& table, const std::string& decimalSeparator);
+    // `importNote`: how 导入设置 read it ("表头在第 3 行"), for the record.
     void openTable(const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras,
-        const std::string& fileName);
+        const std::string& fileName, const std::string& importNote = {});
     // 打开 a division file; throws what ReadDivisionFile throws, changing nothing.
     void openDivision(const std::filesystem::path& file);
     // Work a run left unsaved: its snapshot, the file's members (its record)
@@ -119,9 +121,11 @@ public:
     OptimiseInput prepareBalance() const;
     void finishBalance(const OptimiseInput& input, const OptimisedDivision& answer);
 
-    // 公开分班: the request (the teachers checked against the class count:
-    // Failure), and the division made from it taking the place of this one.
-    PublicRequest preparePublic(std::string seedText, std::vector<std::string> teachers) const;
+    // 公开分班: the request with its options (DivisionInputError for more
+    // classes than students, Failure for teachers that do not fit), and the division made from it taking the place
+    // of this one, its options becoming the settings.
+    PublicRequest preparePublic(
+        const DivisionOptions& options, std::string seedText, std::vector<std::string> teachers) const;
     void finishPublic(const PublicRequest& request, DivisionState divided);
 
     void undo();
@@ -129,8 +133,9 @@ public:
     // Writes the work with its record to the division file (WriteError when
     // that fails; nothing changes then); the save is the record's last entry.
     void save(const std::filesystem::path& file);
-    // 班主任抽签: drawn with `seedText`, or set by hand when it is empty.
-    void setTeachers(std::vector<std::string> teachers, const std::string& seedText);
+    // 班主任抽签: the list as entered and the teachers drawn from it with
+    // `seedText`, or set by hand when it is empty; a second draw is recorded as one.
+    void setTeachers(std::vector<std::string> list, std::vector<std::string> teachers, const std::string& seedText);
 
     // Choices: no steps; the document tells a Choice.
     void setPair(int classA, int classB) { division_.setPair(classA, classB); }
@@ -149,12 +154,18 @@ public:
 
 private:
     // Runs `work` as one step of `kind`: a step inside another is part of it.
-    void perform(StepKind kind, const std::function<void()>& work, const std::string& fileName = {});
+    // The file an opening step's entry names, and how 导入设置 read it.
+    struct OpenedFile {
+        std::string name;
+        std::string importNote;
+    };
+    void perform(StepKind kind, const std::function<void()>& work, const OpenedFile& opened = {});
     // A snapshot taking the place of the work (a file opened, a recovery).
-    void performOpened(StepKind kind, const Snapshot& opened, PublicDivision kept,
-        const std::filesystem::path& document, bool saved, const std::string& fileName);
-    void note(StepKind kind, const Snapshot& previous, const Snapshot& after, const std::string& fileName);
+    void performOpened(StepKind kind, const Snapshot& snapshot, PublicDivision kept,
+        const std::filesystem::path& document, bool saved, const OpenedFile& opened);
+    void note(StepKind kind, const Snapshot& previous, const Snapshot& after, const OpenedFile& opened);
     void keepRecord(); // the record travels with the recovery file
+    void travel(StepKind kind); // undo or redo, with its entry
     void tell(StepKind kind, bool recorded) const;
 
     Division division_;
@@ -164,12 +175,13 @@ private:
     std::vector<std::function<void(const StepNotice&)>> stepListeners_;
 };
 
-// `fenban divide`: a table file's rows opened (打开), the options set and
-// divided in public (公开分班) as the window does, synchronously. Throws the
+// `fenban divide`: a table file's rows as 打开 reads them (ImportAsProposed,
+// `taken` for the record) opened, and divided in public (公开分班) with the
+// options as the window does, synchronously. Throws the
 // roster's ConversionError, DivisionInputError (more classes than students,
 // conflicting rules), RuleValueError, and Failure for a teacher list that
 // does not fit the classes.
-void DivideTableInPublic(Workbench& work, const TableRows& table, const std::string& fileName,
+void DivideTableInPublic(Workbench& work, const ProposedImport& imported, const std::string& fileName,
     const std::string& decimalSeparator, const DivisionOptions& options, const std::string& seedText,
     std::vector<std::string> teachers, const OptimiseControl& control);
 

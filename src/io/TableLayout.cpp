@@ -534,4 +534,30 @@ std::string ColumnLetters(int column)
     return letters;
 }
 
+ProposedImport ImportAsProposed(const std::vector<TableSheet>& sheets, std::string_view decimalSeparator)
+{
+    const ImportProposal proposal = ProposeImport(sheets, decimalSeparator);
+    ProposedImport imported {ImportTable(sheets, proposal.choice, decimalSeparator), {}};
+    std::string taken = ImportChoiceText(sheets, proposal.choice);
+    for (const std::string& doubt : proposal.doubts)
+        taken += (taken.empty() ? "" : "；") + doubt;
+    if (!taken.empty())
+        imported.taken = "按导入设置的建议读入：" + taken;
+    return imported;
+}
+
+std::string ImportChoiceText(const std::vector<TableSheet>& sheets, const ImportChoice& choice)
+{
+    if (choice.sheet == ImportChoice::MergeSheets)
+        return "合并 " + std::to_string(sheets.size()) + " 个工作表";
+    if (choice.sheet < 0 || static_cast<std::size_t>(choice.sheet) >= sheets.size())
+        return {};
+    const TableSheet& chosen = sheets[static_cast<std::size_t>(choice.sheet)];
+    std::string text = sheets.size() > 1 ? "工作表“" + chosen.name + "”" : std::string();
+    if (!choice.asIs && choice.headerRow >= 0)
+        text += (text.empty() ? "" : "；") + std::string("表头在第 ")
+            + std::to_string(chosen.firstRow + choice.headerRow + 1) + " 行";
+    return text;
+}
+
 } // namespace fenban

@@ -101,6 +101,22 @@ std::vector<std::string> ChosenHeader(const std::vector<TableSheet>& sheets, con
 ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportChoice& choice,
     std::string_view decimalSeparator, int firstRowNumber = 1);
 
+// The sheets read as 打开 proposes, with no one to ask (the command line):
+// ProposeImport's choice as it stands, never a choice remembered by the
+// window. `taken` says in Chinese what the proposal took (the sheet or the
+// sheets merged, the header row, its doubts); empty for a table in the
+// program's own layout. Throws what ImportTable throws.
+// What a choice takes in Chinese: the sheet or the sheets merged, the header
+// row ("合并 3 个工作表", "工作表“初一”；表头在第 3 行"); empty for a single
+// table in the program's own layout.
+std::string ImportChoiceText(const std::vector<TableSheet>& sheets, const ImportChoice& choice);
+
+struct ProposedImport {
+    ImportedTable table;
+    std::string taken;
+};
+ProposedImport ImportAsProposed(const std::vector<TableSheet>& sheets, std::string_view decimalSeparator);
+
 // A spreadsheet column's letters: 0 -> "A", 26 -> "AA".
 std::string ColumnLetters(int column);
 

@@ -73,6 +73,8 @@ private slots:
     void wrongInputWritesNothing_data();
     void wrongInputWritesNothing();
     void helpAndNoCommand();
+    void schoolTablesReadAsOpenReadsThem_data();
+    void schoolTablesReadAsOpenReadsThem();
 
 private:
     QTemporaryDir folder_;
@@ -80,6 +82,44 @@ private:
     QString tableFile_;
     QString path(const QString& name) const { return folder_.filePath(name); }
 };
+
+// A school's own tables (title rows, 学号 first, shuffled columns, no 总分,
+// one sheet per class) read as 打开 proposes: the plain table's fingerprints,
+// and stderr and the record say what was taken.
+void CommandLine::schoolTablesReadAsOpenReadsThem_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("taken");
+    QTest::newRow("title rows, .xlsx") << QStringLiteral("school-title.xlsx") << QStringLiteral("表头在第");
+    QTest::newRow("title rows, .xls") << QStringLiteral("school-title.xls") << QStringLiteral("表头在第");
+    QTest::newRow("shuffled") << QStringLiteral("school-shuffled.xlsx") << QStringLiteral("按导入设置的建议读入");
+    QTest::newRow("no 总分") << QStringLiteral("school-nototal.xlsx") << QStringLiteral("总分按各科成绩相加");
+    QTest::newRow("sheet per class") << QStringLiteral("school-classes.xlsx") << QStringLiteral("合并 3 个工作表");
+}
+
+void CommandLine::schoolTablesReadAsOpenReadsThem()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, taken);
+    const QString data = QStringLiteral(FENBAN_TEST_DATA "/");
+    const auto divide = [this](const QString& table, const QString& out) {
+        return RunCli({QStringLiteral("divide"), table, QStringLiteral("--classes"), QStringLiteral("3"),
+            QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("--out"), path(out)});
+    };
+    const Run plain = divide(data + QStringLiteral("school-plain.xlsx"), QStringLiteral("plain.csv"));
+    QVERIFY2(plain.code == 0, qPrintable(plain.err));
+    QVERIFY(!plain.err.contains(QStringLiteral("导入设置")));
+    const Run school = divide(data + file, QStringLiteral("school.fenban"));
+    QVERIFY2(school.code == 0, qPrintable(school.err));
+    QCOMPARE(school.out, plain.out);
+    QVERIFY2(school.err.contains(taken), qPrintable(school.err));
+    QJsonObject whole;
+    ReadDivisionFile(path(QStringLiteral("school.fenban")).toStdU16String(), &whole);
+    const OperationRecord record = ReadPublicDivision(whole).record;
+    QVERIFY(!record.empty() && record.entries().front().kind == RecordKind::Open);
+    QVERIFY2(QString::fromStdString(record.entries().front().text).contains(taken),
+        qPrintable(QString::fromStdString(record.entries().front().text)));
+}
 
 void CommandLine::initTestCase()
 {
@@ -266,6 +306,8 @@ void CommandLine::checkFindsASingleMovedStudent()
                  QStringLiteral("第 %1 行 %2：记录为 3 班，重做为 2 班").arg(row).arg(QString::fromStdString(name))),
         qPrintable(differs.err));
     QCOMPARE(differs.err.count(QStringLiteral(" 行 ")), qsizetype(1)); // that student alone
+    QVERIFY2(differs.err.contains(QStringLiteral("文件中的分班与重做结果不同（1 名学生）")), qPrintable(differs.err));
+    QVERIFY(differs.err.contains(QStringLiteral("记录中没有版本"))); // a file whose record names no search
 }
 
 void CommandLine::wrongInputWritesNothing_data()

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -50,9 +51,23 @@ void PublicDialogs::noticeOptionsAsChosen()
 
 void PublicDialogs::publicDivisionTakesOnlyAValidSeed()
 {
-    const std::string input = Sha256Hex("grade");
-    PublicDivisionDialog dialog(nullptr, input, 2);
-    QVERIFY(Child<QLabel>(dialog, "lblInputFingerprint")->text().contains(QString::fromStdString(input)));
+    // The fingerprint read out follows every parameter that enters it.
+    const auto fingerprintOf = [](const DivisionOptions& o) {
+        return Sha256Hex("grade" + std::to_string(o.classCount) + (o.soundAlike ? "+" : "-") + std::to_string(o.bands));
+    };
+    PublicDivisionDialog dialog(nullptr, {2, true, 10}, fingerprintOf);
+    const auto shows = [&](const DivisionOptions& o) {
+        return Child<QLabel>(dialog, "lblInputFingerprint")->text().contains(QString::fromStdString(fingerprintOf(o)));
+    };
+    QVERIFY(shows({2, true, 10}));
+    Child<QSpinBox>(dialog, "speDivisionClasses")->setValue(3);
+    Child<QCheckBox>(dialog, "chkDivisionSoundAlike")->setChecked(false);
+    auto* bands = Child<QComboBox>(dialog, "cmbDivisionBands");
+    bands->setCurrentIndex(bands->findData(5));
+    QVERIFY(shows({3, false, 5}));
+    QCOMPARE(dialog.options().classCount, 3);
+    Child<QSpinBox>(dialog, "speDivisionClasses")->setValue(2);
+    QVERIFY(shows({2, false, 5}));
     Child<QLineEdit>(dialog, "edtSeed")->setText(QStringLiteral("12a"));
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
@@ -79,6 +94,13 @@ void PublicDialogs::recordListsEveryStep()
     QCOMPARE(table->rowCount(), 2);
     QCOMPARE(table->item(1, 1)->text(), QStringLiteral("调班"));
     QCOMPARE(table->item(1, 2)->text(), QStringLiteral("调班：欧阳娜娜娜娜 从 1 班 调到 2 班"));
+    // A long entry reads whole: wrapped in its row, in its tooltip, and in the pane below for the chosen row.
+    QVERIFY(table->wordWrap());
+    auto* details = Child<QPlainTextEdit>(dialog, "txtRecordEntry");
+    QCOMPARE(details->toPlainText(), table->item(1, 2)->text());
+    table->setCurrentCell(0, 0);
+    QCOMPARE(details->toPlainText(), QString::fromStdString(AssignRecordText(2, Sha256Hex("a"))));
+    QCOMPARE(table->item(0, 2)->toolTip(), details->toPlainText());
 }
 
 QTEST_MAIN(PublicDialogs)

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -66,6 +67,8 @@ private slots:
     void recordAndTeachersSurviveSaveAndOpen();
     void checkFindsOneMovedStudent();
     void postedListsHoldNoScores();
+    void teacherDrawRepeats();
+    void dialogTakesEveryParameter();
 
 private:
     QString path(const QString& name) const { return folder_.filePath(name); }
@@ -211,6 +214,78 @@ void PublicWindow::recordAndTeachersSurviveSaveAndOpen()
     QVERIFY(pages.last().contains(QStringLiteral("操作记录")) || pages.last().contains(QStringLiteral("公开分班")));
 }
 
+// Every draw starts from the list as entered: the dialog shows it so, the
+// same seed gives the same teachers however often it is drawn, and a draw
+// after a draw is recorded as one; the list goes into the file.
+void PublicWindow::teacherDrawRepeats()
+{
+    testkit::WindowDriver w;
+    divideInPublic(w);
+    const std::vector<std::string> first = w.window.division().publicState().teachers;
+    QStringList listsShown;
+    for (int draw = 0; draw < 3; ++draw) {
+        w.dialogs.answerDialog([&listsShown](QDialog& dialog) {
+            listsShown << dialog.findChild<QPlainTextEdit*>(QStringLiteral("edtTeacherList"))->toPlainText();
+            dialog.findChild<QLineEdit*>(QStringLiteral("edtTeacherSeed"))->setText(Seed);
+            return int(QDialog::Accepted);
+        });
+        QVERIFY(w.trigger("actTeacherDraw").isEmpty());
+        QCOMPARE(w.window.division().publicState().teachers, first);
+        QVERIFY(RecordTexts(w.window.division()).last().startsWith(QStringLiteral("班主任重新抽签：种子 ") + Seed));
+    }
+    for (const QString& shown : listsShown)
+        QCOMPARE(shown, Teachers);
+    const QString saved = path(QStringLiteral("抽签.fenban"));
+    QVERIFY(w.trigger("actSaveAs", saved).isEmpty());
+    testkit::WindowDriver again;
+    QVERIFY(again.trigger("actOpen", saved).isEmpty());
+    QCOMPARE(
+        again.window.division().publicState().teacherList, (std::vector<std::string> {"王芳", "李强", "司马相如"}));
+}
+
+// The dialog's class count, 分数段 and 同音姓名分班 make the division and its
+// input fingerprint; the record's entry names them all and both
+// fingerprints; 编班 over the public result asks, and 取消 leaves it.
+void PublicWindow::dialogTakesEveryParameter()
+{
+    testkit::WindowDriver w;
+    QVERIFY(w.trigger("actOpen", tableFile_).isEmpty());
+    QString shown;
+    w.dialogs.answerDialog([&shown](QDialog& dialog) {
+        dialog.findChild<QSpinBox*>(QStringLiteral("speDivisionClasses"))->setValue(4);
+        auto* bands = dialog.findChild<QComboBox*>(QStringLiteral("cmbDivisionBands"));
+        bands->setCurrentIndex(bands->findData(5));
+        dialog.findChild<QCheckBox*>(QStringLiteral("chkDivisionSoundAlike"))->setChecked(false);
+        dialog.findChild<QLineEdit*>(QStringLiteral("edtSeed"))->setText(Seed);
+        shown = dialog.findChild<QLabel*>(QStringLiteral("lblInputFingerprint"))->text();
+        return int(QDialog::Accepted);
+    });
+    w.trigger("actPublicDivision");
+    const Division& division = w.window.division();
+    QCOMPARE(int(division.state().FClasses.size()), 4);
+    QCOMPARE(division.settings().rankBands, 5);
+    QVERIFY(!division.settings().soundAlike);
+    const std::string input = division.inputFingerprint();
+    QCOMPARE(input, InputFingerprint(division.state(), {4, false, 5}));
+    QVERIFY(shown.contains(QString::fromStdString(input))); // read out as the division takes it
+    const QString entry = RecordTexts(division).last();
+    for (const QString& part :
+        {QStringLiteral("分 4 个班"), QStringLiteral("分数段 5"), QStringLiteral("同音姓名不必分班"),
+            QStringLiteral("种子 ") + Seed, QStringLiteral("输入指纹 ") + QString::fromStdString(input),
+            QStringLiteral("结果指纹 ") + QString::fromStdString(division.resultFingerprint())})
+        QVERIFY2(entry.contains(part), qPrintable(entry));
+
+    const std::string result = division.resultFingerprint();
+    const QList<testkit::SeenBox> asked = w.click("BitBtn2");
+    QCOMPARE(asked.size(), qsizetype(1));
+    QVERIFY(asked[0].text.contains(QStringLiteral("编班会改动它")));
+    QCOMPARE(division.resultFingerprint(), result);
+    w.dialogs.answerQuestion(QMessageBox::Yes);
+    QVERIFY(w.click("BitBtn2").size() == 1);
+    QVERIFY(division.resultFingerprint() != result);
+    QVERIFY(w.click("BitBtn2").isEmpty()); // no longer the public result: no question
+}
+
 void PublicWindow::checkFindsOneMovedStudent()
 {
     testkit::WindowDriver w;
@@ -221,6 +296,10 @@ void PublicWindow::checkFindsOneMovedStudent()
     w.chooseNode(QStringLiteral("2"));
     w.clickCell("StrGrid", 1, 3);
     const std::vector<int> before = ClassesOfRecords(w.window.state());
+    const QList<testkit::SeenBox> asked = w.moveToClass(3); // the public result stands: 取消 leaves it
+    QVERIFY(ClassesOfRecords(w.window.state()) == before);
+    QVERIFY(asked.size() == 1 && asked[0].text.contains(QStringLiteral("现在的分班是公开分班的结果")));
+    w.dialogs.answerQuestion(QMessageBox::Yes);
     w.moveToClass(3);
     const std::vector<int> after = ClassesOfRecords(w.window.state());
     std::size_t moved = before.size();
@@ -242,6 +321,12 @@ void PublicWindow::checkFindsOneMovedStudent()
     const QString line = QStringLiteral("第 %1 行 %2：记录为 3 班，重做为 2 班").arg(moved + 2).arg(name);
     QVERIFY2(differs[0].text.contains(line), qPrintable(differs[0].text));
     QCOMPARE(differs[0].text.count(QStringLiteral(" 行 ")), qsizetype(1)); // that student alone
+    // Said in plain words first: how many, and the version of the recorded search.
+    QVERIFY2(differs[0].text.contains(QStringLiteral("文件中的分班与重做结果不同（1 名学生）：文件在分班后被改动过，"
+                                                     "或由另一版本生成（记录中的版本 %1")
+                                          .arg(QString::fromStdString(ProgramVersion()))),
+        qPrintable(differs[0].text));
+    QVERIFY(differs[0].text.indexOf(QStringLiteral("文件中的分班")) < differs[0].text.indexOf(line));
 }
 
 void PublicWindow::postedListsHoldNoScores()

@@ -8,8 +8,10 @@
 #include "WindowDriver.h"
 #include "roster/Gb18030.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -152,6 +154,33 @@ private slots:
         QVERIFY(asked.request.filter.split(u";;"_s).contains(u"表格文件 (*.xlsx *.xls *.csv *.tsv *.txt)"_s));
         QVERIFY(asked.request.filter.split(u";;"_s).contains(u"分班文件 (*.fenban)"_s));
         QCOMPARE(asked.request.objectName, u"OpenDialog"_s);
+    }
+
+    // An opened table is work of its own: none of the last work's averages,
+    // total or 分数段; a paste keeps them as it always has.
+    void openedTableStartsItsOwnWork()
+    {
+        WindowDriver pasted;
+        WindowDriver opened;
+        for (WindowDriver* w : {&pasted, &opened}) {
+            Divide(*w);
+            w->click("Button4");
+            w->run([w] {
+                auto* bands = w->control<QComboBox>("cmbBands");
+                bands->setCurrentIndex(bands->findData(5));
+            });
+            QVERIFY(!w->cell("gdAvg", 0, 1).isEmpty());
+        }
+        const QString total = pasted.control<QLineEdit>("Edit1")->text();
+        QVERIFY(pasted.paste(QString::fromUtf8(FileBytes(DataFolder + u"/roster-table.txt"_s))).isEmpty());
+        QVERIFY(opened.trigger("actOpen", DataFolder + u"/roster-table.txt"_s).isEmpty());
+        QVERIFY(!pasted.cell("gdAvg", 0, 1).isEmpty());
+        QCOMPARE(pasted.control<QLineEdit>("Edit1")->text(), total);
+        QCOMPARE(pasted.window.division().settings().rankBands, 5);
+        QVERIFY(opened.cell("gdAvg", 0, 1).isEmpty());
+        QVERIFY(opened.control<QLineEdit>("Edit1")->text().isEmpty());
+        QCOMPARE(opened.control<QComboBox>("cmbBands")->currentData().toInt(), DefaultRankBands);
+        QCOMPARE(opened.window.division().settings().rankBands, DefaultRankBands);
     }
 
     // Quoted fields with separators, quotes and a line end stay one cell

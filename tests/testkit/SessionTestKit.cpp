@@ -122,11 +122,11 @@ std::string RandomAction(World& world, std::mt19937_64& rng, bool withChoices)
         const std::size_t listed = shown < 0 ? s.FStudents.size() : s.FClasses[shown].size();
         if (listed == 0 || s.FClasses.empty())
             return {};
-        const int before = d.view().FShownClass;
+        const Snapshot before = d.capture(); // a move that fails leaves the listing as it was
         d.setListing(shown);
         const int position = static_cast<int>(rng() % listed);
         if (!d.move(position, static_cast<int>(rng() % s.FClasses.size()))) {
-            d.setListing(before);
+            d.restore(before);
             return {};
         }
         return "调班";

@@ -156,6 +156,7 @@ void TForm1::OpenTableFile(const QString& fileName)
     table.reserve(imported.rows.size());
     for (const std::vector<std::string>& row : imported.rows)
         table.emplace_back(row.begin(), row.end());
+    const Choices before = division_.choices(); // filling the grid moves the chosen cell
     FStrGridModel->setRowCount(2);
     ShowTable(table);
     // What opening it had to say goes with the roster it reads (DivisionChanged).
@@ -164,7 +165,7 @@ void TForm1::OpenTableFile(const QString& fileName)
     importPending_ = true;
     const auto done = qScopeGuard([this] { importPending_ = false; });
     work_.openTable(FStrGridModel->grid(), DecimalSeparator(), std::move(imported.extras),
-        QFileInfo(fileName).fileName().toStdString(), note);
+        QFileInfo(fileName).fileName().toStdString(), note, before);
     ui->PageControl1->setCurrentWidget(ui->TabSheet1); // the table, wherever the menu was used
 }
 

@@ -157,6 +157,7 @@ void TForm1::BitBtn1Click()
 {
     if (!MayChangePublicResult(QStringLiteral("读入新的名单")))
         return;
+    const Choices before = division_.choices(); // filling the grid moves the chosen cell
     FStrGridModel->setRowCount(2);
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     if (mime == nullptr || !mime->hasText()) {
@@ -167,7 +168,7 @@ void TForm1::BitBtn1Click()
     const BusyCursor busy;
     const std::string text = mime->text().toStdString();
     ShowTable(SplitTable(text));
-    work_.readTable(FStrGridModel->grid(), DecimalSeparator());
+    work_.readTable(FStrGridModel->grid(), DecimalSeparator(), before);
 }
 
 void TForm1::ShowTable(const FieldRows& table)
@@ -200,9 +201,12 @@ void TForm1::DivisionChanged(const DivisionChange& change)
     };
     switch (change.step) {
     case DivisionStep::ReadTable:
-        if (change.shown) { // an opened table: its own work, none of the last one's figures
+        if (change.shown) { // an opened table: its own work, none of the last one's figures, as at the start
             showTotal();
-            ShowAverages();
+            ShowClassAverages(*FAvgGridModel, division_.shown(), DecimalSeparator());
+            TintClassAverages(*FAvgGridModel, division_.state());
+            balanceGridModel->updateCells([](CellGrid& cells) { cells.clearCells(); });
+            ui->lblTotalDeviation->clear();
         }
         if (!division_.hasRoster())
             return; // a cell that does not convert: the table stays, nothing else is shown

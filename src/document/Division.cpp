@@ -272,7 +272,7 @@ void Division::setRankBands(int bands)
 void Division::setListing(int shownClass)
 {
     view_.FShownClass = shownClass;
-    view_.tableShown = false;
+    view_.tableShown = state_.FClasses.empty(); // a listing needs class lists to list from
     notifyChoice(ChoiceKind::Listing);
 }
 
@@ -302,6 +302,8 @@ void Division::restore(const Snapshot& snapshot)
 {
     RestoreSnapshot(snapshot, state_, source_);
     view_ = {snapshot.selCol, snapshot.selRow, snapshot.shownClass, snapshot.tableShown};
+    if (state_.FClasses.empty())
+        view_.tableShown = true; // no class lists to list from: the grid shows the table
     settings_ = snapshot.settings;
     shown_ = snapshot.shown;
     DivisionChange change {DivisionStep::Restore};

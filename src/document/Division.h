@@ -172,7 +172,7 @@ public:
     void setSoundAlike(bool soundAlike);
     // 分数段: the score bands 一键均衡 keeps even (one of RankBandChoices).
     void setRankBands(int bands);
-    // The listing shown (a listing from now on) and the grid cell chosen: the
+    // The listing shown (a listing from now on, once there are class lists) and the grid cell chosen: the
     // window's, kept with the division for the hand move and for undo.
     void setListing(int shownClass);
     void setSelectedCell(int col, int row);

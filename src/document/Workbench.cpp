@@ -109,13 +109,14 @@ void Workbench::tell(StepKind kind, bool recorded) const
         listener(StepNotice {kind, recorded});
 }
 
-void Workbench::perform(StepKind kind, const std::function<void()>& work, const OpenedFile& opened)
+void Workbench::perform(
+    StepKind kind, const std::function<void()>& work, const OpenedFile& opened, std::optional<Choices> chosen)
 {
     if (depth_ > 0 || !session_) {
         work(); // part of the step around it, or before the history starts
         return;
     }
-    const Choices before = division_.choices();
+    const Choices before = chosen ? *chosen : division_.choices();
     newWork_ = false;
     std::exception_ptr failure;
     ++depth_;
@@ -226,16 +227,19 @@ void Workbench::keepRecord()
         session_->setFileMembers(PublicDivisionJson(division_.publicState()));
 }
 
-void Workbench::readTable(const CellGrid& table, const std::string& decimalSeparator)
+void Workbench::readTable(const CellGrid& table, const std::string& decimalSeparator, std::optional<Choices> before)
 {
-    perform(StepKind::Read, [&] {
-        newWork_ = true;
-        division_.readTable(table, decimalSeparator);
-    });
+    perform(
+        StepKind::Read,
+        [&] {
+            newWork_ = true;
+            division_.readTable(table, decimalSeparator);
+        },
+        {}, before);
 }
 
 void Workbench::openTable(const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras,
-    const std::string& fileName, const std::string& importNote)
+    const std::string& fileName, const std::string& importNote, std::optional<Choices> before)
 {
     perform(
         StepKind::OpenTable,
@@ -243,7 +247,7 @@ void Workbench::openTable(const CellGrid& table, const std::string& decimalSepar
             newWork_ = true;
             division_.readTable(table, decimalSeparator, std::move(extras), true);
         },
-        OpenedFile {fileName, importNote});
+        OpenedFile {fileName, importNote}, before);
 }
 
 void Workbench::openDivision(const std::filesystem::path& file)

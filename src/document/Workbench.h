@@ -99,11 +99,14 @@ public:
     // 读入数据 and 打开 of a table file: the roster of a table grid (row 0 the
     // header, column 0 the row numbers); new work with a record of its own.
     // Throw the roster's ConversionError for a cell that does not convert
-    // (the table is kept without a roster, which is the step).
-    void readTable(const CellGrid& table, const std::string& decimalSeparator);
+    // (the table is kept without a roster, which is the step). `before`: the
+    // choices as they stood when the step began, when filling the grid that
+    // holds the table changed the chosen cell (undo gives them back).
+    void readTable(
+        const CellGrid& table, const std::string& decimalSeparator, std::optional<Choices> before = std::nullopt);
     // `importNote`: how 导入设置 read it ("表头在第 3 行"), for the record.
     void openTable(const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras,
-        const std::string& fileName, const std::string& importNote = {});
+        const std::string& fileName, const std::string& importNote = {}, std::optional<Choices> before = std::nullopt);
     // 打开 a division file; throws what ReadDivisionFile throws, changing nothing.
     void openDivision(const std::filesystem::path& file);
     // Work a run left unsaved: its snapshot, the file's members (its record)
@@ -159,7 +162,8 @@ private:
         std::string name;
         std::string importNote;
     };
-    void perform(StepKind kind, const std::function<void()>& work, const OpenedFile& opened = {});
+    void perform(StepKind kind, const std::function<void()>& work, const OpenedFile& opened = {},
+        std::optional<Choices> before = std::nullopt);
     // A snapshot taking the place of the work (a file opened, a recovery).
     void performOpened(StepKind kind, const Snapshot& snapshot, PublicDivision kept,
         const std::filesystem::path& document, bool saved, const OpenedFile& opened);

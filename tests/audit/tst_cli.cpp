@@ -337,7 +337,7 @@ void CommandLine::wrongInputWritesNothing_data()
                                       << QStringLiteral("不能打开文件");
     QTest::newRow("score with letters") << QStringList {divide, QStringLiteral("LETTERS"), QStringLiteral("--classes"),
         QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.xlsx")}
-                                        << QStringLiteral("分数“8x”不是数字。");
+                                        << QStringLiteral("第 8 行第 E 列（语文）的“8x”不是分数。");
     QTest::newRow("fixed class out of range") << QStringList {divide, QStringLiteral("FIXED"),
         QStringLiteral("--classes"), QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.pdf")}
                                               << QStringLiteral("迪丽热巴·热依扎"); // the whole name in the message

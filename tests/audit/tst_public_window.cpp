@@ -252,7 +252,7 @@ void PublicWindow::dialogTakesEveryParameter()
     QVERIFY(w.trigger("actOpen", tableFile_).isEmpty());
     QString shown;
     w.dialogs.answerDialog([&shown](QDialog& dialog) {
-        dialog.findChild<QSpinBox*>(QStringLiteral("speDivisionClasses"))->setValue(4);
+        dialog.findChild<QSpinBox*>(QStringLiteral("speDivisionClasses"))->setValue(3);
         auto* bands = dialog.findChild<QComboBox*>(QStringLiteral("cmbDivisionBands"));
         bands->setCurrentIndex(bands->findData(5));
         dialog.findChild<QCheckBox*>(QStringLiteral("chkDivisionSoundAlike"))->setChecked(false);
@@ -260,17 +260,19 @@ void PublicWindow::dialogTakesEveryParameter()
         shown = dialog.findChild<QLabel*>(QStringLiteral("lblInputFingerprint"))->text();
         return int(QDialog::Accepted);
     });
-    w.trigger("actPublicDivision");
+    const QList<testkit::SeenBox> done = w.trigger("actPublicDivision");
+    QVERIFY2(done.size() == 1 && done[0].text.startsWith(QStringLiteral("公开分班完成")),
+        qPrintable(done.isEmpty() ? QString() : done[0].text));
     const Division& division = w.window.division();
-    QCOMPARE(int(division.state().FClasses.size()), 4);
+    QCOMPARE(int(division.state().FClasses.size()), 3);
     QCOMPARE(division.settings().rankBands, 5);
     QVERIFY(!division.settings().soundAlike);
     const std::string input = division.inputFingerprint();
-    QCOMPARE(input, InputFingerprint(division.state(), {4, false, 5}));
+    QCOMPARE(input, InputFingerprint(division.state(), {3, false, 5}));
     QVERIFY(shown.contains(QString::fromStdString(input))); // read out as the division takes it
     const QString entry = RecordTexts(division).last();
     for (const QString& part :
-        {QStringLiteral("分 4 个班"), QStringLiteral("分数段 5"), QStringLiteral("同音姓名不必分班"),
+        {QStringLiteral("分 3 个班"), QStringLiteral("分数段 5"), QStringLiteral("同音姓名不必分班"),
             QStringLiteral("种子 ") + Seed, QStringLiteral("输入指纹 ") + QString::fromStdString(input),
             QStringLiteral("结果指纹 ") + QString::fromStdString(division.resultFingerprint())})
         QVERIFY2(entry.contains(part), qPrintable(entry));

@@ -129,16 +129,6 @@ TForm1::TForm1(QWidget* parent)
     CreatePublicActions();
     CreateClerkActions();
     StartSession();
-    // The pinyin of names is read through ICU, which takes long to set up:
-    // set up on the worker now, before any roster needs it.
-    rulesTask_->request([] {
-        try {
-            (void)TonelessReading("\xE5\xBC\xA0"); // 张
-        } catch (const Failure&) {
-            // No pinyin without ICU's data: said where the pinyin is needed.
-        }
-        return std::shared_ptr<const PreparedRules>();
-    });
     setGeometry(270, 150, 696, 480); // the normal geometry; the window opens maximised
     setWindowState(windowState() | Qt::WindowMaximized);
 }
@@ -157,6 +147,16 @@ void TForm1::ConnectHandlers()
                 rules_ = std::move(prepared);
         },
         [this](const std::exception_ptr& failure) { RunGuarded(this, [&] { std::rethrow_exception(failure); }); });
+    // The pinyin of names is read through ICU, which takes long to set up:
+    // set up on the worker now, before any roster needs it.
+    rulesTask_->request([] {
+        try {
+            (void)TonelessReading("\xE5\xBC\xA0"); // 张
+        } catch (const Failure&) {
+            // No pinyin without ICU's data: said where the pinyin is needed.
+        }
+        return std::shared_ptr<const PreparedRules>();
+    });
     connect(ui->BitBtn1, &QPushButton::clicked, this, Step(this, "读入数据", &TForm1::BitBtn1Click));
     connect(ui->SpinEdit1, &QSpinBox::valueChanged, this, Step(this, "分班数", &TForm1::SpinEdit1Change));
     connect(ui->BitBtn2, &QPushButton::clicked, this, Step(this, "编班", &TForm1::BitBtn2Click));
@@ -544,11 +544,19 @@ void TForm1::ShowBrokenRules()
 
 void TForm1::PrepareRules()
 {
+    const std::shared_ptr<const PackedGrid>& table = division_.source().table;
+    if (division_.hasRoster() && table && table == rulesTable_ && division_.classCount() == rulesClassCount_
+        && division_.settings().soundAlike == rulesSoundAlike_ && (rules_ || rulesTask_->pending()))
+        return; // the same roster (undo of a press, a hand move): the same rules
     rules_.reset();
+    rulesTable_.reset();
     if (!division_.hasRoster()) {
         rulesTask_->drop();
         return;
     }
+    rulesTable_ = table;
+    rulesClassCount_ = division_.classCount();
+    rulesSoundAlike_ = division_.settings().soundAlike;
     auto copy = std::make_shared<const DivisionState>(CopyOf(division_.state()));
     rulesTask_->request(
         [copy = std::move(copy), classCount = division_.classCount(), soundAlike = division_.settings().soundAlike] {

@@ -238,6 +238,11 @@ private:
     std::unique_ptr<fenban::AsyncTask<std::shared_ptr<const fenban::PreparedRules>>> rulesTask_;
     std::shared_ptr<const fenban::PreparedRules>
         rules_; // of the roster, count and choice as they stand; none: on their way
+    // What rules_ (or the rules on their way) were made of: the roster's table
+    // (a step that keeps the roster keeps it), the class count, the choice.
+    std::shared_ptr<const fenban::PackedGrid> rulesTable_;
+    int rulesClassCount_ = 0;
+    bool rulesSoundAlike_ = false;
     bool reportStale_ = false; // the figures shown are marked 计算中… and no report is on its way
     int reportBands_ = -1; // the score bands of the figures shown or on their way
 };

@@ -1,22 +1,72 @@
 // The balance report: the tab 均衡 beside 平均分, the 分数段 choice and the
 // worst band figure under the balance strip, and the report in the exports.
+#include "app/AsyncTask.h"
 #include "app/BalanceOutput.h"
 #include "app/HandlerGuard.h"
 #include "app/Unit1.h"
 #include "engine/BalanceReport.h"
+#include "engine/Division.h"
 #include "io/BalanceTable.h"
 #include "io/OutputTables.h"
+#include "rules/RuleBuilder.h"
 #include "ui_Unit1.h"
 #include "views/BalanceCharts.h"
 #include "views/BalancePage.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <algorithm>
 
 using namespace fenban;
+
+namespace {
+
+// Runs `action` each time the watched widget becomes visible.
+class OnShow final : public QObject {
+public:
+    OnShow(QWidget& watched, std::function<void()> action)
+        : QObject(&watched)
+        , action_(std::move(action))
+    {
+        watched.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show)
+            action_();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> action_;
+};
+
+// The report as BalanceReportOf makes it, of a copy of the division's state
+// (on the worker), with the pictures' boxes.
+ReportFigures MakeReportFigures(
+    const DivisionState& state, int classCount, int bands, std::vector<std::string> subjectNames)
+{
+    ReportFigures figures;
+    figures.report = MakeBalanceReport(state, classCount, bands);
+    if (!figures.report.breaches.empty()) {
+        try {
+            // Sound-alike names only keep students apart: they force no count.
+            MarkForcedBreaches(figures.report, state, BuildDivisionRules(state, classCount, false));
+        } catch (const RuleValueError&) {
+            // A bad 固定 value: no rules to go by, so no breach counts as forced.
+        }
+    }
+    figures.boxes = ClassScoreBoxes(state, figures.report.classCount);
+    figures.subjectNames = std::move(subjectNames);
+    return figures;
+}
+
+} // namespace
 
 void TForm1::CreateBalanceControls()
 {
@@ -62,7 +112,19 @@ void TForm1::CreateBalanceControls()
             ShowFingerprints();
         });
     });
-    // After every step and the choice of bands, once the window has shown what the step changed.
+    // The report is made on a worker; its figures arrive by a queued call.
+    reportTask_ = std::make_unique<AsyncTask<ReportFigures>>(
+        this, [this](ReportFigures figures) { RunGuarded(this, [&] { ShowReportFigures(std::move(figures)); }); },
+        [this](const std::exception_ptr& failure) { RunGuarded(this, [&] { std::rethrow_exception(failure); }); });
+    // A report not wanted while nothing showed it is asked for when it shows.
+    const auto whenShown = [this] {
+        if (reportStale_ && BalanceReportShown())
+            RequestBalanceReport();
+    };
+    new OnShow(*tabBalance, whenShown);
+    new OnShow(*lblWorstBand, whenShown);
+    // After every step and choice that changes what it counts, once the
+    // window has shown what the step changed. Other choices leave it.
     work_.listen([this](const DivisionChange& change) {
         if (change.step != DivisionStep::Choice || change.choice == ChoiceKind::Bands)
             ShowBalanceReport();
@@ -70,26 +132,65 @@ void TForm1::CreateBalanceControls()
     ShowBalanceReport();
 }
 
+bool TForm1::BalanceReportShown() const
+{
+    return tabBalance->isVisible() || lblWorstBand->isVisible();
+}
+
 void TForm1::ShowBalanceReport()
 {
+    reportBands_ = division_.settings().rankBands;
     {
         const QSignalBlocker blocker(cmbBands);
-        cmbBands->setCurrentIndex(cmbBands->findData(division_.settings().rankBands));
+        cmbBands->setCurrentIndex(cmbBands->findData(reportBands_));
     }
-    const BalanceReport report = BalanceReportOf(division_);
-    if (report.grade.size == 0) { // no student in a class list yet
+    const DivisionState& s = division_.state();
+    bool listed = false; // a student in a class list: else there is nothing to report
+    for (std::size_t c = 0; c < s.FClasses.size() && c < static_cast<std::size_t>(division_.classCount()); ++c)
+        listed = listed || !s.FClasses[c].empty();
+    reportTask_->drop(); // what was on its way counts the division as it was
+    reportStale_ = listed;
+    if (!listed) {
         lblWorstBand->clear();
+        lblWorstBand->setToolTip(QString());
         tabBalance->clear();
         return;
     }
-    lblWorstBand->setText(QString::fromStdString(WorstBandText(report)));
+    // Never a figure of the division as it was: marked until the new one arrives.
+    lblWorstBand->setText(QStringLiteral("计算中…"));
+    lblWorstBand->setToolTip(QString());
+    tabBalance->markPending();
+    if (BalanceReportShown())
+        RequestBalanceReport();
+}
+
+void TForm1::RequestBalanceReport()
+{
+    reportStale_ = false;
+    // The worker reads a copy of its own: the division may change meanwhile.
+    auto copy = std::make_shared<const DivisionState>(CopyOf(division_.state()));
+    reportTask_->request([copy = std::move(copy), classCount = division_.classCount(), bands = reportBands_,
+                             names = division_.settings().subjectNames]() mutable {
+        return MakeReportFigures(*copy, classCount, bands, std::move(names));
+    });
+}
+
+void TForm1::ShowReportFigures(ReportFigures figures)
+{
+    lblWorstBand->setText(QString::fromStdString(WorstBandText(figures.report)));
     // Each count out of bounds, named; the 均衡 tab lists them too.
     QStringList breaches;
-    for (const BalanceReport::BandBreach& breach : report.breaches)
+    for (const BalanceReport::BandBreach& breach : figures.report.breaches)
         breaches << QString::fromStdString(BreachText(breach));
     lblWorstBand->setToolTip(breaches.join(QLatin1Char('\n')));
-    tabBalance->showReport(
-        report, ClassScoreBoxes(division_.state(), report.classCount), division_.settings().subjectNames);
+    tabBalance->showReport(figures.report, std::move(figures.boxes), std::move(figures.subjectNames));
+}
+
+void TForm1::settleBalanceReport()
+{
+    if (reportStale_)
+        RequestBalanceReport();
+    reportTask_->settle();
 }
 
 namespace fenban {

@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "app/AsyncTask.h"
 #include "app/BusyCursor.h"
 #include "app/Dialogs.h"
 #include "app/HandlerGuard.h"
@@ -18,9 +19,11 @@
 #include "rules/RuleBreaches.h"
 #include "rules/RuleBuilder.h"
 #include "rules/RuleMessages.h"
+#include "rules/SoundAlike.h"
 #include "session/RecoveryFile.h"
 #include "session/Session.h"
 #include "ui_Unit1.h"
+#include "views/BalancePage.h"
 #include "views/BalanceViews.h"
 #include "views/ClassViews.h"
 #include "views/StringGridModel.h"
@@ -38,6 +41,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 using namespace fenban;
 
@@ -60,6 +64,21 @@ void PaintLegend(QLabel& label, const QColor& tint)
                             .arg(tint.blue())
                             .arg(tint.alpha()));
 }
+
+} // namespace
+
+namespace fenban {
+
+// The rules of one roster at one class count and sound-alike choice, or why
+// they cannot be made (a bad 固定 value).
+struct PreparedRules {
+    DivisionRules rules;
+    std::optional<std::string> problem;
+};
+
+} // namespace fenban
+
+namespace {
 
 } // namespace
 
@@ -108,6 +127,23 @@ TForm1::~TForm1()
 
 void TForm1::ConnectHandlers()
 {
+    rulesTask_ = std::make_unique<AsyncTask<std::shared_ptr<const PreparedRules>>>(
+        this,
+        [this](std::shared_ptr<const PreparedRules> prepared) {
+            if (prepared)
+                rules_ = std::move(prepared);
+        },
+        [this](const std::exception_ptr& failure) { RunGuarded(this, [&] { std::rethrow_exception(failure); }); });
+    // The pinyin of names is read through ICU, which takes long to set up:
+    // set up on the worker now, before any roster needs it.
+    rulesTask_->request([] {
+        try {
+            (void)TonelessReading("\xE5\xBC\xA0"); // 张
+        } catch (const Failure&) {
+            // No pinyin without ICU's data: said where the pinyin is needed.
+        }
+        return std::shared_ptr<const PreparedRules>();
+    });
     connect(ui->BitBtn1, &QPushButton::clicked, this, Guarded(this, &TForm1::BitBtn1Click));
     connect(ui->SpinEdit1, &QSpinBox::valueChanged, this, Guarded(this, &TForm1::SpinEdit1Change));
     connect(ui->BitBtn2, &QPushButton::clicked, this, Guarded(this, &TForm1::BitBtn2Click));
@@ -194,6 +230,9 @@ void TForm1::ShowSubjects()
 
 void TForm1::DivisionChanged(const DivisionChange& change)
 {
+    // The rules read the records' names and rule texts and the class count.
+    if (change.roster || change.classCount || change.step == DivisionStep::Optimise)
+        PrepareRules();
     const auto showTotal = [this] {
         const ShownFigures& shown = division_.shown();
         ui->Edit1->setText(
@@ -247,8 +286,10 @@ void TForm1::DivisionChanged(const DivisionChange& change)
         ShowRestored();
         return;
     case DivisionStep::Choice:
-        if (change.choice == ChoiceKind::SoundAlike)
+        if (change.choice == ChoiceKind::SoundAlike) {
+            PrepareRules();
             ShowBrokenRules();
+        }
         return;
     }
 }
@@ -407,8 +448,12 @@ void TForm1::ShowBrokenRules()
     const int classCount = division_.classCount();
     if (!HasDivision(s, classCount))
         return;
-    try {
-        const DivisionRules rules = BuildDivisionRules(s, classCount, division_.settings().soundAlike);
+    const PreparedRules& prepared = CurrentRules();
+    if (prepared.problem) {
+        label->setText(QStringLiteral("固定值有误"));
+        label->setToolTip(QString::fromStdString(*prepared.problem));
+    } else {
+        const DivisionRules& rules = prepared.rules;
         if (rules.empty())
             return;
         const std::vector<int> classOf = ClassesOfRecords(s);
@@ -428,11 +473,48 @@ void TForm1::ShowBrokenRules()
             lines << QStringLiteral("……另有 %1 条。").arg(static_cast<qsizetype>(broken.size()) - listed);
         label->setText(QStringLiteral("未满足的规则：%1 条").arg(broken.size()));
         label->setToolTip(lines.join(QLatin1Char('\n')));
-    } catch (const RuleValueError& problem) {
-        label->setText(QStringLiteral("固定值有误"));
-        label->setToolTip(QString::fromUtf8(problem.what()));
     }
     label->setStyleSheet(QStringLiteral("QLabel { color: #a04a00; }"));
+}
+
+void TForm1::PrepareRules()
+{
+    const std::shared_ptr<const PackedGrid>& table = division_.source().table;
+    if (division_.hasRoster() && table && table == rulesTable_ && division_.classCount() == rulesClassCount_
+        && division_.settings().soundAlike == rulesSoundAlike_ && (rules_ || rulesTask_->pending()))
+        return; // the same roster (undo of a press, a hand move): the same rules
+    rules_.reset();
+    rulesTable_.reset();
+    if (!division_.hasRoster()) {
+        rulesTask_->drop();
+        return;
+    }
+    rulesTable_ = table;
+    rulesClassCount_ = division_.classCount();
+    rulesSoundAlike_ = division_.settings().soundAlike;
+    auto copy = std::make_shared<const DivisionState>(CopyOf(division_.state()));
+    rulesTask_->request(
+        [copy = std::move(copy), classCount = division_.classCount(), soundAlike = division_.settings().soundAlike] {
+            auto prepared = std::make_shared<PreparedRules>();
+            try {
+                prepared->rules = BuildDivisionRules(*copy, classCount, soundAlike);
+            } catch (const RuleValueError& problem) {
+                prepared->problem = problem.what();
+            }
+            return std::shared_ptr<const PreparedRules>(std::move(prepared));
+        });
+}
+
+const PreparedRules& TForm1::CurrentRules()
+{
+    if (!rules_) {
+        rulesTask_->settle();
+        if (!rules_) { // nothing on its way for this roster
+            PrepareRules();
+            rulesTask_->settle();
+        }
+    }
+    return *rules_;
 }
 
 void TForm1::StrGridSelectCell(int col, int row)

@@ -25,6 +25,9 @@ class QMenu;
 class QTreeWidgetItem;
 
 namespace fenban {
+template <class T> class AsyncTask;
+struct ReportFigures;
+struct PreparedRules;
 class FindBar;
 class BalancePage;
 class LeftOverRecovery;
@@ -60,6 +63,10 @@ public:
     void flushRecovery() { work_.flushRecovery(); }
     // A file named on the command line (or opened from the file manager), opened as 打开 opens it.
     void openNamedFile(const QString& fileName);
+    // Returns when the balance figures (the 均衡 tab, lblWorstBand) are those
+    // of the division as it stands: the report on its way has arrived, or one
+    // that nothing showed yet has been made.
+    void settleBalanceReport();
 
 signals:
     // A progress report of 一键均衡 has reached the window (fraction done,
@@ -98,6 +105,11 @@ private:
     void ShowAverages(); // the averages table, its tint and the balance figures
     // The broken-rules figure of the balance panel, from the class lists as they stand.
     void ShowBrokenRules();
+    // The rules of the roster at the class count and sound-alike choice: made
+    // on a worker when one of those changes (the pinyin of every name is
+    // read), waited for only when asked for before they arrived.
+    void PrepareRules();
+    const fenban::PreparedRules& CurrentRules();
     // The roster listing again, when it lists the whole grade or a class.
     void RedrawListing();
     void ShowBalancePanel(); // gaps, tint, total and broken rules of the statistics as they stand
@@ -135,7 +147,12 @@ private:
     // The balance report (BalanceControls.cpp): the tab 均衡, the 分数段 choice
     // and the worst band figure under the balance strip.
     void CreateBalanceControls();
-    void ShowBalanceReport(); // of the division as it stands, after every step and choice
+    // Of the division as it stands, after every step and choice: the figures
+    // are marked 计算中… and the report is asked for when something shows it.
+    void ShowBalanceReport();
+    bool BalanceReportShown() const; // the 均衡 tab or the band figure is visible
+    void RequestBalanceReport(); // made on the worker from a copy of the division
+    void ShowReportFigures(fenban::ReportFigures figures); // the report arrived
 
     // Keeping the work (SessionActions.cpp)
     void CreateSessionActions(); // the 文件 and 编辑 menus' items, the toolbar, status bar and recovery bar
@@ -194,4 +211,15 @@ private:
     fenban::BalancePage* tabBalance = nullptr;
     QComboBox* cmbBands = nullptr;
     QLabel* lblWorstBand = nullptr;
+    std::unique_ptr<fenban::AsyncTask<fenban::ReportFigures>> reportTask_;
+    std::unique_ptr<fenban::AsyncTask<std::shared_ptr<const fenban::PreparedRules>>> rulesTask_;
+    std::shared_ptr<const fenban::PreparedRules>
+        rules_; // of the roster, count and choice as they stand; none: on their way
+    // What rules_ (or the rules on their way) were made of: the roster's table
+    // (a step that keeps the roster keeps it), the class count, the choice.
+    std::shared_ptr<const fenban::PackedGrid> rulesTable_;
+    int rulesClassCount_ = 0;
+    bool rulesSoundAlike_ = false;
+    bool reportStale_ = false; // the figures shown are marked 计算中… and no report is on its way
+    int reportBands_ = -1; // the score bands of the figures shown or on their way
 };

@@ -6,8 +6,12 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
 #include <QSplitter>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <memory>
@@ -62,6 +66,45 @@ std::set<std::pair<int, int>> OutOfBounds(const BalanceReport& report, const Out
     return cells;
 }
 
+// Roughly how wide a text is written: a character beyond ASCII (a Chinese
+// one) counts twice.
+std::size_t WrittenWidth(const std::string& utf8)
+{
+    std::size_t width = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80)
+            width += 2;
+        else if (byte >= 0xC0)
+            width += 4;
+    }
+    return width;
+}
+
+// Each column as wide as its widest text: only the widest-looking cell of
+// each column is measured (the view's own fitting lays out every cell).
+void FitColumns(QTableView& view, const CellGrid& cells)
+{
+    const QFontMetrics metrics(view.font());
+    const int margin = 2 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1) + 2;
+    for (int col = 1; col < cells.colCount(); ++col) {
+        const std::string* widest = nullptr;
+        std::size_t widestWidth = 0;
+        for (int row = 1; row < cells.rowCount(); ++row) {
+            const std::string& text = cells.cell(col, row);
+            const std::size_t width = WrittenWidth(text);
+            if (widest == nullptr || width > widestWidth) {
+                widest = &text;
+                widestWidth = width;
+            }
+        }
+        int width = view.horizontalHeader()->sectionSizeHint(col - 1);
+        if (widest != nullptr)
+            width = std::max(width, metrics.horizontalAdvance(QString::fromStdString(*widest)) + margin);
+        view.setColumnWidth(col - 1, width);
+    }
+}
+
 // The view takes the chart; the one it showed is no longer its own.
 void ShowChart(QChartView& view, std::unique_ptr<QChart> chart)
 {
@@ -79,7 +122,11 @@ QColor OutOfBoundsTint()
 BalancePage::BalancePage(QWidget* parent)
     : QWidget(parent)
 {
+    pending_ = new QLabel(QStringLiteral("计算中…"), this);
+    pending_->setObjectName(QStringLiteral("lblReportPending"));
+    pending_->hide();
     auto* splitter = new QSplitter(Qt::Vertical, this);
+    figures_ = splitter;
     view_ = new StringGridView(splitter);
     view_->setObjectName(QStringLiteral("gdBalanceReport"));
     grid_ = new StringGridModel(1, 1, this);
@@ -98,6 +145,7 @@ BalancePage::BalancePage(QWidget* parent)
     splitter->setStretchFactor(1, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(pending_);
     layout->addWidget(splitter);
 }
 
@@ -121,10 +169,11 @@ void BalancePage::showReport(
     grid_->setBackgrounds([out = OutOfBounds(report, table)](int col, int row) {
         return out.count({col, row}) != 0 ? OutOfBoundsTint() : QColor();
     });
-    view_->resizeColumnsToContents();
+    FitColumns(*view_, grid_->grid());
     report_ = report;
     boxes_ = std::move(boxes);
     subjectNames_ = std::move(subjectNames);
+    setPending(false);
     chartsStale_ = true;
     if (isVisible())
         drawCharts();
@@ -139,8 +188,25 @@ void BalancePage::clear()
     report_ = {};
     boxes_.clear();
     chartsStale_ = false;
+    setPending(false);
     for (QChartView* view : {scores_, gaps_})
         ShowChart(*view, std::make_unique<QChart>());
+}
+
+void BalancePage::markPending()
+{
+    setPending(true);
+}
+
+bool BalancePage::pending() const
+{
+    return !pending_->isHidden();
+}
+
+void BalancePage::setPending(bool pending)
+{
+    pending_->setHidden(!pending);
+    figures_->setEnabled(!pending);
 }
 
 void BalancePage::showEvent(QShowEvent* event)

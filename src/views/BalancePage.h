@@ -8,11 +8,20 @@
 #include <vector>
 
 class QChartView;
+class QLabel;
 
 namespace fenban {
 
 class StringGridModel;
 class StringGridView;
+
+// What the balance tab and the band figure show, made together off the GUI
+// thread from an unchanging copy of the division.
+struct ReportFigures {
+    BalanceReport report;
+    std::vector<ScoreBox> boxes;
+    std::vector<std::string> subjectNames; // UTF-8, the total first
+};
 
 // The balance tab (均衡): the report as the workbook's sheet 均衡 has it in
 // the grid gdBalanceReport, counts out of bounds tinted; beside it a box plot
@@ -28,6 +37,10 @@ public:
     void showReport(const BalanceReport& report, std::vector<ScoreBox> boxes, std::vector<std::string> subjectNames);
     // No division: an empty page.
     void clear();
+    // The figures shown are no longer those of the division: 计算中… over
+    // them, greyed, until the next showReport or clear.
+    void markPending();
+    bool pending() const;
 
     const StringGridModel& grid() const { return *grid_; }
 
@@ -36,7 +49,10 @@ protected:
 
 private:
     void drawCharts();
+    void setPending(bool pending);
 
+    QLabel* pending_ = nullptr;
+    QWidget* figures_ = nullptr;
     StringGridModel* grid_ = nullptr;
     StringGridView* view_ = nullptr;
     QChartView* scores_ = nullptr;

@@ -6,6 +6,8 @@
 #include "GradeText.h"
 #include "OutputReaders.h"
 #include "WindowDriver.h"
+#include "io/BalanceTable.h"
+#include "outputs/DivisionOutputs.h"
 
 #include <QBarSeries>
 #include <QBarSet>
@@ -80,6 +82,7 @@ private slots:
         auto* pages = w.control<QTabWidget>("PageControl1");
         pages->setCurrentWidget(w.control<QWidget>("tabBalance"));
         QCOMPARE(pages->tabText(pages->currentIndex()), u"均衡"_s);
+        w.settleReports(); // asked for as the tab showed, made on the worker
 
         const DivisionState& state = w.window.state();
         const CountedBalance counted = CountBalanceByHand(state, Classes, 5);
@@ -135,6 +138,7 @@ private slots:
         QVERIFY(w.trigger("actSaveAs", file).isEmpty());
         WindowDriver opened;
         QVERIFY(opened.trigger("actOpen", file).isEmpty());
+        opened.settleReports();
         QCOMPARE(opened.control<QComboBox>("cmbBands")->currentText(), u"5"_s);
         QCOMPARE(opened.window.division().settings().rankBands, 5);
         QCOMPARE(opened.control<QLabel>("lblWorstBand")->text(), w.control<QLabel>("lblWorstBand")->text());
@@ -144,6 +148,7 @@ private slots:
         opened.chooseNode(u"1"_s);
         opened.clickCell("StrGrid", 1, 1);
         QVERIFY(opened.moveToClass(2).isEmpty());
+        opened.settleReports();
         const CountedBalance moved = CountBalanceByHand(opened.window.state(), Classes, 5);
         QCOMPARE(opened.cell("gdBalanceReport", Column(w, u"人数"_s), 1), u"39"_s);
         QCOMPARE(opened.cell("gdBalanceReport", Column(w, u"人数"_s), 2), u"41"_s);
@@ -162,6 +167,53 @@ private slots:
                                  && line.contains(u" 第%1段：%2 人，应为"_s.arg(out.band + 1).arg(out.count));
                          }),
                 qPrintable(worst->toolTip()));
+    }
+
+    // A click returns before the report is made: the figures say 计算中… until
+    // the report of the division as it stands arrives, whether something
+    // showed them (made at once on the worker) or not (made when shown).
+    void figuresAreCurrentOrMarkedPending()
+    {
+        WindowDriver w;
+        Divide(w);
+        auto* pages = w.control<QTabWidget>("PageControl1");
+        pages->setCurrentWidget(w.control<QWidget>("TabSheet2")); // the band figure shows
+        w.settleReports();
+        const QLabel* worst = w.control<QLabel>("lblWorstBand");
+        const QLabel* pending = w.control<QLabel>("lblReportPending");
+        QVERIFY(pending->isHidden());
+        const auto checkCurrent = [&] {
+            const BalanceReport expected = BalanceReportOf(w.window.division());
+            QCOMPARE(worst->text(), QString::fromStdString(WorstBandText(expected)));
+            QVERIFY(pending->isHidden());
+            const OutputTable table = BalanceTable(expected, w.window.division().settings().subjectNames);
+            QCOMPARE(w.rows("gdBalanceReport"), static_cast<int>(table.rows.size()) + 1);
+            for (std::size_t r = 0; r < table.rows.size(); ++r)
+                for (std::size_t c = 0; c < table.rows[r].size(); ++c)
+                    QCOMPARE(w.cell("gdBalanceReport", static_cast<int>(c), static_cast<int>(r) + 1),
+                        QString::fromStdString(CellText(table.rows[r][c])));
+        };
+        for (const char* button : {"BitBtn2", "Button4", "Button4"}) {
+            const QString before = worst->text();
+            if (!w.click(button).isEmpty()) { // 调整 found no swap: nothing changed
+                QCOMPARE(worst->text(), before);
+                continue;
+            }
+            QCOMPARE(worst->text(), u"计算中…"_s);
+            QVERIFY(!pending->isHidden());
+        }
+        w.settleReports();
+        checkCurrent();
+        QCoreApplication::processEvents(); // the queued hand-overs of replaced requests change nothing
+        checkCurrent();
+
+        // Nothing shows the report: marked, and made when the 均衡 tab shows.
+        pages->setCurrentWidget(w.control<QWidget>("TabSheet1"));
+        QVERIFY(w.click("BitBtn2").isEmpty());
+        QCOMPARE(worst->text(), u"计算中…"_s);
+        pages->setCurrentWidget(w.control<QWidget>("tabBalance"));
+        w.settleReports();
+        checkCurrent();
     }
 
     // The workbook's last sheet and the PDF's last pages are the report, its pictures drawn.

@@ -85,6 +85,10 @@ public:
     // ("dlgBalanceProgress") as the first progress report arrives (byEscape:
     // the Esc key instead); a check fails when there was none.
     QList<SeenBox> balanceAll(bool cancelAtFirstReport = false, bool byEscape = false);
+    // Returns when the balance report's figures (the 均衡 tab, lblWorstBand)
+    // are those of the division as it stands: after a click they may still be
+    // on their way from the worker (shown as 计算中…).
+    void settleReports() { window.settleBalanceReport(); }
     // Progress reports that reached the window after the last balanceAll stopped its run.
     int reportsAfterStop() const { return reportsAfterStop_; }
 

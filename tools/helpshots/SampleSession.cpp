@@ -60,6 +60,7 @@ void SampleSession::listEveryone()
 void SampleSession::showTab(const char* pageName)
 {
     control<QTabWidget>("PageControl1")->setCurrentWidget(control(pageName));
+    window_.settleBalanceReport(); // the band figure as it stands, not 计算中…
 }
 
 QString ReadSampleGrade(const QString& path)

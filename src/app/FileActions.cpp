@@ -161,6 +161,7 @@ void TForm1::OpenTableFile(const QString& fileName)
     importTable_ = division_.source().table;
     importWarnings_ = std::move(imported.warnings);
     importRows_ = std::move(imported.rowNumbers);
+    importSheets_ = SheetsReadText(imported);
     ui->PageControl1->setCurrentWidget(ui->TabSheet1); // the table, wherever the menu was used
 }
 

@@ -214,6 +214,7 @@ private:
     std::shared_ptr<const fenban::PackedGrid> importTable_;
     std::vector<std::string> importWarnings_;
     std::vector<int> importRows_; // the sheet's row of each of its students (none: as the table stands)
+    std::string importSheets_; // the sheets read, when several were
     fenban::BalancePage* tabBalance = nullptr;
     QComboBox* cmbBands = nullptr;
     QLabel* lblWorstBand = nullptr;

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace fenban {
@@ -48,7 +49,12 @@ struct ImportedTable {
     std::vector<std::string> warnings; // "第 12 行 数学：缺考", the summed total, …
     // The spreadsheet's row of each student, when they come from one sheet; empty when taken as it stands.
     std::vector<int> rowNumbers;
+    // Each sheet read and its students' rows, when several sheets are read one after another.
+    std::vector<std::pair<std::string, int>> sheetsRead;
 };
+
+// "读了 3 个工作表：1班 200 行，2班 198 行，3班 201 行"; empty unless several sheets were read.
+std::string SheetsReadText(const ImportedTable& table);
 
 // A table that cannot be read with the choice made: the message names the
 // sheet, the row as the spreadsheet numbers it and the column.
@@ -79,10 +85,13 @@ std::vector<ColumnRole> ProposeRoles(const TableRows& rows, int headerRow, std::
 // False when fewer than two sheets have cells.
 bool SheetsShareHeader(const std::vector<TableSheet>& sheets);
 
-// The choice proposed for a file's sheets: the first sheet with cells, as it
-// stands when it is in the own layout (whatever the other sheets hold);
-// otherwise its header row and roles by header, and all sheets merged when
-// they share their header.
+// The choice proposed for a file's sheets. Unasked, as they stand: a single sheet
+// with cells in the own layout, the sheet 全部 of the program's own workbook
+// (its class sheets and 平均分, 均衡 left out), or several sheets all in the
+// own layout under one header, merged one after another. Otherwise asked:
+// the first sheet with cells (or 全部) by its header row and roles by header,
+// all sheets merged when they share their header, and the doubts say which
+// sheets are read.
 ImportProposal ProposeImport(const std::vector<TableSheet>& sheets, std::string_view decimalSeparator);
 
 // The header words of the choice's header row, the key under which a choice

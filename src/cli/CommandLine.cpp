@@ -13,6 +13,7 @@
 #include "io/ClassListPrint.h"
 #include "io/OutputTables.h"
 #include "io/PublicOutputs.h"
+#include "io/TableLayout.h"
 #include "io/WorkbookFile.h"
 #include "roster/Gb18030.h"
 #include "roster/RosterBuilder.h"
@@ -263,11 +264,17 @@ void CheckCount(const DivisionState& state, int classCount)
 }
 
 // Reads a table file's roster by `read`, a cell that does not convert named with the file.
-template <class Read> void ReadTableRoster(const std::filesystem::path& file, Read&& read)
+template <class Read> void ReadTableRoster(const std::filesystem::path& file, const ImportedTable& opened, Read&& read)
 {
     try {
         std::forward<Read>(read)();
+    } catch (const OutOfRangeError&) {
+        throw Failure("不能分班：表格“" + PathText(file) + "”"
+            + LargestScoreText(opened.rows, opened.rowNumbers, DecimalSeparator()) + "超出范围，算不出平均分。");
     } catch (const ConversionError& problem) {
+        if (const std::string cell = UnreadableCellText(opened.rows, opened.rowNumbers, DecimalSeparator());
+            !cell.empty())
+            throw Failure("不能读入表格“" + PathText(file) + "”：" + cell + "。");
         // The roster's message quotes the cell: 'abc' is not a valid … value.
         const std::string what = problem.what();
         const std::size_t open = what.find('\'');
@@ -332,10 +339,11 @@ int Divide(const Arguments& arguments)
     std::vector<std::string> teacherList;
     if (arguments.teachers)
         teacherList = ReadTeachers(*arguments.teachers);
-    const TableRows table = ReadTableFile(arguments.input);
+    const ImportedTable opened = ReadUnaskedTable(arguments.input, DecimalSeparator());
+    const TableRows& table = opened.rows;
     // The window's document and its steps: 打开, 分班数, 公开分班.
     Division division;
-    ReadTableRoster(arguments.input, [&] { division.readTable(TableGrid(table), DecimalSeparator()); });
+    ReadTableRoster(arguments.input, opened, [&] { division.readTable(TableGrid(table), DecimalSeparator()); });
     const DivisionOptions& options = arguments.options;
     division.setSoundAlike(options.soundAlike);
     division.setClassCount(options.classCount);
@@ -350,7 +358,9 @@ int Divide(const Arguments& arguments)
     division.note(RecordKind::Open, OpenRecordText(FileNameText(arguments.input), students, options.classCount, input));
     Tell("读入 " + std::to_string(students) + " 人，分 " + std::to_string(options.classCount) + " 个班；种子 "
         + arguments.seedText);
-    division.applyDivided(DivideInPublic(division.source(), division.options(options.bands), Control(arguments)));
+    ReadTableRoster(arguments.input, opened, [&] {
+        division.applyDivided(DivideInPublic(division.source(), division.options(options.bands), Control(arguments)));
+    });
     division.setBalanceSeed(arguments.seedText, options.bands);
     const std::string result = division.resultFingerprint();
     division.note(RecordKind::BalanceAll, PublicDivisionRecordText(arguments.seedText, options.bands, result));
@@ -411,9 +421,9 @@ int Report(const DivisionCheck& check)
 
 int CheckTable(const Arguments& arguments)
 {
-    const TableRows table = ReadTableFile(arguments.input);
+    const ImportedTable opened = ReadUnaskedTable(arguments.input, DecimalSeparator());
     DivisionState state;
-    ReadTableRoster(arguments.input, [&] { ReadRoster(table, DecimalSeparator(), state); });
+    ReadTableRoster(arguments.input, opened, [&] { ReadRoster(opened.rows, DecimalSeparator(), state); });
     CheckCount(state, arguments.options.classCount);
     DivisionCheck check;
     check.options = arguments.options;
@@ -421,7 +431,7 @@ int CheckTable(const Arguments& arguments)
     check.expected = NormalFingerprint(arguments.expect);
     check.inputFingerprint = InputFingerprint(state, check.options);
     Print(check.inputFingerprint);
-    RedoDivision(state, check, Control(arguments));
+    ReadTableRoster(arguments.input, opened, [&] { RedoDivision(state, check, Control(arguments)); });
     return Report(check);
 }
 

@@ -1,6 +1,7 @@
 #include "io/TableLayout.h"
 
 #include "roster/NumberText.h"
+#include "roster/RosterBuilder.h"
 #include "roster/RuleColumns.h"
 #include "roster/ScoreParser.h"
 #include "roster/Student.h"
@@ -65,6 +66,14 @@ const std::string& Cell(const TableRows& rows, std::size_t row, std::size_t colu
 bool BlankRow(const std::vector<std::string>& row)
 {
     return std::all_of(row.begin(), row.end(), [](const std::string& cell) { return TrimRuleText(cell).empty(); });
+}
+
+// A rule column's header as the roster is to find it: "同 班" is 同班, as for the
+// import. Other headers stay as written.
+std::string RuleHeader(const std::string& header)
+{
+    std::string word = HeaderWord(header);
+    return RuleColumnKindOfHeader(word) ? word : header;
 }
 
 std::size_t WidthFrom(const TableRows& rows, std::size_t first)
@@ -318,12 +327,14 @@ bool IsOwnLayout(const TableRows& rows, std::string_view decimalSeparator)
     // The scores end before the first rule column, as the roster build reads them.
     std::size_t scoreEnd = FirstScoreColumn - 1 + SubjectCount;
     for (std::size_t c = FirstRuleColumn - 1; c < std::min(scoreEnd, rows[0].size()); ++c) {
-        if (!rows[0][c].empty() && RuleColumnKindOfHeader(rows[0][c])) {
+        if (RuleColumnKindOfHeader(HeaderWord(rows[0][c]))) {
             scoreEnd = c;
             break;
         }
     }
     for (std::size_t r = 1; r < rows.size(); ++r) {
+        if (BlankRow(rows[r]))
+            continue; // left out when opened
         if (!IsClassNo(Cell(rows, r, 2), decimalSeparator))
             return false;
         for (std::size_t c = FirstScoreColumn - 1; c < scoreEnd; ++c)
@@ -377,7 +388,7 @@ std::vector<ColumnRole> ProposeRoles(const TableRows& rows, int headerRow, std::
             role = once(classNo, ColumnRole::Class);
         } else if (OneOf(word, TotalWords)) {
             role = once(total, ColumnRole::Total);
-        } else if (RuleColumnKindOfHeader(text)) {
+        } else if (RuleColumnKindOfHeader(word)) {
             role = ColumnRole::Rule;
         } else if (OneOf(word, ExtraWords)) {
             role = ColumnRole::Extra;
@@ -523,8 +534,11 @@ ImportedTable OwnLayoutTable(const std::vector<TableSheet>& sheets, int only, in
         const TableSheet& sheet = sheets[s];
         if (sheet.rows.empty() || (only >= 0 && static_cast<int>(s) != only))
             continue;
-        if (table.rows.empty())
+        if (table.rows.empty()) {
             table.rows.push_back(sheet.rows[0]);
+            for (std::size_t c = FirstRuleColumn - 1; c < table.rows[0].size(); ++c)
+                table.rows[0][c] = RuleHeader(table.rows[0][c]);
+        }
         int read = 0;
         for (std::size_t r = 1; r < sheet.rows.size(); ++r) {
             if (BlankRow(sheet.rows[r])) {
@@ -580,7 +594,7 @@ ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportCho
     for (const std::size_t c : layout.subjects)
         top.push_back(header(c));
     for (const std::size_t c : layout.rules)
-        top.push_back(c < headerCells.size() ? headerCells[c] : std::string());
+        top.push_back(c < headerCells.size() ? RuleHeader(headerCells[c]) : std::string());
     table.rows.push_back(std::move(top));
     for (const std::size_t c : layout.extras)
         table.extras.headers.push_back(header(c));
@@ -617,6 +631,97 @@ ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportCho
         }
     }
     return table;
+}
+
+ImportedTable UnaskedTable(const std::vector<TableSheet>& sheets, std::string_view decimalSeparator)
+{
+    const ImportProposal proposal = ProposeImport(sheets, decimalSeparator);
+    if (!proposal.askUser)
+        return ImportTable(sheets, proposal.choice, decimalSeparator);
+    std::string named;
+    for (const TableSheet& sheet : sheets)
+        if (!sheet.rows.empty())
+            named += (named.empty() ? "" : "、") + ("“" + sheet.name + "”");
+    const TableSheet& sheet = sheets[static_cast<std::size_t>(FirstSheetWithCells(sheets))];
+    if (named != "“" + sheet.name + "”")
+        throw ImportError("工作簿的工作表" + named
+            + "不是同一个表头的分班格式，不知道读哪些：请在窗口里打开，用“导入设置”选择，或只留下要读的工作表。");
+    ImportedTable table {sheet.rows, {}, {}, {}, {}};
+    for (std::size_t r = 1; r < sheet.rows.size(); ++r)
+        table.rowNumbers.push_back(static_cast<int>(r) + sheet.firstRow + 1);
+    return table;
+}
+
+ImportedTable ReadUnaskedTable(const std::filesystem::path& file, std::string_view decimalSeparator)
+{
+    const std::vector<TableSheet> sheets = ReadTableSheets(file);
+    if (FirstSheetWithCells(sheets) < 0)
+        ReadTableFile(file); // tells that the file holds no table
+    try {
+        return UnaskedTable(sheets, decimalSeparator);
+    } catch (const ImportError& error) {
+        const std::u8string path = file.u8string();
+        throw ImportError("不能读入表格“" + std::string(path.begin(), path.end()) + "”：" + error.what());
+    }
+}
+
+namespace {
+
+// The class and score cells of an own-layout table as the roster reads them:
+// `visit(row, column)` for each, rows from 1.
+template <class Visit> void ForEachNumberCell(const TableRows& rows, Visit&& visit)
+{
+    if (rows.empty())
+        return;
+    std::size_t scoreEnd = FirstScoreColumn - 1 + SubjectCount;
+    for (std::size_t c = FirstRuleColumn - 1; c < std::min(scoreEnd, rows[0].size()); ++c) {
+        if (RuleColumnKindOfHeader(rows[0][c])) {
+            scoreEnd = c;
+            break;
+        }
+    }
+    for (std::size_t r = 1; r < rows.size(); ++r)
+        for (std::size_t c = ClassColumn - 1; c < scoreEnd && c < rows[r].size(); ++c)
+            visit(r, c);
+}
+
+std::string CellPlace(const TableRows& rows, const std::vector<int>& rowNumbers, std::size_t r, std::size_t c)
+{
+    const int row = r - 1 < rowNumbers.size() ? rowNumbers[r - 1] : static_cast<int>(r) + 1;
+    return "第 " + std::to_string(row) + " 行第 " + ColumnLetters(static_cast<int>(c)) + " 列（"
+        + std::string(TrimRuleText(Cell(rows, 0, c))) + "）的“" + rows[r][c] + "”";
+}
+
+} // namespace
+
+std::string UnreadableCellText(
+    const TableRows& rows, const std::vector<int>& rowNumbers, std::string_view decimalSeparator)
+{
+    std::string text;
+    ForEachNumberCell(rows, [&](std::size_t r, std::size_t c) {
+        const bool classCell = c == ClassColumn - 1;
+        if (text.empty()
+            && !(classCell ? IsClassNo(rows[r][c], decimalSeparator) : IsScore(rows[r][c], decimalSeparator)))
+            text = CellPlace(rows, rowNumbers, r, c) + (classCell ? "不是班级号" : "不是分数");
+    });
+    return text;
+}
+
+std::string LargestScoreText(
+    const TableRows& rows, const std::vector<int>& rowNumbers, std::string_view decimalSeparator)
+{
+    std::string text;
+    long double largest = -1.0L;
+    ForEachNumberCell(rows, [&](std::size_t r, std::size_t c) {
+        if (c == ClassColumn - 1 || !IsScore(rows[r][c], decimalSeparator))
+            return;
+        const long double magnitude = std::fabs(ParseScore(rows[r][c], decimalSeparator));
+        if (magnitude > largest) {
+            largest = magnitude;
+            text = CellPlace(rows, rowNumbers, r, c);
+        }
+    });
+    return text;
 }
 
 std::string SheetsReadText(const ImportedTable& table)

@@ -4,6 +4,7 @@
 #include "io/TableFile.h"
 #include "roster/ExtraColumns.h"
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -109,6 +110,28 @@ std::vector<std::string> ChosenHeader(const std::vector<TableSheet>& sheets, con
 // number, and for a choice without 姓名 or 性别 or with more than ten subjects.
 ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportChoice& choice,
     std::string_view decimalSeparator, int firstRowNumber = 1);
+
+// The table a file opens as without a question, as the command line reads it:
+// what ProposeImport takes unasked; else a single sheet with cells as it stands,
+// for the roster's reading to judge (rowNumbers naming its rows). Throws
+// ImportError when several sheets with cells would have to be chosen from.
+ImportedTable UnaskedTable(const std::vector<TableSheet>& sheets, std::string_view decimalSeparator);
+
+// UnaskedTable of a file's sheets (ReadTableSheets); its ImportError names the file.
+// Throws TableReadError as ReadTableFile does.
+ImportedTable ReadUnaskedTable(const std::filesystem::path& file, std::string_view decimalSeparator);
+
+// The first class or score cell of a table in the own layout that the roster
+// does not read, as "第 5 行第 C 列（班级）的“2班”不是班级号"; empty when none.
+// Rows are named by rowNumbers (entry i for the student of rows[i + 1]) or,
+// without them, as the spreadsheet numbers a table starting in row 1.
+std::string UnreadableCellText(
+    const TableRows& rows, const std::vector<int>& rowNumbers, std::string_view decimalSeparator);
+
+// The score cell of the largest magnitude, as "第 9 行第 E 列（语文）的“1e18”": the
+// one that puts an average out of range first. Empty for a table without scores.
+std::string LargestScoreText(
+    const TableRows& rows, const std::vector<int>& rowNumbers, std::string_view decimalSeparator);
 
 // A spreadsheet column's letters: 0 -> "A", 26 -> "AA".
 std::string ColumnLetters(int column);

@@ -1,5 +1,7 @@
 #include "audit/OperationRecord.h"
 
+#include "audit/Fingerprint.h"
+
 #include <QJsonObject>
 #include <array>
 
@@ -115,16 +117,26 @@ OperationRecord OperationRecord::fromJson(const QJsonArray& json)
     return record;
 }
 
+namespace {
+
+// The input fingerprint and the version of the text it is taken of.
+std::string InputText(std::string_view inputFingerprint)
+{
+    return "；输入指纹 " + Str(inputFingerprint) + "（第 " + std::to_string(InputTextVersion) + " 版）";
+}
+
+} // namespace
+
 std::string ReadRecordText(int students, int classCount, std::string_view inputFingerprint)
 {
-    return "读入数据：" + std::to_string(students) + " 人，分 " + std::to_string(classCount) + " 个班；输入指纹 "
-        + Str(inputFingerprint);
+    return "读入数据：" + std::to_string(students) + " 人，分 " + std::to_string(classCount) + " 个班"
+        + InputText(inputFingerprint);
 }
 
 std::string OpenRecordText(std::string_view fileName, int students, int classCount, std::string_view inputFingerprint)
 {
-    return "打开 " + Str(fileName) + "：" + std::to_string(students) + " 人，分 " + std::to_string(classCount)
-        + " 个班；输入指纹 " + Str(inputFingerprint);
+    return "打开 " + Str(fileName) + "：" + std::to_string(students) + " 人，分 " + std::to_string(classCount) + " 个班"
+        + InputText(inputFingerprint);
 }
 
 std::string ClassCountRecordText(int classCount)

@@ -23,6 +23,7 @@
 #include <QDate>
 #include <QFile>
 #include <QGuiApplication>
+#include <QJsonObject>
 #include <QLocale>
 #include <QStringDecoder>
 #include <algorithm>
@@ -440,6 +441,11 @@ int CheckDivisionFile(const Arguments& arguments)
     DivisionState recorded;
     DivisionState redone;
     DivisionCheck check = ReadDivisionFileCheck(arguments.input, recorded, redone);
+    QJsonObject whole;
+    ReadDivisionFile(arguments.input, &whole);
+    if (const std::string other = OtherInputVersionText(ReadPublicDivision(whole).record); !other.empty())
+        Tell(other); // before it compares
+
     Tell("分班文件：" + std::to_string(recorded.Records.size()) + " 人，分 " + std::to_string(check.options.classCount)
         + " 个班；种子 " + check.seedText);
     Print(check.inputFingerprint);

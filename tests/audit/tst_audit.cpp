@@ -278,6 +278,14 @@ void Audit::recordReadsBackFromTheFile()
     }
     QVERIFY(!RecordKindOfStep("拷贝"));
 
+    // A check says so when the last reading took its fingerprint by another version.
+    QCOMPARE(OtherInputVersionText(record), std::string());
+    OperationRecord older;
+    older.add(RecordKind::Read, "读入数据：600 人，分 13 个班；输入指纹 " + input, at);
+    QVERIFY(OtherInputVersionText(older).find("按第 1 版的输入文本算的，本程序按第 2 版算") != std::string::npos);
+    older.add(RecordKind::Open, OpenRecordText("初二.xlsx", 600, 13, input), at);
+    QCOMPARE(OtherInputVersionText(older), std::string());
+
     const QByteArray json = QJsonDocument(PublicDivisionJson(division)).toJson();
     QCOMPARE(ReadPublicDivision(QJsonDocument::fromJson(json).object()), division);
     QCOMPARE(ReadPublicDivision(QJsonObject {}), PublicDivision {});

@@ -162,6 +162,7 @@ void TForm1::OpenTableFile(const QString& fileName)
     // What opening it had to say goes with the roster it reads (DivisionChanged).
     importWarnings_ = std::move(imported.warnings);
     importRows_ = std::move(imported.rowNumbers);
+    importSheets_ = SheetsReadText(imported);
     importPending_ = true;
     const auto done = qScopeGuard([this] { importPending_ = false; });
     work_.openTable(FStrGridModel->grid(), DecimalSeparator(), std::move(imported.extras),

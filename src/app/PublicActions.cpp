@@ -275,15 +275,19 @@ void TForm1::actCheckDivisionExecute()
     if (!ended)
         return;
     const QString file = QFileInfo(fileName).fileName();
+    // Said first when the file's input fingerprint was taken by another version.
+    const QString version = check.otherVersion.empty() ? QString() : Text(check.otherVersion) + QStringLiteral("\n\n");
     if (check.matches()) {
         CurrentDialogs().showMessage(this, QMessageBox::Information, ProductName(),
-            QStringLiteral("核验一致：按“%1”中的名单、分班数、选项和种子 %2 重做，结果相同。\n结果指纹：%3")
-                .arg(file, Text(check.seedText), Text(check.redone)));
+            version
+                + QStringLiteral("核验一致：按“%1”中的名单、分班数、选项和种子 %2 重做，结果相同。\n结果指纹：%3")
+                      .arg(file, Text(check.seedText), Text(check.redone)));
         return;
     }
-    QString text = QStringLiteral("核验不一致：按“%1”中的名单、分班数、选项和种子 %2 重做，结果不同。\n"
-                                  "重做的结果指纹：%3\n文件中的结果指纹：%4")
-                       .arg(file, Text(check.seedText), Text(check.redone), Text(check.expected));
+    QString text = version
+        + QStringLiteral("核验不一致：按“%1”中的名单、分班数、选项和种子 %2 重做，结果不同。\n"
+                         "重做的结果指纹：%3\n文件中的结果指纹：%4")
+              .arg(file, Text(check.seedText), Text(check.redone), Text(check.expected));
     if (!check.differences.empty()) {
         text += QStringLiteral("\n\n%1。\n最先不同的学生：").arg(Text(DifferenceSummary(check)));
         for (const std::string& line : check.differences)

@@ -327,7 +327,8 @@ void TForm1::ShowRosterSummary()
         FSummaryTable = table;
     }
     FSummary->classes = division_.classCount();
-    summary->setText(Text(SummaryStatusText(*FSummary)));
+    const bool sheets = importTable_ == table && !importSheets_.empty();
+    summary->setText(Text(SummaryStatusText(*FSummary) + (sheets ? "；" + importSheets_ : std::string())));
     const QString warningText = ReadWarningText();
     warnings->setText(warningText);
     warnings->setVisible(!warningText.isEmpty());

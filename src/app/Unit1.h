@@ -208,6 +208,7 @@ private:
     std::vector<std::string> importWarnings_;
     std::vector<int> importRows_; // the sheet's row of each of its students (none: as the table stands)
     bool importPending_ = false; // a table file is being opened: its roster takes the import's warnings
+    std::string importSheets_; // the sheets read, when several were
     fenban::BalancePage* tabBalance = nullptr;
     QComboBox* cmbBands = nullptr;
     QLabel* lblWorstBand = nullptr;

@@ -81,7 +81,7 @@ std::string CanonicalField(std::string_view utf8)
 
 std::string InputCanonicalText(const DivisionState& state, const DivisionOptions& options)
 {
-    std::string text = "fenban-input\t1\n";
+    std::string text = "fenban-input\t" + std::to_string(InputTextVersion) + "\n";
     AddLine(text, "classes", std::to_string(options.classCount));
     AddLine(text, "sound-alike", options.soundAlike ? "1" : "0");
     AddLine(text, "bands", std::to_string(options.bands));

@@ -23,6 +23,10 @@ struct DivisionOptions {
 // CanonicalNumber.
 std::string InputCanonicalText(const DivisionState& state, const DivisionOptions& options);
 
+// The version on the input text's first line: 2 since opened files leave out
+// rows without text and read "同 班" as 同班.
+inline constexpr int InputTextVersion = 2;
+
 // The canonical text of a result: per record, in roster order, its name and
 // the class whose list holds it (ClassesOfRecords: 0 for none).
 std::string ResultCanonicalText(const DivisionState& state);

@@ -1,6 +1,9 @@
 #include "audit/OperationRecord.h"
 
+#include "audit/Fingerprint.h"
+
 #include <QJsonObject>
+#include <algorithm>
 #include <array>
 
 namespace fenban {
@@ -106,16 +109,49 @@ OperationRecord OperationRecord::fromJson(const QJsonArray& json)
     return record;
 }
 
+namespace {
+
+// The version of the input text a fingerprint is taken of, as the record names it.
+std::string VersionText()
+{
+    return "（第 " + std::to_string(InputTextVersion) + " 版）";
+}
+
+std::string InputText(std::string_view inputFingerprint)
+{
+    return "；输入指纹 " + Str(inputFingerprint) + VersionText();
+}
+
+} // namespace
+
 std::string ReadRecordText(int students, int classCount, std::string_view inputFingerprint)
 {
-    return "读入数据：" + std::to_string(students) + " 人，分 " + std::to_string(classCount) + " 个班；输入指纹 "
-        + Str(inputFingerprint);
+    return "读入数据：" + std::to_string(students) + " 人，分 " + std::to_string(classCount) + " 个班"
+        + InputText(inputFingerprint);
 }
 
 std::string OpenRecordText(std::string_view fileName, int students, int classCount, std::string_view inputFingerprint)
 {
-    return "打开 " + Str(fileName) + "：" + std::to_string(students) + " 人，分 " + std::to_string(classCount)
-        + " 个班；输入指纹 " + Str(inputFingerprint);
+    return "打开 " + Str(fileName) + "：" + std::to_string(students) + " 人，分 " + std::to_string(classCount) + " 个班"
+        + InputText(inputFingerprint);
+}
+
+std::string OtherInputVersionText(const OperationRecord& record)
+{
+    const auto& entries = record.entries();
+    const auto read = std::find_if(entries.rbegin(), entries.rend(), [](const RecordEntry& entry) {
+        return (entry.kind == RecordKind::Open || entry.kind == RecordKind::Read)
+            && entry.text.find("输入指纹") != std::string::npos;
+    });
+    if (read == entries.rend() || read->text.ends_with(VersionText()))
+        return {};
+    const std::size_t named = read->text.rfind("（第 ");
+    const std::string version = named == std::string::npos || !read->text.ends_with(" 版）")
+        ? std::string("1")
+        : read->text.substr(named + std::string_view("（第 ").size(),
+            read->text.size() - named - std::string_view("（第 ").size() - std::string_view(" 版）").size());
+    return "这个分班文件的输入指纹是按第 " + version + " 版的输入文本算的，本程序按第 "
+        + std::to_string(InputTextVersion) + " 版算，输入指纹会不同；结果照样核验。";
 }
 
 std::string ClassCountRecordText(int classCount)

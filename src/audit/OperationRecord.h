@@ -73,6 +73,11 @@ std::string RecordedVersion(const OperationRecord& record);
 // fingerprint the whole 64 digits.
 std::string ReadRecordText(int students, int classCount, std::string_view inputFingerprint);
 std::string OpenRecordText(std::string_view fileName, int students, int classCount, std::string_view inputFingerprint);
+
+// What a check of a division file says before it compares when the record's
+// last entry of 打开 or 读入数据 took its input fingerprint by another version
+// of the input text (an entry naming none is version 1); empty otherwise.
+std::string OtherInputVersionText(const OperationRecord& record);
 std::string ClassCountRecordText(int classCount);
 std::string AssignRecordText(int classCount, std::string_view resultFingerprint);
 std::string AdjustRecordText(int classA, int classB, std::string_view subject, std::string_view resultFingerprint);

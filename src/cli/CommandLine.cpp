@@ -24,6 +24,7 @@
 #include <QDate>
 #include <QFile>
 #include <QGuiApplication>
+#include <QJsonObject>
 #include <QLocale>
 #include <QStringDecoder>
 #include <algorithm>
@@ -258,11 +259,17 @@ OptimiseControl Control(const Arguments& arguments)
 }
 
 // Reads a table file's roster by `read`, a cell that does not convert named with the file.
-template <class Read> void ReadTableRoster(const std::filesystem::path& file, Read&& read)
+template <class Read> void ReadTableRoster(const std::filesystem::path& file, const ImportedTable& opened, Read&& read)
 {
     try {
         std::forward<Read>(read)();
+    } catch (const OutOfRangeError&) {
+        throw Failure("不能分班：表格“" + PathText(file) + "”"
+            + LargestScoreText(opened.rows, opened.rowNumbers, DecimalSeparator()) + "超出范围，算不出平均分。");
     } catch (const ConversionError& problem) {
+        if (const std::string cell = UnreadableCellText(opened.rows, opened.rowNumbers, DecimalSeparator());
+            !cell.empty())
+            throw Failure("不能读入表格“" + PathText(file) + "”：" + cell + "。");
         // The roster's message quotes the cell: 'abc' is not a valid … value.
         const std::string what = problem.what();
         const std::size_t open = what.find('\'');
@@ -347,7 +354,7 @@ int Divide(const Arguments& arguments)
     // The window's steps: 打开 and 公开分班.
     Workbench work;
     work.start(CellGrid(RosterColumns, 2), nullptr, false);
-    ReadTableRoster(arguments.input, [&] {
+    ReadTableRoster(arguments.input, imported.table, [&] {
         DivideTableInPublic(work, imported, FileNameText(arguments.input), DecimalSeparator(), arguments.options,
             arguments.seedText, std::move(teachers), Control(arguments));
     });
@@ -414,7 +421,8 @@ int CheckTable(const Arguments& arguments)
 {
     const ProposedImport imported = ReadLikeOpen(arguments.input);
     DivisionState state;
-    ReadTableRoster(arguments.input, [&] { ReadRoster(imported.table.rows, DecimalSeparator(), state); });
+    ReadTableRoster(
+        arguments.input, imported.table, [&] { ReadRoster(imported.table.rows, DecimalSeparator(), state); });
     CheckClassCount(state, arguments.options.classCount);
     DivisionCheck check;
     check.options = arguments.options;
@@ -422,7 +430,7 @@ int CheckTable(const Arguments& arguments)
     check.expected = NormalFingerprint(arguments.expect);
     check.inputFingerprint = InputFingerprint(state, check.options);
     Print(check.inputFingerprint);
-    RedoDivision(state, check, Control(arguments));
+    ReadTableRoster(arguments.input, imported.table, [&] { RedoDivision(state, check, Control(arguments)); });
     return Report(check);
 }
 
@@ -431,6 +439,9 @@ int CheckDivisionFile(const Arguments& arguments)
     DivisionState recorded;
     DivisionState redone;
     DivisionCheck check = ReadDivisionFileCheck(arguments.input, recorded, redone);
+    if (!check.otherVersion.empty())
+        Tell(check.otherVersion); // before it compares
+
     Tell("分班文件：" + std::to_string(recorded.Records.size()) + " 人，分 " + std::to_string(check.options.classCount)
         + " 个班；种子 " + check.seedText);
     Print(check.inputFingerprint);

@@ -22,6 +22,12 @@ public:
     using Failure::Failure;
 };
 
+// A value out of the range a calculation can hold (a score too large to average).
+class OutOfRangeError : public Failure {
+public:
+    using Failure::Failure;
+};
+
 // A file could not be written.
 class WriteError : public Failure {
 public:

@@ -141,6 +141,7 @@ DivisionCheck ReadDivisionFileCheck(const std::filesystem::path& file, DivisionS
     check.seedText = kept.seedText.empty() ? std::string(DefaultSeedText) : NormalSeedText(kept.seedText);
     check.expected = ResultFingerprint(recorded);
     check.recordedVersion = RecordedVersion(kept.record);
+    check.otherVersion = OtherInputVersionText(kept.record);
     ReadRosterFromGrid(snapshot.roster.table->Unpack(), snapshot.roster.decimalSeparator, redone);
     check.inputFingerprint = InputFingerprint(redone, check.options);
     return check;

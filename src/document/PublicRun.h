@@ -84,6 +84,7 @@ struct DivisionCheck {
     std::vector<std::string> differences; // FirstDifferences, when the recorded classes are known
     std::size_t differing = 0; // students whose classes differ, when the recorded classes are known
     std::string recordedVersion; // of the file's last search (RecordedVersion); empty when none
+    std::string otherVersion; // OtherInputVersionText of the file's record: said before the comparison
 
     bool matches() const { return FingerprintMatches(expected, redone); }
 };

@@ -12,7 +12,7 @@ double RoundTwoDecimals(long double x)
 {
     const long double q = static_cast<long double>(static_cast<double>(x)) / HundredthFactor;
     if (!(std::fabs(q) < 0x1p63L))
-        throw Failure("Invalid floating point operation");
+        throw OutOfRangeError("Invalid floating point operation");
     return HundredthsValue(std::llrint(q)); // default rounding: halves to even
 }
 

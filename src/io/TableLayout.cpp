@@ -1,6 +1,7 @@
 #include "io/TableLayout.h"
 
 #include "roster/NumberText.h"
+#include "roster/RosterBuilder.h"
 #include "roster/RuleColumns.h"
 #include "roster/ScoreParser.h"
 #include "roster/Student.h"
@@ -65,6 +66,14 @@ const std::string& Cell(const TableRows& rows, std::size_t row, std::size_t colu
 bool BlankRow(const std::vector<std::string>& row)
 {
     return std::all_of(row.begin(), row.end(), [](const std::string& cell) { return TrimRuleText(cell).empty(); });
+}
+
+// A rule column's header as the roster is to find it: "同 班" is 同班, as for the
+// import. Other headers stay as written.
+std::string RuleHeader(const std::string& header)
+{
+    std::string word = HeaderWord(header);
+    return RuleColumnKindOfHeader(word) ? word : header;
 }
 
 std::size_t WidthFrom(const TableRows& rows, std::size_t first)
@@ -318,12 +327,14 @@ bool IsOwnLayout(const TableRows& rows, std::string_view decimalSeparator)
     // The scores end before the first rule column, as the roster build reads them.
     std::size_t scoreEnd = FirstScoreColumn - 1 + SubjectCount;
     for (std::size_t c = FirstRuleColumn - 1; c < std::min(scoreEnd, rows[0].size()); ++c) {
-        if (!rows[0][c].empty() && RuleColumnKindOfHeader(rows[0][c])) {
+        if (RuleColumnKindOfHeader(HeaderWord(rows[0][c]))) {
             scoreEnd = c;
             break;
         }
     }
     for (std::size_t r = 1; r < rows.size(); ++r) {
+        if (BlankRow(rows[r]))
+            continue; // left out when opened
         if (!IsClassNo(Cell(rows, r, 2), decimalSeparator))
             return false;
         for (std::size_t c = FirstScoreColumn - 1; c < scoreEnd; ++c)
@@ -377,7 +388,7 @@ std::vector<ColumnRole> ProposeRoles(const TableRows& rows, int headerRow, std::
             role = once(classNo, ColumnRole::Class);
         } else if (OneOf(word, TotalWords)) {
             role = once(total, ColumnRole::Total);
-        } else if (RuleColumnKindOfHeader(text)) {
+        } else if (RuleColumnKindOfHeader(word)) {
             role = ColumnRole::Rule;
         } else if (OneOf(word, ExtraWords)) {
             role = ColumnRole::Extra;
@@ -423,25 +434,79 @@ bool SheetsShareHeader(const std::vector<TableSheet>& sheets)
     return withCells >= 2;
 }
 
+namespace {
+
+// The sheet 全部 of the program's own workbook: the other sheets are its class
+// lists under the same header, or its 平均分 and 均衡. -1 when there is none.
+int GradeSheet(const std::vector<TableSheet>& sheets)
+{
+    const auto grade = std::find_if(
+        sheets.begin(), sheets.end(), [](const TableSheet& sheet) { return HeaderWord(sheet.name) == "全部"; });
+    if (grade == sheets.end() || FindHeaderRow(grade->rows) < 0)
+        return -1;
+    const std::vector<std::string> header = HeaderWords(grade->rows, FindHeaderRow(grade->rows));
+    for (const TableSheet& sheet : sheets) {
+        if (sheet.rows.empty() || &sheet == &*grade || sheet.name == "平均分" || sheet.name == "均衡")
+            continue;
+        const int headerRow = FindHeaderRow(sheet.rows);
+        if (headerRow < 0 || HeaderWords(sheet.rows, headerRow) != header)
+            return -1;
+    }
+    return static_cast<int>(grade - sheets.begin());
+}
+
+// Whether every sheet with cells is in the own layout, all under one header.
+bool OwnLayoutSheets(const std::vector<TableSheet>& sheets, std::string_view decimalSeparator)
+{
+    std::optional<std::vector<std::string>> shared;
+    for (const TableSheet& sheet : sheets) {
+        if (sheet.rows.empty())
+            continue;
+        if (!IsOwnLayout(sheet.rows, decimalSeparator) || (shared && *shared != HeaderWords(sheet.rows, 0)))
+            return false;
+        shared = HeaderWords(sheet.rows, 0);
+    }
+    return true;
+}
+
+} // namespace
+
 ImportProposal ProposeImport(const std::vector<TableSheet>& sheets, std::string_view decimalSeparator)
 {
     ImportProposal proposal;
     const int first = FirstSheetWithCells(sheets);
     if (first < 0)
         throw ImportError("表格里没有数据。");
-    const TableSheet& sheet = sheets[static_cast<std::size_t>(first)];
-    const TableRows& rows = sheet.rows;
     ImportChoice& choice = proposal.choice;
     choice.sheet = first;
-    // The own layout opens as it always has: its first sheet with cells, unasked.
-    if (IsOwnLayout(rows, decimalSeparator)) {
+    const int withCells = static_cast<int>(
+        std::count_if(sheets.begin(), sheets.end(), [](const TableSheet& sheet) { return !sheet.rows.empty(); }));
+    const int grade = withCells > 1 ? GradeSheet(sheets) : -1;
+    if (grade >= 0)
+        choice.sheet = grade;
+    const TableSheet& sheet = sheets[static_cast<std::size_t>(choice.sheet)];
+    const TableRows& rows = sheet.rows;
+    // The own layout opens unasked: a single sheet, the 全部 of the program's workbook, or
+    // sheets sharing one header, one after another.
+    if ((withCells == 1 || grade >= 0) && IsOwnLayout(rows, decimalSeparator)) {
         choice.headerRow = 0;
         choice.asIs = true;
         return proposal;
     }
-    if (SheetsShareHeader(sheets)) {
+    if (grade < 0 && OwnLayoutSheets(sheets, decimalSeparator)) {
+        choice.sheet = ImportChoice::MergeSheets;
+        choice.headerRow = 0;
+        choice.asIs = true;
+        return proposal;
+    }
+    if (grade >= 0) {
+        proposal.doubts.push_back("工作表“" + sheet.name + "”含各班工作表的全部学生：只读这一个工作表");
+    } else if (SheetsShareHeader(sheets)) {
         choice.sheet = ImportChoice::MergeSheets;
         proposal.doubts.push_back("各工作表的表头相同：合并所有工作表，一个接一个读入");
+    } else if (withCells > 1) {
+        proposal.doubts.push_back("工作簿有 " + std::to_string(withCells) + " 个有数据的工作表，表头不同：只读工作表“"
+            + sheet.name + "”，可以另选");
     }
     choice.headerRow = FindHeaderRow(rows);
     if (choice.headerRow < 0) {
@@ -455,6 +520,44 @@ ImportProposal ProposeImport(const std::vector<TableSheet>& sheets, std::string_
     proposal.askUser = true;
     return proposal;
 }
+
+namespace {
+
+// Own-layout sheets as they stand: the header, then each sheet's rows (all sheets with
+// cells when `only` is -1). Rows without text between students are left out, as the
+// import leaves them out; each student's spreadsheet row is kept when some are.
+ImportedTable OwnLayoutTable(const std::vector<TableSheet>& sheets, int only, int firstRowNumber)
+{
+    ImportedTable table;
+    bool skipped = false;
+    for (std::size_t s = 0; s < sheets.size(); ++s) {
+        const TableSheet& sheet = sheets[s];
+        if (sheet.rows.empty() || (only >= 0 && static_cast<int>(s) != only))
+            continue;
+        if (table.rows.empty()) {
+            table.rows.push_back(sheet.rows[0]);
+            for (std::size_t c = FirstRuleColumn - 1; c < table.rows[0].size(); ++c)
+                table.rows[0][c] = RuleHeader(table.rows[0][c]);
+        }
+        int read = 0;
+        for (std::size_t r = 1; r < sheet.rows.size(); ++r) {
+            if (BlankRow(sheet.rows[r])) {
+                skipped = true;
+                continue;
+            }
+            table.rows.push_back(sheet.rows[r]);
+            table.rowNumbers.push_back(static_cast<int>(r) + sheet.firstRow + firstRowNumber);
+            ++read;
+        }
+        if (only < 0)
+            table.sheetsRead.emplace_back(sheet.name, read);
+    }
+    if (only < 0 || !skipped)
+        table.rowNumbers.clear();
+    return table;
+}
+
+} // namespace
 
 std::vector<std::string> ChosenHeader(const std::vector<TableSheet>& sheets, const ImportChoice& choice)
 {
@@ -470,8 +573,8 @@ ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportCho
     const bool merge = choice.sheet == ImportChoice::MergeSheets;
     if (!merge && (choice.sheet < 0 || static_cast<std::size_t>(choice.sheet) >= sheets.size()))
         throw ImportError("没有这个工作表。");
-    if (choice.asIs && !merge)
-        return {sheets[static_cast<std::size_t>(choice.sheet)].rows, {}, {}, {}};
+    if (choice.asIs)
+        return OwnLayoutTable(sheets, merge ? -1 : choice.sheet, firstRowNumber);
 
     const Layout layout = CheckedLayout(choice.roles);
     const std::vector<std::string> chosen = ChosenHeader(sheets, choice);
@@ -491,7 +594,7 @@ ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportCho
     for (const std::size_t c : layout.subjects)
         top.push_back(header(c));
     for (const std::size_t c : layout.rules)
-        top.push_back(c < headerCells.size() ? headerCells[c] : std::string());
+        top.push_back(c < headerCells.size() ? RuleHeader(headerCells[c]) : std::string());
     table.rows.push_back(std::move(top));
     for (const std::size_t c : layout.extras)
         table.extras.headers.push_back(header(c));
@@ -521,9 +624,83 @@ ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportCho
             importer.readRow(sheet.rows[r], place, table);
             if (!merge)
                 table.rowNumbers.push_back(place.rowNumber);
+            else if (table.sheetsRead.empty() || table.sheetsRead.back().first != sheet.name)
+                table.sheetsRead.emplace_back(sheet.name, 1);
+            else
+                ++table.sheetsRead.back().second;
         }
     }
     return table;
+}
+
+namespace {
+
+// The class and score cells of an own-layout table as the roster reads them:
+// `visit(row, column)` for each, rows from 1.
+template <class Visit> void ForEachNumberCell(const TableRows& rows, Visit&& visit)
+{
+    if (rows.empty())
+        return;
+    std::size_t scoreEnd = FirstScoreColumn - 1 + SubjectCount;
+    for (std::size_t c = FirstRuleColumn - 1; c < std::min(scoreEnd, rows[0].size()); ++c) {
+        if (RuleColumnKindOfHeader(rows[0][c])) {
+            scoreEnd = c;
+            break;
+        }
+    }
+    for (std::size_t r = 1; r < rows.size(); ++r)
+        for (std::size_t c = ClassColumn - 1; c < scoreEnd && c < rows[r].size(); ++c)
+            visit(r, c);
+}
+
+std::string CellPlace(const TableRows& rows, const std::vector<int>& rowNumbers, std::size_t r, std::size_t c)
+{
+    const int row = r - 1 < rowNumbers.size() ? rowNumbers[r - 1] : static_cast<int>(r) + 1;
+    return "第 " + std::to_string(row) + " 行第 " + ColumnLetters(static_cast<int>(c)) + " 列（"
+        + std::string(TrimRuleText(Cell(rows, 0, c))) + "）的“" + rows[r][c] + "”";
+}
+
+} // namespace
+
+std::string UnreadableCellText(
+    const TableRows& rows, const std::vector<int>& rowNumbers, std::string_view decimalSeparator)
+{
+    std::string text;
+    ForEachNumberCell(rows, [&](std::size_t r, std::size_t c) {
+        const bool classCell = c == ClassColumn - 1;
+        if (text.empty()
+            && !(classCell ? IsClassNo(rows[r][c], decimalSeparator) : IsScore(rows[r][c], decimalSeparator)))
+            text = CellPlace(rows, rowNumbers, r, c) + (classCell ? "不是班级号" : "不是分数");
+    });
+    return text;
+}
+
+std::string LargestScoreText(
+    const TableRows& rows, const std::vector<int>& rowNumbers, std::string_view decimalSeparator)
+{
+    std::string text;
+    long double largest = -1.0L;
+    ForEachNumberCell(rows, [&](std::size_t r, std::size_t c) {
+        if (c == ClassColumn - 1 || !IsScore(rows[r][c], decimalSeparator))
+            return;
+        const long double magnitude = std::fabs(ParseScore(rows[r][c], decimalSeparator));
+        if (magnitude > largest) {
+            largest = magnitude;
+            text = CellPlace(rows, rowNumbers, r, c);
+        }
+    });
+    return text;
+}
+
+std::string SheetsReadText(const ImportedTable& table)
+{
+    if (table.sheetsRead.size() < 2)
+        return {};
+    std::string text = "读了 " + std::to_string(table.sheetsRead.size()) + " 个工作表：";
+    for (std::size_t s = 0; s < table.sheetsRead.size(); ++s)
+        text += (s > 0 ? "，" : "") + table.sheetsRead[s].first + " " + std::to_string(table.sheetsRead[s].second)
+            + " 行";
+    return text;
 }
 
 std::string ColumnLetters(int column)

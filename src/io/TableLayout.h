@@ -4,8 +4,10 @@
 #include "io/TableFile.h"
 #include "roster/ExtraColumns.h"
 
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace fenban {
@@ -48,7 +50,12 @@ struct ImportedTable {
     std::vector<std::string> warnings; // "第 12 行 数学：缺考", the summed total, …
     // The spreadsheet's row of each student, when they come from one sheet; empty when taken as it stands.
     std::vector<int> rowNumbers;
+    // Each sheet read and its students' rows, when several sheets are read one after another.
+    std::vector<std::pair<std::string, int>> sheetsRead;
 };
+
+// "读了 3 个工作表：1班 200 行，2班 198 行，3班 201 行"; empty unless several sheets were read.
+std::string SheetsReadText(const ImportedTable& table);
 
 // A table that cannot be read with the choice made: the message names the
 // sheet, the row as the spreadsheet numbers it and the column.
@@ -79,10 +86,13 @@ std::vector<ColumnRole> ProposeRoles(const TableRows& rows, int headerRow, std::
 // False when fewer than two sheets have cells.
 bool SheetsShareHeader(const std::vector<TableSheet>& sheets);
 
-// The choice proposed for a file's sheets: the first sheet with cells, as it
-// stands when it is in the own layout (whatever the other sheets hold);
-// otherwise its header row and roles by header, and all sheets merged when
-// they share their header.
+// The choice proposed for a file's sheets. Unasked, as they stand: a single sheet
+// with cells in the own layout, the sheet 全部 of the program's own workbook
+// (its class sheets and 平均分, 均衡 left out), or several sheets all in the
+// own layout under one header, merged one after another. Otherwise asked:
+// the first sheet with cells (or 全部) by its header row and roles by header,
+// all sheets merged when they share their header, and the doubts say which
+// sheets are read.
 ImportProposal ProposeImport(const std::vector<TableSheet>& sheets, std::string_view decimalSeparator);
 
 // The header words of the choice's header row, the key under which a choice
@@ -101,21 +111,33 @@ std::vector<std::string> ChosenHeader(const std::vector<TableSheet>& sheets, con
 ImportedTable ImportTable(const std::vector<TableSheet>& sheets, const ImportChoice& choice,
     std::string_view decimalSeparator, int firstRowNumber = 1);
 
-// The sheets read as 打开 proposes, with no one to ask (the command line):
-// ProposeImport's choice as it stands, never a choice remembered by the
-// window. `taken` says in Chinese what the proposal took (the sheet or the
-// sheets merged, the header row, its doubts); empty for a table in the
-// program's own layout. Throws what ImportTable throws.
 // What a choice takes in Chinese: the sheet or the sheets merged, the header
 // row ("合并 3 个工作表", "工作表“初一”；表头在第 3 行"); empty for a single
 // table in the program's own layout.
 std::string ImportChoiceText(const std::vector<TableSheet>& sheets, const ImportChoice& choice);
 
+// The sheets read as 打开 proposes, with no one to ask (the command line):
+// ProposeImport's choice as it stands, never a choice remembered by the
+// window. `taken` says in Chinese what the proposal took (the sheet or the
+// sheets merged, the header row, its doubts); empty for a table in the
+// program's own layout. Throws what ImportTable throws.
 struct ProposedImport {
     ImportedTable table;
     std::string taken;
 };
 ProposedImport ImportAsProposed(const std::vector<TableSheet>& sheets, std::string_view decimalSeparator);
+
+// The first class or score cell of a table in the own layout that the roster
+// does not read, as "第 5 行第 C 列（班级）的“2班”不是班级号"; empty when none.
+// Rows are named by rowNumbers (entry i for the student of rows[i + 1]) or,
+// without them, as the spreadsheet numbers a table starting in row 1.
+std::string UnreadableCellText(
+    const TableRows& rows, const std::vector<int>& rowNumbers, std::string_view decimalSeparator);
+
+// The score cell of the largest magnitude, as "第 9 行第 E 列（语文）的“1e18”": the
+// one that puts an average out of range first. Empty for a table without scores.
+std::string LargestScoreText(
+    const TableRows& rows, const std::vector<int>& rowNumbers, std::string_view decimalSeparator);
 
 // A spreadsheet column's letters: 0 -> "A", 26 -> "AA".
 std::string ColumnLetters(int column);

@@ -38,7 +38,7 @@ def input_text(job):
     header = table[0]
     rules = [(c, rule_kind(h)) for c, h in enumerate(header) if c >= 4 and rule_kind(h)]
     score_end = min([c for c, _ in rules] + [3 + 11])
-    lines = ["fenban-input\t1", "classes\t%d" % job["classes"], "sound-alike\t%d" % int(job["soundAlike"]),
+    lines = ["fenban-input\t2", "classes\t%d" % job["classes"], "sound-alike\t%d" % int(job["soundAlike"]),
              "bands\t%d" % job["bands"], "rules\t%d" % len(rules)]
     lines += ["%s\t%s" % (kind, field(header[c])) for c, kind in rules]
     lines.append("students\t%d" % (len(table) - 1))

@@ -268,13 +268,21 @@ void Audit::recordReadsBackFromTheFile()
     record.add(RecordKind::Read, ReadRecordText(600, 13, input), at);
     QCOMPARE(record.entries().size(), std::size_t {11});
     QCOMPARE(RecordTimeText(record.entries()[0].time), std::string("2026-12-08 07:15:03"));
-    QCOMPARE(record.entries()[0].text, "打开 初一.xlsx：600 人，分 13 个班；输入指纹 " + input);
+    QCOMPARE(record.entries()[0].text, "打开 初一.xlsx：600 人，分 13 个班；输入指纹 " + input + "（第 2 版）");
     QCOMPARE(record.entries()[5].text, std::string("调班：迪丽热巴·热依扎 从 1 班 调到 2 班"));
     QCOMPARE(record.entries()[8].text, std::string("班主任抽签：种子 31415926；1班 王芳，2班 李强"));
     QCOMPARE(RecordKindName(RecordKind::BalanceAll), std::string_view("一键均衡"));
     for (const RecordEntry& entry : record.entries())
         QCOMPARE(RecordKindOfKey(RecordKindKey(entry.kind)), std::optional(entry.kind));
     QVERIFY(!RecordKindOfKey("copy"));
+
+    // A check says so when the last reading took its fingerprint by another version.
+    QCOMPARE(OtherInputVersionText(record), std::string());
+    OperationRecord older;
+    older.add(RecordKind::Read, "读入数据：600 人，分 13 个班；输入指纹 " + input, at);
+    QVERIFY(OtherInputVersionText(older).find("按第 1 版的输入文本算的，本程序按第 2 版算") != std::string::npos);
+    older.add(RecordKind::Open, OpenRecordText("初二.xlsx", 600, 13, input), at);
+    QCOMPARE(OtherInputVersionText(older), std::string());
 
     const QByteArray json = QJsonDocument(PublicDivisionJson(division)).toJson();
     QCOMPARE(ReadPublicDivision(QJsonDocument::fromJson(json).object()), division);

@@ -75,6 +75,7 @@ private slots:
     void helpAndNoCommand();
     void schoolTablesReadAsOpenReadsThem_data();
     void schoolTablesReadAsOpenReadsThem();
+    void fingerprintsRecomputedFromFiles();
 
 private:
     QTemporaryDir folder_;
@@ -338,6 +339,12 @@ void CommandLine::wrongInputWritesNothing_data()
     QTest::newRow("score with letters") << QStringList {divide, QStringLiteral("LETTERS"), QStringLiteral("--classes"),
         QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.xlsx")}
                                         << QStringLiteral("第 8 行第 E 列（语文）的“8x”不是分数。");
+    QTest::newRow("class written 二班") << QStringList {divide, QStringLiteral("CLASSWORD"),
+        QStringLiteral("--classes"), QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.xlsx")}
+                                        << QStringLiteral("第 4 行第 C 列（班级）的“二班”不是班级号。");
+    QTest::newRow("score too large to average") << QStringList {divide, QStringLiteral("HUGE"),
+        QStringLiteral("--classes"), QStringLiteral("13"), QStringLiteral("--out"),
+        QStringLiteral("OUT.xlsx")} << QStringLiteral("第 6 行第 F 列（数学）的“1e18”超出范围，算不出平均分。");
     QTest::newRow("fixed class out of range") << QStringList {divide, QStringLiteral("FIXED"),
         QStringLiteral("--classes"), QStringLiteral("3"), QStringLiteral("--out"), QStringLiteral("OUT.pdf")}
                                               << QStringLiteral("迪丽热巴·热依扎"); // the whole name in the message
@@ -371,6 +378,12 @@ void CommandLine::wrongInputWritesNothing()
     TableRows lettered = table_;
     lettered[7][4] = "8x";
     const QString letters = WriteTsv(lettered, path(QStringLiteral("字母.tsv")));
+    TableRows worded = table_;
+    worded[3][2] = "二班"; // "2班" reads as class 2, as 打开 reads it
+    const QString classWord = WriteTsv(worded, path(QStringLiteral("班字.tsv")));
+    TableRows huge = table_;
+    huge[5][5] = "1e18";
+    const QString hugeFile = WriteTsv(huge, path(QStringLiteral("太大.tsv")));
     TableRows fixed = table_;
     fixed[0][6] = "固定";
     fixed[1][6] = "9";
@@ -384,6 +397,10 @@ void CommandLine::wrongInputWritesNothing()
             argument = fixedFile;
         else if (argument == QStringLiteral("LETTERS"))
             argument = letters;
+        else if (argument == QStringLiteral("CLASSWORD"))
+            argument = classWord;
+        else if (argument == QStringLiteral("HUGE"))
+            argument = hugeFile;
         else if (argument == QStringLiteral("TWICE"))
             argument = twice.fileName();
         else if (argument.startsWith(QStringLiteral("OUT.")))
@@ -395,6 +412,33 @@ void CommandLine::wrongInputWritesNothing()
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QVERIFY(run.err.contains(QStringLiteral("fenban：")));
     QVERIFY(QDir(outFolder.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+// Both fingerprints recomputed by a script that reads the files by the rules of
+// docs/fingerprint.md alone: long scores, cut genders, line ends in quoted
+// fields, blank rows, workbook numbers, rule headers with blanks, several sheets.
+void CommandLine::fingerprintsRecomputedFromFiles()
+{
+    const QString python = testkit::PythonWithModule(QStringLiteral("openpyxl"));
+    QVERIFY2(!python.isEmpty(), "no python3 with openpyxl: install python3-openpyxl");
+    const QString script = QStringLiteral(RECOMPUTE_FILES_SCRIPT);
+    const QDir folder(path(QStringLiteral("读法")));
+    QVERIFY(QDir().mkpath(folder.path()));
+    const QStringList files
+        = QString::fromUtf8(testkit::RunReader(python, {script, QStringLiteral("make"), folder.path()}))
+              .split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(files.size(), qsizetype(7));
+    for (const QString& file : files) {
+        const QString out = folder.filePath(file + QStringLiteral(".out.csv"));
+        const Run run = RunCli({QStringLiteral("divide"), folder.filePath(file), QStringLiteral("--classes"),
+            QStringLiteral("3"), QStringLiteral("--seed"), QStringLiteral("7"), QStringLiteral("--out"), out});
+        QVERIFY2(run.code == 0, qPrintable(file + run.err));
+        const QStringList recomputed = QString::fromUtf8(
+            testkit::RunReader(
+                python, {script, QStringLiteral("fingerprints"), folder.filePath(file), QStringLiteral("3"), out}))
+                                           .split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY2(recomputed == run.out, qPrintable(file));
+    }
 }
 
 void CommandLine::helpAndNoCommand()

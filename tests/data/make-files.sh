@@ -26,8 +26,9 @@ done
 
 # A school's grade as offices keep it, each file giving the roster of
 # school-plain: title rows, shuffled columns, no 总分, one sheet per class
-# (its sheets also as text files, one per sheet).
-for source in school-plain school-title school-shuffled school-nototal school-classes school-offset; do
+# (its sheets also as text files, one per sheet); own-classes keeps the own layout
+# one sheet per former class.
+for source in school-plain school-title school-shuffled school-nototal school-classes school-offset own-classes; do
   soffice --headless --convert-to xlsx --outdir . "$source.fods" >/dev/null 2>&1
 done
 for source in school-title school-classes; do

@@ -145,6 +145,35 @@ private slots:
         }
     }
 
+    // One own-layout sheet per former class opens whole, unasked, each sheet
+    // named with its rows; the program's own workbook of that division reads
+    // its 全部 alone, so nobody is listed twice.
+    void ownLayoutSheetsOpenWhole()
+    {
+        WindowDriver plain;
+        QVERIFY(plain.trigger("actOpen", DataFolder + u"school-plain.xlsx"_s).isEmpty());
+        WindowDriver w;
+        QVERIFY(w.trigger("actOpen", DataFolder + u"own-classes.xlsx"_s).isEmpty());
+        QVERIFY(w.dialogs.dialogsShown().isEmpty());
+        QCOMPARE(Roster(w), Roster(plain));
+        QCOMPARE(w.control<QLabel>("lblReadSummary")->text(),
+            u"读入 12 人：男 6，女 6；5 科；分 1 个班；读了 3 个工作表：1班 4 行，2班 4 行，3班 4 行"_s);
+        Divide(w, 3);
+
+        QTemporaryDir folder;
+        const QString book = folder.filePath(u"分班.xlsx"_s);
+        QVERIFY(w.trigger("actExportWorkbook", book).isEmpty());
+        WindowDriver again;
+        AcceptImport(again);
+        QVERIFY(again.trigger("actOpen", book).isEmpty());
+        QCOMPARE(again.dialogs.dialogsShown(), QStringList {u"dlgImport"_s});
+        QStringList names = Names(again.window.state().FStudents);
+        QStringList expected = Names(plain.window.state().FStudents);
+        names.sort();
+        expected.sort();
+        QCOMPARE(names, expected);
+    }
+
     // Rows and columns named as the sheet names them, below two empty rows
     // and right of an empty column: a bad cell stops the reading.
     void badCellNamesItsPlaceAndChangesNothing()

@@ -369,6 +369,58 @@ private slots:
         QCOMPARE(RosterOf(Imported(OneSheet(rows)).rows).students[0]->ClassNo, 3);
     }
 
+    // Several own-layout sheets lose no row: under one header they are read
+    // whole and unasked, rows without text left out; sheets that differ are
+    // asked about; the program's own workbook reads its 全部 alone.
+    void ownLayoutSheetsLoseNoRow()
+    {
+        std::mt19937 random(5);
+        for (int round = 0; round < 50; ++round) {
+            const int subjects = static_cast<int>(random() % 11);
+            const bool rules = random() % 2;
+            std::vector<TableSheet> sheets {{"空", {}}};
+            TableRows whole;
+            std::vector<std::pair<std::string, int>> counts;
+            for (int k = 1; k <= 2 + static_cast<int>(random() % 3); ++k) {
+                TableRows rows = RandomOwnTable(random, subjects, rules);
+                whole.insert(whole.end(), rows.begin() + (whole.empty() ? 0 : 1), rows.end());
+                counts.emplace_back(std::to_string(k) + "班", static_cast<int>(rows.size()) - 1);
+                if (rows.size() > 2)
+                    rows.insert(rows.begin() + 2,
+                        random() % 2 ? std::vector<std::string>() : std::vector<std::string> {"", " "});
+                sheets.push_back({counts.back().first, std::move(rows)});
+            }
+            ImportProposal proposal = ProposeImport(sheets, ".");
+            QVERIFY(!proposal.askUser && proposal.choice.asIs);
+            QCOMPARE(proposal.choice.sheet, ImportChoice::MergeSheets);
+            const ImportedTable table = ImportTable(sheets, proposal.choice, ".");
+            QVERIFY(table.rows == whole);
+            QVERIFY(table.sheetsRead == counts);
+
+            // One sheet alone: the row without text is gone, the others keep their numbers.
+            const ImportedTable one
+                = ImportTable(OneSheet(sheets[1].rows), ProposeImport(OneSheet(sheets[1].rows), ".").choice, ".");
+            QCOMPARE(one.rows.size() + (sheets[1].rows.size() > 3 ? 1 : 0), sheets[1].rows.size());
+            if (sheets[1].rows.size() > 3)
+                QCOMPARE(one.rowNumbers.back(), static_cast<int>(sheets[1].rows.size()));
+
+            // The program's workbook: 全部 holds the class sheets' students.
+            std::vector<TableSheet> book {{"全部", whole}};
+            book.insert(book.end(), sheets.begin() + 1, sheets.end());
+            book.push_back({"平均分", {{"班级", "男", "女", "人数"}, {"1", "3", "4", "7"}}});
+            proposal = ProposeImport(book, ".");
+            QVERIFY(!proposal.askUser && proposal.choice.asIs);
+            QCOMPARE(proposal.choice.sheet, 0);
+
+            // Another header on one sheet: asked, the doubts saying which sheet is read.
+            sheets.back().rows[0].push_back(rules ? "不同班" : "备注");
+            proposal = ProposeImport(sheets, ".");
+            QVERIFY(proposal.askUser);
+            QCOMPARE(proposal.choice.sheet, 1);
+            QVERIFY(!proposal.doubts.empty() && proposal.doubts[0].find("只读工作表“1班”") != std::string::npos);
+        }
+    }
+
     // One sheet per former class, the same header: merged one after another.
     void sheetsWithOneHeaderAreMerged()
     {

@@ -196,8 +196,9 @@ void TestWorkbench::commandLineDivisionIsTheWindowsSteps()
     }
     Workbench line;
     line.start(CellGrid(6, 5), nullptr, false);
-    DivideTableInPublic(line, ProposedImport {ImportedTable {rows, {}, {}, {}}, {}}, "初一.csv", ".", {4, false, 5},
-        "123", {}, Quick());
+    ProposedImport imported;
+    imported.table.rows = rows;
+    DivideTableInPublic(line, imported, "初一.csv", ".", {4, false, 5}, "123", {}, Quick());
 
     Workbench window;
     window.start(CellGrid(6, 5), nullptr, false);

@@ -103,6 +103,8 @@ void TForm1::CreateFileActions()
 
 void TForm1::actOpenExecute()
 {
+    if (!MayEndWork()) // unsaved work is asked about first, as on closing
+        return;
     FileRequest request;
     request.caption = QStringLiteral("打开");
     request.filter = QStringLiteral("分班文件和表格文件 (*.fenban *.xlsx *.xls *.csv *.tsv *.txt);;")
@@ -128,7 +130,7 @@ void TForm1::openNamedFile(const QString& fileName)
 void TForm1::OpenFile(const QString& fileName)
 {
     if (QFileInfo(fileName).suffix().compare(QLatin1String(DivisionFileSuffix.data()), Qt::CaseInsensitive) == 0)
-        OpenDivisionFile(fileName);
+        ToldFailure(this, [&] { OpenDivisionFile(fileName); }); // its own full stop
     else
         runStep("打开", [&] {
             openedFile_ = fileName;

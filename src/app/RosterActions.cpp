@@ -11,6 +11,7 @@
 #include "views/FindBar.h"
 #include "views/ImportDialog.h"
 #include "views/StringGridModel.h"
+#include "views/StringGridView.h"
 
 #include <QAbstractScrollArea>
 #include <QAction>
@@ -24,11 +25,12 @@ using namespace fenban;
 
 namespace {
 
-// Keeps a bar over the top of a grid's cells, as wide as they are, whenever
-// the grid or the bar changes size or the bar is shown. Owned by the bar.
-class OverTheTop final : public QObject {
+// Keeps a bar in a strip of its own below a grid's cells, as wide as they
+// are, whenever the grid or the bar changes size or the bar is shown; no row
+// lies under it. Owned by the bar.
+class BelowTheCells final : public QObject {
 public:
-    OverTheTop(QWidget& bar, QAbstractScrollArea& grid)
+    BelowTheCells(QWidget& bar, StringGridView& grid)
         : QObject(&bar)
         , bar_(bar)
         , grid_(grid)
@@ -40,6 +42,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        if (watched == &bar_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+            grid_.setBottomSpace(event->type() == QEvent::Show ? bar_.sizeHint().height() : 0);
         if (event->type() == QEvent::Resize || event->type() == QEvent::Show || event->type() == QEvent::LayoutRequest)
             place();
         return QObject::eventFilter(watched, event);
@@ -49,13 +53,13 @@ private:
     void place()
     {
         const QRect cells = grid_.viewport()->geometry();
-        const QRect wanted(cells.left(), cells.top(), cells.width(), bar_.sizeHint().height());
+        const QRect wanted(cells.left(), cells.bottom() + 1, cells.width(), bar_.sizeHint().height());
         if (bar_.geometry() != wanted)
             bar_.setGeometry(wanted);
     }
 
     QWidget& bar_;
-    QAbstractScrollArea& grid_;
+    StringGridView& grid_;
 };
 
 } // namespace
@@ -101,12 +105,12 @@ void TForm1::CreateClerkActions()
     key("actBalanceAll", ui->btnBalanceAll, QKeySequence(Qt::Key_F6),
         QStringLiteral("一键均衡 (%1)：") + ui->btnBalanceAll->toolTip());
 
-    // The find bar lies over the top of the roster grid, hidden until Ctrl+F.
+    // The find bar has its own strip below the roster grid's cells, hidden until Ctrl+F.
     findBar_ = new FindBar(ui->StrGrid);
     findBar_->setAutoFillBackground(true);
     findBar_->hide();
     findBar_->setState(&division_.state());
-    new OverTheTop(*findBar_, *ui->StrGrid);
+    new BelowTheCells(*findBar_, *ui->StrGrid);
     addAction(findBar_->findNextAction());
     connect(findBar_, &FindBar::studentFound, this, [this](const TStudent* student, int classNo) {
         RunGuarded(this, [&] { ShowFoundStudent(student, classNo); });
@@ -161,7 +165,7 @@ void TForm1::ShowFoundStudent(const TStudent* student, int classNo)
     const QModelIndex cell = FStrGridModel->index(row - 1, 0);
     ui->StrGrid->selectionModel()->setCurrentIndex(
         cell, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    ui->StrGrid->scrollTo(cell, QAbstractItemView::PositionAtCenter); // clear of the find bar
+    ui->StrGrid->scrollTo(cell, QAbstractItemView::PositionAtCenter);
     findBar_->edit()->setFocus();
 }
 

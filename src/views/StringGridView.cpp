@@ -37,6 +37,25 @@ void StringGridView::setGridModel(StringGridModel* model)
     connect(model, &StringGridModel::currentCellMoved, this, &StringGridView::onCurrentCellMoved);
 }
 
+void StringGridView::setBottomSpace(int pixels)
+{
+    bottomSpace_ = pixels;
+    updateGeometries();
+}
+
+void StringGridView::updateGeometries()
+{
+    if (placing_)
+        return;
+    placing_ = true;
+    QTableView::updateGeometries();
+    if (QMargins margins = viewportMargins(); margins.bottom() != bottomSpace_) {
+        margins.setBottom(bottomSpace_);
+        setViewportMargins(margins);
+    }
+    placing_ = false;
+}
+
 void StringGridView::forgetCurrentCell()
 {
     if (!model_)

@@ -21,14 +21,22 @@ public:
     // Forgets the current cell, so the next click is reported whatever cell it hits.
     void forgetCurrentCell();
 
+    // Keeps a strip of that height free below the cells (for a bar of the window's).
+    void setBottomSpace(int pixels);
+
 signals:
     void cellSelected(int col, int row);
+
+protected:
+    void updateGeometries() override;
 
 private:
     void onCurrentChanged(const QModelIndex& current);
     void onCurrentCellMoved(int col, int row);
 
     StringGridModel* model_ = nullptr;
+    int bottomSpace_ = 0;
+    bool placing_ = false;
 };
 
 } // namespace fenban

@@ -279,8 +279,15 @@ private slots:
         QVERIFY(!w.window.state().FClasses[0].empty());
 
         QVERIFY(!w.control("pnlFind")->isVisible());
+        const QAbstractItemView* grid = w.view("StrGrid");
+        const int cellsBottom = grid->viewport()->geometry().bottom();
         QTest::keyClick(&w.window, Qt::Key_F, Qt::ControlModifier);
         QVERIFY(w.control("pnlFind")->isVisible());
+        // The bar has a strip of its own below the cells: it covers no row.
+        QVERIFY(!w.control("pnlFind")->geometry().intersects(grid->viewport()->geometry()));
+        QVERIFY(grid->rect().contains(w.control("pnlFind")->geometry()));
+        const auto wholeRowShown
+            = [grid] { return grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())); };
         auto* edit = w.control<QLineEdit>("edtFind");
         for (const QChar c : u"学生7"_s) // typed as an input method gives it
             QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
@@ -302,6 +309,7 @@ private slots:
         for (int next = 0; next < 11; ++next) {
             QTest::keyClick(edit, Qt::Key_F3);
             found << shown();
+            QVERIFY(wholeRowShown());
             QCOMPARE(w.control<QLabel>("lblFindClass")->text(), u"第 %1 班"_s.arg(classOf(found.last())));
         }
         // Every 学生7… once, then round again.
@@ -311,6 +319,7 @@ private slots:
         QCOMPARE(found[11], found[0]);
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(!w.control("pnlFind")->isVisible());
+        QCOMPARE(grid->viewport()->geometry().bottom(), cellsBottom); // the strip given back
 
         QTest::keyClick(&w.window, Qt::Key_F6);
         QVERIFY(!w.control<QLineEdit>("Edit1")->text().isEmpty()); // 一键均衡 published its total

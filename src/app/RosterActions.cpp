@@ -52,8 +52,8 @@ protected:
 private:
     void place()
     {
-        const QRect cells = grid_.viewport()->geometry();
-        const QRect wanted(cells.left(), cells.bottom() + 1, cells.width(), bar_.sizeHint().height());
+        const QRect free = grid_.contentsRect();
+        const QRect wanted(free.left(), free.bottom() + 1, free.width(), bar_.sizeHint().height());
         if (bar_.geometry() != wanted)
             bar_.setGeometry(wanted);
     }

@@ -39,21 +39,9 @@ void StringGridView::setGridModel(StringGridModel* model)
 
 void StringGridView::setBottomSpace(int pixels)
 {
-    bottomSpace_ = pixels;
-    updateGeometries();
-}
-
-void StringGridView::updateGeometries()
-{
-    if (placing_)
-        return;
-    placing_ = true;
-    QTableView::updateGeometries();
-    if (QMargins margins = viewportMargins(); margins.bottom() != bottomSpace_) {
-        margins.setBottom(bottomSpace_);
-        setViewportMargins(margins);
-    }
-    placing_ = false;
+    // Below the frame's contents: the cells, headers and scroll bars keep above it.
+    setContentsMargins(0, 0, 0, pixels);
+    setViewportMargins(viewportMargins()); // lays the cells out again at once
 }
 
 void StringGridView::forgetCurrentCell()

@@ -27,16 +27,11 @@ public:
 signals:
     void cellSelected(int col, int row);
 
-protected:
-    void updateGeometries() override;
-
 private:
     void onCurrentChanged(const QModelIndex& current);
     void onCurrentCellMoved(int col, int row);
 
     StringGridModel* model_ = nullptr;
-    int bottomSpace_ = 0;
-    bool placing_ = false;
 };
 
 } // namespace fenban

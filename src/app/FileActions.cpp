@@ -103,6 +103,8 @@ void TForm1::CreateFileActions()
 
 void TForm1::actOpenExecute()
 {
+    if (!MayEndWork()) // unsaved work is asked about first, as on closing
+        return;
     FileRequest request;
     request.caption = QStringLiteral("打开");
     request.filter = QStringLiteral("分班文件和表格文件 (*.fenban *.xlsx *.xls *.csv *.tsv *.txt);;")

@@ -37,13 +37,6 @@ void StringGridView::setGridModel(StringGridModel* model)
     connect(model, &StringGridModel::currentCellMoved, this, &StringGridView::onCurrentCellMoved);
 }
 
-void StringGridView::setBottomSpace(int pixels)
-{
-    // Below the frame's contents: the cells, headers and scroll bars keep above it.
-    setContentsMargins(0, 0, 0, pixels);
-    setViewportMargins(viewportMargins()); // lays the cells out again at once
-}
-
 void StringGridView::forgetCurrentCell()
 {
     if (!model_)

@@ -21,9 +21,6 @@ public:
     // Forgets the current cell, so the next click is reported whatever cell it hits.
     void forgetCurrentCell();
 
-    // Keeps a strip of that height free below the cells (for a bar of the window's).
-    void setBottomSpace(int pixels);
-
 signals:
     void cellSelected(int col, int row);
 

@@ -287,7 +287,12 @@ private slots:
         QTest::keyClick(&w.window, Qt::Key_F, Qt::ControlModifier);
         QVERIFY(w.control("pnlFind")->isVisible());
         // The bar has a strip of its own below the cells: it covers no row.
-        QVERIFY(!w.control("pnlFind")->geometry().intersects(grid->viewport()->geometry()));
+        QCoreApplication::sendPostedEvents(); // the page's layout makes room
+        const auto onScreen
+            = [](const QWidget* widget) { return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()); };
+        QVERIFY(!onScreen(w.control("pnlFind")).intersects(onScreen(grid->viewport())));
+        QVERIFY(onScreen(w.control("pnlFind")).top() > onScreen(grid->viewport()).bottom());
+        const int gridHeight = grid->height();
         const auto wholeRowShown
             = [grid] { return grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())); };
         auto* edit = w.control<QLineEdit>("edtFind");
@@ -321,6 +326,8 @@ private slots:
         QCOMPARE(found[11], found[0]);
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(!w.control("pnlFind")->isVisible());
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(grid->height() > gridHeight); // its place given back
 
         QTest::keyClick(&w.window, Qt::Key_F6);
         QVERIFY(!w.control<QLineEdit>("Edit1")->text().isEmpty()); // 一键均衡 published its total

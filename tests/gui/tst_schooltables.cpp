@@ -9,6 +9,7 @@
 #include "WindowDriver.h"
 #include "roster/Gb18030.h"
 
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -42,6 +43,18 @@ void AcceptImport(WindowDriver& w, int column = -1, const QString& role = {})
         dialog.findChild<QPushButton*>(u"btnImportOk"_s)->click();
         return dialog.result();
     });
+}
+
+// Every text of the roster grid's columns after the scores fits its column.
+void CheckColumnsAfterScoresFit(const WindowDriver& w)
+{
+    const QTableView* grid = w.view("StrGrid");
+    for (int c = 15; c < w.cols("StrGrid"); ++c)
+        for (int row = 0; row < w.rows("StrGrid"); ++row) {
+            const QFontMetrics metrics(row == 0 ? grid->horizontalHeader()->font() : grid->font());
+            QVERIFY2(metrics.horizontalAdvance(w.cell("StrGrid", c, row)) < grid->columnWidth(c - 1),
+                qPrintable(w.cell("StrGrid", c, row)));
+        }
 }
 
 // Each student as name, gender and scores, in the table's order; each class as its names.
@@ -143,6 +156,34 @@ private slots:
             QVERIFY(k >= 0);
             QCOMPARE(w.cell("StrGrid", number, row), QString::number(2026001 + k));
         }
+        CheckColumnsAfterScoresFit(w);
+    }
+
+    // 身份证号 and a long 备注 are listed whole, their columns as wide as they are.
+    void longExtraTextsFit()
+    {
+        QTemporaryDir dir;
+        QFile table(dir.filePath(u"身份证.csv"_s));
+        QVERIFY(table.open(QIODevice::WriteOnly));
+        QByteArray text = "姓名,性别,班级,总分,语文,身份证号,备注\n";
+        for (int k = 0; k < 8; ++k)
+            text += QStringLiteral("学生%1,%2,,%3,%4,11010520100101%5,转入，住校生，需照顾饮食\n")
+                        .arg(k)
+                        .arg(k % 2 ? u"男"_s : u"女"_s)
+                        .arg(500 - k)
+                        .arg(90 - k)
+                        .arg(1000 + k)
+                        .toUtf8();
+        table.write(text);
+        table.close();
+        WindowDriver w;
+        AcceptImport(w);
+        w.trigger("actOpen", table.fileName());
+        w.dialogs.clearAnswers();
+        Divide(w, 2);
+        w.chooseNode(u"全部"_s);
+        QVERIFY(ColumnHeaded(w, u"身份证号"_s) > 14);
+        CheckColumnsAfterScoresFit(w);
     }
 
     // Rows and columns named as the sheet names them, below two empty rows

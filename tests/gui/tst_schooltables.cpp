@@ -397,7 +397,10 @@ private slots:
         WindowDriver w;
         w.window.resize(1366, 740);
         w.control<QTabWidget>("PageControl1")->setCurrentIndex(0);
+        QCoreApplication::sendPostedEvents(); // the page laid out at the window's width
         auto* details = w.control<QTextBrowser>("txtHelpDetails");
+        // The text uses the window's width, wider than the pictures above it.
+        QVERIFY(details->width() > w.control("Image2")->width() + 300);
         const QString text = details->document()->toPlainText();
         for (const char* word : {"导入设置", "附加", "合并所有工作表", "缺考", "当前班级", "Ctrl+F", "F5", "F6", "撤销",
                  "恢复上次未保存的分班"})

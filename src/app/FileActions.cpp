@@ -104,6 +104,8 @@ void TForm1::CreateFileActions()
 
 void TForm1::actOpenExecute()
 {
+    if (!MayEndWork()) // unsaved work is asked about first, as on closing
+        return;
     FileRequest request;
     request.caption = QStringLiteral("打开");
     request.filter = QStringLiteral("分班文件和表格文件 (*.fenban *.xlsx *.xls *.csv *.tsv *.txt);;")
@@ -131,7 +133,7 @@ void TForm1::OpenFile(const QString& fileName)
     if (!MayChangePublicResult(QStringLiteral("打开另一个文件")))
         return;
     if (QFileInfo(fileName).suffix().compare(QLatin1String(DivisionFileSuffix.data()), Qt::CaseInsensitive) == 0)
-        OpenDivisionFile(fileName);
+        ToldFailure(this, [&] { OpenDivisionFile(fileName); }); // its own full stop
     else
         OpenTableFile(fileName);
 }

@@ -12,53 +12,15 @@
 #include "views/ImportDialog.h"
 #include "views/StringGridModel.h"
 
-#include <QAbstractScrollArea>
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <optional>
 
 using namespace fenban;
-
-namespace {
-
-// Keeps a bar over the top of a grid's cells, as wide as they are, whenever
-// the grid or the bar changes size or the bar is shown. Owned by the bar.
-class OverTheTop final : public QObject {
-public:
-    OverTheTop(QWidget& bar, QAbstractScrollArea& grid)
-        : QObject(&bar)
-        , bar_(bar)
-        , grid_(grid)
-    {
-        bar.installEventFilter(this);
-        grid.installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Resize || event->type() == QEvent::Show || event->type() == QEvent::LayoutRequest)
-            place();
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    void place()
-    {
-        const QRect cells = grid_.viewport()->geometry();
-        const QRect wanted(cells.left(), cells.top(), cells.width(), bar_.sizeHint().height());
-        if (bar_.geometry() != wanted)
-            bar_.setGeometry(wanted);
-    }
-
-    QWidget& bar_;
-    QAbstractScrollArea& grid_;
-};
-
-} // namespace
 
 bool TForm1::ImportSheets(const std::vector<TableSheet>& sheets, ImportedTable& imported, std::string& note)
 {
@@ -103,12 +65,23 @@ void TForm1::CreateClerkActions()
     key("actBalanceAll", ui->btnBalanceAll, QKeySequence(Qt::Key_F6),
         QStringLiteral("一键均衡 (%1)：") + ui->btnBalanceAll->toolTip());
 
-    // The find bar lies over the top of the roster grid, hidden until Ctrl+F.
-    findBar_ = new FindBar(ui->StrGrid);
-    findBar_->setAutoFillBackground(true);
+    // The find bar has its own place below the roster grid, hidden until Ctrl+F: no row lies under it.
+    findBar_ = new FindBar(ui->TabSheet1);
     findBar_->hide();
     findBar_->setState(&division_.state());
-    new OverTheTop(*findBar_, *ui->StrGrid);
+    auto* gridColumn = new QVBoxLayout;
+    gridColumn->setContentsMargins(0, 0, 0, 0);
+    gridColumn->setSpacing(0);
+    QBoxLayout* holder = ui->rosterLayout; // or the row a bar above the page moved the grid into
+    for (QBoxLayout* box : ui->TabSheet1->findChildren<QBoxLayout*>())
+        if (box->indexOf(ui->StrGrid) >= 0)
+            holder = box;
+    const int at = holder->indexOf(ui->StrGrid);
+    const int stretch = holder->stretch(at);
+    holder->removeWidget(ui->StrGrid);
+    gridColumn->addWidget(ui->StrGrid, 1);
+    gridColumn->addWidget(findBar_);
+    holder->insertLayout(at, gridColumn, stretch);
     addAction(findBar_->findNextAction());
     connect(findBar_, &FindBar::studentFound, this, [this](const TStudent* student, int classNo) {
         RunGuarded(this, [&] { ShowFoundStudent(student, classNo); });
@@ -163,7 +136,7 @@ void TForm1::ShowFoundStudent(const TStudent* student, int classNo)
     const QModelIndex cell = FStrGridModel->index(row - 1, 0);
     ui->StrGrid->selectionModel()->setCurrentIndex(
         cell, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    ui->StrGrid->scrollTo(cell, QAbstractItemView::PositionAtCenter); // clear of the find bar
+    ui->StrGrid->scrollTo(cell, QAbstractItemView::PositionAtCenter);
     findBar_->edit()->setFocus();
 }
 

@@ -30,6 +30,8 @@
 #include "xls/GridXls.h"
 
 #include <QClipboard>
+#include <QEventLoop>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLocale>
@@ -334,6 +336,18 @@ void TForm1::trvClassListChange(QTreeWidgetItem* node)
 void TForm1::ShowStudents(const TStudentList& list)
 {
     ListStudents(*FStrGridModel, list, DecimalSeparator(), division_.state());
+    // The rule and extra columns (学号…) after the fifteen listed ones: as wide as their texts.
+    constexpr int FirstColumnAfterScores = 14; // the number column is the grid's row header
+    const QFontMetrics metrics(ui->StrGrid->font());
+    const QFontMetrics headerMetrics(ui->StrGrid->horizontalHeader()->font());
+    const int padding = metrics.averageCharWidth() * 2;
+    for (int c = FirstColumnAfterScores; c < FStrGridModel->columnCount(); ++c) {
+        int width = std::max(ui->StrGrid->horizontalHeader()->defaultSectionSize(),
+            headerMetrics.horizontalAdvance(FStrGridModel->headerData(c, Qt::Horizontal).toString()) + padding);
+        for (int r = 0; r < FStrGridModel->rowCount(); ++r)
+            width = std::max(width, metrics.horizontalAdvance(FStrGridModel->index(r, c).data().toString()) + padding);
+        ui->StrGrid->setColumnWidth(c, width);
+    }
 }
 
 void TForm1::RedrawListing()

@@ -18,6 +18,7 @@
 #include "outputs/DivisionOutputs.h"
 #include "roster/Gb18030.h"
 #include "roster/RosterBuilder.h"
+#include "roster/RosterSummary.h"
 #include "session/DivisionFile.h"
 
 #include <QCoreApplication>
@@ -77,7 +78,7 @@ check   重做一次分班，比较结果指纹：一致时退出码为 0，不�
   --out F         .xlsx（分班工作簿）、.pdf（班级名单）、.fenban（分班文件，
                   窗口可以打开，记有种子、班主任和操作记录）或 .csv（原表格，
                   班级一列填好）。
-  --notice F      另写公示名单（.pdf 或 .xlsx）：每班序号、姓名、性别、班主任，
+  --notice F      另写公示名单（.pdf 或 .xlsx）：每班序号、姓名、性别，班主任在班级标题中，
                   不列分数；名单下注明结果指纹、种子、日期和签字栏。
   --mask-names    公示名单中姓名打码（张*、张*明、欧阳**）。
   --by-name       公示名单按姓名拼音排序（默认按班级名单的顺序）。
@@ -152,6 +153,8 @@ Arguments Parse(int argc, char** argv)
     for (; k < argc; ++k) {
         const std::string argument = Local(argv[k]);
         if (argument == "--classes") {
+            if (arguments.classesGiven)
+                throw UsageError("分班数（--classes）只能给一次。");
             arguments.options.classCount = IntegerOption(argument, value(argument), 1, MaxClassCount, "分班数");
             arguments.classesGiven = true;
         } else if (argument == "--seed") {
@@ -198,6 +201,9 @@ Arguments Parse(int argc, char** argv)
         throw UsageError(arguments.command == "divide" ? "缺少表格文件。" : "缺少要核验的文件。");
     const bool divisionFile = Suffix(arguments.input) == "." + std::string(DivisionFileSuffix);
     if (arguments.command == "divide") {
+        if (!arguments.notice
+            && (arguments.noticeOptions.maskNames || arguments.noticeOptions.order == NoticeOrder::Name))
+            throw UsageError("--mask-names 和 --by-name 只用于公示名单，需同时给出 --notice。");
         if (!arguments.classesGiven)
             throw UsageError("缺少分班数（--classes）。");
         if (!arguments.out)
@@ -359,6 +365,11 @@ int Divide(const Arguments& arguments)
             arguments.seedText, std::move(teachers), Control(arguments));
     });
     const Division& division = work.division();
+    // What the window's read summary warns of (an odd gender, empty rows…), with the rows.
+    if (const RosterSummary summary
+        = SummarizeRoster(TableGrid(table), division.state().Records, arguments.options.classCount);
+        !summary.warnings.empty())
+        Tell(SummaryWarningText(summary) + "\n" + SummaryWarningDetails(summary));
     const DivisionState& state = division.state();
     Tell("读入 " + std::to_string(state.Records.size()) + " 人，分 " + std::to_string(division.classCount())
         + " 个班；种子 " + arguments.seedText);
@@ -473,8 +484,18 @@ int Run(int argc, char** argv)
 
 int RunCommandLine(int argc, char** argv)
 {
-    if (argc < 2 || !IsCommand(argv[1]))
+    if (argc < 2)
         return -1;
+    if (!IsCommand(argv[1])) {
+        // A file to open in the window, or Qt's own options; a mistyped command ends here.
+        const std::string_view word = argv[1];
+        std::error_code missing;
+        if (word.starts_with("-") || std::filesystem::exists(PathOf(argv[1]), missing))
+            return -1;
+        Tell("fenban：“" + Local(argv[1])
+            + "”既不是命令（divide、check），也不是存在的文件。运行 fenban --help 查看用法。");
+        return ExitError;
+    }
     // PDF pages are painted with fonts, which need a GUI application; offscreen, no window.
     bool paints = false;
     for (int k = 2; k + 1 < argc; ++k)

@@ -7,6 +7,7 @@
 #include "rules/RuleBuilder.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -117,7 +118,15 @@ BalanceOutcome Division::press()
 {
     const BalanceRequest request {settings_.manual, settings_.classA, settings_.classB, settings_.subject,
         settings_.coefficient, settings_.classCount};
-    const BalanceOutcome outcome = Balance(state_, request);
+    // With rule columns the exchange keeps the rules; a bad 固定 value (told at 编班) leaves the plain press.
+    std::optional<DivisionRules> rules;
+    if (!state_.RuleTexts.empty()) {
+        try {
+            rules = BuildDivisionRules(state_, settings_.classCount, settings_.soundAlike);
+        } catch (const RuleValueError&) {
+        }
+    }
+    const BalanceOutcome outcome = Balance(state_, request, rules ? &*rules : nullptr);
     if (outcome != BalanceOutcome::Swapped)
         return outcome;
     publishAverages(true);

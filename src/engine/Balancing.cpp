@@ -1,10 +1,15 @@
 #include "engine/Balancing.h"
 
+#include "engine/RuleCheck.h"
 #include "engine/Statistics.h"
 #include "engine/SwapSearch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <set>
+#include <unordered_map>
+#include <utility>
 
 namespace fenban {
 
@@ -77,12 +82,45 @@ void ExchangeStudents(DivisionState& state, const SwapTarget& target, int slotA,
     ComputeClassStats(state);
 }
 
-BalanceOutcome Balance(DivisionState& state, const BalanceRequest& request)
+namespace {
+
+// The rules a division breaks, each as its kind and group.
+std::set<std::pair<RuleBreach::Kind, int>> BrokenRules(
+    const DivisionRules& rules, const std::vector<int>& classOf, int classCount)
+{
+    std::set<std::pair<RuleBreach::Kind, int>> broken;
+    for (const RuleBreach& breach : FindRuleBreaches(rules, classOf, classCount))
+        broken.emplace(breach.kind, breach.group);
+    return broken;
+}
+
+} // namespace
+
+BalanceOutcome Balance(DivisionState& state, const BalanceRequest& request, const DivisionRules* rules)
 {
     const PressTarget press = ResolvePressTarget(state, request);
     if (press.stop)
         return *press.stop;
-    const std::optional<ChosenSwap> chosen = FindBestSwap(state, press.target, request.coefficient);
+    SwapFilter keepsRules;
+    std::vector<int> classOf;
+    std::unordered_map<const TStudent*, std::size_t> recordOf;
+    std::set<std::pair<RuleBreach::Kind, int>> brokenBefore;
+    const int classCount = request.classCount;
+    if (rules != nullptr && !rules->empty()) {
+        classOf = ClassesOfRecords(state);
+        for (std::size_t r = 0; r < state.Records.size(); ++r)
+            recordOf.emplace(state.Records[r].get(), r);
+        brokenBefore = BrokenRules(*rules, classOf, classCount);
+        keepsRules = [&](int slotA, int slotB) {
+            const std::size_t a = recordOf.at(state.FClasses[press.target.classA][slotA]);
+            const std::size_t b = recordOf.at(state.FClasses[press.target.classB][slotB]);
+            std::swap(classOf[a], classOf[b]);
+            const auto after = BrokenRules(*rules, classOf, classCount);
+            std::swap(classOf[a], classOf[b]);
+            return std::includes(brokenBefore.begin(), brokenBefore.end(), after.begin(), after.end());
+        };
+    }
+    const std::optional<ChosenSwap> chosen = FindBestSwap(state, press.target, request.coefficient, {}, keepsRules);
     if (!chosen)
         return BalanceOutcome::NoCandidate;
     ExchangeStudents(state, press.target, chosen->slotA, chosen->slotB);

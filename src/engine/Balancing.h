@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/DivisionRules.h"
 #include "engine/DivisionState.h"
 
 #include <cstdint>
@@ -39,8 +40,9 @@ enum class BalanceOutcome {
 
 // One balancing step: makes the best-scoring exchange of two same-gender
 // students, neither hand-placed, between the chosen classes and recomputes
-// the statistics. Only Swapped changes anything.
-BalanceOutcome Balance(DivisionState& state, const BalanceRequest& request);
+// the statistics. With school rules, only an exchange that breaks no rule the
+// division keeps. Only Swapped changes anything.
+BalanceOutcome Balance(DivisionState& state, const BalanceRequest& request, const DivisionRules* rules = nullptr);
 
 // The pair and subject of one balancing step, or the outcome that ends it before any
 // exchange is tried. Checks in order: subject, division, class numbers, pair.

@@ -74,7 +74,7 @@ ClassScores::ClassScores(const TStudentList& list)
 class Search {
 public:
     Search(const DivisionState& state, const SwapTarget& target, std::int32_t coefficient);
-    std::optional<ChosenSwap> Run(const CandidateObserver& observer);
+    std::optional<ChosenSwap> Run(const CandidateObserver& observer, const SwapFilter& allowed);
 
 private:
     CandidateScore Score(std::size_t j, std::size_t k);
@@ -251,7 +251,7 @@ CandidateScore Search::Score(std::size_t j, std::size_t k)
         static_cast<int>(j), static_cast<int>(k), TotalDeviation(devSums), PairGap(coefficient_, averageA, averageB)};
 }
 
-std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer)
+std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer, const SwapFilter& allowed)
 {
     std::map<ShortString<2>, std::size_t> groups; // B's free slots by gender
     std::vector<std::vector<std::size_t>> partners;
@@ -287,7 +287,7 @@ std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer)
             if (observer)
                 observer(candidate);
             const long double score = candidate.devTotal + candidate.pairGap;
-            if (score > 0.0L && score < best) {
+            if (score > 0.0L && score < best && (!allowed || allowed(static_cast<int>(j), static_cast<int>(k)))) {
                 best = score;
                 chosen = ChosenSwap {static_cast<int>(j), static_cast<int>(k)};
             }
@@ -300,10 +300,10 @@ std::optional<ChosenSwap> Search::Run(const CandidateObserver& observer)
 
 } // namespace
 
-std::optional<ChosenSwap> FindBestSwap(
-    const DivisionState& state, const SwapTarget& target, std::int32_t coefficient, const CandidateObserver& observer)
+std::optional<ChosenSwap> FindBestSwap(const DivisionState& state, const SwapTarget& target, std::int32_t coefficient,
+    const CandidateObserver& observer, const SwapFilter& allowed)
 {
-    return Search(state, target, coefficient).Run(observer);
+    return Search(state, target, coefficient).Run(observer, allowed);
 }
 
 } // namespace fenban

@@ -5,6 +5,8 @@
 #include "roster/Gb18030.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <unordered_map>
 
 namespace fenban {
@@ -80,6 +82,12 @@ void AddStudent(OutputTable& table, const TStudent& student, std::size_t subject
     table.rows.push_back(std::move(row));
 }
 
+// An average as the window shows it, two decimals: the double nearest that decimal.
+double ShownAverage(long double average)
+{
+    return std::round(static_cast<double>(average) * 100) / 100;
+}
+
 OutputTable Averages(const DivisionState& state, const std::vector<std::string>& subjectNames, std::size_t subjects)
 {
     OutputTable table {"平均分", "各班平均分", {"班级", "男", "女", "人数"}, {}};
@@ -100,7 +108,7 @@ OutputTable Averages(const DivisionState& state, const std::vector<std::string>&
             static_cast<double>(counts.girls), static_cast<double>(counts.size)};
         for (std::size_t s = 0; s < subjects; ++s) {
             const long double average = state.FClassAvg[i][s];
-            row.emplace_back(static_cast<double>(average));
+            row.emplace_back(ShownAverage(average));
             if (members.empty())
                 continue;
             highest[s] = anyClass ? std::max(highest[s], average) : average;
@@ -113,8 +121,8 @@ OutputTable Averages(const DivisionState& state, const std::vector<std::string>&
         static_cast<double>(grade.girls), static_cast<double>(grade.size)};
     std::vector<OutputCell> gapRow {std::string("最高−最低"), std::string(), std::string(), std::string()};
     for (std::size_t s = 0; s < subjects; ++s) {
-        gradeRow.emplace_back(static_cast<double>(state.FGradeAvg[s]));
-        gapRow.emplace_back(anyClass ? RoundTwoDecimals(highest[s] - lowest[s]) : 0.0);
+        gradeRow.emplace_back(ShownAverage(state.FGradeAvg[s]));
+        gapRow.emplace_back(anyClass ? ShownAverage(RoundTwoDecimals(highest[s] - lowest[s])) : 0.0);
     }
     table.rows.push_back(std::move(gradeRow));
     table.rows.push_back(std::move(gapRow));
@@ -135,6 +143,27 @@ std::size_t UsedSubjects(const DivisionState& state, const std::vector<std::stri
             break;
     }
     return used;
+}
+
+// A sheet numbers its rows in its 序号 column: a school's own 序号 among the
+// extra columns goes where it numbers the rows alike, and is kept as 原序号
+// where it differs.
+void KeepOneNumberColumn(OutputTable& sheet)
+{
+    for (std::size_t c = sheet.header.size(); c-- > 1;) {
+        if (sheet.header[c] != "序号")
+            continue;
+        const bool alike = std::all_of(sheet.rows.begin(), sheet.rows.end(), [c](const std::vector<OutputCell>& row) {
+            return c < row.size() && !row.empty() && CellText(row[c]) == CellText(row[0]);
+        });
+        if (!alike) {
+            sheet.header[c] = "原序号";
+            continue;
+        }
+        sheet.header.erase(sheet.header.begin() + static_cast<std::ptrdiff_t>(c));
+        for (std::vector<OutputCell>& row : sheet.rows)
+            row.erase(row.begin() + static_cast<std::ptrdiff_t>(c));
+    }
 }
 
 } // namespace
@@ -176,6 +205,8 @@ std::vector<OutputTable> WorkbookTables(const DivisionTables& tables)
 {
     std::vector<OutputTable> sheets {tables.grade};
     sheets.insert(sheets.end(), tables.classes.begin(), tables.classes.end());
+    for (OutputTable& sheet : sheets)
+        KeepOneNumberColumn(sheet);
     sheets.push_back(tables.averages);
     return sheets;
 }

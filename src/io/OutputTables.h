@@ -52,12 +52,15 @@ struct DivisionTables {
 // extra columns (学号…) as texts. grade: every class list in class order, each in list
 // order, then the roster's students that are in no class list; classes: one
 // per class list, named 1班 … N班. averages: per class of the last
-// statistics its number, boys (男), girls (女), size and subject averages,
+// statistics its number, boys (男), girls (女), size and subject averages
+// (the double nearest their two decimals, as shown),
 // then the grade's row (年级平均分) and per subject the gap between the
 // highest and the lowest average of the classes that have students.
 DivisionTables MakeDivisionTables(const DivisionState& state, const std::vector<std::string>& subjectNames);
 
-// The workbook's sheets: 全部, 1班 … N班, 平均分.
+// The workbook's sheets: 全部, 1班 … N班, 平均分. A sheet has one 序号 column:
+// a school's own 序号 goes where it numbers the rows as the sheet does, and
+// stays as 原序号 where it differs.
 std::vector<OutputTable> WorkbookTables(const DivisionTables& tables);
 
 // The printed class lists: 1班 … N班, then 平均分.

@@ -41,6 +41,15 @@ std::vector<std::string> Around(const NoticeOptions& options)
     return lines;
 }
 
+// How one class goes on its pages: in one or two blocks of rows side by side,
+// its type scaled down so that a class of up to 60 fits on one A4 page.
+struct NoticeLayout {
+    int blocks = 1;
+    double scale = 1.0;
+    int rowsPerBlock = 1;
+    int pages = 1;
+};
+
 class NoticePainter {
 public:
     NoticePainter(QPagedPaintDevice& device, const NoticeOptions& options)
@@ -48,31 +57,28 @@ public:
         , lines_(Around(options))
         , heading_(ClassListFont(15, true))
         , title_(ClassListFont(12, true))
-        , body_(ClassListFont(11, false))
-        , bold_(ClassListFont(11, true))
         , small_(ClassListFont(9, false))
     {
     }
 
     void paint(std::span<const OutputTable> tables)
     {
-        const int perPage = rowsPerPage();
-        std::vector<int> pages;
+        std::vector<NoticeLayout> layouts;
         int pageCount = 0;
         for (const OutputTable& table : tables) {
-            pages.push_back(std::max(1, static_cast<int>((table.rows.size() + perPage - 1) / perPage)));
-            pageCount += pages.back();
+            layouts.push_back(layoutOf(table.rows.size()));
+            pageCount += layouts.back().pages;
         }
         QPainter painter;
         if (!painter.begin(&device_))
             throw Failure("不能开始打印：打印机或文件不可用。");
         int page = 0;
         for (std::size_t t = 0; t < tables.size(); ++t) {
-            for (int part = 0; part < pages[t]; ++part) {
+            for (int part = 0; part < layouts[t].pages; ++part) {
                 if (page > 0 && !device_.newPage())
                     throw Failure("不能开始新的一页：打印机或文件不可用。");
                 ++page;
-                paintPage(painter, tables[t], part, perPage, part + 1 == pages[t]);
+                paintPage(painter, tables[t], layouts[t], part);
                 painter.setFont(small_);
                 painter.drawText(QRectF(0, device_.height() - footHeight(), device_.width(), footHeight()),
                     Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("第 %1 页，共 %2 页").arg(page).arg(pageCount));
@@ -83,39 +89,103 @@ public:
     }
 
 private:
+    static constexpr int FittedRows = 60; // a class of this size stays on one page
+    static constexpr double BodyPoints = 11;
+    static constexpr double SmallestScale = 0.7;
+
     double height(const QFont& font, double factor) const { return QFontMetricsF(font, &device_).height() * factor; }
-    double rowHeight() const { return height(body_, 1.6); }
+    QFont body(double scale) const { return ClassListFont(BodyPoints * scale, false); }
+    QFont bold(double scale) const { return ClassListFont(BodyPoints * scale, true); }
+    double rowHeight(double scale) const { return height(body(scale), 1.6); }
     double footHeight() const { return height(small_, 2); }
     double headHeight() const { return height(heading_, 1.8) + height(title_, 1.8); }
     double blockHeight() const { return height(small_, 1.5) * static_cast<double>(lines_.size() + 1); }
+    double blockGap() const { return height(small_, 1.5); }
 
-    int rowsPerPage() const
+    int rowsPerPage(double scale) const
     {
-        const double free = device_.height() - headHeight() - rowHeight() - blockHeight() - footHeight();
-        return std::max(1, static_cast<int>(free / rowHeight()));
+        const double free = device_.height() - headHeight() - rowHeight(scale) - blockHeight() - footHeight();
+        return std::max(1, static_cast<int>(free / rowHeight(scale)));
     }
 
-    std::vector<double> widths(const OutputTable& table) const
+    NoticeLayout layoutOf(std::size_t rows) const
     {
-        const QFontMetricsF body(body_, &device_);
-        const QFontMetricsF bold(bold_, &device_);
-        const double padding = body.height() * 1.2;
+        const auto count = static_cast<int>(rows);
+        NoticeLayout layout;
+        layout.rowsPerBlock = rowsPerPage(1.0);
+        if (count > layout.rowsPerBlock) {
+            layout.blocks = 2;
+            const int wanted = (std::min(count, FittedRows) + 1) / 2;
+            while (rowsPerPage(layout.scale) < wanted && layout.scale > SmallestScale + 1e-9)
+                layout.scale -= 0.05;
+            layout.rowsPerBlock = rowsPerPage(layout.scale);
+        }
+        const int perPage = layout.blocks * layout.rowsPerBlock;
+        layout.pages = std::max(1, (count + perPage - 1) / perPage);
+        return layout;
+    }
+
+    std::vector<double> widths(const OutputTable& table, double scale, double span) const
+    {
+        const QFontMetricsF bodyMetrics(body(scale), &device_);
+        const QFontMetricsF boldMetrics(bold(scale), &device_);
+        const double padding = bodyMetrics.height() * 1.2;
         std::vector<double> widths(table.header.size(), 0);
         for (std::size_t c = 0; c < table.header.size(); ++c)
-            widths[c] = bold.horizontalAdvance(Text(table.header[c])) + padding;
+            widths[c] = boldMetrics.horizontalAdvance(Text(table.header[c])) + padding;
         for (const auto& row : table.rows) {
             for (std::size_t c = 0; c < row.size() && c < widths.size(); ++c)
-                widths[c] = std::max(widths[c], body.horizontalAdvance(Text(CellText(row[c]))) + padding);
+                widths[c] = std::max(widths[c], bodyMetrics.horizontalAdvance(Text(CellText(row[c]))) + padding);
         }
         double total = 0;
         for (const double w : widths)
             total += w;
         for (double& w : widths)
-            w *= device_.width() / std::max(total, 1.0); // the table spans the page
+            w *= span / std::max(total, 1.0); // the block spans its share of the page
         return widths;
     }
 
-    void paintPage(QPainter& painter, const OutputTable& table, int part, int perPage, bool last) const
+    // One block of rows [first, end) at left, header first; returns its bottom.
+    double paintBlock(QPainter& painter, const OutputTable& table, const std::vector<double>& columns, double scale,
+        double left, double top, std::size_t first, std::size_t end) const
+    {
+        const double row = rowHeight(scale);
+        double span = 0;
+        for (const double w : columns)
+            span += w;
+        double y = top;
+        painter.setPen(Qt::black);
+        painter.fillRect(QRectF(left, y, span, row), QColor(0xE8, 0xE8, 0xE8));
+        painter.setFont(bold(scale));
+        double x = left;
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            painter.drawText(QRectF(x, y, columns[c], row), Qt::AlignCenter, Text(table.header[c]));
+            x += columns[c];
+        }
+        y += row;
+        painter.setFont(body(scale));
+        for (std::size_t r = first; r < end; ++r) {
+            x = left;
+            for (std::size_t c = 0; c < columns.size() && c < table.rows[r].size(); ++c) {
+                DrawCopyableText(
+                    painter, QRectF(x, y, columns[c], row), Qt::AlignCenter, Text(CellText(table.rows[r][c])));
+                x += columns[c];
+            }
+            y += row;
+        }
+        painter.setPen(QPen(QColor(0x60, 0x60, 0x60), 0));
+        for (double lineY = top; lineY <= y + 0.5; lineY += row)
+            painter.drawLine(QPointF(left, lineY), QPointF(left + span, lineY));
+        x = left;
+        painter.drawLine(QPointF(left, top), QPointF(left, y));
+        for (const double w : columns) {
+            x += w;
+            painter.drawLine(QPointF(x, top), QPointF(x, y));
+        }
+        return y;
+    }
+
+    void paintPage(QPainter& painter, const OutputTable& table, const NoticeLayout& layout, int part) const
     {
         const double width = device_.width();
         double y = 0;
@@ -130,47 +200,28 @@ private:
         painter.drawText(QRectF(0, y, width, height(title_, 1.8)), Qt::AlignLeft | Qt::AlignVCenter, title);
         y += height(title_, 1.8);
 
-        const std::vector<double> columns = widths(table);
-        const double row = rowHeight();
-        const double top = y;
-        painter.fillRect(QRectF(0, y, width, row), QColor(0xE8, 0xE8, 0xE8));
-        painter.setFont(bold_);
-        double x = 0;
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            painter.drawText(QRectF(x, y, columns[c], row), Qt::AlignCenter, Text(table.header[c]));
-            x += columns[c];
-        }
-        y += row;
-        painter.setFont(body_);
-        const std::size_t first = static_cast<std::size_t>(part) * static_cast<std::size_t>(perPage);
-        const std::size_t end = std::min(table.rows.size(), first + static_cast<std::size_t>(perPage));
-        for (std::size_t r = first; r < end; ++r) {
-            x = 0;
-            for (std::size_t c = 0; c < columns.size() && c < table.rows[r].size(); ++c) {
-                DrawCopyableText(
-                    painter, QRectF(x, y, columns[c], row), Qt::AlignCenter, Text(CellText(table.rows[r][c])));
-                x += columns[c];
-            }
-            y += row;
-        }
-        painter.setPen(QPen(QColor(0x60, 0x60, 0x60), 0));
-        for (double lineY = top; lineY <= y + 0.5; lineY += row)
-            painter.drawLine(QPointF(0, lineY), QPointF(width, lineY));
-        x = 0;
-        painter.drawLine(QPointF(0, top), QPointF(0, y));
-        for (const double w : columns) {
-            x += w;
-            painter.drawLine(QPointF(x, top), QPointF(x, y));
-        }
-        if (!last)
+        const double blockWidth = (width - blockGap() * (layout.blocks - 1)) / layout.blocks;
+        const std::vector<double> columns = widths(table, layout.scale, blockWidth);
+        const auto perBlock = static_cast<std::size_t>(layout.rowsPerBlock);
+        const std::size_t pageFirst
+            = static_cast<std::size_t>(part) * perBlock * static_cast<std::size_t>(layout.blocks);
+        const std::size_t pageEnd
+            = std::min(table.rows.size(), pageFirst + perBlock * static_cast<std::size_t>(layout.blocks));
+        // The rows of the page shared evenly between its blocks, the left one taking the odd row.
+        const std::size_t leftRows = layout.blocks == 1 ? pageEnd - pageFirst : (pageEnd - pageFirst + 1) / 2;
+        double bottom = paintBlock(painter, table, columns, layout.scale, 0, y, pageFirst, pageFirst + leftRows);
+        if (layout.blocks == 2 && pageFirst + leftRows < pageEnd)
+            paintBlock(
+                painter, table, columns, layout.scale, blockWidth + blockGap(), y, pageFirst + leftRows, pageEnd);
+        if (part + 1 < layout.pages)
             return;
         painter.setPen(Qt::black);
         painter.setFont(small_);
-        y += height(small_, 1.5);
+        bottom += height(small_, 1.5);
         for (std::size_t k = 1; k < lines_.size(); ++k) {
-            DrawCopyableText(
-                painter, QRectF(0, y, width, height(small_, 1.5)), Qt::AlignLeft | Qt::AlignVCenter, Text(lines_[k]));
-            y += height(small_, 1.5);
+            DrawCopyableText(painter, QRectF(0, bottom, width, height(small_, 1.5)), Qt::AlignLeft | Qt::AlignVCenter,
+                Text(lines_[k]));
+            bottom += height(small_, 1.5);
         }
     }
 
@@ -178,8 +229,6 @@ private:
     std::vector<std::string> lines_; // the heading, then the lines under a class's table
     QFont heading_;
     QFont title_;
-    QFont body_;
-    QFont bold_;
     QFont small_;
 };
 
@@ -232,8 +281,7 @@ std::vector<OutputTable> NoticeTables(
             ClassTitleWithTeacher(classNo, teacher) + "　共 " + std::to_string(members.size()) + " 人",
             {"序号", "姓名", "性别"}, {}};
         for (const std::size_t c : posted)
-            table.header.push_back(state.ExtraTexts.headers[c]);
-        table.header.push_back("班主任");
+            table.header.push_back(state.ExtraTexts.headers[c]); // the teacher stands once, in the title
         std::vector<std::string> names;
         for (const TStudent* student : members)
             names.push_back(Gb18030ToUtf8(student->Name));
@@ -247,7 +295,6 @@ std::vector<OutputTable> NoticeTables(
                 options.maskNames ? MaskName(names[i]) : names[i], Gb18030ToUtf8(members[i]->Gender.view())};
             for (const std::size_t c : posted)
                 row.emplace_back(std::string(state.ExtraTexts.text(recordOf.at(members[i]), c)));
-            row.emplace_back(teacher);
             table.rows.push_back(std::move(row));
         }
         tables.push_back(std::move(table));

@@ -49,8 +49,8 @@ bool PostedByDefault(std::string_view header);
 // The extra columns posted by default.
 std::vector<std::size_t> DefaultPostedColumns(const RosterExtraTexts& extras);
 
-// One posted class: its table (序号, 姓名, 性别, the chosen extra columns,
-// 班主任; no scores, no rule columns), titled with the class and its teacher.
+// One posted class: its table (序号, 姓名, 性别, the chosen extra columns; no
+// scores, no rule columns), titled with the class and its teacher, if any.
 std::vector<OutputTable> NoticeTables(
     const DivisionState& state, const std::vector<std::string>& teachers, const NoticeOptions& options);
 
@@ -64,8 +64,8 @@ std::string NoticeDateText(const QDate& date);
 std::string NoticeSignatureLine();
 
 // The posted lists as a PDF: A4, every class on a page of its own under
-// the heading, the footer and (with signatures) the signature line under
-// its table, 第 n 页，共 m 页 at the foot. Saved through SaveFileSafely.
+// the heading (a class of up to 60 on one page: two blocks of rows, smaller type), the footer and (with signatures) the
+// signature line under its table, 第 n 页，共 m 页 at the foot. Saved through SaveFileSafely.
 void WriteNoticePdf(FileSystem& files, const std::filesystem::path& file, std::span<const OutputTable> tables,
     const NoticeOptions& options);
 

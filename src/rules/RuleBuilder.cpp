@@ -204,13 +204,16 @@ bool AssignClassesWithRules(DivisionState& state, int classCount)
 {
     if (state.FStudents.size() < 3 || classCount < 1)
         return false;
+    bool fixed = false;
     if (!state.RuleTexts.empty())
         for (const auto& [record, classNo] : ReadFixedClasses(state, classCount)) {
             TStudent& student = *state.Records[static_cast<std::size_t>(record)];
             student.ClassNo = classNo;
             student.Mark = ShortString<3>(HandPlacedMark);
+            fixed = true;
         }
-    return AssignClasses(state, classCount);
+    // Classes of even size around the 固定 students; hand moves alone keep the plain dealing.
+    return AssignClasses(state, classCount, fixed);
 }
 
 } // namespace fenban

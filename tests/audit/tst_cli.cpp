@@ -70,6 +70,7 @@ private slots:
     void windowDividesAlike();
     void outputsKeepWholeNames();
     void checkFindsASingleMovedStudent();
+    void oddGenderIsDealtOnItsOwn();
     void wrongInputWritesNothing_data();
     void wrongInputWritesNothing();
     void helpAndNoCommand();
@@ -311,6 +312,28 @@ void CommandLine::checkFindsASingleMovedStudent()
     QVERIFY(differs.err.contains(QStringLiteral("记录中没有版本"))); // a file whose record names no search
 }
 
+// One mistyped gender: told with its row, and boys and girls still even per class.
+void CommandLine::oddGenderIsDealtOnItsOwn()
+{
+    TableRows typo = table_;
+    typo[5][1] = "M";
+    const QString file = WriteTsv(typo, path(QStringLiteral("错字.tsv")));
+    const QString out = path(QStringLiteral("错字.csv"));
+    const Run run = RunCli({QStringLiteral("divide"), file, QStringLiteral("--classes"), QStringLiteral("4"),
+        QStringLiteral("--out"), out});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("性别写作“M”，不是“男”或“女”：第 6 行")), qPrintable(run.err));
+    const std::vector<int> classes = CsvClasses(out);
+    QCOMPARE(classes.size(), typo.size() - 1);
+    for (const char* gender : {"男", "女"}) {
+        std::vector<int> counts(4);
+        for (std::size_t r = 1; r < typo.size(); ++r)
+            if (typo[r][1] == gender)
+                ++counts[static_cast<std::size_t>(classes[r - 1] - 1)];
+        QVERIFY(*std::max_element(counts.begin(), counts.end()) - *std::min_element(counts.begin(), counts.end()) <= 1);
+    }
+}
+
 void CommandLine::wrongInputWritesNothing_data()
 {
     QTest::addColumn<QStringList>("arguments"); // TABLE and OUT stand for the files
@@ -357,6 +380,17 @@ void CommandLine::wrongInputWritesNothing_data()
     QTest::newRow("teacher twice") << QStringList {divide, QStringLiteral("TABLE"), QStringLiteral("--classes"),
         QStringLiteral("3"), QStringLiteral("--teachers"), QStringLiteral("TWICE"), QStringLiteral("--out"),
         QStringLiteral("OUT.xlsx")} << QStringLiteral("写了两次");
+    QTest::newRow("class count twice") << QStringList {divide, QStringLiteral("TABLE"), QStringLiteral("--classes"),
+        QStringLiteral("12"), QStringLiteral("--classes"), QStringLiteral("13"), QStringLiteral("--out"),
+        QStringLiteral("OUT.xlsx")} << QStringLiteral("只能给一次");
+    QTest::newRow("masked names without a notice") << QStringList {divide, QStringLiteral("TABLE"),
+        QStringLiteral("--classes"), QStringLiteral("3"), QStringLiteral("--mask-names"), QStringLiteral("--out"),
+        QStringLiteral("OUT.xlsx")} << QStringLiteral("需同时给出 --notice");
+    QTest::newRow("by name without a notice") << QStringList {divide, QStringLiteral("TABLE"),
+        QStringLiteral("--classes"), QStringLiteral("3"), QStringLiteral("--by-name"), QStringLiteral("--out"),
+        QStringLiteral("OUT.xlsx")} << QStringLiteral("需同时给出 --notice");
+    QTest::newRow("no command, no file") << QStringList {QStringLiteral("frob")}
+                                         << QStringLiteral("既不是命令（divide、check），也不是存在的文件");
     QTest::newRow("bad fingerprint") << QStringList {QStringLiteral("check"), QStringLiteral("TABLE"),
         QStringLiteral("--classes"), QStringLiteral("3"), QStringLiteral("--expect"), QStringLiteral("12g")}
                                      << QStringLiteral("指纹必须是");

@@ -82,6 +82,7 @@ private slots:
     void postedListsShowNoScores_data();
     void postedListsShowNoScores();
     void postedListsAreSavedWhole();
+    void aClassOfSixtyOnOnePage();
     void postedListsCarryOnlyTheChosenExtraColumns();
 };
 
@@ -208,7 +209,7 @@ void PublicOutputs::postedListsShowNoScores()
     for (std::size_t k = 0; k < tables.size(); ++k) {
         const OutputTable& table = tables[k];
         const TStudentList& members = divided.state.FClasses[k];
-        QCOMPARE(table.header, (std::vector<std::string> {"序号", "姓名", "性别", "班主任"}));
+        QCOMPARE(table.header, (std::vector<std::string> {"序号", "姓名", "性别"}));
         QCOMPARE(table.rows.size(), members.size());
         std::vector<std::string> expected;
         for (const TStudent* student : members)
@@ -222,13 +223,16 @@ void PublicOutputs::postedListsShowNoScores()
         }
         for (std::size_t r = 0; r < table.rows.size(); ++r) {
             const auto& row = table.rows[r];
-            QCOMPARE(row.size(), std::size_t {4}); // no score, no rule column
+            QCOMPARE(row.size(), std::size_t {3}); // no score, no rule column, no teacher
             QCOMPARE(std::get<double>(row[0]), double(r + 1));
             QCOMPARE(std::get<std::string>(row[1]), mask ? MaskName(expected[r]) : expected[r]);
-            QCOMPARE(std::get<std::string>(row[3]), divided.teachers[k]);
         }
+        // The teacher once, in the title; none at all without teachers.
         QVERIFY(QString::fromStdString(table.title)
                     .startsWith(QString::fromStdString(ClassTitleWithTeacher(int(k) + 1, divided.teachers[k]))));
+        QCOMPARE(QString::fromStdString(table.title).count(QString::fromStdString(divided.teachers[k])), qsizetype(1));
+        QVERIFY(!QString::fromStdString(NoticeTables(divided.state, {}, options)[k].title)
+                     .contains(QStringLiteral("班主任")));
         students += static_cast<int>(table.rows.size());
     }
     QCOMPARE(students, 48);
@@ -248,7 +252,7 @@ void PublicOutputs::postedListsCarryOnlyTheChosenExtraColumns()
     QCOMPARE(options.extraColumns, (std::vector<std::size_t> {1}));
     const std::vector<OutputTable> tables = NoticeTables(divided.state, divided.teachers, options);
     for (std::size_t k = 0; k < tables.size(); ++k) {
-        QCOMPARE(tables[k].header, (std::vector<std::string> {"序号", "姓名", "性别", "学号", "班主任"}));
+        QCOMPARE(tables[k].header, (std::vector<std::string> {"序号", "姓名", "性别", "学号"}));
         const TStudentList& members = divided.state.FClasses[k];
         for (std::size_t r = 0; r < members.size(); ++r) {
             const auto record = std::find_if(divided.state.Records.begin(), divided.state.Records.end(),
@@ -259,7 +263,28 @@ void PublicOutputs::postedListsCarryOnlyTheChosenExtraColumns()
     }
     options.extraColumns = {2, 0, 7}; // chosen by hand; a column past the end is ignored
     QCOMPARE(NoticeTables(divided.state, divided.teachers, options).front().header,
-        (std::vector<std::string> {"序号", "姓名", "性别", "家长电话", "身份证号", "班主任"}));
+        (std::vector<std::string> {"序号", "姓名", "性别", "家长电话", "身份证号"}));
+}
+
+// A posted class of up to 60 students stands on one A4 page, every row on it.
+void PublicOutputs::aClassOfSixtyOnOnePage()
+{
+    std::vector<OutputTable> tables;
+    for (const int size : {60, 12}) {
+        OutputTable table {
+            std::to_string(size) + "人", "共 " + std::to_string(size) + " 人", {"序号", "姓名", "性别"}, {}};
+        for (int r = 1; r <= size; ++r)
+            table.rows.push_back({double(r), "学生" + std::to_string(size) + "之" + std::to_string(r), "男"});
+        tables.push_back(std::move(table));
+    }
+    const QTemporaryDir folder;
+    const QString pdf = folder.filePath(QStringLiteral("六十.pdf"));
+    WriteNoticePdf(*DiskFileSystem(), PathOf(pdf), tables, NoticeOptions {});
+    QCOMPARE(testkit::PdfPages(pdf), 2);
+    const QString first = testkit::PdfText(pdf, 1);
+    for (int r = 1; r <= 60; ++r)
+        QVERIFY2(first.contains(QStringLiteral("学生60之%1").arg(r)), qPrintable(QString::number(r)));
+    QVERIFY(first.contains(QStringLiteral("监督人：")));
 }
 
 void PublicOutputs::postedListsAreSavedWhole()

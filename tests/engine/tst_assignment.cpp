@@ -50,6 +50,7 @@ private slots:
     void fewerThanThreeChangesNothing();
     void genderGroups_data();
     void genderGroups();
+    void everyGenderIsDealtOnItsOwn();
     void handPlacedStudentsKeepTheirClass();
     void listsAreRebuiltForTheClassCount();
     void everyStudentEndsInOneList();
@@ -153,8 +154,8 @@ void TestAssignment::genderGroups_data()
         << QByteArrayList {male, male, male, male} << 0 << std::vector<int> {1, 2, 2, 1};
     QTest::newRow("one female alone") << QByteArrayList {male, female, male, male} << 3
                                       << std::vector<int> {1, 1, 2, 2};
-    QTest::newRow("empty gender first") << QByteArrayList {female, male, QByteArray(), female} << 1
-                                        << std::vector<int> {1, 2, 1, 2};
+    QTest::newRow("empty gender first: each gender dealt from class 1")
+        << QByteArrayList {female, male, QByteArray(), female} << 1 << std::vector<int> {1, 1, 1, 2};
 }
 
 void TestAssignment::genderGroups()
@@ -170,6 +171,54 @@ void TestAssignment::genderGroups()
     QVERIFY(AssignClasses(state, 2));
     QCOMPARE(static_cast<int>(state.FGroupA.size()), groupA);
     QCOMPARE(ClassNumbers(pasted), classes);
+}
+
+// However many gender values a roster has, each is spread evenly over the
+// classes; the two gender groups stay the first value and all the rest.
+void TestAssignment::everyGenderIsDealtOnItsOwn()
+{
+    std::mt19937_64 rng(11);
+    const std::array<std::string_view, 4> genders = {Male, Female, "M", ""};
+    for (int round = 0; round < 30; ++round) {
+        DivisionState state;
+        const int students = 3 + static_cast<int>(rng() % 200);
+        const int classCount = 1 + static_cast<int>(rng() % 9);
+        for (int i = 0; i < students; ++i)
+            AddStudent(state, genders[rng() % (1 + round % 4)], {static_cast<long double>(rng() % 50)});
+        const TStudentList pasted = state.FStudents;
+        QVERIFY(AssignClasses(state, classCount));
+        QVERIFY(ListsMatchClasses(state));
+        for (const std::string_view gender : genders) {
+            // The reference: this gender's students by score, dealt 1..N, N..1 from class 1.
+            TStudentList run;
+            std::copy_if(
+                pasted.begin(), pasted.end(), std::back_inserter(run), [&](PStudent s) { return s->Gender == gender; });
+            std::stable_sort(
+                run.begin(), run.end(), [](PStudent a, PStudent b) { return a->Scores[0] > b->Scores[0]; });
+            for (std::size_t k = 0; k < run.size(); ++k) {
+                const int lap = static_cast<int>(k) / classCount;
+                const int at = static_cast<int>(k) % classCount;
+                QCOMPARE(run[k]->ClassNo, lap % 2 == 0 ? at + 1 : classCount - at);
+            }
+            std::vector<int> counts(static_cast<std::size_t>(classCount));
+            for (const PStudent student : state.FStudents)
+                if (student->Gender == gender)
+                    ++counts[static_cast<std::size_t>(student->ClassNo - 1)];
+            QVERIFY2(
+                *std::max_element(counts.begin(), counts.end()) - *std::min_element(counts.begin(), counts.end()) <= 1,
+                qPrintable(QStringLiteral("round %1").arg(round)));
+        }
+        TStudentList byGender = state.FStudents;
+        std::stable_sort(
+            byGender.begin(), byGender.end(), [](PStudent a, PStudent b) { return a->Gender < b->Gender; });
+        const auto firstRun = std::find_if(
+            byGender.begin(), byGender.end(), [&](PStudent s) { return !(s->Gender == byGender.front()->Gender); });
+        if (firstRun != byGender.end())
+            QCOMPARE(state.FGroupA.size(), static_cast<std::size_t>(firstRun - byGender.begin()));
+        QCOMPARE(state.FGroupA.size() + state.FGroupB.size(), state.FStudents.size());
+        QVERIFY(std::is_sorted(state.FGroupB.begin(), state.FGroupB.end(),
+            [](PStudent a, PStudent b) { return a->Scores[0] > b->Scores[0]; }));
+    }
 }
 
 void TestAssignment::handPlacedStudentsKeepTheirClass()

@@ -97,19 +97,23 @@ void CheckGradeAverages(const DivisionState& state)
 void CheckDealing(const DivisionState& state)
 {
     const std::size_t n = state.FClasses.size();
-    // Group A is the first gender in byte order, group B all others.
-    std::set<std::string> genders;
-    for (const TStudent* student : state.FStudents)
-        genders.insert(std::string(student->Gender.view()));
-    if (genders.empty())
+    // 固定 students make the dealing pass over full classes: even sizes, not each gender.
+    const bool fixed = !state.RuleTexts.empty()
+        && std::any_of(state.FStudents.begin(), state.FStudents.end(),
+            [](const TStudent* student) { return student->IsHandPlaced(); });
+    if (fixed)
         return;
-    const std::string first = *genders.begin();
-    for (const bool groupA : {true, false}) {
-        std::vector<std::size_t> counts(n, 0);
-        for (const TStudent* student : state.FStudents)
-            if (!student->IsHandPlaced() && (std::string(student->Gender.view()) == first) == groupA)
-                ++counts[static_cast<std::size_t>(student->ClassNo - 1)];
-        const auto [low, high] = std::minmax_element(counts.begin(), counts.end());
+    // Each gender text is dealt on its own.
+    std::map<std::string, std::vector<std::size_t>> counts;
+    for (const TStudent* student : state.FStudents) {
+        if (student->IsHandPlaced())
+            continue;
+        std::vector<std::size_t>& perClass = counts[std::string(student->Gender.view())];
+        perClass.resize(n, 0);
+        ++perClass[static_cast<std::size_t>(student->ClassNo - 1)];
+    }
+    for (const auto& [gender, perClass] : counts) {
+        const auto [low, high] = std::minmax_element(perClass.begin(), perClass.end());
         if (*high - *low > 1)
             Broken("a gender group is dealt unevenly");
     }

@@ -21,8 +21,9 @@ void CheckStatistics(const DivisionState& state);
 // Grade averages against the roster, allowing for the order of the sums.
 void CheckGradeAverages(const DivisionState& state);
 
-// A fresh division: within each gender group, the students dealt (not
-// placed by hand) are spread over the classes with counts at most one apart.
+// A fresh division: of each gender text, the students dealt (not placed by
+// hand) are spread over the classes with counts at most one apart (not
+// checked around 固定 students, where the class sizes are evened instead).
 void CheckDealing(const DivisionState& state);
 
 using ListsSnapshot = std::vector<TStudentList>;

@@ -248,6 +248,10 @@ private slots:
         const int classCount = w.control<QSpinBox>("SpinEdit1")->value();
         QVERIFY(w.click("BitBtn2").isEmpty());
         const DivisionState& state = w.window.state();
+        // The 固定 students fill no class: every class within one of the others' size.
+        const auto [smallest, largest] = std::minmax_element(state.FClasses.begin(), state.FClasses.end(),
+            [](const TStudentList& a, const TStudentList& b) { return a.size() < b.size(); });
+        QVERIFY(largest->size() - smallest->size() <= 1);
         const auto* panel = w.control<QLabel>("lblBrokenRules");
         const std::size_t brokenAfterDivision = Breaches(state, classCount).size();
         QVERIFY(brokenAfterDivision > 0);
@@ -263,6 +267,13 @@ private slots:
         QVERIFY(panel->toolTip().isEmpty());
         QCOMPARE(Composition(state), Composition(before));
         QCOMPARE(HandPlaced(state), HandPlaced(before)); // the 固定 students
+
+        // 调整 exchanges only what keeps every rule.
+        const DivisionState balanced = Clone(state);
+        QVERIFY(w.click("Button4").isEmpty());
+        QVERIFY(!FirstDifference(balanced, state).empty());
+        QVERIFY(Breaches(state, classCount).empty());
+        QCOMPARE(panel->text(), u"规则全部满足"_s);
 
         // A member of a together group moved away by hand breaks its group.
         const DivisionRules rules = BuildDivisionRules(state, classCount, true);

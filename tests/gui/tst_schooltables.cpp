@@ -9,6 +9,7 @@
 #include "WindowDriver.h"
 #include "roster/Gb18030.h"
 
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -42,6 +43,18 @@ void AcceptImport(WindowDriver& w, int column = -1, const QString& role = {})
         dialog.findChild<QPushButton*>(u"btnImportOk"_s)->click();
         return dialog.result();
     });
+}
+
+// Every text of the roster grid's columns after the scores fits its column.
+void CheckColumnsAfterScoresFit(const WindowDriver& w)
+{
+    const QTableView* grid = w.view("StrGrid");
+    for (int c = 15; c < w.cols("StrGrid"); ++c)
+        for (int row = 0; row < w.rows("StrGrid"); ++row) {
+            const QFontMetrics metrics(row == 0 ? grid->horizontalHeader()->font() : grid->font());
+            QVERIFY2(metrics.horizontalAdvance(w.cell("StrGrid", c, row)) < grid->columnWidth(c - 1),
+                qPrintable(w.cell("StrGrid", c, row)));
+        }
 }
 
 // Each student as name, gender and scores, in the table's order; each class as its names.
@@ -143,6 +156,34 @@ private slots:
             QVERIFY(k >= 0);
             QCOMPARE(w.cell("StrGrid", number, row), QString::number(2026001 + k));
         }
+        CheckColumnsAfterScoresFit(w);
+    }
+
+    // 身份证号 and a long 备注 are listed whole, their columns as wide as they are.
+    void longExtraTextsFit()
+    {
+        QTemporaryDir dir;
+        QFile table(dir.filePath(u"身份证.csv"_s));
+        QVERIFY(table.open(QIODevice::WriteOnly));
+        QByteArray text = "姓名,性别,班级,总分,语文,身份证号,备注\n";
+        for (int k = 0; k < 8; ++k)
+            text += QStringLiteral("学生%1,%2,,%3,%4,11010520100101%5,转入，住校生，需照顾饮食\n")
+                        .arg(k)
+                        .arg(k % 2 ? u"男"_s : u"女"_s)
+                        .arg(500 - k)
+                        .arg(90 - k)
+                        .arg(1000 + k)
+                        .toUtf8();
+        table.write(text);
+        table.close();
+        WindowDriver w;
+        AcceptImport(w);
+        w.trigger("actOpen", table.fileName());
+        w.dialogs.clearAnswers();
+        Divide(w, 2);
+        w.chooseNode(u"全部"_s);
+        QVERIFY(ColumnHeaded(w, u"身份证号"_s) > 14);
+        CheckColumnsAfterScoresFit(w);
     }
 
     // One own-layout sheet per former class opens whole, unasked, each sheet
@@ -198,16 +239,18 @@ private slots:
             told = dialog.findChild<QLabel*>(u"lblImportError"_s)->text();
             return dialog.result();
         });
-        QVERIFY(w.trigger("actOpen", DataFolder + u"school-offset.xlsx"_s).isEmpty());
+        w.dialogs.answerQuestion(QMessageBox::Discard); // the paste above, asked about first
+        QCOMPARE(w.trigger("actOpen", DataFolder + u"school-offset.xlsx"_s).size(), 1);
         QCOMPARE(told, u"不能读入表格：工作表“成绩”第 8 行第 F 列（数学）的“良好”不是分数。"_s);
         QCOMPARE(shown.mid(0, 3), (QStringList {u"4"_s, u"B"_s, u"4"_s}));
         QVERIFY2(shown[3].contains(u"表头在第 4 行"_s), qPrintable(shown[3]));
         // Accepted as it stands, the window tells it.
         w.dialogs.answerDialog([](QDialog&) { return int(QDialog::Accepted); });
+        w.dialogs.answerQuestion(QMessageBox::Discard);
         const QList<SeenBox> boxes = w.trigger("actOpen", DataFolder + u"school-offset.xlsx"_s);
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].icon, QMessageBox::Warning);
-        QCOMPARE(boxes[0].text, told);
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[1].icon, QMessageBox::Warning);
+        QCOMPARE(boxes[1].text, told);
         QCOMPARE(Roster(w), roster);
         QCOMPARE(Classes(w), classes);
         QCOMPARE(w.window.windowTitle(), title);
@@ -215,7 +258,8 @@ private slots:
 
         // Without that column the table reads, 缺考 on the sheet's row 6.
         AcceptImport(w, 4, u"不用"_s); // 数学
-        QVERIFY(w.trigger("actOpen", DataFolder + u"school-offset.xlsx"_s).isEmpty());
+        w.dialogs.answerQuestion(QMessageBox::Discard);
+        QCOMPARE(w.trigger("actOpen", DataFolder + u"school-offset.xlsx"_s).size(), 1);
         QCOMPARE(
             Names(w.window.state().FStudents), (QStringList {u"张伟"_s, u"李娜"_s, u"王芳"_s, u"刘洋"_s, u"陈静"_s}));
         const QList<SeenBox> listed = w.click("btnReadWarnings");
@@ -227,7 +271,8 @@ private slots:
             u"请注意：1 人的性别不是“男”或“女”；1 个成绩不是分数，记作空分；没有总分列，总分是各科之和。"_s);
         // Cancelling 导入设置 changes nothing.
         const QStringList opened = Roster(w);
-        QVERIFY(w.trigger("actOpen", DataFolder + u"school-title.xlsx"_s).isEmpty());
+        w.dialogs.answerQuestion(QMessageBox::Discard);
+        QCOMPARE(w.trigger("actOpen", DataFolder + u"school-title.xlsx"_s).size(), 1);
         QCOMPARE(Roster(w), opened);
     }
 
@@ -308,8 +353,18 @@ private slots:
         QVERIFY(!w.window.state().FClasses[0].empty());
 
         QVERIFY(!w.control("pnlFind")->isVisible());
+        const QAbstractItemView* grid = w.view("StrGrid");
         QTest::keyClick(&w.window, Qt::Key_F, Qt::ControlModifier);
         QVERIFY(w.control("pnlFind")->isVisible());
+        // The bar has a strip of its own below the cells: it covers no row.
+        QCoreApplication::sendPostedEvents(); // the page's layout makes room
+        const auto onScreen
+            = [](const QWidget* widget) { return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()); };
+        QVERIFY(!onScreen(w.control("pnlFind")).intersects(onScreen(grid->viewport())));
+        QVERIFY(onScreen(w.control("pnlFind")).top() > onScreen(grid->viewport()).bottom());
+        const int gridHeight = grid->height();
+        const auto wholeRowShown
+            = [grid] { return grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())); };
         auto* edit = w.control<QLineEdit>("edtFind");
         for (const QChar c : u"学生7"_s) // typed as an input method gives it
             QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
@@ -331,6 +386,7 @@ private slots:
         for (int next = 0; next < 11; ++next) {
             QTest::keyClick(edit, Qt::Key_F3);
             found << shown();
+            QVERIFY(wholeRowShown());
             QCOMPARE(w.control<QLabel>("lblFindClass")->text(), u"第 %1 班"_s.arg(classOf(found.last())));
         }
         // Every 学生7… once, then round again.
@@ -340,6 +396,8 @@ private slots:
         QCOMPARE(found[11], found[0]);
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(!w.control("pnlFind")->isVisible());
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(grid->height() > gridHeight); // its place given back
 
         QTest::keyClick(&w.window, Qt::Key_F6);
         QVERIFY(!w.control<QLineEdit>("Edit1")->text().isEmpty()); // 一键均衡 published its total
@@ -368,7 +426,10 @@ private slots:
         WindowDriver w;
         w.window.resize(1366, 740);
         w.control<QTabWidget>("PageControl1")->setCurrentIndex(0);
+        QCoreApplication::sendPostedEvents(); // the page laid out at the window's width
         auto* details = w.control<QTextBrowser>("txtHelpDetails");
+        // The text uses the window's width, wider than the pictures above it.
+        QVERIFY(details->width() > w.control("Image2")->width() + 300);
         const QString text = details->document()->toPlainText();
         for (const char* word : {"导入设置", "附加", "合并所有工作表", "缺考", "当前班级", "Ctrl+F", "F5", "F6", "撤销",
                  "恢复上次未保存的分班"})

@@ -202,7 +202,10 @@ private slots:
         WindowDriver second;
         second.paste(GradeText(30));
         second.click("BitBtn2");
-        QVERIFY(second.trigger("actOpen", dir.filePath(u"初一.fenban"_s)).isEmpty());
+        second.dialogs.answerQuestion(QMessageBox::Discard); // its unsaved work, asked about first
+        const QList<SeenBox> asked = second.trigger("actOpen", dir.filePath(u"初一.fenban"_s));
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].text, u"分班还没有保存。要保存吗？"_s);
         QVERIFY(second.dialogs.fileRequests().constLast().request.filter.contains(u"*.fenban"_s));
         QCOMPARE(second.window.windowTitle(), u"初一.fenban — 均衡分班"_s);
         QCOMPARE(second.action("actUndo")->text(), u"撤销 打开"_s);
@@ -427,10 +430,13 @@ private slots:
         const Seen before = Look(w);
         const QString title = w.window.windowTitle();
         const std::size_t steps = StepsDone(w);
-        const QList<SeenBox> boxes = w.trigger("actOpen", file);
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+        w.dialogs.answerQuestion(QMessageBox::Discard); // the unsaved paste
+        QList<SeenBox> boxes = w.trigger("actOpen", file);
+        QCOMPARE(boxes.size(), 2);
+        boxes.removeFirst();
+        QCOMPARE(boxes[0].icon, QMessageBox::Warning);
         QVERIFY2(boxes[0].text.contains(u"坏.fenban"_s) && boxes[0].text.contains(says), qPrintable(boxes[0].text));
+        QVERIFY2(!boxes[0].text.endsWith(u"。."_s), qPrintable(boxes[0].text));
         QVERIFY(Difference(w, before).isEmpty());
         QCOMPARE(StepsDone(w), steps);
         QCOMPARE(w.window.windowTitle(), title);
@@ -526,6 +532,31 @@ private slots:
         QCOMPARE(w.dialogs.boxes().constLast().text, u"对“初一.fenban”的修改还没有保存。要保存吗？"_s);
         QVERIFY(!w.window.isVisible());
         QVERIFY(FilesIn(recoveryDir_).isEmpty());
+    }
+
+    // Opening another file over unsaved work asks first, as closing does.
+    void openingAsksWhileSomethingIsUnsaved()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(u"初一.fenban"_s);
+        WindowDriver w;
+        w.paste(SixStudents());
+        w.trigger("actSaveAs", file);
+        w.paste(GradeText(20));
+        const std::size_t students = w.window.state().Records.size();
+        w.dialogs.answerQuestion(QMessageBox::Cancel);
+        QList<SeenBox> boxes = w.trigger("actOpen"); // no file dialog after 取消
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, u"分班还没有保存。要保存吗？"_s);
+        QCOMPARE(boxes[0].buttons, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        QCOMPARE(w.window.state().Records.size(), students); // nothing opened
+        QVERIFY(w.dialogs.fileRequests().size() == 1); // the save's alone
+
+        w.dialogs.answerQuestion(QMessageBox::Discard);
+        boxes = w.trigger("actOpen", file);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(w.window.state().Records.size(), std::size_t {6});
+        QVERIFY(w.trigger("actOpen", file).isEmpty()); // nothing unsaved now: no question
     }
 
     void failedSaveNamesTheFileAndKeepsTheWindow()

@@ -14,6 +14,7 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 #include <map>
 #include <random>
 
@@ -83,6 +84,7 @@ private slots:
     void unusedSubjectsLeftOut_data();
     void unusedSubjectsLeftOut();
     void workbookReadsBackInOpenpyxl();
+    void workbookNumbersAsShown();
     void workbookFailureLeavesNoFile();
     void workbookToAMissingFolder();
     void pdfHoldsEveryName();
@@ -282,6 +284,50 @@ void Outputs::workbookReadsBackInOpenpyxl()
         const QString name = Utf8(Gb18030ToUtf8(student->Name));
         QCOMPARE(inGrade[name], 1);
         QCOMPARE(inClasses[name], 1);
+    }
+}
+
+// The 平均分 sheet holds its numbers as shown, two decimals; each sheet has
+// one 序号 column, a school's own kept as 原序号 where it numbers otherwise.
+void Outputs::workbookNumbersAsShown()
+{
+    DivisionState state;
+    MakeGrade(state, 40, 2, 3);
+    state.FClassAvg[0][1] += 1e-9L; // shown as two decimals all the same
+    state.ExtraTexts.headers = {"学号", "序号"};
+    for (std::size_t r = 0; r < state.Records.size(); ++r)
+        state.ExtraTexts.cells.push_back({"S" + std::to_string(r), std::to_string(r + 1)});
+    const std::filesystem::path file = temp("两位小数.xlsx");
+    DivisionTables tables = MakeDivisionTables(state, SubjectNames());
+    // The whole grade before a division: in roster order, as the school numbered it.
+    DivisionState undivided;
+    undivided.Records = std::move(state.Records);
+    for (const auto& record : undivided.Records)
+        undivided.FStudents.push_back(record.get());
+    undivided.ExtraTexts = state.ExtraTexts;
+    tables.grade = MakeDivisionTables(undivided, SubjectNames()).grade;
+    ExportDivisionWorkbook(file, tables);
+    QString error;
+    const QJsonArray sheets = testkit::ReadWithOpenpyxl(QString::fromStdString(file.string()), error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QJsonArray averages = sheets.last()[QStringLiteral("rows")].toArray();
+    int numbers = 0;
+    for (qsizetype r = 1; r < averages.size(); ++r)
+        for (const QJsonValue cell : averages[r].toArray())
+            if (cell[QStringLiteral("type")].toString() == QStringLiteral("float")) {
+                const double value = cell[QStringLiteral("value")].toDouble();
+                QVERIFY2(std::round(value * 100) / 100 == value, qPrintable(QString::number(value, 'g', 17)));
+                ++numbers;
+            }
+    QVERIFY(numbers > 20);
+    for (qsizetype k = 0; k + 1 < sheets.size(); ++k) {
+        QStringList header;
+        for (const QJsonValue cell : sheets[k][QStringLiteral("rows")].toArray()[0].toArray())
+            header << cell[QStringLiteral("value")].toString();
+        QCOMPARE(header.count(QStringLiteral("序号")), qsizetype(1));
+        // The roster order numbers the whole grade alike; a class numbers its rows otherwise.
+        QCOMPARE(header.contains(QStringLiteral("原序号")), k > 0);
+        QCOMPARE(header.last(), k > 0 ? QStringLiteral("原序号") : QStringLiteral("学号"));
     }
 }
 

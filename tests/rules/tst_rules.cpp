@@ -546,6 +546,37 @@ private slots:
         QVERIFY(!AssignClassesWithRules(state, 0));
     }
 
+    // Classes end within one of each other's size around the 固定 students; a
+    // class its 固定 students fill takes no one else.
+    void fixedStudentsLeaveEvenClasses()
+    {
+        std::mt19937_64 rng(8);
+        for (int round = 0; round < 40; ++round) {
+            const int classCount = 2 + static_cast<int>(rng() % 8);
+            const int students = 3 * classCount + static_cast<int>(rng() % 120);
+            Table table {{"姓名", "性别", "班级", "总分", "固定"}};
+            for (int k = 0; k < students; ++k) {
+                const bool fixed = rng() % 4 == 0;
+                // Often many in class 1, which then may hold more than its share.
+                const int classNo = rng() % 2 ? 1 : 1 + static_cast<int>(rng() % classCount);
+                table.push_back({"学生" + std::to_string(k), rng() % 2 ? "男" : "女", "", std::to_string(rng() % 700),
+                    fixed ? std::to_string(classNo) : ""});
+            }
+            DivisionState state = StateOf(table);
+            QVERIFY(AssignClassesWithRules(state, classCount));
+            int dealtMost = 0;
+            for (const TStudentList& list : state.FClasses)
+                if (std::any_of(list.begin(), list.end(), [](const TStudent* s) { return !s->IsHandPlaced(); }))
+                    dealtMost = std::max(dealtMost, static_cast<int>(list.size()));
+            for (const TStudentList& list : state.FClasses) {
+                const int size = static_cast<int>(list.size());
+                QVERIFY2(size >= dealtMost - 1, qPrintable(QStringLiteral("round %1").arg(round)));
+                if (size > dealtMost)
+                    QVERIFY(std::all_of(list.begin(), list.end(), [](const TStudent* s) { return s->IsHandPlaced(); }));
+            }
+        }
+    }
+
     void assignWithoutRulesIsTheAssignment()
     {
         std::mt19937_64 rng(3);

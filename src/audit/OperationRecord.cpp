@@ -1,5 +1,7 @@
 #include "audit/OperationRecord.h"
 
+#include "common/Version.h"
+
 #include <QJsonObject>
 #include <array>
 
@@ -151,7 +153,7 @@ namespace {
 // the entries of a search name the version that made the division.
 std::string ProgramVersionText()
 {
-    return std::string("；程序版本 ") + FENBAN_VERSION;
+    return std::string("；程序版本 ") + ProgramVersion();
 }
 
 } // namespace

@@ -124,7 +124,10 @@ std::string TermRoff(const std::string& term)
 // Lines of one paragraph joined: a space only between two ASCII words.
 void Join(std::string& text, const std::string& line)
 {
-    const std::string part = line.substr(line.find_first_not_of(' '));
+    const std::size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos)
+        return;
+    const std::string part = line.substr(start);
     if (!text.empty() && static_cast<unsigned char>(text.back()) < 0x80
         && static_cast<unsigned char>(part.front()) < 0x80)
         text += ' ';

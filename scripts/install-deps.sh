@@ -15,6 +15,7 @@ packages=(
   libxlsxwriter-dev zlib1g-dev  # src/io: the .xlsx workbook; unpacking .xlsx files (.xls is our own reader)
   python3-openpyxl poppler-utils  # tests read written workbooks and PDFs back
   clang-format git                # scripts/test.sh checks the formatting of every tracked C++ file
+  dpkg-dev lintian desktop-file-utils libxml2-utils shared-mime-info man-db  # scripts/package.sh: build and check the .deb
 )
 
 missing=()

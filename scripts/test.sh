@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test offscreen: once in the
-# normal build and once with AddressSanitizer and UndefinedBehaviorSanitizer.
+# normal build (and checks its Debian package) and once with AddressSanitizer
+# and UndefinedBehaviorSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -21,6 +22,9 @@ cmake --build "$consumer" --parallel "$(nproc)"
 "$consumer/consumer"
 
 ctest --test-dir "$build" --output-on-failure
+
+# The Debian package of this build, checked (lintian, contents, the unpacked program).
+bash "$root/scripts/package.sh" --from "$build"
 
 # Any sanitizer report fails its test.
 export ASAN_OPTIONS=abort_on_error=0:halt_on_error=1:detect_leaks=1

@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "app/AboutDialog.h"
 #include "app/AsyncTask.h"
 #include "app/BusyCursor.h"
 #include "app/Dialogs.h"
@@ -117,6 +118,7 @@ TForm1::TForm1(QWidget* parent)
     CreateSessionActions();
     CreatePublicActions();
     CreateClerkActions();
+    CreateAboutAction(*this);
     StartSession();
     setGeometry(270, 150, 696, 480); // the normal geometry; the window opens maximised
     setWindowState(windowState() | Qt::WindowMaximized);

@@ -1,6 +1,7 @@
 #include "audit/OperationRecord.h"
 
 #include "audit/Fingerprint.h"
+#include "common/Version.h"
 
 #include <QJsonObject>
 #include <algorithm>
@@ -184,11 +185,6 @@ std::string ProgramVersionText()
 }
 
 } // namespace
-
-std::string ProgramVersion()
-{
-    return FENBAN_VERSION;
-}
 
 std::string RecordedVersion(const OperationRecord& record)
 {

@@ -64,8 +64,6 @@ private:
     std::vector<RecordEntry> entries_;
 };
 
-// This program's version, as the record names it.
-std::string ProgramVersion();
 // The version the record's last search (一键均衡, 公开分班) names; empty when none does.
 std::string RecordedVersion(const OperationRecord& record);
 

@@ -5,6 +5,7 @@
 #include "audit/PublicSeed.h"
 #include "audit/TeacherDraw.h"
 #include "common/FileSaving.h"
+#include "common/Version.h"
 #include "document/PublicRun.h"
 #include "document/Workbench.h"
 #include "engine/RankGroups.h"
@@ -56,6 +57,7 @@ const char* const HelpText = R"(用法：
   fenban check 表格文件 --classes 分班数 [--seed 种子] [--bands 分段数]
                [--no-sound-alike] [--threads 线程数] --expect 结果指纹
   fenban --help
+  fenban --version
 
 divide  像“打开”一样读入表格文件（.xlsx、.xls、.csv、.tsv、.txt），用种子
         编班并一键均衡，写出输出文件；标准输出先后打印输入指纹和结果指纹
@@ -63,6 +65,7 @@ divide  像“打开”一样读入表格文件（.xlsx、.xls、.csv、.tsv、.
 check   重做一次分班，比较结果指纹：一致时退出码为 0，不一致为 1。
         分班文件记有它的表格、分班数、选项和种子；表格文件则需同样的选项
         和 --expect 给出的指纹（64 位，或 16 位简写）。
+--version  打印程序的版本号，即操作记录中的“程序版本”。
 
 选项：
   --classes N     分班数，1 到 100。
@@ -462,7 +465,8 @@ int CheckDivisionFile(const Arguments& arguments)
 
 bool IsCommand(const std::string& word)
 {
-    return word == "divide" || word == "check" || word == "--help" || word == "-h" || word == "help";
+    return word == "divide" || word == "check" || word == "--help" || word == "-h" || word == "help"
+        || word == "--version";
 }
 
 int Run(int argc, char** argv)
@@ -470,6 +474,10 @@ int Run(int argc, char** argv)
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(HelpText, stdout);
+        return ExitMatch;
+    }
+    if (command == "--version") {
+        std::printf("fenban %s\n", ProgramVersion());
         return ExitMatch;
     }
     const Arguments arguments = Parse(argc, argv);

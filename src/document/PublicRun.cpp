@@ -2,6 +2,7 @@
 
 #include "audit/PublicDivision.h"
 #include "audit/PublicSeed.h"
+#include "common/Version.h"
 #include "engine/Division.h"
 #include "engine/RuleCheck.h"
 #include "roster/Gb18030.h"

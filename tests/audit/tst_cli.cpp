@@ -8,6 +8,7 @@
 #include "audit/PublicDivision.h"
 #include "audit/PublicSeed.h"
 #include "common/FileSaving.h"
+#include "common/Version.h"
 #include "document/PublicRun.h"
 #include "engine/Division.h"
 #include "roster/Gb18030.h"
@@ -77,6 +78,7 @@ private slots:
     void schoolTablesReadAsOpenReadsThem_data();
     void schoolTablesReadAsOpenReadsThem();
     void fingerprintsRecomputedFromFiles();
+    void versionIsTheRecordsVersion();
 
 private:
     QTemporaryDir folder_;
@@ -486,6 +488,23 @@ void CommandLine::helpAndNoCommand()
         QVERIFY(text.contains(option));
     QCOMPARE(RunCli({tableFile_}).code, 3); // a file to open: the window's business
     QCOMPARE(RunCli({}).code, 3);
+}
+
+// --version prints the one version, the one a division's record names.
+void CommandLine::versionIsTheRecordsVersion()
+{
+    const QString version = QString::fromLatin1(ProgramVersion());
+    QVERIFY(QRegularExpression(QStringLiteral("^[0-9]+(\\.[0-9]+)+$")).match(version).hasMatch());
+    const Run run = RunCli({QStringLiteral("--version")});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.out, QStringList {QStringLiteral("fenban ") + version});
+    const QString saved = path(QStringLiteral("版本.fenban"));
+    const Run divide = RunCli({QStringLiteral("divide"), tableFile_, QStringLiteral("--classes"), QStringLiteral("3"),
+        QStringLiteral("--out"), saved});
+    QVERIFY2(divide.code == 0, qPrintable(divide.err));
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(file.readAll()).contains(QStringLiteral("程序版本 ") + version));
 }
 
 QTEST_MAIN(CommandLine)

@@ -9,6 +9,7 @@
 #include "app/SessionActions.h"
 #include "audit/PublicDivision.h"
 #include "audit/PublicSeed.h"
+#include "common/Version.h"
 #include "engine/Division.h"
 #include "roster/Gb18030.h"
 #include "session/DivisionFile.h"
@@ -326,7 +327,7 @@ void PublicWindow::checkFindsOneMovedStudent()
     // Said in plain words first: how many, and the version of the recorded search.
     QVERIFY2(differs[0].text.contains(QStringLiteral("文件中的分班与重做结果不同（1 名学生）：文件在分班后被改动过，"
                                                      "或由另一版本生成（记录中的版本 %1")
-                                          .arg(QString::fromStdString(ProgramVersion()))),
+                                          .arg(QString::fromLatin1(ProgramVersion()))),
         qPrintable(differs[0].text));
     QVERIFY(differs[0].text.indexOf(QStringLiteral("文件中的分班")) < differs[0].text.indexOf(line));
 }

@@ -1,6 +1,7 @@
 cmake_minimum_required(VERSION 3.21)
 # Installs the build into a scratch prefix and checks that a desktop finds the
-# program: the binary, its desktop entry, the icon the entry names, the sample.
+# program: the binary, its desktop entry, the icon the entry names, the
+# division file's MIME type, the manual page, the copyright, the sample.
 # cmake -DBUILD_DIR=... -DPREFIX=... -P InstallLayout.cmake
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
@@ -12,7 +13,8 @@ endif()
 set(entry "${PREFIX}/share/applications/fenban.desktop")
 foreach(file bin/fenban share/applications/fenban.desktop share/icons/hicolor/scalable/apps/fenban.svg
              share/icons/hicolor/48x48/apps/fenban.png share/icons/hicolor/256x256/apps/fenban.png
-             share/fenban/sample-grade.tsv share/fenban/sample-grade-rules.tsv)
+             share/fenban/sample-grade.tsv share/fenban/sample-grade-rules.tsv share/mime/packages/fenban.xml
+             share/man/man1/fenban.1.gz share/doc/fenban/copyright share/doc/fenban/changelog.gz)
   if(NOT EXISTS "${PREFIX}/${file}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()
@@ -26,6 +28,13 @@ file(STRINGS "${entry}" lines ENCODING UTF-8)
 foreach(key Type=Application "Exec=fenban %f" Icon=fenban Name=均衡分班 Terminal=false)
   if(NOT key IN_LIST lines)
     message(FATAL_ERROR "${entry} lacks ${key}")
+  endif()
+endforeach()
+# It opens division files and the tables (打开方式 in a file manager).
+file(READ "${entry}" text)
+foreach(type application/x-fenban application/vnd.openxmlformats-officedocument.spreadsheetml.sheet text/csv)
+  if(NOT text MATCHES "\nMimeType=[^\n]*${type};")
+    message(FATAL_ERROR "${entry} does not open ${type}")
   endif()
 endforeach()
 list(GET lines 0 group)

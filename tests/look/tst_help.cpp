@@ -1,8 +1,13 @@
 #include "HelpPictures.h"
 #include "WindowDriver.h"
+#include "app/AboutDialog.h"
 #include "app/ProgramIcon.h"
+#include "common/Version.h"
 
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -119,6 +124,42 @@ private slots:
         const QImage rules(dir.filePath(QStringLiteral("rules-table.png")));
         QVERIFY(!rules.isNull());
         QVERIFY(rules.width() <= 745);
+    }
+
+    // 帮助 → 关于, the menu bar's last menu: the version, the build date and
+    // every library with its version and licence, through the dialog seam.
+    void aboutNamesVersionAndLibraries()
+    {
+        WindowDriver w;
+        const QList<QAction*> menus = w.window.menuBar()->actions();
+        QVERIFY(!menus.isEmpty());
+        QMenu* help = menus.last()->menu();
+        QVERIFY(help != nullptr);
+        QCOMPARE(help->objectName(), QStringLiteral("mnuHelp"));
+        QVERIFY(help->actions().contains(FindAction(w.window, "actAbout")));
+
+        const QList<SeenBox> boxes = w.trigger("actAbout");
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].title, QStringLiteral("关于均衡分班"));
+        QCOMPARE(boxes[0].icon, QMessageBox::Information);
+        const QStringList lines = boxes[0].text.split(QLatin1Char('\n'));
+        QCOMPARE(lines.value(0), QStringLiteral("均衡分班 ") + QString::fromLatin1(fenban::ProgramVersion()));
+        QVERIFY(QRegularExpression(QStringLiteral("^构建日期：[0-9]{4}-[0-9]{2}-[0-9]{2}$"))
+                    .match(lines.value(1))
+                    .hasMatch());
+        QStringList names;
+        for (const fenban::LibraryNotice& library : fenban::UsedLibraries()) {
+            names << library.name;
+            QVERIFY2(QRegularExpression(QStringLiteral("^[0-9]+(\\.[0-9]+)+$")).match(library.version).hasMatch(),
+                qPrintable(library.name + u' ' + library.version));
+            QVERIFY(!library.licence.isEmpty());
+            QVERIFY(lines.contains(
+                library.name + u' ' + library.version + QStringLiteral("（") + library.licence + QStringLiteral("）")));
+        }
+        QCOMPARE(names,
+            (QStringList {QStringLiteral("Qt"), QStringLiteral("Qt Charts"), QStringLiteral("libxlsxwriter"),
+                QStringLiteral("zlib"), QStringLiteral("ICU")}));
+        QCOMPARE(fenban::UsedLibraries()[0].version, QString::fromLatin1(qVersion()));
     }
 };
 

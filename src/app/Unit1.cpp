@@ -275,6 +275,11 @@ void TForm1::DivisionChanged(const DivisionChange& change)
         ShowAverages();
         return;
     case DivisionStep::Optimise:
+        if (change.classCount) { // 公开分班 with another class count
+            const QSignalBlocker blocker(ui->SpinEdit1);
+            ui->SpinEdit1->setValue(division_.classCount());
+            BuildClassTree(division_.classCount());
+        }
         showTotal();
         ShowAverages();
         RedrawListing();
@@ -291,6 +296,8 @@ void TForm1::DivisionChanged(const DivisionChange& change)
         return;
     case DivisionStep::Choice:
         if (change.choice == ChoiceKind::SoundAlike) {
+            const QSignalBlocker blocker(ui->chkSoundAlike); // 公开分班 may set it
+            ui->chkSoundAlike->setChecked(division_.settings().soundAlike);
             PrepareRules();
             ShowBrokenRules();
         }

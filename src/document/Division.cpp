@@ -164,9 +164,10 @@ void Division::apply(const OptimisedDivision& answer)
 void Division::applyDivided(DivisionState divided)
 {
     state_ = std::move(divided);
+    DivisionChange change {DivisionStep::Optimise};
+    change.classCount = settings_.classCount != static_cast<int>(state_.FClasses.size());
     settings_.classCount = static_cast<int>(state_.FClasses.size());
     publishAverages(true);
-    DivisionChange change {DivisionStep::Optimise};
     change.lists = change.statistics = change.shown = true;
     notify(change);
 }

@@ -25,6 +25,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
 
 using namespace fenban;
@@ -268,6 +269,11 @@ void PublicWindow::dialogTakesEveryParameter()
     QCOMPARE(int(division.state().FClasses.size()), 3);
     QCOMPARE(division.settings().rankBands, 5);
     QVERIFY(!division.settings().soundAlike);
+    // The window shows what the division took: its class count, tree, 分数段 and 同音 box.
+    QCOMPARE(w.control<QSpinBox>("SpinEdit1")->value(), 3);
+    QCOMPARE(w.control<QTreeWidget>("trvClassList")->topLevelItem(0)->childCount(), 3);
+    QCOMPARE(w.control<QComboBox>("cmbBands")->currentData().toInt(), 5);
+    QVERIFY(!w.control<QCheckBox>("chkSoundAlike")->isChecked());
     const std::string input = division.inputFingerprint();
     QCOMPARE(input, InputFingerprint(division.state(), {3, false, 5}));
     QVERIFY(shown.contains(QString::fromStdString(input))); // read out as the division takes it

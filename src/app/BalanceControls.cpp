@@ -8,7 +8,6 @@
 #include "engine/Division.h"
 #include "io/BalanceTable.h"
 #include "io/OutputTables.h"
-#include "rules/RuleBuilder.h"
 #include "ui_Unit1.h"
 #include "views/BalanceCharts.h"
 #include "views/BalancePage.h"
@@ -52,15 +51,7 @@ ReportFigures MakeReportFigures(
     const DivisionState& state, int classCount, int bands, std::vector<std::string> subjectNames)
 {
     ReportFigures figures;
-    figures.report = MakeBalanceReport(state, classCount, bands);
-    if (!figures.report.breaches.empty()) {
-        try {
-            // Sound-alike names only keep students apart: they force no count.
-            MarkForcedBreaches(figures.report, state, BuildDivisionRules(state, classCount, false));
-        } catch (const RuleValueError&) {
-            // A bad 固定 value: no rules to go by, so no breach counts as forced.
-        }
-    }
+    figures.report = BalanceReportOf(state, classCount, bands);
     figures.boxes = ClassScoreBoxes(state, figures.report.classCount);
     figures.subjectNames = std::move(subjectNames);
     return figures;

@@ -13,19 +13,23 @@ DivisionTables DivisionOutput(const Division& division)
     return tables;
 }
 
-BalanceReport BalanceReportOf(const Division& division)
+BalanceReport BalanceReportOf(const DivisionState& state, int classCount, int bands)
 {
-    BalanceReport report = MakeBalanceReport(division.state(), division.classCount(), division.settings().rankBands);
+    BalanceReport report = MakeBalanceReport(state, classCount, bands);
     if (!report.breaches.empty()) {
         try {
             // Sound-alike names only keep students apart: they force no count.
-            MarkForcedBreaches(
-                report, division.state(), BuildDivisionRules(division.state(), division.classCount(), false));
+            MarkForcedBreaches(report, state, BuildDivisionRules(state, classCount, false));
         } catch (const RuleValueError&) {
             // A bad 固定 value: no rules to go by, so no breach counts as forced.
         }
     }
     return report;
+}
+
+BalanceReport BalanceReportOf(const Division& division)
+{
+    return BalanceReportOf(division.state(), division.classCount(), division.settings().rankBands);
 }
 
 OutputTable BalanceOutput(const Division& division)

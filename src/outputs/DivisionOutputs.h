@@ -17,6 +17,8 @@ DivisionTables DivisionOutput(const Division& division);
 // The balance report of the division as it stands, by its 分数段, with the
 // breaches its school rules force marked.
 BalanceReport BalanceReportOf(const Division& division);
+// The same of a copy of the division's state (the window makes it on a worker).
+BalanceReport BalanceReportOf(const DivisionState& state, int classCount, int bands);
 
 // The report as the workbook's sheet 均衡 and the printed page (BalanceTable).
 OutputTable BalanceOutput(const Division& division);

@@ -144,11 +144,7 @@ void TForm1::OpenFile(const QString& fileName)
 void TForm1::OpenTableFile(const QString& fileName)
 {
     std::vector<TableSheet> sheets;
-    const auto read = [&] {
-        sheets = ReadTableSheets(FilePath(fileName));
-        if (std::all_of(sheets.begin(), sheets.end(), [](const TableSheet& sheet) { return sheet.rows.empty(); }))
-            ReadTableFile(FilePath(fileName)); // tells that the file holds no table
-    };
+    const auto read = [&] { sheets = ReadSheetsToOpen(FilePath(fileName)); };
     ImportedTable imported;
     std::string note;
     if (ToldFailure(this, read) || !ImportSheets(sheets, imported, note))

@@ -294,10 +294,7 @@ template <class Read> void ReadTableRoster(const std::filesystem::path& file, co
 // proposal as it stands; what it took and what the reading found go to stderr.
 ProposedImport ReadLikeOpen(const std::filesystem::path& file)
 {
-    const std::vector<TableSheet> sheets = ReadTableSheets(file);
-    if (std::all_of(sheets.begin(), sheets.end(), [](const TableSheet& sheet) { return sheet.rows.empty(); }))
-        ReadTableFile(file); // tells that the file holds no table
-    ProposedImport imported = ImportAsProposed(sheets, DecimalSeparator());
+    ProposedImport imported = ImportAsProposed(ReadSheetsToOpen(file), DecimalSeparator());
     if (!imported.taken.empty())
         Tell(imported.taken + "。");
     for (const std::string& warning : imported.table.warnings)

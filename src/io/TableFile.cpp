@@ -173,4 +173,12 @@ std::vector<TableSheet> ReadTableSheets(const std::filesystem::path& file)
     return Guarded(file, [&] { return Read(file, SheetsWanted::All); });
 }
 
+std::vector<TableSheet> ReadSheetsToOpen(const std::filesystem::path& file)
+{
+    std::vector<TableSheet> sheets = ReadTableSheets(file);
+    if (std::all_of(sheets.begin(), sheets.end(), [](const TableSheet& sheet) { return sheet.rows.empty(); }))
+        ReadTableFile(file); // tells that the file holds no table
+    return sheets;
+}
+
 } // namespace fenban

@@ -71,4 +71,8 @@ TableRows ReadTableFile(const std::filesystem::path& file);
 // file (its name without the extension). Throws TableReadError.
 std::vector<TableSheet> ReadTableSheets(const std::filesystem::path& file);
 
+// The sheets 打开 reads: ReadTableSheets, throwing as ReadTableFile does when
+// no sheet holds a table.
+std::vector<TableSheet> ReadSheetsToOpen(const std::filesystem::path& file);
+
 } // namespace fenban

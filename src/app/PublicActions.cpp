@@ -277,11 +277,21 @@ void TForm1::actCheckDivisionExecute()
     const QString file = QFileInfo(fileName).fileName();
     // Said first when the file's input fingerprint was taken by another version.
     const QString version = check.otherVersion.empty() ? QString() : Text(check.otherVersion) + QStringLiteral("\n\n");
+    const QString replayed = check.after == nullptr
+        ? QString()
+        : QStringLiteral("并按记录依次重演 %1 条变更（插班、转出、调班申请），").arg(check.replayed);
     if (check.matches()) {
         CurrentDialogs().showMessage(this, QMessageBox::Information, ProductName(),
             version
-                + QStringLiteral("核验一致：按“%1”中的名单、分班数、选项和种子 %2 重做，结果相同。\n结果指纹：%3")
-                      .arg(file, Text(check.seedText), Text(check.redone)));
+                + QStringLiteral("核验一致：按“%1”中的名单、分班数、选项和种子 %2 重做，%3结果相同。\n结果指纹：%4")
+                      .arg(file, Text(check.seedText), replayed, Text(check.redone)));
+        return;
+    }
+    if (!check.changeFailure.empty()) {
+        CurrentDialogs().showMessage(this, QMessageBox::Warning, ProductName(),
+            version
+                + QStringLiteral("核验不一致：按“%1”中的种子 %2 重做了分班，但%3。")
+                      .arg(file, Text(check.seedText), Text(check.changeFailure)));
         return;
     }
     QString text = version

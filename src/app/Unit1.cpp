@@ -117,6 +117,7 @@ TForm1::TForm1(QWidget* parent)
     ShowHelpDetails();
     CreateSessionActions();
     CreatePublicActions();
+    CreateChangeActions();
     CreateClerkActions();
     CreateAboutAction(*this);
     StartSession();
@@ -292,6 +293,7 @@ void TForm1::DivisionChanged(const DivisionChange& change)
         return;
     }
     case DivisionStep::Restore:
+    case DivisionStep::Change:
         ShowRestored();
         return;
     case DivisionStep::Choice:

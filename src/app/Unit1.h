@@ -188,6 +188,13 @@ private:
     // before it changes it; false: leave it.
     bool MayChangePublicResult(const QString& step);
 
+    // After the division (ChangeActions.cpp): 新增学生, 学生转出, 调班申请, 变更公示.
+    void CreateChangeActions();
+    void actAddStudentsExecute();
+    void actRemoveStudentExecute();
+    void actRequestMoveExecute();
+    void actExportChangesExecute();
+
     std::unique_ptr<Ui::TForm1> ui;
     QMenu* ppmClass = nullptr;
     fenban::StringGridModel* FStrGridModel = nullptr;

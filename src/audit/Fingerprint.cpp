@@ -105,12 +105,23 @@ std::string InputCanonicalText(const DivisionState& state, const DivisionOptions
 
 std::string ResultCanonicalText(const DivisionState& state)
 {
+    return ResultCanonicalText(state, nullptr);
+}
+
+std::string ResultCanonicalText(const DivisionState& state, const std::vector<LeftInResult>* left)
+{
     const std::vector<int> classes = ClassesOfRecords(state);
-    std::string text = "fenban-result\t1\n";
+    std::string text = left == nullptr ? "fenban-result\t1\n" : "fenban-result\t2\n";
     AddLine(text, "classes", std::to_string(state.FClasses.size()));
     AddLine(text, "students", std::to_string(state.Records.size()));
     for (std::size_t i = 0; i < state.Records.size(); ++i)
         text += CanonicalField(Gb18030ToUtf8(state.Records[i]->Name)) + "\t" + std::to_string(classes[i]) + "\n";
+    if (left != nullptr) {
+        AddLine(text, "left", std::to_string(left->size()));
+        for (const LeftInResult& student : *left)
+            text += CanonicalField(student.name) + "\t" + std::to_string(student.classNo) + "\t"
+                + CanonicalField(student.kind) + "\t" + CanonicalField(student.date) + "\n";
+    }
     return text;
 }
 
@@ -129,6 +140,11 @@ std::string InputFingerprint(const DivisionState& state, const DivisionOptions& 
 std::string ResultFingerprint(const DivisionState& state)
 {
     return Sha256Hex(ResultCanonicalText(state));
+}
+
+std::string ResultFingerprint(const DivisionState& state, const std::vector<LeftInResult>* left)
+{
+    return Sha256Hex(ResultCanonicalText(state, left));
 }
 
 std::string ShortFingerprint(std::string_view fingerprint)

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fenban {
 
@@ -30,6 +31,20 @@ inline constexpr int InputTextVersion = 2;
 // The canonical text of a result: per record, in roster order, its name and
 // the class whose list holds it (ClassesOfRecords: 0 for none).
 std::string ResultCanonicalText(const DivisionState& state);
+
+// A student who left after the division, as the result text names him.
+struct LeftInResult {
+    std::string name; // UTF-8, as in the table
+    int classNo = 0; // the class he left
+    std::string kind; // 转学, 退学 or 其他
+    std::string date;
+};
+
+// The result text of a division with changes after it (`left` given, maybe
+// empty): version 2, the students who remain (late ones after the others),
+// then those who left. Without `left` it is the version 1 text above.
+std::string ResultCanonicalText(const DivisionState& state, const std::vector<LeftInResult>* left);
+std::string ResultFingerprint(const DivisionState& state, const std::vector<LeftInResult>* left);
 
 // 64 lowercase hex digits: the SHA-256 of the bytes.
 std::string Sha256Hex(std::string_view bytes);

@@ -17,7 +17,7 @@ struct KindNames {
     std::string_view key;
 };
 
-constexpr std::array<KindNames, 11> Kinds {{
+constexpr std::array<KindNames, 14> Kinds {{
     {RecordKind::Read, "读入数据", "read"},
     {RecordKind::Open, "打开", "open"},
     {RecordKind::ClassCount, "分班数", "classes"},
@@ -29,6 +29,9 @@ constexpr std::array<KindNames, 11> Kinds {{
     {RecordKind::Redo, "重做", "redo"},
     {RecordKind::Save, "保存", "save"},
     {RecordKind::TeacherDraw, "班主任抽签", "teachers"},
+    {RecordKind::Arrival, "插班", "arrival"},
+    {RecordKind::Leave, "转出", "leave"},
+    {RecordKind::Request, "调班申请", "request"},
 }};
 
 const KindNames& NamesOf(RecordKind kind)

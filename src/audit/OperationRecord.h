@@ -24,6 +24,9 @@ enum class RecordKind {
     Redo, // 重做
     Save, // 保存
     TeacherDraw, // 班主任抽签 (drawn or set by hand)
+    Arrival, // 插班: late students placed
+    Leave, // 转出: a student who left
+    Request, // 调班申请: a requested move
 };
 
 // One step: when (local time, to the second), what kind, and its text as shown.

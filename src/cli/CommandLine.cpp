@@ -4,6 +4,8 @@
 #include "audit/PublicDivision.h"
 #include "audit/PublicSeed.h"
 #include "audit/TeacherDraw.h"
+#include "cli/ChangeCommand.h"
+#include "cli/CommandTools.h"
 #include "common/FileSaving.h"
 #include "common/Version.h"
 #include "document/PublicRun.h"
@@ -39,16 +41,6 @@ namespace fenban {
 
 namespace {
 
-// A wrong command line: told with a hint to --help.
-class UsageError : public Failure {
-public:
-    using Failure::Failure;
-};
-
-constexpr int ExitMatch = 0;
-constexpr int ExitNoMatch = 1;
-constexpr int ExitError = 2;
-
 const char* const HelpText = R"(用法：
   fenban divide 表格文件 --classes 分班数 [--seed 种子] [--bands 分段数]
                 [--no-sound-alike] [--teachers 班主任名单] [--threads 线程数]
@@ -56,6 +48,12 @@ const char* const HelpText = R"(用法：
   fenban check 分班文件.fenban [--threads 线程数]
   fenban check 表格文件 --classes 分班数 [--seed 种子] [--bands 分段数]
                [--no-sound-alike] [--threads 线程数] --expect 结果指纹
+  fenban change 分班文件.fenban --add 新学生表格 [--allow-swap] [--accept-best]
+                [--by 申请人] [--date 日期] [--reason 原因] --out 输出文件
+  fenban change 分班文件.fenban --remove 姓名 --kind 转学|退学|其他
+                [--reason 原因] [--row 行号] [--by 申请人] [--date 日期] --out 输出文件
+  fenban change 分班文件.fenban --move 姓名 --to 班号 [--reason 原因]
+                [--row 行号] [--accept-best] [--by 申请人] [--date 日期] --out 输出文件
   fenban --help
   fenban --version
 
@@ -65,6 +63,13 @@ divide  像“打开”一样读入表格文件（.xlsx、.xls、.csv、.tsv、.
 check   重做一次分班，比较结果指纹：一致时退出码为 0，不一致为 1。
         分班文件记有它的表格、分班数、选项和种子；表格文件则需同样的选项
         和 --expect 给出的指纹（64 位，或 16 位简写）。
+change  分班后的变更：插班（--add，表格的列与名册相同）、转出（--remove）、
+        调班申请（--move）。打印各方案及其人数、男女、分数段和总偏差；
+        不加 --accept-best 时不写任何文件。加 --accept-best（转出总是）时采用
+        最好的方案，写出输出文件（.fenban、.xlsx，或 .csv：班级一列填好，插班
+        学生在后，最后一列“状态”写明已转出），最后打印新的结果指纹。
+        --allow-swap 允许另两个班之间再交换一对同性别、同分数段的学生；
+        --row 在同名学生中按表格行号选一个；--to 是班号；--date 默认今天。
 --version  打印程序的版本号，即操作记录中的“程序版本”。
 
 选项：
@@ -108,16 +113,6 @@ struct Arguments {
     int threads = 2;
 };
 
-std::filesystem::path PathOf(const char* argument)
-{
-    return std::filesystem::path(QString::fromLocal8Bit(argument).toStdU16String());
-}
-
-std::string Local(const char* argument)
-{
-    return QString::fromLocal8Bit(argument).toStdString();
-}
-
 int IntegerOption(const std::string& option, const std::string& text, int low, int high, const std::string& what)
 {
     bool ok = false;
@@ -135,11 +130,6 @@ int BandsOption(const std::string& option, const std::string& text)
     if (std::find(std::begin(RankBandChoices), std::end(RankBandChoices), bands) == std::end(RankBandChoices))
         throw UsageError("分段数只能是 0（不分）、5、10 或 20（" + option + " “" + text + "”）。");
     return bands;
-}
-
-std::string Suffix(const std::filesystem::path& file)
-{
-    return QString::fromStdU16String(file.extension().u16string()).toLower().toStdString();
 }
 
 Arguments Parse(int argc, char** argv)
@@ -233,23 +223,6 @@ Arguments Parse(int argc, char** argv)
     return arguments;
 }
 
-void Tell(const std::string& text)
-{
-    std::fputs((text + "\n").c_str(), stderr);
-    std::fflush(stderr);
-}
-
-void Print(const std::string& text)
-{
-    std::fputs((text + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
-
-std::string DecimalSeparator()
-{
-    return QLocale().decimalPoint().toStdString(); // as the window reads numbers
-}
-
 // The control of a run: the seed, the threads and progress on stderr every tenth.
 OptimiseControl Control(const Arguments& arguments)
 {
@@ -290,18 +263,6 @@ template <class Read> void ReadTableRoster(const std::filesystem::path& file, co
     }
 }
 
-// The table of a file as 打开 reads it, with no one to ask: 导入设置's
-// proposal as it stands; what it took and what the reading found go to stderr.
-ProposedImport ReadLikeOpen(const std::filesystem::path& file)
-{
-    ProposedImport imported = ImportAsProposed(ReadSheetsToOpen(file), DecimalSeparator());
-    if (!imported.taken.empty())
-        Tell(imported.taken + "。");
-    for (const std::string& warning : imported.table.warnings)
-        Tell(warning);
-    return imported;
-}
-
 std::vector<std::string> ReadTeachers(const std::filesystem::path& file)
 {
     QFile in(QString::fromStdU16String(file.u16string()));
@@ -313,16 +274,6 @@ std::vector<std::string> ReadTeachers(const std::filesystem::path& file)
     if (utf8.hasError()) // a list saved as GB18030
         return ParseTeacherList(Gb18030ToUtf8(bytes.toStdString()));
     return ParseTeacherList(text.toStdString());
-}
-
-std::string CsvField(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (const char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
 }
 
 // The table as read, its class column (the third) holding each student's class.
@@ -343,11 +294,6 @@ void WriteCsv(const std::filesystem::path& file, TableRows table, const std::vec
     SaveFileSafely(*DiskFileSystem(), file, [&text](ByteSink& out) {
         out.write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     });
-}
-
-std::string FileNameText(const std::filesystem::path& file)
-{
-    return QString::fromStdU16String(file.filename().u16string()).toStdString();
 }
 
 int Divide(const Arguments& arguments)
@@ -416,9 +362,15 @@ int Divide(const Arguments& arguments)
 int Report(const DivisionCheck& check)
 {
     Print(check.redone);
+    if (check.after != nullptr && check.changeFailure.empty())
+        Tell("按记录重演了 " + std::to_string(check.replayed) + " 条变更。");
     if (check.matches()) {
         Tell("核验一致：结果指纹 " + check.redone);
         return ExitMatch;
+    }
+    if (!check.changeFailure.empty()) {
+        Tell("核验不一致：" + check.changeFailure + "。");
+        return ExitNoMatch;
     }
     Tell("核验不一致：重做的结果指纹 " + check.redone + "，期望 " + check.expected + "。");
     if (!check.differences.empty())
@@ -462,7 +414,7 @@ int CheckDivisionFile(const Arguments& arguments)
 
 bool IsCommand(const std::string& word)
 {
-    return word == "divide" || word == "check" || word == "--help" || word == "-h" || word == "help"
+    return word == "divide" || word == "check" || word == "change" || word == "--help" || word == "-h" || word == "help"
         || word == "--version";
 }
 
@@ -477,6 +429,8 @@ int Run(int argc, char** argv)
         std::printf("fenban %s\n", ProgramVersion());
         return ExitMatch;
     }
+    if (command == "change")
+        return RunChange(argc, argv);
     const Arguments arguments = Parse(argc, argv);
     if (arguments.command == "divide")
         return Divide(arguments);
@@ -498,7 +452,7 @@ int RunCommandLine(int argc, char** argv)
         if (word.starts_with("-") || std::filesystem::exists(PathOf(argv[1]), missing))
             return -1;
         Tell("fenban：“" + Local(argv[1])
-            + "”既不是命令（divide、check），也不是存在的文件。运行 fenban --help 查看用法。");
+            + "”既不是命令（divide、check、change），也不是存在的文件。运行 fenban --help 查看用法。");
         return ExitError;
     }
     // PDF pages are painted with fonts, which need a GUI application; offscreen, no window.

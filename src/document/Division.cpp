@@ -37,6 +37,17 @@ OptimisedDivision Optimise(const OptimiseInput& input, const OptimiseControl& co
     return answer;
 }
 
+std::unique_ptr<std::vector<LeftInResult>> LeftInResultOf(const AfterDivision* after)
+{
+    if (after == nullptr)
+        return nullptr;
+    auto left = std::make_unique<std::vector<LeftInResult>>();
+    for (const LeftStudent& student : after->left)
+        left->push_back({student.cells.empty() ? std::string() : student.cells.front(), student.classNo, student.kind,
+            student.date});
+    return left;
+}
+
 Division::Division()
     : shown_(std::make_shared<const ShownFigures>())
 {
@@ -61,6 +72,7 @@ void Division::readTable(
     const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras, bool ownWork)
 {
     view_ = {};
+    after_.reset();
     EndDivision(state_);
     source_ = {PackedGrid::Pack(table), decimalSeparator, false};
     DivisionChange change {DivisionStep::ReadTable};
@@ -164,11 +176,34 @@ void Division::apply(const OptimisedDivision& answer)
 void Division::applyDivided(DivisionState divided)
 {
     state_ = std::move(divided);
+    after_.reset(); // the roster divided afresh is the one as read from now on
     DivisionChange change {DivisionStep::Optimise};
     change.classCount = settings_.classCount != static_cast<int>(state_.FClasses.size());
     settings_.classCount = static_cast<int>(state_.FClasses.size());
     publishAverages(true);
     change.lists = change.statistics = change.shown = true;
+    notify(change);
+}
+
+void Division::applyChange(ChangeEntry entry)
+{
+    entry.resultBefore = resultFingerprint();
+    Snapshot next = ApplyChange(capture(), entry);
+    DivisionState changed;
+    RosterSource source;
+    RestoreSnapshot(next, changed, source);
+    auto after = std::make_shared<AfterDivision>(*next.after);
+    after->changes.back().resultAfter = ResultFingerprint(changed, LeftInResultOf(after.get()).get());
+    // Checked: from here on nothing fails.
+    state_ = std::move(changed);
+    source_ = std::move(source);
+    after_ = std::move(after);
+    view_.tableShown = false; // the listing shows where the students went
+    if (view_.FShownClass >= static_cast<int>(state_.FClasses.size()))
+        view_.FShownClass = -1;
+    publishAverages(true);
+    DivisionChange change {DivisionStep::Change};
+    change.roster = change.lists = change.statistics = change.shown = true;
     notify(change);
 }
 
@@ -197,14 +232,22 @@ std::string Division::inputFingerprint() const
     const DivisionOptions chosen = options();
     const std::string key
         = std::to_string(chosen.classCount) + (chosen.soundAlike ? "+" : "-") + std::to_string(chosen.bands);
-    if (inputPrint_.table != source_.table || inputPrint_.options != key)
-        inputPrint_ = {source_.table, key, InputFingerprint(state_, chosen)};
+    const std::shared_ptr<const PackedGrid>& table = after_ ? after_->asRead : source_.table;
+    if (inputPrint_.table != table || inputPrint_.options != key)
+        inputPrint_ = {table, key, inputFingerprint(chosen)};
     return inputPrint_.fingerprint;
 }
 
 std::string Division::inputFingerprint(const DivisionOptions& chosen) const
 {
-    return hasRoster() ? InputFingerprint(state_, chosen) : std::string();
+    if (!hasRoster())
+        return {};
+    if (!after_)
+        return InputFingerprint(state_, chosen);
+    // Changes after the division are no input: the roster as first read is.
+    DivisionState asRead;
+    ReadRosterFromGrid(after_->asRead->Unpack(), source_.decimalSeparator, asRead);
+    return InputFingerprint(asRead, chosen);
 }
 
 bool Division::showsPublicResult() const
@@ -215,7 +258,7 @@ bool Division::showsPublicResult() const
 std::string Division::resultFingerprint() const
 {
     if (!resultPrint_)
-        resultPrint_ = ResultFingerprint(state_);
+        resultPrint_ = ResultFingerprint(state_, LeftInResultOf(after_.get()).get());
     return *resultPrint_;
 }
 
@@ -302,6 +345,7 @@ Choices Division::choices() const
 Snapshot Division::capture() const
 {
     Snapshot snapshot = CaptureSnapshot(state_, source_, settings_, shown_, view_.tableShown);
+    snapshot.after = after_;
     snapshot.shownClass = view_.FShownClass;
     snapshot.selCol = view_.FSelCol;
     snapshot.selRow = view_.FSelRow;
@@ -311,6 +355,7 @@ Snapshot Division::capture() const
 void Division::restore(const Snapshot& snapshot)
 {
     RestoreSnapshot(snapshot, state_, source_);
+    after_ = snapshot.after;
     view_ = {snapshot.selCol, snapshot.selRow, snapshot.shownClass, snapshot.tableShown};
     if (state_.FClasses.empty())
         view_.tableShown = true; // no class lists to list from: the grid shows the table

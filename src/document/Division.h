@@ -27,6 +27,7 @@ enum class DivisionStep {
     Optimise, // 一键均衡's result applied
     Move, // a hand move
     Restore, // undo, redo, a division file or a recovery opened
+    Change, // a late student, a leaver or a requested move (the views redraw as after Restore)
     Choice, // a setting that is no step (pair, subject, coefficient, check boxes, listing)
 };
 
@@ -72,6 +73,9 @@ struct OptimisedDivision {
     StatisticsTables statistics;
     OptimiseResult result;
 };
+
+// The leavers as the result fingerprint names them; null without changes.
+std::unique_ptr<std::vector<LeftInResult>> LeftInResultOf(const AfterDivision* after);
 
 // Runs OptimiseDivision on a working copy of the input's division (on any
 // thread: the input is never changed) and returns its answer; the input's
@@ -141,6 +145,12 @@ public:
     // rebuilt from source().table, divided and balanced) takes the place of
     // this one as one step, the step of 一键均衡.
     void applyDivided(DivisionState divided);
+    // Late students, leavers and requested moves since the division; null when none.
+    const AfterDivision* after() const { return after_.get(); }
+    // One change after the division (ApplyChange) with the result
+    // fingerprints before and after it filled in; the averages and the total
+    // are published. Throws ChangeReplayError (nothing changes).
+    void applyChange(ChangeEntry entry);
 
     // What a division made in public keeps beside the steps: the seed and
     // score bands of the last 一键均衡, the class teachers and the record
@@ -201,6 +211,7 @@ private:
     };
     mutable InputPrint inputPrint_;
     mutable std::optional<std::string> resultPrint_; // dropped by every notification
+    std::shared_ptr<const AfterDivision> after_;
     std::vector<Listener> listeners_;
 };
 

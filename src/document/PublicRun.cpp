@@ -106,6 +106,47 @@ DivisionState DivideInPublic(const RosterSource& source, const DivisionOptions& 
     return state;
 }
 
+std::string ChangeName(const ChangeEntry& entry, std::size_t index)
+{
+    return "第 " + std::to_string(index + 1) + " 条变更（" + ChangeCategory(entry) + " " + entry.date + "）";
+}
+
+namespace {
+
+// The changes of the check replayed on the division redone from the table as first read.
+void ReplayChanges(DivisionState& state, DivisionCheck& check)
+{
+    const AfterDivision& recorded = *check.after;
+    RosterSource source {recorded.asRead, check.decimalSeparator, true, recorded.extrasAsRead};
+    Settings settings = check.settings;
+    settings.classCount = static_cast<int>(state.FClasses.size());
+    Snapshot snapshot = CaptureSnapshot(state, source, settings, nullptr, true);
+    check.replayed = 0;
+    for (std::size_t k = 0; k < recorded.changes.size(); ++k) {
+        ChangeEntry entry = recorded.changes[k];
+        try {
+            snapshot = ApplyChange(snapshot, entry);
+        } catch (const Failure& error) {
+            check.changeFailure = ChangeName(entry, k) + "不能重演：" + error.what();
+            break;
+        }
+        DivisionState replayed;
+        RosterSource replayedSource;
+        RestoreSnapshot(snapshot, replayed, replayedSource);
+        const std::string print = ResultFingerprint(replayed, LeftInResultOf(snapshot.after.get()).get());
+        state = std::move(replayed);
+        check.redone = print;
+        if (print != entry.resultAfter) {
+            check.changeFailure = ChangeName(entry, k) + "重演后的结果指纹 " + ShortFingerprint(print) + " 与记录的 "
+                + ShortFingerprint(entry.resultAfter) + " 不同：记录中的变更被改动过，或次序不对";
+            break;
+        }
+        ++check.replayed;
+    }
+}
+
+} // namespace
+
 std::string DifferenceSummary(const DivisionCheck& check)
 {
     const std::string version
@@ -140,10 +181,14 @@ DivisionCheck ReadDivisionFileCheck(const std::filesystem::path& file, DivisionS
     DivisionCheck check;
     check.options = {snapshot.settings.classCount, snapshot.settings.soundAlike, kept.bands};
     check.seedText = kept.seedText.empty() ? std::string(DefaultSeedText) : NormalSeedText(kept.seedText);
-    check.expected = ResultFingerprint(recorded);
+    check.expected = ResultFingerprint(recorded, LeftInResultOf(snapshot.after.get()).get());
     check.recordedVersion = RecordedVersion(kept.record);
     check.otherVersion = OtherInputVersionText(kept.record);
-    ReadRosterFromGrid(snapshot.roster.table->Unpack(), snapshot.roster.decimalSeparator, redone);
+    check.after = snapshot.after;
+    const PackedGrid& asRead = snapshot.after ? *snapshot.after->asRead : *snapshot.roster.table;
+    ReadRosterFromGrid(asRead.Unpack(), snapshot.roster.decimalSeparator, redone);
+    check.decimalSeparator = snapshot.roster.decimalSeparator;
+    check.settings = snapshot.settings;
     check.inputFingerprint = InputFingerprint(redone, check.options);
     return check;
 }
@@ -153,6 +198,8 @@ void RedoDivision(DivisionState& state, DivisionCheck& check, OptimiseControl co
     control.seed = SeedOfText(check.seedText);
     DivideAndBalance(state, check.options, control);
     check.redone = ResultFingerprint(state);
+    if (check.after)
+        ReplayChanges(state, check);
     if (recorded != nullptr) {
         const std::vector<int> first = ClassesOfRecords(*recorded);
         const std::vector<int> second = ClassesOfRecords(state);

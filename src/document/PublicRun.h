@@ -85,13 +85,24 @@ struct DivisionCheck {
     std::size_t differing = 0; // students whose classes differ, when the recorded classes are known
     std::string recordedVersion; // of the file's last search (RecordedVersion); empty when none
     std::string otherVersion; // OtherInputVersionText of the file's record: said before the comparison
+    // The file's changes after the division (late students, leavers,
+    // requested moves), replayed in order after the division is redone;
+    // null when none.
+    std::shared_ptr<const AfterDivision> after;
+    std::string decimalSeparator = "."; // of the file's table
+    Settings settings; // the file's, for the snapshot the changes are replayed on
+    std::size_t replayed = 0; // changes that replayed to their recorded result fingerprint
+    std::string changeFailure; // the first change that does not replay, and why; empty when none
 
-    bool matches() const { return FingerprintMatches(expected, redone); }
+    bool matches() const { return changeFailure.empty() && FingerprintMatches(expected, redone); }
 };
 
 // Why a division file's classes differ from the replay, before the students
 // are named: "文件中的分班与重做结果不同（N 名学生）：…（记录中的版本 …）".
 std::string DifferenceSummary(const DivisionCheck& check);
+
+// "第 3 条变更（插班 2026-09-01）重演后的结果指纹与记录不同": a change by its place in the list.
+std::string ChangeName(const ChangeEntry& entry, std::size_t index);
 
 // How many differing students a check names.
 inline constexpr std::size_t DifferencesNamed = 10;
@@ -105,8 +116,10 @@ inline constexpr std::size_t DifferencesNamed = 10;
 DivisionCheck ReadDivisionFileCheck(const std::filesystem::path& file, DivisionState& recorded, DivisionState& redone);
 
 // Redoes the division of a roster as read (`state`, then the division redone)
-// with the check's options and seed (control.seed is set from it) and fills
-// check.redone; with `recorded`, names the first students whose classes differ.
+// with the check's options and seed (control.seed is set from it), replays
+// the check's changes in order (stopping at the first whose result
+// fingerprint differs from its entry's) and fills check.redone; with
+// `recorded`, names the first students whose classes differ.
 void RedoDivision(
     DivisionState& state, DivisionCheck& check, OptimiseControl control, const DivisionState* recorded = nullptr);
 

@@ -2,6 +2,7 @@
 
 #include "audit/PublicSeed.h"
 #include "audit/TeacherDraw.h"
+#include "document/AfterChanges.h"
 #include "roster/CellGrid.h"
 #include "roster/Gb18030.h"
 #include "session/DivisionFile.h"
@@ -16,7 +17,7 @@ namespace fenban {
 
 namespace {
 
-constexpr std::array<StepInfo, 14> Steps {{
+constexpr std::array<StepInfo, 17> Steps {{
     {StepKind::Read, "读入数据", true, RecordKind::Read},
     {StepKind::OpenTable, "打开", true, RecordKind::Open},
     {StepKind::OpenDivision, "打开", true, RecordKind::Open},
@@ -31,6 +32,9 @@ constexpr std::array<StepInfo, 14> Steps {{
     {StepKind::Redo, "重做", false, RecordKind::Redo},
     {StepKind::Save, "保存", false, RecordKind::Save},
     {StepKind::TeacherDraw, "班主任抽签", false, RecordKind::TeacherDraw},
+    {StepKind::AddStudents, "新增学生", true, RecordKind::Arrival},
+    {StepKind::RemoveStudent, "学生转出", true, RecordKind::Leave},
+    {StepKind::RequestMove, "调班申请", true, RecordKind::Request},
 }};
 
 // True when the live state differs from the recorded one in more than the choices.
@@ -211,6 +215,12 @@ void Workbench::note(StepKind kind, const Snapshot& previous, const Snapshot& af
                     entry, MoveRecordText(Gb18030ToUtf8(division_.state().Records[i]->Name), before[i], now[i]));
         return;
     }
+    case StepKind::AddStudents:
+    case StepKind::RemoveStudent:
+    case StepKind::RequestMove:
+        if (division_.after() != nullptr && !division_.after()->changes.empty())
+            division_.note(entry, ChangeRecordText(division_.after()->changes.back()));
+        return;
     case StepKind::PublicDivision: // its entries are written with the division, changed or not
     case StepKind::Recover: // the record comes with the recovered work
     case StepKind::Undo:
@@ -338,6 +348,11 @@ void Workbench::finishPublic(const PublicRequest& request, DivisionState divided
         }
     });
     keepRecord(); // when the division was the one already there
+}
+
+void Workbench::applyChange(StepKind kind, const ChangeEntry& entry)
+{
+    perform(kind, [&] { division_.applyChange(entry); });
 }
 
 void Workbench::undo()

@@ -38,6 +38,9 @@ enum class StepKind {
     Redo, // 重做
     Save, // 保存
     TeacherDraw, // 班主任抽签
+    AddStudents, // 新增学生: late students placed
+    RemoveStudent, // 学生转出
+    RequestMove, // 调班申请
 };
 
 struct StepInfo {
@@ -130,6 +133,11 @@ public:
     PublicRequest preparePublic(
         const DivisionOptions& options, std::string seedText, std::vector<std::string> teachers) const;
     void finishPublic(const PublicRequest& request, DivisionState divided);
+
+    // 新增学生, 学生转出, 调班申请: a change weighed on a ChangeStudy
+    // (src/document/AfterChanges.h), as one step with its entry in the
+    // record. Throws ChangeReplayError (nothing changes).
+    void applyChange(StepKind kind, const ChangeEntry& entry);
 
     void undo();
     void redo();

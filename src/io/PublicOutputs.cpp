@@ -322,8 +322,11 @@ std::vector<std::size_t> DefaultPostedColumns(const RosterExtraTexts& extras)
 std::vector<std::string> NoticeFooter(const NoticeOptions& options)
 {
     std::vector<std::string> lines;
+    if (!options.earlierFingerprint.empty())
+        lines.push_back("变更前结果指纹（SHA-256）：" + options.earlierFingerprint);
     if (!options.resultFingerprint.empty())
-        lines.push_back("结果指纹（SHA-256）：" + options.resultFingerprint);
+        lines.push_back((options.earlierFingerprint.empty() ? "结果指纹（SHA-256）：" : "变更后结果指纹（SHA-256）：")
+            + options.resultFingerprint);
     if (!options.seedText.empty())
         lines.push_back("种子：" + options.seedText);
     if (options.date.isValid())

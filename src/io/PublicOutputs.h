@@ -35,6 +35,7 @@ struct NoticeOptions {
     NoticeOrder order = NoticeOrder::List;
     std::string heading = "分班公示名单"; // above every class, UTF-8
     std::string resultFingerprint; // the footer's; empty: left out
+    std::string earlierFingerprint; // a posting of changes: the result before them; empty: left out
     std::string seedText; // empty: left out
     QDate date; // invalid: left out
     bool signatures = true; // the lines for 监督人 and 经办人

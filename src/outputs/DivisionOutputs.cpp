@@ -1,7 +1,9 @@
 #include "outputs/DivisionOutputs.h"
 
 #include "io/BalanceTable.h"
+#include "audit/NoticeNames.h"
 #include "io/PublicOutputs.h"
+#include "roster/RosterBuilder.h"
 #include "rules/RuleBuilder.h"
 
 namespace fenban {
@@ -37,10 +39,72 @@ OutputTable BalanceOutput(const Division& division)
     return BalanceTable(BalanceReportOf(division), division.settings().subjectNames);
 }
 
+std::optional<OutputTable> LeftOutput(const Division& division)
+{
+    const AfterDivision* after = division.after();
+    if (after == nullptr || after->left.empty())
+        return std::nullopt;
+    OutputTable table;
+    table.name = "转出";
+    table.title = "转出学生";
+    table.header = {"序号", "姓名", "性别", "原班级", "转出日期", "类别", "原因"};
+    const auto cell = [](const LeftStudent& student, int column) {
+        return static_cast<std::size_t>(column - 1) < student.cells.size()
+            ? student.cells[static_cast<std::size_t>(column - 1)]
+            : std::string();
+    };
+    for (std::size_t k = 0; k < after->left.size(); ++k) {
+        const LeftStudent& student = after->left[k];
+        table.rows.push_back({static_cast<double>(k + 1), cell(student, NameColumn), cell(student, GenderColumn),
+            static_cast<double>(student.classNo), student.date, student.kind, student.reason});
+    }
+    return table;
+}
+
+OutputTable ChangeNoticeOutput(const Division& division, NoticeOptions& options)
+{
+    OutputTable table;
+    table.name = "变更";
+    table.title = "分班后的变更";
+    table.header = {"序号", "日期", "姓名", "原班级", "新班级", "类别"};
+    const AfterDivision* after = division.after();
+    options.earlierFingerprint.clear();
+    options.resultFingerprint = division.resultFingerprint();
+    if (after == nullptr)
+        return table;
+    if (!after->changes.empty())
+        options.earlierFingerprint = after->changes.front().resultBefore;
+    const auto name = [&options](const std::string& text) { return options.maskNames ? MaskName(text) : text; };
+    const auto classText = [](int classNo) { return classNo > 0 ? std::to_string(classNo) + "班" : std::string("—"); };
+    for (const ChangeEntry& entry : after->changes) {
+        const std::string category = ChangeCategory(entry);
+        if (entry.kind == ChangeKind::Leave)
+            for (const LeftStudent& left : after->left)
+                if (left.id == entry.student)
+                    table.rows.push_back({static_cast<double>(table.rows.size() + 1), entry.date,
+                        name(left.cells.empty() ? std::string() : left.cells.front()), classText(left.classNo),
+                        std::string("转出"), category});
+        for (std::size_t k = 0; k < entry.placements.size(); ++k) {
+            const bool requested = entry.kind == ChangeKind::Request && entry.placements[k].first == entry.student;
+            const bool newcomer = entry.kind == ChangeKind::Arrival && k < entry.rows.size();
+            const std::string why = entry.kind == ChangeKind::Leave ? "转出后人数调整"
+                : newcomer || requested                             ? category
+                                                                    : category + "（配合调换）";
+            table.rows.push_back({static_cast<double>(table.rows.size() + 1), entry.date,
+                name(k < entry.placedNames.size() ? entry.placedNames[k] : std::string()),
+                classText(k < entry.fromClasses.size() ? entry.fromClasses[k] : 0),
+                classText(entry.placements[k].second), why});
+        }
+    }
+    return table;
+}
+
 std::vector<OutputTable> WorkbookOutput(const Division& division)
 {
     std::vector<OutputTable> sheets = WorkbookTables(DivisionOutput(division));
     sheets.push_back(BalanceOutput(division));
+    if (std::optional<OutputTable> left = LeftOutput(division))
+        sheets.push_back(std::move(*left));
     return sheets;
 }
 
@@ -51,6 +115,8 @@ std::vector<OutputTable> PrintedOutput(
     std::vector<OutputTable> printed = PrintedTablesWithRecord(tables, division.publicState().record);
     const auto at = static_cast<std::ptrdiff_t>(PrintedTables(tables).size());
     printed.insert(printed.begin() + at, BalanceOutput(division));
+    if (std::optional<OutputTable> left = LeftOutput(division))
+        printed.insert(printed.begin() + at + 1, std::move(*left));
     pictures.clear();
     pictures.resize(printed.size());
     pictures[static_cast<std::size_t>(at)] = std::move(balancePictures);

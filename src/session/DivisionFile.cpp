@@ -343,6 +343,129 @@ std::shared_ptr<const RosterExtraTexts> ExtraTextsOf(const QJsonObject& root, st
     return extras;
 }
 
+QJsonObject ExtraColumnsJson(const RosterExtraTexts& extras)
+{
+    QJsonArray cells;
+    for (const std::vector<std::string>& row : extras.cells)
+        cells.append(TextsJson(row));
+    return {{Key("headers"), TextsJson(extras.headers)}, {Key("cells"), cells}};
+}
+
+QJsonArray RowsOfTexts(const std::vector<std::vector<std::string>>& rows)
+{
+    QJsonArray out;
+    for (const std::vector<std::string>& row : rows)
+        out.append(TextsJson(row));
+    return out;
+}
+
+constexpr const char* ChangeKindNames[] = {"arrival", "leave", "request"};
+
+// What the changes after the division added (docs/file-format.md).
+QJsonObject AfterDivisionJson(const AfterDivision& after)
+{
+    QJsonObject object {{Key("asRead"), TableJson(*after.asRead)}, {Key("readCount"), after.readCount},
+        {Key("nextId"), after.nextId}};
+    if (!after.extrasAsRead->empty())
+        object[Key("extraColumns")] = ExtraColumnsJson(*after.extrasAsRead);
+    QJsonArray ids;
+    for (const StudentId id : after.ids)
+        ids.append(id);
+    object[Key("ids")] = ids;
+    QJsonArray left;
+    for (const LeftStudent& student : after.left)
+        left.append(QJsonObject {{Key("id"), student.id}, {Key("cells"), TextsJson(student.cells)},
+            {Key("extras"), TextsJson(student.extras)}, {Key("classNo"), student.classNo},
+            {Key("date"), Text(student.date)}, {Key("kind"), Text(student.kind)}, {Key("reason"), Text(student.reason)}});
+    object[Key("left")] = left;
+    QJsonArray changes;
+    for (const ChangeEntry& entry : after.changes) {
+        QJsonArray placements;
+        for (const auto& [id, classNo] : entry.placements)
+            placements.append(QJsonArray {id, classNo});
+        QJsonArray fromClasses;
+        for (const std::int32_t classNo : entry.fromClasses)
+            fromClasses.append(classNo);
+        changes.append(QJsonObject {{Key("kind"), Key(ChangeKindNames[static_cast<int>(entry.kind)])},
+            {Key("date"), Text(entry.date)}, {Key("by"), Text(entry.by)}, {Key("reason"), Text(entry.reason)},
+            {Key("leaveKind"), Text(entry.leaveKind)}, {Key("rows"), RowsOfTexts(entry.rows)},
+            {Key("rowExtras"), RowsOfTexts(entry.rowExtras)}, {Key("student"), entry.student},
+            {Key("placements"), placements}, {Key("placedNames"), TextsJson(entry.placedNames)},
+            {Key("fromClasses"), fromClasses}, {Key("resultBefore"), Text(entry.resultBefore)},
+            {Key("resultAfter"), Text(entry.resultAfter)}, {Key("figures"), Text(entry.figures)}});
+    }
+    object[Key("changes")] = changes;
+    return object;
+}
+
+std::vector<std::string> TextsOf(const QJsonValue& value, const char* key)
+{
+    std::vector<std::string> texts;
+    for (const QJsonValue& text : ArrayOf(value, key))
+        texts.push_back(TextOf(text, key));
+    return texts;
+}
+
+std::vector<std::vector<std::string>> RowsOfTextsOf(const QJsonObject& object, const char* key)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const QJsonValue& row : ArrayOf(object, key))
+        rows.push_back(TextsOf(row, key));
+    return rows;
+}
+
+std::shared_ptr<const AfterDivision> AfterDivisionOf(const QJsonObject& root)
+{
+    if (!root.contains(Key("afterDivision")))
+        return nullptr;
+    const QJsonObject object = ObjectOf(root, "afterDivision");
+    auto after = std::make_shared<AfterDivision>();
+    after->asRead = TableOf(object, "asRead");
+    after->readCount = IntOf(object, "readCount", 0, 1 << 30);
+    after->nextId = IntOf(object, "nextId", after->readCount, 1 << 30);
+    after->extrasAsRead = ExtraTextsOf(object, static_cast<std::size_t>(after->readCount));
+    for (const QJsonValue& id : ArrayOf(object, "ids"))
+        after->ids.push_back(static_cast<StudentId>(IntegerOf(id, "ids", 0, after->nextId - 1)));
+    for (const QJsonValue& value : ArrayOf(object, "left")) {
+        const QJsonObject student = ObjectOf(QJsonObject {{Key("left"), value}}, "left");
+        after->left.push_back({static_cast<StudentId>(IntOf(student, "id", 0, after->nextId - 1)),
+            TextsOf(Member(student, "cells"), "cells"), TextsOf(Member(student, "extras"), "extras"),
+            IntOf(student, "classNo", 0, MaxClassCount), TextOf(Member(student, "date"), "date"),
+            TextOf(Member(student, "kind"), "kind"), TextOf(Member(student, "reason"), "reason")});
+    }
+    for (const QJsonValue& value : ArrayOf(object, "changes")) {
+        const QJsonObject change = ObjectOf(QJsonObject {{Key("changes"), value}}, "changes");
+        ChangeEntry entry;
+        const std::string kind = TextOf(Member(change, "kind"), "kind");
+        const auto* named = std::find(std::begin(ChangeKindNames), std::end(ChangeKindNames), kind);
+        if (named == std::end(ChangeKindNames))
+            Wrong("kind", "arrival、leave 或 request");
+        entry.kind = static_cast<ChangeKind>(named - std::begin(ChangeKindNames));
+        entry.date = TextOf(Member(change, "date"), "date");
+        entry.by = TextOf(Member(change, "by"), "by");
+        entry.reason = TextOf(Member(change, "reason"), "reason");
+        entry.leaveKind = TextOf(Member(change, "leaveKind"), "leaveKind");
+        entry.rows = RowsOfTextsOf(change, "rows");
+        entry.rowExtras = RowsOfTextsOf(change, "rowExtras");
+        entry.student = IntOf(change, "student", -1, 1 << 30);
+        for (const QJsonValue& pair : ArrayOf(change, "placements")) {
+            const QJsonArray both = ArrayOf(pair, "placements");
+            if (both.size() != 2)
+                Wrong("placements", "学生编号和班号两个数");
+            entry.placements.emplace_back(static_cast<StudentId>(IntegerOf(both[0], "placements", 0, 1 << 30)),
+                static_cast<std::int32_t>(IntegerOf(both[1], "placements", 1, MaxClassCount)));
+        }
+        entry.placedNames = TextsOf(Member(change, "placedNames"), "placedNames");
+        for (const QJsonValue& classNo : ArrayOf(change, "fromClasses"))
+            entry.fromClasses.push_back(static_cast<std::int32_t>(IntegerOf(classNo, "fromClasses", 0, MaxClassCount)));
+        entry.resultBefore = TextOf(Member(change, "resultBefore"), "resultBefore");
+        entry.resultAfter = TextOf(Member(change, "resultAfter"), "resultAfter");
+        entry.figures = TextOf(Member(change, "figures"), "figures");
+        after->changes.push_back(std::move(entry));
+    }
+    return after;
+}
+
 // The parts both versions keep alike: the roster, the lists, the statistics.
 void ReadDivision(const QJsonObject& root, Snapshot& s)
 {
@@ -443,6 +566,7 @@ Snapshot SnapshotOfVersion2(const QJsonObject& root)
     Snapshot s;
     ReadDivision(root, s);
     ReadSettings(ObjectOf(root, "settings"), s.settings);
+    s.after = AfterDivisionOf(root);
 
     const QJsonObject figures = ObjectOf(root, "shown");
     auto shown = std::make_shared<ShownFigures>();
@@ -492,7 +616,8 @@ QByteArray DivisionJsonWriter::json(const Snapshot& s, const QJsonObject& extra)
 {
     QJsonObject root;
     root[Key("format")] = Text(DivisionFormatName);
-    root[Key("version")] = DivisionFormatVersion;
+    // A file with changes after the division needs a program that knows them.
+    root[Key("version")] = s.after ? DivisionFormatVersion : 2;
     root[Key("table")] = QJsonValue(); // filled in below
     root[Key("decimalSeparator")] = Text(s.roster.decimalSeparator);
     root[Key("rosterBuilt")] = s.roster.built;
@@ -525,12 +650,10 @@ QByteArray DivisionJsonWriter::json(const Snapshot& s, const QJsonObject& extra)
         {Key("headcounts"), headcounts}, {Key("gradeAverages"), ValuesJson(shown.gradeAverages)},
         {Key("total"), shown.hasTotal ? QJsonValue(Text(ExtendedText(shown.total))) : QJsonValue()}};
     root[Key("view")] = QJsonObject {{Key("tableShown"), s.tableShown}, {Key("shownClass"), s.shownClass}};
-    if (const RosterExtraTexts& extras = *s.roster.extras; !extras.empty()) {
-        QJsonArray cells;
-        for (const std::vector<std::string>& row : extras.cells)
-            cells.append(TextsJson(row));
-        root[Key("extraColumns")] = QJsonObject {{Key("headers"), TextsJson(extras.headers)}, {Key("cells"), cells}};
-    }
+    if (const RosterExtraTexts& extras = *s.roster.extras; !extras.empty())
+        root[Key("extraColumns")] = ExtraColumnsJson(extras);
+    if (s.after)
+        root[Key("afterDivision")] = AfterDivisionJson(*s.after);
     for (auto it = extra.begin(); it != extra.end(); ++it)
         if (it.key() != Key("table"))
             root[it.key()] = it.value();

@@ -16,7 +16,8 @@ class FileSystem;
 
 // A division file (suffix .fenban) is one JSON object; see docs/file-format.md.
 inline constexpr std::string_view DivisionFormatName = "fenban-division";
-inline constexpr int DivisionFormatVersion = 2;
+// 3: a division with changes after it (late students, leavers, requested moves); others are written as 2.
+inline constexpr int DivisionFormatVersion = 3;
 inline constexpr std::string_view DivisionFileSuffix = "fenban";
 
 // The shortest decimal text that reads back as the same extended value:

@@ -30,4 +30,11 @@ public:
     using FileReadError::FileReadError;
 };
 
+// A recorded change that cannot be made again: it names a student who is not
+// in the roster or a class that does not exist.
+class ChangeReplayError : public Failure {
+public:
+    using Failure::Failure;
+};
+
 } // namespace fenban

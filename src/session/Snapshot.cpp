@@ -133,7 +133,8 @@ bool operator==(const Snapshot& a, const Snapshot& b)
         && SameContent(a.groupA, b.groupA) && SameContent(a.groupB, b.groupB)
         && std::equal(a.classes.begin(), a.classes.end(), b.classes.begin(), b.classes.end(), SameContent<IndexList>)
         && SameContent(a.statistics, b.statistics) && SameContent(a.shown, b.shown) && a.settings == b.settings
-        && a.tableShown == b.tableShown && a.shownClass == b.shownClass && a.selCol == b.selCol && a.selRow == b.selRow;
+        && a.tableShown == b.tableShown && a.shownClass == b.shownClass && a.selCol == b.selCol && a.selRow == b.selRow
+        && (a.after == b.after || (a.after && b.after && *a.after == *b.after));
 }
 
 Snapshot CaptureSnapshot(const DivisionState& state, const RosterSource& source, const Settings& settings,
@@ -219,6 +220,12 @@ void CheckSnapshot(const Snapshot& s)
         Require(n == static_cast<std::size_t>(s.roster.table->rowCount() - 1), "学生人数与表格的行数不符");
     else
         Require(n == 0, "表格没有读成名册，却记有学生");
+    if (s.after) {
+        Require(s.after->asRead && s.after->extrasAsRead, "缺少内容");
+        Require(s.after->ids.size() == n, "变更记录的学生编号与名册人数不符");
+        for (const StudentId id : s.after->ids)
+            Require(id >= 0 && id < s.after->nextId, "变更记录的学生编号超出范围");
+    }
 
     std::uint32_t next = 0;
     for (const std::uint32_t i : *s.handPlaced) {

@@ -3,6 +3,7 @@
 #include "engine/DivisionState.h"
 #include "engine/RankGroups.h"
 #include "roster/RosterBuilder.h"
+#include "session/Changes.h"
 #include "session/PackedGrid.h"
 
 #include <cstddef>
@@ -101,6 +102,8 @@ struct Snapshot {
     int shownClass = -1; // -1: the whole roster, else a class index
     int selCol = -1; // -1: no cell chosen
     int selRow = -1;
+    // Late students, leavers and requested moves since the division; null when none.
+    std::shared_ptr<const AfterDivision> after;
 
     Snapshot();
     std::size_t studentCount() const { return classNos->size(); }

@@ -15,13 +15,18 @@
 #include <QLocale>
 #include <QMenuBar>
 
-namespace fenban {
+using namespace fenban;
 
 namespace {
 
 QString Text(const std::string& utf8)
 {
     return QString::fromStdString(utf8);
+}
+
+std::filesystem::path FilePath(const QString& fileName)
+{
+    return std::filesystem::path(fileName.toStdU16String());
 }
 
 } // namespace
@@ -145,5 +150,3 @@ void TForm1::actExportChangesExecute()
             WriteNoticeWorkbook(*files_, FilePath(fileName), tables, options);
     });
 }
-
-} // namespace fenban

@@ -87,10 +87,10 @@ struct ChangeWeigher::Model {
         int bandsOut = 0;
     } now;
 
-    Model(const DivisionState& s, int count, const DivisionRules& r, int b, std::vector<int> fresh)
+    Model(const DivisionState& s, int count, const DivisionRules& given, int b, std::vector<int> fresh)
         : state(s)
         , classCount(count)
-        , rules(r)
+        , rules(given)
         , bands(b)
         , newcomers(std::move(fresh))
         , n(static_cast<int>(s.Records.size()))
@@ -150,7 +150,7 @@ struct ChangeWeigher::Model {
                     matchBand[static_cast<std::size_t>(r)] = group.band;
 
         fixedOf.assign(static_cast<std::size_t>(n), 0);
-        for (const auto& [student, classNo] : r.fixed)
+        for (const auto& [student, classNo] : given.fixed)
             fixedOf[static_cast<std::size_t>(student)] = classNo;
         const auto member = [&](const std::vector<std::vector<int>>& list, std::vector<std::vector<int>>& of) {
             of.assign(static_cast<std::size_t>(n), {});
@@ -158,14 +158,14 @@ struct ChangeWeigher::Model {
                 for (const int student : list[g])
                     of[static_cast<std::size_t>(student)].push_back(static_cast<int>(g));
         };
-        member(r.together, togetherOf);
-        member(r.apart, apartOf);
-        member(r.spread, spreadOf);
-        togetherHeld.assign(r.together.size(), true);
-        apartHeld.assign(r.apart.size(), true);
-        spreadHeld.assign(r.spread.size(), true);
-        fixedHeld.assign(r.fixed.size(), true);
-        for (const RuleBreach& breach : FindRuleBreaches(r, now.classOf, count)) {
+        member(given.together, togetherOf);
+        member(given.apart, apartOf);
+        member(given.spread, spreadOf);
+        togetherHeld.assign(given.together.size(), true);
+        apartHeld.assign(given.apart.size(), true);
+        spreadHeld.assign(given.spread.size(), true);
+        fixedHeld.assign(given.fixed.size(), true);
+        for (const RuleBreach& breach : FindRuleBreaches(given, now.classOf, count)) {
             const auto at = static_cast<std::size_t>(breach.group);
             switch (breach.kind) {
             case RuleBreach::Kind::Together: togetherHeld[at] = false; break;
@@ -174,9 +174,9 @@ struct ChangeWeigher::Model {
             case RuleBreach::Kind::Fixed: fixedHeld[at] = false; break;
             }
         }
-        for (std::size_t f = 0; f < r.fixed.size(); ++f)
+        for (std::size_t f = 0; f < given.fixed.size(); ++f)
             if (!fixedHeld[f])
-                fixedOf[static_cast<std::size_t>(r.fixed[f].first)] = 0; // broken already: no longer binds
+                fixedOf[static_cast<std::size_t>(given.fixed[f].first)] = 0; // broken already: no longer binds
 
         recount();
         boySpread0 = Spread(now.boys);

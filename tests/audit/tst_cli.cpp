@@ -392,7 +392,7 @@ void CommandLine::wrongInputWritesNothing_data()
         QStringLiteral("--classes"), QStringLiteral("3"), QStringLiteral("--by-name"), QStringLiteral("--out"),
         QStringLiteral("OUT.xlsx")} << QStringLiteral("需同时给出 --notice");
     QTest::newRow("no command, no file") << QStringList {QStringLiteral("frob")}
-                                         << QStringLiteral("既不是命令（divide、check），也不是存在的文件");
+                                         << QStringLiteral("既不是命令（divide、check、change），也不是存在的文件");
     QTest::newRow("bad fingerprint") << QStringList {QStringLiteral("check"), QStringLiteral("TABLE"),
         QStringLiteral("--classes"), QStringLiteral("3"), QStringLiteral("--expect"), QStringLiteral("12g")}
                                      << QStringLiteral("指纹必须是");

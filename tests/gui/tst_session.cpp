@@ -391,7 +391,7 @@ private slots:
         QTest::addColumn<QString>("says");
         QTest::newRow("not a division file") << QByteArray("PK\3\4 a workbook") << u"不是均衡分班的分班文件"_s;
         QTest::newRow("cut short") << QByteArray() << u"不是均衡分班的分班文件"_s; // half of a real file, below
-        QTest::newRow("newer version") << QByteArray("3") << u"较新版本"_s;
+        QTest::newRow("newer version") << QByteArray("4") << u"较新版本"_s;
         QTest::newRow("student twice") << QByteArray("twice") << u"已经损坏"_s;
     }
 

@@ -308,7 +308,7 @@ void TestDivisionFile::damagedFiles_data()
     QTest::addColumn<Edit>("edit");
     QTest::addColumn<bool>("newer");
     const auto key = [](const char* k) { return QString::fromLatin1(k); };
-    QTest::newRow("newer version") << Set(key("version"), 3) << true;
+    QTest::newRow("newer version") << Set(key("version"), DivisionFormatVersion + 1) << true;
     QTest::newRow("version zero") << Set(key("version"), 0) << false;
     QTest::newRow("other format") << Set(key("format"), key("spreadsheet")) << false;
     QTest::newRow("no classes") << Remove(key("classes")) << false;

@@ -413,8 +413,8 @@ private slots:
         QVERIFY(root.value(u"version"_s).toInt() == 2);
         if (bytes.isEmpty()) {
             bytes = json.left(json.size() / 2);
-        } else if (bytes == "3") {
-            root[u"version"_s] = 3;
+        } else if (bytes == "4") {
+            root[u"version"_s] = 4;
             bytes = QJsonDocument(root).toJson();
         } else if (bytes == "twice") {
             QJsonArray order = root.value(u"rosterOrder"_s).toArray();

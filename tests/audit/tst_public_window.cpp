@@ -20,6 +20,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -71,6 +73,7 @@ private slots:
     void postedListsHoldNoScores();
     void teacherDrawRepeats();
     void dialogTakesEveryParameter();
+    void changesAfterThePublicDivision();
 
 private:
     QString path(const QString& name) const { return folder_.filePath(name); }
@@ -383,6 +386,100 @@ void PublicWindow::postedListsHoldNoScores()
     QVERIFY(cells.contains(QStringLiteral("迪丽热巴·热依扎")));
     for (const QString& score : scores)
         QVERIFY2(!cells.contains(score), qPrintable(score));
+}
+
+// After 公开分班: a parent's request, a late student and a leaver through
+// their dialogs, each one step of the record; the file saved is replayed by
+// the command line's check to the window's fingerprint, and the change list
+// posted reads back from the workbook and the PDF.
+void PublicWindow::changesAfterThePublicDivision()
+{
+    testkit::WindowDriver w;
+    divideInPublic(w);
+    const Division& division = w.window.division();
+    const std::string published = division.resultFingerprint();
+    const auto classOf = [&](const QString& name) {
+        const std::vector<int> classes = ClassesOfRecords(division.state());
+        for (std::size_t r = 0; r < classes.size(); ++r)
+            if (QString::fromStdString(Gb18030ToUtf8(division.state().Records[r]->Name)) == name)
+                return classes[r];
+        return 0;
+    };
+    const auto okOf = [](QDialog& dialog, const char* name) {
+        dialog.findChild<QPushButton*>(QLatin1String(name))->click();
+        return dialog.result();
+    };
+
+    const int from = classOf(QStringLiteral("学生20"));
+    w.dialogs.answerDialog([&](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>(QStringLiteral("edtMoveName"))->setText(QStringLiteral("学生20"));
+        dialog.findChild<QSpinBox*>(QStringLiteral("speRequestTarget"))->setValue(from % 3 + 1);
+        dialog.findChild<QLineEdit*>(QStringLiteral("edtChangeBy"))->setText(QStringLiteral("家长"));
+        return dialog.findChild<QListWidget*>(QStringLiteral("lstMovePartners"))->count() > 0 ? okOf(dialog, "btnRequestMoveOk")
+                                                                                            : int(QDialog::Rejected);
+    });
+    QVERIFY(w.trigger("actRequestMove").isEmpty());
+    QCOMPARE(classOf(QStringLiteral("学生20")), from % 3 + 1);
+
+    w.dialogs.answerDialog([&](QDialog& dialog) {
+        auto* table = dialog.findChild<QTableWidget*>(QStringLiteral("tblNewStudents"));
+        const QStringList cells {QStringLiteral("插班生甲"), QStringLiteral("男"), QStringLiteral("560"),
+            QStringLiteral("87.5"), QStringLiteral("60")};
+        for (int c = 0; c < cells.size(); ++c)
+            table->setItem(0, c, new QTableWidgetItem(cells[c]));
+        return okOf(dialog, "btnAddStudentsOk");
+    });
+    QVERIFY(w.trigger("actAddStudents").isEmpty());
+    QVERIFY(classOf(QStringLiteral("插班生甲")) > 0);
+
+    w.dialogs.answerDialog([&](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>(QStringLiteral("edtLeaverName"))->setText(QStringLiteral("学生30"));
+        dialog.findChild<QLineEdit*>(QStringLiteral("edtChangeReason"))->setText(QStringLiteral("随父母迁居"));
+        return okOf(dialog, "btnRemoveStudentOk");
+    });
+    QVERIFY(w.trigger("actRemoveStudent").isEmpty());
+    QCOMPARE(classOf(QStringLiteral("学生30")), 0);
+    QCOMPARE(division.state().Records.size(), std::size_t(Students));
+    const std::vector<RecordEntry>& entries = division.publicState().record.entries();
+    QCOMPARE(entries[entries.size() - 3].kind, RecordKind::Request);
+    QCOMPARE(entries[entries.size() - 2].kind, RecordKind::Arrival);
+    QCOMPARE(entries.back().kind, RecordKind::Leave);
+    QVERIFY(QString::fromStdString(entries.back().text).contains(QStringLiteral("随父母迁居")));
+
+    const QString saved = path(QStringLiteral("变更.fenban"));
+    QVERIFY(w.trigger("actSaveAs", saved).isEmpty());
+    const CliRun check = RunProgram(QStringLiteral(FENBAN_CLI), {QStringLiteral("check"), saved});
+    QVERIFY2(check.code == 0, qPrintable(check.err));
+    QCOMPARE(check.out.last(), QString::fromStdString(division.resultFingerprint()));
+
+    for (const QString& suffix : {QStringLiteral("xlsx"), QStringLiteral("pdf")}) {
+        w.dialogs.answerDialog([](QDialog& dialog) {
+            dialog.findChild<QCheckBox*>(QStringLiteral("chkMaskNames"))->setChecked(true);
+            return int(QDialog::Accepted);
+        });
+        const QString posted = path(QStringLiteral("变更公示.") + suffix);
+        QVERIFY(w.trigger("actExportChanges", posted).isEmpty());
+        QString text;
+        if (suffix == QStringLiteral("pdf")) {
+            text = testkit::PdfText(posted);
+        } else {
+            QString error;
+            const QJsonArray sheets = testkit::ReadWithOpenpyxl(posted, error);
+            QVERIFY2(!sheets.isEmpty(), qPrintable(error));
+            text = QString::fromUtf8(QJsonDocument(sheets).toJson());
+        }
+        for (const QString& shown : {QStringLiteral("调班申请"), QStringLiteral("插班"), QStringLiteral("转学"),
+                 QStringLiteral("学*"), QString::fromStdString(published)})
+            QVERIFY2(text.contains(shown), qPrintable(shown + QStringLiteral(" in ") + posted));
+        QVERIFY(!text.contains(QStringLiteral("学生20")) && !text.contains(QStringLiteral("560")));
+    }
+    const QString book = path(QStringLiteral("变更后.xlsx"));
+    QVERIFY(w.trigger("actExportWorkbook", book).isEmpty());
+    QString error;
+    const QJsonArray sheets = testkit::ReadWithOpenpyxl(book, error);
+    QVERIFY(!sheets.isEmpty());
+    QCOMPARE(sheets.last().toObject().value(QStringLiteral("name")).toString(), QStringLiteral("转出"));
+    QVERIFY(QJsonDocument(sheets.last().toObject()).toJson().contains("随父母迁居"));
 }
 
 QTEST_MAIN(PublicWindow)

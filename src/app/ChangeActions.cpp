@@ -80,7 +80,8 @@ void TForm1::actAddStudentsExecute()
         Question question;
         question.icon = QMessageBox::Question;
         question.title = ProductName();
-        question.text = QStringLiteral("年级中已有同名学生：%1。\n仍作为不同的学生加入吗？").arg(names.join(QStringLiteral("、")));
+        question.text = QStringLiteral("年级中已有同名学生：%1。\n仍作为不同的学生加入吗？")
+                            .arg(names.join(QStringLiteral("、")));
         question.buttons = QMessageBox::Yes | QMessageBox::Cancel;
         question.buttonTexts
             = {{QMessageBox::Yes, QStringLiteral("加入")}, {QMessageBox::Cancel, QStringLiteral("取消")}};

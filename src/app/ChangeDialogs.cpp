@@ -270,13 +270,13 @@ void AddStudentsDialog::showChoices()
         for (std::size_t k = 0; k < plan_->choices[i].size(); ++k) {
             const Proposal& choice = plan_->choices[i][k];
             const ClassShare& share = choice.shares[i];
-            auto* item = new QListWidgetItem(
-                QStringLiteral("%1 %2 班　%3\n%4")
-                    .arg(chosen_[i] == k ? QStringLiteral("●") : QStringLiteral("○"))
-                    .arg(share.classNo)
-                    .arg(Text(study_->sharesText({choice.moves, {share}, {}, {}, true, -1, -1})),
-                        Text(study_->figuresText(choice))),
-                lstArrivalChoices);
+            auto* item
+                = new QListWidgetItem(QStringLiteral("%1 %2 班　%3\n%4")
+                                          .arg(chosen_[i] == k ? QStringLiteral("●") : QStringLiteral("○"))
+                                          .arg(share.classNo)
+                                          .arg(Text(study_->sharesText({choice.moves, {share}, {}, {}, true, -1, -1})),
+                                              Text(study_->figuresText(choice))),
+                    lstArrivalChoices);
             item->setData(Qt::UserRole, QVariantList {QVariant::fromValue(i), QVariant::fromValue(k)});
         }
     }
@@ -351,8 +351,10 @@ RemoveStudentDialog::RemoveStudentDialog(QWidget* parent, const Division& divisi
     layout->addWidget(lblRemoveProblem);
     layout->addWidget(Buttons(*this, "btnRemoveStudentOk"));
     if (record >= 0) {
-        edtLeaverName->setText(QString::fromStdString(Gb18030ToUtf8(division.state().Records[static_cast<std::size_t>(record)]->Name)));
-        ListMatches(*lstLeaverMatches, division_, StudentsNamed(division_, edtLeaverName->text().toStdString()), record);
+        edtLeaverName->setText(
+            QString::fromStdString(Gb18030ToUtf8(division.state().Records[static_cast<std::size_t>(record)]->Name)));
+        ListMatches(
+            *lstLeaverMatches, division_, StudentsNamed(division_, edtLeaverName->text().toStdString()), record);
     }
     resize(640, 480);
 }
@@ -385,15 +387,16 @@ void RemoveStudentDialog::weigh()
     }
     if (!even_.empty()) {
         chkEvenSizes->setVisible(true);
-        lblEvenSizes->setText(QStringLiteral("转出后有两个班人数相差 2 人以上。建议：%1").arg(ProposalText(*study_, even_.front())));
+        lblEvenSizes->setText(
+            QStringLiteral("转出后有两个班人数相差 2 人以上。建议：%1").arg(ProposalText(*study_, even_.front())));
     }
 }
 
 void RemoveStudentDialog::accept()
 {
     if (!study_) {
-        lblRemoveProblem->setText(lblRemoveProblem->text().isEmpty() ? QStringLiteral("请先选定转出的学生。")
-                                                                      : lblRemoveProblem->text());
+        lblRemoveProblem->setText(
+            lblRemoveProblem->text().isEmpty() ? QStringLiteral("请先选定转出的学生。") : lblRemoveProblem->text());
         return;
     }
     const bool evened = !even_.empty() && chkEvenSizes->isChecked();
@@ -435,7 +438,8 @@ RequestMoveDialog::RequestMoveDialog(QWidget* parent, const Division& division, 
     layout->addWidget(lblMoveProblem);
     layout->addWidget(Buttons(*this, "btnRequestMoveOk"));
     if (record >= 0) {
-        edtMoveName->setText(QString::fromStdString(Gb18030ToUtf8(division.state().Records[static_cast<std::size_t>(record)]->Name)));
+        edtMoveName->setText(
+            QString::fromStdString(Gb18030ToUtf8(division.state().Records[static_cast<std::size_t>(record)]->Name)));
         ListMatches(*lstMoveMatches, division_, StudentsNamed(division_, edtMoveName->text().toStdString()), record);
     }
     resize(700, 560);

@@ -45,8 +45,8 @@ ChangeArguments ParseChange(int argc, char** argv)
             bool ok = false;
             const int n = QString::fromStdString(text).toInt(&ok);
             if (!ok || n < low || n > high)
-                throw UsageError(what + "必须是 " + std::to_string(low) + " 到 " + std::to_string(high) + " 之间的整数（"
-                    + argument + " “" + text + "”）。");
+                throw UsageError(what + "必须是 " + std::to_string(low) + " 到 " + std::to_string(high)
+                    + " 之间的整数（" + argument + " “" + text + "”）。");
             return n;
         };
         if (argument == "--add") {
@@ -107,7 +107,8 @@ ChangeArguments ParseChange(int argc, char** argv)
     if (suffix != ".xlsx" && suffix != ".csv" && suffix != "." + std::string(DivisionFileSuffix))
         throw UsageError("输出文件必须是 .fenban、.xlsx 或 .csv：“" + PathText(*arguments.out) + "”。");
     std::error_code error;
-    if (std::filesystem::weakly_canonical(*arguments.out, error) == std::filesystem::weakly_canonical(arguments.input, error))
+    if (std::filesystem::weakly_canonical(*arguments.out, error)
+        == std::filesystem::weakly_canonical(arguments.input, error))
         throw UsageError("输出文件不能是输入的分班文件：变更写进另一个文件。");
     return arguments;
 }

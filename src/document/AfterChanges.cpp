@@ -26,8 +26,8 @@ int ScoreColumnsEnd(const CellGrid& header)
 std::string Hundredths(long long value)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%s%lld.%02lld", value < 0 ? "-" : "", std::llabs(value) / 100,
-        std::llabs(value) % 100);
+    std::snprintf(
+        text, sizeof text, "%s%lld.%02lld", value < 0 ? "-" : "", std::llabs(value) / 100, std::llabs(value) % 100);
     return text;
 }
 
@@ -101,13 +101,15 @@ ArrivalRows ReadArrivalRows(const Division& division, const std::vector<std::vec
             throw ChangeInputError(where + "没有姓名。");
         const std::string& gender = row[GenderColumn - 1];
         if (gender != "男" && gender != "女")
-            throw ChangeInputError(where + "（" + name + "）的性别须是“男”或“女”" + (gender.empty() ? "，现在是空的。" : "，现在是“" + gender + "”。"));
+            throw ChangeInputError(where + "（" + name + "）的性别须是“男”或“女”"
+                + (gender.empty() ? "，现在是空的。" : "，现在是“" + gender + "”。"));
         for (int col = FirstScoreColumn; col < scoresEnd; ++col) {
             const std::string& cell = row[static_cast<std::size_t>(col - 1)];
             try {
                 ParseScore(cell, division.source().decimalSeparator);
             } catch (const ConversionError&) {
-                throw ChangeInputError(where + "（" + name + "）的" + Trimmed(header.cell(col, 0)) + "“" + cell + "”不是分数。");
+                throw ChangeInputError(
+                    where + "（" + name + "）的" + Trimmed(header.cell(col, 0)) + "“" + cell + "”不是分数。");
             }
         }
         while (!row.empty() && row.back().empty())
@@ -147,9 +149,10 @@ std::vector<std::vector<std::string>> TypedRowsOf(const Division& division, cons
         std::vector<std::string>& row = typed.emplace_back();
         for (const auto& [extra, at] : sources)
             row.emplace_back(at < 0 ? std::string_view()
-                    : extra        ? table.extras.text(r - 1, static_cast<std::size_t>(at))
-                    : static_cast<std::size_t>(at) < table.rows[r].size() ? std::string_view(table.rows[r][static_cast<std::size_t>(at)])
-                                                                           : std::string_view());
+                    : extra         ? table.extras.text(r - 1, static_cast<std::size_t>(at))
+                    : static_cast<std::size_t>(at) < table.rows[r].size()
+                    ? std::string_view(table.rows[r][static_cast<std::size_t>(at)])
+                    : std::string_view());
     }
     return typed;
 }
@@ -213,9 +216,9 @@ void ChangeStudy::weigh(const Division& division)
         || std::any_of(classes.begin(), classes.end(), [](int c) { return c == 0; }))
         throw ChangeInputError("还没有分班：请先编班（或公开分班），再处理插班、转出和调班申请。");
     const Snapshot base = division.capture();
-    trial_ = pending_.kind == ChangeKind::Request ? base : ApplyChange(base, pending_);
-    RosterSource source;
-    RestoreSnapshot(trial_, state_, source);
+    state_ = CopyOf(now);
+    RosterSource source = division.source();
+    trial_ = pending_.kind == ChangeKind::Request ? base : ApplyChange(base, pending_, state_, source);
     const int classCount = static_cast<int>(state_.FClasses.size());
     for (std::size_t k = 0; k < pending_.rows.size(); ++k)
         newcomers_.push_back(static_cast<int>(base.studentCount() + k));
@@ -271,15 +274,17 @@ std::string ChangeStudy::movesText(const Proposal& proposal) const
 std::string ChangeStudy::figuresText(const Proposal& proposal) const
 {
     const auto column = [this](int c) {
-        return c >= 0 && static_cast<std::size_t>(c) < subjectNames_.size() ? "（" + Trimmed(subjectNames_[static_cast<std::size_t>(c)]) + "）"
-                                                                              : std::string();
+        return c >= 0 && static_cast<std::size_t>(c) < subjectNames_.size()
+            ? "（" + Trimmed(subjectNames_[static_cast<std::size_t>(c)]) + "）"
+            : std::string();
     };
     std::string text = "总偏差 " + Hundredths(proposal.before.totalHundredths) + " → "
         + Hundredths(proposal.after.totalHundredths) + "；最大差 " + TwoDecimals(proposal.before.largestGap)
         + column(proposal.before.largestGapColumn) + " → " + TwoDecimals(proposal.after.largestGap)
         + column(proposal.after.largestGapColumn);
     if (proposal.before.bandsOut > 0 || proposal.after.bandsOut > 0)
-        text += "；分数段超出 " + std::to_string(proposal.before.bandsOut) + " → " + std::to_string(proposal.after.bandsOut);
+        text += "；分数段超出 " + std::to_string(proposal.before.bandsOut) + " → "
+            + std::to_string(proposal.after.bandsOut);
     return text;
 }
 
@@ -292,8 +297,9 @@ std::string ChangeStudy::sharesText(const Proposal& proposal) const
             + std::to_string(share.girls) + "）";
         if (share.band >= 0)
             text += "，第 " + std::to_string(share.band + 1) + " 段 " + std::to_string(share.bandCount) + " 人（应 "
-                + (share.bandLow == share.bandHigh ? std::to_string(share.bandLow)
-                                                   : std::to_string(share.bandLow) + "–" + std::to_string(share.bandHigh))
+                + (share.bandLow == share.bandHigh
+                        ? std::to_string(share.bandLow)
+                        : std::to_string(share.bandLow) + "–" + std::to_string(share.bandHigh))
                 + "）";
     }
     return text;

@@ -188,10 +188,9 @@ void Division::applyDivided(DivisionState divided)
 void Division::applyChange(ChangeEntry entry)
 {
     entry.resultBefore = resultFingerprint();
-    Snapshot next = ApplyChange(capture(), entry);
-    DivisionState changed;
-    RosterSource source;
-    RestoreSnapshot(next, changed, source);
+    DivisionState changed = CopyOf(state_);
+    RosterSource source = source_;
+    Snapshot next = ApplyChange(capture(), entry, changed, source);
     auto after = std::make_shared<AfterDivision>(*next.after);
     after->changes.back().resultAfter = ResultFingerprint(changed, LeftInResultOf(after.get()).get());
     // Checked: from here on nothing fails.

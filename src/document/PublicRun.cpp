@@ -125,16 +125,12 @@ void ReplayChanges(DivisionState& state, DivisionCheck& check)
     for (std::size_t k = 0; k < recorded.changes.size(); ++k) {
         ChangeEntry entry = recorded.changes[k];
         try {
-            snapshot = ApplyChange(snapshot, entry);
+            snapshot = ApplyChange(snapshot, entry, state, source);
         } catch (const Failure& error) {
             check.changeFailure = ChangeName(entry, k) + "不能重演：" + error.what();
             break;
         }
-        DivisionState replayed;
-        RosterSource replayedSource;
-        RestoreSnapshot(snapshot, replayed, replayedSource);
-        const std::string print = ResultFingerprint(replayed, LeftInResultOf(snapshot.after.get()).get());
-        state = std::move(replayed);
+        const std::string print = ResultFingerprint(state, LeftInResultOf(snapshot.after.get()).get());
         check.redone = print;
         if (print != entry.resultAfter) {
             check.changeFailure = ChangeName(entry, k) + "重演后的结果指纹 " + ShortFingerprint(print) + " 与记录的 "

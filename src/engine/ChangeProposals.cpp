@@ -80,6 +80,7 @@ struct ChangeWeigher::Model {
         std::vector<int> classOf;
         std::vector<std::vector<int>> lists; // index = class − 1
         std::vector<long long> classTotal; // Σ over columns of |deviation| in hundredths
+        std::vector<TSubjectValues> classAverage; // as shown
         std::vector<int> sizes, boys, girls;
         std::vector<std::vector<int>> groupCount, spreadCount; // [group][class − 1]
         std::vector<int> spreadK;
@@ -168,10 +169,18 @@ struct ChangeWeigher::Model {
         for (const RuleBreach& breach : FindRuleBreaches(given, now.classOf, count)) {
             const auto at = static_cast<std::size_t>(breach.group);
             switch (breach.kind) {
-            case RuleBreach::Kind::Together: togetherHeld[at] = false; break;
-            case RuleBreach::Kind::Apart: apartHeld[at] = false; break;
-            case RuleBreach::Kind::Spread: spreadHeld[at] = false; break;
-            case RuleBreach::Kind::Fixed: fixedHeld[at] = false; break;
+            case RuleBreach::Kind::Together:
+                togetherHeld[at] = false;
+                break;
+            case RuleBreach::Kind::Apart:
+                apartHeld[at] = false;
+                break;
+            case RuleBreach::Kind::Spread:
+                spreadHeld[at] = false;
+                break;
+            case RuleBreach::Kind::Fixed:
+                fixedHeld[at] = false;
+                break;
             }
         }
         for (std::size_t f = 0; f < given.fixed.size(); ++f)
@@ -188,12 +197,13 @@ struct ChangeWeigher::Model {
     {
         const auto N = static_cast<std::size_t>(classCount);
         now.classTotal.assign(N, 0);
+        now.classAverage.assign(N, TSubjectValues {});
         now.sizes.assign(N, 0);
         now.boys.assign(N, 0);
         now.girls.assign(N, 0);
         now.total = 0;
         for (std::size_t c = 0; c < N; ++c) {
-            now.classTotal[c] = classDeviation(now.lists[c]);
+            now.classTotal[c] = classDeviation(now.lists[c], &now.classAverage[c]);
             now.total += now.classTotal[c];
             now.sizes[c] = static_cast<int>(now.lists[c].size());
             for (const int r : now.lists[c]) {
@@ -222,7 +232,7 @@ struct ChangeWeigher::Model {
     }
 
     // Σ over the score columns of |class average − grade average| in hundredths, summed in list order as shown.
-    long long classDeviation(const std::vector<int>& list) const
+    long long classDeviation(const std::vector<int>& list, TSubjectValues* averages = nullptr) const
     {
         TSubjectValues sums {};
         for (const int r : list)
@@ -232,7 +242,10 @@ struct ChangeWeigher::Model {
         long long total = 0;
         for (int subject = 0; subject < SubjectCount; ++subject) {
             const auto s = static_cast<std::size_t>(subject);
-            total += std::llabs(Hundredths(Deviation(ClassAverageFromSum(sums[s], list.size()), grade[s])));
+            const long double average = ClassAverageFromSum(sums[s], list.size());
+            if (averages != nullptr)
+                (*averages)[s] = average;
+            total += std::llabs(Hundredths(Deviation(average, grade[s])));
         }
         return total;
     }
@@ -377,19 +390,61 @@ struct ChangeWeigher::Model {
         return Spread(sizes);
     }
 
+    // Takes the moves: the classes they touch and the counts they change, the rest left as counted.
     void commit(const std::vector<Placement>& moves)
     {
-        for (const auto& [c, list] : listsAfter(moves))
-            now.lists[static_cast<std::size_t>(c - 1)] = list;
+        std::vector<int> was;
         for (const Placement& move : moves)
+            was.push_back(now.classOf[static_cast<std::size_t>(move.record)]);
+        for (auto& [c, list] : listsAfter(moves)) {
+            const auto at = static_cast<std::size_t>(c - 1);
+            now.total -= now.classTotal[at];
+            now.classTotal[at] = classDeviation(list, &now.classAverage[at]);
+            now.total += now.classTotal[at];
+            now.sizes[at] = static_cast<int>(list.size());
+            now.lists[at] = std::move(list);
+        }
+        const auto count = [&](int record, int classNo, int delta) {
+            const auto r = static_cast<std::size_t>(record);
+            const auto at = static_cast<std::size_t>(classNo - 1);
+            now.boys[at] += male[r] ? delta : 0;
+            now.girls[at] += female[r] ? delta : 0;
+            for (const int g : groupsOf[r]) {
+                int& inClass = now.groupCount[static_cast<std::size_t>(g)][at];
+                now.bandsOut -= groupBounds[static_cast<std::size_t>(g)].holds(inClass) ? 0 : 1;
+                inClass += delta;
+                now.bandsOut += groupBounds[static_cast<std::size_t>(g)].holds(inClass) ? 0 : 1;
+            }
+            for (const int g : spreadOf[r])
+                now.spreadCount[static_cast<std::size_t>(g)][at] += delta;
+        };
+        for (std::size_t k = 0; k < moves.size(); ++k) {
+            const Placement& move = moves[k];
+            const int from = now.classOf[static_cast<std::size_t>(move.record)];
+            if (from == move.classNo)
+                continue;
+            if (from > 0) {
+                count(move.record, from, -1);
+            } else {
+                for (const int g : spreadOf[static_cast<std::size_t>(move.record)])
+                    ++now.spreadK[static_cast<std::size_t>(g)];
+            }
+            count(move.record, move.classNo, +1);
             now.classOf[static_cast<std::size_t>(move.record)] = move.classNo;
-        recount();
+        }
+    }
+
+    bool everyonePlaced() const
+    {
+        return std::none_of(now.classOf.begin(), now.classOf.end(), [](int c) { return c == 0; });
     }
 
     // The figures of the current placement, counted afresh: every class's
     // averages, the grade's, and the rank groups of the students placed.
     ChangeFigures measure() const
     {
+        if (everyonePlaced())
+            return measureAsCounted();
         ChangeFigures figures;
         std::vector<std::array<long double, SubjectCount>> averages;
         TStudentList placed;
@@ -436,6 +491,31 @@ struct ChangeWeigher::Model {
                 ++counts[static_cast<std::size_t>(now.classOf[static_cast<std::size_t>(r)] - 1)];
             for (const int count : counts)
                 figures.bandsOut += share.holds(count) ? 0 : 1;
+        }
+        return figures;
+    }
+
+    // With every student placed the counts kept are the figures: the grade's averages are those of everyone.
+    ChangeFigures measureAsCounted() const
+    {
+        ChangeFigures figures;
+        figures.totalHundredths = now.total;
+        figures.bandsOut = now.bandsOut;
+        figures.sizeSpread = Spread(now.sizes);
+        for (int subject = 0; subject < SubjectCount; ++subject) {
+            const auto s = static_cast<std::size_t>(subject);
+            if (!columnUsed[s] || now.classAverage.empty())
+                continue;
+            long double low = now.classAverage.front()[s], high = low;
+            for (const TSubjectValues& row : now.classAverage) {
+                low = std::min(low, row[s]);
+                high = std::max(high, row[s]);
+            }
+            const double gap = static_cast<double>(high - low);
+            if (figures.largestGapColumn < 0 || gap > figures.largestGap + 1e-9) {
+                figures.largestGap = gap;
+                figures.largestGapColumn = subject;
+            }
         }
         return figures;
     }
@@ -503,8 +583,8 @@ struct ChangeWeigher::Model {
     }
 };
 
-ChangeWeigher::ChangeWeigher(
-    const DivisionState& state, int classCount, const DivisionRules& rules, int bands, const std::vector<int>& newcomers)
+ChangeWeigher::ChangeWeigher(const DivisionState& state, int classCount, const DivisionRules& rules, int bands,
+    const std::vector<int>& newcomers)
     : model_(std::make_unique<Model>(state, classCount, rules, bands, newcomers))
 {
 }
@@ -533,9 +613,8 @@ ArrivalPlan ChangeWeigher::placeArrivals(bool allowExchange) const
     const ChangeFigures before = m.measure();
     ArrivalPlan plan;
     // Each newcomer in turn into the best class that keeps the sizes and the rules.
-    const auto sizesKept = [&](const std::vector<Placement>& moves) {
-        return m.sizeSpreadAfter(moves) <= std::max(1, m.sizeSpread0);
-    };
+    const auto sizesKept
+        = [&](const std::vector<Placement>& moves) { return m.sizeSpreadAfter(moves) <= std::max(1, m.sizeSpread0); };
     std::vector<Placement> placed;
     for (const int r : m.newcomers) {
         std::optional<std::pair<Key, int>> best;
@@ -626,7 +705,8 @@ std::optional<std::pair<int, int>> ChangeWeigher::bestExchange(const std::set<in
     for (std::size_t c = 0; c < N; ++c)
         for (const int r : m.now.lists[c])
             for (int s = 0; s < SubjectCount; ++s)
-                sums[c][static_cast<std::size_t>(s)] += m.state.Records[static_cast<std::size_t>(r)]->Scores[static_cast<std::size_t>(s)];
+                sums[c][static_cast<std::size_t>(s)]
+                    += m.state.Records[static_cast<std::size_t>(r)]->Scores[static_cast<std::size_t>(s)];
     const auto absDeviation = [&](std::size_t c, const TSubjectValues& sum) {
         double total = 0;
         const double size = static_cast<double>(m.now.lists[c].size());
@@ -673,15 +753,14 @@ std::optional<std::pair<int, int>> ChangeWeigher::bestExchange(const std::set<in
                 }
         }
     }
-    std::sort(screened.begin(), screened.end(), [](const Screened& x, const Screened& y) {
-        return std::tie(y.gain, x.a, x.b) < std::tie(x.gain, y.a, y.b);
-    });
+    std::sort(screened.begin(), screened.end(),
+        [](const Screened& x, const Screened& y) { return std::tie(y.gain, x.a, x.b) < std::tie(x.gain, y.a, y.b); });
     const Key now = m.keyAfter({});
     std::optional<std::pair<Key, std::pair<int, int>>> best;
     for (std::size_t k = 0; k < screened.size() && k < 64; ++k) {
         const auto [gain, a, b] = screened[k];
-        const std::vector<Placement> exchange {{a, m.now.classOf[static_cast<std::size_t>(b)]},
-            {b, m.now.classOf[static_cast<std::size_t>(a)]}};
+        const std::vector<Placement> exchange {
+            {a, m.now.classOf[static_cast<std::size_t>(b)]}, {b, m.now.classOf[static_cast<std::size_t>(a)]}};
         const Key key = m.keyAfter(exchange);
         if (!(key < now) || !m.keepsRules(exchange))
             continue;
@@ -702,7 +781,8 @@ MovePlan ChangeWeigher::requestMove(int record, int target) const
     const std::string name = Gb18030ToUtf8(m.state.Records[r]->Name);
     const int from = m.now.classOf[r];
     if (target < 1 || target > m.classCount) {
-        plan.refusal = "没有 " + std::to_string(target) + " 班：班号在 1 到 " + std::to_string(m.classCount) + " 之间。";
+        plan.refusal
+            = "没有 " + std::to_string(target) + " 班：班号在 1 到 " + std::to_string(m.classCount) + " 之间。";
         return plan;
     }
     if (from == target) {
@@ -719,7 +799,8 @@ MovePlan ChangeWeigher::requestMove(int record, int target) const
         std::string others;
         for (const int other : m.rules.together[static_cast<std::size_t>(g)])
             if (other != record)
-                others += (others.empty() ? "" : "、") + Gb18030ToUtf8(m.state.Records[static_cast<std::size_t>(other)]->Name);
+                others += (others.empty() ? "" : "、")
+                    + Gb18030ToUtf8(m.state.Records[static_cast<std::size_t>(other)]->Name);
         if (!others.empty()) {
             plan.refusal = "“" + name + "”与" + others + "按同班列须在同一班，不能一人调走。";
             return plan;
@@ -738,9 +819,8 @@ MovePlan ChangeWeigher::requestMove(int record, int target) const
             }
     }
     const ChangeFigures before = m.measure();
-    const auto distance = [&](int other) {
-        return std::abs(m.matchBand[static_cast<std::size_t>(other)] - m.matchBand[r]);
-    };
+    const auto distance
+        = [&](int other) { return std::abs(m.matchBand[static_cast<std::size_t>(other)] - m.matchBand[r]); };
     std::vector<std::pair<std::tuple<int, long long, int, int>, int>> ranked;
     const bool sameGenderKnown = m.male[r] || m.female[r];
     for (const int p : m.now.lists[static_cast<std::size_t>(target - 1)]) {
@@ -764,7 +844,8 @@ MovePlan ChangeWeigher::requestMove(int record, int target) const
             plan.refusal = "“" + name + "”调入 " + std::to_string(target)
                 + " 班会违反均衡列的规则，且该班没有能换回的同性别学生。";
         else
-            plan.refusal = std::to_string(target) + " 班没有能换回的同性别学生（固定、同班或规则不允许），单独调入会使班级人数相差 2 人以上。";
+            plan.refusal = std::to_string(target)
+                + " 班没有能换回的同性别学生（固定、同班或规则不允许），单独调入会使班级人数相差 2 人以上。";
     }
     return plan;
 }

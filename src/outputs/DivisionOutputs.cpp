@@ -1,7 +1,7 @@
 #include "outputs/DivisionOutputs.h"
 
-#include "io/BalanceTable.h"
 #include "audit/NoticeNames.h"
+#include "io/BalanceTable.h"
 #include "io/PublicOutputs.h"
 #include "roster/RosterBuilder.h"
 #include "rules/RuleBuilder.h"

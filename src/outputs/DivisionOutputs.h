@@ -6,7 +6,6 @@
 #include "io/PublicOutputs.h"
 
 #include <optional>
-
 #include <vector>
 
 namespace fenban {

@@ -1,6 +1,7 @@
 #include "session/Changes.h"
 
 #include "engine/Statistics.h"
+#include "roster/RosterBuilder.h"
 #include "session/SessionErrors.h"
 #include "session/Snapshot.h"
 
@@ -19,9 +20,12 @@ bool operator==(const AfterDivision& a, const AfterDivision& b)
 std::string ChangeCategory(const ChangeEntry& entry)
 {
     switch (entry.kind) {
-    case ChangeKind::Arrival: return "插班";
-    case ChangeKind::Leave: return entry.leaveKind.empty() ? std::string("其他") : entry.leaveKind;
-    case ChangeKind::Request: return "调班申请";
+    case ChangeKind::Arrival:
+        return "插班";
+    case ChangeKind::Leave:
+        return entry.leaveKind.empty() ? std::string("其他") : entry.leaveKind;
+    case ChangeKind::Request:
+        return "调班申请";
     }
     return {};
 }
@@ -92,14 +96,20 @@ StudentId IdOfRecord(const Snapshot& snapshot, int index)
 
 std::vector<StudentId> NewIds(const Snapshot& snapshot, const ChangeEntry& entry)
 {
-    const StudentId next
-        = snapshot.after ? snapshot.after->nextId : static_cast<StudentId>(snapshot.studentCount());
+    const StudentId next = snapshot.after ? snapshot.after->nextId : static_cast<StudentId>(snapshot.studentCount());
     std::vector<StudentId> ids(entry.rows.size());
     std::iota(ids.begin(), ids.end(), next);
     return ids;
 }
 
 Snapshot ApplyChange(const Snapshot& snapshot, const ChangeEntry& entry)
+{
+    DivisionState state;
+    RosterSource source;
+    return ApplyChange(snapshot, entry, state, source);
+}
+
+Snapshot ApplyChange(const Snapshot& snapshot, const ChangeEntry& entry, DivisionState& state, RosterSource& source)
 {
     Snapshot next = snapshot;
     auto after = std::make_shared<AfterDivision>(StartOf(snapshot));
@@ -113,6 +123,7 @@ Snapshot ApplyChange(const Snapshot& snapshot, const ChangeEntry& entry)
         return static_cast<std::uint32_t>(found - after->ids.begin());
     };
 
+    int leftIndex = -1;
     if (entry.kind == ChangeKind::Arrival) {
         for (std::size_t k = 0; k < entry.rows.size(); ++k) {
             const std::vector<std::string>& row = entry.rows[k];
@@ -132,14 +143,15 @@ Snapshot ApplyChange(const Snapshot& snapshot, const ChangeEntry& entry)
             if (!next.groupA->empty() || !next.groupB->empty()) {
                 // The gender group of the last 编班 whose students share his gender cell.
                 const std::string gender = row.size() > 1 ? row[1] : std::string();
-                const bool inA = !next.groupA->empty()
-                    && table.cell(2, static_cast<int>(next.groupA->front()) + 1) == gender;
+                const bool inA
+                    = !next.groupA->empty() && table.cell(2, static_cast<int>(next.groupA->front()) + 1) == gender;
                 (inA ? next.groupA : next.groupB) = With(inA ? next.groupA : next.groupB, index);
             }
             after->ids.push_back(after->nextId++);
         }
     } else if (entry.kind == ChangeKind::Leave) {
         const std::uint32_t index = at(entry.student);
+        leftIndex = static_cast<int>(index);
         LeftStudent left;
         left.id = entry.student;
         const int row = static_cast<int>(index) + 1;
@@ -185,7 +197,8 @@ Snapshot ApplyChange(const Snapshot& snapshot, const ChangeEntry& entry)
         for (SharedIndices& list : next.classes)
             if (std::find(list->begin(), list->end(), index) != list->end())
                 list = Dropped(list, index);
-        next.classes[static_cast<std::size_t>(classNo - 1)] = With(next.classes[static_cast<std::size_t>(classNo - 1)], index);
+        next.classes[static_cast<std::size_t>(classNo - 1)]
+            = With(next.classes[static_cast<std::size_t>(classNo - 1)], index);
         (*classNos)[index] = classNo;
     }
     if (entry.kind == ChangeKind::Request) {
@@ -204,11 +217,38 @@ Snapshot ApplyChange(const Snapshot& snapshot, const ChangeEntry& entry)
     next.classNos = std::move(classNos);
     next.after = std::move(after);
 
+    // The working copy follows without reading the table again: late
+    // students' records are built from their rows under the table's header.
+    const std::size_t n = snapshot.studentCount();
+    if (source.built && state.Records.size() == n
+        && (source.table == snapshot.roster.table || *source.table == *snapshot.roster.table)) {
+        if (entry.kind == ChangeKind::Arrival && !entry.rows.empty()) {
+            CellGrid added(table.colCount(), static_cast<int>(entry.rows.size()) + 1);
+            for (int col = 0; col < table.colCount(); ++col)
+                added.setCell(col, 0, table.cell(col, 0));
+            for (std::size_t k = 0; k < entry.rows.size(); ++k)
+                for (std::size_t col = 0; col < entry.rows[k].size(); ++col)
+                    added.setCell(static_cast<int>(col) + 1, static_cast<int>(k) + 1, entry.rows[k][col]);
+            BuiltRoster built = BuildRosterFromGrid(added, next.roster.decimalSeparator);
+            const bool perRecord = state.RuleTexts.cells.size() == n;
+            for (std::size_t k = 0; k < built.students.size(); ++k) {
+                state.Records.push_back(std::move(built.students[k]));
+                if (perRecord)
+                    state.RuleTexts.cells.push_back(
+                        k < built.rules.cells.size() ? built.rules.cells[k] : std::vector<RuleCell> {});
+            }
+        } else if (entry.kind == ChangeKind::Leave) {
+            const std::size_t index = static_cast<std::size_t>(leftIndex);
+            state.Records.erase(state.Records.begin() + static_cast<std::ptrdiff_t>(index));
+            if (index < state.RuleTexts.cells.size())
+                state.RuleTexts.cells.erase(state.RuleTexts.cells.begin() + static_cast<std::ptrdiff_t>(index));
+        }
+        state.ExtraTexts = *next.roster.extras;
+        source = next.roster;
+    }
+
     // The statistics of the classes as they now stand, over the students who remain.
-    DivisionState state;
-    RosterSource source;
-    auto stale = std::make_shared<StatisticsTables>(*snapshot.statistics);
-    next.statistics = stale;
+    next.statistics = std::make_shared<const StatisticsTables>(*snapshot.statistics);
     RestoreSnapshot(next, state, source);
     for (int s = 0; s < SubjectCount; ++s)
         state.FGradeAvg[static_cast<std::size_t>(s)] = SubjectAverage(state.FStudents, s);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/DivisionState.h"
 #include "roster/ExtraColumns.h"
 #include "session/PackedGrid.h"
 
@@ -12,6 +13,7 @@
 namespace fenban {
 
 struct Snapshot;
+struct RosterSource;
 
 // Changes after a division: late students, leavers, requested moves.
 enum class ChangeKind { Arrival, Leave, Request };
@@ -84,5 +86,10 @@ std::vector<StudentId> NewIds(const Snapshot& snapshot, const ChangeEntry& entry
 // student who is not there or a class that does not exist, and what
 // RestoreSnapshot throws for rows that do not build.
 Snapshot ApplyChange(const Snapshot& snapshot, const ChangeEntry& entry);
+// The same on a working copy: `state` and `source` hold the snapshot's
+// roster as RestoreSnapshot leaves it (or anything else, then rebuilt) and
+// are left holding the division after the change, its statistics counted.
+// Only late students' rows are read; nothing else is built again.
+Snapshot ApplyChange(const Snapshot& snapshot, const ChangeEntry& entry, DivisionState& state, RosterSource& source);
 
 } // namespace fenban

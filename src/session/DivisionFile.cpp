@@ -364,8 +364,8 @@ constexpr const char* ChangeKindNames[] = {"arrival", "leave", "request"};
 // What the changes after the division added (docs/file-format.md).
 QJsonObject AfterDivisionJson(const AfterDivision& after)
 {
-    QJsonObject object {{Key("asRead"), TableJson(*after.asRead)}, {Key("readCount"), after.readCount},
-        {Key("nextId"), after.nextId}};
+    QJsonObject object {
+        {Key("asRead"), TableJson(*after.asRead)}, {Key("readCount"), after.readCount}, {Key("nextId"), after.nextId}};
     if (!after.extrasAsRead->empty())
         object[Key("extraColumns")] = ExtraColumnsJson(*after.extrasAsRead);
     QJsonArray ids;
@@ -376,7 +376,8 @@ QJsonObject AfterDivisionJson(const AfterDivision& after)
     for (const LeftStudent& student : after.left)
         left.append(QJsonObject {{Key("id"), student.id}, {Key("cells"), TextsJson(student.cells)},
             {Key("extras"), TextsJson(student.extras)}, {Key("classNo"), student.classNo},
-            {Key("date"), Text(student.date)}, {Key("kind"), Text(student.kind)}, {Key("reason"), Text(student.reason)}});
+            {Key("date"), Text(student.date)}, {Key("kind"), Text(student.kind)},
+            {Key("reason"), Text(student.reason)}});
     object[Key("left")] = left;
     QJsonArray changes;
     for (const ChangeEntry& entry : after.changes) {

@@ -508,7 +508,6 @@ void CommandLine::versionIsTheRecordsVersion()
     QVERIFY(QString::fromUtf8(file.readAll()).contains(QStringLiteral("程序版本 ") + version));
 }
 
-
 // fenban change on a division file: proposals alone write nothing; an
 // accepted change is written to another file, replayed by fenban check, and
 // a .csv keeps leavers (已转出) and puts late students last.
@@ -519,21 +518,22 @@ void CommandLine::changesAreWrittenAndReplayed()
         QStringLiteral("--threads"), QStringLiteral("1"), QStringLiteral("--out"), divided});
     QVERIFY2(divide.code == 0, qPrintable(divide.err));
     const QString student = QStringLiteral("学生20"); // a girl of no 同班 group
-    const auto change = [](const QStringList& arguments) {
-        return RunCli(QStringList {QStringLiteral("change")} + arguments);
-    };
+    const auto change
+        = [](const QStringList& arguments) { return RunCli(QStringList {QStringLiteral("change")} + arguments); };
 
     const QString untouched = path(QStringLiteral("未写.fenban"));
-    const Run proposals = change({divided, QStringLiteral("--move"), student, QStringLiteral("--to"), QStringLiteral("2"),
-        QStringLiteral("--out"), untouched});
+    const Run proposals = change({divided, QStringLiteral("--move"), student, QStringLiteral("--to"),
+        QStringLiteral("2"), QStringLiteral("--out"), untouched});
     QVERIFY2(proposals.code == 0, qPrintable(proposals.err));
-    QVERIFY2(proposals.out.join(QLatin1Char('\n')).contains(QStringLiteral("换回 1：")), qPrintable(proposals.out.join(QLatin1Char('\n'))));
+    QVERIFY2(proposals.out.join(QLatin1Char('\n')).contains(QStringLiteral("换回 1：")),
+        qPrintable(proposals.out.join(QLatin1Char('\n'))));
     QVERIFY(!QFile::exists(untouched));
 
     const QString moved = path(QStringLiteral("调班后.fenban"));
-    const Run accepted = change({divided, QStringLiteral("--move"), student, QStringLiteral("--to"), QStringLiteral("2"),
-        QStringLiteral("--by"), QStringLiteral("家长"), QStringLiteral("--reason"), QStringLiteral("就近照顾"),
-        QStringLiteral("--date"), QStringLiteral("2026-09-01"), QStringLiteral("--accept-best"), QStringLiteral("--out"), moved});
+    const Run accepted = change({divided, QStringLiteral("--move"), student, QStringLiteral("--to"),
+        QStringLiteral("2"), QStringLiteral("--by"), QStringLiteral("家长"), QStringLiteral("--reason"),
+        QStringLiteral("就近照顾"), QStringLiteral("--date"), QStringLiteral("2026-09-01"),
+        QStringLiteral("--accept-best"), QStringLiteral("--out"), moved});
     QVERIFY2(accepted.code == 0, qPrintable(accepted.err));
     QVERIFY(IsFingerprint(accepted.out.last()));
     const Run check = RunCli({QStringLiteral("check"), moved, QStringLiteral("--threads"), QStringLiteral("1")});
@@ -547,24 +547,29 @@ void CommandLine::changesAreWrittenAndReplayed()
     late[1][3] = "600";
     const QString lateFile = WriteTsv(late, path(QStringLiteral("插班.tsv")));
     const QString added = path(QStringLiteral("插班后.fenban"));
-    const Run add = change({moved, QStringLiteral("--add"), lateFile, QStringLiteral("--accept-best"), QStringLiteral("--out"), added});
+    const Run add = change(
+        {moved, QStringLiteral("--add"), lateFile, QStringLiteral("--accept-best"), QStringLiteral("--out"), added});
     QVERIFY2(add.code == 0, qPrintable(add.err));
     QVERIFY(add.err.contains(QStringLiteral("同名")));
-    const Run ambiguous = change({added, QStringLiteral("--remove"), student, QStringLiteral("--kind"), QStringLiteral("转学"),
-        QStringLiteral("--out"), path(QStringLiteral("转出.csv"))});
+    const Run ambiguous = change({added, QStringLiteral("--remove"), student, QStringLiteral("--kind"),
+        QStringLiteral("转学"), QStringLiteral("--out"), path(QStringLiteral("转出.csv"))});
     QCOMPARE(ambiguous.code, 2);
-    QVERIFY2(ambiguous.err.contains(QStringLiteral("第 21 行 学生20")) && ambiguous.err.contains(QStringLiteral("第 92 行 学生20")),
+    QVERIFY2(ambiguous.err.contains(QStringLiteral("第 21 行 学生20"))
+            && ambiguous.err.contains(QStringLiteral("第 92 行 学生20")),
         qPrintable(ambiguous.err));
     QVERIFY(!QFile::exists(path(QStringLiteral("转出.csv"))));
-    const Run removed = change({added, QStringLiteral("--remove"), student, QStringLiteral("--row"), QStringLiteral("21"),
-        QStringLiteral("--kind"), QStringLiteral("转学"), QStringLiteral("--out"), path(QStringLiteral("转出.csv"))});
+    const Run removed = change({added, QStringLiteral("--remove"), student, QStringLiteral("--row"),
+        QStringLiteral("21"), QStringLiteral("--kind"), QStringLiteral("转学"), QStringLiteral("--out"),
+        path(QStringLiteral("转出.csv"))});
     QVERIFY2(removed.code == 0, qPrintable(removed.err));
     QFile csv(path(QStringLiteral("转出.csv")));
     QVERIFY(csv.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(csv.readAll()).remove(QChar(0xFEFF)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    const QStringList lines
+        = QString::fromUtf8(csv.readAll()).remove(QChar(0xFEFF)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), Students + 2); // the header, the grade, the late student
     QVERIFY(lines.front().endsWith(QStringLiteral(",状态")));
-    QVERIFY2(lines[20].startsWith(QStringLiteral("学生20,")) && lines[20].endsWith(QStringLiteral(",已转出")), qPrintable(lines[20]));
+    QVERIFY2(lines[20].startsWith(QStringLiteral("学生20,")) && lines[20].endsWith(QStringLiteral(",已转出")),
+        qPrintable(lines[20]));
     QVERIFY(lines.last().startsWith(QStringLiteral("学生20,")) && lines.last().endsWith(QLatin1Char(',')));
     QVERIFY(lines.last().split(QLatin1Char(','))[2].toInt() >= 1);
 }

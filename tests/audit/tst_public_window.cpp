@@ -21,8 +21,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -415,8 +415,9 @@ void PublicWindow::changesAfterThePublicDivision()
         dialog.findChild<QLineEdit*>(QStringLiteral("edtMoveName"))->setText(QStringLiteral("学生20"));
         dialog.findChild<QSpinBox*>(QStringLiteral("speRequestTarget"))->setValue(from % 3 + 1);
         dialog.findChild<QLineEdit*>(QStringLiteral("edtChangeBy"))->setText(QStringLiteral("家长"));
-        return dialog.findChild<QListWidget*>(QStringLiteral("lstMovePartners"))->count() > 0 ? okOf(dialog, "btnRequestMoveOk")
-                                                                                            : int(QDialog::Rejected);
+        return dialog.findChild<QListWidget*>(QStringLiteral("lstMovePartners"))->count() > 0
+            ? okOf(dialog, "btnRequestMoveOk")
+            : int(QDialog::Rejected);
     });
     QVERIFY(w.trigger("actRequestMove").isEmpty());
     QCOMPARE(classOf(QStringLiteral("学生20")), from % 3 + 1);

@@ -31,7 +31,8 @@ namespace {
 // A small grade with school rules: 同班 pairs, 不同班 pairs and a 均衡 column.
 CellGrid RuleTable(std::mt19937_64& rng, int students)
 {
-    const std::vector<std::string> header {"", "姓名", "性别", "班级", "总分", "语文", "数学", "同班", "不同班", "均衡生源"};
+    const std::vector<std::string> header {
+        "", "姓名", "性别", "班级", "总分", "语文", "数学", "同班", "不同班", "均衡生源"};
     CellGrid grid(static_cast<int>(header.size()), students + 1);
     for (int c = 0; c < grid.colCount(); ++c)
         grid.setCell(c, 0, header[static_cast<std::size_t>(c)]);
@@ -221,21 +222,24 @@ void TestChanges::arrivalIsTheBestClassAndNoExchangeDoesBetter()
             moves.insert(moves.end(), extra.begin(), extra.end());
             return WeighByHand(state, classes, rules, bands, moves, before);
         };
-        const Weighed chosen = keyWith(swapped.best.exchangeFirst < 0 ? std::vector<Placement> {}
-                                                                      : std::vector<Placement>(swapped.best.moves.begin() + 1, swapped.best.moves.end()));
+        const Weighed chosen = keyWith(swapped.best.exchangeFirst < 0
+                ? std::vector<Placement> {}
+                : std::vector<Placement>(swapped.best.moves.begin() + 1, swapped.best.moves.end()));
         QVERIFY(chosen.rulesKept);
         const std::map<int, int> band = BandOf(state, classes);
         for (int a = 0; a < newcomer; ++a)
             for (int b = a + 1; b < newcomer; ++b) {
                 const int ca = before[static_cast<std::size_t>(a)], cb = before[static_cast<std::size_t>(b)];
                 if (ca == cb || ca == target || cb == target || !Movable(state, rules, a) || !Movable(state, rules, b)
-                    || !(state.Records[static_cast<std::size_t>(a)]->Gender == state.Records[static_cast<std::size_t>(b)]->Gender)
+                    || !(state.Records[static_cast<std::size_t>(a)]->Gender
+                        == state.Records[static_cast<std::size_t>(b)]->Gender)
                     || band.at(a) != band.at(b))
                     continue;
                 const Weighed other = keyWith({{a, cb}, {b, ca}});
                 if (other.rulesKept)
                     QVERIFY2(!(KeyOf(other) < KeyOf(chosen)),
-                        qPrintable(QStringLiteral("seed %1: exchanging %2 and %3 does better").arg(seed).arg(a).arg(b)));
+                        qPrintable(
+                            QStringLiteral("seed %1: exchanging %2 and %3 does better").arg(seed).arg(a).arg(b)));
             }
     }
 }
@@ -264,10 +268,11 @@ void TestChanges::requestedMovePartnersAreTheBestFive()
         std::vector<std::pair<std::tuple<int, long long, int, int>, int>> ranked;
         for (int p = 0; p < static_cast<int>(state.Records.size()); ++p) {
             if (before[static_cast<std::size_t>(p)] != target || !Movable(state, rules, p)
-                || !(state.Records[static_cast<std::size_t>(p)]->Gender == state.Records[static_cast<std::size_t>(student)]->Gender))
+                || !(state.Records[static_cast<std::size_t>(p)]->Gender
+                    == state.Records[static_cast<std::size_t>(student)]->Gender))
                 continue;
-            const Weighed w
-                = WeighByHand(state, classes, rules, division.settings().rankBands, {{student, target}, {p, from}}, before);
+            const Weighed w = WeighByHand(
+                state, classes, rules, division.settings().rankBands, {{student, target}, {p, from}}, before);
             if (w.rulesKept)
                 ranked.push_back({{std::abs(band.at(p) - band.at(student)), w.total, w.bandsOut, p}, p});
         }
@@ -341,7 +346,8 @@ void TestChanges::changesAreKeptUndoneSavedAndReplayed()
     const std::string published = division.resultFingerprint();
 
     // A late pair, a leaver and a request, each one step.
-    const auto arrivals = ChangeStudy::ofArrivals(division, ReadArrivalRows(division, {NewRow(rng, 1), NewRow(rng, 2)}));
+    const auto arrivals
+        = ChangeStudy::ofArrivals(division, ReadArrivalRows(division, {NewRow(rng, 1), NewRow(rng, 2)}));
     const ArrivalPlan plan = arrivals->weigher().placeArrivals(true);
     work.applyChange(StepKind::AddStudents, arrivals->entry(&plan.best, {"2026-09-01", "教务处", "补录", ""}));
     QCOMPARE(division.state().Records.size(), std::size_t(62));
@@ -352,11 +358,13 @@ void TestChanges::changesAreKeptUndoneSavedAndReplayed()
     int student = 0;
     MovePlan move;
     for (;; ++student) {
-        move = requests->weigher().requestMove(student, ClassesOfRecords(division.state())[static_cast<std::size_t>(student)] % 4 + 1);
+        move = requests->weigher().requestMove(
+            student, ClassesOfRecords(division.state())[static_cast<std::size_t>(student)] % 4 + 1);
         if (!move.partners.empty())
             break;
     }
-    work.applyChange(StepKind::RequestMove, requests->entry(&move.partners.front(), {"2026-09-05", "家长", "双胞胎分开", ""}));
+    work.applyChange(
+        StepKind::RequestMove, requests->entry(&move.partners.front(), {"2026-09-05", "家长", "双胞胎分开", ""}));
     QCOMPARE(division.after()->changes.size(), std::size_t(3));
     QCOMPARE(division.inputFingerprint(), input); // changes are no input
     QCOMPARE(division.after()->changes.front().resultBefore, published);

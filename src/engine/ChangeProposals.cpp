@@ -446,7 +446,7 @@ struct ChangeWeigher::Model {
         if (everyonePlaced())
             return measureAsCounted();
         ChangeFigures figures;
-        std::vector<std::array<long double, SubjectCount>> averages;
+        std::vector<TSubjectValues> averages;
         TStudentList placed;
         for (const int r : orderOfStudents())
             if (now.classOf[static_cast<std::size_t>(r)] > 0)
@@ -465,21 +465,7 @@ struct ChangeWeigher::Model {
                 figures.totalHundredths += std::llabs(Hundredths(Deviation(row[s], gradeNow[s])));
             }
         }
-        for (int subject = 0; subject < SubjectCount; ++subject) {
-            const auto s = static_cast<std::size_t>(subject);
-            if (!columnUsed[s] || averages.empty())
-                continue;
-            long double low = averages.front()[s], high = low;
-            for (const auto& row : averages) {
-                low = std::min(low, row[s]);
-                high = std::max(high, row[s]);
-            }
-            const double gap = static_cast<double>(high - low);
-            if (figures.largestGapColumn < 0 || gap > figures.largestGap + 1e-9) {
-                figures.largestGap = gap;
-                figures.largestGapColumn = subject;
-            }
-        }
+        setLargestGap(figures, averages);
         std::vector<int> sizes;
         for (const std::vector<int>& list : now.lists)
             sizes.push_back(static_cast<int>(list.size()));
@@ -495,19 +481,15 @@ struct ChangeWeigher::Model {
         return figures;
     }
 
-    // With every student placed the counts kept are the figures: the grade's averages are those of everyone.
-    ChangeFigures measureAsCounted() const
+    // The largest difference of two classes' averages over the score columns in use.
+    void setLargestGap(ChangeFigures& figures, const std::vector<TSubjectValues>& averages) const
     {
-        ChangeFigures figures;
-        figures.totalHundredths = now.total;
-        figures.bandsOut = now.bandsOut;
-        figures.sizeSpread = Spread(now.sizes);
         for (int subject = 0; subject < SubjectCount; ++subject) {
             const auto s = static_cast<std::size_t>(subject);
-            if (!columnUsed[s] || now.classAverage.empty())
+            if (!columnUsed[s] || averages.empty())
                 continue;
-            long double low = now.classAverage.front()[s], high = low;
-            for (const TSubjectValues& row : now.classAverage) {
+            long double low = averages.front()[s], high = low;
+            for (const TSubjectValues& row : averages) {
                 low = std::min(low, row[s]);
                 high = std::max(high, row[s]);
             }
@@ -517,6 +499,16 @@ struct ChangeWeigher::Model {
                 figures.largestGapColumn = subject;
             }
         }
+    }
+
+    // With every student placed the counts kept are the figures: the grade's averages are those of everyone.
+    ChangeFigures measureAsCounted() const
+    {
+        ChangeFigures figures;
+        figures.totalHundredths = now.total;
+        figures.bandsOut = now.bandsOut;
+        figures.sizeSpread = Spread(now.sizes);
+        setLargestGap(figures, now.classAverage);
         return figures;
     }
 

@@ -351,6 +351,9 @@ void TestChanges::changesAreKeptUndoneSavedAndReplayed()
     const ArrivalPlan plan = arrivals->weigher().placeArrivals(true);
     work.applyChange(StepKind::AddStudents, arrivals->entry(&plan.best, {"2026-09-01", "教务处", "补录", ""}));
     QCOMPARE(division.state().Records.size(), std::size_t(62));
+    // The figures proposed are those the document publishes once the change is made.
+    QVERIFY(division.shown().hasTotal);
+    QCOMPARE(std::llround(static_cast<double>(division.shown().total) * 100), plan.best.after.totalHundredths);
     const std::string afterArrivals = division.resultFingerprint();
     work.applyChange(StepKind::RemoveStudent,
         ChangeStudy::ofLeaver(division, 3)->entry(nullptr, {"2026-09-03", "", "随父母迁居", "转学"}));

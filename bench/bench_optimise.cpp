@@ -4,9 +4,14 @@
 // 150 automatic 调整 presses.
 //   bench_optimise --table     the figures of every grade as a table
 //   bench_optimise --rules     every grade with school rules
+//   bench_optimise --sizes     four generated grades per size and the sample
+//                              with its school rules, against the yardsticks
+//                              (--sizes-ours: ours alone, for tuning;
+//                              BM_OptimiseSizes times them)
 //   --bands=B (before the others): score bands per gender, 0 = none (default 10)
 //   bench_optimise             timings (Google Benchmark)
 #include "EngineTestKit.h"
+#include "RulesTestKit.h"
 #include "engine/Assignment.h"
 #include "engine/BalanceReport.h"
 #include "engine/Balancing.h"
@@ -14,6 +19,7 @@
 #include "engine/Optimiser.h"
 #include "engine/RuleCheck.h"
 #include "engine/Statistics.h"
+#include "rules/RuleBuilder.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -108,7 +114,7 @@ DivisionState ReadSampleGrade()
 // A grade like a school's: one ability behind every subject, some subjects
 // leaning to one gender, marks in whole or half points, the total their sum,
 // about one student in a hundred placed by hand.
-DivisionState MakeGrade(int students, int classes, int subjects, bool halves, std::uint32_t seed)
+DivisionState MakeGrade(int students, int classes, int subjects, bool halves, std::uint32_t seed, double boys = 0.52)
 {
     std::mt19937 rng(seed);
     const auto unit = [&rng] { return (static_cast<double>(rng()) + 0.5) / 4294967296.0; };
@@ -119,7 +125,7 @@ DivisionState MakeGrade(int students, int classes, int subjects, bool halves, st
     const double lean[] = {0.2, -0.1, 0.25, -0.15, 0, 0.05, 0.1, 0.05, -0.05, 0.1};
     DivisionState state;
     for (int n = 0; n < students; ++n) {
-        const bool boy = unit() < 0.52;
+        const bool boy = unit() < boys;
         const PStudent s = AddStudent(state, boy ? Male : Female, {});
         const double ability = normal();
         long double total = 0;
@@ -571,6 +577,92 @@ void PrintRulesSeeds(int seeds)
     }
 }
 
+// ---------------------------------------------------------------- sizes
+
+// Four generated grades per size (half and whole points, 9 and 10 subjects,
+// 50-60 % boys), none of them the grades above.
+std::vector<Grade> SizeGrades()
+{
+    struct Kind {
+        bool halves;
+        int subjects;
+        double boys;
+    };
+    const Kind kinds[] = {{true, 9, 0.50}, {false, 10, 0.55}, {true, 10, 0.60}, {false, 9, 0.53}};
+    std::vector<Grade> grades;
+    std::uint32_t seed = 101;
+    for (const auto& [students, classes] : {std::pair {600, 12}, std::pair {1200, 24}, std::pair {5000, 100}})
+        for (const Kind& kind : kinds) {
+            char name[64];
+            std::snprintf(name, sizeof name, "%d/%d %s %d %.0f%%", students, classes, kind.halves ? "half" : "whole",
+                kind.subjects, kind.boys * 100);
+            grades.push_back(
+                {name, classes, MakeGrade(students, classes, kind.subjects, kind.halves, seed++, kind.boys)});
+        }
+    return grades;
+}
+
+// The sample grade with its own rule columns, divided by 编班 as the window
+// does, and its rules with sound-alike names kept apart (the window's default).
+Grade SampleWithRules(DivisionRules& rules)
+{
+    std::ifstream file(FENBAN_SAMPLE_RULES);
+    rulestest::Table table;
+    for (std::string line; std::getline(file, line);) {
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
+            fields.push_back(line.substr(start, tab - start));
+            start = tab + 1;
+        }
+        fields.push_back(line.substr(start));
+        table.push_back(std::move(fields));
+    }
+    Grade grade {"sample rules 600/12", 12, rulestest::StateOf(table)};
+    ResizeClassLists(grade.state, grade.classes);
+    AssignClassesWithRules(grade.state, grade.classes);
+    rules = BuildDivisionRules(grade.state, grade.classes, true);
+    return grade;
+}
+
+// One line per grade: the yardsticks (the sample with rules against the
+// yardsticks without them), ours, the largest gap per subject with 总分,
+// the time, the rank columns; with rules, rules broken and the counts out of
+// bounds that no rule forces.
+void PrintSizes(bool yardsticks, std::size_t first, std::size_t last)
+{
+    std::printf("bands %d\n%-22s %8s %8s | %8s %6s %6s %6s %6s | %s | %s\n", Bands, "grade", "yard", "SA best", "ours",
+        "ours/y", "gap", "time", "cpu", RankHeader, "rules broken, unforced out");
+    std::vector<Grade> grades = SizeGrades();
+    DivisionRules sampleRules;
+    grades.push_back(SampleWithRules(sampleRules));
+    for (std::size_t g = first; g < std::min(last, grades.size()); ++g) {
+        const Grade& grade = grades[g];
+        const bool ruled = g + 1 == grades.size();
+        const DivisionRules rules = ruled ? sampleRules : DivisionRules {};
+        const Yardsticks yard = yardsticks ? YardsticksOf(grade) : Yardsticks {};
+        DivisionState ours = Clone(grade.state);
+        const auto t = Clock::now();
+        const std::clock_t cpu = std::clock();
+        const OptimiseResult result = OptimiseDivision(ours, grade.classes, rules, Control());
+        const double seconds = SecondsSince(t), cpuSeconds = ProcessorSecondsSince(cpu);
+        BalanceReport report = MakeBalanceReport(ours, grade.classes, Bands > 0 ? Bands : DefaultRankBands);
+        MarkForcedBreaches(report, ours, rules);
+        const auto unforced = std::count_if(report.breaches.begin(), report.breaches.end(),
+            [](const BalanceReport::BandBreach& b) { return !b.forced; });
+        const std::string ruleText
+            = (ruled ? std::to_string(FindRuleBreaches(rules, ClassesOfRecords(ours), grade.classes).size()) : "-")
+            + ", " + std::to_string(unforced) + " of " + std::to_string(report.breaches.size());
+        std::printf("%-22s %8s %8s | %8s %6.2f %6s %6.2f %6.2f | %s | %s\n", grade.name.c_str(),
+            yardsticks ? Hundredths(yard.Median()).c_str() : "-", yardsticks ? Hundredths(yard.Best()).c_str() : "-",
+            Hundredths(result.after.total).c_str(),
+            yardsticks ? static_cast<double>(result.after.total) / static_cast<double>(yard.Median()) : 0.0,
+            Hundredths(result.after.largestGap).c_str(), seconds, cpuSeconds, RankColumns(ours, grade.classes).c_str(),
+            ruleText.c_str());
+        std::fflush(stdout);
+    }
+}
+
 // ---------------------------------------------------------------- timings
 
 void BM_Optimise(benchmark::State& bench)
@@ -605,6 +697,28 @@ void BM_OptimiseRules(benchmark::State& bench)
     bench.counters["gap"] = static_cast<double>(result.after.largestGap) / 100;
 }
 
+// The grades of --sizes (the last one the sample with its rules), timed.
+void BM_OptimiseSizes(benchmark::State& bench)
+{
+    static DivisionRules sampleRules;
+    static std::vector<Grade> grades = [] {
+        std::vector<Grade> all = SizeGrades();
+        all.push_back(SampleWithRules(sampleRules));
+        return all;
+    }();
+    const auto g = static_cast<std::size_t>(bench.range(0));
+    const Grade& grade = grades[g];
+    const DivisionRules rules = g + 1 == grades.size() ? sampleRules : DivisionRules {};
+    bench.SetLabel(grade.name);
+    BalanceFigures after;
+    for (auto _ : bench) {
+        DivisionState state = Clone(grade.state);
+        after = OptimiseDivision(state, grade.classes, rules, Control()).after;
+    }
+    bench.counters["total"] = static_cast<double>(after.total) / 100;
+    bench.counters["gap"] = static_cast<double>(after.largestGap) / 100;
+}
+
 // The report of a grade as 编班 leaves it (1 % placed by hand, hundreds of
 // counts out of bounds), with the check of which the hand moves force: what
 // the window does after every step.
@@ -627,6 +741,7 @@ void BM_ForcedBreaches(benchmark::State& bench)
 BENCHMARK(BM_ForcedBreaches)->Arg(6)->Arg(7)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Optimise)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_OptimiseRules)->DenseRange(1, 3)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_OptimiseSizes)->DenseRange(0, 12)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 int main(int argc, char** argv)
 {
@@ -642,6 +757,11 @@ int main(int argc, char** argv)
             PrintRulesSeeds(std::stoi(argv[2]));
         else
             PrintRules();
+        return 0;
+    }
+    if (argc >= 2 && (std::strcmp(argv[1], "--sizes") == 0 || std::strcmp(argv[1], "--sizes-ours") == 0)) {
+        PrintSizes(std::strcmp(argv[1], "--sizes") == 0, argc >= 3 ? std::stoul(argv[2]) : 0,
+            argc >= 4 ? std::stoul(argv[3]) : 100);
         return 0;
     }
     if (argc >= 2 && std::strcmp(argv[1], "--tune") == 0) {

@@ -12,6 +12,7 @@ packages=(
   qt6-translations-l10n         # Qt's own texts (dialogs, buttons, menus) in Chinese
   libbenchmark-dev              # bench/
   python3 python3-xlrd libfreexl-dev pkg-config  # tests only: read exported .xls files back
+  libglpk-dev                   # src/choice: GLPK solves the plan of classes by elective subjects
   libxlsxwriter-dev zlib1g-dev  # src/io: the .xlsx workbook; unpacking .xlsx files (.xls is our own reader)
   python3-openpyxl poppler-utils  # tests read written workbooks and PDFs back
   clang-format git                # scripts/test.sh checks the formatting of every tracked C++ file

@@ -47,11 +47,11 @@ private:
 
 // The report as BalanceReportOf makes it, of a copy of the division's state
 // (on the worker), with the pictures' boxes.
-ReportFigures MakeReportFigures(
-    const DivisionState& state, int classCount, int bands, std::vector<std::string> subjectNames)
+ReportFigures MakeReportFigures(const DivisionState& state, int classCount, int bands,
+    std::vector<std::string> subjectNames, const ClassSetup& setup)
 {
     ReportFigures figures;
-    figures.report = BalanceReportOf(state, classCount, bands);
+    figures.report = BalanceReportOf(state, classCount, bands, setup);
     figures.boxes = ClassScoreBoxes(state, figures.report.classCount);
     figures.subjectNames = std::move(subjectNames);
     return figures;
@@ -161,8 +161,8 @@ void TForm1::RequestBalanceReport()
     // The worker reads a copy of its own: the division may change meanwhile.
     auto copy = std::make_shared<const DivisionState>(CopyOf(division_.state()));
     reportTask_->request([copy = std::move(copy), classCount = division_.classCount(), bands = reportBands_,
-                             names = division_.settings().subjectNames]() mutable {
-        return MakeReportFigures(*copy, classCount, bands, std::move(names));
+                             names = division_.settings().subjectNames, setup = division_.activeSetup()]() mutable {
+        return MakeReportFigures(*copy, classCount, bands, std::move(names), setup);
     });
 }
 
@@ -174,7 +174,8 @@ void TForm1::ShowReportFigures(ReportFigures figures)
     for (const BalanceReport::BandBreach& breach : figures.report.breaches)
         breaches << QString::fromStdString(BreachText(breach));
     lblWorstBand->setToolTip(breaches.join(QLatin1Char('\n')));
-    tabBalance->showReport(figures.report, std::move(figures.boxes), std::move(figures.subjectNames));
+    tabBalance->showReport(
+        figures.report, std::move(figures.boxes), std::move(figures.subjectNames), division_.names());
 }
 
 void TForm1::settleBalanceReport()

@@ -36,10 +36,7 @@ void TForm1::CreateChangeActions()
     QMenu* const menu = menuBar()->addMenu(QStringLiteral("变更(&C)"));
     menu->setObjectName(QStringLiteral("mnuChanges"));
     const auto add = [this, menu](const char* name, const QString& text, void (TForm1::*handler)()) {
-        auto* action = new QAction(text, this);
-        action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, Guarded(this, handler));
-        menu->addAction(action);
+        AddMenuAction(menu, name, text, handler);
     };
     add("actAddStudents", QStringLiteral("新增学生…"), &TForm1::actAddStudentsExecute);
     add("actRemoveStudent", QStringLiteral("学生转出…"), &TForm1::actRemoveStudentExecute);

@@ -1,5 +1,6 @@
 #include "app/ChangeDialogs.h"
 
+#include "engine/ClassSetup.h"
 #include "engine/Division.h"
 #include "roster/Gb18030.h"
 #include "rules/RuleBuilder.h"
@@ -271,10 +272,10 @@ void AddStudentsDialog::showChoices()
             const Proposal& choice = plan_->choices[i][k];
             const ClassShare& share = choice.shares[i];
             auto* item
-                = new QListWidgetItem(QStringLiteral("%1 %2 班　%3\n%4")
-                                          .arg(chosen_[i] == k ? QStringLiteral("●") : QStringLiteral("○"))
-                                          .arg(share.classNo)
-                                          .arg(Text(study_->sharesText({choice.moves, {share}, {}, {}, true, -1, -1})),
+                = new QListWidgetItem(QStringLiteral("%1 %2　%3\n%4")
+                                          .arg(chosen_[i] == k ? QStringLiteral("●") : QStringLiteral("○"),
+                                              Text(study_->classText(share.classNo)),
+                                              Text(study_->sharesText({choice.moves, {share}, {}, {}, true, -1, -1})),
                                               Text(study_->figuresText(choice))),
                     lstArrivalChoices);
             item->setData(Qt::UserRole, QVariantList {QVariant::fromValue(i), QVariant::fromValue(k)});
@@ -388,7 +389,9 @@ void RemoveStudentDialog::weigh()
     if (!even_.empty()) {
         chkEvenSizes->setVisible(true);
         lblEvenSizes->setText(
-            QStringLiteral("转出后有两个班人数相差 2 人以上。建议：%1").arg(ProposalText(*study_, even_.front())));
+            (study_->groups().empty() ? QStringLiteral("转出后有两个班人数相差 2 人以上。建议：%1")
+                                      : QStringLiteral("转出后有两个同类班级与设定人数的差相差 2 人以上。建议：%1"))
+                .arg(ProposalText(*study_, even_.front())));
     }
 }
 
@@ -429,7 +432,18 @@ RequestMoveDialog::RequestMoveDialog(QWidget* parent, const Division& division, 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("姓名："), edtMoveName);
     form->addRow(QString(), lstMoveMatches);
-    form->addRow(QStringLiteral("调入："), speRequestTarget);
+    // The class's name beside its number where a class set-up names it.
+    auto* targetName = new QLabel(this);
+    targetName->setObjectName(QStringLiteral("lblRequestTargetName"));
+    const auto showName = [this, targetName] {
+        targetName->setText(Text(ClassNameOr(division_.names(), speRequestTarget->value(), {})));
+    };
+    showName();
+    connect(speRequestTarget, &QSpinBox::valueChanged, targetName, showName);
+    auto* target = new QHBoxLayout;
+    target->addWidget(speRequestTarget);
+    target->addWidget(targetName, 1);
+    form->addRow(QStringLiteral("调入："), target);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(new QLabel(QStringLiteral("换回的学生（同性别、分数段最近、规则允许，按总偏差排列）："), this));

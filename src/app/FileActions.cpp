@@ -8,6 +8,7 @@
 #include "app/Product.h"
 #include "app/SessionActions.h"
 #include "app/Unit1.h"
+#include "choice/ChoiceOutputs.h"
 #include "common/Failure.h"
 #include "io/ClassListPrint.h"
 #include "io/OutputTables.h"
@@ -194,7 +195,11 @@ void TForm1::actExportWorkbookExecute()
         QStringLiteral("xlsx"), QStringLiteral("WorkbookDialog"), QStringLiteral("分班名单.xlsx"));
     if (fileName.isEmpty())
         return;
-    ToldFailure(this, [&] { WriteWorkbook(*files_, FilePath(fileName), WorkbookOutput(division_)); });
+    ToldFailure(this, [&] {
+        // A division within a plan: the plan, the home classes and the teaching classes.
+        WriteWorkbook(*files_, FilePath(fileName),
+            division_.choiceDivision() ? ChoiceWorkbookTables(MakeChoiceTables(division_)) : WorkbookOutput(division_));
+    });
 }
 
 void TForm1::actExportPdfExecute()
@@ -239,6 +244,11 @@ void TForm1::actPrintExecute()
 // pictures, the record) do.
 bool TForm1::ChoosePrintedTables(std::vector<OutputTable>& tables, TablePictures& pictures)
 {
+    if (division_.choiceDivision() != nullptr) { // the plan, the home classes and the teaching classes
+        tables = ChoicePrintedTables(MakeChoiceTables(division_));
+        pictures.clear();
+        return true;
+    }
     const int shown = division_.view().FShownClass;
     if (division_.view().tableShown || shown < 0
         || static_cast<std::size_t>(shown) >= division_.state().FClasses.size()) {

@@ -7,6 +7,7 @@
 #include "app/Unit1.h"
 #include "audit/PublicSeed.h"
 #include "audit/TeacherDraw.h"
+#include "choice/DivideWithinPlan.h"
 #include "document/PublicRun.h"
 #include "document/Workbench.h"
 #include "io/PublicOutputs.h"
@@ -93,10 +94,7 @@ void TForm1::CreatePublicActions()
     QMenu* const menu = menuBar()->addMenu(QStringLiteral("公开分班(&G)"));
     menu->setObjectName(QStringLiteral("mnuPublic"));
     const auto add = [this, menu](const char* name, const QString& text, void (TForm1::*handler)()) {
-        auto* action = new QAction(text, this);
-        action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, Guarded(this, handler));
-        menu->addAction(action);
+        AddMenuAction(menu, name, text, handler);
     };
     add("actPublicDivision", QStringLiteral("公开分班…"), &TForm1::actPublicDivisionExecute);
     add("actTeacherDraw", QStringLiteral("班主任抽签…"), &TForm1::actTeacherDrawExecute);
@@ -238,7 +236,7 @@ void TForm1::actExportNoticeExecute()
     }
     ToldFailure(this, [&] {
         const std::vector<OutputTable> tables
-            = NoticeTables(division_.state(), division_.publicState().teachers, options);
+            = NoticeTables(division_.state(), division_.publicState().teachers, options, division_.names());
         if (suffix == QLatin1String("pdf"))
             WriteNoticePdf(*files_, FilePath(fileName), tables, options);
         else
@@ -259,12 +257,20 @@ void TForm1::actCheckDivisionExecute()
     DivisionState recorded;
     DivisionState redone;
     DivisionCheck check;
-    if (ToldFailure(this, [&] { check = ReadDivisionFileCheck(FilePath(fileName), recorded, redone); }))
+    std::optional<PlanDivision> plan; // a 选科分班's file is redone within its plan
+    if (ToldFailure(this, [&] {
+            check = ReadDivisionFileCheck(FilePath(fileName), recorded, redone);
+            plan = ReadChoiceCheck(FilePath(fileName), recorded, redone, check);
+        }))
         return;
     bool ended = false;
     try {
-        ended
-            = RunWithProgress([&](const OptimiseControl& control) { RedoDivision(redone, check, control, &recorded); });
+        ended = RunWithProgress([&](const OptimiseControl& control) {
+            if (plan)
+                RedoChoiceDivision(redone, check, *plan, control, &recorded);
+            else
+                RedoDivision(redone, check, control, &recorded);
+        });
     } catch (const DivisionInputError& error) {
         CurrentDialogs().showMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(error.what()));
         return;

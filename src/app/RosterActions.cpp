@@ -69,6 +69,7 @@ void TForm1::CreateClerkActions()
     findBar_ = new FindBar(ui->TabSheet1);
     findBar_->hide();
     findBar_->setState(&division_.state());
+    findBar_->setClassNames([this](int classNo) { return division_.className(classNo, {}); });
     auto* gridColumn = new QVBoxLayout;
     gridColumn->setContentsMargins(0, 0, 0, 0);
     gridColumn->setSpacing(0);

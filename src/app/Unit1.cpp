@@ -30,6 +30,7 @@
 #include "views/StringGridModel.h"
 #include "xls/GridXls.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QEventLoop>
 #include <QFontMetrics>
@@ -116,8 +117,10 @@ TForm1::TForm1(QWidget* parent)
     FormCreate();
     ShowHelpDetails();
     CreateSessionActions();
+    CreateClassSetupActions();
     CreatePublicActions();
     CreateChangeActions();
+    CreateChoiceActions();
     CreateClerkActions();
     CreateAboutAction(*this);
     StartSession();
@@ -128,6 +131,15 @@ TForm1::TForm1(QWidget* parent)
 TForm1::~TForm1()
 {
     work_.close(); // the program ends by its own code: nothing to recover
+}
+
+QAction* TForm1::AddMenuAction(QMenu* menu, const char* name, const QString& text, void (TForm1::*handler)())
+{
+    auto* action = new QAction(text, this);
+    action->setObjectName(QLatin1String(name));
+    connect(action, &QAction::triggered, this, Guarded(this, handler));
+    menu->addAction(action);
+    return action;
 }
 
 void TForm1::ConnectHandlers()
@@ -265,6 +277,10 @@ void TForm1::DivisionChanged(const DivisionChange& change)
         ShowBrokenRules();
         return;
     case DivisionStep::ClassCount:
+        if (ui->SpinEdit1->value() != division_.classCount()) { // a class set-up brought its own count
+            const QSignalBlocker blocker(ui->SpinEdit1);
+            ui->SpinEdit1->setValue(division_.classCount());
+        }
         BuildClassTree(division_.classCount());
         ShowBrokenRules();
         return;
@@ -316,6 +332,8 @@ void TForm1::BuildClassTree(int classCount)
     for (int k = 1; k <= classCount; ++k) {
         auto* node = new QTreeWidgetItem(root, {QString::number(k)});
         node->setFlags(node->flags() | Qt::ItemIsEditable);
+        if (const std::string name = division_.className(k, {}); !name.empty())
+            node->setToolTip(0, QString::fromStdString(name)); // the node keeps the number, as the 班级 column
         QAction* item = ppmClass->addAction(QStringLiteral("-->转到 %1 班级").arg(k));
         item->setData(k);
         connect(item, &QAction::triggered, this, [this, item] { RunGuarded(this, [&] { MoveToClassClick(item); }); });
@@ -384,6 +402,8 @@ void TForm1::BitBtn2Click()
         // Chinese sentences with their own full stops: shown as written, not
         // as the error box would end them. Nothing has changed.
         ShowMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(problem.what()));
+    } catch (const ClassSetupError& problem) { // sizes the grade does not fit: nothing has changed
+        ShowMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(problem.what()));
     }
 }
 
@@ -392,9 +412,12 @@ void TForm1::Button4Click()
     if (!MayChangePublicResult(QStringLiteral("调整")))
         return;
     BalanceOutcome outcome;
-    {
+    try {
         const BusyCursor busy;
         outcome = work_.press();
+    } catch (const ClassSetupError& problem) { // a pair of two kinds of class: nothing has changed
+        ShowMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(problem.what()));
+        return;
     }
     switch (outcome) {
     case BalanceOutcome::NoSubject:
@@ -453,8 +476,13 @@ void TForm1::ShowBalancePanel()
     QStringList subjectNames;
     for (const std::string& name : division_.settings().subjectNames)
         subjectNames << QString::fromStdString(name);
-    TintClassAverages(*FAvgGridModel, s);
-    ShowAverageGaps(*balanceGridModel, s, subjectNames, DecimalSeparator());
+    // With the set-up followed, each group against its own averages, shown below the grade's.
+    const ClassGroups groups = division_.activeSetup().empty() || !division_.shown().averagesDrawn
+        ? ClassGroups {}
+        : GroupsOf(division_.activeSetup());
+    ShowGroupAverages(*FAvgGridModel, s, groups, DecimalSeparator());
+    TintClassAverages(*FAvgGridModel, s, groups);
+    ShowAverageGaps(*balanceGridModel, s, subjectNames, DecimalSeparator(), groups);
     // The labels of both grids share one width, so the gaps stand under their subjects.
     ui->gdBalance->verticalHeader()->setMinimumWidth(
         std::max(ui->gdAvg->verticalHeader()->sizeHint().width(), ui->gdAvg->verticalHeader()->minimumWidth()));
@@ -465,6 +493,7 @@ void TForm1::ShowBalancePanel()
 
 void TForm1::ShowBrokenRules()
 {
+    ShowClassSetupState();
     QLabel* const label = ui->lblBrokenRules;
     label->clear();
     label->setToolTip(QString());

@@ -177,6 +177,12 @@ private:
     void btnIgnoreRecoveryClick();
 
     // Dividing in public (PublicActions.cpp): 公开分班, 公示名单, 核验, 操作记录, 班主任抽签.
+    // A menu's action under `name` whose handler runs guarded.
+    QAction* AddMenuAction(QMenu* menu, const char* name, const QString& text, void (TForm1::*handler)());
+    // 班级设置 (ClassSetupActions.cpp)
+    void CreateClassSetupActions();
+    void actClassSetupExecute();
+    void ShowClassSetupState(); // lblClassSetupState: the set-up not followed, students out of their group
     void CreatePublicActions();
     void actPublicDivisionExecute();
     void actExportNoticeExecute();
@@ -184,6 +190,9 @@ private:
     void actRecordExecute();
     void actTeacherDrawExecute();
     void ShowFingerprints(); // lblFingerprint: the input's and the result's, short
+    // 选科分班 (ChoiceActions.cpp): the plan by elective subjects and the division within it.
+    void CreateChoiceActions();
+    void actChoicePlanExecute();
     // While the division is the last 公开分班's, `step` (编班, 调整…) asks
     // before it changes it; false: leave it.
     bool MayChangePublicResult(const QString& step);
@@ -219,6 +228,7 @@ private:
     fenban::BalancePage* tabBalance = nullptr;
     QComboBox* cmbBands = nullptr;
     QLabel* lblWorstBand = nullptr;
+    QLabel* lblClassSetupState = nullptr; // with a 班级设置: why it is not followed, or who is outside his group
     std::unique_ptr<fenban::AsyncTask<fenban::ReportFigures>> reportTask_;
     std::unique_ptr<fenban::AsyncTask<std::shared_ptr<const fenban::PreparedRules>>> rulesTask_;
     std::shared_ptr<const fenban::PreparedRules>

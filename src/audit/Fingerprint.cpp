@@ -81,14 +81,32 @@ std::string CanonicalField(std::string_view utf8)
 
 std::string InputCanonicalText(const DivisionState& state, const DivisionOptions& options)
 {
-    std::string text = "fenban-input\t" + std::to_string(InputTextVersion) + "\n";
+    std::string text = "fenban-input\t" + std::to_string(InputTextVersionOf(options)) + "\n";
     AddLine(text, "classes", std::to_string(options.classCount));
     AddLine(text, "sound-alike", options.soundAlike ? "1" : "0");
     AddLine(text, "bands", std::to_string(options.bands));
+    const std::vector<SetupColumn> setupColumns = SetupColumns(state, options.setup);
+    if (!options.setup.empty()) {
+        AddLine(text, "setup", std::to_string(options.setup.classes.size()));
+        for (const SetupClass& setupClass : options.setup.classes)
+            text.append(CanonicalField(setupClass.name))
+                .append("\t")
+                .append(std::to_string(setupClass.size))
+                .append("\t")
+                .append(ClassKindText(setupClass.kind))
+                .append("\t")
+                .append(CanonicalField(ConditionText(setupClass)))
+                .append("\n");
+    }
     const RosterRuleTexts& rules = state.RuleTexts;
     AddLine(text, "rules", std::to_string(rules.columns.size()));
     for (const RuleColumn& column : rules.columns)
         text.append(KindText(column.kind)).append("\t").append(CanonicalField(column.header)).append("\n");
+    if (!options.setup.empty()) {
+        AddLine(text, "conditions", std::to_string(setupColumns.size()));
+        for (const SetupColumn& column : setupColumns)
+            text.append(CanonicalField(column.header)).append("\n");
+    }
     AddLine(text, "students", std::to_string(state.Records.size()));
     for (std::size_t i = 0; i < state.Records.size(); ++i) {
         const TStudent& student = *state.Records[i];
@@ -98,6 +116,8 @@ std::string InputCanonicalText(const DivisionState& state, const DivisionOptions
             text += "\t" + CanonicalNumber(score);
         for (std::size_t c = 0; c < rules.columns.size(); ++c)
             text += "\t" + CanonicalField(rules.text(i, static_cast<int>(c)));
+        for (const SetupColumn& column : setupColumns)
+            text += "\t" + CanonicalField(SetupColumnText(state, column, i));
         text += "\n";
     }
     return text;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "engine/ClassSetup.h"
 #include "engine/DivisionState.h"
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace fenban {
@@ -12,9 +14,19 @@ namespace fenban {
 // and the options of 一键均衡. The seed is not here: it is drawn after the
 // input is published.
 struct DivisionOptions {
+    DivisionOptions() = default;
+    DivisionOptions(int classes, bool keepApart, int scoreBands, ClassSetup classSetup = {})
+        : classCount(classes)
+        , soundAlike(keepApart)
+        , bands(scoreBands)
+        , setup(std::move(classSetup))
+    {
+    }
+
     int classCount = 1;
     bool soundAlike = true; // sound-alike names in different classes (chkSoundAlike, ticked at start)
     int bands = 0; // score bands the optimiser keeps even across the classes
+    ClassSetup setup; // 班级设置 as followed; empty: none (the input text is then as before it)
 };
 
 // The canonical text of the input (docs/fingerprint.md): UTF-8, lines ended
@@ -27,6 +39,13 @@ std::string InputCanonicalText(const DivisionState& state, const DivisionOptions
 // The version on the input text's first line: 2 since opened files leave out
 // rows without text and read "同 班" as 同班.
 inline constexpr int InputTextVersion = 2;
+// The version of a text with a 班级设置: version 2 and the set-up's lines. A
+// text without a set-up stays version 2, so its fingerprint stays the same.
+inline constexpr int InputSetupTextVersion = 3;
+inline int InputTextVersionOf(const DivisionOptions& options)
+{
+    return options.setup.empty() ? InputTextVersion : InputSetupTextVersion;
+}
 
 // The canonical text of a result: per record, in roster order, its name and
 // the class whose list holds it (ClassesOfRecords: 0 for none).

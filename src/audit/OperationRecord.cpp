@@ -17,7 +17,7 @@ struct KindNames {
     std::string_view key;
 };
 
-constexpr std::array<KindNames, 14> Kinds {{
+constexpr std::array<KindNames, 17> Kinds {{
     {RecordKind::Read, "读入数据", "read"},
     {RecordKind::Open, "打开", "open"},
     {RecordKind::ClassCount, "分班数", "classes"},
@@ -29,9 +29,12 @@ constexpr std::array<KindNames, 14> Kinds {{
     {RecordKind::Redo, "重做", "redo"},
     {RecordKind::Save, "保存", "save"},
     {RecordKind::TeacherDraw, "班主任抽签", "teachers"},
+    {RecordKind::ClassSetup, "班级设置", "setup"},
     {RecordKind::Arrival, "插班", "arrival"},
     {RecordKind::Leave, "转出", "leave"},
     {RecordKind::Request, "调班申请", "request"},
+    {RecordKind::ChoicePlan, "选科方案", "choice-plan"},
+    {RecordKind::ChoiceDivision, "选科分班", "choice-division"},
 }};
 
 const KindNames& NamesOf(RecordKind kind)
@@ -116,28 +119,34 @@ OperationRecord OperationRecord::fromJson(const QJsonArray& json)
 namespace {
 
 // The version of the input text a fingerprint is taken of, as the record names it.
-std::string VersionText()
+std::string VersionText(int version = InputTextVersion)
 {
-    return "（第 " + std::to_string(InputTextVersion) + " 版）";
+    return "（第 " + std::to_string(version) + " 版）";
 }
 
-std::string InputText(std::string_view inputFingerprint)
+std::string InputText(std::string_view inputFingerprint, int version = InputTextVersion)
 {
-    return "；输入指纹 " + Str(inputFingerprint) + VersionText();
+    return "；输入指纹 " + Str(inputFingerprint) + VersionText(version);
 }
 
 } // namespace
 
-std::string ReadRecordText(int students, int classCount, std::string_view inputFingerprint)
+std::string ReadRecordText(int students, int classCount, std::string_view inputFingerprint, int version)
 {
     return "读入数据：" + std::to_string(students) + " 人，分 " + std::to_string(classCount) + " 个班"
-        + InputText(inputFingerprint);
+        + InputText(inputFingerprint, version);
 }
 
-std::string OpenRecordText(std::string_view fileName, int students, int classCount, std::string_view inputFingerprint)
+std::string OpenRecordText(
+    std::string_view fileName, int students, int classCount, std::string_view inputFingerprint, int version)
 {
     return "打开 " + Str(fileName) + "：" + std::to_string(students) + " 人，分 " + std::to_string(classCount) + " 个班"
-        + InputText(inputFingerprint);
+        + InputText(inputFingerprint, version);
+}
+
+std::string ClassSetupRecordText(const std::string& summary, std::string_view inputFingerprint, int version)
+{
+    return "班级设置：" + summary + (inputFingerprint.empty() ? std::string() : InputText(inputFingerprint, version));
 }
 
 std::string OtherInputVersionText(const OperationRecord& record)
@@ -147,7 +156,8 @@ std::string OtherInputVersionText(const OperationRecord& record)
         return (entry.kind == RecordKind::Open || entry.kind == RecordKind::Read)
             && entry.text.find("输入指纹") != std::string::npos;
     });
-    if (read == entries.rend() || read->text.ends_with(VersionText()))
+    if (read == entries.rend() || read->text.ends_with(VersionText())
+        || read->text.ends_with(VersionText(InputSetupTextVersion)))
         return {};
     const std::size_t named = read->text.rfind("（第 ");
     const std::string version = named == std::string::npos || !read->text.ends_with(" 版）")
@@ -198,6 +208,20 @@ std::string RecordedVersion(const OperationRecord& record)
         return at == std::string::npos ? std::string() : entry->text.substr(at + VersionLead.size());
     }
     return {};
+}
+
+std::string OtherProgramVersionText(const OperationRecord& record)
+{
+    const auto& entries = record.entries();
+    const bool searched = std::any_of(
+        entries.begin(), entries.end(), [](const RecordEntry& entry) { return entry.kind == RecordKind::BalanceAll; });
+    const std::string version = RecordedVersion(record);
+    if (!searched || version == ProgramVersion())
+        return {};
+    const std::string made
+        = version.empty() ? std::string("本程序的较早版本（记录中没有版本）") : "本程序的 " + version + " 版";
+    return "这个分班文件由" + made + "一键均衡，本程序是 " + ProgramVersion()
+        + " 版：不同版本的一键均衡可能分得不同，重做的结果指纹也就可能不同；结果照样核验。";
 }
 
 std::string BalanceAllRecordText(std::string_view seedText, int bands, std::string_view resultFingerprint)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audit/Fingerprint.h"
 #include "common/Failure.h"
 
 #include <QDateTime>
@@ -24,9 +25,12 @@ enum class RecordKind {
     Redo, // 重做
     Save, // 保存
     TeacherDraw, // 班主任抽签 (drawn or set by hand)
+    ClassSetup, // 班级设置
     Arrival, // 插班: late students placed
     Leave, // 转出: a student who left
     Request, // 调班申请: a requested move
+    ChoicePlan, // 选科方案: a plan of classes by elective subjects accepted, and its edits
+    ChoiceDivision, // 选科分班: the division within the plan
 };
 
 // One step: when (local time, to the second), what kind, and its text as shown.
@@ -70,10 +74,21 @@ private:
 // The version the record's last search (一键均衡, 公开分班) names; empty when none does.
 std::string RecordedVersion(const OperationRecord& record);
 
+// What a check of a division file says before it compares when the record's
+// last search was made by another version of the program (a search naming
+// none is older than any that does): the search may divide otherwise there.
+// Empty when the record holds no search or names this version.
+std::string OtherProgramVersionText(const OperationRecord& record);
+
 // The texts of the steps (UTF-8). A file name is its name alone, a
 // fingerprint the whole 64 digits.
-std::string ReadRecordText(int students, int classCount, std::string_view inputFingerprint);
-std::string OpenRecordText(std::string_view fileName, int students, int classCount, std::string_view inputFingerprint);
+std::string ReadRecordText(
+    int students, int classCount, std::string_view inputFingerprint, int version = InputTextVersion);
+std::string OpenRecordText(std::string_view fileName, int students, int classCount, std::string_view inputFingerprint,
+    int version = InputTextVersion);
+// 班级设置: the classes in a few words ("12 个班：实验班 2 个，平行班 10 个", "取消"), and the input fingerprint it
+// makes.
+std::string ClassSetupRecordText(const std::string& summary, std::string_view inputFingerprint, int version);
 
 // What a check of a division file says before it compares when the record's
 // last entry of 打开 or 读入数据 took its input fingerprint by another version

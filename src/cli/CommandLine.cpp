@@ -4,6 +4,8 @@
 #include "audit/PublicDivision.h"
 #include "audit/PublicSeed.h"
 #include "audit/TeacherDraw.h"
+#include "choice/ChoiceOutputs.h"
+#include "choice/DivideWithinPlan.h"
 #include "cli/ChangeCommand.h"
 #include "cli/CommandTools.h"
 #include "common/FileSaving.h"
@@ -42,11 +44,14 @@ namespace fenban {
 namespace {
 
 const char* const HelpText = R"(用法：
-  fenban divide 表格文件 --classes 分班数 [--seed 种子] [--bands 分段数]
+  fenban divide 表格文件 (--classes 分班数 | --setup 班级设置表) [--seed 种子] [--bands 分段数]
                 [--no-sound-alike] [--teachers 班主任名单] [--threads 线程数]
                 --out 输出文件 [--notice 公示名单 [--mask-names] [--by-name]]
+  fenban divide 表格文件 --by-choice [--limit 每班人数上限] [--rooms 教室数]
+                [--model 3+1+2|3+3] [--setup 班级设置表] [--seed 种子] [--bands 分段数]
+                [--no-sound-alike] [--threads 线程数] --out 输出文件
   fenban check 分班文件.fenban [--threads 线程数]
-  fenban check 表格文件 --classes 分班数 [--seed 种子] [--bands 分段数]
+  fenban check 表格文件 (--classes 分班数 | --setup 班级设置表) [--seed 种子] [--bands 分段数]
                [--no-sound-alike] [--threads 线程数] --expect 结果指纹
   fenban change 分班文件.fenban --add 新学生表格 [--allow-swap] [--accept-best]
                 [--by 申请人] [--date 日期] [--reason 原因] --out 输出文件
@@ -60,6 +65,9 @@ const char* const HelpText = R"(用法：
 divide  像“打开”一样读入表格文件（.xlsx、.xls、.csv、.tsv、.txt），用种子
         编班并一键均衡，写出输出文件；标准输出先后打印输入指纹和结果指纹
         （各 64 位十六进制数字）。
+        加 --by-choice 时按选科分班：读“选科”列（或“首选”“再选1”“再选2”），
+        排出各组合的班级和走班学科，再在每组班级中编班并一键均衡，
+        走班学生分入各科教学班。
 check   重做一次分班，比较结果指纹：一致时退出码为 0，不一致为 1。
         分班文件记有它的表格、分班数、选项和种子；表格文件则需同样的选项
         和 --expect 给出的指纹（64 位，或 16 位简写）。
@@ -74,6 +82,11 @@ change  分班后的变更：插班（--add，表格的列与名册相同）、�
 
 选项：
   --classes N     分班数，1 到 100。
+  --setup F       班级设置表（.tsv、.csv 或 .xlsx），代替 --classes：表头 班名 人数 类型 条件，
+                  每班一行，按班号排列。类型：平行班、实验班或特长班；条件：空
+                  （实验班取总分在前的学生，平行班收其余的）或“列名=值”，如 特长=体育；
+                  人数空着则平分余下的学生。各类班级分别编班和均衡；工作簿、PDF 和
+                  公示名单用班名，.csv 的班级一列仍是班号。
   --seed S        公开抽取的种子：一串数字（最多 64 位）；默认 20240611，
                   即窗口中一键均衡的种子。
   --bands B       一键均衡保持均匀的分数段数：0（不分）、5、10 或 20，默认 10，
@@ -91,6 +104,11 @@ change  分班后的变更：插班（--add，表格的列与名册相同）、�
   --mask-names    公示名单中姓名打码（张*、张*明、欧阳**）。
   --by-name       公示名单按姓名拼音排序（默认按班级名单的顺序）。
   --expect FP     期望的结果指纹。
+  --by-choice     按选科分班，代替 --classes；输出中有方案、行政班名单（含组合）
+                  和各科教学班名单。同时给 --setup 时按方案顺序用其中的班名。
+  --limit L       选科分班每班（和教学班）最多的人数，1 到 1000，默认 50。
+  --rooms R       选科分班的班数（教室数），1 到 100；默认为上限允许的最少班数。
+  --model M       选科模式：3+1+2 或 3+3；默认 3+1+2，多数选科只合 3+3 时为 3+3。
 
 退出码：0 完成或核验一致；1 核验不一致；2 出错（原因用中文写在标准错误上），
 此时不写任何文件。
@@ -111,6 +129,11 @@ struct Arguments {
     NoticeOptions noticeOptions;
     std::string expect;
     int threads = 2;
+    bool byChoice = false;
+    int limit = 50;
+    bool limitGiven = false;
+    int rooms = 0; // 0: the fewest the limit allows
+    std::optional<ChoiceModel> model;
 };
 
 int IntegerOption(const std::string& option, const std::string& text, int low, int high, const std::string& what)
@@ -132,6 +155,18 @@ int BandsOption(const std::string& option, const std::string& text)
     return bands;
 }
 
+// --setup: the first sheet of a table file as a 班级设置 (ClassSetupOfRows).
+ClassSetup ReadSetupTable(const std::filesystem::path& file)
+{
+    TableRows rows;
+    try {
+        rows = ReadTableFile(file);
+    } catch (const Failure& failure) {
+        throw Failure("不能读入班级设置表“" + PathText(file) + "”：" + failure.what());
+    }
+    return ClassSetupOfRows(rows);
+}
+
 Arguments Parse(int argc, char** argv)
 {
     Arguments arguments;
@@ -147,8 +182,16 @@ Arguments Parse(int argc, char** argv)
         const std::string argument = Local(argv[k]);
         if (argument == "--classes") {
             if (arguments.classesGiven)
-                throw UsageError("分班数（--classes）只能给一次。");
+                throw UsageError(arguments.options.setup.empty() ? "分班数（--classes）只能给一次。"
+                                                                 : "--classes 和 --setup 只能给一个。");
             arguments.options.classCount = IntegerOption(argument, value(argument), 1, MaxClassCount, "分班数");
+            arguments.classesGiven = true;
+        } else if (argument == "--setup") {
+            if (arguments.classesGiven)
+                throw UsageError("--classes 和 --setup 只能给一个。");
+            value(argument);
+            arguments.options.setup = ReadSetupTable(PathOf(argv[k]));
+            arguments.options.classCount = arguments.options.setup.classCount();
             arguments.classesGiven = true;
         } else if (argument == "--seed") {
             arguments.seedText = NormalSeedText(value(argument));
@@ -177,6 +220,18 @@ Arguments Parse(int argc, char** argv)
         } else if (argument == "--out" && arguments.command == "divide") {
             value(argument);
             arguments.out = PathOf(argv[k]);
+        } else if (argument == "--by-choice" && arguments.command == "divide") {
+            arguments.byChoice = true;
+        } else if (argument == "--limit" && arguments.command == "divide") {
+            arguments.limit = IntegerOption(argument, value(argument), 1, 1000, "每班人数上限");
+            arguments.limitGiven = true;
+        } else if (argument == "--rooms" && arguments.command == "divide") {
+            arguments.rooms = IntegerOption(argument, value(argument), 1, MaxClassCount, "教室数");
+        } else if (argument == "--model" && arguments.command == "divide") {
+            const std::string text = value(argument);
+            arguments.model = ChoiceModelOfName(text);
+            if (!arguments.model)
+                throw UsageError("选科模式只能是 3+1+2 或 3+3（--model “" + text + "”）。");
         } else if (argument == "--expect" && arguments.command == "check") {
             arguments.expect = value(argument);
             if (NormalFingerprint(arguments.expect).empty())
@@ -197,7 +252,13 @@ Arguments Parse(int argc, char** argv)
         if (!arguments.notice
             && (arguments.noticeOptions.maskNames || arguments.noticeOptions.order == NoticeOrder::Name))
             throw UsageError("--mask-names 和 --by-name 只用于公示名单，需同时给出 --notice。");
-        if (!arguments.classesGiven)
+        if (arguments.byChoice && arguments.classesGiven && arguments.options.setup.empty())
+            throw UsageError("选科分班（--by-choice）的班数由方案决定，不能再给 --classes（可用 --rooms）。");
+        if (arguments.byChoice && arguments.teachers)
+            throw UsageError("选科分班（--by-choice）不抽班主任（--teachers）。");
+        if (!arguments.byChoice && (arguments.rooms != 0 || arguments.model || arguments.limitGiven))
+            throw UsageError("--limit、--rooms 和 --model 只用于选科分班，需同时给出 --by-choice。");
+        if (!arguments.classesGiven && !arguments.byChoice)
             throw UsageError("缺少分班数（--classes）。");
         if (!arguments.out)
             throw UsageError("缺少输出文件（--out）。");
@@ -296,6 +357,55 @@ void WriteCsv(const std::filesystem::path& file, TableRows table, const std::vec
     });
 }
 
+// The table as read with its extra columns (选科…) after its own, and the
+// home class's name last: 选科分班's .csv.
+TableRows WithExtrasAndNames(
+    TableRows table, const RosterExtraTexts& extras, const DivisionState& state, const PlanDivision& plan)
+{
+    const std::size_t width = table.empty() ? 0 : table.front().size();
+    for (std::size_t r = 0; r < table.size(); ++r) {
+        std::vector<std::string>& row = table[r];
+        row.resize(width);
+        if (r == 0) {
+            row.insert(row.end(), extras.headers.begin(), extras.headers.end());
+            row.push_back("班名");
+            continue;
+        }
+        for (std::size_t c = 0; c < extras.headers.size(); ++c)
+            row.emplace_back(extras.text(r - 1, c));
+        const int home = r - 1 < state.Records.size() ? state.Records[r - 1]->ClassNo : 0;
+        row.push_back(home > 0 ? plan.classNames[static_cast<std::size_t>(home - 1)] : std::string());
+    }
+    return table;
+}
+
+// The posting lists beside the division just written (--notice; all or
+// nothing), then the fingerprints on standard output.
+int PostAndPrint(const Arguments& arguments, const Division& division, const std::vector<std::string>& teachers,
+    const ClassSetup& names)
+{
+    if (arguments.notice) {
+        NoticeOptions posted = arguments.noticeOptions;
+        posted.resultFingerprint = division.resultFingerprint();
+        posted.seedText = arguments.seedText;
+        posted.date = QDate::currentDate();
+        posted.extraColumns = DefaultPostedColumns(division.state().ExtraTexts);
+        const std::vector<OutputTable> notice = NoticeTables(division.state(), teachers, posted, names);
+        try {
+            if (Suffix(*arguments.notice) == ".pdf")
+                WriteNoticePdf(*DiskFileSystem(), *arguments.notice, notice, posted);
+            else
+                WriteNoticeWorkbook(*DiskFileSystem(), *arguments.notice, notice, posted);
+        } catch (...) {
+            DiskFileSystem()->remove(*arguments.out); // all or nothing
+            throw;
+        }
+    }
+    Print(division.inputFingerprint());
+    Print(division.resultFingerprint());
+    return ExitMatch;
+}
+
 int Divide(const Arguments& arguments)
 {
     std::vector<std::string> teachers;
@@ -327,8 +437,7 @@ int Divide(const Arguments& arguments)
         // Opened in the window, it shows the whole roster's listing.
         Snapshot listed = division.capture();
         listed.tableShown = false;
-        WriteDivisionFile(
-            *DiskFileSystem(), *arguments.out, DivisionJson(listed, PublicDivisionJson(division.publicState())));
+        WriteDivisionFile(*DiskFileSystem(), *arguments.out, DivisionJson(listed, WorkFileMembers(division)));
     } else if (suffix == ".xlsx") {
         WriteWorkbook(*DiskFileSystem(), *arguments.out, WorkbookOutput(division));
     } else {
@@ -337,26 +446,57 @@ int Divide(const Arguments& arguments)
         const std::vector<OutputTable> printed = PrintedOutput(division, {}, pictures);
         WriteTablesPdf(*DiskFileSystem(), *arguments.out, printed, pictures);
     }
-    if (arguments.notice) {
-        NoticeOptions posted = arguments.noticeOptions;
-        posted.resultFingerprint = division.resultFingerprint();
-        posted.seedText = arguments.seedText;
-        posted.date = QDate::currentDate();
-        posted.extraColumns = DefaultPostedColumns(state.ExtraTexts);
-        const std::vector<OutputTable> notice = NoticeTables(state, division.publicState().teachers, posted);
-        try {
-            if (Suffix(*arguments.notice) == ".pdf")
-                WriteNoticePdf(*DiskFileSystem(), *arguments.notice, notice, posted);
-            else
-                WriteNoticeWorkbook(*DiskFileSystem(), *arguments.notice, notice, posted);
-        } catch (...) {
-            DiskFileSystem()->remove(*arguments.out); // all or nothing
-            throw;
-        }
+    return PostAndPrint(arguments, division, division.publicState().teachers, division.names());
+}
+
+// `fenban divide --by-choice`: the window's steps 打开, 选科方案 and 选科分班.
+int DivideByChoice(const Arguments& arguments)
+{
+    const ProposedImport imported = ReadLikeOpen(arguments.input);
+    Workbench work;
+    work.start(CellGrid(RosterColumns, 2), nullptr, false);
+    ReadTableRoster(arguments.input, imported.table, [&] {
+        work.openTable(TableGrid(imported.table.rows), DecimalSeparator(), imported.table.extras,
+            FileNameText(arguments.input), imported.taken);
+    });
+    if (!work.division().hasRoster())
+        throw Failure("不能读入表格“" + PathText(arguments.input) + "”。");
+    work.setSoundAlike(arguments.options.soundAlike);
+    work.setRankBands(arguments.options.bands);
+    if (!arguments.options.setup.empty())
+        work.setClassSetup(arguments.options.setup); // lends the home classes its names in plan order
+    const StudentChoices choices = work.readChoices(arguments.model, imported.table.rowNumbers);
+    if (const std::string invalid = InvalidChoicesMessage(choices, choices.invalid.size()); !invalid.empty())
+        Tell(invalid);
+    const ChoicePlan plan
+        = MakeChoicePlan(PlanRequest {choices.model, CountCombinations(choices), arguments.limit, arguments.rooms});
+    Tell("选科方案：" + PlanRecordText(plan));
+    if (!plan.note.empty())
+        Tell(plan.note);
+    work.acceptChoicePlan(plan, {});
+    const ChoiceDivisionRequest request = work.prepareChoiceDivision(choices, plan, arguments.seedText);
+    DividedByChoice divided = RunChoiceDivision(request, Control(arguments));
+    work.finishChoiceDivision(request, std::move(divided.state), std::move(divided.division));
+    const Division& division = work.division();
+    const DivisionState& state = division.state();
+    Tell("读入 " + std::to_string(state.Records.size()) + " 人，选科分班 " + std::to_string(division.classCount())
+        + " 个班；种子 " + arguments.seedText);
+
+    const std::string suffix = Suffix(*arguments.out);
+    if (suffix == ".csv") {
+        WriteCsv(*arguments.out,
+            WithExtrasAndNames(imported.table.rows, state.ExtraTexts, state, *division.choiceDivision()),
+            ClassesOfRecords(state));
+    } else if (suffix == "." + std::string(DivisionFileSuffix)) {
+        Snapshot listed = division.capture();
+        listed.tableShown = false;
+        WriteDivisionFile(*DiskFileSystem(), *arguments.out, DivisionJson(listed, WorkFileMembers(division)));
+    } else if (suffix == ".xlsx") {
+        WriteWorkbook(*DiskFileSystem(), *arguments.out, ChoiceWorkbookTables(MakeChoiceTables(division)));
+    } else {
+        WriteTablesPdf(*DiskFileSystem(), *arguments.out, ChoicePrintedTables(MakeChoiceTables(division)));
     }
-    Print(division.inputFingerprint());
-    Print(division.resultFingerprint());
-    return ExitMatch;
+    return PostAndPrint(arguments, division, {}, {});
 }
 
 int Report(const DivisionCheck& check)
@@ -386,7 +526,10 @@ int CheckTable(const Arguments& arguments)
     DivisionState state;
     ReadTableRoster(
         arguments.input, imported.table, [&] { ReadRoster(imported.table.rows, DecimalSeparator(), state); });
+    state.ExtraTexts = imported.table.extras; // a set-up's conditions may read them
     CheckClassCount(state, arguments.options.classCount);
+    if (!arguments.options.setup.empty())
+        PlanSetup(state, arguments.options.setup); // sizes that do not hold the grade stop it before the run
     DivisionCheck check;
     check.options = arguments.options;
     check.seedText = arguments.seedText;
@@ -405,10 +548,14 @@ int CheckDivisionFile(const Arguments& arguments)
     if (!check.otherVersion.empty())
         Tell(check.otherVersion); // before it compares
 
-    Tell("分班文件：" + std::to_string(recorded.Records.size()) + " 人，分 " + std::to_string(check.options.classCount)
-        + " 个班；种子 " + check.seedText);
+    const std::optional<PlanDivision> plan = ReadChoiceCheck(arguments.input, recorded, redone, check);
+    Tell("分班文件：" + std::to_string(recorded.Records.size()) + " 人，" + (plan ? "选科分班 " : "分 ")
+        + std::to_string(check.options.classCount) + " 个班；种子 " + check.seedText);
     Print(check.inputFingerprint);
-    RedoDivision(redone, check, Control(arguments), &recorded);
+    if (plan)
+        RedoChoiceDivision(redone, check, *plan, Control(arguments), &recorded);
+    else
+        RedoDivision(redone, check, Control(arguments), &recorded);
     return Report(check);
 }
 
@@ -433,7 +580,7 @@ int Run(int argc, char** argv)
         return RunChange(argc, argv);
     const Arguments arguments = Parse(argc, argv);
     if (arguments.command == "divide")
-        return Divide(arguments);
+        return arguments.byChoice ? DivideByChoice(arguments) : Divide(arguments);
     if (Suffix(arguments.input) == "." + std::string(DivisionFileSuffix))
         return CheckDivisionFile(arguments);
     return CheckTable(arguments);

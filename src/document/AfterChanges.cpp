@@ -1,5 +1,7 @@
 #include "document/AfterChanges.h"
 
+#include "document/PublicRun.h"
+#include "engine/ClassSetup.h"
 #include "engine/Division.h"
 #include "roster/Gb18030.h"
 #include "roster/RosterBuilder.h"
@@ -175,11 +177,80 @@ std::string StudentText(const Division& division, int record)
     const auto at = static_cast<std::size_t>(record);
     std::string text = "第 " + std::to_string(record + 2) + " 行 " + Gb18030ToUtf8(state.Records[at]->Name);
     if (classes[at] > 0)
-        text += "（" + std::to_string(classes[at]) + " 班）";
+        text += "（" + division.className(classes[at], std::to_string(classes[at]) + " 班") + "）";
     return text;
 }
 
+ChangeGroups SetupGroupsOf(const Division& division, const Snapshot& snapshot, const DivisionState& state)
+{
+    ChangeGroups kept;
+    const int classCount = static_cast<int>(state.FClasses.size());
+    if (!division.names().empty())
+        for (int c = 1; c <= classCount; ++c)
+            kept.classNames.push_back(division.className(c, {}));
+    const ClassSetup& setup = division.activeSetup();
+    if (setup.empty() || setup.classCount() != classCount)
+        return kept;
+    // The plan 编班 followed: of the table as first read.
+    const AfterDivision* after = snapshot.after.get();
+    DivisionState asRead;
+    if (after != nullptr) {
+        ReadRosterFromGrid(after->asRead->Unpack(), division.source().decimalSeparator, asRead);
+        asRead.ExtraTexts = *after->extrasAsRead;
+    }
+    const DivisionState& first = after != nullptr ? asRead : division.state();
+    const SetupPlan plan = PlanSetup(first, setup);
+    kept.groupOfClass = plan.groups.groupOfClass;
+    kept.names = plan.groups.names;
+    kept.targets = plan.places;
+
+    // A late student: the first group whose column he matches, else the 平行班.
+    int unclaimed = -1, parallel = -1;
+    std::vector<std::pair<SetupColumn, std::string>> claims(plan.groups.classes.size());
+    const std::vector<SetupColumn> columns = SetupColumns(state, setup);
+    for (std::size_t g = 0; g < plan.groups.classes.size(); ++g) {
+        const SetupClass& setupClass = setup.classes[static_cast<std::size_t>(plan.groups.classes[g].front())];
+        if (setupClass.column.empty()) {
+            unclaimed = unclaimed < 0 ? static_cast<int>(g) : unclaimed;
+            parallel = parallel < 0 && setupClass.kind == ClassKind::Parallel ? static_cast<int>(g) : parallel;
+            continue;
+        }
+        for (const SetupColumn& column : columns)
+            if (column.header == setupClass.column)
+                claims[g] = {column, std::string(TrimRuleText(setupClass.value))};
+    }
+    const auto readCount = static_cast<StudentId>(first.Records.size());
+    for (std::size_t i = 0; i < state.Records.size(); ++i) {
+        const StudentId id = IdOfRecord(snapshot, static_cast<int>(i));
+        if (id >= 0 && id < readCount) {
+            kept.groupOfRecord.push_back(plan.groupOfRecord[static_cast<std::size_t>(id)]);
+            continue;
+        }
+        int group = parallel >= 0 ? parallel : unclaimed;
+        for (std::size_t g = 0; g < claims.size(); ++g)
+            if (claims[g].first.found && TrimRuleText(SetupColumnText(state, claims[g].first, i)) == claims[g].second) {
+                group = static_cast<int>(g);
+                break;
+            }
+        kept.groupOfRecord.push_back(group);
+    }
+    return kept;
+}
+
+ChangeGroups SetupGroupsOf(const Division& division)
+{
+    return SetupGroupsOf(division, division.capture(), division.state());
+}
+
 ChangeStudy::~ChangeStudy() = default;
+
+std::string ChangeStudy::classText(int classNo) const
+{
+    const auto at = static_cast<std::size_t>(classNo - 1);
+    return classNo > 0 && at < groups_.classNames.size() && !groups_.classNames[at].empty()
+        ? groups_.classNames[at]
+        : std::to_string(classNo) + " 班";
+}
 
 std::unique_ptr<ChangeStudy> ChangeStudy::ofArrivals(const Division& division, const ArrivalRows& rows)
 {
@@ -224,7 +295,24 @@ void ChangeStudy::weigh(const Division& division)
         newcomers_.push_back(static_cast<int>(base.studentCount() + k));
     rules_ = BuildDivisionRules(state_, classCount, division.settings().soundAlike);
     subjectNames_ = division.settings().subjectNames;
-    weigher_ = std::make_unique<ChangeWeigher>(state_, classCount, rules_, division.settings().rankBands, newcomers_);
+    try {
+        groups_ = SetupGroupsOf(division, trial_, state_);
+    } catch (const ClassSetupError&) {
+        // A set-up changed since 编班 that no longer plans: each student keeps the group of his class.
+        groups_ = {};
+        const ClassGroups groups = GroupsOf(division.activeSetup());
+        if (groups.groupOfClass.size() == static_cast<std::size_t>(classCount)) {
+            groups_.groupOfClass = groups.groupOfClass;
+            groups_.names = groups.names;
+            for (const int c : ClassesOfRecords(state_))
+                groups_.groupOfRecord.push_back(c > 0 ? groups.groupOfClass[static_cast<std::size_t>(c - 1)] : -1);
+        }
+        if (!division.names().empty())
+            for (int c = 1; c <= classCount; ++c)
+                groups_.classNames.push_back(division.className(c, {}));
+    }
+    weigher_ = std::make_unique<ChangeWeigher>(
+        state_, classCount, rules_, division.settings().rankBands, newcomers_, groups_);
 }
 
 std::string ChangeStudy::nameOf(int record) const
@@ -252,8 +340,8 @@ ChangeEntry ChangeStudy::entry(const Proposal* proposal, const ChangeMeta& meta)
     }
     if (pending_.kind == ChangeKind::Leave && trial_.after && !trial_.after->left.empty()) {
         const LeftStudent& left = trial_.after->left.back();
-        entry.figures = (left.cells.empty() ? std::string() : left.cells.front()) + " 从 "
-            + std::to_string(left.classNo) + " 班" + (entry.leaveKind.empty() ? "转出" : entry.leaveKind)
+        entry.figures = (left.cells.empty() ? std::string() : left.cells.front()) + " 从 " + classText(left.classNo)
+            + (entry.leaveKind.empty() ? "转出" : entry.leaveKind)
             + (entry.figures.empty() ? std::string() : "；人数调整：" + entry.figures);
     }
     return entry;
@@ -266,7 +354,7 @@ std::string ChangeStudy::movesText(const Proposal& proposal) const
     for (const Placement& move : proposal.moves) {
         const int from = classes[static_cast<std::size_t>(move.record)];
         text += (text.empty() ? "" : "，") + nameOf(move.record) + " "
-            + (from > 0 ? std::to_string(from) + " 班 " : std::string()) + "→ " + std::to_string(move.classNo) + " 班";
+            + (from > 0 ? classText(from) + " " : std::string()) + "→ " + classText(move.classNo);
     }
     return text;
 }
@@ -292,8 +380,8 @@ std::string ChangeStudy::sharesText(const Proposal& proposal) const
 {
     std::string text;
     for (const ClassShare& share : proposal.shares) {
-        text += (text.empty() ? "" : "；") + std::to_string(share.classNo) + " 班 " + std::to_string(share.sizeBefore)
-            + " → " + std::to_string(share.size) + " 人（男 " + std::to_string(share.boys) + "，女 "
+        text += (text.empty() ? "" : "；") + classText(share.classNo) + " " + std::to_string(share.sizeBefore) + " → "
+            + std::to_string(share.size) + " 人（男 " + std::to_string(share.boys) + "，女 "
             + std::to_string(share.girls) + "）";
         if (share.band >= 0)
             text += "，第 " + std::to_string(share.band + 1) + " 段 " + std::to_string(share.bandCount) + " 人（应 "

@@ -59,6 +59,17 @@ std::vector<int> StudentsNamed(const Division& division, const std::string& name
 // "第 12 行 张三（3 班）": a student as a message names him, his row as the table numbers it.
 std::string StudentText(const Division& division, int record);
 
+// The groups of the division's 班级设置 that changes keep (none without a
+// set-up followed; class names whenever the classes bear the set-up's), for
+// the records of `state` (the division's, or a trial of it whose ids
+// `snapshot` gives): a student of the table as first read belongs to the
+// group 编班 dealt him to (PlanSetup of that table), a late student to the
+// group whose column condition he matches, else to the first group without a
+// condition of 平行班 (else of any kind). Set sizes are the plan's places.
+// Throws ClassSetupError when the plan of the table as first read fails.
+ChangeGroups SetupGroupsOf(const Division& division, const Snapshot& snapshot, const DivisionState& state);
+ChangeGroups SetupGroupsOf(const Division& division);
+
 // The division as a change would find it: late students appended in no
 // class, or a leaver taken out, with the school rules and a ChangeWeigher.
 // Proposals name records of this study; entry… turns one into the change.
@@ -82,6 +93,10 @@ public:
     std::string figuresText(const Proposal& proposal) const;
     // What each class the proposal fills holds after it: "3 班 45 → 46 人（男 23，女 23），第 2 段 5 人（应 4–5）".
     std::string sharesText(const Proposal& proposal) const;
+    // "高一(3)班" when the set-up names the classes, else "3 班".
+    std::string classText(int classNo) const;
+    // The set-up's groups the weigher keeps (SetupGroupsOf).
+    const ChangeGroups& groups() const { return groups_; }
 
     ~ChangeStudy();
 
@@ -95,6 +110,7 @@ private:
     DivisionRules rules_;
     std::vector<int> newcomers_;
     std::vector<std::string> subjectNames_;
+    ChangeGroups groups_;
     std::unique_ptr<ChangeWeigher> weigher_;
 };
 

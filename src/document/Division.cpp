@@ -2,6 +2,7 @@
 
 #include "document/PublicRun.h"
 #include "engine/Division.h"
+#include "engine/GroupBalancing.h"
 #include "engine/Statistics.h"
 #include "roster/RosterBuilder.h"
 #include "rules/RuleBuilder.h"
@@ -19,7 +20,8 @@ OptimisedDivision Optimise(const OptimiseInput& input, const OptimiseControl& co
     OptimiseControl banded = control;
     banded.balance = input.balance;
     OptimisedDivision answer;
-    answer.result = OptimiseDivision(work, input.classCount, input.rules, banded);
+    answer.result = input.groups.empty() ? OptimiseDivision(work, input.classCount, input.rules, banded)
+                                         : OptimiseInGroups(work, input.groups, input.rules, banded);
     std::unordered_map<const TStudent*, std::uint32_t> index;
     index.reserve(work.Records.size());
     answer.classNos.reserve(work.Records.size());
@@ -71,6 +73,7 @@ void Division::notifyChoice(ChoiceKind kind) const
 void Division::readTable(
     const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras, bool ownWork)
 {
+    choice_.reset(); // its classes are no longer the plan's
     view_ = {};
     after_.reset();
     EndDivision(state_);
@@ -98,7 +101,8 @@ void Division::readTable(
     source_.built = true;
     settings_.subjectNames = std::move(subjectNames);
     settings_.subject = -1;
-    if (proposedClassCount != settings_.classCount) {
+    // A 班级设置 keeps its class count; without one the new roster proposes its own.
+    if (settings_.setup.empty() && proposedClassCount != settings_.classCount) {
         settings_.classCount = proposedClassCount;
         ResizeClassLists(state_, settings_.classCount);
         change.classCount = true;
@@ -108,6 +112,7 @@ void Division::readTable(
 
 void Division::setClassCount(int classCount)
 {
+    choice_.reset(); // its classes are no longer the plan's
     settings_.classCount = classCount;
     ResizeClassLists(state_, classCount);
     DivisionChange change {DivisionStep::ClassCount};
@@ -115,10 +120,43 @@ void Division::setClassCount(int classCount)
     notify(change);
 }
 
+void Division::setClassSetup(ClassSetup setup)
+{
+    settings_.setup = std::move(setup);
+    DivisionChange change {DivisionStep::ClassCount};
+    change.classCount = true;
+    if (!settings_.setup.empty() && settings_.setup.classCount() != settings_.classCount) {
+        settings_.classCount = settings_.setup.classCount();
+        ResizeClassLists(state_, settings_.classCount);
+        change.lists = true;
+    }
+    notify(change);
+}
+
+const ClassSetup& Division::activeSetup() const
+{
+    static const ClassSetup none;
+    return setupPause().empty() ? settings_.setup : none;
+}
+
+const ClassSetup& Division::names() const
+{
+    static const ClassSetup none;
+    return settings_.setup.classCount() == settings_.classCount ? settings_.setup : none;
+}
+
+std::string Division::setupPause() const
+{
+    return SetupPauseReason(state_, settings_.setup, settings_.classCount);
+}
+
 bool Division::assign()
 {
-    if (!AssignClassesWithRules(state_, settings_.classCount))
+    const bool assigned = activeSetup().empty() ? AssignClassesWithRules(state_, settings_.classCount)
+                                                : AssignClassesWithRules(state_, PlanSetup(state_, activeSetup()));
+    if (!assigned)
         return false;
+    choice_.reset();
     publishAverages(false);
     DivisionChange change {DivisionStep::Assign};
     change.lists = change.statistics = change.shown = true;
@@ -138,9 +176,13 @@ BalanceOutcome Division::press()
         } catch (const RuleValueError&) {
         }
     }
-    const BalanceOutcome outcome = Balance(state_, request, rules ? &*rules : nullptr);
+    const ClassSetup& setup = activeSetup();
+    const BalanceOutcome outcome = setup.empty()
+        ? Balance(state_, request, rules ? &*rules : nullptr)
+        : BalanceInGroups(state_, request, GroupsOf(setup), rules ? &*rules : nullptr);
     if (outcome != BalanceOutcome::Swapped)
         return outcome;
+    choice_.reset();
     publishAverages(true);
     DivisionChange change {DivisionStep::Press};
     change.lists = change.statistics = change.shown = true;
@@ -152,6 +194,7 @@ bool Division::move(int position, int target)
 {
     if (!MoveStudentToClass(state_, view_.FShownClass, position, target))
         return false;
+    choice_.reset();
     view_.tableShown = false; // the listing shows where the student went
     DivisionChange change {DivisionStep::Move};
     change.lists = true;
@@ -166,6 +209,7 @@ OptimiseInput Division::optimiseInput() const
 
 void Division::apply(const OptimisedDivision& answer)
 {
+    choice_.reset(); // its classes are no longer the plan's
     ApplyOptimised(state_, answer);
     publishAverages(true);
     DivisionChange change {DivisionStep::Optimise};
@@ -175,6 +219,7 @@ void Division::apply(const OptimisedDivision& answer)
 
 void Division::applyDivided(DivisionState divided)
 {
+    choice_.reset(); // its classes are no longer the plan's
     state_ = std::move(divided);
     after_.reset(); // the roster divided afresh is the one as read from now on
     DivisionChange change {DivisionStep::Optimise};
@@ -191,6 +236,7 @@ void Division::applyChange(ChangeEntry entry)
     DivisionState changed = CopyOf(state_);
     RosterSource source = source_;
     Snapshot next = ApplyChange(capture(), entry, changed, source);
+    choice_.reset(); // the classes are no longer the plan's
     auto after = std::make_shared<AfterDivision>(*next.after);
     after->changes.back().resultAfter = ResultFingerprint(changed, LeftInResultOf(after.get()).get());
     // Checked: from here on nothing fails.
@@ -204,6 +250,25 @@ void Division::applyChange(ChangeEntry entry)
     DivisionChange change {DivisionStep::Change};
     change.roster = change.lists = change.statistics = change.shown = true;
     notify(change);
+}
+
+void Division::applyChoiceDivision(DivisionState divided, PlanDivision plan)
+{
+    state_ = std::move(divided);
+    after_.reset(); // the roster divided afresh is the one as read from now on
+    choice_ = std::make_shared<const PlanDivision>(std::move(plan)); // before the listeners hear
+    DivisionChange change {DivisionStep::Optimise};
+    change.classCount = settings_.classCount != static_cast<int>(state_.FClasses.size());
+    settings_.classCount = static_cast<int>(state_.FClasses.size());
+    publishAverages(true);
+    change.lists = change.statistics = change.shown = true;
+    notify(change);
+}
+
+void Division::keepChoiceDivision(PlanDivision plan)
+{
+    choice_ = std::make_shared<const PlanDivision>(std::move(plan));
+    resultPrint_.reset();
 }
 
 void Division::setBalanceSeed(std::string seedText)
@@ -221,7 +286,7 @@ void Division::setTeachers(std::vector<std::string> list, std::vector<std::strin
 
 DivisionOptions Division::options() const
 {
-    return {settings_.classCount, settings_.soundAlike, settings_.rankBands};
+    return {settings_.classCount, settings_.soundAlike, settings_.rankBands, activeSetup()};
 }
 
 std::string Division::inputFingerprint() const
@@ -229,11 +294,16 @@ std::string Division::inputFingerprint() const
     if (!hasRoster())
         return {};
     const DivisionOptions chosen = options();
+    if (choice_) { // the plan, not a set-up, decides the classes
+        DivisionOptions planned = chosen;
+        planned.setup = {};
+        return Sha256Hex(InputCanonicalText(state_, planned) + ChoiceInputText(*choice_));
+    }
     const std::string key
         = std::to_string(chosen.classCount) + (chosen.soundAlike ? "+" : "-") + std::to_string(chosen.bands);
     const std::shared_ptr<const PackedGrid>& table = after_ ? after_->asRead : source_.table;
-    if (inputPrint_.table != table || inputPrint_.options != key)
-        inputPrint_ = {table, key, inputFingerprint(chosen)};
+    if (inputPrint_.table != table || inputPrint_.options != key || !(inputPrint_.setup == chosen.setup))
+        inputPrint_ = {table, key, chosen.setup, inputFingerprint(chosen)};
     return inputPrint_.fingerprint;
 }
 
@@ -242,11 +312,19 @@ std::string Division::inputFingerprint(const DivisionOptions& chosen) const
     if (!hasRoster())
         return {};
     if (!after_)
-        return InputFingerprint(state_, chosen);
+        return InputFingerprint(state_, withSetup(chosen));
     // Changes after the division are no input: the roster as first read is.
     DivisionState asRead;
     ReadRosterFromGrid(after_->asRead->Unpack(), source_.decimalSeparator, asRead);
-    return InputFingerprint(asRead, chosen);
+    asRead.ExtraTexts = *after_->extrasAsRead;
+    return InputFingerprint(asRead, withSetup(chosen));
+}
+
+DivisionOptions Division::withSetup(DivisionOptions chosen) const
+{
+    if (chosen.setup.empty() && SetupPauseReason(state_, settings_.setup, chosen.classCount).empty())
+        chosen.setup = settings_.setup;
+    return chosen;
 }
 
 bool Division::showsPublicResult() const
@@ -257,7 +335,8 @@ bool Division::showsPublicResult() const
 std::string Division::resultFingerprint() const
 {
     if (!resultPrint_)
-        resultPrint_ = ResultFingerprint(state_, LeftInResultOf(after_.get()).get());
+        resultPrint_ = choice_ ? Sha256Hex(ResultCanonicalText(state_) + ChoiceResultText(*choice_))
+                               : ResultFingerprint(state_, LeftInResultOf(after_.get()).get());
     return *resultPrint_;
 }
 
@@ -345,6 +424,7 @@ Snapshot Division::capture() const
 {
     Snapshot snapshot = CaptureSnapshot(state_, source_, settings_, shown_, view_.tableShown);
     snapshot.after = after_;
+    snapshot.plan = choice_;
     snapshot.shownClass = view_.FShownClass;
     snapshot.selCol = view_.FSelCol;
     snapshot.selRow = view_.FSelRow;
@@ -355,6 +435,7 @@ void Division::restore(const Snapshot& snapshot)
 {
     RestoreSnapshot(snapshot, state_, source_);
     after_ = snapshot.after;
+    choice_ = snapshot.plan;
     view_ = {snapshot.selCol, snapshot.selRow, snapshot.shownClass, snapshot.tableShown};
     if (state_.FClasses.empty())
         view_.tableShown = true; // no class lists to list from: the grid shows the table

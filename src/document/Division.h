@@ -2,6 +2,7 @@
 
 #include "audit/Fingerprint.h"
 #include "audit/PublicDivision.h"
+#include "choice/PlanDivision.h"
 #include "engine/Balancing.h"
 #include "engine/DivisionState.h"
 #include "engine/Optimiser.h"
@@ -63,6 +64,7 @@ struct OptimiseInput {
     DivisionRules rules;
     int classCount = 0;
     RankBalance balance; // the settings' score bands
+    ClassGroups groups; // with a 班级设置: each group balanced on its own (OptimiseInGroups); empty: the whole grade
 };
 
 // 一键均衡's answer: the class of each record (by index), the class lists
@@ -130,6 +132,20 @@ public:
         const CellGrid& table, const std::string& decimalSeparator, RosterExtraTexts extras = {}, bool ownWork = false);
     // 分班数: the class count and the number of class lists.
     void setClassCount(int classCount);
+    // 班级设置: the set-up (empty: none) and, with one, its class count.
+    void setClassSetup(ClassSetup setup);
+    // The set-up as followed by 编班, 调整, 一键均衡 and the input fingerprint:
+    // the settings' set-up unless setupPause() names a reason; empty otherwise.
+    const ClassSetup& activeSetup() const;
+    // Why the settings' set-up is kept but not followed (SetupPauseReason); empty when followed or none.
+    std::string setupPause() const;
+    // The set-up whose names the classes bear: the settings' when it has as many classes, else none.
+    const ClassSetup& names() const;
+    // The name of class `classNo` (1-based): the set-up's, else `otherwise`.
+    std::string className(int classNo, std::string otherwise) const
+    {
+        return ClassNameOr(names(), classNo, std::move(otherwise));
+    }
     // 编班; false when there was nothing to divide. Throws RuleValueError (nothing changes).
     bool assign();
     // 调整 with the settings' pair, subject, coefficient and mode.
@@ -152,6 +168,14 @@ public:
     // are published. Throws ChangeReplayError (nothing changes).
     void applyChange(ChangeEntry entry);
 
+    // 选科分班: a division within a plan (`divided`, its home classes the class
+    // lists) takes the place of this one as one step; the plan, each record's
+    // combination and the teaching classes are kept with it until a step changes
+    // the classes or the roster. The fingerprints then cover them.
+    void applyChoiceDivision(DivisionState divided, PlanDivision plan);
+    const PlanDivision* choiceDivision() const { return choice_.get(); }
+    // The plan a division file keeps with its classes, taken back after it is opened.
+    void keepChoiceDivision(PlanDivision plan);
     // What a division made in public keeps beside the steps: the seed and
     // score bands of the last 一键均衡, the class teachers and the record
     // (操作记录). Not part of a snapshot: undo and redo leave it, since the
@@ -167,8 +191,10 @@ public:
     DivisionOptions options() const;
     // Of the roster as read with options() (cached: a step rarely changes it); empty without a roster.
     std::string inputFingerprint() const;
-    // The same with other options (公开分班's dialog reads it out as they change).
+    // The same with other options (公开分班's dialog reads it out as they change), the set-up added by withSetup.
     std::string inputFingerprint(const DivisionOptions& chosen) const;
+    // The options with the settings' set-up when it can be followed at their class count (公开分班 follows it).
+    DivisionOptions withSetup(DivisionOptions chosen) const;
     // The public result stands: the division is the last 公开分班's, unchanged.
     bool showsPublicResult() const;
     void setPublicResult(std::string resultFingerprint) { public_.publicResult = std::move(resultFingerprint); }
@@ -204,9 +230,11 @@ private:
     Settings settings_;
     std::shared_ptr<const ShownFigures> shown_;
     PublicDivision public_;
+    std::shared_ptr<const PlanDivision> choice_; // the plan of the last 选科分班, while its classes stand
     struct InputPrint {
         std::shared_ptr<const PackedGrid> table;
         std::string options;
+        ClassSetup setup;
         std::string fingerprint;
     };
     mutable InputPrint inputPrint_;

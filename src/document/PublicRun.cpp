@@ -60,7 +60,7 @@ OptimiseInput PrepareBalance(const DivisionState& state, const DivisionOptions& 
     if (!conflicts.empty())
         throw DivisionInputError(ConflictMessage(conflicts, rules, state, options.classCount));
     return {std::make_shared<const DivisionState>(CopyOf(state)), std::move(rules), options.classCount,
-        RankBalance {options.bands}};
+        RankBalance {options.bands}, options.setup.empty() ? ClassGroups {} : GroupsOf(options.setup)};
 }
 
 void CheckBalanced(const OptimiseInput& input, const OptimisedDivision& answer)
@@ -89,7 +89,9 @@ void ApplyOptimised(DivisionState& state, const OptimisedDivision& answer)
 OptimiseResult DivideAndBalance(DivisionState& state, const DivisionOptions& options, const OptimiseControl& control)
 {
     ResizeClassLists(state, options.classCount);
-    if (!AssignClassesWithRules(state, options.classCount))
+    const bool assigned = options.setup.empty() ? AssignClassesWithRules(state, options.classCount)
+                                                : AssignClassesWithRules(state, PlanSetup(state, options.setup));
+    if (!assigned)
         throw DivisionInputError("学生不足 3 人，不能编班。");
     const OptimiseInput input = PrepareBalance(state, options);
     const OptimisedDivision answer = Optimise(input, control);
@@ -102,6 +104,7 @@ DivisionState DivideInPublic(const RosterSource& source, const DivisionOptions& 
 {
     DivisionState state;
     ReadRosterFromGrid(source.table->Unpack(), source.decimalSeparator, state);
+    state.ExtraTexts = *source.extras; // a set-up's conditions may read them
     DivideAndBalance(state, options, control);
     return state;
 }
@@ -179,10 +182,16 @@ DivisionCheck ReadDivisionFileCheck(const std::filesystem::path& file, DivisionS
     check.seedText = kept.seedText.empty() ? std::string(DefaultSeedText) : NormalSeedText(kept.seedText);
     check.expected = ResultFingerprint(recorded, LeftInResultOf(snapshot.after.get()).get());
     check.recordedVersion = RecordedVersion(kept.record);
-    check.otherVersion = OtherInputVersionText(kept.record);
+    for (const std::string& said : {OtherInputVersionText(kept.record), OtherProgramVersionText(kept.record)})
+        if (!said.empty())
+            check.otherVersion += (check.otherVersion.empty() ? "" : "\n") + said;
     check.after = snapshot.after;
-    const PackedGrid& asRead = snapshot.after ? *snapshot.after->asRead : *snapshot.roster.table;
-    ReadRosterFromGrid(asRead.Unpack(), snapshot.roster.decimalSeparator, redone);
+    const bool changed = snapshot.after != nullptr;
+    ReadRosterFromGrid((changed ? *snapshot.after->asRead : *snapshot.roster.table).Unpack(),
+        snapshot.roster.decimalSeparator, redone);
+    redone.ExtraTexts = changed ? *snapshot.after->extrasAsRead : *snapshot.roster.extras;
+    if (SetupPauseReason(redone, snapshot.settings.setup, check.options.classCount).empty())
+        check.options.setup = snapshot.settings.setup;
     check.decimalSeparator = snapshot.roster.decimalSeparator;
     check.settings = snapshot.settings;
     check.inputFingerprint = InputFingerprint(redone, check.options);

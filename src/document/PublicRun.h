@@ -84,7 +84,8 @@ struct DivisionCheck {
     std::vector<std::string> differences; // FirstDifferences, when the recorded classes are known
     std::size_t differing = 0; // students whose classes differ, when the recorded classes are known
     std::string recordedVersion; // of the file's last search (RecordedVersion); empty when none
-    std::string otherVersion; // OtherInputVersionText of the file's record: said before the comparison
+    // OtherInputVersionText and OtherProgramVersionText of the file's record, a line each: said before the comparison
+    std::string otherVersion;
     // The file's changes after the division (late students, leavers,
     // requested moves), replayed in order after the division is redone;
     // null when none.

@@ -2,7 +2,9 @@
 
 #include "audit/PublicSeed.h"
 #include "audit/TeacherDraw.h"
+#include "choice/PlanDivisionJson.h"
 #include "document/AfterChanges.h"
+#include "engine/Division.h"
 #include "roster/CellGrid.h"
 #include "roster/Gb18030.h"
 #include "session/DivisionFile.h"
@@ -17,7 +19,7 @@ namespace fenban {
 
 namespace {
 
-constexpr std::array<StepInfo, 17> Steps {{
+constexpr std::array<StepInfo, 20> Steps {{
     {StepKind::Read, "读入数据", true, RecordKind::Read},
     {StepKind::OpenTable, "打开", true, RecordKind::Open},
     {StepKind::OpenDivision, "打开", true, RecordKind::Open},
@@ -32,9 +34,12 @@ constexpr std::array<StepInfo, 17> Steps {{
     {StepKind::Redo, "重做", false, RecordKind::Redo},
     {StepKind::Save, "保存", false, RecordKind::Save},
     {StepKind::TeacherDraw, "班主任抽签", false, RecordKind::TeacherDraw},
+    {StepKind::ClassSetup, "班级设置", true, RecordKind::ClassSetup},
     {StepKind::AddStudents, "新增学生", true, RecordKind::Arrival},
     {StepKind::RemoveStudent, "学生转出", true, RecordKind::Leave},
     {StepKind::RequestMove, "调班申请", true, RecordKind::Request},
+    {StepKind::ChoicePlan, "选科方案", false, RecordKind::ChoicePlan},
+    {StepKind::ChoiceDivision, "选科分班", true, RecordKind::ChoiceDivision},
 }};
 
 // True when the live state differs from the recorded one in more than the choices.
@@ -72,6 +77,18 @@ std::pair<int, int> ExchangedClasses(const std::vector<int>& before, const std::
 std::string FileNameText(const std::filesystem::path& file)
 {
     return PathText(file.filename());
+}
+
+// "12 个班：实验班 2 个，平行班 10 个", or 不用 for none.
+std::string SetupSummary(const ClassSetup& setup)
+{
+    if (setup.empty())
+        return "不用";
+    std::string text = std::to_string(setup.classCount()) + " 个班：";
+    const ClassGroups groups = GroupsOf(setup);
+    for (std::size_t g = 0; g < groups.classes.size(); ++g)
+        text += (g > 0 ? "，" : "") + groups.names[g] + " " + std::to_string(groups.classes[g].size()) + " 个";
+    return text;
 }
 
 } // namespace
@@ -149,11 +166,13 @@ void Workbench::perform(
 }
 
 void Workbench::performOpened(StepKind kind, const Snapshot& snapshot, PublicDivision kept,
-    const std::filesystem::path& document, bool saved, const OpenedFile& opened)
+    const std::filesystem::path& document, bool saved, const OpenedFile& opened, std::optional<PlanDivision> plan)
 {
     const Choices before = division_.choices();
     division_.restore(snapshot);
     division_.setPublicState(std::move(kept));
+    if (plan && PlanDivisionFault(division_.state(), *plan).empty()) // classes changed outside: no plan
+        division_.keepChoiceDivision(std::move(*plan));
     if (kind == StepKind::OpenDivision)
         note(kind, snapshot, snapshot, opened);
     keepRecord();
@@ -174,11 +193,12 @@ void Workbench::note(StepKind kind, const Snapshot& previous, const Snapshot& af
         division_.setPublicState({}); // new work: its own record, no seed, no teachers
         [[fallthrough]];
     case StepKind::OpenDivision: {
+        const int version = InputTextVersionOf(division_.options());
         if (kind == StepKind::Read) {
-            division_.note(entry, ReadRecordText(students, classCount, division_.inputFingerprint()));
+            division_.note(entry, ReadRecordText(students, classCount, division_.inputFingerprint(), version));
             return;
         }
-        std::string text = OpenRecordText(opened.name, students, classCount, division_.inputFingerprint());
+        std::string text = OpenRecordText(opened.name, students, classCount, division_.inputFingerprint(), version);
         if (!opened.importNote.empty())
             text += "；" + opened.importNote;
         division_.note(entry, text);
@@ -187,6 +207,14 @@ void Workbench::note(StepKind kind, const Snapshot& previous, const Snapshot& af
     case StepKind::ClassCount:
         division_.note(entry, ClassCountRecordText(classCount));
         return;
+    case StepKind::ClassSetup: {
+        std::string summary = SetupSummary(division_.settings().setup);
+        if (const std::string pause = division_.setupPause(); !pause.empty())
+            summary += "（" + pause.substr(0, pause.size() - std::string_view("。").size()) + "）";
+        division_.note(entry,
+            ClassSetupRecordText(summary, division_.inputFingerprint(), InputTextVersionOf(division_.options())));
+        return;
+    }
     case StepKind::Assign:
         division_.note(entry, AssignRecordText(classCount, division_.resultFingerprint()));
         return;
@@ -222,6 +250,8 @@ void Workbench::note(StepKind kind, const Snapshot& previous, const Snapshot& af
             division_.note(entry, ChangeRecordText(division_.after()->changes.back()));
         return;
     case StepKind::PublicDivision: // its entries are written with the division, changed or not
+    case StepKind::ChoicePlan:
+    case StepKind::ChoiceDivision:
     case StepKind::Recover: // the record comes with the recovered work
     case StepKind::Undo:
     case StepKind::Redo:
@@ -234,7 +264,7 @@ void Workbench::note(StepKind kind, const Snapshot& previous, const Snapshot& af
 void Workbench::keepRecord()
 {
     if (session_)
-        session_->setFileMembers(PublicDivisionJson(division_.publicState()));
+        session_->setFileMembers(WorkFileMembers(division_));
 }
 
 void Workbench::readTable(const CellGrid& table, const std::string& decimalSeparator, std::optional<Choices> before)
@@ -264,7 +294,9 @@ void Workbench::openDivision(const std::filesystem::path& file)
 {
     QJsonObject whole;
     const Snapshot opened = ReadDivisionFile(file, &whole); // a damaged file changes nothing
-    performOpened(StepKind::OpenDivision, opened, ReadPublicDivision(whole), file, true, {FileNameText(file), {}});
+    std::optional<PlanDivision> plan = ReadPlanDivisionJson(whole, opened.studentCount());
+    performOpened(StepKind::OpenDivision, opened, ReadPublicDivision(whole), file, true, {FileNameText(file), {}},
+        std::move(plan));
 }
 
 void Workbench::recover(const Snapshot& recovered, const QJsonObject& whole, const std::filesystem::path& document)
@@ -275,12 +307,23 @@ void Workbench::recover(const Snapshot& recovered, const QJsonObject& whole, con
     } catch (const Failure&) {
         kept = {}; // the work is what matters; its record was damaged
     }
-    performOpened(StepKind::Recover, recovered, std::move(kept), document, false, OpenedFile {});
+    std::optional<PlanDivision> plan;
+    try {
+        plan = ReadPlanDivisionJson(whole, recovered.studentCount());
+    } catch (const Failure&) {
+        plan.reset(); // the classes are kept without their plan
+    }
+    performOpened(StepKind::Recover, recovered, std::move(kept), document, false, OpenedFile {}, std::move(plan));
 }
 
 void Workbench::setClassCount(int classCount)
 {
     perform(StepKind::ClassCount, [&] { division_.setClassCount(classCount); });
+}
+
+void Workbench::setClassSetup(ClassSetup setup)
+{
+    perform(StepKind::ClassSetup, [&] { division_.setClassSetup(std::move(setup)); });
 }
 
 bool Workbench::assign()
@@ -319,7 +362,14 @@ PublicRequest Workbench::preparePublic(
     const DivisionOptions& options, std::string seedText, std::vector<std::string> teachers) const
 {
     CheckClassCount(division_.state(), options.classCount);
-    PublicRequest request {division_.source(), options, std::move(seedText), std::move(teachers)};
+    PublicRequest request {division_.source(), division_.withSetup(options), std::move(seedText), std::move(teachers)};
+    if (!request.options.setup.empty()) {
+        try {
+            PlanSetup(division_.state(), request.options.setup); // sizes that do not hold the grade stop it here
+        } catch (const ClassSetupError& problem) {
+            throw DivisionInputError(problem.what());
+        }
+    }
     if (!request.teachers.empty()) // a list that does not fit the classes stops it before the run
         DrawTeachers(request.teachers, request.options.classCount, SeedOfText(request.seedText));
     return request;
@@ -329,6 +379,8 @@ void Workbench::finishPublic(const PublicRequest& request, DivisionState divided
 {
     perform(StepKind::PublicDivision, [&] {
         const DivisionOptions& options = request.options;
+        if (!options.setup.empty() && !(options.setup == division_.settings().setup))
+            division_.setClassSetup(options.setup); // the command line's set-up becomes the division's
         division_.setSoundAlike(options.soundAlike);
         division_.setRankBands(options.bands);
         division_.applyDivided(std::move(divided)); // its class count too
@@ -353,6 +405,61 @@ void Workbench::finishPublic(const PublicRequest& request, DivisionState divided
 void Workbench::applyChange(StepKind kind, const ChangeEntry& entry)
 {
     perform(kind, [&] { division_.applyChange(entry); });
+}
+
+StudentChoices Workbench::readChoices(std::optional<ChoiceModel> model, const std::vector<int>& rowNumbers) const
+{
+    const DivisionState& state = division_.state();
+    std::vector<std::string> names;
+    names.reserve(state.Records.size());
+    for (const auto& record : state.Records)
+        names.push_back(Gb18030ToUtf8(record->Name));
+    return ReadChoices(state.ExtraTexts, names, rowNumbers, model);
+}
+
+void Workbench::acceptChoicePlan(const ChoicePlan& plan, const std::vector<std::string>& edits)
+{
+    for (const std::string& edit : edits)
+        division_.note(RecordKind::ChoicePlan, "改动方案：" + edit);
+    division_.note(RecordKind::ChoicePlan, PlanRecordText(plan) + (plan.note.empty() ? "" : "；" + plan.note));
+    keepRecord();
+    tell(StepKind::ChoicePlan, false);
+}
+
+ChoiceDivisionRequest Workbench::prepareChoiceDivision(
+    const StudentChoices& choices, const ChoicePlan& plan, std::string seedText) const
+{
+    CheckClassCount(division_.state(), plan.classCount());
+    if (const std::vector<std::string> problems = PlanProblems(plan); !problems.empty())
+        throw DivisionInputError("方案不能用：" + problems.front() + "。");
+    DivisionOptions options = division_.options();
+    options.classCount = plan.classCount();
+    options.setup = {}; // the plan decides the classes; a class set-up lends them its names
+    ChoicePlan named = plan;
+    named.names.clear();
+    const ClassSetup& setup = division_.settings().setup;
+    for (int c = 0; c < std::min(setup.classCount(), plan.classCount()); ++c)
+        named.names.push_back(setup.classes[static_cast<std::size_t>(c)].name);
+    return {std::make_shared<const DivisionState>(CopyOf(division_.state())), choices.of, std::move(named), options,
+        std::move(seedText)};
+}
+
+void Workbench::finishChoiceDivision(const ChoiceDivisionRequest& request, DivisionState divided, PlanDivision plan)
+{
+    perform(StepKind::ChoiceDivision, [&] {
+        division_.applyChoiceDivision(std::move(divided), std::move(plan));
+        division_.setBalanceSeed(request.seedText);
+        std::size_t left = 0;
+        for (const SubjectSet combination : request.combinations)
+            left += combination == 0 ? 1 : 0;
+        std::string text = std::to_string(request.plan.classCount()) + " 个班，"
+            + std::to_string(division_.choiceDivision()->teaching.size()) + " 个教学班；种子 " + request.seedText
+            + "；输入指纹 " + division_.inputFingerprint() + "；结果指纹 " + division_.resultFingerprint();
+        if (left > 0)
+            text += "；" + std::to_string(left) + " 人选科有误，未分班";
+        division_.note(StepInfoOf(StepKind::ChoiceDivision).record, text);
+    });
+    keepRecord();
 }
 
 void Workbench::undo()
@@ -386,7 +493,9 @@ void Workbench::save(const std::filesystem::path& file)
     // takes that record once the file is written.
     PublicDivision kept = division_.publicState();
     kept.record.add(RecordKind::Save, SaveRecordText(FileNameText(file), division_.resultFingerprint()));
-    const QJsonObject members = PublicDivisionJson(kept);
+    QJsonObject members = PublicDivisionJson(kept);
+    if (const PlanDivision* plan = division_.choiceDivision())
+        members.insert(QStringLiteral("choice"), PlanDivisionJson(*plan));
     session_->save(file, division_.capture(), members);
     division_.setPublicState(std::move(kept));
     session_->setFileMembers(members);
@@ -413,6 +522,14 @@ void Workbench::close()
 void Workbench::flushRecovery()
 {
     session_->flushRecovery();
+}
+
+QJsonObject WorkFileMembers(const Division& division)
+{
+    QJsonObject members = PublicDivisionJson(division.publicState());
+    if (const PlanDivision* plan = division.choiceDivision())
+        members.insert(QStringLiteral("choice"), PlanDivisionJson(*plan));
+    return members;
 }
 
 void DivideTableInPublic(Workbench& work, const ProposedImport& imported, const std::string& fileName,

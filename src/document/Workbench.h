@@ -38,9 +38,12 @@ enum class StepKind {
     Redo, // 重做
     Save, // 保存
     TeacherDraw, // 班主任抽签
+    ClassSetup, // 班级设置
     AddStudents, // 新增学生: late students placed
     RemoveStudent, // 学生转出
     RequestMove, // 调班申请
+    ChoicePlan, // 选科方案 accepted (an entry of the record only)
+    ChoiceDivision, // 选科分班: the division within the plan
 };
 
 struct StepInfo {
@@ -70,6 +73,17 @@ struct PublicRequest {
 
 // The division made from a PublicRequest (DivideInPublic), on any thread.
 DivisionState RunPublicDivision(const PublicRequest& request, const OptimiseControl& control);
+
+// 选科分班's input: a copy of the roster as it stands, each record's
+// combination, the plan and the options (sound-alike, bands), the seed.
+// Immutable: the division runs on a worker (RunChoiceDivision, src/choice).
+struct ChoiceDivisionRequest {
+    std::shared_ptr<const DivisionState> grade;
+    std::vector<SubjectSet> combinations;
+    ChoicePlan plan;
+    DivisionOptions options;
+    std::string seedText;
+};
 
 // The work being done: the Division document, its Session (undo history,
 // modified mark, division file, recovery file) and its public state and
@@ -117,6 +131,8 @@ public:
     void recover(const Snapshot& recovered, const QJsonObject& whole, const std::filesystem::path& document);
 
     void setClassCount(int classCount);
+    // 班级设置: the set-up (empty: none); the class count becomes its count.
+    void setClassSetup(ClassSetup setup);
     bool assign(); // 编班; throws RuleValueError (nothing changes)
     BalanceOutcome press(); // 调整
     bool move(int position, int target); // 调班 by hand
@@ -138,6 +154,16 @@ public:
     // (src/document/AfterChanges.h), as one step with its entry in the
     // record. Throws ChangeReplayError (nothing changes).
     void applyChange(StepKind kind, const ChangeEntry& entry);
+    // 选科分班: the roster's choices (ChoiceInputError without a choice column;
+    // rows named by `rowNumbers`, else as the table numbers them); a plan
+    // accepted, with the edits made to it, as entries of the record; the
+    // division's input (DivisionInputError for a plan whose rooms the students
+    // do not fill); and the division made from it applied as one step.
+    StudentChoices readChoices(std::optional<ChoiceModel> model, const std::vector<int>& rowNumbers = {}) const;
+    void acceptChoicePlan(const ChoicePlan& plan, const std::vector<std::string>& edits);
+    ChoiceDivisionRequest prepareChoiceDivision(
+        const StudentChoices& choices, const ChoicePlan& plan, std::string seedText) const;
+    void finishChoiceDivision(const ChoiceDivisionRequest& request, DivisionState divided, PlanDivision plan);
 
     void undo();
     void redo();
@@ -174,7 +200,8 @@ private:
         std::optional<Choices> before = std::nullopt);
     // A snapshot taking the place of the work (a file opened, a recovery).
     void performOpened(StepKind kind, const Snapshot& snapshot, PublicDivision kept,
-        const std::filesystem::path& document, bool saved, const OpenedFile& opened);
+        const std::filesystem::path& document, bool saved, const OpenedFile& opened,
+        std::optional<PlanDivision> plan = std::nullopt);
     void note(StepKind kind, const Snapshot& previous, const Snapshot& after, const OpenedFile& opened);
     void keepRecord(); // the record travels with the recovery file
     void travel(StepKind kind); // undo or redo, with its entry
@@ -186,6 +213,10 @@ private:
     bool newWork_ = false; // the step read a table: the work belongs to no file
     std::vector<std::function<void(const StepNotice&)>> stepListeners_;
 };
+
+// What a division file holds beside the snapshot: the public state and the
+// record, and the plan while the classes are a 选科分班's (`choice`).
+QJsonObject WorkFileMembers(const Division& division);
 
 // `fenban divide`: a table file's rows as 打开 reads them (ImportAsProposed,
 // `taken` for the record) opened, and divided in public (公开分班) with the

@@ -57,10 +57,6 @@ void SortByClassNo(TStudentList& students)
         students.begin(), students.end(), [](const PStudent a, const PStudent b) { return a->ClassNo < b->ClassNo; });
 }
 
-namespace {
-
-// Leaves in each class list only its hand-placed members, each once: first
-// those already there in list order, then the others in roster order.
 void KeepHandPlacedMembers(DivisionState& state, int classCount)
 {
     state.FClasses.resize(static_cast<std::size_t>(classCount));
@@ -88,6 +84,8 @@ void KeepHandPlacedMembers(DivisionState& state, int classCount)
         }
     }
 }
+
+namespace {
 
 // The places each class has left for the dealt students so that every class
 // ends within one of the others' size: the smallest level the pinned students

@@ -21,6 +21,10 @@ void DealSerpentine(TStudentList& list, int classCount, std::vector<int>* room);
 // Stable sort by ClassNo, ascending.
 void SortByClassNo(TStudentList& students);
 
+// Leaves in each of classCount class lists only its hand-placed members, each
+// once: first those already there in list order, then the others in roster order.
+void KeepHandPlacedMembers(DivisionState& state, int classCount);
+
 // The assignment: divides the roster into classCount classes and computes
 // the grade averages and class statistics. Each gender value's students are
 // dealt on their own by the first score. Hand-placed students keep their

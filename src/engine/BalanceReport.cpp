@@ -1,6 +1,7 @@
 #include "engine/BalanceReport.h"
 
 #include "engine/Division.h"
+#include "roster/Gb18030.h"
 
 #include <algorithm>
 #include <cmath>
@@ -87,6 +88,50 @@ std::vector<int> AnchorsOf(
             for (const int r : together)
                 hold(r);
     return stays;
+}
+
+// The rule that holds each anchored student where it stands: 固定 first,
+// then 同班, then a move by hand; -1 for a student that may move.
+enum class Anchor { Free = -1, Fixed, Together, Hand };
+
+std::vector<Anchor> AnchorKinds(const DivisionState& state, const DivisionRules& rules)
+{
+    const std::size_t n = state.Records.size();
+    std::vector<Anchor> kinds(n, Anchor::Free);
+    for (std::size_t r = 0; r < n; ++r)
+        if (state.Records[r]->IsHandPlacedForBalancing())
+            kinds[r] = Anchor::Hand;
+    for (const std::vector<int>& together : rules.together)
+        if (together.size() > 1)
+            for (const int r : together)
+                if (r >= 0 && At(r) < n)
+                    kinds[At(r)] = Anchor::Together;
+    for (const auto& entry : rules.fixed)
+        if (entry.first >= 0 && At(entry.first) < n)
+            kinds[At(entry.first)] = Anchor::Fixed;
+    return kinds;
+}
+
+// "固定：张三；同班：李四、王五（等 7 人）": the students by their rule, a few names each.
+std::string CauseText(const DivisionState& state, const std::vector<Anchor>& kinds, const std::vector<int>& records)
+{
+    constexpr std::size_t Named = 4;
+    const char* const titles[] = {"固定", "同班", "手工调班"};
+    std::string text;
+    for (const Anchor kind : {Anchor::Fixed, Anchor::Together, Anchor::Hand}) {
+        std::vector<int> some;
+        for (const int r : records)
+            if (kinds[At(r)] == kind)
+                some.push_back(r);
+        if (some.empty())
+            continue;
+        text += std::string(text.empty() ? "" : "；") + titles[static_cast<int>(kind)] + "：";
+        for (std::size_t k = 0; k < some.size() && k < Named; ++k)
+            text += (k > 0 ? "、" : "") + Gb18030ToUtf8(state.Records[At(some[k])]->Name);
+        if (some.size() > Named)
+            text += "等 " + std::to_string(some.size()) + " 人";
+    }
+    return text;
 }
 
 // What the anchors leave a rank group in each class: at least `floor` of
@@ -471,10 +516,40 @@ BalanceReport MakeBalanceReport(const DivisionState& state, int classCount, int 
                 *std::max_element(counts.begin(), counts.end()) - *std::min_element(counts.begin(), counts.end()));
         for (int c = 0; c < classCount; ++c)
             if (counts[At(c)] < low || counts[At(c)] > high)
-                report.breaches.push_back({group, c + 1, counts[At(c)], low, high});
+                report.breaches.push_back({group, c + 1, counts[At(c)], low, high, false, {}});
     }
     return report;
 }
+
+namespace {
+
+// The anchored students that make a forced breach: too many of its group in
+// its class are held there by their rules; too few, the places are held by
+// others (of its gender, for a band). Failing those, the group's anchored
+// students elsewhere (too few here) or the others anchored elsewhere (too many).
+std::string CauseOf(const BalanceReport::BandBreach& breach, const RankGroup& group, const DivisionState& state,
+    const std::vector<int>& classOf, const std::vector<int>& stays, const std::vector<Anchor>& kinds)
+{
+    std::vector<char> member(state.Records.size(), 0);
+    for (const int r : group.records)
+        member[At(r)] = 1;
+    const bool over = breach.count > breach.high;
+    std::vector<int> here, elsewhere;
+    for (std::size_t r = 0; r < state.Records.size() && r < classOf.size(); ++r) {
+        if (stays[r] == 0 || kinds[r] == Anchor::Free)
+            continue;
+        if (group.kind == RankGroup::Kind::Band && state.Records[r]->Gender.view() != group.gender)
+            continue;
+        const bool inClass = classOf[r] == breach.classNo;
+        if (inClass && member[r] == (over ? 1 : 0))
+            here.push_back(static_cast<int>(r));
+        else if (!inClass && member[r] == (over ? 0 : 1))
+            elsewhere.push_back(static_cast<int>(r));
+    }
+    return CauseText(state, kinds, here.empty() ? elsewhere : here);
+}
+
+} // namespace
 
 void MarkForcedBreaches(BalanceReport& report, const DivisionState& state, const DivisionRules& rules)
 {
@@ -483,6 +558,7 @@ void MarkForcedBreaches(BalanceReport& report, const DivisionState& state, const
     const int classCount = report.classCount;
     const std::vector<int> classOf = ClassesOfRecords(state);
     const std::vector<int> stays = AnchorsOf(state, classOf, classCount, rules);
+    const std::vector<Anchor> kinds = AnchorKinds(state, rules);
     const std::vector<RankGroup> groups = MakeRankGroups(state, classOf, classCount, RankBalance {report.bands});
     std::vector<Limits> limits;
     for (const RankGroup& group : groups)
@@ -551,6 +627,8 @@ void MarkForcedBreaches(BalanceReport& report, const DivisionState& state, const
             const int floor = limits[g].floor[At(b.classNo - 1)];
             const int ceiling = std::max(floor, limits[g].ceiling[At(b.classNo - 1)]);
             b.forced = wholly[g] || (b.count > b.high && b.count <= floor) || (b.count < b.low && b.count >= ceiling);
+            if (b.forced)
+                b.cause = CauseOf(b, groups[g], state, classOf, stays, kinds);
         }
 }
 

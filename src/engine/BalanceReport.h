@@ -34,6 +34,8 @@ struct BalanceReport {
         int count = 0, low = 0, high = 0;
         // School rules leave no division with this group closer to its bounds (MarkForcedBreaches).
         bool forced = false;
+        // What forces it, by rule and students: "固定：张三；同班：李四、王五" (MarkForcedBreaches).
+        std::string cause;
     };
     struct Range {
         int low = 0, high = 0;
@@ -56,6 +58,18 @@ struct BalanceReport {
     int worstBandDifference = 0;
     std::vector<BandBreach> breaches;
 
+    // With a 班级设置, its groups, each counted as a division of its own: the
+    // rows of `classes`, `breaches` and `worstBandDifference` are then the
+    // groups' (a class against its group's means and fair shares); `grade`
+    // and the ranges stay the whole grade's. Empty without one.
+    struct Block {
+        std::string name; // "实验班", "平行班" …
+        std::vector<int> classes; // class indices, ascending
+        Row group; // the group's students, as `grade` is the grade's
+        std::array<double, 11> columnGap {}; // highest minus lowest class average of the group per column
+    };
+    std::vector<Block> blocks;
+
     // The deviation's allowance around the grade's, as a share.
     static constexpr double DeviationShare = 0.05;
 };
@@ -71,6 +85,10 @@ BalanceReport MakeBalanceReport(const DivisionState& state, int classCount, int 
 // change it). A breach is forced when those students alone put its class out
 // of bounds, or when no division keeping them could leave its group (for a
 // band: all the bands of its gender together) less far out of bounds.
+// A forced breach's cause names the students held in place that make it, by
+// their rule: those of its group in its class when it holds too many, those
+// of other groups filling its places when it holds too few (failing those,
+// the ones of the same kind in the other classes).
 void MarkForcedBreaches(BalanceReport& report, const DivisionState& state, const DivisionRules& rules);
 
 // A breach's fair share as written: "2–3", or "1" where both bounds are one.

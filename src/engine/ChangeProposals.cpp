@@ -74,6 +74,7 @@ struct ChangeWeigher::Model {
     std::vector<bool> togetherHeld, apartHeld, spreadHeld, fixedHeld;
     std::vector<bool> columnUsed = std::vector<bool>(SubjectCount, false);
     int boySpread0 = 0, girlSpread0 = 0, sizeSpread0 = 0;
+    ChangeGroups setup; // every class in group 0 with target 0 when there is no set-up
 
     // The placement as it stands; changed by commit().
     struct Current {
@@ -88,14 +89,24 @@ struct ChangeWeigher::Model {
         int bandsOut = 0;
     } now;
 
-    Model(const DivisionState& s, int count, const DivisionRules& given, int b, std::vector<int> fresh)
+    Model(
+        const DivisionState& s, int count, const DivisionRules& given, int b, std::vector<int> fresh, ChangeGroups kept)
         : state(s)
         , classCount(count)
         , rules(given)
         , bands(b)
         , newcomers(std::move(fresh))
         , n(static_cast<int>(s.Records.size()))
+        , setup(std::move(kept))
     {
+        if (setup.empty()) {
+            setup.groupOfClass.assign(static_cast<std::size_t>(count), 0);
+            setup.names = {""};
+        }
+        setup.groupOfClass.resize(static_cast<std::size_t>(count), 0);
+        setup.groupOfRecord.resize(static_cast<std::size_t>(n), -1);
+        setup.targets.resize(static_cast<std::size_t>(count), 0);
+        setup.classNames.resize(static_cast<std::size_t>(count));
         std::unordered_map<const TStudent*, int> index;
         for (int i = 0; i < n; ++i)
             index.emplace(s.Records[static_cast<std::size_t>(i)].get(), i);
@@ -190,7 +201,41 @@ struct ChangeWeigher::Model {
         recount();
         boySpread0 = Spread(now.boys);
         girlSpread0 = Spread(now.girls);
-        sizeSpread0 = Spread(now.sizes);
+        sizeSpread0 = sizeSpreadOf(now.sizes);
+    }
+
+    // The largest spread of the surpluses over the set sizes within a group.
+    int sizeSpreadOf(const std::vector<int>& sizes) const
+    {
+        std::map<int, std::pair<int, int>> range;
+        for (std::size_t c = 0; c < sizes.size(); ++c) {
+            const int surplus = sizes[c] - setup.targets[c];
+            const auto [at, fresh] = range.try_emplace(setup.groupOfClass[c], surplus, surplus);
+            if (!fresh) {
+                at->second.first = std::min(at->second.first, surplus);
+                at->second.second = std::max(at->second.second, surplus);
+            }
+        }
+        int spread = 0;
+        for (const auto& [group, bounds] : range)
+            spread = std::max(spread, bounds.second - bounds.first);
+        return spread;
+    }
+
+    // Whether class `classNo` is of the group of `record`.
+    bool fits(int record, int classNo) const
+    {
+        const int group = setup.groupOfRecord[static_cast<std::size_t>(record)];
+        return group < 0 || setup.groupOfClass[static_cast<std::size_t>(classNo - 1)] == group;
+    }
+
+    int groupOfClass(int classNo) const { return setup.groupOfClass[static_cast<std::size_t>(classNo - 1)]; }
+
+    // "高一(3)班" as the set-up names it, else "3 班".
+    std::string classText(int classNo) const
+    {
+        const std::string& name = setup.classNames[static_cast<std::size_t>(classNo - 1)];
+        return name.empty() ? std::to_string(classNo) + " 班" : name;
     }
 
     void recount()
@@ -387,7 +432,7 @@ struct ChangeWeigher::Model {
         std::vector<int> sizes = now.sizes;
         for (const auto& [c, list] : listsAfter(moves))
             sizes[static_cast<std::size_t>(c - 1)] = static_cast<int>(list.size());
-        return Spread(sizes);
+        return sizeSpreadOf(sizes);
     }
 
     // Takes the moves: the classes they touch and the counts they change, the rest left as counted.
@@ -469,7 +514,7 @@ struct ChangeWeigher::Model {
         std::vector<int> sizes;
         for (const std::vector<int>& list : now.lists)
             sizes.push_back(static_cast<int>(list.size()));
-        figures.sizeSpread = Spread(sizes);
+        figures.sizeSpread = sizeSpreadOf(sizes);
         for (const RankGroup& group : MakeRankGroups(state, now.classOf, classCount, RankBalance {bands})) {
             const Bounds share = FairShare(static_cast<int>(group.records.size()), classCount);
             std::vector<int> counts(static_cast<std::size_t>(classCount), 0);
@@ -507,7 +552,7 @@ struct ChangeWeigher::Model {
         ChangeFigures figures;
         figures.totalHundredths = now.total;
         figures.bandsOut = now.bandsOut;
-        figures.sizeSpread = Spread(now.sizes);
+        figures.sizeSpread = sizeSpreadOf(now.sizes);
         setLargestGap(figures, now.classAverage);
         return figures;
     }
@@ -576,8 +621,8 @@ struct ChangeWeigher::Model {
 };
 
 ChangeWeigher::ChangeWeigher(const DivisionState& state, int classCount, const DivisionRules& rules, int bands,
-    const std::vector<int>& newcomers)
-    : model_(std::make_unique<Model>(state, classCount, rules, bands, newcomers))
+    const std::vector<int>& newcomers, ChangeGroups groups)
+    : model_(std::make_unique<Model>(state, classCount, rules, bands, newcomers, std::move(groups)))
 {
 }
 
@@ -612,7 +657,7 @@ ArrivalPlan ChangeWeigher::placeArrivals(bool allowExchange) const
         std::optional<std::pair<Key, int>> best;
         for (int c = 1; c <= m.classCount; ++c) {
             const std::vector<Placement> move {{r, c}};
-            if (!sizesKept(move) || !m.keepsRules(move))
+            if (!m.fits(r, c) || !sizesKept(move) || !m.keepsRules(move))
                 continue;
             const Key key = m.keyAfter(move);
             if (!best || key < best->first)
@@ -621,7 +666,12 @@ ArrivalPlan ChangeWeigher::placeArrivals(bool allowExchange) const
         if (!best) {
             m.now = start;
             const std::string name = Gb18030ToUtf8(m.state.Records[static_cast<std::size_t>(r)]->Name);
-            throw ChangeRefused("没有一个班能接收“" + name + "”而不违反人数或学校规则（同班、不同班、固定、均衡）。");
+            const int group = m.setup.groupOfRecord[static_cast<std::size_t>(r)];
+            const std::string classes = group < 0 || m.setup.names[static_cast<std::size_t>(group)].empty()
+                ? std::string("班")
+                : "“" + m.setup.names[static_cast<std::size_t>(group)] + "”的班";
+            throw ChangeRefused(
+                "没有一个" + classes + "能接收“" + name + "”而不违反人数或学校规则（同班、不同班、固定、均衡）。");
         }
         m.commit({{r, best->second}});
         placed.push_back({r, best->second});
@@ -631,7 +681,8 @@ ArrivalPlan ChangeWeigher::placeArrivals(bool allowExchange) const
         bool improved = false;
         for (std::size_t i = 0; i < placed.size(); ++i)
             for (std::size_t j = i + 1; j < placed.size(); ++j) {
-                if (placed[i].classNo == placed[j].classNo)
+                if (placed[i].classNo == placed[j].classNo || !m.fits(placed[i].record, placed[j].classNo)
+                    || !m.fits(placed[j].record, placed[i].classNo))
                     continue;
                 const std::vector<Placement> exchange {
                     {placed[i].record, placed[j].classNo}, {placed[j].record, placed[i].classNo}};
@@ -672,7 +723,7 @@ ArrivalPlan ChangeWeigher::placeArrivals(bool allowExchange) const
         std::vector<std::pair<std::tuple<bool, Key, int>, int>> ranked;
         for (int c = 1; c <= m.classCount; ++c) {
             const std::vector<Placement> move {{placed[i].record, c}};
-            if (!sizesKept(move) || !m.keepsRules(move))
+            if (!m.fits(placed[i].record, c) || !sizesKept(move) || !m.keepsRules(move))
                 continue;
             ranked.push_back({{c != placed[i].classNo, m.keyAfter(move), c}, c});
         }
@@ -730,6 +781,8 @@ std::optional<std::pair<int, int>> ChangeWeigher::bestExchange(const std::set<in
             if (std::get<0>(keyA) != std::get<0>(keyB) || std::get<1>(keyA) != std::get<1>(keyB))
                 break;
             const std::size_t ca = std::get<2>(keyA), cb = std::get<2>(keyB);
+            if (m.setup.groupOfClass[ca] != m.setup.groupOfClass[cb])
+                continue; // exchanges stay within a group
             for (const int a : listA)
                 for (const int b : listB) {
                     TSubjectValues sa = sums[ca], sb = sums[cb];
@@ -778,11 +831,18 @@ MovePlan ChangeWeigher::requestMove(int record, int target) const
         return plan;
     }
     if (from == target) {
-        plan.refusal = "“" + name + "”已在 " + std::to_string(target) + " 班。";
+        plan.refusal = "“" + name + "”已在" + m.classText(target) + "。";
+        return plan;
+    }
+    if (!m.fits(record, target)) {
+        const auto group = static_cast<std::size_t>(m.setup.groupOfRecord[r]);
+        const auto other = static_cast<std::size_t>(m.groupOfClass(target));
+        plan.refusal = "“" + name + "”属" + m.setup.names[group] + "，" + m.classText(target) + "属"
+            + m.setup.names[other] + "：不同类的班级之间不能调班。";
         return plan;
     }
     if (m.fixedOf[r] != 0) {
-        plan.refusal = "“" + name + "”按固定列固定在 " + std::to_string(m.fixedOf[r]) + " 班，不能调走。";
+        plan.refusal = "“" + name + "”按固定列固定在" + m.classText(m.fixedOf[r]) + "，不能调走。";
         return plan;
     }
     for (const int g : m.togetherOf[r]) {
@@ -804,7 +864,7 @@ MovePlan ChangeWeigher::requestMove(int record, int target) const
             continue;
         for (const int other : m.rules.apart[static_cast<std::size_t>(g)])
             if (other != record && m.now.classOf[static_cast<std::size_t>(other)] == target) {
-                plan.refusal = "“" + name + "”与 " + std::to_string(target) + " 班的“"
+                plan.refusal = "“" + name + "”与" + m.classText(target) + "的“"
                     + Gb18030ToUtf8(m.state.Records[static_cast<std::size_t>(other)]->Name)
                     + "”按不同班列（或同音姓名分班）须在不同班。";
                 return plan;
@@ -817,7 +877,8 @@ MovePlan ChangeWeigher::requestMove(int record, int target) const
     const bool sameGenderKnown = m.male[r] || m.female[r];
     for (const int p : m.now.lists[static_cast<std::size_t>(target - 1)]) {
         const auto pi = static_cast<std::size_t>(p);
-        if (!m.movable(p) || !sameGenderKnown || m.male[pi] != m.male[r] || m.female[pi] != m.female[r])
+        if (!m.movable(p) || !sameGenderKnown || m.male[pi] != m.male[r] || m.female[pi] != m.female[r]
+            || !m.fits(p, from))
             continue;
         const std::vector<Placement> exchange {{record, target}, {p, from}};
         if (!m.keepsRules(exchange))
@@ -833,11 +894,11 @@ MovePlan ChangeWeigher::requestMove(int record, int target) const
         plan.alone = m.propose(alone, before);
     if (plan.partners.empty() && !plan.aloneAllowed) {
         if (!m.keepsRules(alone))
-            plan.refusal = "“" + name + "”调入 " + std::to_string(target)
-                + " 班会违反均衡列的规则，且该班没有能换回的同性别学生。";
+            plan.refusal
+                = "“" + name + "”调入" + m.classText(target) + "会违反均衡列的规则，且该班没有能换回的同性别学生。";
         else
-            plan.refusal = std::to_string(target)
-                + " 班没有能换回的同性别学生（固定、同班或规则不允许），单独调入会使班级人数相差 2 人以上。";
+            plan.refusal = m.classText(target)
+                + "没有能换回的同性别学生（固定、同班或规则不允许），单独调入会使班级人数相差 2 人以上。";
     }
     return plan;
 }
@@ -845,18 +906,29 @@ MovePlan ChangeWeigher::requestMove(int record, int target) const
 std::vector<Proposal> ChangeWeigher::evenSizes() const
 {
     const Model& m = *model_;
-    if (Spread(m.now.sizes) < 2)
+    if (m.sizeSpreadOf(m.now.sizes) < 2)
         return {};
-    const auto [lowest, highest] = std::minmax_element(m.now.sizes.begin(), m.now.sizes.end());
+    const auto surplus = [&](int classNo) {
+        const auto c = static_cast<std::size_t>(classNo - 1);
+        return m.now.sizes[c] - m.setup.targets[c];
+    };
+    // Per group, its fullest and emptiest surplus; groups within one are left alone.
+    std::map<int, std::pair<int, int>> range;
+    for (int c = 1; c <= m.classCount; ++c) {
+        const auto [at, fresh] = range.try_emplace(m.groupOfClass(c), surplus(c), surplus(c));
+        at->second.first = std::min(at->second.first, surplus(c));
+        at->second.second = std::max(at->second.second, surplus(c));
+    }
     std::optional<std::pair<std::tuple<Key, int, int>, Placement>> best;
     for (int from = 1; from <= m.classCount; ++from) {
-        if (m.now.sizes[static_cast<std::size_t>(from - 1)] != *highest)
+        const auto [lowest, highest] = range.at(m.groupOfClass(from));
+        if (highest - lowest < 2 || surplus(from) != highest)
             continue;
         for (const int r : m.now.lists[static_cast<std::size_t>(from - 1)]) {
             if (!m.movable(r))
                 continue;
             for (int to = 1; to <= m.classCount; ++to) {
-                if (m.now.sizes[static_cast<std::size_t>(to - 1)] != *lowest)
+                if (m.groupOfClass(to) != m.groupOfClass(from) || surplus(to) != lowest || !m.fits(r, to))
                     continue;
                 const std::vector<Placement> move {{r, to}};
                 if (!m.keepsRules(move))

@@ -37,7 +37,7 @@ struct ChangeFigures {
     double largestGap = 0; // the largest difference of two classes' averages in a score column in use
     int largestGapColumn = -1; // 0 = 总分
     int bandsOut = 0; // (rank group, class) counts outside ⌊k/N⌋..⌈k/N⌉
-    int sizeSpread = 0; // largest class minus smallest
+    int sizeSpread = 0; // largest class minus smallest (of a group, over the set sizes)
 };
 
 // What a class holds after a change, for the student the change places there.
@@ -74,6 +74,22 @@ struct MovePlan {
     std::string refusal; // Chinese; empty when some way exists
 };
 
+// The groups of a class set-up that changes keep (none: every class one
+// group of size targets 0). A student goes only to a class of his group
+// (a requested move across groups is refused), exchanges stay within a
+// group, and sizes are counted against the set ones: a class's surplus is its
+// size minus its target, and "sizes within one" means surpluses within one
+// among the classes of a group.
+struct ChangeGroups {
+    std::vector<int> groupOfClass; // class index -> group
+    std::vector<int> groupOfRecord; // record index -> his group; -1: any
+    std::vector<std::string> names; // group -> "实验班", "平行班" …
+    std::vector<int> targets; // class index -> its set size
+    std::vector<std::string> classNames; // class index -> its name; empty: "3 班"
+
+    bool empty() const { return groupOfClass.empty(); }
+};
+
 // The division to weigh changes on: every record of `state` placed in one of
 // its classCount class lists, but `newcomers` (indices into Records, in no
 // list yet). `bands`: score bands per gender (0: none; rank groups are then
@@ -81,7 +97,7 @@ struct MovePlan {
 class ChangeWeigher {
 public:
     ChangeWeigher(const DivisionState& state, int classCount, const DivisionRules& rules, int bands,
-        const std::vector<int>& newcomers = {});
+        const std::vector<int>& newcomers = {}, ChangeGroups groups = {});
     ~ChangeWeigher();
     ChangeWeigher(const ChangeWeigher&) = delete;
     ChangeWeigher& operator=(const ChangeWeigher&) = delete;
@@ -90,9 +106,10 @@ public:
     ArrivalPlan placeArrivals(bool allowExchange) const;
     // The student `record` into class `target`.
     MovePlan requestMove(int record, int target) const;
-    // After a leaver: when two classes differ by two or more, the one move
-    // from a largest class into a smallest that evens them with the least
-    // deviation; none when sizes are within one or no move keeps the rules.
+    // After a leaver: when two classes of a group differ by two or more (in
+    // surplus over their set sizes), the one move from a fullest class of the
+    // group into an emptiest that evens them with the least deviation; none
+    // when sizes are within one or no move keeps the rules.
     std::vector<Proposal> evenSizes() const;
 
     // The figures of the division as it stands, and after `moves`.

@@ -406,6 +406,7 @@ void Chain::Rebuild()
         }
     }
     total = p.fixedTotal;
+    weighted = p.fixedTotal;
     spreadTotal = 0;
     if (p.spreadColumn >= 0) {
         spreadSum.assign(static_cast<std::size_t>(p.classCount), 0.0);
@@ -429,6 +430,7 @@ void Chain::Rebuild()
                                                             : p.MeanOfSum(c, sumValues[cell]);
             dev[cell] = p.Dev(k, mean[cell]);
             total += dev[cell];
+            weighted += Weigh(dev[cell]);
         }
 }
 
@@ -445,12 +447,12 @@ long long Chain::ClassDelta(int c, int in, int out) const
         if (p.allUnits || p.per[static_cast<std::size_t>(k)]) {
             const long long d = static_cast<long long>(xin[k]) - xout[k];
             if (d != 0)
-                delta += p.Weigh(p.DevOfUnits(c, k, sumUnits[cell] + d)) - p.Weigh(dev[cell]);
+                delta += Weigh(p.DevOfUnits(c, k, sumUnits[cell] + d)) - Weigh(dev[cell]);
         } else {
             const long double d
                 = p.values[static_cast<std::size_t>(in * a + k)] - p.values[static_cast<std::size_t>(out * a + k)];
             if (d != 0)
-                delta += p.Weigh(p.Dev(k, p.MeanOfSum(c, sumValues[cell] + d))) - p.Weigh(dev[cell]);
+                delta += Weigh(p.Dev(k, p.MeanOfSum(c, sumValues[cell] + d))) - Weigh(dev[cell]);
         }
     }
     if (p.spreadColumn >= 0) {
@@ -474,13 +476,13 @@ long long Chain::ClassDeltaSet(int c, const int* in, const int* out, int k) cons
             for (int n = 0; n < k; ++n)
                 d += static_cast<long long>(p.units[at(in[n], column)]) - p.units[at(out[n], column)];
             if (d != 0)
-                delta += p.Weigh(p.DevOfUnits(c, column, sumUnits[cell] + d)) - p.Weigh(dev[cell]);
+                delta += Weigh(p.DevOfUnits(c, column, sumUnits[cell] + d)) - Weigh(dev[cell]);
         } else {
             long double d = 0;
             for (int n = 0; n < k; ++n)
                 d += p.values[at(in[n], column)] - p.values[at(out[n], column)];
             if (d != 0)
-                delta += p.Weigh(p.Dev(column, p.MeanOfSum(c, sumValues[cell] + d))) - p.Weigh(dev[cell]);
+                delta += Weigh(p.Dev(column, p.MeanOfSum(c, sumValues[cell] + d))) - Weigh(dev[cell]);
         }
     }
     if (p.spreadColumn >= 0) {
@@ -532,6 +534,7 @@ void Chain::Shift(int c, int in, int out)
         }
         const long long d = p.Dev(k, mean[cell]);
         total += d - dev[cell];
+        weighted += Weigh(d) - Weigh(dev[cell]);
         dev[cell] = d;
     }
 }
@@ -581,7 +584,7 @@ void Chain::ApplySwap(int i, int j)
 BalanceFigures Chain::Figures() const
 {
     const Problem& p = problem;
-    BalanceFigures f {Objective(), p.fixedLargestGap, p.fixedGapSum};
+    BalanceFigures f {Chosen(), p.fixedLargestGap, p.fixedGapSum};
     for (int k = 0; k < p.active; ++k) {
         long long low = 0, high = 0;
         for (int c = 0; c < p.classCount; ++c) {
@@ -592,7 +595,34 @@ BalanceFigures Chain::Figures() const
         f.largestGap = std::max(f.largestGap, Clamp(high - low));
         f.gapSum += Clamp(high - low);
     }
+    if (polish.gapWeight)
+        f.total += polish.gapWeight * GapExcess();
     return f;
+}
+
+long long Chain::GapExcess() const
+{
+    const Problem& p = problem;
+    long long excess = 0;
+    for (int k = 0; k < p.active; ++k) {
+        long long low = mean[static_cast<std::size_t>(k)], high = low;
+        for (int c = 1; c < p.classCount; ++c) {
+            const long long m = mean[static_cast<std::size_t>(c * p.active + k)];
+            low = std::min(low, m);
+            high = std::max(high, m);
+        }
+        excess += std::max(0LL, high - low - polish.gapFrom);
+    }
+    return excess;
+}
+
+void Chain::StartPolish(const Polish& settings)
+{
+    polish = settings;
+    polish.on = true;
+    weighted = problem.fixedTotal;
+    for (const long long d : dev)
+        weighted += Weigh(d);
 }
 
 } // namespace fenban::optimise

@@ -128,12 +128,33 @@ public:
     std::vector<long double> sumValues;
     std::vector<long long> mean, dev; // class * active + k
     long long total = 0; // all deviations in hundredths, the fixed columns included
+    long long weighted = 0; // the same weighed (Weigh)
     // With the spread of 总分 kept: per class the sum and the sum of squares of 总分, and their cost.
     std::vector<double> spreadSum, spreadSquares;
     std::vector<long long> spreadCost;
     long long spreadTotal = 0;
     // What the search lowers: the total and the spread's cost.
     long long Objective() const { return total + spreadTotal; }
+    // What chooses the best division found (the gap's part left out).
+    long long Chosen() const { return (polish.on ? weighted : total) + spreadTotal; }
+
+    // The polish at the end of a search: the part of a deviation beyond
+    // steepFrom counts steepWeight times more, and the best division is chosen
+    // by the weighted total plus gapWeight per hundredth of the largest gap
+    // beyond gapFrom.
+    struct Polish {
+        bool on = false;
+        long long steepFrom = 0, steepWeight = 0, gapFrom = 0, gapWeight = 0;
+    };
+    Polish polish;
+    void StartPolish(const Polish& settings);
+    // The gaps between the highest and lowest class average beyond
+    // polish.gapFrom, added over the changing columns.
+    long long GapExcess() const;
+    long long Weigh(long long d) const
+    {
+        return problem.Weigh(d) + polish.steepWeight * std::max(0LL, d - polish.steepFrom);
+    }
 
     // Change of the weighted total (Weigh) when items i and j (same group, other classes) trade places.
     long long SwapDelta(int i, int j) const;

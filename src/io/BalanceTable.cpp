@@ -56,12 +56,18 @@ namespace {
 
 const std::string ForcedCause = "手工调班、固定或同班学生所致";
 
+// The rule and students that force a breach, or the causes in general where it names none.
+std::string CauseOf(const BalanceReport::BandBreach& breach)
+{
+    return breach.cause.empty() ? ForcedCause : breach.cause + " 所致";
+}
+
 } // namespace
 
 std::string BreachText(const BalanceReport::BandBreach& breach)
 {
     return std::to_string(breach.classNo) + "班 " + RankGroupName(breach.group) + "：" + std::to_string(breach.count)
-        + " 人，应为 " + BoundsText(breach) + " 人" + (breach.forced ? "（" + ForcedCause + "）" : "");
+        + " 人，应为 " + BoundsText(breach) + " 人" + (breach.forced ? "（" + CauseOf(breach) + "）" : "");
 }
 
 std::string RankGroupName(const RankGroup& group)
@@ -79,32 +85,58 @@ std::string RankGroupName(const RankGroup& group)
     return {};
 }
 
-OutputTable BalanceTable(const BalanceReport& report, const std::vector<std::string>& subjectNames)
+std::vector<int> BalanceTableClassOrder(const BalanceReport& report)
+{
+    std::vector<int> order;
+    if (report.blocks.empty())
+        for (std::size_t c = 0; c < report.classes.size(); ++c)
+            order.push_back(static_cast<int>(c));
+    for (const BalanceReport::Block& block : report.blocks)
+        order.insert(order.end(), block.classes.begin(), block.classes.end());
+    return order;
+}
+
+OutputTable BalanceTable(
+    const BalanceReport& report, const std::vector<std::string>& subjectNames, const ClassSetup& classNames)
 {
     OutputTable table;
     table.name = "均衡";
     table.title = "各班均衡情况";
     table.header = {"班级", "人数", "男", "女", "总分平均", "标准差", "前N名", "前2N名", "前5%", "前10%", "后10%",
         "最大差", "最大差科目", "超出"};
-    for (std::size_t c = 0; c < report.classes.size(); ++c)
-        table.rows.push_back(Row(std::to_string(c + 1) + "班", report.classes[c], subjectNames, true));
+    const auto className
+        = [&classNames](int c) { return ClassNameOr(classNames, c + 1, std::to_string(c + 1) + "班"); };
+    for (const int c : BalanceTableClassOrder(report)) {
+        table.rows.push_back(Row(className(c), report.classes[static_cast<std::size_t>(c)], subjectNames, true));
+        for (const BalanceReport::Block& block : report.blocks)
+            if (block.classes.back() == c)
+                table.rows.push_back(Row(block.name + "全体", block.group, subjectNames, false));
+    }
     table.rows.push_back(Row("年级", report.grade, subjectNames, false));
     table.rows.emplace_back();
-    std::vector<OutputCell> names {std::string("科目")}, gaps {std::string("各科最大差")};
+    std::vector<OutputCell> names {std::string("科目")};
+    const auto gapsRow = [&](const std::string& label, const std::array<double, 11>& columnGap) {
+        std::vector<OutputCell> gaps {label};
+        for (std::size_t k = 0; k < report.columnUsed.size(); ++k)
+            if (report.columnUsed[k])
+                gaps.emplace_back(Rounded(columnGap[k], 0.01));
+        return gaps;
+    };
     for (int k = 0; k < static_cast<int>(report.columnUsed.size()); ++k)
-        if (report.columnUsed[static_cast<std::size_t>(k)]) {
+        if (report.columnUsed[static_cast<std::size_t>(k)])
             names.emplace_back(SubjectName(subjectNames, k));
-            gaps.emplace_back(Rounded(report.columnGap[static_cast<std::size_t>(k)], 0.01));
-        }
     table.rows.push_back(std::move(names));
-    table.rows.push_back(std::move(gaps));
+    if (report.blocks.empty())
+        table.rows.push_back(gapsRow("各科最大差", report.columnGap));
+    for (const BalanceReport::Block& block : report.blocks)
+        table.rows.push_back(gapsRow(block.name + "各科最大差", block.columnGap));
     if (report.bands > 0) {
         table.rows.push_back({std::string("分数段"), double(report.bands), std::string("分数段最大差"),
             double(report.worstBandDifference)});
         for (const BalanceReport::BandBreach& breach : report.breaches)
-            table.rows.push_back({std::string("超出范围"), RankGroupName(breach.group),
-                std::to_string(breach.classNo) + "班", double(breach.count), "应为" + BoundsText(breach) + "人",
-                breach.forced ? ForcedCause : std::string()});
+            table.rows.push_back({std::string("超出范围"), RankGroupName(breach.group), className(breach.classNo - 1),
+                double(breach.count), "应为" + BoundsText(breach) + "人",
+                breach.forced ? CauseOf(breach) : std::string()});
     }
     return table;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/BalanceReport.h"
+#include "engine/ClassSetup.h"
 #include "io/OutputTables.h"
 
 #include <string>
@@ -16,7 +17,15 @@ namespace fenban {
 // between the highest and the lowest class average in each (各科最大差), then
 // 分数段最大差 and one row per band count out of bounds. subjectNames: UTF-8,
 // the total first, as the listings head them.
-OutputTable BalanceTable(const BalanceReport& report, const std::vector<std::string>& subjectNames);
+// With a set-up's names, each class's row bears its name. With the report's
+// blocks (a set-up followed), the classes stand group by group, each group
+// closed by its own row ("实验班全体": its students' figures) and its own
+// 各科最大差 row ("实验班各科最大差"), the grade's after them all.
+OutputTable BalanceTable(
+    const BalanceReport& report, const std::vector<std::string>& subjectNames, const ClassSetup& names = {});
+
+// The class indices in the order of the table's class rows.
+std::vector<int> BalanceTableClassOrder(const BalanceReport& report);
 
 // A score column's name in the report: its subject name, else (none, or spaces) 总分 or 第k科.
 std::string SubjectName(const std::vector<std::string>& subjectNames, int column);

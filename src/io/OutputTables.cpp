@@ -168,7 +168,8 @@ void KeepOneNumberColumn(OutputTable& sheet)
 
 } // namespace
 
-DivisionTables MakeDivisionTables(const DivisionState& state, const std::vector<std::string>& subjectNames)
+DivisionTables MakeDivisionTables(
+    const DivisionState& state, const std::vector<std::string>& subjectNames, const ClassSetup& names)
 {
     DivisionTables tables;
     const std::size_t subjects = UsedSubjects(state, subjectNames);
@@ -179,7 +180,10 @@ DivisionTables MakeDivisionTables(const DivisionState& state, const std::vector<
     for (std::size_t i = 0; i < state.FClasses.size(); ++i) {
         const TStudentList& members = state.FClasses[i];
         const std::string number = std::to_string(i + 1);
-        OutputTable table {number + "班", "班级 " + number + "　" + CountsText(CountGenders(members)), header, {}};
+        const std::string name = ClassNameOr(names, static_cast<int>(i) + 1, {});
+        OutputTable table {name.empty() ? number + "班" : name,
+            (name.empty() ? std::string() : name + "　") + "班级 " + number + "　" + CountsText(CountGenders(members)),
+            header, {}};
         for (const TStudent* student : members) {
             AddStudent(table, *student, subjects, extras);
             AddStudent(tables.grade, *student, subjects, extras);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ClassSetup.h"
 #include "engine/DivisionState.h"
 
 #include <functional>
@@ -56,7 +57,9 @@ struct DivisionTables {
 // (the double nearest their two decimals, as shown),
 // then the grade's row (年级平均分) and per subject the gap between the
 // highest and the lowest average of the classes that have students.
-DivisionTables MakeDivisionTables(const DivisionState& state, const std::vector<std::string>& subjectNames);
+// With a set-up's names, a class's sheet bears its name and its title the name before the number.
+DivisionTables MakeDivisionTables(
+    const DivisionState& state, const std::vector<std::string>& subjectNames, const ClassSetup& names = {});
 
 // The workbook's sheets: 全部, 1班 … N班, 平均分. A sheet has one 序号 column:
 // a school's own 序号 goes where it numbers the rows as the sheet does, and

@@ -261,8 +261,8 @@ void AddTeachersToTitles(DivisionTables& tables, const std::vector<std::string>&
     }
 }
 
-std::vector<OutputTable> NoticeTables(
-    const DivisionState& state, const std::vector<std::string>& teachers, const NoticeOptions& options)
+std::vector<OutputTable> NoticeTables(const DivisionState& state, const std::vector<std::string>& teachers,
+    const NoticeOptions& options, const ClassSetup& classNames)
 {
     std::vector<std::size_t> posted;
     for (const std::size_t c : options.extraColumns)
@@ -277,8 +277,10 @@ std::vector<OutputTable> NoticeTables(
         const TStudentList& members = state.FClasses[k];
         const std::string& teacher = TeacherOf(teachers, k);
         const int classNo = static_cast<int>(k) + 1;
-        OutputTable table {std::to_string(classNo) + "班",
-            ClassTitleWithTeacher(classNo, teacher) + "　共 " + std::to_string(members.size()) + " 人",
+        const std::string name = ClassNameOr(classNames, classNo, {});
+        OutputTable table {name.empty() ? std::to_string(classNo) + "班" : name,
+            (name.empty() ? std::string() : name + "　") + ClassTitleWithTeacher(classNo, teacher) + "　共 "
+                + std::to_string(members.size()) + " 人",
             {"序号", "姓名", "性别"}, {}};
         for (const std::size_t c : posted)
             table.header.push_back(state.ExtraTexts.headers[c]); // the teacher stands once, in the title

@@ -52,8 +52,9 @@ std::vector<std::size_t> DefaultPostedColumns(const RosterExtraTexts& extras);
 
 // One posted class: its table (序号, 姓名, 性别, the chosen extra columns; no
 // scores, no rule columns), titled with the class and its teacher, if any.
-std::vector<OutputTable> NoticeTables(
-    const DivisionState& state, const std::vector<std::string>& teachers, const NoticeOptions& options);
+// With a set-up's names, each posted class bears its name.
+std::vector<OutputTable> NoticeTables(const DivisionState& state, const std::vector<std::string>& teachers,
+    const NoticeOptions& options, const ClassSetup& names = {});
 
 // The lines under every posted class: 结果指纹, 种子, 日期 as given.
 std::vector<std::string> NoticeFooter(const NoticeOptions& options);

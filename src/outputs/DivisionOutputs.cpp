@@ -1,42 +1,80 @@
 #include "outputs/DivisionOutputs.h"
 
 #include "audit/NoticeNames.h"
+#include "engine/GroupBalancing.h"
 #include "io/BalanceTable.h"
 #include "io/PublicOutputs.h"
 #include "roster/RosterBuilder.h"
 #include "rules/RuleBuilder.h"
 
+#include <optional>
+
 namespace fenban {
 
 DivisionTables DivisionOutput(const Division& division)
 {
-    DivisionTables tables = MakeDivisionTables(division.state(), division.settings().subjectNames);
+    DivisionTables tables = MakeDivisionTables(division.state(), division.settings().subjectNames, division.names());
     AddTeachersToTitles(tables, division.publicState().teachers);
     return tables;
 }
 
-BalanceReport BalanceReportOf(const DivisionState& state, int classCount, int bands)
+namespace {
+
+// The school rules that can force a count: sound-alike names only keep
+// students apart, so they are left out. None for a bad 固定 value.
+std::optional<DivisionRules> ForcingRules(const DivisionState& state, int classCount)
+{
+    try {
+        return BuildDivisionRules(state, classCount, false);
+    } catch (const RuleValueError&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+BalanceReport BalanceReportOf(const DivisionState& state, int classCount, int bands, const ClassSetup& setup)
 {
     BalanceReport report = MakeBalanceReport(state, classCount, bands);
-    if (!report.breaches.empty()) {
-        try {
-            // Sound-alike names only keep students apart: they force no count.
-            MarkForcedBreaches(report, state, BuildDivisionRules(state, classCount, false));
-        } catch (const RuleValueError&) {
-            // A bad 固定 value: no rules to go by, so no breach counts as forced.
+    if (!setup.empty() && setup.classCount() == classCount && report.classCount == classCount) {
+        // Each group counted on its own: its classes against its means, its bands and fair shares.
+        const ClassGroups groups = GroupsOf(setup);
+        const std::optional<DivisionRules> rules = ForcingRules(state, classCount);
+        report.breaches.clear();
+        report.worstBandDifference = 0;
+        for (std::size_t g = 0; g < groups.classes.size(); ++g) {
+            const std::vector<int>& classes = groups.classes[g];
+            std::vector<int> records;
+            const DivisionState partState = GroupPartOf(state, classes, &records);
+            BalanceReport part = MakeBalanceReport(partState, static_cast<int>(classes.size()), bands);
+            if (rules && !part.breaches.empty())
+                MarkForcedBreaches(part, partState, RulesOfPart(*rules, records, classes));
+            report.blocks.push_back({groups.names[g], classes, part.grade, part.columnGap});
+            for (std::size_t j = 0; j < classes.size() && j < part.classes.size(); ++j)
+                report.classes[static_cast<std::size_t>(classes[j])] = part.classes[j];
+            for (BalanceReport::BandBreach breach : part.breaches) {
+                breach.classNo = classes[static_cast<std::size_t>(breach.classNo - 1)] + 1;
+                report.breaches.push_back(breach);
+            }
+            report.worstBandDifference = std::max(report.worstBandDifference, part.worstBandDifference);
         }
+        return report;
     }
+    if (!report.breaches.empty())
+        if (const std::optional<DivisionRules> rules = ForcingRules(state, classCount))
+            MarkForcedBreaches(report, state, *rules);
     return report;
 }
 
 BalanceReport BalanceReportOf(const Division& division)
 {
-    return BalanceReportOf(division.state(), division.classCount(), division.settings().rankBands);
+    return BalanceReportOf(
+        division.state(), division.classCount(), division.settings().rankBands, division.activeSetup());
 }
 
 OutputTable BalanceOutput(const Division& division)
 {
-    return BalanceTable(BalanceReportOf(division), division.settings().subjectNames);
+    return BalanceTable(BalanceReportOf(division), division.settings().subjectNames, division.names());
 }
 
 std::optional<OutputTable> LeftOutput(const Division& division)
@@ -56,7 +94,9 @@ std::optional<OutputTable> LeftOutput(const Division& division)
     for (std::size_t k = 0; k < after->left.size(); ++k) {
         const LeftStudent& student = after->left[k];
         table.rows.push_back({static_cast<double>(k + 1), cell(student, NameColumn), cell(student, GenderColumn),
-            static_cast<double>(student.classNo), student.date, student.kind, student.reason});
+            division.names().empty() ? OutputCell(static_cast<double>(student.classNo))
+                                     : OutputCell(division.className(student.classNo, {})),
+            student.date, student.kind, student.reason});
     }
     return table;
 }
@@ -75,7 +115,9 @@ OutputTable ChangeNoticeOutput(const Division& division, NoticeOptions& options)
     if (!after->changes.empty())
         options.earlierFingerprint = after->changes.front().resultBefore;
     const auto name = [&options](const std::string& text) { return options.maskNames ? MaskName(text) : text; };
-    const auto classText = [](int classNo) { return classNo > 0 ? std::to_string(classNo) + "班" : std::string("—"); };
+    const auto classText = [&division](int classNo) {
+        return classNo > 0 ? division.className(classNo, std::to_string(classNo) + "班") : std::string("—");
+    };
     for (const ChangeEntry& entry : after->changes) {
         const std::string category = ChangeCategory(entry);
         if (entry.kind == ChangeKind::Leave)

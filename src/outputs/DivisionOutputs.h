@@ -17,10 +17,11 @@ namespace fenban {
 DivisionTables DivisionOutput(const Division& division);
 
 // The balance report of the division as it stands, by its 分数段, with the
-// breaches its school rules force marked.
+// breaches its school rules force marked; with the 班级设置 followed, one
+// block per group (BalanceReport::blocks).
 BalanceReport BalanceReportOf(const Division& division);
 // The same of a copy of the division's state (the window makes it on a worker).
-BalanceReport BalanceReportOf(const DivisionState& state, int classCount, int bands);
+BalanceReport BalanceReportOf(const DivisionState& state, int classCount, int bands, const ClassSetup& setup = {});
 
 // The report as the workbook's sheet 均衡 and the printed page (BalanceTable).
 OutputTable BalanceOutput(const Division& division);

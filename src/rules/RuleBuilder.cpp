@@ -200,10 +200,11 @@ DivisionRules BuildDivisionRules(const DivisionState& state, int classCount, boo
     return rules;
 }
 
-bool AssignClassesWithRules(DivisionState& state, int classCount)
+namespace {
+
+// Places the 固定 students as hand-placed ones; true when there were any.
+bool PlaceFixed(DivisionState& state, int classCount)
 {
-    if (state.FStudents.size() < 3 || classCount < 1)
-        return false;
     bool fixed = false;
     if (!state.RuleTexts.empty())
         for (const auto& [record, classNo] : ReadFixedClasses(state, classCount)) {
@@ -212,8 +213,27 @@ bool AssignClassesWithRules(DivisionState& state, int classCount)
             student.Mark = ShortString<3>(HandPlacedMark);
             fixed = true;
         }
+    return fixed;
+}
+
+} // namespace
+
+bool AssignClassesWithRules(DivisionState& state, int classCount)
+{
+    if (state.FStudents.size() < 3 || classCount < 1)
+        return false;
+    const bool fixed = PlaceFixed(state, classCount);
     // Classes of even size around the 固定 students; hand moves alone keep the plain dealing.
     return AssignClasses(state, classCount, fixed);
+}
+
+bool AssignClassesWithRules(DivisionState& state, const SetupPlan& plan)
+{
+    const auto classCount = static_cast<int>(plan.places.size());
+    if (state.FStudents.size() < 3 || classCount < 1)
+        return false;
+    PlaceFixed(state, classCount);
+    return AssignBySetup(state, plan);
 }
 
 } // namespace fenban

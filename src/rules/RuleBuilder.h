@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Failure.h"
+#include "engine/ClassSetup.h"
 #include "engine/DivisionRules.h"
 #include "engine/DivisionState.h"
 
@@ -45,5 +46,7 @@ DivisionRules BuildDivisionRules(const DivisionState& state, int classCount, boo
 // has no rule columns. False, and nothing changes, with fewer than 3
 // students or a class count below 1; a bad 固定 value throws before anything changes.
 bool AssignClassesWithRules(DivisionState& state, int classCount);
+// The same by a 班级设置's plan (AssignBySetup around the 固定 students).
+bool AssignClassesWithRules(DivisionState& state, const SetupPlan& plan);
 
 } // namespace fenban

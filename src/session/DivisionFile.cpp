@@ -511,6 +511,39 @@ void ReadDivision(const QJsonObject& root, Snapshot& s)
             RowsOf(stats, "classDeviations")});
 }
 
+// 班级设置: one object per class, class 1 first.
+QJsonArray SetupJson(const ClassSetup& setup)
+{
+    QJsonArray classes;
+    for (const SetupClass& setupClass : setup.classes)
+        classes.append(QJsonObject {{Key("name"), Text(setupClass.name)}, {Key("size"), setupClass.size},
+            {Key("kind"), Text(ClassKindText(setupClass.kind))}, {Key("condition"), Text(ConditionText(setupClass))}});
+    return classes;
+}
+
+ClassSetup SetupOf(const QJsonArray& classes)
+{
+    ClassSetup setup;
+    if (classes.size() > MaxClassCount)
+        Wrong("classSetup", "至多 " + std::to_string(MaxClassCount) + " 个班");
+    for (const QJsonValue& entry : classes) {
+        if (!entry.isObject())
+            Wrong("classSetup", "每个班一个对象");
+        const QJsonObject object = entry.toObject();
+        SetupClass setupClass;
+        setupClass.name = TextOf(Member(object, "name"), "classSetup");
+        setupClass.size = IntOf(object, "size", 0, std::numeric_limits<int>::max());
+        const std::optional<ClassKind> kind = ClassKindOfText(TextOf(Member(object, "kind"), "classSetup"));
+        if (!kind)
+            Wrong("classSetup", "平行班、实验班或特长班");
+        setupClass.kind = *kind;
+        if (!ParseCondition(TextOf(Member(object, "condition"), "classSetup"), setupClass.column, setupClass.value))
+            Wrong("classSetup", "“列名=值”或空的条件");
+        setup.classes.push_back(std::move(setupClass));
+    }
+    return setup;
+}
+
 void ReadSettings(const QJsonObject& object, Settings& c)
 {
     c.classCount = IntOf(object, "classCount", 1, MaxClassCount);
@@ -533,6 +566,9 @@ void ReadSettings(const QJsonObject& object, Settings& c)
     c.rankBands = object.contains(Key("rankBands")) ? IntOf(object, "rankBands", 0, 20) : DefaultRankBands;
     if (std::find(std::begin(RankBandChoices), std::end(RankBandChoices), c.rankBands) == std::end(RankBandChoices))
         Wrong("rankBands", " 0、5、10 或 20");
+    // Files without a set-up have no member for it.
+    if (object.contains(Key("classSetup")))
+        c.setup = SetupOf(ArrayOf(object, "classSetup"));
 }
 
 Snapshot SnapshotOfVersion1(const QJsonObject& root)
@@ -642,6 +678,11 @@ QByteArray DivisionJsonWriter::json(const Snapshot& s, const QJsonObject& extra)
         {Key("exchangeClasses"), QJsonArray {c.classA, c.classB}}, {Key("subject"), c.subject},
         {Key("coefficient"), c.coefficient}, {Key("manual"), c.manual}, {Key("soundAlike"), c.soundAlike},
         {Key("subjectNames"), TextsJson(c.subjectNames)}, {Key("rankBands"), c.rankBands}};
+    if (!c.setup.empty()) {
+        QJsonObject settings = root[Key("settings")].toObject();
+        settings[Key("classSetup")] = SetupJson(c.setup);
+        root[Key("settings")] = settings;
+    }
     const ShownFigures& shown = *s.shown;
     QJsonArray headcounts;
     for (const Headcount& count : shown.headcounts)

@@ -272,6 +272,8 @@ void CheckSnapshot(const Snapshot& s)
     Require(c.subject >= -1 && c.subject < static_cast<int>(c.subjectNames.size()), "调整科目的序号超出科目数");
     Require(std::find(std::begin(RankBandChoices), std::end(RankBandChoices), c.rankBands) != std::end(RankBandChoices),
         "分数段数 " + std::to_string(c.rankBands) + " 不是 0、5、10 或 20");
+    if (const std::optional<SetupFault> fault = FindSetupFault(c.setup))
+        Require(false, "班级设置有误：" + fault->message);
     Require(s.shownClass >= -1 && s.shownClass < MaxClassCount, "所列班级的序号无效");
     Require(s.selCol >= -1 && s.selRow >= -1, "所选单元格的位置无效");
 }

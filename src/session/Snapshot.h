@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ClassSetup.h"
 #include "engine/DivisionState.h"
 #include "engine/RankGroups.h"
 #include "roster/RosterBuilder.h"
@@ -14,6 +15,8 @@
 #include <vector>
 
 namespace fenban {
+
+struct PlanDivision; // src/choice: the document keeps it, the session only carries it
 
 using IndexList = std::vector<std::uint32_t>;
 using SharedIndices = std::shared_ptr<const IndexList>;
@@ -54,6 +57,7 @@ struct Settings {
     bool soundAlike = true; // sound-alike names kept apart (ticked at the start)
     std::vector<std::string> subjectNames; // of the roster's score columns; none before the first roster
     int rankBands = DefaultRankBands; // 分数段 cmbBands: score bands 一键均衡 keeps even, 0 none
+    ClassSetup setup; // 班级设置: names, sizes and kinds of the classes; empty: none, every class "N班"
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };
@@ -104,6 +108,8 @@ struct Snapshot {
     int selRow = -1;
     // Late students, leavers and requested moves since the division; null when none.
     std::shared_ptr<const AfterDivision> after;
+    // The plan of a 选科分班 while the classes are the plan's; null otherwise.
+    std::shared_ptr<const PlanDivision> plan;
 
     Snapshot();
     std::size_t studentCount() const { return classNos->size(); }

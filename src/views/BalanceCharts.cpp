@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QValueAxis>
 #include <algorithm>
+#include <array>
 
 namespace fenban {
 
@@ -112,15 +113,25 @@ std::unique_ptr<QChart> ScoreBoxChart(const std::vector<ScoreBox>& boxes, double
 std::unique_ptr<QChart> GapBarChart(const BalanceReport& report, const std::vector<std::string>& subjectNames)
 {
     std::unique_ptr<QChart> chart = NewChart();
-    auto* gaps = new QBarSet(QStringLiteral("最高与最低班级平均分之差"));
+    // With a class set-up the classes of one kind are compared among themselves:
+    // the largest gap within a kind.
+    std::array<double, 11> columnGap = report.columnGap;
+    if (!report.blocks.empty()) {
+        columnGap.fill(0);
+        for (const BalanceReport::Block& block : report.blocks)
+            for (std::size_t k = 0; k < columnGap.size(); ++k)
+                columnGap[k] = std::max(columnGap[k], block.columnGap[k]);
+    }
+    auto* gaps = new QBarSet(report.blocks.empty() ? QStringLiteral("最高与最低班级平均分之差")
+                                                   : QStringLiteral("同类班级中最高与最低平均分之差"));
     QStringList subjects;
     double high = 0;
     for (int k = 0; k < static_cast<int>(report.columnUsed.size()); ++k) {
         if (!report.columnUsed[static_cast<std::size_t>(k)])
             continue;
         subjects << QString::fromStdString(SubjectName(subjectNames, k));
-        *gaps << report.columnGap[static_cast<std::size_t>(k)];
-        high = std::max(high, report.columnGap[static_cast<std::size_t>(k)]);
+        *gaps << columnGap[static_cast<std::size_t>(k)];
+        high = std::max(high, columnGap[static_cast<std::size_t>(k)]);
     }
     gaps->setColor(QColor(0x2F, 0x7F, 0xD0));
     auto* series = new QBarSeries(chart.get());

@@ -40,9 +40,17 @@ std::set<std::pair<int, int>> OutOfBounds(const BalanceReport& report, const Out
         return static_cast<int>(at - table.header.begin());
     };
     std::set<std::pair<int, int>> cells;
+    // Each class's grid row: after the header, in the table's order, a group's row after its classes.
+    std::vector<int> rowOf(report.classes.size(), 0);
+    int next = 1;
+    for (const int c : BalanceTableClassOrder(report)) {
+        rowOf[static_cast<std::size_t>(c)] = next++;
+        for (const BalanceReport::Block& block : report.blocks)
+            next += block.classes.back() == c ? 1 : 0;
+    }
     for (std::size_t c = 0; c < report.classes.size(); ++c) {
         const BalanceReport::Row& row = report.classes[c];
-        const int gridRow = static_cast<int>(c) + 1;
+        const int gridRow = rowOf[c];
         const auto mark = [&](bool out, const char* header) {
             if (out)
                 cells.emplace(column(header), gridRow);
@@ -53,10 +61,11 @@ std::set<std::pair<int, int>> OutOfBounds(const BalanceReport& report, const Out
         mark(row.bottomTenPercentOut, "后10%");
     }
     for (const BalanceReport::BandBreach& breach : report.breaches) {
+        const int gridRow = rowOf[static_cast<std::size_t>(breach.classNo - 1)];
         if (breach.group.kind == RankGroup::Kind::TopN)
-            cells.emplace(column("前N名"), breach.classNo);
+            cells.emplace(column("前N名"), gridRow);
         else if (breach.group.kind == RankGroup::Kind::Top2N)
-            cells.emplace(column("前2N名"), breach.classNo);
+            cells.emplace(column("前2N名"), gridRow);
     }
     // The rows naming a count out of bounds, below the band figure.
     for (std::size_t r = 0; r < table.rows.size(); ++r)
@@ -149,10 +158,10 @@ BalancePage::BalancePage(QWidget* parent)
     layout->addWidget(splitter);
 }
 
-void BalancePage::showReport(
-    const BalanceReport& report, std::vector<ScoreBox> boxes, std::vector<std::string> subjectNames)
+void BalancePage::showReport(const BalanceReport& report, std::vector<ScoreBox> boxes,
+    std::vector<std::string> subjectNames, const ClassSetup& names)
 {
-    const OutputTable table = BalanceTable(report, subjectNames);
+    const OutputTable table = BalanceTable(report, subjectNames, names);
     int cols = static_cast<int>(table.header.size());
     for (const auto& row : table.rows)
         cols = std::max(cols, static_cast<int>(row.size()));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/BalanceReport.h"
+#include "engine/ClassSetup.h"
 #include "views/BalanceCharts.h"
 
 #include <QWidget>
@@ -34,7 +35,8 @@ public:
     explicit BalancePage(QWidget* parent = nullptr);
 
     // The division's report; subjectNames UTF-8, the total first.
-    void showReport(const BalanceReport& report, std::vector<ScoreBox> boxes, std::vector<std::string> subjectNames);
+    void showReport(const BalanceReport& report, std::vector<ScoreBox> boxes, std::vector<std::string> subjectNames,
+        const ClassSetup& names = {});
     // No division: an empty page.
     void clear();
     // The figures shown are no longer those of the division: 计算中… over

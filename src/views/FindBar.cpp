@@ -103,7 +103,10 @@ void FindBar::search(bool withFound)
         return;
     }
     found_ = found->student;
-    label_->setText(found->classNo > 0 ? QStringLiteral("第 %1 班").arg(found->classNo) : QStringLiteral("未分班"));
+    const std::string name = nameOf_ && found->classNo > 0 ? nameOf_(found->classNo) : std::string();
+    label_->setText(found->classNo <= 0 ? QStringLiteral("未分班")
+            : name.empty()              ? QStringLiteral("第 %1 班").arg(found->classNo)
+                           : QStringLiteral("%1（第 %2 班）").arg(QString::fromStdString(name)).arg(found->classNo));
     emit studentFound(found->student, found->classNo);
 }
 

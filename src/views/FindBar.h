@@ -3,6 +3,8 @@
 #include "engine/DivisionState.h"
 
 #include <QWidget>
+#include <functional>
+#include <string>
 
 class QAction;
 class QLabel;
@@ -23,6 +25,8 @@ public:
 
     // The roster searched; it must live while the bar searches it.
     void setState(const DivisionState* state);
+    // The name of a class (1-based) the answer gives beside its number; empty: the number alone.
+    void setClassNames(std::function<std::string(int)> nameOf) { nameOf_ = std::move(nameOf); }
     // F3 over the whole window (the window adds it to itself): the next match.
     QAction* findNextAction() const { return findNext_; }
     // Shows the bar with the typed text selected, ready for a new query.
@@ -48,6 +52,7 @@ private:
     QLabel* label_;
     QAction* findNext_;
     const DivisionState* state_ = nullptr;
+    std::function<std::string(int)> nameOf_;
     const TStudent* found_ = nullptr; // only compared: the roster may have changed since
 };
 

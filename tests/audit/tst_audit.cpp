@@ -8,6 +8,7 @@
 #include "audit/PublicDivision.h"
 #include "audit/PublicSeed.h"
 #include "audit/TeacherDraw.h"
+#include "common/Version.h"
 #include "document/PublicRun.h"
 #include "engine/Division.h"
 #include "engine/RuleCheck.h"
@@ -283,6 +284,17 @@ void Audit::recordReadsBackFromTheFile()
     QVERIFY(OtherInputVersionText(older).find("按第 1 版的输入文本算的，本程序按第 2 版算") != std::string::npos);
     older.add(RecordKind::Open, OpenRecordText("初二.xlsx", 600, 13, input), at);
     QCOMPARE(OtherInputVersionText(older), std::string());
+
+    // And when its last search was made by another version of the program.
+    QCOMPARE(OtherProgramVersionText(older), std::string());
+    older.add(RecordKind::BalanceAll, "一键均衡：种子 1，分数段 10；结果指纹 " + input, at);
+    QVERIFY(OtherProgramVersionText(older).find("较早版本（记录中没有版本）") != std::string::npos);
+    older.add(RecordKind::BalanceAll, "一键均衡：种子 1，分数段 10；结果指纹 " + input + "；程序版本 0.0.9", at);
+    QVERIFY(
+        OtherProgramVersionText(older).find("由本程序的 0.0.9 版一键均衡，本程序是 " + std::string(ProgramVersion()))
+        != std::string::npos);
+    older.add(RecordKind::BalanceAll, BalanceAllRecordText("1", 10, input), at);
+    QCOMPARE(OtherProgramVersionText(older), std::string());
 
     const QByteArray json = QJsonDocument(PublicDivisionJson(division)).toJson();
     QCOMPARE(ReadPublicDivision(QJsonDocument::fromJson(json).object()), division);

@@ -505,7 +505,23 @@ void CommandLine::versionIsTheRecordsVersion()
     QVERIFY2(divide.code == 0, qPrintable(divide.err));
     QFile file(saved);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(QString::fromUtf8(file.readAll()).contains(QStringLiteral("程序版本 ") + version));
+    QString text = QString::fromUtf8(file.readAll());
+    QVERIFY(text.contains(QStringLiteral("程序版本 ") + version));
+    const Run same = RunCli({QStringLiteral("check"), saved});
+    QCOMPARE(same.code, 0);
+    QVERIFY2(!same.err.contains(QStringLiteral("版一键均衡")), qPrintable(same.err));
+
+    // The same file as another version made it: said before the comparison.
+    const QString older = path(QStringLiteral("旧版本.fenban"));
+    QFile edited(older);
+    QVERIFY(edited.open(QIODevice::WriteOnly));
+    edited.write(text.replace(QStringLiteral("程序版本 ") + version, QStringLiteral("程序版本 0.0.1")).toUtf8());
+    edited.close();
+    const Run check = RunCli({QStringLiteral("check"), older});
+    const QString said = QStringLiteral("这个分班文件由本程序的 0.0.1 版一键均衡，本程序是 %1 版").arg(version);
+    QVERIFY2(check.err.contains(said), qPrintable(check.err));
+    QVERIFY(check.err.indexOf(said) < check.err.indexOf(QStringLiteral("分班文件：")));
+    QCOMPARE(check.code, 0); // the same division all the same
 }
 
 // fenban change on a division file: proposals alone write nothing; an

@@ -4,14 +4,17 @@
 #include "engine/Division.h"
 #include "engine/Optimiser.h"
 #include "engine/RuleCheck.h"
+#include "roster/Gb18030.h"
 
 #include <QtTest>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <map>
 #include <numeric>
+#include <set>
 
 using namespace fenban;
 using namespace fenban::testkit;
@@ -460,7 +463,29 @@ void TestBalanceReport::rankCountsOutOnlyWhereForced()
     // in the class lacking one; any class it could go to then breaks the top
     // 2N and 5 % counts, so its band count stays one over, not shown forced.
     int unforcedBands = 0;
+    // A forced count names the students held in place that make it, by their
+    // rule: one of the anchored students (固定, 同班, or moved by hand).
+    std::set<std::string> anchored;
+    const auto name = [&](int r) { return Gb18030ToUtf8(state.Records[static_cast<std::size_t>(r)]->Name); };
+    for (const auto& [r, number] : rules.fixed)
+        anchored.insert("固定：" + name(r));
+    for (const std::vector<int>& group : rules.together)
+        for (const int r : group)
+            anchored.insert("同班：" + name(r));
+    for (std::size_t n = 0; n < 2; ++n)
+        anchored.insert("手工调班：" + Gb18030ToUtf8(best[10 + n]->Name));
     for (const BalanceReport::BandBreach& b : report.breaches) {
+        if (b.forced)
+            QVERIFY2(std::any_of(anchored.begin(), anchored.end(),
+                         [&](const std::string& lead) {
+                             const std::size_t at = b.cause.find(lead);
+                             const std::size_t end = at + lead.size();
+                             return at != std::string::npos
+                                 && (end == b.cause.size() || !std::isdigit(static_cast<unsigned char>(b.cause[end])));
+                         }),
+                b.cause.c_str());
+        else
+            QVERIFY(b.cause.empty());
         if (b.group.kind == RankGroup::Kind::Band)
             unforcedBands += !b.forced;
         else

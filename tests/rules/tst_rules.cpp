@@ -2,6 +2,8 @@
 #include "RulesTestKit.h"
 #include "common/Failure.h"
 #include "engine/Assignment.h"
+#include "engine/BalanceReport.h"
+#include "engine/Optimiser.h"
 #include "roster/Gb18030.h"
 #include "roster/RosterBuilder.h"
 #include "roster/ScoreParser.h"
@@ -13,6 +15,7 @@
 #include "views/StringGridModel.h"
 
 #include <QTest>
+#include <fstream>
 #include <random>
 #include <set>
 
@@ -637,6 +640,43 @@ private slots:
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 15; ++c)
                 QCOMPARE(one.grid().cell(c, r), other.grid().cell(c, r));
+    }
+
+    // The sample grade with its own rule columns, balanced as the window does
+    // it (its seed, 10 bands): every rule holds, and every rank count out of
+    // bounds is forced by a rule, which the report names.
+    void sampleRulesLeaveNoUnforcedRankCount()
+    {
+        std::ifstream file(FENBAN_SAMPLE_RULES);
+        Table table;
+        for (std::string line; std::getline(file, line);) {
+            std::vector<std::string> fields;
+            std::size_t start = 0;
+            for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
+                fields.push_back(line.substr(start, tab - start));
+                start = tab + 1;
+            }
+            fields.push_back(line.substr(start));
+            table.push_back(std::move(fields));
+        }
+        QCOMPARE(table.size(), std::size_t {601});
+        constexpr int Classes = 12;
+        DivisionState state = StateOf(table);
+        ResizeClassLists(state, Classes);
+        QVERIFY(AssignClassesWithRules(state, Classes));
+        const DivisionRules rules = BuildDivisionRules(state, Classes, true);
+        QVERIFY(!rules.together.empty() && !rules.fixed.empty() && !rules.spread.empty());
+        OptimiseControl control;
+        control.balance.bands = 10;
+        const OptimiseResult result = OptimiseDivision(state, Classes, rules, control);
+        QCOMPARE(result.outcome, OptimiseOutcome::Improved);
+        QVERIFY(FindRuleBreaches(rules, ClassesOfRecords(state), Classes).empty());
+        BalanceReport report = MakeBalanceReport(state, Classes, 10);
+        MarkForcedBreaches(report, state, rules);
+        for (const BalanceReport::BandBreach& b : report.breaches) {
+            QVERIFY2(b.forced, ("class " + std::to_string(b.classNo)).c_str());
+            QVERIFY(!b.cause.empty());
+        }
     }
 };
 

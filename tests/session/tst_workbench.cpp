@@ -20,10 +20,7 @@ namespace {
 
 OptimiseControl Quick()
 {
-    OptimiseControl control;
-    control.threads = 1;
-    control.effort = 5000;
-    return control;
+    return QuickControl(5000);
 }
 
 // A table grid with a header row as a paste fills it: 90 students, scores only.
@@ -71,6 +68,13 @@ void TestWorkbench::everyStepKind()
                 work.finishBalance(input, Optimise(input, Quick()));
             }},
         {StepKind::Move, [&] { QVERIFY(work.move(0, work.division().state().FStudents[0]->ClassNo % 3)); }},
+        {StepKind::ClassSetup,
+            [&] {
+                ClassSetup setup;
+                setup.classes = {{"实验班", 20, ClassKind::Top, {}, {}}, {"甲班", 0, ClassKind::Parallel, {}, {}},
+                    {"乙班", 0, ClassKind::Parallel, {}, {}}};
+                work.setClassSetup(setup);
+            }},
         {StepKind::Save, [&] { work.save(file); }},
         {StepKind::Undo, [&] { work.undo(); }},
         {StepKind::Redo, [&] { work.redo(); }},

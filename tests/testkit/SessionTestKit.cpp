@@ -214,4 +214,12 @@ std::string StateDifference(const DivisionState& a, const DivisionState& b)
     return {};
 }
 
+OptimiseControl QuickControl(int effort)
+{
+    OptimiseControl control;
+    control.threads = 1;
+    control.effort = effort;
+    return control;
+}
+
 } // namespace fenban::sessiontest

@@ -2,6 +2,7 @@
 
 #include "document/Division.h"
 #include "engine/DivisionState.h"
+#include "engine/Optimiser.h"
 #include "roster/CellGrid.h"
 #include "session/Snapshot.h"
 
@@ -45,5 +46,8 @@ Snapshot RecoveryChildWork(unsigned seed);
 // Records, lists, class numbers, marks, statistics and the records' read
 // fields all equal, by index; empty when so, else the first difference.
 std::string StateDifference(const DivisionState& a, const DivisionState& b);
+
+// 一键均衡 kept short for tests: one thread, `effort` steps.
+OptimiseControl QuickControl(int effort);
 
 } // namespace fenban::sessiontest

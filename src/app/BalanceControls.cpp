@@ -190,8 +190,8 @@ namespace fenban {
 std::vector<OutputPicture> BalanceOutputPictures(const Division& division)
 {
     const BalanceReport report = BalanceReportOf(division);
-    return BalancePictures(
-        ClassScoreBoxes(division.state(), report.classCount), report, division.settings().subjectNames);
+    return BalancePictures(ClassScoreBoxes(division.state(), report.classCount), report,
+        division.settings().subjectNames, division.names());
 }
 
 } // namespace fenban

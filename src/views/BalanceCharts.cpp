@@ -79,16 +79,20 @@ std::vector<ScoreBox> ClassScoreBoxes(const DivisionState& state, int classCount
     return boxes;
 }
 
-std::unique_ptr<QChart> ScoreBoxChart(const std::vector<ScoreBox>& boxes, double gradeMean)
+std::unique_ptr<QChart> ScoreBoxChart(const std::vector<ScoreBox>& boxes, double gradeMean, const ClassSetup& names)
 {
     std::unique_ptr<QChart> chart = NewChart();
     auto* series = new QBoxPlotSeries(chart.get());
     series->setName(QStringLiteral("各班总分"));
     QStringList classes;
+    bool wide = false;
     double low = gradeMean, high = gradeMean;
     for (std::size_t c = 0; c < boxes.size(); ++c) {
         const ScoreBox& b = boxes[c];
-        classes << QStringLiteral("%1班").arg(c + 1);
+        const int classNo = static_cast<int>(c) + 1;
+        const std::string plain = std::to_string(classNo) + "班";
+        classes << QString::fromStdString(ClassNameOr(names, classNo, plain));
+        wide = wide || (classes.back().toStdString() != plain && classes.back().size() > 3);
         series->append(new QBoxSet(b.low, b.lowerQuartile, b.median, b.upperQuartile, b.high, classes.back()));
         low = std::min(low, b.low);
         high = std::max(high, b.high);
@@ -101,6 +105,9 @@ std::unique_ptr<QChart> ScoreBoxChart(const std::vector<ScoreBox>& boxes, double
     chart->addSeries(series);
     chart->addSeries(mean);
     QBarCategoryAxis* x = CategoryAxis(*chart, classes);
+    // Set-up names such as 高一(10)班 are wider than a box: upright, they stay whole.
+    if (wide)
+        x->setLabelsAngle(-90);
     QValueAxis* y = ValueAxis(*chart, low, high);
     series->attachAxis(x);
     series->attachAxis(y);
@@ -157,13 +164,13 @@ void PaintChart(QChart& chart, QPainter& painter, const QRectF& box)
     scene.removeItem(&chart);
 }
 
-std::vector<OutputPicture> BalancePictures(
-    std::vector<ScoreBox> boxes, const BalanceReport& report, const std::vector<std::string>& subjectNames)
+std::vector<OutputPicture> BalancePictures(std::vector<ScoreBox> boxes, const BalanceReport& report,
+    const std::vector<std::string>& subjectNames, const ClassSetup& names)
 {
     std::vector<OutputPicture> pictures;
     pictures.push_back({"各班总分分布（箱线图，虚线为年级平均）", 0.34,
-        [boxes = std::move(boxes), mean = report.grade.mean](
-            QPainter& painter, const QRectF& box) { PaintChart(*ScoreBoxChart(boxes, mean), painter, box); }});
+        [boxes = std::move(boxes), mean = report.grade.mean, names](
+            QPainter& painter, const QRectF& box) { PaintChart(*ScoreBoxChart(boxes, mean, names), painter, box); }});
     pictures.push_back({"各科班级平均分最大差", 0.26, [report, subjectNames](QPainter& painter, const QRectF& box) {
                             PaintChart(*GapBarChart(report, subjectNames), painter, box);
                         }});

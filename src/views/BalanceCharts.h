@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/BalanceReport.h"
+#include "engine/ClassSetup.h"
 #include "io/OutputTables.h"
 
 #include <memory>
@@ -21,8 +22,10 @@ struct ScoreBox {
 // One box per class list 1..classCount (a class without students: all 0).
 std::vector<ScoreBox> ClassScoreBoxes(const DivisionState& state, int classCount);
 
-// Per class a box of 总分 ("1班" … "N班"), the grade's mean as a line across.
-std::unique_ptr<QChart> ScoreBoxChart(const std::vector<ScoreBox>& boxes, double gradeMean);
+// Per class a box of 总分, named by the class set-up ("1班" … "N班" without
+// one), the grade's mean as a line across.
+std::unique_ptr<QChart> ScoreBoxChart(
+    const std::vector<ScoreBox>& boxes, double gradeMean, const ClassSetup& names = {});
 
 // Per score column in use the gap between the highest and the lowest class
 // average (BalanceReport::columnGap), as bars named by the subjects.
@@ -33,7 +36,7 @@ std::unique_ptr<QChart> GapBarChart(const BalanceReport& report, const std::vect
 void PaintChart(QChart& chart, QPainter& painter, const QRectF& box);
 
 // Both charts as pictures printed below the balance report's table.
-std::vector<OutputPicture> BalancePictures(
-    std::vector<ScoreBox> boxes, const BalanceReport& report, const std::vector<std::string>& subjectNames);
+std::vector<OutputPicture> BalancePictures(std::vector<ScoreBox> boxes, const BalanceReport& report,
+    const std::vector<std::string>& subjectNames, const ClassSetup& names = {});
 
 } // namespace fenban

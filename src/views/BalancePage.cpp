@@ -182,6 +182,7 @@ void BalancePage::showReport(const BalanceReport& report, std::vector<ScoreBox> 
     report_ = report;
     boxes_ = std::move(boxes);
     subjectNames_ = std::move(subjectNames);
+    names_ = names;
     setPending(false);
     chartsStale_ = true;
     if (isVisible())
@@ -228,7 +229,7 @@ void BalancePage::showEvent(QShowEvent* event)
 void BalancePage::drawCharts()
 {
     chartsStale_ = false;
-    ShowChart(*scores_, ScoreBoxChart(boxes_, report_.grade.mean));
+    ShowChart(*scores_, ScoreBoxChart(boxes_, report_.grade.mean, names_));
     ShowChart(*gaps_, GapBarChart(report_, subjectNames_));
 }
 

@@ -62,6 +62,7 @@ private:
     BalanceReport report_;
     std::vector<ScoreBox> boxes_;
     std::vector<std::string> subjectNames_;
+    ClassSetup names_; // the class set-up naming the boxes
     bool chartsStale_ = false;
 };
 

@@ -8,6 +8,8 @@
 
 #include <QBarSeries>
 #include <QBarSet>
+#include <QBoxPlotSeries>
+#include <QBoxSet>
 #include <QChartView>
 #include <QComboBox>
 #include <QLabel>
@@ -96,11 +98,20 @@ void TestClassSetupWindow::dialogToDivision()
     // The gap chart compares the classes of one kind, not 实验班 with 平行班.
     const double kinds = std::fabs(w.cell("gdAvg", 1, 7).toDouble() - w.cell("gdAvg", 1, 8).toDouble());
     QBarSet* gaps = nullptr;
+    QStringList boxNames;
     for (QChartView* view : w.control<QWidget>("tabBalance")->findChildren<QChartView*>())
-        for (QAbstractSeries* series : view->chart()->series())
+        for (QAbstractSeries* series : view->chart()->series()) {
             if (auto* bars = qobject_cast<QBarSeries*>(series); bars != nullptr && !bars->barSets().isEmpty())
                 gaps = bars->barSets().front();
+            if (auto* boxes = qobject_cast<QBoxPlotSeries*>(series))
+                for (const QBoxSet* box : boxes->boxSets())
+                    boxNames << box->label();
+        }
     QVERIFY(gaps != nullptr);
+    // The boxes of 总分 carry the set-up's names, as the rows above them.
+    QCOMPARE(boxNames.size(), 5);
+    QCOMPARE(boxNames.front(), u"实验1班"_s);
+    QCOMPARE(boxNames.at(1), u"高一(2)班"_s);
     QCOMPARE(gaps->label(), u"同类班级中最高与最低平均分之差"_s);
     QVERIFY(gaps->at(0) < kinds / 2);
 

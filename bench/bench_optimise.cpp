@@ -9,6 +9,7 @@
 //                              (--sizes-ours: ours alone, for tuning;
 //                              BM_OptimiseSizes times them)
 //   --bands=B (before the others): score bands per gender, 0 = none (default 10)
+//   --seed=N (after --bands): the search's seed instead of the window's
 //   bench_optimise             timings (Google Benchmark)
 #include "EngineTestKit.h"
 #include "RulesTestKit.h"
@@ -29,6 +30,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -42,10 +44,15 @@ using Clock = std::chrono::steady_clock;
 
 int Bands = DefaultRankBands; // --bands=B
 
+// --seed=N: another seed than the window's, to tell a change from the noise of one seed.
+std::optional<std::uint64_t> Seed;
+
 OptimiseControl Control()
 {
     OptimiseControl control;
     control.balance.bands = Bands;
+    if (Seed)
+        control.seed = *Seed;
     return control;
 }
 
@@ -747,6 +754,11 @@ int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strncmp(argv[1], "--bands=", 8) == 0) {
         Bands = std::atoi(argv[1] + 8);
+        --argc;
+        ++argv;
+    }
+    if (argc >= 2 && std::strncmp(argv[1], "--seed=", 7) == 0) {
+        Seed = std::stoull(argv[1] + 7);
         --argc;
         ++argv;
     }

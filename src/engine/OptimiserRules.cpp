@@ -17,6 +17,10 @@ std::size_t At(int index)
 // A broken rule weighs more than all the soft categories one exchange can mend.
 constexpr int SoftOutweighed = 1024;
 constexpr int IdleRoundsForSoft = 10;
+// The chains that mend rank counts may look at this many exchanges per
+// student in all: where hand-placed students force the counts (thousands of
+// offenders at 5,000 students), every try fails and each costs seconds.
+constexpr long long ChainWorkPerItem = 20000;
 
 } // namespace
 
@@ -459,7 +463,9 @@ bool PlaceTogether(Placement& place, const ItemRules& rules, std::vector<char>& 
 // what no single one does. A top student moves to the class lacking one, and
 // the next exchanges put right what the first upset (a top 2N count here, a
 // band there). Made when the chain lowers the violations; true if one was.
-bool MendByChain(Placement& place, const std::vector<char>& frozen, RuleGuard& guard, int& broken)
+// Each exchange looked at counts one in work; none is made beyond the budget.
+bool MendByChain(
+    Placement& place, const std::vector<char>& frozen, RuleGuard& guard, int& broken, long long& work, long long budget)
 {
     const Problem& p = place.problem;
     const auto free = [&](int i) { return !frozen[At(i)] && p.movable[At(i)]; };
@@ -473,8 +479,10 @@ bool MendByChain(Placement& place, const std::vector<char>& frozen, RuleGuard& g
             if (!free(i) || taken(i))
                 continue;
             for (int c = 0; c < p.classCount; ++c) {
+                ++work;
                 if (c == place.cls[At(i)] || !guard.MayMend(place.cls, i, c))
                     continue;
+                work += static_cast<long long>(place.members[At(c)].size());
                 for (const int j : place.members[At(c)])
                     if (free(j) && !taken(j) && p.group[At(j)] == p.group[At(i)])
                         found.emplace_back(guard.ViolationDelta(place.cls, i, j), i, j);
@@ -487,10 +495,12 @@ bool MendByChain(Placement& place, const std::vector<char>& frozen, RuleGuard& g
     };
     constexpr std::size_t Firsts = 64, Seconds = 6;
     for (const auto& [first, i, j] : best({}, Firsts)) {
-        if (first >= 2 * SoftOutweighed) // through one broken rule at most, mended by the next
+        if (first >= 2 * SoftOutweighed || work > budget) // through one broken rule at most, mended by the next
             break;
         place.Swap(i, j, guard);
         for (const auto& [second, k, l] : best({i, j}, Seconds)) {
+            if (work > budget)
+                break;
             if (first + second < 0) {
                 place.Swap(k, l, guard);
                 broken += first + second;
@@ -519,6 +529,8 @@ bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng
     int broken = guard.Violations(place.cls);
     // Soft categories alone left: a few rounds that mend nothing end the descent.
     int idle = 0;
+    long long chainWork = 0;
+    const long long chainBudget = ChainWorkPerItem * p.itemCount;
     for (int attempt = 0; broken > 0 && attempt < 200 && idle < IdleRoundsForSoft; ++attempt) {
         bool mended = false;
         for (const int i : guard.Offenders(place.cls)) {
@@ -550,7 +562,7 @@ bool MendRest(Placement& place, std::vector<char>& frozen, RuleGuard& guard, Rng
         if (mended)
             continue;
         if (broken == guard.SoftViolations()) {
-            if (guard.HasSoft() && MendByChain(place, frozen, guard, broken))
+            if (guard.HasSoft() && MendByChain(place, frozen, guard, broken, chainWork, chainBudget))
                 continue;
             ++idle;
         }

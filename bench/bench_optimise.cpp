@@ -613,19 +613,7 @@ std::vector<Grade> SizeGrades()
 // does, and its rules with sound-alike names kept apart (the window's default).
 Grade SampleWithRules(DivisionRules& rules)
 {
-    std::ifstream file(FENBAN_SAMPLE_RULES);
-    rulestest::Table table;
-    for (std::string line; std::getline(file, line);) {
-        std::vector<std::string> fields;
-        std::size_t start = 0;
-        for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
-            fields.push_back(line.substr(start, tab - start));
-            start = tab + 1;
-        }
-        fields.push_back(line.substr(start));
-        table.push_back(std::move(fields));
-    }
-    Grade grade {"sample rules 600/12", 12, rulestest::StateOf(table)};
+    Grade grade {"sample rules 600/12", 12, rulestest::StateOf(rulestest::TableOfFile(FENBAN_SAMPLE_RULES))};
     ResizeClassLists(grade.state, grade.classes);
     AssignClassesWithRules(grade.state, grade.classes);
     rules = BuildDivisionRules(grade.state, grade.classes, true);

@@ -8,28 +8,11 @@
 #include "rules/SoundAlike.h"
 
 #include <benchmark/benchmark.h>
-#include <sstream>
 
 namespace {
 
 using fenban::rulestest::Table;
-
-Table TableOf(const std::string& text)
-{
-    Table table;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        std::vector<std::string> fields;
-        std::size_t start = 0;
-        for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
-            fields.push_back(line.substr(start, tab - start));
-            start = tab + 1;
-        }
-        fields.push_back(line.substr(start));
-        table.push_back(std::move(fields));
-    }
-    return table;
-}
+using fenban::rulestest::TableOfTabs;
 
 std::vector<std::string> Names(const Table& table)
 {
@@ -42,7 +25,7 @@ std::vector<std::string> Names(const Table& table)
 // First: the transliterator is made and every character read once.
 void BM_SoundAlikeGroupsFirstCall(benchmark::State& state)
 {
-    const std::vector<std::string> names = Names(TableOf(fenban::sample::MakeSampleGrade(7, 5000)));
+    const std::vector<std::string> names = Names(TableOfTabs(fenban::sample::MakeSampleGrade(7, 5000)));
     for (auto _ : state)
         benchmark::DoNotOptimize(fenban::SoundAlikeGroups(names));
 }
@@ -51,7 +34,7 @@ BENCHMARK(BM_SoundAlikeGroupsFirstCall)->Iterations(1)->Unit(benchmark::kMillise
 void BM_SoundAlikeGroups(benchmark::State& state)
 {
     const std::vector<std::string> names
-        = Names(TableOf(fenban::sample::MakeSampleGrade(8, static_cast<int>(state.range(0)))));
+        = Names(TableOfTabs(fenban::sample::MakeSampleGrade(8, static_cast<int>(state.range(0)))));
     for (auto _ : state)
         benchmark::DoNotOptimize(fenban::SoundAlikeGroups(names));
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -61,7 +44,7 @@ BENCHMARK(BM_SoundAlikeGroups)->Arg(600)->Arg(5000)->Unit(benchmark::kMillisecon
 void BM_BuildDivisionRules(benchmark::State& state)
 {
     const fenban::DivisionState grade = fenban::rulestest::StateOf(
-        TableOf(fenban::sample::MakeSampleGradeWithRules(9, static_cast<int>(state.range(0)))));
+        TableOfTabs(fenban::sample::MakeSampleGradeWithRules(9, static_cast<int>(state.range(0)))));
     for (auto _ : state)
         benchmark::DoNotOptimize(fenban::BuildDivisionRules(grade, 100, true));
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -71,7 +54,7 @@ BENCHMARK(BM_BuildDivisionRules)->Arg(600)->Arg(5000)->Unit(benchmark::kMillisec
 void BM_FindRuleBreaches(benchmark::State& state)
 {
     fenban::DivisionState grade = fenban::rulestest::StateOf(
-        TableOf(fenban::sample::MakeSampleGradeWithRules(9, static_cast<int>(state.range(0)))));
+        TableOfTabs(fenban::sample::MakeSampleGradeWithRules(9, static_cast<int>(state.range(0)))));
     fenban::AssignClassesWithRules(grade, 100);
     const fenban::DivisionRules rules = fenban::BuildDivisionRules(grade, 100, true);
     for (auto _ : state)

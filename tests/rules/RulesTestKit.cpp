@@ -4,7 +4,35 @@
 #include "roster/PastedTable.h"
 #include "roster/RosterBuilder.h"
 
+#include <fstream>
+#include <sstream>
+
 namespace fenban::rulestest {
+
+Table TableOfTabs(const std::string& text)
+{
+    Table table;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
+            fields.push_back(line.substr(start, tab - start));
+            start = tab + 1;
+        }
+        fields.push_back(line.substr(start));
+        table.push_back(std::move(fields));
+    }
+    return table;
+}
+
+Table TableOfFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return TableOfTabs(text.str());
+}
 
 CellGrid GridOf(const Table& table)
 {

@@ -15,7 +15,6 @@
 #include "views/StringGridModel.h"
 
 #include <QTest>
-#include <fstream>
 #include <random>
 #include <set>
 
@@ -647,18 +646,7 @@ private slots:
     // bounds is forced by a rule, which the report names.
     void sampleRulesLeaveNoUnforcedRankCount()
     {
-        std::ifstream file(FENBAN_SAMPLE_RULES);
-        Table table;
-        for (std::string line; std::getline(file, line);) {
-            std::vector<std::string> fields;
-            std::size_t start = 0;
-            for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
-                fields.push_back(line.substr(start, tab - start));
-                start = tab + 1;
-            }
-            fields.push_back(line.substr(start));
-            table.push_back(std::move(fields));
-        }
+        const Table table = TableOfFile(FENBAN_SAMPLE_RULES);
         QCOMPARE(table.size(), std::size_t {601});
         constexpr int Classes = 12;
         DivisionState state = StateOf(table);

@@ -219,9 +219,14 @@ void Division::apply(const OptimisedDivision& answer)
 
 void Division::applyDivided(DivisionState divided)
 {
-    choice_.reset(); // its classes are no longer the plan's
+    replaceDivided(std::move(divided), nullptr); // its classes are no longer the plan's
+}
+
+void Division::replaceDivided(DivisionState divided, std::shared_ptr<const PlanDivision> choice)
+{
     state_ = std::move(divided);
     after_.reset(); // the roster divided afresh is the one as read from now on
+    choice_ = std::move(choice); // before the listeners hear
     DivisionChange change {DivisionStep::Optimise};
     change.classCount = settings_.classCount != static_cast<int>(state_.FClasses.size());
     settings_.classCount = static_cast<int>(state_.FClasses.size());
@@ -254,15 +259,7 @@ void Division::applyChange(ChangeEntry entry)
 
 void Division::applyChoiceDivision(DivisionState divided, PlanDivision plan)
 {
-    state_ = std::move(divided);
-    after_.reset(); // the roster divided afresh is the one as read from now on
-    choice_ = std::make_shared<const PlanDivision>(std::move(plan)); // before the listeners hear
-    DivisionChange change {DivisionStep::Optimise};
-    change.classCount = settings_.classCount != static_cast<int>(state_.FClasses.size());
-    settings_.classCount = static_cast<int>(state_.FClasses.size());
-    publishAverages(true);
-    change.lists = change.statistics = change.shown = true;
-    notify(change);
+    replaceDivided(std::move(divided), std::make_shared<const PlanDivision>(std::move(plan)));
 }
 
 void Division::keepChoiceDivision(PlanDivision plan)

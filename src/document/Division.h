@@ -221,6 +221,8 @@ public:
 
 private:
     void publishAverages(bool withTotal); // the averages tab's figures; withTotal: the total too
+    // A division made afresh takes this one's place, with the plan it was made in (or none).
+    void replaceDivided(DivisionState divided, std::shared_ptr<const PlanDivision> choice);
     void notify(const DivisionChange& change) const;
     void notifyChoice(ChoiceKind kind) const;
 

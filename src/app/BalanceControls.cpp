@@ -172,7 +172,7 @@ void TForm1::ShowReportFigures(ReportFigures figures)
     // Each count out of bounds, named; the 均衡 tab lists them too.
     QStringList breaches;
     for (const BalanceReport::BandBreach& breach : figures.report.breaches)
-        breaches << QString::fromStdString(BreachText(breach));
+        breaches << QString::fromStdString(BreachText(breach, division_.names()));
     lblWorstBand->setToolTip(breaches.join(QLatin1Char('\n')));
     tabBalance->showReport(
         figures.report, std::move(figures.boxes), std::move(figures.subjectNames), division_.names());

@@ -64,10 +64,11 @@ std::string CauseOf(const BalanceReport::BandBreach& breach)
 
 } // namespace
 
-std::string BreachText(const BalanceReport::BandBreach& breach)
+std::string BreachText(const BalanceReport::BandBreach& breach, const ClassSetup& names)
 {
-    return std::to_string(breach.classNo) + "班 " + RankGroupName(breach.group) + "：" + std::to_string(breach.count)
-        + " 人，应为 " + BoundsText(breach) + " 人" + (breach.forced ? "（" + CauseOf(breach) + "）" : "");
+    return ClassNameOr(names, breach.classNo, std::to_string(breach.classNo) + "班") + " " + RankGroupName(breach.group)
+        + "：" + std::to_string(breach.count) + " 人，应为 " + BoundsText(breach) + " 人"
+        + (breach.forced ? "（" + CauseOf(breach) + "）" : "");
 }
 
 std::string RankGroupName(const RankGroup& group)

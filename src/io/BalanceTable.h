@@ -31,8 +31,9 @@ std::vector<int> BalanceTableClassOrder(const BalanceReport& report);
 std::string SubjectName(const std::vector<std::string>& subjectNames, int column);
 
 // One count out of bounds in words, for the band figure's tooltip:
-// "1班 男 第8段：4 人，应为 2–3 人", and its cause when the rules force it.
-std::string BreachText(const BalanceReport::BandBreach& breach);
+// "1班 男 第8段：4 人，应为 2–3 人", and its cause when the rules force it;
+// the class by its set-up name where it has one.
+std::string BreachText(const BalanceReport::BandBreach& breach, const ClassSetup& names = {});
 
 // What a rank group is called in the report: "男 第3段" (the band's gender as
 // UTF-8, bands from 1 = the best), "前N名", "前2N名", "前5%".

@@ -83,6 +83,18 @@ void BalanceTableTest::sheetReadsBackAsTheReport()
     QCOMPARE(cell(10, 2).toString(), QStringLiteral("分数段最大差"));
     QCOMPARE(cell(10, 3).toInt(), report_.worstBandDifference);
     QCOMPARE(rows.size(), 11 + static_cast<int>(report_.breaches.size()));
+
+    // A count out of bounds in words names its class as the set-up does, else by number.
+    BalanceReport::BandBreach breach;
+    breach.classNo = 2;
+    breach.group.kind = RankGroup::Kind::TopN;
+    breach.count = 2;
+    breach.low = breach.high = 1;
+    ClassSetup names;
+    names.classes.resize(3);
+    names.classes[1].name = "高一(2)班";
+    QCOMPARE(BreachText(breach), std::string("2班 前N名：2 人，应为 1 人"));
+    QCOMPARE(BreachText(breach, names), std::string("高一(2)班 前N名：2 人，应为 1 人"));
 }
 
 void BalanceTableTest::pageInThePdf()

@@ -142,6 +142,15 @@ const ClassSetup& Division::activeSetup() const
 const ClassSetup& Division::names() const
 {
     static const ClassSetup none;
+    if (choice_ && static_cast<int>(choice_->classNames.size()) == settings_.classCount) {
+        if (choiceNamesOf_ != choice_) {
+            choiceNames_ = {};
+            for (const std::string& name : choice_->classNames)
+                choiceNames_.classes.emplace_back().name = name;
+            choiceNamesOf_ = choice_;
+        }
+        return choiceNames_;
+    }
     return settings_.setup.classCount() == settings_.classCount ? settings_.setup : none;
 }
 

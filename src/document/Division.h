@@ -139,7 +139,8 @@ public:
     const ClassSetup& activeSetup() const;
     // Why the settings' set-up is kept but not followed (SetupPauseReason); empty when followed or none.
     std::string setupPause() const;
-    // The set-up whose names the classes bear: the settings' when it has as many classes, else none.
+    // The names the classes bear: the home classes' while a 选科分班 stands,
+    // else the settings' set-up when it has as many classes, else none.
     const ClassSetup& names() const;
     // The name of class `classNo` (1-based): the set-up's, else `otherwise`.
     std::string className(int classNo, std::string otherwise) const
@@ -233,6 +234,9 @@ private:
     std::shared_ptr<const ShownFigures> shown_;
     PublicDivision public_;
     std::shared_ptr<const PlanDivision> choice_; // the plan of the last 选科分班, while its classes stand
+    // The home classes' names as a set-up, and the plan they were taken from (held, so never another's).
+    mutable ClassSetup choiceNames_;
+    mutable std::shared_ptr<const PlanDivision> choiceNamesOf_;
     struct InputPrint {
         std::shared_ptr<const PackedGrid> table;
         std::string options;

@@ -85,6 +85,9 @@ private slots:
         QVERIFY(kept != nullptr);
         QCOMPARE(work.division().classCount(), plan.classCount());
         QCOMPARE(QString::fromStdString(PlanDivisionFault(work.division().state(), *kept)), QString());
+        // The classes bear the home classes' names (物化生1班 …) wherever they are named.
+        QCOMPARE(work.division().className(1, "1班"), kept->classNames.front());
+        QCOMPARE(work.division().className(plan.classCount(), {}), kept->classNames.back());
 
         // The fingerprints: the choices and the plan's inputs are in them, and
         // recomputed from the texts they are the same.
@@ -143,6 +146,7 @@ private slots:
         const std::string result = work.division().resultFingerprint();
         work.undo();
         QVERIFY(work.division().choiceDivision() == nullptr);
+        QCOMPARE(work.division().className(1, "1班"), std::string("1班"));
         QCOMPARE(
             work.division().inputFingerprint(), InputFingerprint(work.division().state(), work.division().options()));
         work.redo();

@@ -48,10 +48,10 @@ private:
 // The report as BalanceReportOf makes it, of a copy of the division's state
 // (on the worker), with the pictures' boxes.
 ReportFigures MakeReportFigures(const DivisionState& state, int classCount, int bands,
-    std::vector<std::string> subjectNames, const ClassSetup& setup)
+    std::vector<std::string> subjectNames, const ClassGroups& groups)
 {
     ReportFigures figures;
-    figures.report = BalanceReportOf(state, classCount, bands, setup);
+    figures.report = BalanceReportOf(state, classCount, bands, groups);
     figures.boxes = ClassScoreBoxes(state, figures.report.classCount);
     figures.subjectNames = std::move(subjectNames);
     return figures;
@@ -161,8 +161,8 @@ void TForm1::RequestBalanceReport()
     // The worker reads a copy of its own: the division may change meanwhile.
     auto copy = std::make_shared<const DivisionState>(CopyOf(division_.state()));
     reportTask_->request([copy = std::move(copy), classCount = division_.classCount(), bands = reportBands_,
-                             names = division_.settings().subjectNames, setup = division_.activeSetup()]() mutable {
-        return MakeReportFigures(*copy, classCount, bands, std::move(names), setup);
+                             names = division_.settings().subjectNames, groups = ReportGroupsOf(division_)]() mutable {
+        return MakeReportFigures(*copy, classCount, bands, std::move(names), groups);
     });
 }
 

@@ -33,12 +33,37 @@ std::optional<DivisionRules> ForcingRules(const DivisionState& state, int classC
 
 } // namespace
 
-BalanceReport BalanceReportOf(const DivisionState& state, int classCount, int bands, const ClassSetup& setup)
+ClassGroups ReportGroupsOf(const Division& division)
+{
+    const int classCount = division.classCount();
+    const PlanDivision* choice = division.choiceDivision();
+    if (choice != nullptr && choice->classGroups.size() == static_cast<std::size_t>(classCount)) {
+        // In the order of their first class, as the set-up's.
+        ClassGroups groups;
+        std::vector<int> groupOfPlanGroup(choice->plan.groups.size(), -1);
+        for (int c = 0; c < classCount; ++c) {
+            const std::size_t planGroup = choice->classGroups[static_cast<std::size_t>(c)];
+            int& group = groupOfPlanGroup.at(planGroup);
+            if (group < 0) {
+                group = static_cast<int>(groups.classes.size());
+                groups.classes.emplace_back();
+                groups.names.push_back(choice->plan.groups[planGroup].name());
+            }
+            groups.groupOfClass.push_back(group);
+            groups.classes[static_cast<std::size_t>(group)].push_back(c);
+        }
+        return groups;
+    }
+    const ClassSetup& setup = division.activeSetup();
+    return !setup.empty() && setup.classCount() == classCount ? GroupsOf(setup) : ClassGroups {};
+}
+
+BalanceReport BalanceReportOf(const DivisionState& state, int classCount, int bands, const ClassGroups& groups)
 {
     BalanceReport report = MakeBalanceReport(state, classCount, bands);
-    if (!setup.empty() && setup.classCount() == classCount && report.classCount == classCount) {
+    if (!groups.empty() && groups.groupOfClass.size() == static_cast<std::size_t>(classCount)
+        && report.classCount == classCount) {
         // Each group counted on its own: its classes against its means, its bands and fair shares.
-        const ClassGroups groups = GroupsOf(setup);
         const std::optional<DivisionRules> rules = ForcingRules(state, classCount);
         report.breaches.clear();
         report.worstBandDifference = 0;
@@ -69,7 +94,7 @@ BalanceReport BalanceReportOf(const DivisionState& state, int classCount, int ba
 BalanceReport BalanceReportOf(const Division& division)
 {
     return BalanceReportOf(
-        division.state(), division.classCount(), division.settings().rankBands, division.activeSetup());
+        division.state(), division.classCount(), division.settings().rankBands, ReportGroupsOf(division));
 }
 
 OutputTable BalanceOutput(const Division& division)

@@ -16,12 +16,16 @@ namespace fenban {
 // The class lists, the averages: each class titled with its teacher.
 DivisionTables DivisionOutput(const Division& division);
 
+// The groups of classes the balance report counts apart: the plan's groups
+// while a 选科分班 stands, else the groups of the 班级设置 as followed; none otherwise.
+ClassGroups ReportGroupsOf(const Division& division);
+
 // The balance report of the division as it stands, by its 分数段, with the
-// breaches its school rules force marked; with the 班级设置 followed, one
-// block per group (BalanceReport::blocks).
+// breaches its school rules force marked; one block per group of
+// ReportGroupsOf (BalanceReport::blocks).
 BalanceReport BalanceReportOf(const Division& division);
 // The same of a copy of the division's state (the window makes it on a worker).
-BalanceReport BalanceReportOf(const DivisionState& state, int classCount, int bands, const ClassSetup& setup = {});
+BalanceReport BalanceReportOf(const DivisionState& state, int classCount, int bands, const ClassGroups& groups = {});
 
 // The report as the workbook's sheet 均衡 and the printed page (BalanceTable).
 OutputTable BalanceOutput(const Division& division);

@@ -5,6 +5,7 @@
 #include "AuditTestKit.h"
 #include "OutputReaders.h"
 #include "WindowDriver.h"
+#include "outputs/DivisionOutputs.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -124,6 +126,19 @@ private slots:
         QVERIFY2(cli.code == 0, qPrintable(cli.err));
         QCOMPARE(Whole(tip, u"输入指纹："_s), cli.out.value(0));
         QCOMPARE(Whole(tip, u"结果指纹："_s), cli.out.value(1));
+
+        // The 均衡 tab counts each planned group apart, its classes by their home names.
+        w.control<QTabWidget>("PageControl1")->setCurrentWidget(w.control<QWidget>("tabBalance"));
+        w.settleReports();
+        const std::string firstName = w.window.division().className(1, {});
+        QVERIFY(!firstName.empty());
+        QCOMPARE(w.cell("gdBalanceReport", 0, 1), QString::fromStdString(firstName));
+        QStringList blocks;
+        for (int row = 1; row < 40; ++row)
+            if (w.cell("gdBalanceReport", 0, row).endsWith(u"全体"_s))
+                blocks << w.cell("gdBalanceReport", 0, row);
+        QCOMPARE(blocks.size(), static_cast<qsizetype>(ReportGroupsOf(w.window.division()).classes.size()));
+        QVERIFY(blocks.size() > 1);
 
         const QString book = folder.filePath(u"选科.xlsx"_s);
         QVERIFY(w.trigger("actExportWorkbook", book).isEmpty());

@@ -6,7 +6,9 @@
 #include "app/HandlerGuard.h"
 #include "app/Product.h"
 #include "common/Failure.h"
+#include "document/PublicRun.h"
 #include "engine/DivisionState.h"
+#include "rules/RuleBuilder.h"
 
 #include <QWidget>
 #include <algorithm>
@@ -20,6 +22,25 @@ inline bool HasDivision(const DivisionState& state)
 {
     return std::any_of(
         state.FClasses.begin(), state.FClasses.end(), [](const TStudentList& list) { return !list.empty(); });
+}
+
+// A step's input it cannot take (DivisionInputError, RuleValueError) is told
+// in a warning box, its message as written, and false returned; other
+// failures go on to the handler's guard.
+template <class Step> bool TookInput(QWidget* parent, Step&& step)
+{
+    const auto warn = [parent](const Failure& failure) {
+        CurrentDialogs().showMessage(parent, QMessageBox::Warning, ProductName(), QString::fromUtf8(failure.what()));
+    };
+    try {
+        std::forward<Step>(step)();
+        return true;
+    } catch (const DivisionInputError& error) {
+        warn(error);
+    } catch (const RuleValueError& error) {
+        warn(error);
+    }
+    return false;
 }
 
 // A file's failure (a table that cannot be read, a file that cannot be

@@ -45,18 +45,15 @@ void TForm1::actChoicePlanExecute()
     work_.acceptChoicePlan(dialog.plan(), dialog.edits());
     ChoiceDivisionRequest request;
     DividedByChoice divided;
-    try {
-        request = work_.prepareChoiceDivision(dialog.choices(), dialog.plan(), std::string(DefaultSeedText));
-        if (!RunWithProgress([&](const OptimiseControl& control) { divided = RunChoiceDivision(request, control); })
-            || divided.cancelled)
-            return; // stopped: nothing changes
-    } catch (const DivisionInputError& error) {
-        CurrentDialogs().showMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(error.what()));
-        return;
-    } catch (const RuleValueError& error) {
-        CurrentDialogs().showMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(error.what()));
-        return;
-    }
+    bool ended = false;
+    if (!TookInput(this,
+            [&] {
+                request = work_.prepareChoiceDivision(dialog.choices(), dialog.plan(), std::string(DefaultSeedText));
+                ended = RunWithProgress(
+                    [&](const OptimiseControl& control) { divided = RunChoiceDivision(request, control); });
+            })
+        || !ended || divided.cancelled)
+        return; // stopped: nothing changes
     work_.finishChoiceDivision(request, std::move(divided.state), std::move(divided.division));
     const PlanDivision& kept = *division_.choiceDivision();
     QString text = QStringLiteral("选科分班完成：%1 个班，%2 个教学班，走班 %3 人次。")

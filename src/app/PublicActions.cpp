@@ -159,17 +159,16 @@ void TForm1::actPublicDivisionExecute()
         return;
     DivisionState divided;
     PublicRequest request;
-    try {
-        request = work_.preparePublic(dialog.options(), dialog.seedText(), ParseTeacherList(dialog.teacherText()));
-        if (!RunWithProgress([&](const OptimiseControl& control) { divided = RunPublicDivision(request, control); }))
-            return; // stopped: a division in public runs to its end, or nothing changes
-    } catch (const DivisionInputError& error) {
-        CurrentDialogs().showMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(error.what()));
-        return;
-    } catch (const RuleValueError& error) {
-        CurrentDialogs().showMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(error.what()));
-        return;
-    }
+    bool ended = false;
+    if (!TookInput(this,
+            [&] {
+                request
+                    = work_.preparePublic(dialog.options(), dialog.seedText(), ParseTeacherList(dialog.teacherText()));
+                ended = RunWithProgress(
+                    [&](const OptimiseControl& control) { divided = RunPublicDivision(request, control); });
+            })
+        || !ended)
+        return; // stopped: a division in public runs to its end, or nothing changes
     work_.finishPublic(request, std::move(divided));
     const std::string result = division_.resultFingerprint();
     CurrentDialogs().showMessage(this, QMessageBox::Information, ProductName(),
@@ -264,21 +263,16 @@ void TForm1::actCheckDivisionExecute()
         }))
         return;
     bool ended = false;
-    try {
-        ended = RunWithProgress([&](const OptimiseControl& control) {
-            if (plan)
-                RedoChoiceDivision(redone, check, *plan, control, &recorded);
-            else
-                RedoDivision(redone, check, control, &recorded);
-        });
-    } catch (const DivisionInputError& error) {
-        CurrentDialogs().showMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(error.what()));
-        return;
-    } catch (const RuleValueError& error) {
-        CurrentDialogs().showMessage(this, QMessageBox::Warning, ProductName(), QString::fromUtf8(error.what()));
-        return;
-    }
-    if (!ended)
+    if (!TookInput(this,
+            [&] {
+                ended = RunWithProgress([&](const OptimiseControl& control) {
+                    if (plan)
+                        RedoChoiceDivision(redone, check, *plan, control, &recorded);
+                    else
+                        RedoDivision(redone, check, control, &recorded);
+                });
+            })
+        || !ended)
         return;
     const QString file = QFileInfo(fileName).fileName();
     // Said first when the file's input fingerprint was taken by another version.

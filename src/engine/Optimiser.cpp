@@ -10,6 +10,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <exception>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -59,6 +60,15 @@ Chain::Polish PolishFor(int classCount)
 {
     return {true, PolishSteepFrom, PolishSteepWeight, PolishGapFrom,
         classCount <= MostClassesForPolishGaps ? PolishGapWeight : 0};
+}
+// After the polish the largest gap alone is narrowed, on at most this share of
+// the steps more; it usually ends well before (see docs/optimiser.md).
+constexpr double NarrowShare = 0.25;
+constexpr int NarrowTries = 64; // exchanges weighed exactly per class at an end
+std::uint64_t NarrowSteps(std::uint64_t budget, int classCount)
+{
+    const bool narrowed = classCount >= 3 && classCount <= MostClassesForPolishGaps;
+    return narrowed ? static_cast<std::uint64_t>(NarrowShare * static_cast<double>(budget)) : 0;
 }
 // The search weighs the part of a deviation beyond 0.12 three times: the
 // largest gap between class averages falls by a sixth for a total 5 % higher.
@@ -154,7 +164,9 @@ public:
         hardCategories_ = static_cast<int>(rules.spread.size());
     }
 
-    template <class Tick> ChainOutcome Run(std::uint64_t budget, const std::atomic<bool>* cancel, Tick&& tick)
+    // budget steps of search, then at most narrowSteps narrowing the largest gap.
+    template <class Tick>
+    ChainOutcome Run(std::uint64_t budget, std::uint64_t narrowSteps, const std::atomic<bool>* cancel, Tick&& tick)
     {
         ChainOutcome out {chain_.Figures(), chain_.cls, chain_.pos, 0};
         if (movers_.empty() || budget == 0)
@@ -178,6 +190,8 @@ public:
             for (auto& settled : settledAt_)
                 settled.clear();
             step = Descend(budget, step, out, cancel, tick);
+            if (narrowSteps > 0 && !(cancel && cancel->load(std::memory_order_relaxed)))
+                step = Narrow(budget + narrowSteps, step, out, cancel, tick);
         }
         out.steps = step;
         return out;
@@ -610,7 +624,7 @@ private:
                 const int* from = &setsA_->items[At(best_[n].second.first * k)];
                 const int* to = &setsB_->items[At(best_[n].second.second * k)];
                 const long long d = chain_.SetDelta(from, to, k) + GapDelta(from, to, k);
-                if (d < bestDelta && Keeps(from, to, k)) {
+                if (d < bestDelta && Keeps(from, to, k) && WithinCap(from, to, k)) {
                     bestDelta = d;
                     pick = n;
                 }
@@ -644,6 +658,19 @@ private:
         for (int n = k - 1; n >= 0; --n)
             chain_.ApplySwap(from[n], to[n]);
         return chain_.polish.gapWeight * (after - before);
+    }
+
+    // Whether the exchange keeps every gap between class averages within gapCap_ (when set).
+    bool WithinCap(const int* from, const int* to, int k)
+    {
+        if (gapCap_ < 0)
+            return true;
+        for (int n = 0; n < k; ++n)
+            chain_.ApplySwap(from[n], to[n]);
+        const long long largest = NarrownessNow().largest;
+        for (int n = k - 1; n >= 0; --n)
+            chain_.ApplySwap(from[n], to[n]);
+        return largest <= gapCap_;
     }
 
     // Whether the exchange of two sets keeps the rules, tried on the division.
@@ -708,27 +735,31 @@ private:
         for (std::size_t u = 0; u < setsA_->Count(); ++u) {
             const double* pa = &setsA_->sums[u * d];
             const double want = pa[m] + target_[m];
-            if (u == 0 || setsA_->keys[u] != setsA_->keys[u - 1]) {
-                // The sets of the second class whose keys differ from this one's by an allowed shift.
-                ranges_.clear();
-                for (const long long shift : shifts_) {
-                    const auto wanted = static_cast<std::uint64_t>(setsA_->keys[u]) - static_cast<std::uint64_t>(shift);
-                    for (std::size_t at = Slot(wanted);; at = (at + 1) & (keyIndex_.size() - 1)) {
-                        const KeyRange& entry = keyIndex_[at];
-                        if (entry.first == entry.end)
-                            break;
-                        if (entry.key == wanted) {
-                            ranges_.push_back({entry.first, entry.end, entry.first});
-                            break;
-                        }
-                    }
-                }
-                scanned += shifts_.size() / 4;
-            }
+            if (u == 0 || setsA_->keys[u] != setsA_->keys[u - 1])
+                RangesFor(u, scanned);
             for (Range& range : ranges_)
                 Scan(u, range, want, pa, d, m, scanned);
         }
         return scanned;
+    }
+
+    // The sets of the second class whose keys differ from set u's by an allowed shift.
+    void RangesFor(std::size_t u, std::size_t& scanned)
+    {
+        ranges_.clear();
+        for (const long long shift : shifts_) {
+            const auto wanted = static_cast<std::uint64_t>(setsA_->keys[u]) - static_cast<std::uint64_t>(shift);
+            for (std::size_t at = Slot(wanted);; at = (at + 1) & (keyIndex_.size() - 1)) {
+                const KeyRange& entry = keyIndex_[at];
+                if (entry.first == entry.end)
+                    break;
+                if (entry.key == wanted) {
+                    ranges_.push_back({entry.first, entry.end, entry.first});
+                    break;
+                }
+            }
+        }
+        scanned += shifts_.size() / 4;
     }
 
     // The outward scan from the set of the second class nearest to want in
@@ -807,6 +838,270 @@ private:
                 down = first;
             }
         }
+    }
+
+    // How narrow the class averages lie: the largest gap over the changing
+    // columns, how many columns reach it, how many classes stand at their
+    // ends, then the polish's figures. The narrowing lowers it move by move.
+    struct Narrowness {
+        long long largest = 0;
+        int widest = 0;
+        int ends = 0;
+        long long chosen = 0;
+        auto operator<=>(const Narrowness&) const = default;
+    };
+    Narrowness NarrownessNow()
+    {
+        const Problem& p = chain_.problem;
+        const auto dims = At(p.active);
+        low_.assign(dims, 0);
+        high_.assign(dims, 0);
+        Narrowness n;
+        for (std::size_t k = 0; k < dims; ++k) {
+            low_[k] = high_[k] = chain_.mean[k];
+            for (int c = 1; c < p.classCount; ++c) {
+                const long long m = chain_.mean[At(c) * dims + k];
+                low_[k] = std::min(low_[k], m);
+                high_[k] = std::max(high_[k], m);
+            }
+            n.largest = std::max(n.largest, high_[k] - low_[k]);
+        }
+        for (std::size_t k = 0; k < dims; ++k) {
+            if (high_[k] - low_[k] != n.largest)
+                continue;
+            ++n.widest;
+            for (int c = 0; c < p.classCount; ++c) {
+                const long long m = chain_.mean[At(c) * dims + k];
+                n.ends += m == low_[k] || m == high_[k] ? 1 : 0;
+            }
+        }
+        n.chosen = chain_.Chosen();
+        return n;
+    }
+
+    // The last steps of a chain go to the largest gap between class averages
+    // alone: for a class at an end of a widest column, exchanges of sets with
+    // each other class that bring it inside while no column of either class
+    // reaches the largest gap. The spread's cost may not grow. Moves are made
+    // while they lower the Narrowness; the division they end at is the chain's.
+    template <class Tick>
+    std::uint64_t Narrow(
+        std::uint64_t budget, std::uint64_t step, ChainOutcome& out, const std::atomic<bool>* cancel, Tick& tick)
+    {
+        const Problem& p = chain_.problem;
+        BackToBest(out);
+        if (stamp_.empty())
+            stamp_.assign(At(p.classCount), 0);
+        Narrowness now = NarrownessNow();
+        bool moved = false;
+        while (step < budget && !(cancel && cancel->load(std::memory_order_relaxed))) {
+            tick(step);
+            bool found = false;
+            const std::vector<long long> low = low_, high = high_;
+            for (int k = 0; k < p.active && !found && step < budget; ++k) {
+                if (high[At(k)] - low[At(k)] != now.largest)
+                    continue;
+                for (int a = 0; a < p.classCount && !found && step < budget; ++a) {
+                    const long long m = chain_.mean[At(a * p.active + k)];
+                    if (m != low[At(k)] && m != high[At(k)])
+                        continue;
+                    std::uint64_t work = 0;
+                    found = Narrowing(a, k, m == high[At(k)], now, work, cancel);
+                    step += work;
+                }
+            }
+            if (!found)
+                break;
+            moved = true;
+            now = NarrownessNow();
+        }
+        if (!moved)
+            return step;
+        out.cls = chain_.cls;
+        out.pos = chain_.pos;
+        out.best = chain_.Figures();
+        log_.clear();
+        logged_ = true;
+        // What the narrowing cost of the total is taken back where the gaps
+        // stay within the largest reached: descents on the total as weighed
+        // before the polish (its steep part and gap term weighed the gaps).
+        gapCap_ = now.largest;
+        Chain::Polish settle = chain_.polish;
+        settle.steepWeight = 0;
+        settle.gapWeight = 0;
+        chain_.StartPolish(settle);
+        out.best = chain_.Figures();
+        for (auto& settled : settledAt_)
+            settled.clear();
+        for (bool improved = true; improved && step < budget;) {
+            step += Exchanges(2, out, improved, step, budget, cancel, tick);
+            if (!improved && triples_ && step < budget)
+                step += Exchanges(3, out, improved, step, budget, cancel, tick);
+        }
+        gapCap_ = -1;
+        return step;
+    }
+
+    // Fills boxLow_ and boxHigh_: per column, the change of class a's sum
+    // (b's changes the other way), in points, that keeps both classes'
+    // averages where no column reaches goal's largest gap, and a leaves the
+    // high (or low) end of column k where its average stands at end. False
+    // when the box is empty. There are three classes or more.
+    bool NarrowBox(int a, int b, int k, bool atHigh, long long end, const Narrowness& goal)
+    {
+        const Problem& p = chain_.problem;
+        const auto dims = At(p.active);
+        const long long narrower = goal.largest - 1;
+        boxLow_.assign(dims, 0);
+        boxHigh_.assign(dims, 0);
+        for (std::size_t j = 0; j < dims; ++j) {
+            // The other classes' range; where it leaves room, a and b may
+            // lie anywhere that keeps the column narrower than goal.
+            long long lo = std::numeric_limits<long long>::max(), hi = std::numeric_limits<long long>::min();
+            for (int c = 0; c < p.classCount; ++c)
+                if (c != a && c != b) {
+                    lo = std::min(lo, chain_.mean[At(c) * dims + j]);
+                    hi = std::max(hi, chain_.mean[At(c) * dims + j]);
+                }
+            if (hi - lo <= narrower)
+                std::tie(lo, hi) = std::pair(hi - narrower, lo + narrower);
+            if (j == At(k)) {
+                if (atHigh)
+                    hi = std::min(hi, end - 1);
+                else
+                    lo = std::max(lo, end + 1);
+            }
+            // Averages lo..hi in hundredths as sums off the grade's share; half
+            // a hundredth wide on each side, the exact figures decide.
+            const auto sum = [&](int c, double mean) {
+                return (mean - static_cast<double>(p.grade[j])) * p.classSize[At(c)] / 100.0;
+            };
+            const auto lowest = static_cast<double>(lo) - 0.5, highest = static_cast<double>(hi) + 0.5;
+            const double ra = chain_.Residual(a, static_cast<int>(j)), rb = chain_.Residual(b, static_cast<int>(j));
+            boxLow_[j] = std::max(sum(a, lowest) - ra, rb - sum(b, highest));
+            boxHigh_[j] = std::min(sum(a, highest) - ra, rb - sum(b, lowest));
+            if (boxLow_[j] > boxHigh_[j])
+                return false;
+        }
+        return true;
+    }
+
+    // Calls visit(out, in) for each exchange of a set of size students of a
+    // for one of b whose change of sums lies in the box and that the rules
+    // allow, until it returns false; returns the work done.
+    template <class Visit> std::uint64_t ScanBox(int a, int b, int size, Visit&& visit)
+    {
+        const Problem& p = chain_.problem;
+        const auto dims = At(p.active);
+        std::uint64_t work = 0;
+        setsA_ = &SetsOf(a, size, work);
+        setsB_ = &SetsOf(b, size, work);
+        if (setsA_->Count() == 0 || setsB_->Count() == 0)
+            return work;
+        Shifts(a, b);
+        IndexKeys();
+        std::size_t scanned = 0;
+        const std::size_t m = At(p.mainDim);
+        const double* sums = setsB_->sums.data();
+        bool going = true;
+        for (std::size_t u = 0; u < setsA_->Count() && going; ++u) {
+            const double* pa = &setsA_->sums[u * dims];
+            if (u == 0 || setsA_->keys[u] != setsA_->keys[u - 1])
+                RangesFor(u, scanned);
+            for (std::size_t r = 0; r < ranges_.size() && going; ++r) {
+                // Sets lie sorted along column m: the first within the box there, by halving.
+                std::size_t v = ranges_[r].first, end = ranges_[r].end;
+                const double from = pa[m] + boxLow_[m], to = pa[m] + boxHigh_[m];
+                while (v < end) {
+                    const std::size_t mid = (v + end) / 2;
+                    if (sums[mid * dims + m] < from)
+                        v = mid + 1;
+                    else
+                        end = mid;
+                }
+                for (; v < ranges_[r].end && sums[v * dims + m] <= to && going; ++v) {
+                    ++scanned;
+                    const double* pb = sums + v * dims;
+                    bool inside = true;
+                    for (std::size_t j = 0; j < dims && inside; ++j) {
+                        const double delta = pb[j] - pa[j];
+                        inside = delta >= boxLow_[j] && delta <= boxHigh_[j];
+                    }
+                    if (!inside)
+                        continue;
+                    const int* out = &setsA_->items[u * At(size)];
+                    const int* in = &setsB_->items[v * At(size)];
+                    if (!softInKey_ && guard_.HasSoft() && !guard_.AllowsExchange(chain_.cls, out, in, size))
+                        continue;
+                    if (!Keeps(out, in, size))
+                        continue;
+                    going = visit(out, in);
+                }
+            }
+        }
+        return work + scanned / 4;
+    }
+
+    // The other classes, those nearest the other end of column k first.
+    std::vector<int> NarrowPartners(int a, int k, bool atHigh) const
+    {
+        const Problem& p = chain_.problem;
+        std::vector<int> partners;
+        for (int b = 0; b < p.classCount; ++b)
+            if (b != a)
+                partners.push_back(b);
+        std::stable_sort(partners.begin(), partners.end(), [&](int x, int y) {
+            const long long mx = chain_.mean[At(x * p.active + k)], my = chain_.mean[At(y * p.active + k)];
+            return atHigh ? mx < my : mx > my;
+        });
+        return partners;
+    }
+
+    // For class a at the high (or low) end of column k: the exchange of sets
+    // with another class that lowers the Narrowness below goal most, made;
+    // false when none does. At most NarrowTries exchanges are weighed.
+    bool Narrowing(
+        int a, int k, bool atHigh, const Narrowness& goal, std::uint64_t& work, const std::atomic<bool>* cancel)
+    {
+        const Problem& p = chain_.problem;
+        const long long spreadBefore = chain_.spreadTotal;
+        const long long end = chain_.mean[At(a * p.active + k)];
+        Narrowness best = goal;
+        std::vector<int> bestFrom, bestTo;
+        int tried = 0;
+        for (const int b : NarrowPartners(a, k, atHigh)) {
+            if (cancel && cancel->load(std::memory_order_relaxed))
+                break;
+            if (!NarrowBox(a, b, k, atHigh, end, goal))
+                continue;
+            for (int size = 2; size <= (triples_ ? 3 : 2) && tried < NarrowTries; ++size)
+                work += ScanBox(a, b, size, [&](const int* out, const int* in) {
+                    ++tried;
+                    for (int n = 0; n < size; ++n)
+                        chain_.ApplySwap(out[n], in[n]);
+                    const Narrowness then = NarrownessNow();
+                    const bool spreadKept = chain_.spreadTotal <= spreadBefore;
+                    for (int n = size - 1; n >= 0; --n)
+                        chain_.ApplySwap(out[n], in[n]);
+                    if (spreadKept && then < best) {
+                        best = then;
+                        bestFrom.assign(out, out + size);
+                        bestTo.assign(in, in + size);
+                    }
+                    return tried < NarrowTries;
+                });
+            if (tried >= NarrowTries)
+                break;
+        }
+        // Weighing an exchange looks at every class average.
+        work += static_cast<std::uint64_t>(tried) * At(p.active * p.classCount) / 8;
+        if (bestFrom.empty())
+            return false;
+        for (std::size_t n = 0; n < bestFrom.size(); ++n)
+            Swap(bestFrom[n], bestTo[n]);
+        Touch(a);
+        Touch(chain_.cls[At(bestFrom[0])]);
+        return true;
     }
 
     // The key differences that an exchange between classes a and b may have:
@@ -900,6 +1195,9 @@ private:
     std::vector<std::uint64_t> cachedAt_[2];
     std::vector<int> list_;
     std::pair<double, std::pair<int, int>> best_[Keep];
+    std::vector<long long> low_, high_; // per column, the lowest and highest class average (NarrownessNow)
+    long long gapCap_ = -1; // when set, no exchange may widen a gap beyond it
+    std::vector<double> boxLow_, boxHigh_; // per column, the changes of a class's sum the narrowing allows
     std::vector<double> columnWeight_; // per column, in the distance of an exchange to the target
     double outlierColumnWeight_ = 0; // added to that weight where a class lies beyond the polish's steep part
     int kept_ = 0;
@@ -961,7 +1259,8 @@ ChainOutcome RunChains(const Problem& problem, const ItemRules& rules, const Cha
     const int chains = std::max(control.chains, 1);
     const int threads = std::clamp(control.threads, 1, chains);
     std::vector<std::atomic<std::uint64_t>> done(At(chains));
-    const double whole = static_cast<double>(budget) * chains;
+    const std::uint64_t narrowSteps = NarrowSteps(budget, problem.classCount);
+    const double whole = static_cast<double>(budget + narrowSteps) * chains;
     double reported = -1;
     const auto report = [&] {
         if (!control.progress)
@@ -996,14 +1295,14 @@ ChainOutcome RunChains(const Problem& problem, const ItemRules& rules, const Cha
                 std::uint64_t seed = control.seed + static_cast<std::uint64_t>(c) * 0x9E3779B97F4A7C15ULL;
                 Search search(problem, rules, start.cls, start.pos, optimise::SplitMix(seed));
                 auto& counter = done[At(c)];
-                outcomes[At(c)] = search.Run(budget, control.cancel, [&](std::uint64_t step) {
+                outcomes[At(c)] = search.Run(budget, narrowSteps, control.cancel, [&](std::uint64_t step) {
                     counter.store(step, std::memory_order_relaxed);
                     if (caller)
                         report();
                     else if (control.progress)
                         tell(false);
                 });
-                counter.store(budget, std::memory_order_relaxed);
+                counter.store(budget + narrowSteps, std::memory_order_relaxed);
             }
         } catch (...) {
             failures[At(thread)] = std::current_exception();

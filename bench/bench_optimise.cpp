@@ -47,12 +47,16 @@ int Bands = DefaultRankBands; // --bands=B
 // --seed=N: another seed than the window's, to tell a change from the noise of one seed.
 std::optional<std::uint64_t> Seed;
 
+// --no-narrow: without the last phase that narrows the largest gap, to compare in one build.
+bool Narrow = true;
+
 OptimiseControl Control()
 {
     OptimiseControl control;
     control.balance.bands = Bands;
     if (Seed)
         control.seed = *Seed;
+    control.narrow = Narrow;
     return control;
 }
 
@@ -747,6 +751,11 @@ int main(int argc, char** argv)
     }
     if (argc >= 2 && std::strncmp(argv[1], "--seed=", 7) == 0) {
         Seed = std::stoull(argv[1] + 7);
+        --argc;
+        ++argv;
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "--no-narrow") == 0) {
+        Narrow = false;
         --argc;
         ++argv;
     }

@@ -1259,7 +1259,7 @@ ChainOutcome RunChains(const Problem& problem, const ItemRules& rules, const Cha
     const int chains = std::max(control.chains, 1);
     const int threads = std::clamp(control.threads, 1, chains);
     std::vector<std::atomic<std::uint64_t>> done(At(chains));
-    const std::uint64_t narrowSteps = NarrowSteps(budget, problem.classCount);
+    const std::uint64_t narrowSteps = control.narrow ? NarrowSteps(budget, problem.classCount) : 0;
     const double whole = static_cast<double>(budget + narrowSteps) * chains;
     double reported = -1;
     const auto report = [&] {

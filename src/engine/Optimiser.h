@@ -29,6 +29,8 @@ struct OptimiseControl {
     const std::atomic<bool>* cancel = nullptr;
     // Score bands, top students and the spread of 总分 (off by default: means alone, as before).
     RankBalance balance;
+    // The last phase, which narrows the largest gap between class averages (off: for comparisons).
+    bool narrow = true;
 };
 
 // Steps per chain for a roster: grows with its size, tuned for about a

@@ -657,7 +657,8 @@ void TestOptimiser::narrowingNarrowsTheLargestGap()
         {240, 5, true, 10}, {300, 10, true, 0}};
     for (const Grade& grade : grades) {
         const auto seed = static_cast<std::uint64_t>(grade.students + grade.classes);
-        const DivisionState start = RandomDivision(seed, grade.students, grade.classes, ScoreKind::Half, 0, grade.rules);
+        const DivisionState start
+            = RandomDivision(seed, grade.students, grade.classes, ScoreKind::Half, 0, grade.rules);
         const DivisionRules rules
             = grade.rules ? SchoolLikeRules(start.Records.size(), 7, grade.classes) : DivisionRules {};
         OptimiseControl control;

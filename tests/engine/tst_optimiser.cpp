@@ -298,23 +298,25 @@ void TestOptimiser::improvesASchoolGrade()
     QVERIFY(result.after.total * 3 < result.before.total);
 }
 
+// Cancelled before the start, early in the search, or late (past the search
+// proper, while the gaps are narrowed): a valid division, never worse.
 void TestOptimiser::cancelKeepsAValidDivision()
 {
-    for (const bool early : {true, false}) {
+    for (const double at : {-1.0, 0.02, 0.81}) {
         DivisionState state = RandomDivision(13, 400, 8, ScoreKind::Whole, 2);
         const DivisionState before = Clone(state);
-        std::atomic<bool> cancel {early};
+        std::atomic<bool> cancel {at < 0};
         std::vector<double> reports;
         OptimiseControl control;
         control.cancel = &cancel;
         control.progress = [&](double fraction) {
             reports.push_back(fraction);
-            if (fraction > 0.02)
+            if (fraction > at)
                 cancel = true;
         };
         const OptimiseResult result = OptimiseDivision(state, 8, {}, control);
         QVERIFY(result.cancelled);
-        QVERIFY(result.steps < 2 * DefaultOptimiseEffort(400, 8));
+        QVERIFY(result.steps < 2 * DefaultOptimiseEffort(400, 8) * 5 / 4); // the narrowing adds a quarter at most
         CheckDivision(before, state, result);
         QVERIFY(std::is_sorted(reports.begin(), reports.end()));
         QCOMPARE(reports.back(), 1.0);

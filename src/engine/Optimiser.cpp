@@ -62,7 +62,7 @@ Chain::Polish PolishFor(int classCount)
         classCount <= MostClassesForPolishGaps ? PolishGapWeight : 0};
 }
 // After the polish the largest gap alone is narrowed, on at most this share of
-// the steps more; it usually ends well before (see docs/optimiser.md).
+// the steps more (see docs/optimiser.md).
 constexpr double NarrowShare = 0.25;
 constexpr int NarrowTries = 64; // exchanges weighed exactly per class at an end
 std::uint64_t NarrowSteps(std::uint64_t budget, int classCount)
@@ -208,11 +208,7 @@ private:
         const auto stopped = [&] { return step >= budget || (cancel && cancel->load(std::memory_order_relaxed)); };
         while (!stopped()) {
             tick(step);
-            for (bool improved = true; improved && !stopped();) {
-                step += Exchanges(2, out, improved, step, budget, cancel, tick);
-                if (!improved && triples_ && !stopped())
-                    step += Exchanges(3, out, improved, step, budget, cancel, tick);
-            }
+            step = SweepToRest(budget, step, out, cancel, tick);
             if (stopped())
                 break;
             if (!(chain_.Figures() < out.best))
@@ -227,6 +223,21 @@ private:
                 Swap(i, j);
             }
             step += Kicks;
+        }
+        return step;
+    }
+
+    // Sweeps of exchanges of two students, then of three where they are
+    // searched, until a sweep finds nothing; returns the steps.
+    template <class Tick>
+    std::uint64_t SweepToRest(
+        std::uint64_t budget, std::uint64_t step, ChainOutcome& out, const std::atomic<bool>* cancel, Tick& tick)
+    {
+        const auto stopped = [&] { return step >= budget || (cancel && cancel->load(std::memory_order_relaxed)); };
+        for (bool improved = true; improved && !stopped();) {
+            step += Exchanges(2, out, improved, step, budget, cancel, tick);
+            if (!improved && triples_ && !stopped())
+                step += Exchanges(3, out, improved, step, budget, cancel, tick);
         }
         return step;
     }
@@ -647,31 +658,31 @@ private:
         return work;
     }
 
+    // What measure() gives with the items from[0..k) and to[0..k) exchanged; the division stays as it was.
+    template <class Measure> auto Exchanged(const int* from, const int* to, int k, Measure&& measure)
+    {
+        for (int n = 0; n < k; ++n)
+            chain_.ApplySwap(from[n], to[n]);
+        const auto value = measure();
+        for (int n = k - 1; n >= 0; --n)
+            chain_.ApplySwap(from[n], to[n]);
+        return value;
+    }
+
     // In the polish: the change of the gaps' weighted excess by the exchange, tried on the division.
     long long GapDelta(const int* from, const int* to, int k)
     {
         if (!chain_.polish.gapWeight)
             return 0;
         const long long before = chain_.GapExcess();
-        for (int n = 0; n < k; ++n)
-            chain_.ApplySwap(from[n], to[n]);
-        const long long after = chain_.GapExcess();
-        for (int n = k - 1; n >= 0; --n)
-            chain_.ApplySwap(from[n], to[n]);
+        const long long after = Exchanged(from, to, k, [&] { return chain_.GapExcess(); });
         return chain_.polish.gapWeight * (after - before);
     }
 
     // Whether the exchange keeps every gap between class averages within gapCap_ (when set).
     bool WithinCap(const int* from, const int* to, int k)
     {
-        if (gapCap_ < 0)
-            return true;
-        for (int n = 0; n < k; ++n)
-            chain_.ApplySwap(from[n], to[n]);
-        const long long largest = NarrownessNow().largest;
-        for (int n = k - 1; n >= 0; --n)
-            chain_.ApplySwap(from[n], to[n]);
-        return largest <= gapCap_;
+        return gapCap_ < 0 || Exchanged(from, to, k, [&] { return NarrownessNow().largest; }) <= gapCap_;
     }
 
     // Whether the exchange of two sets keeps the rules, tried on the division.
@@ -934,11 +945,7 @@ private:
         out.best = chain_.Figures();
         for (auto& settled : settledAt_)
             settled.clear();
-        for (bool improved = true; improved && step < budget;) {
-            step += Exchanges(2, out, improved, step, budget, cancel, tick);
-            if (!improved && triples_ && step < budget)
-                step += Exchanges(3, out, improved, step, budget, cancel, tick);
-        }
+        step = SweepToRest(budget, step, out, cancel, tick);
         gapCap_ = -1;
         return step;
     }
@@ -1078,12 +1085,8 @@ private:
             for (int size = 2; size <= (triples_ ? 3 : 2) && tried < NarrowTries; ++size)
                 work += ScanBox(a, b, size, [&](const int* out, const int* in) {
                     ++tried;
-                    for (int n = 0; n < size; ++n)
-                        chain_.ApplySwap(out[n], in[n]);
-                    const Narrowness then = NarrownessNow();
-                    const bool spreadKept = chain_.spreadTotal <= spreadBefore;
-                    for (int n = size - 1; n >= 0; --n)
-                        chain_.ApplySwap(out[n], in[n]);
+                    const auto [then, spreadKept] = Exchanged(
+                        out, in, size, [&] { return std::pair(NarrownessNow(), chain_.spreadTotal <= spreadBefore); });
                     if (spreadKept && then < best) {
                         best = then;
                         bestFrom.assign(out, out + size);

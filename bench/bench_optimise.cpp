@@ -10,6 +10,8 @@
 //                              BM_OptimiseSizes times them)
 //   --bands=B (before the others): score bands per gender, 0 = none (default 10)
 //   --seed=N (after --bands): the search's seed instead of the window's
+//   --no-narrow, --steps-times=X (after --seed, in this order): without the
+//                              narrowing; X times the search's steps
 //   bench_optimise             timings (Google Benchmark)
 #include "EngineTestKit.h"
 #include "RulesTestKit.h"
@@ -50,6 +52,9 @@ std::optional<std::uint64_t> Seed;
 // --no-narrow: without the last phase that narrows the largest gap, to compare in one build.
 bool Narrow = true;
 
+// --steps-times=X: the search's default steps times X, to see what more work would give.
+double StepsTimes = 1.0;
+
 OptimiseControl Control()
 {
     OptimiseControl control;
@@ -57,6 +62,7 @@ OptimiseControl Control()
     if (Seed)
         control.seed = *Seed;
     control.narrow = Narrow;
+    control.stepsTimes = StepsTimes;
     return control;
 }
 
@@ -756,6 +762,11 @@ int main(int argc, char** argv)
     }
     if (argc >= 2 && std::strcmp(argv[1], "--no-narrow") == 0) {
         Narrow = false;
+        --argc;
+        ++argv;
+    }
+    if (argc >= 2 && std::strncmp(argv[1], "--steps-times=", 14) == 0) {
+        StepsTimes = std::atof(argv[1] + 14);
         --argc;
         ++argv;
     }

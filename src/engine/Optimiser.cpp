@@ -1504,9 +1504,11 @@ OptimiseResult OptimiseDivision(
             budget = static_cast<std::uint64_t>(WideTripleEffort * static_cast<double>(budget));
     }
     // Spread rules leave fewer exchanges: the search gets more steps.
-    const ChainOutcome chosen = RunChains(problem, itemRules, start,
-        itemRules.spread.empty() ? budget : static_cast<std::uint64_t>(SpreadEffort * static_cast<double>(budget)),
-        control);
+    if (!itemRules.spread.empty())
+        budget = static_cast<std::uint64_t>(SpreadEffort * static_cast<double>(budget));
+    if (!control.effort)
+        budget = static_cast<std::uint64_t>(control.stepsTimes * static_cast<double>(budget));
+    const ChainOutcome chosen = RunChains(problem, itemRules, start, budget, control);
     result.steps = chosen.steps;
     result.cancelled = control.cancel && control.cancel->load();
 

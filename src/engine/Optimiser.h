@@ -31,6 +31,8 @@ struct OptimiseControl {
     RankBalance balance;
     // The last phase, which narrows the largest gap between class averages (off: for comparisons).
     bool narrow = true;
+    // The default steps times this (for comparisons: what more work would give).
+    double stepsTimes = 1.0;
 };
 
 // Steps per chain for a roster: grows with its size, tuned for about a

@@ -160,6 +160,7 @@ private slots:
     void indexOutsideTheRoster();
     void meanOfUnitsMatchesTheStatistics();
     void narrowingNarrowsTheLargestGap();
+    void stepsTimesScalesTheWork();
     void recordedDivisions_data();
     void recordedDivisions();
 };
@@ -321,6 +322,23 @@ void TestOptimiser::cancelKeepsAValidDivision()
         QVERIFY(std::is_sorted(reports.begin(), reports.end()));
         QCOMPARE(reports.back(), 1.0);
     }
+}
+
+// The benchmark's knob for more (or less) work: the steps follow it, the division stays valid.
+void TestOptimiser::stepsTimesScalesTheWork()
+{
+    const DivisionState start = RandomDivision(29, 300, 6, ScoreKind::Half, 1);
+    std::uint64_t steps[2] = {};
+    for (const double times : {1.0, 0.5}) {
+        DivisionState state = Clone(start);
+        OptimiseControl control;
+        control.stepsTimes = times;
+        const OptimiseResult result = OptimiseDivision(state, 6, {}, control);
+        CheckDivision(start, state, result);
+        steps[times < 1 ? 1 : 0] = result.steps;
+    }
+    QVERIFY2(steps[1] * 10 > steps[0] * 3 && steps[1] * 10 < steps[0] * 7,
+        qPrintable(QStringLiteral("%1 steps, %2 at half").arg(steps[0]).arg(steps[1])));
 }
 
 // Cancelled at the first progress report, while the start that breaks rules

@@ -750,26 +750,22 @@ BENCHMARK(BM_OptimiseSizes)->DenseRange(0, 12)->Unit(benchmark::kMillisecond)->I
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && std::strncmp(argv[1], "--bands=", 8) == 0) {
-        Bands = std::atoi(argv[1] + 8);
+    // The leading options, in their order; each taken off the arguments when present.
+    const auto take = [&](const char* name) -> const char* {
+        const std::size_t length = std::strlen(name);
+        if (argc < 2 || std::strncmp(argv[1], name, length) != 0)
+            return nullptr;
         --argc;
-        ++argv;
-    }
-    if (argc >= 2 && std::strncmp(argv[1], "--seed=", 7) == 0) {
-        Seed = std::stoull(argv[1] + 7);
-        --argc;
-        ++argv;
-    }
-    if (argc >= 2 && std::strcmp(argv[1], "--no-narrow") == 0) {
+        return *++argv + length;
+    };
+    if (const char* value = take("--bands="))
+        Bands = std::atoi(value);
+    if (const char* value = take("--seed="))
+        Seed = std::stoull(value);
+    if (take("--no-narrow"))
         Narrow = false;
-        --argc;
-        ++argv;
-    }
-    if (argc >= 2 && std::strncmp(argv[1], "--steps-times=", 14) == 0) {
-        StepsTimes = std::atof(argv[1] + 14);
-        --argc;
-        ++argv;
-    }
+    if (const char* value = take("--steps-times="))
+        StepsTimes = std::atof(value);
     // --table [first [last]] or --ours [first [last]]: grades first..last-1.
     // --rules [seeds]: every grade with rules once, or the 600/12 grades over several seeds.
     if (argc >= 2 && std::strcmp(argv[1], "--rules") == 0) {

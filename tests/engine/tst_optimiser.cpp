@@ -675,8 +675,10 @@ void TestOptimiser::narrowingNarrowsTheLargestGap()
         int bands;
     };
     int narrower = 0;
+    // The last three at the narrowing's edges: one other class to leave room,
+    // classes of uneven sizes (a hundredth is another sum in each).
     const Grade grades[] = {{240, 6, false, 0}, {300, 6, false, 10}, {360, 12, false, 10}, {480, 12, false, 5},
-        {240, 5, true, 10}, {300, 10, true, 0}};
+        {240, 5, true, 10}, {300, 10, true, 0}, {90, 3, false, 10}, {241, 5, false, 10}, {263, 7, false, 5}};
     for (const Grade& grade : grades) {
         const auto seed = static_cast<std::uint64_t>(grade.students + grade.classes);
         const DivisionState start
